@@ -1,0 +1,64 @@
+#pragma once
+// TBFTable: the proxy through which the add-on uses one table of the host table component at a
+// time. Results follow the component: 0 is success for OpenTable, SetOrder, GoTop, Post and
+// LockRecord; 7 is a hit for the seeks. Operations that fail as calls throw HostError.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/host_error.h"
+#include "platform/variant.h"
+
+namespace vorlend {
+
+namespace engine { class Table; }
+
+inline constexpr int SeekFound = 7;
+
+class TBFTable {
+public:
+  TBFTable();
+  ~TBFTable();
+  TBFTable(const TBFTable&) = delete;
+  TBFTable& operator=(const TBFTable&) = delete;
+
+  // Path with or without ".DAT", letter case not significant. 0 = open.
+  int OpenTable(const std::string& path);
+  // Harmless when nothing is open; releases a held record lock and discards unposted changes.
+  void CloseTable();
+  bool IsOpen() const;
+
+  int RecCount();
+  int SetOrder(const std::string& indexName);
+  int GoTop();
+  int Skip();
+  bool IsEof();
+  int Seek1(const Variant& key);
+  int Seek2(const Variant& key1, const Variant& key2);
+  int SeekN(const std::vector<Variant>& keys);
+  int AppendBlank();
+  int Post();
+  int LockRecord();
+  int EditRecord();
+  int DeleteRecord();
+
+  Variant Value(const std::string& field);
+  void SetValue(const std::string& field, const Variant& value);
+
+private:
+  std::unique_ptr<engine::Table> m_table;
+};
+
+// Closes the table when the scope is left, on every way out.
+class TableCloser {
+public:
+  explicit TableCloser(TBFTable& table) : m_table(table) {}
+  ~TableCloser() { m_table.CloseTable(); }
+  TableCloser(const TableCloser&) = delete;
+  TableCloser& operator=(const TableCloser&) = delete;
+private:
+  TBFTable& m_table;
+};
+
+}  // namespace vorlend

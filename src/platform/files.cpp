@@ -1,0 +1,319 @@
+#include "platform/files.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "platform/text.h"
+
+namespace fs = std::filesystem;
+
+namespace vorlend {
+
+namespace {
+
+std::string Slashes(std::string_view path) {
+  std::string p(path);
+  std::replace(p.begin(), p.end(), '\\', '/');
+  return p;
+}
+
+bool LstatExists(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+// The entry of `dir` that equals `name` without regard to case; the first in byte order wins.
+bool FindCaseVariant(const std::string& dir, const std::string& name, std::string& found) {
+  DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
+  if (!d) return false;
+  const std::string wanted = UpperCase(name);
+  bool any = false;
+  while (dirent* e = ::readdir(d)) {
+    const std::string entry = e->d_name;
+    if (entry == "." || entry == "..") continue;
+    if (UpperCase(entry) == wanted && (!any || entry < found)) {
+      found = entry;
+      any = true;
+    }
+  }
+  ::closedir(d);
+  return any;
+}
+
+}  // namespace
+
+std::string NormaliseInputPath(std::string_view path) {
+  std::string p = Slashes(path);
+  if (p.empty() || p[0] == '/') return p;
+  std::error_code ec;
+  std::string cwd = fs::current_path(ec).string();
+  if (ec) return p;
+  if (cwd.empty() || cwd.back() != '/') cwd.push_back('/');
+  if (StartsWith(p, "./")) p.erase(0, 2);
+  return cwd + p;
+}
+
+std::string ResolvePath(std::string_view path) {
+  const std::string p = Slashes(path);
+  if (p.empty()) return p;
+  const bool absolute = p[0] == '/';
+  const bool trailing = p.size() > 1 && p.back() == '/';
+  std::string result = absolute ? "/" : "";
+  bool resolving = true;
+  const auto parts = Split(p, '/');
+  bool first = true;
+  for (const std::string& part : parts) {
+    if (part.empty()) continue;
+    const std::string base = result;
+    if (!first || !absolute) {
+      if (!result.empty() && result.back() != '/') result.push_back('/');
+    }
+    first = false;
+    if (part == "." || part == ".." || !resolving) {
+      result += part;
+      continue;
+    }
+    if (LstatExists(result + part)) {
+      result += part;
+      continue;
+    }
+    std::string variant;
+    const std::string dir = base.empty() ? "." : base;
+    if (FindCaseVariant(dir, part, variant)) {
+      result += variant;
+    } else {
+      result += part;
+      resolving = false;  // nothing below a missing component can exist
+    }
+  }
+  if (trailing && result.back() != '/') result.push_back('/');
+  return result;
+}
+
+std::string IncludeTrailingPathDelimiter(std::string_view path) {
+  std::string p(path);
+  if (p.empty() || (p.back() != '/' && p.back() != '\\')) p.push_back(PathDelim);
+  return p;
+}
+
+std::string ExcludeTrailingPathDelimiter(std::string_view path) {
+  std::string p(path);
+  while (p.size() > 1 && (p.back() == '/' || p.back() == '\\')) p.pop_back();
+  return p;
+}
+
+std::string ExtractFileName(std::string_view path) {
+  const std::size_t pos = path.find_last_of("/\\");
+  return std::string(pos == std::string_view::npos ? path : path.substr(pos + 1));
+}
+
+std::string ExtractFilePath(std::string_view path) {
+  const std::size_t pos = path.find_last_of("/\\");
+  return pos == std::string_view::npos ? std::string() : std::string(path.substr(0, pos + 1));
+}
+
+std::string ExtractFileExt(std::string_view path) {
+  const std::string name = ExtractFileName(path);
+  const std::size_t dot = name.rfind('.');
+  return dot == std::string::npos ? std::string() : name.substr(dot);
+}
+
+std::string ChangeFileExt(std::string_view path, std::string_view ext) {
+  const std::string dir = ExtractFilePath(path);
+  std::string name = ExtractFileName(path);
+  const std::size_t dot = name.rfind('.');
+  if (dot != std::string::npos) name.erase(dot);
+  return dir + name + std::string(ext);
+}
+
+bool FileExists(std::string_view path) {
+  struct stat st {};
+  return ::stat(ResolvePath(path).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+bool DirectoryExists(std::string_view path) {
+  struct stat st {};
+  return ::stat(ResolvePath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool PathExists(std::string_view path) { return LstatExists(ResolvePath(path)); }
+
+bool CreateDir(std::string_view path) {
+  const std::string p = ResolvePath(ExcludeTrailingPathDelimiter(path));
+  if (DirectoryExists(p)) return true;
+  return ::mkdir(p.c_str(), 0777) == 0;
+}
+
+bool ForceDirectories(std::string_view path) {
+  const std::string p = ExcludeTrailingPathDelimiter(Slashes(path));
+  if (p.empty()) return false;
+  if (DirectoryExists(p)) return true;
+  const std::string parent = ExcludeTrailingPathDelimiter(ExtractFilePath(p));
+  if (!parent.empty() && parent != p && !DirectoryExists(parent)) {
+    if (!ForceDirectories(parent)) return false;
+  }
+  return CreateDir(p);
+}
+
+bool DeleteFile(std::string_view path) {
+  const std::string p = ResolvePath(path);
+  struct stat st {};
+  if (::lstat(p.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
+  return ::unlink(p.c_str()) == 0;
+}
+
+bool RemoveDir(std::string_view path) {
+  return ::rmdir(ResolvePath(ExcludeTrailingPathDelimiter(path)).c_str()) == 0;
+}
+
+bool CopyFile(std::string_view source, std::string_view target) {
+  const std::string src = ResolvePath(source);
+  const std::string dst = ResolvePath(target);
+  const int in = ::open(src.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) return false;
+  struct stat st {};
+  if (::fstat(in, &st) != 0 || S_ISDIR(st.st_mode)) {
+    ::close(in);
+    return false;
+  }
+  const int out = ::open(dst.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (out < 0) {
+    ::close(in);
+    return false;
+  }
+  bool ok = true;
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = ::read(in, buffer, sizeof buffer);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ok = false;
+      break;
+    }
+    if (n == 0) break;
+    ssize_t done = 0;
+    while (done < n) {
+      const ssize_t w = ::write(out, buffer + done, static_cast<size_t>(n - done));
+      if (w < 0) {
+        if (errno == EINTR) continue;
+        ok = false;
+        break;
+      }
+      done += w;
+    }
+    if (!ok) break;
+  }
+  ::close(in);
+  if (::close(out) != 0) ok = false;
+  return ok;
+}
+
+bool MatchesMask(std::string_view name, std::string_view mask) {
+  const std::u32string n = Utf8ToCodePoints(UpperCase(name));
+  std::u32string m = Utf8ToCodePoints(UpperCase(mask));
+  if (m == U"*.*") return true;
+  // "name.*" also matches "name" without an extension, as on Windows.
+  if (m.size() >= 2 && m.substr(m.size() - 2) == U".*" && n == m.substr(0, m.size() - 2) &&
+      n.find(U'*') == std::u32string::npos) {
+    return true;
+  }
+  // Iterative wildcard match with backtracking on the last "*".
+  std::size_t i = 0, j = 0, star = std::u32string::npos, mark = 0;
+  while (i < n.size()) {
+    if (j < m.size() && (m[j] == U'?' || m[j] == n[i])) {
+      ++i;
+      ++j;
+    } else if (j < m.size() && m[j] == U'*') {
+      star = j++;
+      mark = i;
+    } else if (star != std::u32string::npos) {
+      j = star + 1;
+      i = ++mark;
+    } else {
+      return false;
+    }
+  }
+  while (j < m.size() && m[j] == U'*') ++j;
+  return j == m.size();
+}
+
+std::vector<DirEntry> FindEntries(std::string_view directory, std::string_view pattern) {
+  std::vector<DirEntry> entries;
+  const std::string dir = IncludeTrailingPathDelimiter(ResolvePath(directory));
+  DIR* d = ::opendir(dir.c_str());
+  if (!d) return entries;
+  while (dirent* e = ::readdir(d)) {
+    const std::string name = e->d_name;
+    if (name == "." || name == ".." || !MatchesMask(name, pattern)) continue;
+    DirEntry entry;
+    entry.name = name;
+    struct stat st {};
+    if (::lstat((dir + name).c_str(), &st) == 0) {
+      entry.isSymlink = S_ISLNK(st.st_mode);
+      entry.isDirectory = S_ISDIR(st.st_mode);
+    }
+    entries.push_back(std::move(entry));
+  }
+  ::closedir(d);
+  return entries;
+}
+
+bool ReadWholeFile(std::string_view path, std::string& bytes) {
+  std::ifstream in(ResolvePath(path), std::ios::binary);
+  if (!in) return false;
+  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return !in.bad();
+}
+
+bool WriteFileAtomic(std::string_view path, std::string_view bytes) {
+  const std::string target = ResolvePath(path);
+  static std::mt19937_64 rng{std::random_device{}()};
+  char suffix[64];
+  std::snprintf(suffix, sizeof suffix, ".~%d.%llx", static_cast<int>(::getpid()),
+                static_cast<unsigned long long>(rng()));
+  const std::string temp = target + suffix;
+  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) return false;
+  std::size_t done = 0;
+  bool ok = true;
+  while (done < bytes.size()) {
+    const ssize_t w = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (w < 0) {
+      if (errno == EINTR) continue;
+      ok = false;
+      break;
+    }
+    done += static_cast<std::size_t>(w);
+  }
+  if (ok && ::fsync(fd) != 0) ok = false;
+  if (::close(fd) != 0) ok = false;
+  if (ok && ::rename(temp.c_str(), target.c_str()) != 0) ok = false;
+  if (!ok) ::unlink(temp.c_str());
+  return ok;
+}
+
+std::string TempDirectory() {
+  const char* t = std::getenv("TMPDIR");
+  std::string dir = (t && *t) ? t : "/tmp";
+  return IncludeTrailingPathDelimiter(ExcludeTrailingPathDelimiter(dir));
+}
+
+std::string ProgramDirectory() {
+  char buffer[PATH_MAX];
+  const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+  if (n <= 0) return IncludeTrailingPathDelimiter(fs::current_path().string());
+  return ExtractFilePath(std::string(buffer, static_cast<std::size_t>(n)));
+}
+
+}  // namespace vorlend

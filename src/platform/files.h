@@ -1,0 +1,62 @@
+#pragma once
+// File and directory access with Windows semantics on top of std::filesystem: letter case is not
+// significant in any path component, both "\" and "/" separate components in paths that come from
+// outside, and paths the add-on builds use the native separator.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vorlend {
+
+inline constexpr char PathDelim = '/';
+
+// Turns "\" into "/" and makes a relative path absolute (against the current directory).
+std::string NormaliseInputPath(std::string_view path);
+
+// The path as it exists on disk: each component is matched exactly first, else without regard to
+// letter case (Czech letters folded too); where several entries match, the first in sort order
+// wins. Components that do not exist are kept as given. A trailing separator is kept.
+std::string ResolvePath(std::string_view path);
+
+std::string IncludeTrailingPathDelimiter(std::string_view path);
+std::string ExcludeTrailingPathDelimiter(std::string_view path);
+std::string ExtractFileName(std::string_view path);   // last component
+std::string ExtractFilePath(std::string_view path);   // up to and including the last separator
+std::string ExtractFileExt(std::string_view path);    // ".ext" of the last component, or empty
+std::string ChangeFileExt(std::string_view path, std::string_view ext);  // ext includes the dot
+
+bool FileExists(std::string_view path);       // a file (not a directory)
+bool DirectoryExists(std::string_view path);
+bool PathExists(std::string_view path);       // anything, a dangling symbolic link included
+
+// Creates one directory level; an existing directory that differs only in case counts as created.
+bool CreateDir(std::string_view path);
+// Creates the directory with every missing parent.
+bool ForceDirectories(std::string_view path);
+bool DeleteFile(std::string_view path);
+bool RemoveDir(std::string_view path);
+// Copies a file byte for byte, replacing an existing target.
+bool CopyFile(std::string_view source, std::string_view target);
+
+struct DirEntry {
+  std::string name;
+  bool isDirectory = false;   // a real directory, not a link to one
+  bool isSymlink = false;
+};
+// Entries of a directory whose names match a wildcard pattern ("*", "?", case-insensitive,
+// "*.*" matches every name), hidden ones included, in the order the system returns them.
+std::vector<DirEntry> FindEntries(std::string_view directory, std::string_view pattern);
+bool MatchesMask(std::string_view name, std::string_view mask);
+
+bool ReadWholeFile(std::string_view path, std::string& bytes);
+// Writes through a temporary file in the same directory and renames it over the target, so a
+// crash leaves either the old or the new file.
+bool WriteFileAtomic(std::string_view path, std::string_view bytes);
+
+// The temporary folder (TMPDIR, else /tmp) with a trailing separator.
+std::string TempDirectory();
+// The directory of the running executable with a trailing separator.
+std::string ProgramDirectory();
+
+}  // namespace vorlend

@@ -1,0 +1,290 @@
+#include "platform/ini.h"
+
+#include <cmath>
+
+#include "platform/cp1250.h"
+#include "platform/files.h"
+#include "platform/locale.h"
+#include "platform/text.h"
+
+namespace vorlend {
+
+// ---- typed operations shared by every ini class ------------------------------------------
+
+std::int32_t TCustomIniFile::ReadInteger(const std::string& section, const std::string& ident, std::int32_t def) {
+  const std::string s = Trim(ReadString(section, ident, ""));
+  if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
+    std::uint64_t v = 0;
+    for (std::size_t i = 2; i < s.size(); ++i) {
+      const char c = s[i];
+      int digit = -1;
+      if (c >= '0' && c <= '9') digit = c - '0';
+      else if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
+      else if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+      if (digit < 0 || i > 9) return def;  // at most eight hexadecimal digits
+      v = v * 16 + static_cast<std::uint64_t>(digit);
+    }
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(v));
+  }
+  int value = 0;
+  return ParseInt32(s, value) ? value : def;
+}
+
+void TCustomIniFile::WriteInteger(const std::string& section, const std::string& ident, std::int32_t value) {
+  WriteString(section, ident, std::to_string(value));
+}
+
+bool TCustomIniFile::ReadBool(const std::string& section, const std::string& ident, bool def) {
+  return ReadInteger(section, ident, def ? 1 : 0) != 0;
+}
+
+void TCustomIniFile::WriteBool(const std::string& section, const std::string& ident, bool value) {
+  WriteString(section, ident, value ? "1" : "0");
+}
+
+std::size_t TCustomIniFile::ReadBinaryStream(const std::string& section, const std::string& ident, std::string& out) {
+  const std::string hex = ReadString(section, ident, "");
+  out.clear();
+  auto nibble = [](char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+  };
+  for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
+    const int hi = nibble(hex[i]);
+    const int lo = nibble(hex[i + 1]);
+    if (hi < 0 || lo < 0) break;
+    out.push_back(static_cast<char>(hi * 16 + lo));
+  }
+  return out.size();
+}
+
+void TCustomIniFile::WriteBinaryStream(const std::string& section, const std::string& ident, const std::string& bytes) {
+  static const char digits[] = "0123456789ABCDEF";
+  std::string hex;
+  for (char c : bytes) {
+    const auto b = static_cast<unsigned char>(c);
+    hex.push_back(digits[b >> 4]);
+    hex.push_back(digits[b & 15]);
+  }
+  WriteString(section, ident, hex);
+}
+
+TDateTime TCustomIniFile::ReadDate(const std::string& section, const std::string& ident, TDateTime def) {
+  TDateTime v = 0;
+  return TryStrToDate(ReadString(section, ident, ""), v) ? v : def;
+}
+
+TDateTime TCustomIniFile::ReadDateTime(const std::string& section, const std::string& ident, TDateTime def) {
+  TDateTime v = 0;
+  return TryStrToDateTime(ReadString(section, ident, ""), v) ? v : def;
+}
+
+double TCustomIniFile::ReadFloat(const std::string& section, const std::string& ident, double def) {
+  double v = 0;
+  return TryStrToFloat(ReadString(section, ident, ""), v) ? v : def;
+}
+
+TDateTime TCustomIniFile::ReadTime(const std::string& section, const std::string& ident, TDateTime def) {
+  TDateTime v = 0;
+  return TryStrToTime(ReadString(section, ident, ""), v) ? v : def;
+}
+
+void TCustomIniFile::WriteDate(const std::string& section, const std::string& ident, TDateTime value) {
+  WriteString(section, ident, DateToStr(value));
+}
+
+void TCustomIniFile::WriteDateTime(const std::string& section, const std::string& ident, TDateTime value) {
+  WriteString(section, ident, DateTimeToStr(value));
+}
+
+void TCustomIniFile::WriteFloat(const std::string& section, const std::string& ident, double value) {
+  WriteString(section, ident, FloatToStr(value));
+}
+
+void TCustomIniFile::WriteTime(const std::string& section, const std::string& ident, TDateTime value) {
+  WriteString(section, ident, TimeToStr(value));
+}
+
+bool TCustomIniFile::SectionExists(const std::string& section) {
+  TStrings keys;
+  ReadSection(section, keys);
+  return !keys.empty();
+}
+
+bool TCustomIniFile::ValueExists(const std::string& section, const std::string& ident) {
+  TStrings keys;
+  ReadSection(section, keys);
+  for (const auto& k : keys) {
+    if (SameText(k, ident)) return true;
+  }
+  return false;
+}
+
+// ---- the private-profile file ------------------------------------------------------------
+
+namespace {
+
+std::vector<std::string> LoadLines(const std::string& fileName) {
+  std::vector<std::string> lines;
+  std::string bytes;
+  if (fileName.empty() || !ReadWholeFile(fileName, bytes)) return lines;
+  const std::string text = Cp1250ToUtf8(bytes);
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' || text[i] == '\n') {
+      lines.push_back(text.substr(start, i - start));
+      if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      start = i + 1;
+    }
+  }
+  if (start < text.size()) lines.push_back(text.substr(start));
+  return lines;
+}
+
+void SaveLines(const std::string& fileName, const std::vector<std::string>& lines) {
+  std::string text;
+  for (const auto& line : lines) {
+    text += line;
+    text += "\r\n";
+  }
+  if (!WriteFileAtomic(fileName, Utf8ToCp1250(text))) throw IniWriteError(fileName);
+}
+
+// The name of a section header line, or false when the line is none.
+bool SectionName(const std::string& line, std::string& name) {
+  const std::string t = Trim(line);
+  if (t.empty() || t[0] != '[') return false;
+  const std::size_t close = t.find(']');
+  name = Trim(t.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+  return true;
+}
+
+bool KeyValue(const std::string& line, std::string& key, std::string& value) {
+  const std::size_t eq = line.find('=');
+  if (eq == std::string::npos) return false;
+  key = Trim(line.substr(0, eq));
+  value = Trim(line.substr(eq + 1));
+  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
+    value = value.substr(1, value.size() - 2);
+  }
+  return true;
+}
+
+// First line after the header of the first matching section, and the end of that section.
+bool FindSection(const std::vector<std::string>& lines, const std::string& section, std::size_t& begin, std::size_t& end) {
+  const std::string wanted = Trim(section);
+  std::string name;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (SectionName(lines[i], name) && SameText(name, wanted)) {
+      begin = i + 1;
+      end = begin;
+      while (end < lines.size() && !SectionName(lines[end], name)) ++end;
+      return true;
+    }
+  }
+  return false;
+}
+
+bool FindKey(const std::vector<std::string>& lines, std::size_t begin, std::size_t end, const std::string& ident,
+             std::size_t& at, std::string* value = nullptr) {
+  const std::string wanted = Trim(ident);
+  std::string key, v;
+  for (std::size_t i = begin; i < end; ++i) {
+    if (KeyValue(lines[i], key, v) && SameText(key, wanted)) {
+      at = i;
+      if (value) *value = v;
+      return true;
+    }
+  }
+  return false;
+}
+
+// CR, LF and NUL would start lines of their own; they are written as blanks.
+std::string OneLine(std::string s) {
+  for (char& c : s) {
+    if (c == '\r' || c == '\n' || c == '\0') c = ' ';
+  }
+  return s;
+}
+
+}  // namespace
+
+std::string TIniFile::ReadString(const std::string& section, const std::string& ident, const std::string& def) {
+  const auto lines = LoadLines(m_fileName);
+  std::size_t begin = 0, end = 0, at = 0;
+  std::string value;
+  if (FindSection(lines, section, begin, end) && FindKey(lines, begin, end, ident, at, &value)) return value;
+  return def;
+}
+
+void TIniFile::WriteString(const std::string& section, const std::string& ident, const std::string& value) {
+  auto lines = LoadLines(m_fileName);
+  const std::string line = Trim(OneLine(ident)) + "=" + OneLine(value);
+  std::size_t begin = 0, end = 0, at = 0;
+  if (FindSection(lines, section, begin, end)) {
+    if (FindKey(lines, begin, end, ident, at)) {
+      lines[at] = line;
+    } else {
+      // After the last non-empty line of the section, so blank lines before the next section stay.
+      std::size_t insert = end;
+      while (insert > begin && Trim(lines[insert - 1]).empty()) --insert;
+      lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insert), line);
+    }
+  } else {
+    lines.push_back("[" + Trim(OneLine(section)) + "]");
+    lines.push_back(line);
+  }
+  SaveLines(m_fileName, lines);
+}
+
+void TIniFile::ReadSection(const std::string& section, TStrings& keys) {
+  keys.clear();
+  const auto lines = LoadLines(m_fileName);
+  std::size_t begin = 0, end = 0;
+  if (!FindSection(lines, section, begin, end)) return;
+  std::string key, value;
+  for (std::size_t i = begin; i < end; ++i) {
+    if (KeyValue(lines[i], key, value)) keys.push_back(key);
+  }
+}
+
+void TIniFile::ReadSections(TStrings& sections) {
+  sections.clear();
+  std::string name;
+  for (const auto& line : LoadLines(m_fileName)) {
+    if (SectionName(line, name)) sections.push_back(name);
+  }
+}
+
+void TIniFile::ReadSectionValues(const std::string& section, TStrings& out) {
+  out.clear();
+  const auto lines = LoadLines(m_fileName);
+  std::size_t begin = 0, end = 0;
+  if (!FindSection(lines, section, begin, end)) return;
+  std::string key, value;
+  for (std::size_t i = begin; i < end; ++i) {
+    if (KeyValue(lines[i], key, value)) out.push_back(key + "=" + value);
+  }
+}
+
+void TIniFile::EraseSection(const std::string& section) {
+  auto lines = LoadLines(m_fileName);
+  std::size_t begin = 0, end = 0;
+  if (!FindSection(lines, section, begin, end)) return;
+  lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(begin - 1), lines.begin() + static_cast<std::ptrdiff_t>(end));
+  SaveLines(m_fileName, lines);
+}
+
+void TIniFile::DeleteKey(const std::string& section, const std::string& ident) {
+  auto lines = LoadLines(m_fileName);
+  std::size_t begin = 0, end = 0, at = 0;
+  if (!FindSection(lines, section, begin, end) || !FindKey(lines, begin, end, ident, at)) return;
+  lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(at));
+  SaveLines(m_fileName, lines);
+}
+
+void TIniFile::UpdateFile() {}
+
+}  // namespace vorlend

@@ -1,0 +1,43 @@
+#pragma once
+// The ports through which the core talks to the user: messages and questions, progress of long
+// operations, and the shell that opens a web page. The window implements them with Qt, the batch
+// tool on the console, tests with scripted doubles.
+#include <string>
+
+namespace vorlend {
+
+enum class MsgKind { Warning, Error, Information, Confirmation };
+
+// Titles of the four kinds of message box.
+const char* MsgKindTitle(MsgKind kind);
+
+class Dialogs {
+public:
+  virtual ~Dialogs() = default;
+  // A modal message with the single button OK. Paragraphs are separated by two CR characters.
+  virtual void Message(MsgKind kind, const std::string& text) = 0;
+  // A modal question with the buttons "&Ano" and "&Ne"; true only for Ano.
+  virtual bool Question(MsgKind kind, const std::string& text) = 0;
+};
+
+class Progress {
+public:
+  virtual ~Progress() = default;
+  virtual void SetText(const std::string& text) = 0;
+  virtual void SetMaximum(int maximum) = 0;
+  virtual void SetPosition(int position) = 0;
+  // Lets the window repaint and handle its buttons (the abort button among them).
+  virtual void ProcessMessages() = 0;
+};
+
+class Shell {
+public:
+  virtual ~Shell() = default;
+  // Opens a web page in the default browser; only http and https addresses are opened.
+  // Returns false when the address was refused or could not be handed over.
+  virtual bool OpenUrl(const std::string& url) = 0;
+};
+
+bool IsWebAddress(const std::string& url);  // http:// or https://, case-insensitive
+
+}  // namespace vorlend
