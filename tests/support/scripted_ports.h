@@ -1,0 +1,75 @@
+#pragma once
+// Test doubles of the ports in platform/ports.h: dialogs that record every message and answer
+// questions from a queue, a shell that records the addresses it was asked to open, and a progress
+// that records what the operation reported.
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/ports.h"
+
+namespace vorlend::test {
+
+class ScriptedDialogs : public Dialogs {
+public:
+  struct Entry {
+    MsgKind kind;
+    std::string text;
+    bool question = false;
+    bool answer = false;  // for questions: the answer given
+  };
+
+  // Queues answers for the next questions, in order. A question with no answer queued fails the
+  // running test and is answered "Ne".
+  void Answer(bool yes) { m_answers.push_back(yes); }
+  void Answers(std::initializer_list<bool> answers) { m_answers.insert(m_answers.end(), answers); }
+  std::size_t PendingAnswers() const { return m_answers.size(); }
+
+  const std::vector<Entry>& Entries() const { return m_entries; }
+  std::size_t QuestionCount() const;
+  std::size_t MessageCount() const;  // plain messages, questions not counted
+  const Entry* Last() const { return m_entries.empty() ? nullptr : &m_entries.back(); }
+  void Clear() { m_entries.clear(); m_answers.clear(); }
+
+  void Message(MsgKind kind, const std::string& text) override;
+  bool Question(MsgKind kind, const std::string& text) override;
+
+private:
+  std::vector<Entry> m_entries;
+  std::deque<bool> m_answers;
+};
+
+class RecordingShell : public Shell {
+public:
+  // Every call is recorded, refused addresses too; `result` is what OpenUrl returns.
+  bool OpenUrl(const std::string& url) override {
+    m_urls.push_back(url);
+    return result;
+  }
+  const std::vector<std::string>& Urls() const { return m_urls; }
+  bool result = true;
+
+private:
+  std::vector<std::string> m_urls;
+};
+
+class ScriptedProgress : public Progress {
+public:
+  void SetText(const std::string& text) override { texts.push_back(text); }
+  void SetMaximum(int maximum) override { maximums.push_back(maximum); }
+  void SetPosition(int position) override { positions.push_back(position); }
+  void ProcessMessages() override {
+    ++processCount;
+    if (onProcessMessages) onProcessMessages(processCount);
+  }
+
+  std::vector<std::string> texts;
+  std::vector<int> maximums;
+  std::vector<int> positions;
+  int processCount = 0;
+  // Runs at each ProcessMessages with the number of calls so far: a test presses "abort" here.
+  std::function<void(int)> onProcessMessages;
+};
+
+}  // namespace vorlend::test
