@@ -1,0 +1,97 @@
+#include "app/host_context.h"
+
+#include "platform/files.h"
+#include "platform/locale.h"
+#include "platform/text.h"
+
+namespace vorlend {
+
+std::string HostContext::AddOnDataDir() const { return DataDir + "KPX/Vorlend/"; }
+std::string HostContext::SettingsDir() const { return AddOnDataDir() + "Setting/"; }
+std::string HostContext::SettingsFileName() const { return SettingsDir() + ConfigName + AgendaExt + ".ini"; }
+std::string HostContext::VersionCheckFileName() const { return SettingsDir() + "setup.ini"; }
+std::string HostContext::TempWorkDir() const {
+  return IncludeTrailingPathDelimiter(ExcludeTrailingPathDelimiter(TempDirectory())) + "MnVorlend/";
+}
+std::string HostContext::ProgramDir() const { return ProgramDirectory(); }
+std::string HostContext::ArchiveRoot() const { return AddOnDataDir() + "Db/"; }
+
+StartupParams ParseCommandLine(const std::vector<std::string>& args) {
+  std::string rest;
+  for (const auto& a : args) rest += a + " ";
+  StartupParams params;
+  while (!rest.empty()) {
+    const std::size_t q = rest.find('?');
+    const std::size_t e = rest.find('=');
+    if (q == std::string::npos || e == std::string::npos || q > e) break;
+    const std::string token = rest.substr(q, e - q);
+    rest.erase(0, e + 1);
+    const std::size_t close = FindText(rest, token);
+    if (close == std::string::npos) break;
+    StartupParam p;
+    p.Name = CutToChars(UpperCase(token.substr(1)), 255);
+    p.Value = CutToChars(rest.substr(0, close), 255);
+    params.push_back(std::move(p));
+    rest.erase(0, close + token.size());
+  }
+  return params;
+}
+
+bool FindParam(const StartupParams& params, const std::string& name, std::string& value) {
+  for (const auto& p : params) {
+    if (SameText(p.Name, name)) {
+      value = p.Value;
+      return true;
+    }
+  }
+  return false;
+}
+
+namespace {
+// The agenda-level path ("/DATA/AGENDA.001") or empty; both levels share the first three steps.
+std::string AgendaPathWithoutSeparator(const std::string& currentYearDir) {
+  std::string p = UpperCase(Trim(currentYearDir));
+  while (!p.empty() && (p.back() == '/' || p.back() == '\\')) p.pop_back();
+  std::size_t slash = p.find_last_of("/\\");
+  if (slash == std::string::npos || !StartsWith(p.substr(slash + 1), "ROK")) return {};
+  p.erase(slash);
+  slash = p.find_last_of("/\\");
+  if (slash == std::string::npos || !StartsWith(p.substr(slash + 1), "AGENDA")) return {};
+  return p;
+}
+}  // namespace
+
+std::string AgendaLevelDir(const std::string& currentYearDir) {
+  return AgendaPathWithoutSeparator(currentYearDir);
+}
+
+std::string DataLevelDir(const std::string& currentYearDir) {
+  const std::string agenda = AgendaPathWithoutSeparator(currentYearDir);
+  if (agenda.empty()) return {};
+  return agenda.substr(0, agenda.find_last_of("/\\") + 1);
+}
+
+std::string SafeConfigName(const std::string& value) {
+  std::string name = value;
+  for (char& c : name) {
+    if (std::string_view("\"*/:<>?\\|").find(c) != std::string_view::npos) c = '_';
+  }
+  return Trim(name).empty() ? std::string("Default") : name;
+}
+
+bool MoneyVersionConverts(const std::string& versionText) {
+  std::string number;
+  for (char c : versionText) {
+    if (c == ' ') break;
+    if ((c >= '0' && c <= '9') || c == ',' || c == '.') number.push_back(c);
+  }
+  const char sep = FormatSettings().DecimalSeparator;
+  for (char& c : number) {
+    if (c == '.') c = sep;
+  }
+  double value = 0;
+  // A fixed-point number with four decimal places holds about 9.2e14.
+  return TryStrToFloat(number, value) && value < 922337203685477.0 && value > -922337203685477.0;
+}
+
+}  // namespace vorlend

@@ -1,0 +1,28 @@
+#include "app/settings.h"
+
+#include "platform/ini.h"
+
+namespace vorlend {
+
+namespace {
+constexpr const char* kSection = "SETTINGS";
+}
+
+AddonSettings LoadSettings(const std::string& settingsFileName) {
+  TIniFile ini(settingsFileName);
+  AddonSettings s;
+  for (std::size_t i = 0; i < ModuleCount; ++i) {
+    s.Modules[i] = ini.ReadBool(kSection, Modules[i].SettingsKey, Modules[i].DefaultChecked);
+  }
+  const int action = ini.ReadInteger(kSection, "LockAction", 0);
+  s.Action = action == 0 ? LockAction::Unlock : action == 1 ? LockAction::Lock : LockAction::NoAction;
+  return s;
+}
+
+void SaveSettings(const std::string& settingsFileName, const AddonSettings& s) {
+  TIniFile ini(settingsFileName);
+  for (std::size_t i = 0; i < ModuleCount; ++i) ini.WriteBool(kSection, Modules[i].SettingsKey, s.Modules[i]);
+  ini.WriteInteger(kSection, "LockAction", static_cast<int>(s.Action));
+}
+
+}  // namespace vorlend

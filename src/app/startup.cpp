@@ -1,0 +1,73 @@
+#include "app/startup.h"
+
+#include "app/access_gate.h"
+#include "platform/files.h"
+#include "host/settings_store.h"
+#include "platform/text.h"
+
+namespace vorlend {
+
+std::string ReadAgendaName(const std::string& agendaDir) {
+  return ReadSettingsString(agendaDir + "AGENDA.INI", "Údaje o firmě", "Název-obchodní", "---");
+}
+
+bool ReadHostContext(const StartupParams& params, Dialogs& dialogs, HostContext& ctx) {
+  std::string value;
+  auto required = [&](const char* name) {
+    if (FindParam(params, name, value)) return true;
+    dialogs.Message(MsgKind::Error, IncompleteParametersText);
+    return false;
+  };
+
+  if (!required("MAIN")) return false;
+
+  if (!required("AKTROK")) return false;
+  ctx.CurrentYearDir = IncludeTrailingPathDelimiter(NormaliseInputPath(value));
+  const std::string agenda = AgendaLevelDir(ctx.CurrentYearDir);
+  // A year path outside an AGENDA*/ROK* pair would make the file-system root the agenda and the
+  // data directory, and the add-on would create its folders there: refuse such a start.
+  if (agenda.empty() || !DirectoryExists(ctx.CurrentYearDir)) {
+    dialogs.Message(MsgKind::Error,
+                    "Adresář účetního roku " + ctx.CurrentYearDir +
+                        " neexistuje nebo neleží v adresáři agendy (očekává se cesta ...\\AGENDA.xxx\\ROK.xxx).");
+    return false;
+  }
+  ctx.AgendaDir = IncludeTrailingPathDelimiter(agenda);
+  ctx.DataDir = DataLevelDir(ctx.CurrentYearDir);
+
+  if (!required("MVERZE")) return false;
+  ctx.MoneyVersionText = value;
+  if (!MoneyVersionConverts(ctx.MoneyVersionText)) {
+    dialogs.Message(MsgKind::Error, MoneyVersionErrorText);
+    return false;
+  }
+
+  if (!required("AKTHESLO")) return false;
+  ctx.UserPassword = value;
+
+  if (!required("AKTCFGNAME")) return false;
+  ctx.ConfigName = SafeConfigName(value);
+
+  const std::string agendaDirName = ExtractFileName(ExcludeTrailingPathDelimiter(ctx.AgendaDir));
+  const std::size_t dot = agendaDirName.rfind('.');
+  ctx.AgendaExt = dot == std::string::npos ? std::string() : agendaDirName.substr(dot + 1);
+
+  ctx.AgendaName = ReadAgendaName(ctx.AgendaDir);
+  return true;
+}
+
+bool EnsureDirectory(const std::string& path, Dialogs& dialogs) {
+  if (DirectoryExists(path)) return true;
+  ForceDirectories(path);
+  if (DirectoryExists(path)) return true;
+  dialogs.Message(MsgKind::Error, "Nelze vytvořit adresář " + path);
+  return false;
+}
+
+bool PrepareHostContext(const std::vector<std::string>& args, Dialogs& dialogs, HostContext& ctx) {
+  const StartupParams params = ParseCommandLine(args);
+  return ReadHostContext(params, dialogs, ctx) && EnsureDirectory(ctx.SettingsDir(), dialogs) &&
+         EnsureDirectory(ctx.TempWorkDir(), dialogs);
+}
+
+}  // namespace vorlend

@@ -1,0 +1,56 @@
+#pragma once
+// The catalogue of complete archives of the current agenda, their recapitulation, and deletion.
+#include <string>
+#include <vector>
+
+#include "app/host_context.h"
+#include "platform/ports.h"
+
+namespace vorlend {
+
+struct ArchiveRow {
+  std::string MapName;     // at most 50 characters
+  std::string MapDate;     // at most 15
+  std::string MapTime;     // at most 10
+  std::string AgendaName;  // at most 50
+  std::string Dir;         // at most 12: the archive directory's name
+};
+
+class ArchiveList {
+public:
+  const std::vector<ArchiveRow>& Rows() const { return m_rows; }
+  std::size_t Count() const { return m_rows.size(); }
+  bool Empty() const { return m_rows.empty(); }
+  const ArchiveRow& Row(std::size_t i) const { return m_rows.at(i); }
+  void Clear() { m_rows.clear(); m_current = 0; }
+  void Append(ArchiveRow row);  // becomes the current row
+  // Deletes the current row; the following row becomes current, or the preceding one at the end.
+  void DeleteCurrent();
+  std::size_t Current() const { return m_current; }
+  void SetCurrent(std::size_t i) { m_current = i; }
+
+private:
+  std::vector<ArchiveRow> m_rows;
+  std::size_t m_current = 0;
+};
+
+struct Recapitulation {
+  std::string Name;
+  std::string AgendaName;
+  std::string Date;
+  std::string Time;
+  std::string YearFilter;
+  std::string DocumentFilter;
+};
+
+// Always 0. Lists the complete archives of ctx.AgendaExt, by archive number.
+int LoadArchiveList(const HostContext& ctx, ArchiveList& list);
+// Always 0. Reads the description file of the archive directory (labels empty when it is gone).
+int ShowRecapitulation(const std::string& archiveDir, Recapitulation& recap);
+// 0 when the directory and all its content are gone; -1 after "Nelze smazat adresář ".
+int DeleteArchiveDirectory(const std::string& path, Dialogs& dialogs);
+
+// The archive directory of a row, with or without a trailing separator.
+std::string ArchiveDirOf(const HostContext& ctx, const ArchiveRow& row, bool trailingSeparator);
+
+}  // namespace vorlend

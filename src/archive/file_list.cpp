@@ -1,0 +1,150 @@
+#include "archive/file_list.h"
+
+#include "platform/cp1250.h"
+#include "platform/files.h"
+#include "platform/text.h"
+
+namespace vorlend {
+
+namespace {
+
+constexpr std::size_t kWidths[3] = {10, 50, 30};
+constexpr const char* kFieldNames[3] = {"FileName", "MoneyFile", "WorkingStr"};
+
+std::string EncodeValue(const std::string& value) {
+  std::string escaped;
+  for (char c : value) {
+    switch (c) {
+      case '%': escaped += "%%"; break;
+      case '\r': escaped += "%c"; break;
+      case '\n': escaped += "%n"; break;
+      case '\0': escaped += "%0"; break;
+      default: escaped.push_back(c);
+    }
+  }
+  std::string out = "\"";
+  for (char c : escaped) {
+    if (c == '"') out.push_back('"');
+    out.push_back(c);
+  }
+  out.push_back('"');
+  return out;
+}
+
+std::string DecodeEscapes(const std::string& value) {
+  std::string out;
+  for (std::size_t i = 0; i < value.size(); ++i) {
+    if (value[i] == '%' && i + 1 < value.size()) {
+      const char n = value[i + 1];
+      if (n == '%' || n == 'c' || n == 'n' || n == '0') {
+        out.push_back(n == '%' ? '%' : n == 'c' ? '\r' : n == 'n' ? '\n' : '\0');
+        ++i;
+        continue;
+      }
+    }
+    out.push_back(value[i]);
+  }
+  return out;
+}
+
+// The values of one line, column by column: a value is the text between a quote and the next
+// quote that is not doubled; characters outside quotes are skipped, and a column that reaches its
+// comma without any quote is empty.
+std::vector<std::string> SplitValues(const std::string& line) {
+  std::vector<std::string> values;
+  std::size_t i = 0;
+  while (i < line.size()) {
+    while (i < line.size() && line[i] != '"' && line[i] != ',') ++i;
+    if (i >= line.size()) {
+      values.emplace_back();
+      break;
+    }
+    if (line[i] == ',') {
+      values.emplace_back();
+      ++i;
+      continue;
+    }
+    std::string value;
+    ++i;
+    while (i < line.size()) {
+      if (line[i] == '"') {
+        if (i + 1 < line.size() && line[i + 1] == '"') {
+          value.push_back('"');
+          i += 2;
+          continue;
+        }
+        break;
+      }
+      value.push_back(line[i++]);
+    }
+    i += 2;  // the closing quote and the character after it
+    values.push_back(std::move(value));
+  }
+  return values;
+}
+
+}  // namespace
+
+FileListRow MakeFileListRow(const std::string& fileName, const std::string& moneyFile, const std::string& workingStr) {
+  return {CutToChars(fileName, kWidths[0]), CutToChars(moneyFile, kWidths[1]), CutToChars(workingStr, kWidths[2])};
+}
+
+std::string EncodeFileList(const FileList& rows) {
+  std::string text;
+  for (const char* name : kFieldNames) text += std::string("\"") + name + "\",";
+  text += "\r\n";
+  for (const auto& row : rows) {
+    for (const std::string* v : {&row.FileName, &row.MoneyFile, &row.WorkingStr}) text += EncodeValue(*v) + ",";
+    text += "\r\n";
+  }
+  return Utf8ToCp1250(text);
+}
+
+FileList DecodeFileList(const std::string& bytes) {
+  const std::string text = Cp1250ToUtf8(bytes);
+  std::vector<std::string> lines;
+  std::string current;
+  for (char c : text) {
+    if (c == '\r' || c == '\n' || c == '\0') {
+      if (!current.empty()) lines.push_back(std::move(current));
+      current.clear();
+    } else {
+      current.push_back(c);
+    }
+  }
+  if (!current.empty()) lines.push_back(std::move(current));
+
+  FileList rows;
+  if (lines.empty()) return rows;
+  // Which field each column of the header feeds (-1: none).
+  std::vector<int> columnField;
+  for (const auto& name : SplitValues(lines[0])) {
+    int field = -1;
+    for (int f = 0; f < 3; ++f) {
+      if (SameText(name, kFieldNames[f])) field = f;
+    }
+    columnField.push_back(field);
+  }
+  for (std::size_t l = 1; l < lines.size(); ++l) {
+    const auto values = SplitValues(lines[l]);
+    std::string fields[3];
+    for (std::size_t c = 0; c < values.size() && c < columnField.size(); ++c) {
+      if (columnField[c] >= 0) fields[columnField[c]] = DecodeEscapes(values[c]);
+    }
+    rows.push_back(MakeFileListRow(fields[0], fields[1], fields[2]));
+  }
+  return rows;
+}
+
+bool WriteFileListFile(const std::string& path, const FileList& rows) {
+  return WriteFileAtomic(path, EncodeFileList(rows));
+}
+
+bool ReadFileListFile(const std::string& path, FileList& rows) {
+  std::string bytes;
+  if (!ReadWholeFile(path, bytes)) return false;
+  rows = DecodeFileList(bytes);
+  return true;
+}
+
+}  // namespace vorlend

@@ -1,0 +1,30 @@
+#pragma once
+// The eight document modules, in the order every save, catalogue and restore handles them.
+#include <array>
+#include <string>
+
+namespace vorlend {
+
+struct ModuleInfo {
+  const char* Code;         // "PD": begins the archive table's name, key in section FILTER
+  const char* CheckBox;     // object name of the filter check box
+  const char* Caption;      // caption of the filter check box
+  const char* SettingsKey;  // key in the add-on settings file
+  bool DefaultChecked;      // ticked on the first run
+  const char* MoneyTable;   // Money table in the year directory
+  const char* KeyField;     // "Cislo", "CDokladu" for stock documents
+  const char* WorkingText;  // progress and conflict texts, ends in a blank
+  const char* RecapText;    // recapitulation text, ends in a comma and a blank
+};
+
+inline constexpr std::size_t ModuleCount = 8;
+extern const std::array<ModuleInfo, ModuleCount> Modules;
+
+using ModuleFilter = std::array<bool, ModuleCount>;
+
+enum class LockAction { Unlock = 0, Lock = 1, NoAction = 2 };
+
+// The key field of an archive table: "CDokladu" when its name begins with exactly "SD".
+std::string KeyFieldForFileName(const std::string& fileName);
+
+}  // namespace vorlend
