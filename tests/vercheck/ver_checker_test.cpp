@@ -195,7 +195,9 @@ TEST_F(VerCheckerTest, NothingToSayGoesOnSilently) {
   EXPECT_TRUE(Check());
   server.ServeNotFound();
   EXPECT_TRUE(Check());
-  EXPECT_EQ(server.RequestCount(), 5);
+  Publish("VER=1.13\r\n" + std::string(2 << 20, ';'));  // far too large to be a version file
+  EXPECT_TRUE(Check());
+  EXPECT_EQ(server.RequestCount(), 6);
 
   EXPECT_TRUE(dialogs.Entries().empty());
   EXPECT_TRUE(stateUnchanged());
