@@ -1,0 +1,170 @@
+#include <gtest/gtest.h>
+
+#include "app/host_context.h"
+#include "app/startup.h"
+#include "platform/files.h"
+#include "platform/locale.h"
+#include "platform/text.h"
+#include "support/scripted_ports.h"
+#include "support/temp_dir.h"
+
+using namespace vorlend;
+using vorlend::test::ScriptedDialogs;
+using vorlend::test::TempDir;
+using vorlend::test::WriteBytes;
+
+namespace {
+std::string Params(const StartupParams& p) {
+  std::string s;
+  for (const auto& r : p) s += r.Name + "=" + r.Value + ";";
+  return s;
+}
+}  // namespace
+
+TEST(CommandLine, ParsingRules) {
+  struct Case { std::vector<std::string> args; std::string want; };
+  const Case cases[] = {
+      {{}, ""},
+      {{"?MAIN=1?MAIN", "?aktrok=C:\\Money\\Data\\Agenda.001\\Rok.002?AKTROK"}, "MAIN=1;AKTROK=C:\\Money\\Data\\Agenda.001\\Rok.002;"},
+      // Blanks inside a value survive as single blanks between arguments.
+      {{"?AKTCFGNAME=My", "Config?AKTCFGNAME"}, "AKTCFGNAME=My Config;"},
+      // A "=" before the first remaining "?" stops the parsing.
+      {{"?A=1?A", "x=y", "?B=2?B"}, "A=1;"},
+      // A group without its closing marker stops; the groups before it count.
+      {{"?A=1?A", "?B=2", "?C=3?C"}, "A=1;"},
+      {{"?A=1?A", "?B=2?b"}, "A=1;B=2;"},
+      {{"no groups at all"}, ""},
+      {{"?MVERZE=?MVERZE"}, "MVERZE=;"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Params(ParseCommandLine(c.args)), c.want);
+
+  const auto cut = ParseCommandLine({"?V=" + std::string(300, 'x') + "?V"});
+  ASSERT_EQ(cut.size(), 1u);
+  EXPECT_EQ(cut[0].Value.size(), 255u);
+
+  StartupParams twice = ParseCommandLine({"?MAIN=first?MAIN", "?main=second?main"});
+  std::string v;
+  ASSERT_TRUE(FindParam(twice, "Main", v));
+  EXPECT_EQ(v, "first");
+}
+
+TEST(CommandLine, Derivations) {
+  EXPECT_EQ(AgendaLevelDir("/Money/Data/Agenda.001/Rok.002/"), "/MONEY/DATA/AGENDA.001");
+  EXPECT_EQ(DataLevelDir("/Money/Data/Agenda.001/Rok.002/"), "/MONEY/DATA/");
+  EXPECT_EQ(AgendaLevelDir(" /m/agendaX/rokY "), "/M/AGENDAX");
+  EXPECT_EQ(AgendaLevelDir("/m/Agenda.001/Year.002/"), "");
+  EXPECT_EQ(AgendaLevelDir("/m/Data/Rok.002/"), "");
+  EXPECT_EQ(AgendaLevelDir("Rok.002"), "");
+
+  EXPECT_EQ(SafeConfigName("A/B:C"), "A_B_C");
+  EXPECT_EQ(SafeConfigName("\"*/:<>?\\|"), "_________");
+  EXPECT_EQ(SafeConfigName(""), "Default");
+  EXPECT_EQ(SafeConfigName("   "), "Default");
+  EXPECT_EQ(SafeConfigName(" x "), " x ");
+
+  SetFormatSettings(CzechLocaleFormats());
+  EXPECT_TRUE(MoneyVersionConverts("12.1"));
+  EXPECT_TRUE(MoneyVersionConverts("12,1"));
+  EXPECT_FALSE(MoneyVersionConverts("Money 13.00"));  // only the text before the first blank counts
+  EXPECT_TRUE(MoneyVersionConverts("v13.00a build 5"));  // letters skipped
+  EXPECT_FALSE(MoneyVersionConverts("12.1.3"));
+  EXPECT_FALSE(MoneyVersionConverts("verze"));
+  EXPECT_FALSE(MoneyVersionConverts(""));
+  EXPECT_TRUE(MoneyVersionConverts("13.00 (SP1.2.3)"));
+  LocaleFormats dot = CzechLocaleFormats();
+  dot.DecimalSeparator = '.';
+  SetFormatSettings(dot);
+  EXPECT_TRUE(MoneyVersionConverts("12.1"));
+  EXPECT_FALSE(MoneyVersionConverts("12.1.3"));
+  SetFormatSettings(CzechLocaleFormats());
+}
+
+namespace {
+struct Agenda {
+  TempDir dir;
+  std::string year;
+  Agenda() {
+    year = dir / "Money/Data/Agenda.001/Rok.002";
+    WriteBytes(dir / "Money/Data/Agenda.001/AGENDA.INI", "[\xDA" "daje o firm\xEC]\r\nN\xE1zev-obchodn\xED=Pek\xE1rna \x8Akvor\r\n");
+    WriteBytes(year + "/ROK.INI", "[Global]\r\n\xDA\xE8" "etn\xED rok=2006\r\n");
+  }
+  std::vector<std::string> Args(const std::string& cfg = "") const {
+    return {"?MAIN=x?MAIN", "?AKTROK=" + year + "?AKTROK", "?MVERZE=13.0?MVERZE", "?AKTHESLO=?AKTHESLO",
+            "?AKTCFGNAME=" + cfg + "?AKTCFGNAME"};
+  }
+};
+}  // namespace
+
+TEST(Startup, ReadsTheHostContextAndCreatesTheDirectories) {
+  Agenda a;
+  ScriptedDialogs dialogs;
+  HostContext ctx;
+  ::setenv("TMPDIR", a.dir.Path().c_str(), 1);
+  ASSERT_TRUE(PrepareHostContext(a.Args(), dialogs, ctx));
+  ::unsetenv("TMPDIR");
+  EXPECT_EQ(dialogs.Entries().size(), 0u);
+  EXPECT_EQ(ctx.CurrentYearDir, a.year + "/");
+  const std::string upper = UpperCase(a.dir.Path());
+  EXPECT_EQ(ctx.AgendaDir, upper + "MONEY/DATA/AGENDA.001/");
+  EXPECT_EQ(ctx.DataDir, upper + "MONEY/DATA/");
+  EXPECT_EQ(ctx.AgendaExt, "001");
+  EXPECT_EQ(ctx.ConfigName, "Default");
+  EXPECT_EQ(ctx.AgendaName, "Pekárna Škvor");
+  EXPECT_EQ(ctx.SettingsFileName(), upper + "MONEY/DATA/KPX/Vorlend/Setting/Default001.ini");
+  EXPECT_TRUE(DirectoryExists(a.dir / "Money/Data/KPX/Vorlend/Setting"));
+  EXPECT_TRUE(DirectoryExists(a.dir / "MnVorlend"));
+}
+
+TEST(Startup, EveryMissingParameterAndABadVersionEndTheStart) {
+  Agenda a;
+  const auto full = a.Args();
+  for (std::size_t missing = 0; missing < full.size(); ++missing) {
+    auto args = full;
+    args.erase(args.begin() + static_cast<std::ptrdiff_t>(missing));
+    ScriptedDialogs dialogs;
+    HostContext ctx;
+    EXPECT_FALSE(PrepareHostContext(args, dialogs, ctx));
+    ASSERT_EQ(dialogs.Entries().size(), 1u);
+    EXPECT_EQ(dialogs.Entries()[0].kind, MsgKind::Error);
+    EXPECT_EQ(dialogs.Entries()[0].text, IncompleteParametersText);
+  }
+  // Nothing was created by a start that failed on its parameters.
+  EXPECT_FALSE(DirectoryExists(a.dir / "Money/Data/KPX"));
+
+  auto args = full;
+  args[2] = "?MVERZE=1.2.3?MVERZE";
+  ScriptedDialogs dialogs;
+  HostContext ctx;
+  EXPECT_FALSE(PrepareHostContext(args, dialogs, ctx));
+  ASSERT_EQ(dialogs.Entries().size(), 1u);
+  EXPECT_EQ(dialogs.Entries()[0].text, MoneyVersionErrorText);
+}
+
+TEST(Startup, AYearPathOutsideAnAgendaIsRefusedBeforeAnythingIsCreated) {
+  Agenda a;
+  WriteBytes(a.dir / "Elsewhere/Rok.001/x", "");
+  for (const std::string& bad : {a.dir / "Elsewhere/Rok.001", a.dir / "Money/Data/Agenda.001/Rok.999", std::string("Rok.002")}) {
+    auto args = a.Args();
+    args[1] = "?AKTROK=" + bad + "?AKTROK";
+    ScriptedDialogs dialogs;
+    HostContext ctx;
+    EXPECT_FALSE(PrepareHostContext(args, dialogs, ctx)) << bad;
+    ASSERT_EQ(dialogs.Entries().size(), 1u);
+    EXPECT_NE(dialogs.Entries()[0].text.find("Adresář účetního roku"), std::string::npos);
+  }
+  EXPECT_FALSE(DirectoryExists(a.dir / "KPX"));
+  EXPECT_FALSE(DirectoryExists(a.dir / "Elsewhere/KPX"));
+}
+
+TEST(Startup, MissingTradeNameAndUnwritableSettingsDirectory) {
+  Agenda a;
+  WriteBytes(a.dir / "Money/Data/Agenda.001/AGENDA.INI", "[Other]\r\nx=1\r\n");
+  WriteBytes(a.dir / "Money/Data/KPX", "a file where a directory must be");
+  ScriptedDialogs dialogs;
+  HostContext ctx;
+  EXPECT_FALSE(PrepareHostContext(a.Args("A/B:C"), dialogs, ctx));
+  EXPECT_EQ(ctx.AgendaName, "---");
+  EXPECT_EQ(ctx.ConfigName, "A_B_C");
+  ASSERT_EQ(dialogs.Entries().size(), 1u);
+  EXPECT_EQ(dialogs.Entries()[0].text, "Nelze vytvořit adresář " + ctx.SettingsDir());
+}
