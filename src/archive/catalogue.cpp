@@ -1,6 +1,11 @@
 #include "archive/catalogue.h"
 
+#include <algorithm>
+
+#include "archive/modules.h"
 #include "platform/files.h"
+#include "platform/ini.h"
+#include "platform/text.h"
 
 namespace vorlend {
 
@@ -20,20 +25,70 @@ std::string ArchiveDirOf(const HostContext& ctx, const ArchiveRow& row, bool tra
   return trailingSeparator ? IncludeTrailingPathDelimiter(dir) : dir;
 }
 
-// Until the catalogue is built, no archive is listed.
-int LoadArchiveList(const HostContext&, ArchiveList& list) {
+namespace {
+// Archive directories by number, ascending; names that are no number after them, by name.
+bool ArchiveOrder(const ArchiveRow& a, const ArchiveRow& b) {
+  int na = 0, nb = 0;
+  const bool numA = ParseInt32(a.Dir, na) && na >= 0;
+  const bool numB = ParseInt32(b.Dir, nb) && nb >= 0;
+  if (numA != numB) return numA;
+  if (numA && na != nb) return na < nb;
+  return a.Dir < b.Dir;
+}
+}  // namespace
+
+int LoadArchiveList(const HostContext& ctx, ArchiveList& list) {
   list.Clear();
+  const std::string root = ctx.ArchiveRoot();
+  if (DirectoryExists(root)) {
+    const std::string currentExt = UpperCase(ctx.AgendaExt);
+    std::vector<ArchiveRow> rows;
+    for (const DirEntry& entry : FindEntries(root, "*.*")) {
+      const std::string dir = root + entry.name + "/";
+      if (!DirectoryExists(dir) || !FileExists(dir + "info")) continue;
+      TIniFile info(dir + "info");
+      // Only a save that finished sets Correct; nothing else reads an unfinished archive.
+      if (!info.ReadBool("MAIN", "Correct", false)) continue;
+      if (UpperCase(info.ReadString("MAIN", "AgendaExt", "")) != currentExt) continue;
+      ArchiveRow row;
+      row.MapName = CutToChars(info.ReadString("MAIN", "Name", ""), 50);
+      row.MapDate = CutToChars(info.ReadString("MAIN", "Date", ""), 15);
+      row.MapTime = CutToChars(info.ReadString("MAIN", "Time", ""), 10);
+      row.AgendaName = CutToChars(info.ReadString("MAIN", "AgendaName", ""), 50);
+      row.Dir = CutToChars(entry.name, 12);
+      rows.push_back(std::move(row));
+    }
+    std::stable_sort(rows.begin(), rows.end(), ArchiveOrder);
+    for (auto& row : rows) list.Append(std::move(row));
+  }
   return 0;
 }
 
-int ShowRecapitulation(const std::string&, Recapitulation& recap) {
-  recap = Recapitulation{};
+int ShowRecapitulation(const std::string& archiveDir, Recapitulation& recap) {
+  TIniFile info(IncludeTrailingPathDelimiter(archiveDir) + "info");
+  recap.Name = info.ReadString("MAIN", "Name", "");
+  recap.AgendaName = info.ReadString("MAIN", "AgendaName", "");
+  recap.Date = info.ReadString("MAIN", "Date", "");
+  recap.Time = info.ReadString("MAIN", "Time", "");
+  recap.YearFilter = info.ReadString("YEARS", "List", "");
+  std::string filter;
+  for (const ModuleInfo& m : Modules) {
+    if (info.ReadBool("FILTER", m.Code, false)) filter += m.RecapText;
+  }
+  filter = Trim(filter);
+  if (!filter.empty()) filter.pop_back();
+  recap.DocumentFilter = filter;
   return 0;
 }
 
 int DeleteArchiveDirectory(const std::string& path, Dialogs& dialogs) {
-  dialogs.Message(MsgKind::Error, "Nelze smazat adresář " + path);
-  return -1;
+  // RemoveDirectoryTree never follows a symbolic link, so a link inside an archive cannot take
+  // files outside it along.
+  if (!PathExists(path) || !RemoveDirectoryTree(path)) {
+    dialogs.Message(MsgKind::Error, "Nelze smazat adresář " + path);
+    return -1;
+  }
+  return 0;
 }
 
 }  // namespace vorlend

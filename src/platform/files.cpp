@@ -155,6 +155,13 @@ bool CreateDir(std::string_view path) {
   return ::mkdir(p.c_str(), 0777) == 0;
 }
 
+NewDirResult CreateNewDir(std::string_view path) {
+  const std::string p = ResolvePath(ExcludeTrailingPathDelimiter(path));
+  if (PathExists(p)) return NewDirResult::Exists;
+  if (::mkdir(p.c_str(), 0777) == 0) return NewDirResult::Created;
+  return errno == EEXIST ? NewDirResult::Exists : NewDirResult::Failed;
+}
+
 bool ForceDirectories(std::string_view path) {
   const std::string p = ExcludeTrailingPathDelimiter(Slashes(path));
   if (p.empty()) return false;
@@ -175,6 +182,37 @@ bool DeleteFile(std::string_view path) {
 
 bool RemoveDir(std::string_view path) {
   return ::rmdir(ResolvePath(ExcludeTrailingPathDelimiter(path)).c_str()) == 0;
+}
+
+namespace {
+bool RemoveTreeAt(const std::string& path) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0) return errno == ENOENT;
+  if (!S_ISDIR(st.st_mode)) return ::unlink(path.c_str()) == 0;
+  ::chmod(path.c_str(), (st.st_mode & 07777) | S_IRWXU);
+  bool ok = true;
+  if (DIR* d = ::opendir(path.c_str())) {
+    std::vector<std::string> names;
+    while (dirent* e = ::readdir(d)) {
+      const std::string name = e->d_name;
+      if (name != "." && name != "..") names.push_back(name);
+    }
+    ::closedir(d);
+    for (const auto& name : names) ok = RemoveTreeAt(path + "/" + name) && ok;
+  } else {
+    ok = false;
+  }
+  return ::rmdir(path.c_str()) == 0 && ok;
+}
+}  // namespace
+
+bool RemoveDirectoryTree(std::string_view path) {
+  const std::string p = ResolvePath(ExcludeTrailingPathDelimiter(path));
+  struct stat st {};
+  if (::lstat(p.c_str(), &st) != 0) return false;
+  if (S_ISLNK(st.st_mode)) return ::unlink(p.c_str()) == 0;
+  if (!S_ISDIR(st.st_mode)) return false;
+  return RemoveTreeAt(p);
 }
 
 bool CopyFile(std::string_view source, std::string_view target) {

@@ -32,10 +32,18 @@ bool PathExists(std::string_view path);       // anything, a dangling symbolic l
 
 // Creates one directory level; an existing directory that differs only in case counts as created.
 bool CreateDir(std::string_view path);
+// Creates one directory level that must not exist yet, in any spelling: Exists when it (or a file
+// of that name) is already there, as when another process created it a moment ago.
+enum class NewDirResult { Created, Exists, Failed };
+NewDirResult CreateNewDir(std::string_view path);
 // Creates the directory with every missing parent.
 bool ForceDirectories(std::string_view path);
 bool DeleteFile(std::string_view path);
 bool RemoveDir(std::string_view path);
+// Removes a directory with everything in it, depth first: symbolic links are removed as links and
+// never followed, directories are made writable before their entries are removed, and a failed
+// item does not stop the rest. True when nothing is left. A link given as `path` is removed itself.
+bool RemoveDirectoryTree(std::string_view path);
 // Copies a file byte for byte, replacing an existing target.
 bool CopyFile(std::string_view source, std::string_view target);
 

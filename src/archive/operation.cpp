@@ -1,0 +1,53 @@
+#include "archive/operation.h"
+
+#include <algorithm>
+
+namespace vorlend {
+
+bool LockRecordWithRetry(TBFTable& table, Dialogs& dialogs, const std::string& workingStr) {
+  for (;;) {
+    int result = -1;
+    try {
+      result = table.LockRecord();
+    } catch (const HostError&) {
+      result = -1;  // the component raising counts as a record held by someone else
+    }
+    if (result == 0) return true;
+    const std::string question = "Zámek v modulu " + workingStr +
+                                 ": některý doklad je právě editován uživatelem Money. Počkejte na uvolnění a "
+                                 "pokračujte tlačítkem [Ano]. Klepnutím na tlačítko [Ne] celou operaci přerušíte.";
+    if (!dialogs.Question(MsgKind::Warning, question)) return false;
+  }
+}
+
+void ProgressTick(Progress& progress, int counter) {
+  if (counter % ProgressStep != 0) return;
+  progress.ProcessMessages();
+  progress.SetPosition(counter);
+}
+
+bool AbortConfirmed(HostContext& ctx, Dialogs& dialogs, MsgKind kind, const char* question) {
+  if (!ctx.AbortRequested) return false;
+  if (dialogs.Question(kind, question)) return true;
+  ctx.AbortRequested = false;
+  return false;
+}
+
+std::string NativePath(std::string path) {
+  std::replace(path.begin(), path.end(), '\\', '/');
+  return path;
+}
+
+std::string OpenErrorText(const std::string& tablePath) {
+  return "Nastala chyba při otevírání databáze " + tablePath + ".DAT";
+}
+
+std::string PositionErrorText(const std::string& tablePath) {
+  return "Nastala chyba při nastavení rekordu v databázi " + tablePath + ".DAT";
+}
+
+std::string PostErrorText(const std::string& tablePath) {
+  return "Nastala chyba při ukládání záznamu v databázi " + tablePath + ".DAT";
+}
+
+}  // namespace vorlend

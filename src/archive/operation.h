@@ -1,0 +1,32 @@
+#pragma once
+// Pieces the save and the restore share: the lock of a document with the user's retry, the
+// progress cadence, the abort question, and the messages that name a table.
+#include <string>
+
+#include "app/host_context.h"
+#include "host/bftable.h"
+#include "platform/ports.h"
+
+namespace vorlend {
+
+// The progress bar and the window are touched once every this many records.
+inline constexpr int ProgressStep = 20;
+
+// Locks the current record of `table`. While another user holds it, asks the lock-conflict
+// question; Ano tries the same record again, Ne gives false.
+bool LockRecordWithRetry(TBFTable& table, Dialogs& dialogs, const std::string& workingStr);
+
+// At every ProgressStep-th record: lets the window work and moves the bar to `counter`.
+void ProgressTick(Progress& progress, int counter);
+
+// When the user pressed "Přerušit": asks `question`; true means stop. On Ne the flag is cleared.
+bool AbortConfirmed(HostContext& ctx, Dialogs& dialogs, MsgKind kind, const char* question);
+
+// A path the add-on built from a stored one: "\" becomes the native separator.
+std::string NativePath(std::string path);
+
+std::string OpenErrorText(const std::string& tablePath);      // "Nastala chyba při otevírání databáze ...DAT"
+std::string PositionErrorText(const std::string& tablePath);  // "... nastavení rekordu ..."
+std::string PostErrorText(const std::string& tablePath);      // "... ukládání záznamu ..."
+
+}  // namespace vorlend
