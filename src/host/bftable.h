@@ -46,8 +46,15 @@ public:
   Variant Value(const std::string& field);
   void SetValue(const std::string& field, const Variant& value);
 
+  // Why the last OpenTable, Post, LockRecord or DeleteRecord failed; empty after a success.
+  const std::string& LastError() const { return m_lastError; }
+  // The engine's table, for tools and tests that need more than the component offers; throws
+  // HostError when nothing is open.
+  engine::Table& table();
+
 private:
   std::unique_ptr<engine::Table> m_table;
+  std::string m_lastError;
 };
 
 // Closes the table when the scope is left, on every way out.

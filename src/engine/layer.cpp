@@ -1,0 +1,1 @@
+// placeholder so the layer library is never empty

@@ -1,0 +1,58 @@
+#include "engine/record_lock.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace vorlend::engine {
+
+namespace {
+
+bool SetLock(int fd, short type, std::int64_t recno) {
+  struct flock fl {};
+  fl.l_type = type;
+  fl.l_whence = SEEK_SET;
+  fl.l_start = static_cast<off_t>(recno);
+  fl.l_len = 1;
+  fl.l_pid = 0;  // required for open-file-description locks
+  int rc;
+  do {
+    rc = fcntl(fd, F_OFD_SETLK, &fl);
+  } while (rc != 0 && errno == EINTR);
+  return rc == 0;
+}
+
+}  // namespace
+
+bool RecordLockFile::open(const std::string& path, std::string& error) {
+  close();
+  int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  // A lock file on read-only storage still lets the table be read; LockRecord then fails.
+  if (fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM))
+    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    error = std::string("nelze otevřít soubor zámků ") + path + ": " + std::strerror(errno);
+    return false;
+  }
+  m_fd = fd;
+  return true;
+}
+
+void RecordLockFile::close() {
+  if (m_fd >= 0) {
+    ::close(m_fd);
+    m_fd = -1;
+  }
+}
+
+bool RecordLockFile::tryLock(std::int64_t recno) {
+  return m_fd >= 0 && recno > 0 && SetLock(m_fd, F_WRLCK, recno);
+}
+
+void RecordLockFile::unlock(std::int64_t recno) {
+  if (m_fd >= 0 && recno > 0) SetLock(m_fd, F_UNLCK, recno);
+}
+
+}  // namespace vorlend::engine

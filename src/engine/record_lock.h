@@ -1,0 +1,32 @@
+#pragma once
+// The companion ".dia" file of a table: a record is locked by a write lock on the one byte at its
+// record number. The locks are open-file-description locks, so two handles in one process
+// exclude each other as two processes do, and the kernel drops them when the holder closes the
+// file or dies.
+#include <cstdint>
+#include <string>
+
+namespace vorlend::engine {
+
+class RecordLockFile {
+public:
+  RecordLockFile() = default;
+  ~RecordLockFile() { close(); }
+  RecordLockFile(const RecordLockFile&) = delete;
+  RecordLockFile& operator=(const RecordLockFile&) = delete;
+
+  // Opens the file, creating it when it is missing: it holds no data, only locks. Close-on-exec,
+  // so no lock leaks into a child process.
+  bool open(const std::string& path, std::string& error);
+  void close();
+  bool isOpen() const { return m_fd >= 0; }
+
+  // Never waits: false at once when another handle holds the byte (or the lock cannot be taken).
+  bool tryLock(std::int64_t recno);
+  void unlock(std::int64_t recno);
+
+private:
+  int m_fd = -1;
+};
+
+}  // namespace vorlend::engine

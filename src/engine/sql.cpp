@@ -1,0 +1,172 @@
+#include "engine/sql.h"
+
+#include <limits>
+
+#include "engine/host_error.h"
+
+namespace vorlend::engine {
+
+std::string QuoteIdent(std::string_view name) {
+  std::string out = "\"";
+  for (char c : name) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  out += '"';
+  return out;
+}
+
+std::string SqliteMessage(sqlite3* db) {
+  return db ? sqlite3_errmsg(db) : "out of memory";
+}
+
+StatementCache::~StatementCache() {
+  for (auto& entry : m_statements) sqlite3_finalize(entry.second);
+}
+
+sqlite3_stmt* StatementCache::get(const std::string& sql) {
+  auto it = m_statements.find(sql);
+  if (it != m_statements.end()) return it->second;
+  sqlite3_stmt* stmt = nullptr;
+  if (sqlite3_prepare_v3(m_db, sql.c_str(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT,
+                         &stmt, nullptr) != SQLITE_OK) {
+    const std::string message = SqliteMessage(m_db);
+    sqlite3_finalize(stmt);
+    throw HostError("Chyba databázového dotazu: " + message);
+  }
+  m_statements.emplace(sql, stmt);
+  return stmt;
+}
+
+void BindValue(sqlite3_stmt* stmt, int index, const Variant& value) {
+  switch (value.kind()) {
+    case Variant::Kind::Null:
+      sqlite3_bind_null(stmt, index);
+      break;
+    case Variant::Kind::String:
+      sqlite3_bind_text(stmt, index, value.text().data(), static_cast<int>(value.text().size()),
+                        SQLITE_STATIC);
+      break;
+    case Variant::Kind::Bool:
+      sqlite3_bind_int(stmt, index, value.boolValue() ? 1 : 0);
+      break;
+    case Variant::Kind::Int:
+      sqlite3_bind_int(stmt, index, value.intValue());
+      break;
+    case Variant::Kind::Double:
+    case Variant::Kind::Date:
+      sqlite3_bind_double(stmt, index, value.doubleValue());
+      break;
+  }
+}
+
+namespace {
+
+Variant ReadText(sqlite3_stmt* stmt, int column) {
+  const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
+  const int n = sqlite3_column_bytes(stmt, column);
+  return Variant::FromString(p ? std::string(p, static_cast<std::size_t>(n)) : std::string());
+}
+
+Variant ReadInteger(sqlite3_stmt* stmt, int column) {
+  const sqlite3_int64 v = sqlite3_column_int64(stmt, column);
+  if (v >= std::numeric_limits<std::int32_t>::min() && v <= std::numeric_limits<std::int32_t>::max())
+    return Variant::FromInt(static_cast<std::int32_t>(v));
+  return Variant::FromDouble(static_cast<double>(v));
+}
+
+}  // namespace
+
+Variant ReadValue(sqlite3_stmt* stmt, int column, FieldType type) {
+  const int storage = sqlite3_column_type(stmt, column);
+  if (storage == SQLITE_NULL) return Variant::Null();
+  if (storage == SQLITE_TEXT || storage == SQLITE_BLOB) return ReadText(stmt, column);
+  switch (type) {
+    case FieldType::Text:
+      return ReadText(stmt, column);
+    case FieldType::Boolean:
+      if (storage == SQLITE_INTEGER) return Variant::FromBool(sqlite3_column_int64(stmt, column) != 0);
+      return Variant::FromBool(sqlite3_column_double(stmt, column) != 0.0);
+    case FieldType::Double:
+      return Variant::FromDouble(sqlite3_column_double(stmt, column));
+    // A whole day count comes back from SQLite as an INTEGER (the column's numeric affinity
+    // stores it so); it is still a date.
+    case FieldType::Date:
+      return Variant::FromDate(sqlite3_column_double(stmt, column));
+    case FieldType::Integer:
+    case FieldType::Untyped:
+      if (storage == SQLITE_INTEGER) return ReadInteger(stmt, column);
+      return Variant::FromDouble(sqlite3_column_double(stmt, column));
+  }
+  return Variant::Null();
+}
+
+Variant BlankValue(FieldType type) {
+  switch (type) {
+    case FieldType::Text: return Variant::FromString(std::string());
+    case FieldType::Integer: return Variant::FromInt(0);
+    case FieldType::Boolean: return Variant::FromBool(false);
+    case FieldType::Double: return Variant::FromDouble(0.0);
+    case FieldType::Date:
+    case FieldType::Untyped: return Variant::Null();
+  }
+  return Variant::Null();
+}
+
+namespace {
+
+bool FitsInt32(double d) {
+  // Written this way round so that NaN fails too.
+  return d > -2147483649.0 && d < 2147483648.0;
+}
+
+}  // namespace
+
+bool ConvertForField(const Variant& in, FieldType type, Variant& out) {
+  if (in.isNull() || type == FieldType::Untyped) {
+    out = in;
+    return true;
+  }
+  switch (type) {
+    case FieldType::Text:
+      out = in.kind() == Variant::Kind::String ? in : Variant::FromString(in.toString());
+      return true;
+    case FieldType::Integer: {
+      if (in.kind() == Variant::Kind::Int) {
+        out = in;
+        return true;
+      }
+      if ((in.kind() == Variant::Kind::Double || in.kind() == Variant::Kind::Date) &&
+          !FitsInt32(in.doubleValue()))
+        return false;
+      std::int32_t i = 0;
+      if (!in.toInt(i)) return false;
+      out = Variant::FromInt(i);
+      return true;
+    }
+    case FieldType::Boolean: {
+      bool b = false;
+      if (!in.toBool(b)) return false;
+      out = Variant::FromBool(b);
+      return true;
+    }
+    case FieldType::Double: {
+      double d = 0.0;
+      if (!in.toDouble(d)) return false;
+      out = Variant::FromDouble(d);
+      return true;
+    }
+    case FieldType::Date: {
+      double d = 0.0;
+      if (!in.toDouble(d)) return false;
+      out = Variant::FromDate(d);
+      return true;
+    }
+    case FieldType::Untyped:
+      break;
+  }
+  out = in;
+  return true;
+}
+
+}  // namespace vorlend::engine

@@ -1,0 +1,69 @@
+#pragma once
+// Thin helpers over the SQLite C interface: a cache of prepared statements, a guard that resets a
+// statement on every way out, and the mapping between field values and SQLite values.
+#include <sqlite3.h>
+
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "engine/field.h"
+#include "platform/variant.h"
+
+namespace vorlend::engine {
+
+// The name of the SQLite table that holds the records, and of its record-number column. The
+// leading underscore keeps the column apart from any field a caller may declare.
+inline constexpr const char* RecordsTable = "records";
+inline constexpr const char* RecNoColumn = "_RecNo";
+// SQLite index names carry this prefix so that no index can clash with the records table.
+inline constexpr const char* IndexPrefix = "ix:";
+// Marks a database as one of our tables ("VRLT").
+inline constexpr int TableApplicationId = 0x56524C54;
+
+std::string QuoteIdent(std::string_view name);
+std::string SqliteMessage(sqlite3* db);
+
+// Statements prepared once per connection and kept until it closes.
+class StatementCache {
+public:
+  explicit StatementCache(sqlite3* db) : m_db(db) {}
+  ~StatementCache();
+  StatementCache(const StatementCache&) = delete;
+  StatementCache& operator=(const StatementCache&) = delete;
+
+  // Throws HostError when the statement does not compile.
+  sqlite3_stmt* get(const std::string& sql);
+
+private:
+  sqlite3* m_db;
+  std::unordered_map<std::string, sqlite3_stmt*> m_statements;
+};
+
+// Resets the statement when the scope is left: no statement stays open between two calls of the
+// table interface, so no read snapshot outlives the call that took it.
+class StatementUse {
+public:
+  explicit StatementUse(sqlite3_stmt* stmt) : m_stmt(stmt) {}
+  ~StatementUse() { sqlite3_reset(m_stmt); }
+  StatementUse(const StatementUse&) = delete;
+  StatementUse& operator=(const StatementUse&) = delete;
+  sqlite3_stmt* get() const { return m_stmt; }
+private:
+  sqlite3_stmt* m_stmt;
+};
+
+// Binds a value; text is bound with its explicit length (it may hold NUL). The caller keeps the
+// value alive until the statement is reset.
+void BindValue(sqlite3_stmt* stmt, int index, const Variant& value);
+// Reads a column as a value of the field's type. A stored NULL reads as Null; a value whose
+// storage class does not fit the field (written by another program) keeps its own kind.
+Variant ReadValue(sqlite3_stmt* stmt, int column, FieldType type);
+
+// The value a new record holds in a field of this type before anything is written into it.
+Variant BlankValue(FieldType type);
+// Converts a written value to the field's type; false when it does not convert or an integer
+// does not fit in 32 bits.
+bool ConvertForField(const Variant& in, FieldType type, Variant& out);
+
+}  // namespace vorlend::engine

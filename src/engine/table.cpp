@@ -1,0 +1,423 @@
+#include "engine/table.h"
+
+#include "engine/host_error.h"
+#include "engine/table_files.h"
+#include "platform/files.h"
+#include "platform/text.h"
+
+namespace vorlend::engine {
+
+namespace {
+
+// A writer that holds the database longer than this makes a post fail instead of hanging the
+// window; ordinary commits take microseconds.
+constexpr int BusyTimeoutMs = 10000;
+// Rows read ahead per query while walking: enough to make a walk cost about what a plain
+// SQLite loop costs, few enough to keep memory flat.
+constexpr std::size_t BlockRows = 256;
+// Rows read ahead are dropped after this long, so a walk that pauses (a question to the user)
+// goes on from fresh data.
+constexpr std::chrono::milliseconds ReadAheadLifetime{100};
+
+// Runs a one-off query (schema reading) row by row; false with the SQLite message on failure.
+template <typename RowFn>
+bool QueryRows(sqlite3* db, const std::string& sql, std::string& error, RowFn onRow) {
+  sqlite3_stmt* stmt = nullptr;
+  if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
+    error = SqliteMessage(db);
+    sqlite3_finalize(stmt);
+    return false;
+  }
+  int rc;
+  while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) onRow(stmt);
+  if (rc != SQLITE_DONE) error = SqliteMessage(db);
+  sqlite3_finalize(stmt);
+  return rc == SQLITE_DONE;
+}
+
+std::string ColumnText(sqlite3_stmt* stmt, int column) {
+  const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
+  return p ? std::string(p, static_cast<std::size_t>(sqlite3_column_bytes(stmt, column))) : std::string();
+}
+
+}  // namespace
+
+std::unique_ptr<Table> Table::Open(const std::string& path, std::string& error) {
+  std::unique_ptr<Table> table(new Table());
+  if (!table->load(path, error)) return nullptr;
+  return table;
+}
+
+Table::~Table() {
+  releaseLock();
+  m_lockFile.close();
+  m_statements.reset();
+  sqlite3_close_v2(m_db);
+}
+
+bool Table::load(const std::string& path, std::string& error) {
+  const TablePaths paths = ResolveTablePaths(path);
+  m_datPath = paths.dat;
+  m_diaPath = paths.dia;
+  if (!FileExists(m_datPath)) {
+    error = "soubor neexistuje: " + m_datPath;
+    return false;
+  }
+  // Opened read-write but never created, and nothing is written while opening: the journal mode
+  // belongs to the file and was set when the table was created.
+  if (sqlite3_open_v2(m_datPath.c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) !=
+      SQLITE_OK) {
+    error = SqliteMessage(m_db);
+    return false;
+  }
+  sqlite3_extended_result_codes(m_db, 1);
+  sqlite3_busy_timeout(m_db, BusyTimeoutMs);
+
+  // The first read of the file: a text file, an empty or a truncated database fails here.
+  int applicationId = 0;
+  if (!QueryRows(m_db, "PRAGMA application_id", error,
+                 [&](sqlite3_stmt* s) { applicationId = sqlite3_column_int(s, 0); }))
+    return false;
+  if (applicationId != TableApplicationId) {
+    error = "soubor není tabulka: " + m_datPath;
+    return false;
+  }
+  if (!QueryRows(m_db, "PRAGMA synchronous=NORMAL", error, [](sqlite3_stmt*) {})) return false;
+
+  bool schemaOk = true;
+  bool sawRecNo = false;
+  if (!QueryRows(m_db, "PRAGMA table_info(" + QuoteIdent(RecordsTable) + ")", error, [&](sqlite3_stmt* s) {
+        const std::string name = ColumnText(s, 1);
+        if (name == RecNoColumn) {
+          sawRecNo = true;
+          return;
+        }
+        const auto type = FieldTypeFromDeclared(ColumnText(s, 2));
+        if (!type) schemaOk = false;
+        m_fields.push_back(FieldDef{name, type.value_or(FieldType::Untyped)});
+      }))
+    return false;
+  if (!schemaOk || !sawRecNo || m_fields.empty()) {
+    error = "soubor není tabulka: " + m_datPath;
+    return false;
+  }
+
+  std::vector<std::string> indexNames;
+  if (!QueryRows(m_db,
+                 "SELECT name FROM sqlite_schema WHERE type='index' AND tbl_name='" +
+                     std::string(RecordsTable) + "' AND substr(name,1,3)='" + IndexPrefix + "' ORDER BY rowid",
+                 error, [&](sqlite3_stmt* s) { indexNames.push_back(ColumnText(s, 0)); }))
+    return false;
+  for (const std::string& sqliteName : indexNames) {
+    IndexDef index;
+    index.name = sqliteName.substr(3);
+    if (!QueryRows(m_db, "PRAGMA index_info(" + QuoteIdent(sqliteName) + ")", error, [&](sqlite3_stmt* s) {
+          index.fields.push_back(fieldIndex(ColumnText(s, 2)));
+        }))
+      return false;
+    for (int f : index.fields)
+      if (f < 0) {
+        error = "poškozený index " + index.name + ": " + m_datPath;
+        return false;
+      }
+    m_indexes.push_back(std::move(index));
+  }
+
+  // Touches the right edge of the records; a database cut short usually fails here already.
+  if (!QueryRows(m_db, "SELECT max(" + QuoteIdent(RecNoColumn) + ") FROM " + QuoteIdent(RecordsTable), error,
+                 [](sqlite3_stmt*) {}))
+    return false;
+
+  if (!m_lockFile.open(m_diaPath, error)) return false;
+
+  m_selectList = QuoteIdent(RecNoColumn);
+  for (const FieldDef& f : m_fields) m_selectList += "," + QuoteIdent(f.name);
+  m_statements = std::make_unique<StatementCache>(m_db);
+  m_row.resize(m_fields.size());
+  m_pending.resize(m_fields.size());
+  m_dirty.assign(m_fields.size(), 0);
+  try {
+    goTop();
+  } catch (const HostError& e) {
+    error = e.what();
+    return false;
+  }
+  return true;
+}
+
+std::vector<std::string> Table::indexNames() const {
+  std::vector<std::string> names;
+  for (const IndexDef& index : m_indexes) names.push_back(index.name);
+  return names;
+}
+
+int Table::fieldIndex(std::string_view name) const {
+  for (std::size_t i = 0; i < m_fields.size(); ++i)
+    if (SameFieldName(m_fields[i].name, name)) return static_cast<int>(i);
+  return -1;
+}
+
+int Table::requireField(std::string_view name) const {
+  const int index = fieldIndex(name);
+  if (index < 0) throw HostError("Pole \"" + std::string(name) + "\" v tabulce " + m_datPath + " neexistuje.");
+  return index;
+}
+
+void Table::requireRecord(const std::string& field) const {
+  if (!hasRecord())
+    throw HostError("Tabulka " + m_datPath + " nestojí na žádném záznamu (pole \"" + field + "\").");
+}
+
+void Table::discardChanges() {
+  if (m_anyDirty) {
+    std::fill(m_dirty.begin(), m_dirty.end(), 0);
+    m_anyDirty = false;
+  }
+}
+
+void Table::dropReadAhead() {
+  m_aheadCount = 0;
+  m_aheadNext = 0;
+  m_aheadReachesEnd = false;
+}
+
+void Table::releaseLock() {
+  if (m_lockedRecno != 0) {
+    m_lockFile.unlock(m_lockedRecno);
+    m_lockedRecno = 0;
+  }
+}
+
+const std::vector<int>& Table::orderFields() const {
+  static const std::vector<int> none;
+  return m_order < 0 ? none : m_indexes[static_cast<std::size_t>(m_order)].fields;
+}
+
+const std::string& Table::order() const {
+  static const std::string none;
+  return m_order < 0 ? none : m_indexes[static_cast<std::size_t>(m_order)].name;
+}
+
+std::string Table::selectSql() const {
+  return "SELECT " + m_selectList + " FROM " + QuoteIdent(RecordsTable);
+}
+
+std::string Table::orderBySql() const {
+  std::string sql;
+  for (int f : orderFields()) sql += QuoteIdent(m_fields[static_cast<std::size_t>(f)].name) + ",";
+  return sql + QuoteIdent(RecNoColumn);
+}
+
+std::size_t Table::readRows(sqlite3_stmt* stmt, std::size_t limit) {
+  const std::size_t n = m_fields.size();
+  std::size_t got = 0;
+  while (got < limit) {
+    const int rc = sqlite3_step(stmt);
+    if (rc == SQLITE_DONE) break;
+    if (rc != SQLITE_ROW) throw HostError("Chyba při čtení tabulky " + m_datPath + ": " + SqliteMessage(m_db));
+    const std::size_t row = m_aheadCount;
+    if (m_aheadRecnos.size() <= row) {
+      m_aheadRecnos.resize(row + 1);
+      m_aheadValues.resize((row + 1) * n);
+    }
+    m_aheadRecnos[row] = sqlite3_column_int64(stmt, 0);
+    for (std::size_t j = 0; j < n; ++j)
+      m_aheadValues[row * n + j] = ReadValue(stmt, static_cast<int>(j + 1), m_fields[j].type);
+    ++m_aheadCount;
+    ++got;
+  }
+  return got;
+}
+
+bool Table::takeNextRow() {
+  if (m_aheadNext >= m_aheadCount) return false;
+  const std::size_t n = m_fields.size();
+  for (std::size_t j = 0; j < n; ++j) std::swap(m_row[j], m_aheadValues[m_aheadNext * n + j]);
+  m_recno = m_aheadRecnos[m_aheadNext];
+  ++m_aheadNext;
+  m_state = State::Record;
+  discardChanges();
+  m_positionKey.clear();
+  for (int f : orderFields()) m_positionKey.push_back(m_row[static_cast<std::size_t>(f)]);
+  return true;
+}
+
+// The records after the current position in the current order: first those with the same key
+// and a higher record number, then those whose key is greater, one key part at a time from the
+// last, so that every query is a range of the index.
+void Table::fetchAfterPosition(std::size_t limit) {
+  dropReadAhead();
+  m_aheadTime = std::chrono::steady_clock::now();
+  const std::vector<int>& keyFields = orderFields();
+  const std::size_t parts = keyFields.size();
+  for (std::size_t level = parts + 1; level-- > 0 && m_aheadCount < limit;) {
+    std::string where;
+    std::vector<const Variant*> binds;  // nullptr stands for the record number
+    const std::size_t equalParts = level == parts ? parts : level;
+    for (std::size_t j = 0; j < equalParts; ++j) {
+      const std::string column = QuoteIdent(m_fields[static_cast<std::size_t>(keyFields[j])].name);
+      if (m_positionKey[j].isNull()) {
+        where += column + " IS NULL AND ";
+      } else {
+        where += column + "=? AND ";
+        binds.push_back(&m_positionKey[j]);
+      }
+    }
+    if (level == parts) {
+      where += QuoteIdent(RecNoColumn) + ">?";
+      binds.push_back(nullptr);
+    } else {
+      const std::string column = QuoteIdent(m_fields[static_cast<std::size_t>(keyFields[level])].name);
+      if (m_positionKey[level].isNull()) {
+        where += column + " IS NOT NULL";
+      } else {
+        where += column + ">?";
+        binds.push_back(&m_positionKey[level]);
+      }
+    }
+    StatementUse use(m_statements->get(selectSql() + " WHERE " + where + " ORDER BY " + orderBySql() +
+                                       " LIMIT ?"));
+    int i = 1;
+    for (const Variant* v : binds) {
+      if (!v)
+        sqlite3_bind_int64(use.get(), i++, m_recno);
+      else
+        BindValue(use.get(), i++, *v);
+    }
+    sqlite3_bind_int64(use.get(), i, static_cast<sqlite3_int64>(limit - m_aheadCount));
+    readRows(use.get(), limit - m_aheadCount);
+  }
+  m_aheadReachesEnd = m_aheadCount < limit;
+}
+
+std::int64_t Table::recordCount() {
+  StatementUse use(m_statements->get("SELECT count(*) FROM " + QuoteIdent(RecordsTable)));
+  if (sqlite3_step(use.get()) != SQLITE_ROW)
+    throw HostError("Chyba při čtení tabulky " + m_datPath + ": " + SqliteMessage(m_db));
+  return sqlite3_column_int64(use.get(), 0);
+}
+
+bool Table::setOrder(std::string_view indexName) {
+  int found = -1;
+  if (!indexName.empty()) {
+    for (std::size_t i = 0; i < m_indexes.size(); ++i)
+      if (SameText(m_indexes[i].name, indexName)) found = static_cast<int>(i);
+    if (found < 0) return false;
+  }
+  m_order = found;
+  dropReadAhead();
+  m_positionKey.clear();
+  for (int f : orderFields()) m_positionKey.push_back(m_row[static_cast<std::size_t>(f)]);
+  return true;
+}
+
+bool Table::goTop() {
+  discardChanges();
+  dropReadAhead();
+  m_aheadTime = std::chrono::steady_clock::now();
+  StatementUse use(m_statements->get(selectSql() + " ORDER BY " + orderBySql() + " LIMIT 1"));
+  readRows(use.get(), 1);
+  if (takeNextRow()) return true;
+  m_state = State::Eof;
+  return false;
+}
+
+void Table::skip() {
+  switch (m_state) {
+    case State::Eof:
+      return;
+    case State::Nothing:
+      goTop();
+      return;
+    case State::New:
+      // An appended record that was never posted is dropped; it stood after the last record.
+      discardChanges();
+      m_state = State::Eof;
+      return;
+    case State::Record:
+    case State::Gone:
+      break;
+  }
+  discardChanges();
+  const bool expired = std::chrono::steady_clock::now() - m_aheadTime > ReadAheadLifetime;
+  if (expired || m_aheadNext >= m_aheadCount) {
+    if (!expired && m_aheadReachesEnd) {
+      m_state = State::Eof;
+      return;
+    }
+    fetchAfterPosition(BlockRows);
+  }
+  if (!takeNextRow()) m_state = State::Eof;
+}
+
+bool Table::seek(const std::vector<Variant>& keys) {
+  if (m_order < 0) throw HostError("Tabulka " + m_datPath + " nemá nastavený index pro hledání.");
+  const std::vector<int>& keyFields = orderFields();
+  if (keys.empty() || keys.size() > keyFields.size())
+    throw HostError("Index " + order() + " tabulky " + m_datPath + " nemá " + std::to_string(keys.size()) +
+                    " částí klíče.");
+  discardChanges();
+  dropReadAhead();
+  m_aheadTime = std::chrono::steady_clock::now();
+
+  std::vector<Variant> converted(keys.size());
+  std::string where;
+  for (std::size_t j = 0; j < keys.size(); ++j) {
+    const FieldDef& field = m_fields[static_cast<std::size_t>(keyFields[j])];
+    // A key that cannot be a value of its field matches no record.
+    if (!ConvertForField(keys[j], field.type, converted[j])) {
+      m_state = State::Eof;
+      return false;
+    }
+    where += (j ? " AND " : "") + QuoteIdent(field.name) + (converted[j].isNull() ? " IS NULL" : "=?");
+  }
+  StatementUse use(m_statements->get(selectSql() + " WHERE " + where + " ORDER BY " + orderBySql() + " LIMIT 1"));
+  int i = 1;
+  for (const Variant& key : converted)
+    if (!key.isNull()) BindValue(use.get(), i++, key);
+  readRows(use.get(), 1);
+  if (takeNextRow()) return true;
+  m_state = State::Eof;
+  return false;
+}
+
+void Table::appendBlank() {
+  discardChanges();
+  dropReadAhead();
+  for (std::size_t j = 0; j < m_fields.size(); ++j) m_row[j] = BlankValue(m_fields[j].type);
+  m_recno = 0;
+  m_state = State::New;
+}
+
+Variant Table::value(std::string_view field) const {
+  const int index = requireField(field);
+  requireRecord(std::string(field));
+  return value(index);
+}
+
+Variant Table::value(int field) const {
+  const auto j = static_cast<std::size_t>(field);
+  if (j >= m_fields.size()) throw HostError("Pole č. " + std::to_string(field) + " v tabulce " + m_datPath + " neexistuje.");
+  requireRecord(m_fields[j].name);
+  return m_dirty[j] ? m_pending[j] : m_row[j];
+}
+
+void Table::setValue(std::string_view field, const Variant& v) {
+  setValue(requireField(field), v);
+}
+
+void Table::setValue(int field, const Variant& v) {
+  const auto j = static_cast<std::size_t>(field);
+  if (j >= m_fields.size()) throw HostError("Pole č. " + std::to_string(field) + " v tabulce " + m_datPath + " neexistuje.");
+  const FieldDef& def = m_fields[j];
+  requireRecord(def.name);
+  Variant converted;
+  if (!ConvertForField(v, def.type, converted))
+    throw HostError("Hodnotu \"" + v.toString() + "\" nelze zapsat do pole \"" + def.name + "\" (" +
+                    FieldTypeName(def.type) + ") tabulky " + m_datPath + ".");
+  m_pending[j] = std::move(converted);
+  m_dirty[j] = 1;
+  m_anyDirty = true;
+}
+
+}  // namespace vorlend::engine

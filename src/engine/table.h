@@ -1,0 +1,138 @@
+#pragma once
+// One open table of our table component: the cursor, the record lock and the field values of the
+// current record. The host proxy TBFTable wraps it with the component's result codes.
+//
+// The cursor keeps only the current record's number and key: every operation queries afresh from
+// them and resets its statements before it returns. Skip reads a bounded block of the records
+// that follow, so a walk costs one query per block; the block is dropped after a short while, and
+// LockRecord always re-reads the record, so a change is never made from a stale copy.
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/field.h"
+#include "engine/record_lock.h"
+#include "engine/sql.h"
+#include "platform/variant.h"
+
+namespace vorlend::engine {
+
+class Table {
+public:
+  // Opens NAME.dat and its lock file NAME.dia (created when missing). Returns nullptr, with the
+  // reason in `error`, when the file is missing or is not one of our tables; the file is never
+  // changed by a failed open.
+  static std::unique_ptr<Table> Open(const std::string& path, std::string& error);
+  // Releases the record lock and discards unposted changes.
+  ~Table();
+  Table(const Table&) = delete;
+  Table& operator=(const Table&) = delete;
+
+  const std::string& dataFile() const { return m_datPath; }
+  const std::vector<FieldDef>& fields() const { return m_fields; }
+  std::vector<std::string> indexNames() const;
+  // Position of the field, compared without regard to letter case; -1 when there is none.
+  int fieldIndex(std::string_view name) const;
+
+  std::int64_t recordCount();
+  // Selects an index by name, without regard to letter case; an empty name selects record order.
+  // The current record stays current. False when the table has no such index.
+  bool setOrder(std::string_view indexName);
+  const std::string& order() const;
+
+  // The first record in the current order becomes current; false (and eof) when there is none.
+  bool goTop();
+  // The next record in the current order becomes current, or eof is reached.
+  void skip();
+  bool eof() const { return m_state == State::Eof; }
+  // The first record whose leading index fields equal the keys becomes current; on a miss eof
+  // is set. Throws HostError when no index is selected or there are more keys than index fields.
+  bool seek(const std::vector<Variant>& keys);
+
+  // A new record of blank values becomes current; its first post inserts it.
+  void appendBlank();
+  // Writes the fields set since the record was read or locked, by record number, in one write
+  // transaction, and releases this handle's record lock. False when nothing was written: no
+  // current record, the record is gone, another handle holds its lock, or the database refused.
+  bool post();
+  // Takes the current record's lock without waiting, then re-reads the record. False when another
+  // handle holds the lock or the record no longer exists.
+  bool lockRecord();
+  // Deletes the current record unless another handle holds its lock. The cursor stays between
+  // the neighbours, so skip goes on with the next record.
+  bool deleteRecord();
+
+  bool hasRecord() const { return m_state == State::Record || m_state == State::New; }
+  std::int64_t recordNumber() const { return m_state == State::Record ? m_recno : 0; }
+  std::int64_t lockedRecord() const { return m_lockedRecno; }
+
+  // Field values of the current record. Throw HostError for a field that does not exist, when no
+  // record is current, and for a written value that does not convert to the field's type.
+  Variant value(std::string_view field) const;
+  Variant value(int field) const;
+  void setValue(std::string_view field, const Variant& value);
+  void setValue(int field, const Variant& value);
+
+  // The reason of the last failed post, lock or delete.
+  const std::string& lastError() const { return m_lastError; }
+
+private:
+  enum class State { Nothing, Record, New, Gone, Eof };
+
+  Table() = default;
+  bool load(const std::string& path, std::string& error);
+
+  int requireField(std::string_view name) const;
+  void requireRecord(const std::string& field) const;
+  void discardChanges();
+  void dropReadAhead();
+  void releaseLock();
+
+  std::string selectSql() const;
+  std::string orderBySql() const;
+  const std::vector<int>& orderFields() const;
+  // Reads the rows a prepared statement yields into the read-ahead block; returns their number.
+  std::size_t readRows(sqlite3_stmt* stmt, std::size_t limit);
+  void fetchAfterPosition(std::size_t limit);
+  bool takeNextRow();
+  bool rereadCurrent();
+  bool begin();
+  bool commit();
+  void rollback();
+  void failWith(const std::string& message);
+
+  sqlite3* m_db = nullptr;
+  std::unique_ptr<StatementCache> m_statements;
+  RecordLockFile m_lockFile;
+  std::string m_datPath;
+  std::string m_diaPath;
+  std::vector<FieldDef> m_fields;
+  std::vector<IndexDef> m_indexes;
+  int m_order = -1;  // position in m_indexes; -1 = record order
+  std::string m_selectList;
+  mutable std::string m_lastFieldName;  // one-entry cache of the last field looked up
+  mutable int m_lastField = -1;
+
+  State m_state = State::Nothing;
+  std::int64_t m_recno = 0;
+  std::vector<Variant> m_row;       // values as stored (or blank for a new record)
+  std::vector<Variant> m_pending;   // values set since the record was read or locked
+  std::vector<char> m_dirty;
+  bool m_anyDirty = false;
+  std::vector<Variant> m_positionKey;  // key of the current record when it became current
+
+  std::vector<std::int64_t> m_aheadRecnos;
+  std::vector<Variant> m_aheadValues;  // m_fields.size() values per row
+  std::size_t m_aheadNext = 0;
+  std::size_t m_aheadCount = 0;
+  bool m_aheadReachesEnd = false;
+  std::chrono::steady_clock::time_point m_aheadTime;
+
+  std::int64_t m_lockedRecno = 0;
+  std::string m_lastError;
+};
+
+}  // namespace vorlend::engine

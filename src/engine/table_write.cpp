@@ -1,0 +1,201 @@
+// The writing side of a table: record locks, posting, deleting. Each write is one SQLite
+// transaction begun IMMEDIATE, so a concurrent writer waits on the busy timeout instead of
+// failing half-way.
+#include "engine/host_error.h"
+#include "engine/table.h"
+
+namespace vorlend::engine {
+
+void Table::failWith(const std::string& message) {
+  m_lastError = message;
+}
+
+bool Table::begin() {
+  StatementUse use(m_statements->get("BEGIN IMMEDIATE"));
+  if (sqlite3_step(use.get()) == SQLITE_DONE) return true;
+  failWith("Databáze " + m_datPath + " je zaneprázdněna: " + SqliteMessage(m_db));
+  return false;
+}
+
+bool Table::commit() {
+  StatementUse use(m_statements->get("COMMIT"));
+  if (sqlite3_step(use.get()) == SQLITE_DONE) return true;
+  failWith("Nelze zapsat do databáze " + m_datPath + ": " + SqliteMessage(m_db));
+  rollback();
+  return false;
+}
+
+void Table::rollback() {
+  if (sqlite3_get_autocommit(m_db)) return;
+  StatementUse use(m_statements->get("ROLLBACK"));
+  sqlite3_step(use.get());
+}
+
+bool Table::rereadCurrent() {
+  StatementUse use(m_statements->get(selectSql() + " WHERE " + QuoteIdent(RecNoColumn) + "=?"));
+  sqlite3_bind_int64(use.get(), 1, m_recno);
+  const int rc = sqlite3_step(use.get());
+  if (rc == SQLITE_DONE) return false;
+  if (rc != SQLITE_ROW) throw HostError("Chyba při čtení tabulky " + m_datPath + ": " + SqliteMessage(m_db));
+  for (std::size_t j = 0; j < m_fields.size(); ++j)
+    m_row[j] = ReadValue(use.get(), static_cast<int>(j + 1), m_fields[j].type);
+  return true;
+}
+
+bool Table::lockRecord() {
+  m_lastError.clear();
+  // A record that was never posted is seen by nobody else; there is nothing to lock yet.
+  if (m_state == State::New) return true;
+  if (m_state != State::Record) {
+    failWith("Tabulka " + m_datPath + " nestojí na žádném záznamu.");
+    return false;
+  }
+  if (m_lockedRecno != m_recno) {
+    releaseLock();
+    if (!m_lockFile.tryLock(m_recno)) {
+      failWith("Záznam je uzamčen jiným uživatelem.");
+      return false;
+    }
+    m_lockedRecno = m_recno;
+  }
+  // Fields another user posted while this handle waited for the lock must not be written back
+  // from a stale copy: read the record again and start the changes from here.
+  bool exists = false;
+  try {
+    exists = rereadCurrent();
+  } catch (...) {
+    releaseLock();
+    throw;
+  }
+  if (!exists) {
+    releaseLock();
+    failWith("Záznam mezitím někdo smazal.");
+    return false;
+  }
+  discardChanges();
+  return true;
+}
+
+bool Table::post() {
+  m_lastError.clear();
+  if (m_state == State::New) {
+    std::string columns, marks;
+    for (std::size_t j = 0; j < m_fields.size(); ++j) {
+      columns += (j ? "," : "") + QuoteIdent(m_fields[j].name);
+      marks += j ? ",?" : "?";
+    }
+    if (!begin()) return false;
+    {
+      StatementUse use(m_statements->get("INSERT INTO " + QuoteIdent(RecordsTable) + "(" + columns +
+                                         ") VALUES(" + marks + ")"));
+      for (std::size_t j = 0; j < m_fields.size(); ++j)
+        BindValue(use.get(), static_cast<int>(j + 1), m_dirty[j] ? m_pending[j] : m_row[j]);
+      if (sqlite3_step(use.get()) != SQLITE_DONE) {
+        failWith("Nelze zapsat do databáze " + m_datPath + ": " + SqliteMessage(m_db));
+        rollback();
+        return false;
+      }
+    }
+    const std::int64_t recno = sqlite3_last_insert_rowid(m_db);
+    if (!commit()) return false;
+    for (std::size_t j = 0; j < m_fields.size(); ++j)
+      if (m_dirty[j]) m_row[j] = m_pending[j];
+    discardChanges();
+    m_recno = recno;
+    m_state = State::Record;
+    m_positionKey.clear();
+    for (int f : orderFields()) m_positionKey.push_back(m_row[static_cast<std::size_t>(f)]);
+    releaseLock();
+    return true;
+  }
+  if (m_state != State::Record) {
+    failWith("Tabulka " + m_datPath + " nestojí na žádném záznamu.");
+    return false;
+  }
+  if (!m_anyDirty) {
+    releaseLock();
+    return true;
+  }
+  // A post without this handle's lock still respects another handle's lock.
+  const bool borrowed = m_lockedRecno != m_recno;
+  if (borrowed && !m_lockFile.tryLock(m_recno)) {
+    failWith("Záznam je uzamčen jiným uživatelem.");
+    return false;
+  }
+  std::string assignments;
+  for (std::size_t j = 0; j < m_fields.size(); ++j)
+    if (m_dirty[j]) assignments += (assignments.empty() ? "" : ",") + QuoteIdent(m_fields[j].name) + "=?";
+  bool ok = begin();
+  if (ok) {
+    StatementUse use(m_statements->get("UPDATE " + QuoteIdent(RecordsTable) + " SET " + assignments + " WHERE " +
+                                       QuoteIdent(RecNoColumn) + "=?"));
+    int i = 1;
+    for (std::size_t j = 0; j < m_fields.size(); ++j)
+      if (m_dirty[j]) BindValue(use.get(), i++, m_pending[j]);
+    sqlite3_bind_int64(use.get(), i, m_recno);
+    if (sqlite3_step(use.get()) != SQLITE_DONE) {
+      failWith("Nelze zapsat do databáze " + m_datPath + ": " + SqliteMessage(m_db));
+      ok = false;
+    } else if (sqlite3_changes(m_db) == 0) {
+      failWith("Záznam mezitím někdo smazal.");
+      ok = false;
+    }
+  }
+  if (ok) ok = commit();
+  else rollback();
+  if (borrowed) m_lockFile.unlock(m_recno);
+  if (!ok) return false;
+
+  bool keyChanged = false;
+  for (int f : orderFields()) keyChanged = keyChanged || m_dirty[static_cast<std::size_t>(f)];
+  for (std::size_t j = 0; j < m_fields.size(); ++j)
+    if (m_dirty[j]) m_row[j] = m_pending[j];
+  discardChanges();
+  if (keyChanged) {
+    // The record moved within the order: the walk goes on from its new place.
+    dropReadAhead();
+    m_positionKey.clear();
+    for (int f : orderFields()) m_positionKey.push_back(m_row[static_cast<std::size_t>(f)]);
+  }
+  releaseLock();
+  return true;
+}
+
+bool Table::deleteRecord() {
+  m_lastError.clear();
+  if (m_state == State::New) {
+    discardChanges();
+    m_state = State::Eof;
+    return true;
+  }
+  if (m_state != State::Record) {
+    failWith("Tabulka " + m_datPath + " nestojí na žádném záznamu.");
+    return false;
+  }
+  const bool borrowed = m_lockedRecno != m_recno;
+  if (borrowed && !m_lockFile.tryLock(m_recno)) {
+    failWith("Záznam je uzamčen jiným uživatelem.");
+    return false;
+  }
+  bool ok = begin();
+  if (ok) {
+    StatementUse use(m_statements->get("DELETE FROM " + QuoteIdent(RecordsTable) + " WHERE " +
+                                       QuoteIdent(RecNoColumn) + "=?"));
+    sqlite3_bind_int64(use.get(), 1, m_recno);
+    if (sqlite3_step(use.get()) != SQLITE_DONE) {
+      failWith("Nelze zapsat do databáze " + m_datPath + ": " + SqliteMessage(m_db));
+      ok = false;
+    }
+  }
+  if (ok) ok = commit();
+  else rollback();
+  if (borrowed) m_lockFile.unlock(m_recno);
+  if (!ok) return false;
+  discardChanges();
+  releaseLock();
+  // The cursor keeps the deleted record's number and key, so skip finds its successor.
+  m_state = State::Gone;
+  return true;
+}
+
+}  // namespace vorlend::engine
