@@ -1,0 +1,258 @@
+#include "app/batch.h"
+
+#include <map>
+
+#include "app/console_ports.h"
+#include "app/settings.h"
+#include "app/startup.h"
+#include "archive/catalogue.h"
+#include "archive/restore.h"
+#include "archive/save.h"
+#include "platform/files.h"
+#include "platform/text.h"
+
+namespace vorlend {
+
+namespace {
+
+constexpr const char* kUsage =
+    "Použití: vorlend-batch PŘÍKAZ ?MAIN=...?MAIN ?AKTROK=...?AKTROK ?MVERZE=...?MVERZE ?AKTHESLO=...?AKTHESLO "
+    "?AKTCFGNAME=...?AKTCFGNAME [VOLBY]\n"
+    "  save [--years NÁZEV,NÁZEV|all] [--modules PD,BD,OP,OZ,ID,PF,VF,SD|all] [--action unlock|lock|none]\n"
+    "       [--name TEXT] [--on-conflict stop|retry=SEKUNDY]\n"
+    "  list\n"
+    "  restore --archive N [--delete-after] [--on-conflict stop|retry=SEKUNDY]\n"
+    "  delete --archive N\n";
+
+struct Options {
+  std::string command;
+  std::vector<std::string> groups;
+  std::map<std::string, std::string> values;  // option -> value ("" for flags)
+};
+
+struct UsageError {
+  std::string text;
+};
+
+const std::map<std::string, bool>& KnownOptions(const std::string& command) {
+  // Option name -> whether it takes a value.
+  static const std::map<std::string, std::map<std::string, bool>> known = {
+      {"save", {{"--years", true}, {"--modules", true}, {"--action", true}, {"--name", true}, {"--on-conflict", true}}},
+      {"list", {}},
+      {"restore", {{"--archive", true}, {"--delete-after", false}, {"--on-conflict", true}}},
+      {"delete", {{"--archive", true}}},
+  };
+  const auto it = known.find(command);
+  if (it == known.end()) throw UsageError{"Neznámý příkaz \"" + command + "\"."};
+  return it->second;
+}
+
+Options ParseOptions(const std::vector<std::string>& args) {
+  if (args.empty()) throw UsageError{"Chybí příkaz."};
+  Options o;
+  o.command = args[0];
+  const auto& known = KnownOptions(o.command);
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (!StartsWith(a, "--")) {
+      o.groups.push_back(a);
+      continue;
+    }
+    std::string name = a, value;
+    const std::size_t eq = a.find('=');
+    if (eq != std::string::npos) {
+      name = a.substr(0, eq);
+      value = a.substr(eq + 1);
+    }
+    const auto k = known.find(name);
+    if (k == known.end()) throw UsageError{"Neznámá volba " + name + " příkazu " + o.command + "."};
+    if (k->second && eq == std::string::npos) {
+      if (i + 1 >= args.size()) throw UsageError{"Volbě " + name + " chybí hodnota."};
+      value = args[++i];
+    }
+    if (o.values.count(name)) throw UsageError{"Volba " + name + " je uvedena dvakrát."};
+    o.values[name] = value;
+  }
+  return o;
+}
+
+ConflictPolicy ParseConflict(const Options& o) {
+  ConflictPolicy p;
+  const auto it = o.values.find("--on-conflict");
+  if (it == o.values.end() || it->second == "stop") return p;
+  int seconds = 0;
+  if (StartsWith(it->second, "retry=") && ParseInt32(it->second.substr(6), seconds) && seconds >= 0) {
+    p.retry = true;
+    p.seconds = seconds;
+    return p;
+  }
+  throw UsageError{"Volba --on-conflict přijímá stop nebo retry=SEKUNDY."};
+}
+
+int ArchiveNumberOption(const Options& o) {
+  const auto it = o.values.find("--archive");
+  int n = 0;
+  if (it == o.values.end()) throw UsageError{"Příkaz " + o.command + " potřebuje volbu --archive N."};
+  if (!ParseInt32(it->second, n) || n < 1) throw UsageError{"Číslo archivu musí být kladné celé číslo."};
+  return n;
+}
+
+void MarkYears(const Options& o, YearList& years) {
+  const auto it = o.values.find("--years");
+  if (it == o.values.end() || it->second == "all") {
+    for (std::size_t i = 0; i < years.Count(); ++i) years.Toggle(i);
+    return;
+  }
+  for (const std::string& wanted : Split(it->second, ',')) {
+    const std::string name = Trim(wanted);
+    std::vector<std::size_t> hits;
+    for (std::size_t i = 0; i < years.Count(); ++i) {
+      const YearRow& r = years.Row(i);
+      if (r.YearName == name || SameText(r.YearDir, name) || r.EntryName == name) hits.push_back(i);
+    }
+    if (hits.empty()) throw UsageError{"Agenda nemá účetní rok \"" + name + "\"."};
+    if (hits.size() > 1) throw UsageError{"Název \"" + name + "\" odpovídá více účetním rokům; zadejte adresář (ROK.nnn)."};
+    if (!years.Row(hits[0]).Checked) years.Toggle(hits[0]);
+  }
+}
+
+void ChooseModules(const Options& o, ModuleFilter& filter) {
+  const auto it = o.values.find("--modules");
+  if (it == o.values.end()) return;
+  if (it->second == "all") {
+    filter.fill(true);
+    return;
+  }
+  filter.fill(false);
+  for (const std::string& code : Split(it->second, ',')) {
+    bool found = false;
+    for (std::size_t m = 0; m < ModuleCount; ++m) {
+      if (SameText(Trim(code), Modules[m].Code)) filter[m] = found = true;
+    }
+    if (!found) throw UsageError{"Neznámý modul \"" + code + "\"."};
+  }
+}
+
+LockAction ChooseAction(const Options& o, LockAction preset) {
+  const auto it = o.values.find("--action");
+  if (it == o.values.end()) return preset;
+  if (it->second == "unlock") return LockAction::Unlock;
+  if (it->second == "lock") return LockAction::Lock;
+  if (it->second == "none") return LockAction::NoAction;
+  throw UsageError{"Volba --action přijímá unlock, lock nebo none."};
+}
+
+std::string ArchiveName(const Options& o) {
+  const auto it = o.values.find("--name");
+  if (it == o.values.end()) return {};
+  if (CharCount(it->second) > 50) throw UsageError{"Název archivu může mít nejvýše 50 znaků."};
+  if (it->second.find_first_of("\r\n\t") != std::string::npos) {
+    throw UsageError{"Název archivu nesmí obsahovat konec řádku ani tabulátor."};
+  }
+  return it->second;
+}
+
+int Outcome(int result, const ConsoleDialogs& dialogs) {
+  if (result == 0) return BatchSuccess;
+  return dialogs.StoppedByUser() ? BatchStopped : BatchFailed;
+}
+
+// The complete archive of this agenda with that number, or null after the refusal message.
+const ArchiveRow* FindArchive(const HostContext& ctx, ArchiveList& list, int number, Dialogs& dialogs) {
+  LoadArchiveList(ctx, list);
+  for (std::size_t i = 0; i < list.Count(); ++i) {
+    int n = 0;
+    if (ParseInt32(list.Row(i).Dir, n) && n == number) {
+      list.SetCurrent(i);
+      return &list.Row(i);
+    }
+  }
+  dialogs.Message(MsgKind::Error, "Archiv " + std::to_string(number) +
+                                      " neexistuje, není úplný nebo nepatří k této agendě.");
+  return nullptr;
+}
+
+int RunSave(const Options& o, HostContext& ctx, ConsoleDialogs& dialogs, std::ostream& out, std::ostream& err) {
+  const AddonSettings settings = LoadSettings(ctx.SettingsFileName());
+  ModuleFilter filter = settings.Modules;
+  ChooseModules(o, filter);
+  const LockAction action = ChooseAction(o, settings.Action);
+  std::string name = ArchiveName(o);
+  YearList years;
+  if (!FillYearList(ctx.AgendaDir, dialogs, years)) return BatchFailed;
+  MarkYears(o, years);
+  bool anyModule = false;
+  for (bool m : filter) anyModule = anyModule || m;
+  if (!anyModule) throw UsageError{"Ve filtru dokladů musíte vybrat alespoň jeden modul."};
+
+  ConsoleProgress progress(err, ctx);
+  TBFTable money, lock;
+  FileList files;
+  SaveJob job{ctx, dialogs, progress, money, lock, years, filter, action, name, {}, files};
+  ctx.AbortRequested = false;
+  if (CreateArchiveDirectory(job) != 0) return BatchFailed;
+  const int result = SaveLocks(job);
+  if (result == 0) out << ExtractFileName(ExcludeTrailingPathDelimiter(job.ArchiveDir)) << std::endl;
+  return Outcome(result, dialogs);
+}
+
+int RunRestore(const Options& o, HostContext& ctx, ConsoleDialogs& dialogs, std::ostream& err) {
+  const int number = ArchiveNumberOption(o);
+  ArchiveList list;
+  const ArchiveRow* row = FindArchive(ctx, list, number, dialogs);
+  if (!row) return BatchFailed;
+  ConsoleProgress progress(err, ctx);
+  TBFTable money, lock;
+  FileList files;
+  RestoreJob job{ctx, dialogs, progress, money, lock, files};
+  ctx.AbortRequested = false;
+  const int result = RestoreLocks(job, ArchiveDirOf(ctx, *row, true));
+  if (result != 0) return Outcome(result, dialogs);
+  if (o.values.count("--delete-after") && DeleteArchiveDirectory(ArchiveDirOf(ctx, *row, false), dialogs) != 0) {
+    return BatchFailed;
+  }
+  return BatchSuccess;
+}
+
+}  // namespace
+
+int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  Options o;
+  ConflictPolicy policy;
+  try {
+    o = ParseOptions(args);
+    policy = ParseConflict(o);
+  } catch (const UsageError& e) {
+    err << e.text << "\n" << kUsage;
+    return BatchUsage;
+  }
+  ConsoleDialogs dialogs(err, policy);
+  HostContext ctx;
+  try {
+    if (!PrepareHostContext(o.groups, dialogs, ctx) || !CheckAccessRights(ctx, dialogs)) return BatchRefused;
+    if (o.command == "save") return RunSave(o, ctx, dialogs, out, err);
+    if (o.command == "restore") return RunRestore(o, ctx, dialogs, err);
+    if (o.command == "list") {
+      ArchiveList list;
+      LoadArchiveList(ctx, list);
+      for (const ArchiveRow& r : list.Rows()) {
+        out << r.Dir << '\t' << r.MapName << '\t' << r.MapDate << '\t' << r.MapTime << '\n';
+      }
+      return BatchSuccess;
+    }
+    // delete
+    const int number = ArchiveNumberOption(o);
+    ArchiveList list;
+    const ArchiveRow* row = FindArchive(ctx, list, number, dialogs);
+    if (!row) return BatchFailed;
+    return DeleteArchiveDirectory(ArchiveDirOf(ctx, *row, false), dialogs) == 0 ? BatchSuccess : BatchFailed;
+  } catch (const UsageError& e) {
+    err << e.text << "\n" << kUsage;
+    return BatchUsage;
+  } catch (const std::exception& e) {
+    dialogs.Message(MsgKind::Error, e.what());
+    return BatchFailed;
+  }
+}
+
+}  // namespace vorlend

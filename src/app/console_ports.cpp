@@ -1,0 +1,61 @@
+#include "app/console_ports.h"
+
+#include <thread>
+
+#include "platform/text.h"
+
+namespace vorlend {
+
+volatile std::sig_atomic_t g_batchStopSignal = 0;
+
+namespace {
+std::string ConsoleText(const std::string& text) {
+  std::string out = ReplaceAll(text, "\r\r", "\n");
+  return ReplaceAll(out, "\r", "\n");
+}
+constexpr auto kRetryPause = std::chrono::milliseconds(100);
+// Conflicts closer together than this count as one stretch of waiting.
+constexpr auto kStretchGap = std::chrono::milliseconds(500);
+}  // namespace
+
+void ConsoleDialogs::Message(MsgKind kind, const std::string& text) {
+  m_err << MsgKindTitle(kind) << ": " << ConsoleText(text) << std::endl;
+}
+
+bool ConsoleDialogs::Question(MsgKind kind, const std::string& text) {
+  const bool conflict = StartsWith(text, "Zámek v modulu ");
+  const auto now = std::chrono::steady_clock::now();
+  const bool newStretch = !conflict || now - m_lastConflict > kStretchGap;
+  // A conflict retried again and again is reported once, not at every try.
+  if (newStretch) m_err << MsgKindTitle(kind) << ": " << ConsoleText(text) << std::endl;
+  if (g_batchStopSignal) {
+    m_stopped = true;
+    m_err << (conflict ? "-> Ne (přerušeno signálem)" : "-> Ano (přerušeno signálem)") << std::endl;
+    return !conflict;
+  }
+  if (!conflict) {
+    m_err << "-> Ne" << std::endl;
+    return false;
+  }
+  if (newStretch) m_conflictSince = now;
+  if (m_policy.retry && now - m_conflictSince < std::chrono::seconds(m_policy.seconds)) {
+    std::this_thread::sleep_for(kRetryPause);
+    m_lastConflict = std::chrono::steady_clock::now();
+    return true;
+  }
+  m_stopped = true;
+  m_err << "-> Ne" << std::endl;
+  return false;
+}
+
+void ConsoleProgress::SetText(const std::string& text) { m_err << text << std::endl; }
+
+void ConsoleProgress::SetPosition(int position) {
+  if (position > 0 && position % 1000 == 0) m_err << "  " << position << " / " << m_maximum << std::endl;
+}
+
+void ConsoleProgress::ProcessMessages() {
+  if (g_batchStopSignal) m_ctx.AbortRequested = true;
+}
+
+}  // namespace vorlend

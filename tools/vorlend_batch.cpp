@@ -1,0 +1,27 @@
+// vorlend-batch: the add-on's save, catalogue, restore and deletion of lock archives without a
+// window, for administrators' scripts.
+#include <csignal>
+#include <iostream>
+
+#include "app/batch.h"
+#include "app/console_ports.h"
+#include "platform/locale.h"
+
+namespace {
+void OnStopSignal(int) { vorlend::g_batchStopSignal = 1; }
+}  // namespace
+
+int main(int argc, char** argv) {
+  struct sigaction sa {};
+  sa.sa_handler = OnStopSignal;
+  sigemptyset(&sa.sa_mask);
+  sigaction(SIGINT, &sa, nullptr);
+  sigaction(SIGTERM, &sa, nullptr);
+
+  vorlend::LocaleFormats formats = vorlend::SystemLocaleFormats();
+  vorlend::NormaliseDateSeparator(formats);
+  vorlend::SetFormatSettings(formats);
+
+  std::vector<std::string> args(argv + 1, argv + argc);
+  return vorlend::RunBatch(args, std::cout, std::cerr);
+}
