@@ -76,6 +76,11 @@ public:
   void setValue(std::string_view field, const Variant& value);
   void setValue(int field, const Variant& value);
 
+  // Groups the posts that follow into one write transaction until commitTransaction, for tools
+  // that fill a table in bulk. Record locks work as usual inside it.
+  bool beginTransaction();
+  bool commitTransaction();
+
   // The reason of the last failed post, lock or delete.
   const std::string& lastError() const { return m_lastError; }
 
@@ -132,6 +137,7 @@ private:
   std::chrono::steady_clock::time_point m_aheadTime;
 
   std::int64_t m_lockedRecno = 0;
+  bool m_inTransaction = false;
   std::string m_lastError;
 };
 

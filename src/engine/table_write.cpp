@@ -10,7 +10,22 @@ void Table::failWith(const std::string& message) {
   m_lastError = message;
 }
 
+bool Table::beginTransaction() {
+  m_lastError.clear();
+  if (m_inTransaction || !begin()) return false;
+  m_inTransaction = true;
+  return true;
+}
+
+bool Table::commitTransaction() {
+  m_lastError.clear();
+  if (!m_inTransaction) return false;
+  m_inTransaction = false;
+  return commit();
+}
+
 bool Table::begin() {
+  if (m_inTransaction) return true;
   StatementUse use(m_statements->get("BEGIN IMMEDIATE"));
   if (sqlite3_step(use.get()) == SQLITE_DONE) return true;
   failWith("Databáze " + m_datPath + " je zaneprázdněna: " + SqliteMessage(m_db));
@@ -18,6 +33,7 @@ bool Table::begin() {
 }
 
 bool Table::commit() {
+  if (m_inTransaction) return true;
   StatementUse use(m_statements->get("COMMIT"));
   if (sqlite3_step(use.get()) == SQLITE_DONE) return true;
   failWith("Nelze zapsat do databáze " + m_datPath + ": " + SqliteMessage(m_db));
@@ -26,7 +42,7 @@ bool Table::commit() {
 }
 
 void Table::rollback() {
-  if (sqlite3_get_autocommit(m_db)) return;
+  if (m_inTransaction || sqlite3_get_autocommit(m_db)) return;
   StatementUse use(m_statements->get("ROLLBACK"));
   sqlite3_step(use.get());
 }

@@ -1,0 +1,161 @@
+// agenda-seed DATADIR [--agendas N] [--years N] [--docs N] [--locked PERCENT] [--form ini|table]
+//                     [--rights none|old|new] [--seed S]
+// Writes a Money-like data directory: agendas AGENDA.001, ... with their settings store, years
+// ROK.001, ... named 2024, 2025, ... with theirs, the eight document tables of every year, and the
+// access-rights tables. Prints the ?NAME=value?NAME groups that start the add-on on the most
+// recent year of the first agenda, one group a line. Exit status: 0 success, 1 failure, 2 usage.
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "platform/files.h"
+#include "platform/text.h"
+#include "seed/documents.h"
+#include "seed/random.h"
+#include "seed/rights.h"
+#include "seed/settings_store.h"
+
+using namespace vorlend;
+using namespace vorlend::seed;
+
+namespace {
+
+constexpr int FirstYearName = 2024;
+
+struct Options {
+  std::string dataDir;
+  int agendas = 1;
+  int years = 3;
+  int docs = 200;
+  int lockedPercent = 30;
+  SettingsForm form = SettingsForm::Ini;
+  RightsModel rights = RightsModel::New;
+  std::uint32_t seed = 1;
+};
+
+int Usage(const std::string& problem) {
+  std::fprintf(stderr, "agenda-seed: %s\n", problem.c_str());
+  std::fprintf(stderr,
+               "usage: agenda-seed DATADIR [--agendas N] [--years N] [--docs N] [--locked PERCENT]\n"
+               "                   [--form ini|table] [--rights none|old|new] [--seed S]\n");
+  return 2;
+}
+
+int Fail(const std::string& message) {
+  std::fprintf(stderr, "agenda-seed: %s\n", message.c_str());
+  return 1;
+}
+
+bool ParseNumber(const std::string& text, int low, int high, int& out) {
+  int value = 0;
+  if (!ParseInt32(text, value) || value < low || value > high) return false;
+  out = value;
+  return true;
+}
+
+// Returns an empty text, or what is wrong with the command line.
+std::string ParseOptions(int argc, char** argv, Options& o) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg.rfind("--", 0) != 0) {
+      if (!o.dataDir.empty()) return "more than one data directory";
+      o.dataDir = arg;
+      continue;
+    }
+    if (i + 1 == argc) return arg + " needs a value";
+    const std::string value = argv[++i];
+    int seed = 0;
+    if (arg == "--agendas") {
+      if (!ParseNumber(value, 1, 999, o.agendas)) return "--agendas takes 1 to 999";
+    } else if (arg == "--years") {
+      if (!ParseNumber(value, 1, 999, o.years)) return "--years takes 1 to 999";
+    } else if (arg == "--docs") {
+      if (!ParseNumber(value, 0, 10000000, o.docs)) return "--docs takes 0 to 10000000";
+    } else if (arg == "--locked") {
+      if (!ParseNumber(value, 0, 100, o.lockedPercent)) return "--locked takes 0 to 100";
+    } else if (arg == "--form") {
+      if (value == "ini") o.form = SettingsForm::Ini;
+      else if (value == "table") o.form = SettingsForm::Table;
+      else return "--form takes ini or table";
+    } else if (arg == "--rights") {
+      if (value == "none") o.rights = RightsModel::None;
+      else if (value == "old") o.rights = RightsModel::Old;
+      else if (value == "new") o.rights = RightsModel::New;
+      else return "--rights takes none, old or new";
+    } else if (arg == "--seed") {
+      if (!ParseInt32(value, seed)) return "--seed takes a number";
+      o.seed = static_cast<std::uint32_t>(seed);
+    } else {
+      return "unknown option " + arg;
+    }
+  }
+  if (o.dataDir.empty()) return "no data directory given";
+  return {};
+}
+
+std::string Numbered(const char* prefix, int n) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%s.%03d", prefix, n);
+  return buf;
+}
+
+const std::vector<std::string>& FirmNames() {
+  static const std::vector<std::string> names = {"Pekárna Křížová s.r.o.", "Stavby Dvořák a.s.",
+                                                 "Účetní kancelář Šťastná", "Železářství U Žáků"};
+  return names;
+}
+
+std::string WriteAgenda(const Options& o, int agenda, Random& random) {
+  const std::string agendaDir = o.dataDir + Numbered("AGENDA", agenda) + PathDelim;
+  if (!ForceDirectories(agendaDir)) return "cannot create " + agendaDir;
+  const std::string firm = FirmNames()[static_cast<std::size_t>(agenda - 1) % FirmNames().size()];
+  std::string error = WriteSettingsStore(agendaDir + "AGENDA.INI", o.form,
+                                         {{"Údaje o firmě", "Název-obchodní", firm},
+                                          {"Údaje o firmě", "Město", "Brno"},
+                                          {"Údaje o firmě", "IČO", std::to_string(25000000 + agenda)}});
+  if (!error.empty()) return error;
+  for (int year = 1; year <= o.years; ++year) {
+    const int yearName = FirstYearName + year - 1;
+    const std::string yearDir = agendaDir + Numbered("ROK", year) + PathDelim;
+    if (!ForceDirectories(yearDir)) return "cannot create " + yearDir;
+    const std::string y = std::to_string(yearName);
+    error = WriteSettingsStore(yearDir + "ROK.INI", o.form,
+                               {{"Global", "Účetní rok", y},
+                                {"Global", "Začátek", "1.1." + y},
+                                {"Global", "Konec", "31.12." + y}});
+    if (!error.empty()) return error;
+    const DocumentOptions docs{yearName, o.docs, o.lockedPercent};
+    for (const DocumentTable& table : DocumentTables()) {
+      error = WriteDocumentTable(yearDir, table, docs, random);
+      if (!error.empty()) return error;
+    }
+  }
+  return {};
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options o;
+  if (const std::string problem = ParseOptions(argc, argv, o); !problem.empty()) return Usage(problem);
+  o.dataDir = IncludeTrailingPathDelimiter(NormaliseInputPath(o.dataDir));
+  if (PathExists(ExcludeTrailingPathDelimiter(o.dataDir)) && !DirectoryExists(o.dataDir))
+    return Fail(o.dataDir + " is not a directory");
+  for (int agenda = 1; agenda <= o.agendas; ++agenda) {
+    const std::string agendaDir = ResolvePath(o.dataDir + Numbered("AGENDA", agenda));
+    if (PathExists(agendaDir)) return Fail(agendaDir + " already exists; seed an empty directory");
+  }
+  if (!ForceDirectories(o.dataDir)) return Fail("cannot create " + o.dataDir);
+
+  if (const std::string error = WriteRights(o.dataDir, o.rights); !error.empty()) return Fail(error);
+  Random random(o.seed);
+  for (int agenda = 1; agenda <= o.agendas; ++agenda)
+    if (const std::string error = WriteAgenda(o, agenda, random); !error.empty()) return Fail(error);
+
+  const std::string currentYear = o.dataDir + Numbered("AGENDA", 1) + PathDelim + Numbered("ROK", o.years);
+  // No version is passed, so the add-on runs no version check against the vendor's server.
+  std::printf("?MAIN=1?MAIN\n?AKTROK=%s?AKTROK\n?MVERZE=?MVERZE\n?AKTHESLO=?AKTHESLO\n?AKTCFGNAME=?AKTCFGNAME\n",
+              currentYear.c_str());
+  return 0;
+}

@@ -1,0 +1,310 @@
+// tablectl: a table of our table component from the command line.
+//   tablectl create TABLE FIELD:TYPE... [--index NAME]...
+//   tablectl dump TABLE [--order INDEX]
+//   tablectl set TABLE --index INDEX --key KEY [--key KEY]... FIELD=VALUE...
+//   tablectl hold TABLE --index INDEX --key KEY [--key KEY]... [FIELD=VALUE...]
+//   tablectl check TABLE
+// Types: text, integer, boolean, double, date, untyped. Values in dump and on the command line:
+// \N is Null; text escapes \\ \t \n \r \0; booleans 1/0; dates yyyy-mm-dd[ HH:MM:SS].
+// `hold` takes the record's lock, prints "locked" and holds it until its standard input closes
+// (or it is killed); values given to it are written and posted when it lets go.
+// Exit status: 0 success, 1 failure, 2 usage error.
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "engine/table.h"
+#include "engine/table_files.h"
+#include "host/bftable.h"
+#include "platform/datetime.h"
+#include "platform/files.h"
+#include "platform/text.h"
+
+using namespace vorlend;
+using engine::FieldType;
+
+namespace {
+
+constexpr int ExitFailure = 1;
+constexpr int ExitUsage = 2;
+
+int Usage(const char* problem = nullptr) {
+  if (problem) std::fprintf(stderr, "tablectl: %s\n", problem);
+  std::fprintf(stderr,
+               "usage: tablectl create TABLE FIELD:TYPE... [--index NAME]...\n"
+               "       tablectl dump TABLE [--order INDEX]\n"
+               "       tablectl set TABLE --index INDEX --key KEY [--key KEY]... FIELD=VALUE...\n"
+               "       tablectl hold TABLE --index INDEX --key KEY [--key KEY]... [FIELD=VALUE...]\n"
+               "       tablectl check TABLE\n");
+  return ExitUsage;
+}
+
+int Fail(const std::string& message) {
+  std::fprintf(stderr, "tablectl: %s\n", message.c_str());
+  return ExitFailure;
+}
+
+std::string Escape(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    switch (c) {
+      case '\\': out += "\\\\"; break;
+      case '\t': out += "\\t"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\0': out += "\\0"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+std::string Unescape(const std::string& text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\\' || i + 1 == text.size()) {
+      out += text[i];
+      continue;
+    }
+    switch (text[++i]) {
+      case 't': out += '\t'; break;
+      case 'n': out += '\n'; break;
+      case 'r': out += '\r'; break;
+      case '0': out += '\0'; break;
+      default: out += text[i];
+    }
+  }
+  return out;
+}
+
+std::string FormatDouble(double d) {
+  char buf[40];
+  for (int precision = 15; precision <= 17; ++precision) {
+    std::snprintf(buf, sizeof buf, "%.*g", precision, d);
+    if (std::strtod(buf, nullptr) == d) break;
+  }
+  return buf;
+}
+
+std::string FormatDate(double d) {
+  int y, m, day, h, mi, s, ms;
+  DecodeDate(d, y, m, day);
+  DecodeTime(d, h, mi, s, ms);
+  char buf[40];
+  if (h == 0 && mi == 0 && s == 0 && ms == 0)
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", y, m, day);
+  else
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", y, m, day, h, mi, s);
+  return buf;
+}
+
+std::string Format(const Variant& v) {
+  switch (v.kind()) {
+    case Variant::Kind::Null: return "\\N";
+    case Variant::Kind::String: return Escape(v.text());
+    case Variant::Kind::Bool: return v.boolValue() ? "1" : "0";
+    case Variant::Kind::Int: return std::to_string(v.intValue());
+    case Variant::Kind::Double: return FormatDouble(v.doubleValue());
+    case Variant::Kind::Date: return FormatDate(v.doubleValue());
+  }
+  return {};
+}
+
+bool ParseDouble(const std::string& text, double& out) {
+  if (text.empty()) return false;
+  char* end = nullptr;
+  out = std::strtod(text.c_str(), &end);
+  return end && *end == '\0' && std::isfinite(out);
+}
+
+bool ParseDate(const std::string& text, double& out) {
+  int y = 0, m = 0, d = 0, h = 0, mi = 0, s = 0;
+  char tail = 0;
+  const int n = std::sscanf(text.c_str(), "%4d-%2d-%2d %2d:%2d:%2d%c", &y, &m, &d, &h, &mi, &s, &tail);
+  if ((n == 3 || n == 5 || n == 6) && IsValidDate(y, m, d) && h < 24 && mi < 60 && s < 60 && h >= 0 &&
+      mi >= 0 && s >= 0) {
+    out = EncodeDate(y, m, d) + EncodeTime(h, mi, s);
+    return true;
+  }
+  return ParseDouble(text, out);
+}
+
+// A command-line value as a value of the field's type.
+bool ParseValue(const std::string& text, FieldType type, Variant& out) {
+  if (text == "\\N") {
+    out = Variant::Null();
+    return true;
+  }
+  int i = 0;
+  double d = 0;
+  switch (type) {
+    case FieldType::Text:
+      out = Variant::FromString(Unescape(text));
+      return true;
+    case FieldType::Integer:
+      if (!ParseInt32(text, i)) return false;
+      out = Variant::FromInt(i);
+      return true;
+    case FieldType::Boolean:
+      if (text == "1" || SameText(text, "true")) out = Variant::FromBool(true);
+      else if (text == "0" || SameText(text, "false")) out = Variant::FromBool(false);
+      else return false;
+      return true;
+    case FieldType::Double:
+      if (!ParseDouble(text, d)) return false;
+      out = Variant::FromDouble(d);
+      return true;
+    case FieldType::Date:
+      if (!ParseDate(text, d)) return false;
+      out = Variant::FromDate(d);
+      return true;
+    case FieldType::Untyped:
+      if (ParseInt32(text, i)) out = Variant::FromInt(i);
+      else if (ParseDouble(text, d)) out = Variant::FromDouble(d);
+      else out = Variant::FromString(Unescape(text));
+      return true;
+  }
+  return false;
+}
+
+int Create(const std::string& path, const std::vector<std::string>& args) {
+  std::vector<engine::FieldDef> fields;
+  std::vector<std::string> indexes;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--index") {
+      if (++i == args.size()) return Usage("--index needs a name");
+      indexes.push_back(args[i]);
+      continue;
+    }
+    const std::size_t colon = args[i].rfind(':');
+    if (colon == std::string::npos) return Usage(("field without a type: " + args[i]).c_str());
+    const auto type = engine::ParseFieldType(args[i].substr(colon + 1));
+    if (!type) return Usage(("unknown type: " + args[i]).c_str());
+    fields.push_back({args[i].substr(0, colon), *type});
+  }
+  if (fields.empty()) return Usage("no fields");
+  if (auto error = engine::CreateTable(path, fields, indexes)) return Fail(*error);
+  return 0;
+}
+
+int Dump(TBFTable& table, const std::vector<std::string>& args) {
+  std::string order;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--order" && i + 1 < args.size()) order = args[++i];
+    else return Usage(("unexpected argument: " + args[i]).c_str());
+  }
+  engine::Table& t = table.table();
+  if (!order.empty() && !t.setOrder(order)) return Fail("no index " + order + " in " + t.dataFile());
+  std::string line;
+  for (std::size_t j = 0; j < t.fields().size(); ++j) line += (j ? "\t" : "") + t.fields()[j].name;
+  std::printf("%s\n", line.c_str());
+  for (bool more = t.goTop(); more && !t.eof(); t.skip(), more = !t.eof()) {
+    line.clear();
+    for (std::size_t j = 0; j < t.fields().size(); ++j) line += (j ? "\t" : "") + Format(t.value(static_cast<int>(j)));
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fputc('\n', stdout);
+  }
+  return 0;
+}
+
+struct Assignment {
+  int field;
+  Variant value;
+};
+
+// Parses --index, --key and FIELD=VALUE arguments and seeks the record. Returns an exit status
+// to end with, or -1 when the record is current.
+int FindRecord(TBFTable& table, const std::vector<std::string>& args, std::vector<Assignment>& assignments) {
+  engine::Table& t = table.table();
+  std::string index;
+  std::vector<std::string> keyTexts;
+  std::vector<std::string> settings;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--index" && i + 1 < args.size()) index = args[++i];
+    else if (args[i] == "--key" && i + 1 < args.size()) keyTexts.push_back(args[++i]);
+    else if (args[i].find('=') != std::string::npos) settings.push_back(args[i]);
+    else return Usage(("unexpected argument: " + args[i]).c_str());
+  }
+  if (index.empty() || keyTexts.empty()) return Usage("--index and --key are required");
+  if (!t.setOrder(index)) return Fail("no index " + index + " in " + t.dataFile());
+  const std::vector<std::string> parts = Split(t.order(), '+');
+  if (keyTexts.size() > parts.size()) return Usage("more keys than the index has fields");
+  std::vector<Variant> keys;
+  for (std::size_t k = 0; k < keyTexts.size(); ++k) {
+    const engine::FieldDef& f = t.fields()[static_cast<std::size_t>(t.fieldIndex(parts[k]))];
+    Variant key;
+    if (!ParseValue(keyTexts[k], f.type, key)) return Fail("not a " + std::string(engine::FieldTypeName(f.type)) + " key: " + keyTexts[k]);
+    keys.push_back(key);
+  }
+  for (const std::string& s : settings) {
+    const std::size_t eq = s.find('=');
+    const int field = t.fieldIndex(s.substr(0, eq));
+    if (field < 0) return Fail("no field " + s.substr(0, eq) + " in " + t.dataFile());
+    Assignment a{field, {}};
+    const FieldType type = t.fields()[static_cast<std::size_t>(field)].type;
+    if (!ParseValue(s.substr(eq + 1), type, a.value)) return Fail("not a " + std::string(engine::FieldTypeName(type)) + " value: " + s);
+    assignments.push_back(a);
+  }
+  if (!t.seek(keys)) return Fail("no record with that key in " + t.dataFile());
+  return -1;
+}
+
+int Set(TBFTable& table, const std::vector<std::string>& args) {
+  std::vector<Assignment> assignments;
+  if (const int rc = FindRecord(table, args, assignments); rc >= 0) return rc;
+  if (assignments.empty()) return Usage("nothing to set");
+  engine::Table& t = table.table();
+  if (!t.lockRecord()) return Fail(t.lastError());
+  for (const Assignment& a : assignments) t.setValue(a.field, a.value);
+  if (!t.post()) return Fail(t.lastError());
+  return 0;
+}
+
+int Hold(TBFTable& table, const std::vector<std::string>& args) {
+  std::vector<Assignment> assignments;
+  if (const int rc = FindRecord(table, args, assignments); rc >= 0) return rc;
+  engine::Table& t = table.table();
+  if (!t.lockRecord()) return Fail(t.lastError());
+  for (const Assignment& a : assignments) t.setValue(a.field, a.value);
+  std::printf("locked\n");
+  std::fflush(stdout);
+  char buf[256];
+  while (true) {
+    const ssize_t n = ::read(STDIN_FILENO, buf, sizeof buf);
+    if (n == 0 || (n < 0 && errno != EINTR)) break;
+  }
+  if (!assignments.empty() && !t.post()) return Fail(t.lastError());
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::signal(SIGPIPE, SIG_IGN);
+  if (argc < 3) return Usage();
+  const std::string command = argv[1];
+  const std::string path = NormaliseInputPath(argv[2]);
+  const std::vector<std::string> args(argv + 3, argv + argc);
+  try {
+    if (command == "create") return Create(path, args);
+    if (command == "check") {
+      const std::string result = engine::CheckTable(path);
+      std::printf("%s\n", result.c_str());
+      return result == "ok" ? 0 : ExitFailure;
+    }
+    if (command != "dump" && command != "set" && command != "hold") return Usage(("unknown command " + command).c_str());
+    TBFTable table;
+    if (table.OpenTable(path) != 0) return Fail(table.LastError());
+    if (command == "dump") return Dump(table, args);
+    if (command == "set") return Set(table, args);
+    return Hold(table, args);
+  } catch (const std::exception& e) {
+    return Fail(e.what());
+  }
+}
