@@ -1,0 +1,414 @@
+// TfrmMain's handlers: the page flow of the wizard, the start-up, the end, and the calls into the
+// core for the years list, the save, the catalogue and the restore.
+#include "ui/frm_main.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QShowEvent>
+#include <QStackedWidget>
+#include <QTableView>
+#include <QThread>
+#include <QTimer>
+
+#include "app/settings.h"
+#include "app/startup.h"
+#include "archive/restore.h"
+#include "archive/save.h"
+#include "platform/environment.h"
+#include "ui/grids.h"
+#include "ui/qt_ports.h"
+#include "ui/widgets.h"
+#include "vercheck/kpx_ver_checker.h"
+
+namespace vorlend::ui {
+
+namespace {
+
+constexpr int PageStart = 0;
+constexpr int PageSaveOptions = 1;
+constexpr int PageArchiveName = 2;
+constexpr int PageProgress = 3;
+constexpr int PageSaveDone = 4;
+constexpr int PageError = 5;
+constexpr int PageArchiveList = 6;
+constexpr int PageRecapitulation = 7;
+constexpr int PageRestoreDone = 8;
+constexpr int PageCount = 9;
+
+const char* const NoModuleText = "Ve filtru dokladů musíte vybrat alespoň jeden modul.";
+const char* const NoYearText =
+    "Musíte označit alespoň jeden rok. Klepněte myší do seznamu \"Roky\" a označte požadované záznamy.";
+const char* const DeleteArchiveQuestion = "Smazání uloženého archivu je nevratná operace. Opravdu to chcete ?";
+const char* const DeleteAfterRestoreQuestion =
+    "Operace byla dokončena. Pokud archiv uložených zámků již nebudete potřebovat, můžete ho smazat, aby "
+    "nezabíral na disku zbytečně místo. Chcete to udělat nyní ?";
+
+// The hourglass for the whole application while the first page's Další works, on every way out.
+class WaitCursor {
+public:
+  WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+  ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+bool RunVendorVersionCheck(const HostContext& ctx, Dialogs& dialogs, Shell& shell) {
+  TKPXVerChecker checker("VORLEND", ProgramVersion, 0, ctx.VersionCheckFileName(), ctx.MoneyVersionText, true,
+                         dialogs, shell);
+  return checker.CheckVersion();
+}
+
+}  // namespace
+
+TfrmMain::TfrmMain(Dialogs* dialogs, Shell* shell, QWidget* parent) : QWidget(parent) {
+  if (dialogs) {
+    m_dialogs = dialogs;
+  } else {
+    m_ownDialogs = std::make_unique<QtDialogs>(this);
+    m_dialogs = m_ownDialogs.get();
+  }
+  if (shell) {
+    m_shell = shell;
+  } else {
+    m_ownShell = std::make_unique<QtShell>();
+    m_shell = m_ownShell.get();
+  }
+  m_versionCheck = RunVendorVersionCheck;
+  BuildWindow();
+  m_progress = std::make_unique<QtProgress>(lblWorking, ProgressBar1);
+  UpdateArchiveButtons();
+}
+
+TfrmMain::~TfrmMain() = default;
+
+bool TfrmMain::Guarded(const std::function<void()>& body) {
+  try {
+    body();
+    return true;
+  } catch (const std::exception& e) {
+    try {
+      dialogs().Message(MsgKind::Error, e.what());
+    } catch (...) {
+    }
+  } catch (...) {
+    try {
+      dialogs().Message(MsgKind::Error, "Nastala neočekávaná chyba.");
+    } catch (...) {
+    }
+  }
+  return false;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Start-up and end
+
+bool TfrmMain::RunStartup(const std::vector<std::string>& args) {
+  bool end = true;
+  Guarded([&] {
+    if (!PrepareHostContext(args, dialogs(), m_ctx)) return;
+    lblProgramVersion->setText(QStringLiteral("Verze %1").arg(QLatin1String(ProgramVersion)));
+    lblAgendaName->setText(Q(m_ctx.AgendaName));
+    LoadSettingsIntoControls();
+    ShowPage(PageStart);
+    if (!CheckAccessRights(m_ctx, dialogs())) return;
+    end = false;
+  });
+  return end;
+}
+
+void TfrmMain::LoadSettingsIntoControls() {
+  const AddonSettings settings = LoadSettings(m_ctx.SettingsFileName());
+  for (std::size_t i = 0; i < ModuleCount; ++i) m_moduleBoxes[i]->setChecked(settings.Modules[i]);
+  switch (settings.Action) {
+    case LockAction::Unlock: rbAllUnlock->setChecked(true); break;
+    case LockAction::Lock: rbAllLock->setChecked(true); break;
+    case LockAction::NoAction: rbAllNoAction->setChecked(true); break;
+  }
+  m_settingsLoaded = true;
+}
+
+ModuleFilter TfrmMain::FilterFromControls() const {
+  ModuleFilter filter{};
+  for (std::size_t i = 0; i < ModuleCount; ++i) filter[i] = m_moduleBoxes[i]->isChecked();
+  return filter;
+}
+
+LockAction TfrmMain::ActionFromControls() const {
+  if (rbAllUnlock->isChecked()) return LockAction::Unlock;
+  if (rbAllLock->isChecked()) return LockAction::Lock;
+  return LockAction::NoAction;
+}
+
+void TfrmMain::SaveSettingsFromControls() {
+  // Before the start-up has read the settings, the controls hold defaults, not the user's choice.
+  if (!m_settingsLoaded) return;
+  SaveSettings(m_ctx.SettingsFileName(), AddonSettings{FilterFromControls(), ActionFromControls()});
+}
+
+void TfrmMain::CloseAddOn() {
+  if (!m_closeRequested) {
+    m_closeRequested = true;
+    // A settings file that cannot be written is reported, but never keeps the user in the add-on.
+    Guarded([this] { SaveSettingsFromControls(); });
+  }
+  // A running save or restore goes on to its end; its handler finishes the close.
+  if (!m_busy) FinishClose();
+}
+
+void TfrmMain::FinishClose() {
+  m_allowClose = true;
+  tmSetFormInForeground->stop();
+  if (!m_inCloseEvent) close();
+  if (QThread::currentThread()->loopLevel() > 0) QCoreApplication::exit(0);
+}
+
+void TfrmMain::closeEvent(QCloseEvent* event) {
+  if (m_allowClose) {
+    event->accept();
+    return;
+  }
+  m_inCloseEvent = true;
+  CloseAddOn();
+  m_inCloseEvent = false;
+  if (m_allowClose) {
+    event->accept();
+  } else {
+    event->ignore();
+  }
+}
+
+void TfrmMain::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (!event->spontaneous()) FormShow();
+}
+
+void TfrmMain::FormShow() { tmSetFormInForeground->start(); }
+
+void TfrmMain::tmSetFormInForegroundTimer() {
+  tmSetFormInForeground->stop();
+  // Brings the window to the top of the window order once, without taking the focus; nothing
+  // here may disturb the user, so failures are ignored.
+  try {
+    QCoreApplication::processEvents();
+    if (!isVisible()) {
+      setAttribute(Qt::WA_ShowWithoutActivating, true);
+      show();
+      setAttribute(Qt::WA_ShowWithoutActivating, false);
+    }
+    raise();
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+  } catch (...) {
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Pages
+
+void TfrmMain::ShowPage(int index) {
+  if (index < 0 || index >= PageCount) return;
+  PageControl1->setCurrentIndex(index);
+}
+
+int TfrmMain::CurrentPage() const { return PageControl1->currentIndex(); }
+
+void TfrmMain::btnNext1Click() {
+  Guarded([this] {
+    tmSetFormInForeground->stop();
+    WaitCursor wait;
+    if (!m_ctx.MoneyVersionText.empty() && !m_versionCheck(m_ctx, dialogs(), shell())) {
+      CloseAddOn();
+      return;
+    }
+    if (RadioButton1->isChecked()) {
+      const bool filled = FillYearList(m_ctx.AgendaDir, dialogs(), m_mtYearName);
+      m_yearModel->Reset();
+      if (filled) {
+        grYearName->selectRow(static_cast<int>(m_mtYearName.Current()));
+        ShowPage(PageSaveOptions);
+      }
+    } else if (RadioButton2->isChecked()) {
+      LoadArchiveList(m_ctx, m_mtInfoFiles);
+      RefreshArchiveList();
+      ShowPage(PageArchiveList);
+    }
+  });
+}
+
+void TfrmMain::btnNext2Click() {
+  Guarded([this] {
+    const ModuleFilter filter = FilterFromControls();
+    if (std::none_of(filter.begin(), filter.end(), [](bool ticked) { return ticked; })) {
+      dialogs().Message(MsgKind::Information, NoModuleText);
+      return;
+    }
+    if (!m_mtYearName.AnyChecked()) {
+      dialogs().Message(MsgKind::Information, NoYearText);
+      return;
+    }
+    edtNazevMapy->clear();
+    ShowPage(PageArchiveName);
+  });
+}
+
+void TfrmMain::btnNext3Click() {
+  // Pending messages are processed while the save runs: a second Start must not begin another.
+  if (m_busy) return;
+  m_busy = true;
+  if (!Guarded([this] { RunSave(); })) ShowPage(PageError);
+  m_busy = false;
+  if (m_closeRequested) FinishClose();
+}
+
+void TfrmMain::RunSave() {
+  m_ctx.AbortRequested = false;
+  lblWorking->setText(QStringLiteral("Vytvářím databáze..."));
+  m_progress->ProcessMessages();
+
+  // Whatever the save leaves open is closed when it returns, also after an exception.
+  TableCloser closeMoney(m_BFMoneyFile);
+  TableCloser closeLock(m_BFLockFile);
+  m_archiveName = S(edtNazevMapy->text());
+  SaveJob job{m_ctx,        dialogs(),  *m_progress, m_BFMoneyFile, m_BFLockFile, m_mtYearName, FilterFromControls(),
+              ActionFromControls(), m_archiveName, {}, m_mtFileList};
+  if (CreateArchiveDirectory(job) != 0) {
+    ShowPage(PageError);
+    return;
+  }
+  ShowPage(PageProgress);
+  const int result = SaveLocks(job);
+  // The save puts "[bez názvu]" into the box when it was left blank.
+  edtNazevMapy->setText(Q(m_archiveName));
+  ShowPage(result == 0 ? PageSaveDone : PageError);
+}
+
+void TfrmMain::btnNext4Click() {
+  Guarded([this] {
+    if (m_mtInfoFiles.Empty()) return;
+    const ArchiveRow& row = m_mtInfoFiles.Row(m_mtInfoFiles.Current());
+    Recapitulation recap;
+    if (ShowRecapitulation(ArchiveDirOf(m_ctx, row, true), recap) != 0) return;
+    lblNazevMapy->setText(Q(recap.Name));
+    lblNazevArchAgendy->setText(Q(recap.AgendaName));
+    lblDatumUlozeni->setText(Q(recap.Date));
+    lblCasUlozeni->setText(Q(recap.Time));
+    lblFiltrRoku->setText(Q(recap.YearFilter));
+    lblFiltrDokladu->setText(Q(recap.DocumentFilter));
+    ShowPage(PageRecapitulation);
+  });
+}
+
+void TfrmMain::btnNext5Click() {
+  if (m_busy) return;
+  m_busy = true;
+  if (!Guarded([this] { RunRestore(); })) ShowPage(PageError);
+  m_busy = false;
+  if (m_closeRequested) FinishClose();
+}
+
+void TfrmMain::RunRestore() {
+  if (m_mtInfoFiles.Empty()) return;
+  m_ctx.AbortRequested = false;
+  lblWorking->setText(QStringLiteral("Načítám archiv..."));
+  m_progress->ProcessMessages();
+  ShowPage(PageProgress);
+
+  // The archive is fixed before the restore starts: nothing may change the selection meanwhile.
+  const ArchiveRow row = m_mtInfoFiles.Row(m_mtInfoFiles.Current());
+  int result = -1;
+  {
+    TableCloser closeMoney(m_BFMoneyFile);
+    TableCloser closeLock(m_BFLockFile);
+    RestoreJob job{m_ctx, dialogs(), *m_progress, m_BFMoneyFile, m_BFLockFile, m_mtFileList};
+    result = RestoreLocks(job, ArchiveDirOf(m_ctx, row, true));
+  }
+  if (result != 0) {
+    ShowPage(PageError);
+    return;
+  }
+  ShowPage(PageRestoreDone);
+  if (dialogs().Question(MsgKind::Confirmation, DeleteAfterRestoreQuestion)) {
+    DeleteArchiveDirectory(ArchiveDirOf(m_ctx, row, false), dialogs());
+    m_mtInfoFiles.DeleteCurrent();
+    RefreshArchiveList();
+  }
+}
+
+void TfrmMain::btnPrev2Click() { ShowPage(PageStart); }
+void TfrmMain::btnPrev3Click() { ShowPage(PageSaveOptions); }
+void TfrmMain::btnPrev4Click() { ShowPage(PageStart); }
+void TfrmMain::btnPrev5Click() { ShowPage(PageArchiveList); }
+
+void TfrmMain::btnPrerusitClick() { m_ctx.AbortRequested = true; }
+
+void TfrmMain::btnDeleteClick() {
+  Guarded([this] {
+    if (!m_mtInfoFiles.Empty() && dialogs().Question(MsgKind::Confirmation, DeleteArchiveQuestion)) {
+      const ArchiveRow row = m_mtInfoFiles.Row(m_mtInfoFiles.Current());
+      // The row leaves the list even when the directory could not be removed completely.
+      DeleteArchiveDirectory(ArchiveDirOf(m_ctx, row, false), dialogs());
+      m_mtInfoFiles.DeleteCurrent();
+      RefreshArchiveList();
+    }
+    UpdateArchiveButtons();
+  });
+}
+
+void TfrmMain::RefreshArchiveList() {
+  m_archiveModel->Reset();
+  SelectCurrentArchive();
+  UpdateArchiveButtons();
+}
+
+void TfrmMain::SelectCurrentArchive() {
+  if (m_mtInfoFiles.Empty()) return;
+  const int row = static_cast<int>(m_mtInfoFiles.Current());
+  grInfoFiles->selectionModel()->setCurrentIndex(m_archiveModel->index(row, 0),
+                                                 QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+void TfrmMain::UpdateArchiveButtons() {
+  const bool any = !m_mtInfoFiles.Empty();
+  btnNext4->setEnabled(any);
+  btnDelete->setEnabled(any);
+}
+
+void TfrmMain::Label10Click() { ShowPage(PageStart); }
+void TfrmMain::Label12Click() { ShowPage(PageStart); }
+void TfrmMain::Label22Click() { ShowPage(PageStart); }
+
+void TfrmMain::OpenVendorPage() {
+  // Whether the browser opened is not reported.
+  Guarded([this] { shell().OpenUrl(VendorAddOnsPageUrl()); });
+}
+
+void TfrmMain::lblTarvellWebPage1Click() { OpenVendorPage(); }
+void TfrmMain::lblTarvellWebPage2Click() { OpenVendorPage(); }
+
+void TfrmMain::btnKonec1Click() { CloseAddOn(); }
+void TfrmMain::btnKonec2Click() { CloseAddOn(); }
+void TfrmMain::btnKonec3Click() { CloseAddOn(); }
+void TfrmMain::btnKonec5Click() { CloseAddOn(); }
+void TfrmMain::btnKonec6Click() { CloseAddOn(); }
+void TfrmMain::btnkonec7Click() { CloseAddOn(); }
+void TfrmMain::btnkonec8Click() { CloseAddOn(); }
+void TfrmMain::btnKonec9Click() { CloseAddOn(); }
+
+void TfrmMain::grYearNameCellClick(int row, int) {
+  Guarded([&] {
+    if (row < 0 || static_cast<std::size_t>(row) >= m_mtYearName.Count()) return;
+    // Every click counts: a double click toggles twice.
+    m_mtYearName.SetCurrent(static_cast<std::size_t>(row));
+    m_mtYearName.Toggle(static_cast<std::size_t>(row));
+    m_yearModel->RowChanged(row);
+  });
+}
+
+}  // namespace vorlend::ui

@@ -1,0 +1,502 @@
+// Building the window: the header and the nine pages with their texts and controls. The handlers
+// live in frm_main.cpp.
+#include <QCheckBox>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStackedWidget>
+#include <QStyle>
+#include <QTableView>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "ui/frm_main.h"
+#include "ui/grids.h"
+#include "ui/qt_ports.h"
+#include "ui/widgets.h"
+
+namespace vorlend::ui {
+
+namespace {
+
+constexpr int ClientWidth = 527;
+constexpr int ClientHeight = 338;
+constexpr int HeaderHeight = 57;
+
+const char* const WarningText =
+    "Zkontrolujte prosím, zda na ostatních stanicích nejsou otevřené doklady v modulech, ve kterých bude "
+    "program měnit stav zámků.";
+const char* const StartHintText = "Akci spustíte tlačítkem Start.";
+const char* const BackToStartText = "Zpět na první stránku";
+const char* const TipText = "Tip: další doplňky k Money si můžete";
+const char* const DownloadText = "stáhnout zde";
+
+QString T(const char* text) { return QString::fromUtf8(text); }
+
+QVBoxLayout* PageLayout(QWidget* page) {
+  auto* layout = new QVBoxLayout(page);
+  layout->setContentsMargins(14, 10, 14, 10);
+  layout->setSpacing(6);
+  return layout;
+}
+
+QLabel* BoldLabel(const QString& text, QWidget* parent, const char* name = nullptr) {
+  QLabel* label = PlainLabel(text, parent);
+  if (name) label->setObjectName(QLatin1String(name));
+  QFont font = label->font();
+  font.setBold(true);
+  label->setFont(font);
+  return label;
+}
+
+QLabel* WarningIcon(QWidget* parent, const char* name) {
+  auto* icon = new QLabel(parent);
+  icon->setObjectName(QLatin1String(name));
+  icon->setPixmap(parent->style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(32, 32));
+  icon->setFixedSize(32, 32);
+  return icon;
+}
+
+// The warning about documents open on other stations, with its icon.
+QHBoxLayout* WarningRow(QWidget* page, const char* iconName, const char* labelName) {
+  auto* row = new QHBoxLayout;
+  row->setSpacing(10);
+  row->addWidget(WarningIcon(page, iconName), 0, Qt::AlignTop);
+  QLabel* text = PlainLabel(T(WarningText), page, true);
+  text->setObjectName(QLatin1String(labelName));
+  row->addWidget(text, 1);
+  return row;
+}
+
+// "Tip: ... stáhnout zde" with the link in the line's flow.
+QHBoxLayout* TipRow(QWidget* page, const char* tipName, LinkLabel* link) {
+  auto* row = new QHBoxLayout;
+  row->setSpacing(4);
+  QLabel* tip = PlainLabel(T(TipText), page);
+  tip->setObjectName(QLatin1String(tipName));
+  row->addWidget(tip);
+  row->addWidget(link);
+  row->addStretch(1);
+  return row;
+}
+
+// The bottom row of a page: optional controls on the left, then the navigation buttons, the end
+// button apart from them.
+QHBoxLayout* ButtonRow(std::initializer_list<QWidget*> left, std::initializer_list<QWidget*> navigation, QWidget* end) {
+  auto* row = new QHBoxLayout;
+  row->setSpacing(6);
+  for (QWidget* w : left) row->addWidget(w, 0, Qt::AlignVCenter);
+  row->addStretch(1);
+  for (QWidget* w : navigation) row->addWidget(w);
+  if (end) {
+    row->addSpacing(10);
+    row->addWidget(end);
+  }
+  return row;
+}
+
+}  // namespace
+
+QPushButton* TfrmMain::MakeButton(const char* name, const QString& text, void (TfrmMain::*handler)()) {
+  auto* button = new QPushButton(text, this);
+  button->setObjectName(QLatin1String(name));
+  button->setMinimumSize(75, 25);
+  button->setAutoDefault(false);
+  connect(button, &QPushButton::clicked, this, [this, handler] { (this->*handler)(); });
+  return button;
+}
+
+LinkLabel* TfrmMain::MakeLink(const char* name, const QString& text, void (TfrmMain::*handler)()) {
+  auto* link = new LinkLabel(text, this);
+  link->setObjectName(QLatin1String(name));
+  connect(link, &LinkLabel::clicked, this, [this, handler] { (this->*handler)(); });
+  return link;
+}
+
+void TfrmMain::BuildWindow() {
+  setObjectName(QStringLiteral("frmMain"));
+  setWindowTitle(T(AppTitle));
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+  // The pages are laid out for this size in pixels; the font follows it.
+  QFont f = font();
+  f.setPixelSize(11);
+  setFont(f);
+  setFixedSize(ClientWidth, ClientHeight);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->addWidget(BuildHeader());
+  auto* bevel = new QFrame(this);
+  bevel->setObjectName(QStringLiteral("Bevel1"));
+  bevel->setFrameShape(QFrame::HLine);
+  bevel->setFrameShadow(QFrame::Sunken);
+  layout->addWidget(bevel);
+
+  PageControl1 = new QStackedWidget(this);
+  PageControl1->setObjectName(QStringLiteral("PageControl1"));
+  QWidget* pages[] = {BuildStartPage(),      BuildSaveOptionsPage(),    BuildArchiveNamePage(),
+                      BuildProgressPage(),   BuildSaveDonePage(),       BuildErrorPage(),
+                      BuildArchiveListPage(), BuildRecapitulationPage(), BuildRestoreDonePage()};
+  int number = 1;
+  for (QWidget* page : pages) {
+    page->setObjectName(QStringLiteral("TabSheet%1").arg(number++));
+    PageControl1->addWidget(page);
+  }
+  layout->addWidget(PageControl1, 1);
+
+  tmSetFormInForeground = new QTimer(this);
+  tmSetFormInForeground->setObjectName(QStringLiteral("tmSetFormInForeground"));
+  tmSetFormInForeground->setInterval(2000);
+  tmSetFormInForeground->setSingleShot(true);
+  connect(tmSetFormInForeground, &QTimer::timeout, this, [this] { tmSetFormInForegroundTimer(); });
+}
+
+QWidget* TfrmMain::BuildHeader() {
+  auto* panel = new QWidget(this);
+  panel->setObjectName(QStringLiteral("Panel1"));
+  panel->setFixedHeight(HeaderHeight);
+  panel->setAutoFillBackground(true);
+  QPalette p = panel->palette();
+  p.setColor(QPalette::Window, Qt::white);
+  p.setColor(QPalette::WindowText, Qt::black);
+  panel->setPalette(p);
+
+  auto* layout = new QVBoxLayout(panel);
+  layout->setContentsMargins(16, 10, 16, 10);
+  layout->setSpacing(4);
+  lblProgramVersion = BoldLabel(QString(), panel, "lblProgramVersion");
+  layout->addWidget(lblProgramVersion);
+  QLabel* notice = PlainLabel(T("© Vorlend, všechna práva vyhrazena"), panel);
+  notice->setObjectName(QStringLiteral("Label23"));
+  layout->addWidget(notice);
+  layout->addStretch(1);
+  return panel;
+}
+
+QWidget* TfrmMain::BuildStartPage() {
+  auto* page = new QWidget(this);
+  QVBoxLayout* layout = PageLayout(page);
+
+  auto* agenda = new QHBoxLayout;
+  agenda->setSpacing(6);
+  QLabel* caption = PlainLabel(T("Název agendy:"), page);
+  caption->setObjectName(QStringLiteral("Label1"));
+  agenda->addWidget(caption);
+  lblAgendaName = BoldLabel(QString(), page, "lblAgendaName");
+  agenda->addWidget(lblAgendaName, 1);
+  layout->addLayout(agenda);
+  layout->addSpacing(10);
+
+  QLabel* question = PlainLabel(T("Jakou akci chcete provést ?"), page);
+  question->setObjectName(QStringLiteral("Label2"));
+  layout->addWidget(question);
+  layout->addSpacing(2);
+
+  RadioButton1 = new WrapRadioButton(
+      T("aktuální stav zámků dokladů uložit do databáze a zároveň odemknout nebo uzamknout doklady"), page);
+  RadioButton1->setObjectName(QStringLiteral("RadioButton1"));
+  RadioButton1->setChecked(true);
+  layout->addWidget(RadioButton1);
+
+  QLabel* note = PlainLabel(
+      T("(tuto volbu použijte, pokud potřebujete provést např. přepočet pořizovacích cen zásob)"), page, true);
+  note->setObjectName(QStringLiteral("Label3"));
+  note->setIndent(style()->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth) +
+                  style()->pixelMetric(QStyle::PM_RadioButtonLabelSpacing));
+  layout->addWidget(note);
+  layout->addSpacing(4);
+
+  RadioButton2 = new QRadioButton(T("vrátit zámky dokladů do původního stavu"), page);
+  RadioButton2->setObjectName(QStringLiteral("RadioButton2"));
+  layout->addWidget(RadioButton2);
+  layout->addStretch(1);
+
+  layout->addLayout(ButtonRow({}, {MakeButton("btnNext1", T("Další >>"), &TfrmMain::btnNext1Click)},
+                              MakeButton("btnKonec1", T("Konec"), &TfrmMain::btnKonec1Click)));
+  return page;
+}
+
+QWidget* TfrmMain::BuildSaveOptionsPage() {
+  auto* page = new QWidget(this);
+  QVBoxLayout* layout = PageLayout(page);
+
+  QLabel* instruction = PlainLabel(
+      T("V seznamu označte účetní roky a ve filtru doklady, které bude program procházet. Poslední volba určuje, "
+        "zda se mají doklady zároveň odemknout nebo uzamknout. Jestliže budete provádět přepočet pořizovacích cen "
+        "zásob, postačí filtrovat jen přijaté faktury, vystavené faktury a skladové doklady (ostatní doklady jsou "
+        "vždy neskladové)."),
+      page, true);
+  instruction->setObjectName(QStringLiteral("Label4"));
+  layout->addWidget(instruction);
+
+  auto* row = new QHBoxLayout;
+  row->setSpacing(8);
+
+  grYearName = new QTableView(page);
+  grYearName->setObjectName(QStringLiteral("grYearName"));
+  m_yearModel = new YearListModel(m_mtYearName, grYearName);
+  grYearName->setModel(m_yearModel);
+  grYearName->setItemDelegate(new YearCheckDelegate(m_mtYearName, grYearName));
+  SetUpGrid(grYearName);
+  grYearName->setColumnWidth(0, 16);
+  grYearName->setColumnWidth(1, 58);
+  grYearName->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  grYearName->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  grYearName->setFixedWidth(16 + 58 + 2 * grYearName->frameWidth() +
+                            style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 2);
+  connect(grYearName, &QTableView::clicked, this,
+          [this](const QModelIndex& index) { grYearNameCellClick(index.row(), index.column()); });
+  row->addWidget(grYearName);
+
+  auto* filter = new QGroupBox(T("Filtr dokladů"), page);
+  filter->setObjectName(QStringLiteral("GroupBox1"));
+  auto* filterLayout = new QVBoxLayout(filter);
+  filterLayout->setContentsMargins(8, 4, 8, 4);
+  filterLayout->setSpacing(0);
+  for (std::size_t i = 0; i < ModuleCount; ++i) {
+    auto* box = new QCheckBox(T(Modules[i].Caption), filter);
+    box->setObjectName(QLatin1String(Modules[i].CheckBox));
+    m_moduleBoxes[i] = box;
+    filterLayout->addWidget(box);
+  }
+  filterLayout->addStretch(1);
+  row->addWidget(filter);
+
+  auto* locks = new QGroupBox(T("Zámky na dokladech"), page);
+  locks->setObjectName(QStringLiteral("GroupBox2"));
+  auto* locksLayout = new QVBoxLayout(locks);
+  locksLayout->setContentsMargins(8, 4, 8, 4);
+  locksLayout->setSpacing(0);
+  rbAllUnlock = new QRadioButton(T("všechny doklady zároveň odemknout"), locks);
+  rbAllUnlock->setObjectName(QStringLiteral("rbAllUnlock"));
+  rbAllLock = new QRadioButton(T("všechny doklady zároveň uzamknout"), locks);
+  rbAllLock->setObjectName(QStringLiteral("rbAllLock"));
+  rbAllNoAction = new QRadioButton(T("neprovádět žádnou akci"), locks);
+  rbAllNoAction->setObjectName(QStringLiteral("rbAllNoAction"));
+  rbAllUnlock->setChecked(true);
+  for (QRadioButton* rb : {rbAllUnlock, rbAllLock, rbAllNoAction}) locksLayout->addWidget(rb);
+  locksLayout->addStretch(1);
+  row->addWidget(locks, 1);
+
+  layout->addLayout(row, 1);
+  layout->addLayout(ButtonRow({},
+                              {MakeButton("btnPrev2", T("<< Zpět"), &TfrmMain::btnPrev2Click),
+                               MakeButton("btnNext2", T("Další >>"), &TfrmMain::btnNext2Click)},
+                              MakeButton("btnKonec2", T("Konec"), &TfrmMain::btnKonec2Click)));
+  return page;
+}
+
+QWidget* TfrmMain::BuildArchiveNamePage() {
+  auto* page = new QWidget(this);
+  QVBoxLayout* layout = PageLayout(page);
+
+  QLabel* intro = PlainLabel(
+      T("Do políčka můžete zadat libovolný název, pod kterým se archiv zámků dokladů uloží (není povinné)."), page,
+      true);
+  intro->setObjectName(QStringLiteral("Label5"));
+  layout->addWidget(intro);
+  layout->addSpacing(4);
+
+  auto* nameRow = new QHBoxLayout;
+  nameRow->setSpacing(8);
+  QLabel* caption = PlainLabel(T("Název archivu:"), page);
+  caption->setObjectName(QStringLiteral("Label6"));
+  nameRow->addWidget(caption);
+  edtNazevMapy = new QLineEdit(page);
+  edtNazevMapy->setObjectName(QStringLiteral("edtNazevMapy"));
+  edtNazevMapy->setMaxLength(50);
+  caption->setBuddy(edtNazevMapy);
+  nameRow->addWidget(edtNazevMapy, 1);
+  layout->addLayout(nameRow);
+  layout->addSpacing(12);
+
+  layout->addLayout(WarningRow(page, "Image1", "Label7"));
+  layout->addSpacing(8);
+  QLabel* hint = PlainLabel(T(StartHintText), page);
+  hint->setObjectName(QStringLiteral("Label8"));
+  layout->addWidget(hint);
+  layout->addStretch(1);
+
+  layout->addLayout(ButtonRow({},
+                              {MakeButton("btnPrev3", T("<< Zpět"), &TfrmMain::btnPrev3Click),
+                               MakeButton("btnNext3", T("Start"), &TfrmMain::btnNext3Click)},
+                              MakeButton("btnKonec3", T("Konec"), &TfrmMain::btnKonec3Click)));
+  return page;
+}
+
+QWidget* TfrmMain::BuildProgressPage() {
+  auto* page = new QWidget(this);
+  QVBoxLayout* layout = PageLayout(page);
+
+  layout->addSpacing(20);
+  QLabel* wait = BoldLabel(T("Pracuji, prosím čekejte..."), page, "Label9");
+  layout->addWidget(wait);
+  layout->addSpacing(10);
+  lblWorking = PlainLabel(QString(), page);
+  lblWorking->setObjectName(QStringLiteral("lblWorking"));
+  layout->addWidget(lblWorking);
+  ProgressBar1 = new QProgressBar(page);
+  ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+  ProgressBar1->setRange(0, 100);
+  ProgressBar1->setValue(0);
+  ProgressBar1->setTextVisible(false);
+  ProgressBar1->setFixedHeight(18);
+  layout->addWidget(ProgressBar1);
+  layout->addStretch(1);
+
+  layout->addLayout(ButtonRow({}, {MakeButton("btnPrerusit", T("Přerušit"), &TfrmMain::btnPrerusitClick)}, nullptr));
+  return page;
+}
+
+QWidget* TfrmMain::BuildSaveDonePage() {
+  auto* page = new QWidget(this);
+  QVBoxLayout* layout = PageLayout(page);
+
+  QLabel* done = PlainLabel(
+      T("Operace byla dokončena. Nyní můžete v Money provést požadovanou činnost (např. přepočet pořizova- cích "
+        "cen zásob). Budete-li chtít vrátit zámky dokladů do původního stavu, znovu spusťte tento program."),
+      page, true);
+  done->setObjectName(QStringLiteral("Label11"));
+  layout->addWidget(done);
+  layout->addSpacing(10);
+  layout->addLayout(TipRow(page, "Label13",
+                           MakeLink("lblTarvellWebPage1", T(DownloadText), &TfrmMain::lblTarvellWebPage1Click)));
+  layout->addStretch(1);
+
+  layout->addLayout(ButtonRow({MakeLink("Label10", T(BackToStartText), &TfrmMain::Label10Click)}, {},
+                              MakeButton("btnKonec5", T("Konec"), &TfrmMain::btnKonec5Click)));
+  return page;
+}
+
+QWidget* TfrmMain::BuildErrorPage() {
+  auto* page = new QWidget(this);
+  QVBoxLayout* layout = PageLayout(page);
+
+  QLabel* text = PlainLabel(T("V průběhu operace došlo k chybě nebo byla stornována."), page, true);
+  text->setObjectName(QStringLiteral("Label14"));
+  layout->addWidget(text);
+  layout->addStretch(1);
+
+  layout->addLayout(ButtonRow({MakeLink("Label12", T(BackToStartText), &TfrmMain::Label12Click)}, {},
+                              MakeButton("btnKonec6", T("Konec"), &TfrmMain::btnKonec6Click)));
+  return page;
+}
+
+QWidget* TfrmMain::BuildArchiveListPage() {
+  auto* page = new QWidget(this);
+  QVBoxLayout* layout = PageLayout(page);
+
+  QLabel* text = PlainLabel(
+      T("Ze seznamu vyberte požadovaný archiv, podle kterého program obnoví zámky dokladů do původního stavu ."),
+      page, true);
+  text->setObjectName(QStringLiteral("Label15"));
+  layout->addWidget(text);
+
+  grInfoFiles = new QTableView(page);
+  grInfoFiles->setObjectName(QStringLiteral("grInfoFiles"));
+  m_archiveModel = new ArchiveListModel(m_mtInfoFiles, grInfoFiles);
+  grInfoFiles->setModel(m_archiveModel);
+  SetUpGrid(grInfoFiles);
+  grInfoFiles->setColumnWidth(0, 301);
+  grInfoFiles->setColumnWidth(1, 90);
+  grInfoFiles->setColumnWidth(2, 90);
+  grInfoFiles->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  connect(grInfoFiles->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+          [this](const QModelIndex& current, const QModelIndex&) {
+            if (current.isValid() && static_cast<std::size_t>(current.row()) < m_mtInfoFiles.Count())
+              m_mtInfoFiles.SetCurrent(static_cast<std::size_t>(current.row()));
+          });
+  layout->addWidget(grInfoFiles, 1);
+
+  btnDelete = MakeButton("btnDelete", T("Smazat"), &TfrmMain::btnDeleteClick);
+  btnNext4 = MakeButton("btnNext4", T("Další >>"), &TfrmMain::btnNext4Click);
+  layout->addLayout(ButtonRow({btnDelete}, {MakeButton("btnPrev4", T("<< Zpět"), &TfrmMain::btnPrev4Click), btnNext4},
+                              MakeButton("btnkonec7", T("Konec"), &TfrmMain::btnkonec7Click)));
+  return page;
+}
+
+QWidget* TfrmMain::BuildRecapitulationPage() {
+  auto* page = new QWidget(this);
+  QVBoxLayout* layout = PageLayout(page);
+  layout->setSpacing(4);
+
+  layout->addWidget(BoldLabel(T("Obnovení zámků dokladů - rekapitulace:"), page, "Label16"));
+
+  auto* grid = new QGridLayout;
+  grid->setHorizontalSpacing(10);
+  grid->setVerticalSpacing(1);
+  grid->setColumnStretch(1, 1);
+  struct Pair {
+    const char* caption;
+    const char* captionName;
+    QLabel** value;
+    const char* valueName;
+    bool bold;
+    bool twoLines;
+  };
+  const Pair pairs[] = {
+      {"Název archivu:", "Label17", &lblNazevMapy, "lblNazevMapy", false, false},
+      {"Název agendy:", "Label18", &lblNazevArchAgendy, "lblNazevArchAgendy", true, false},
+      {"Datum uložení:", "Label19", &lblDatumUlozeni, "lblDatumUlozeni", false, false},
+      {"Čas uložení:", "Label20", &lblCasUlozeni, "lblCasUlozeni", false, false},
+      {"Filtr roků:", "Label21", &lblFiltrRoku, "lblFiltrRoku", false, true},
+      {"Filtr dokladů:", "Label24", &lblFiltrDokladu, "lblFiltrDokladu", false, true},
+  };
+  int line = 0;
+  for (const Pair& pair : pairs) {
+    QLabel* caption = PlainLabel(T(pair.caption), page);
+    caption->setObjectName(QLatin1String(pair.captionName));
+    grid->addWidget(caption, line, 0, Qt::AlignTop);
+    QLabel* value = pair.bold ? BoldLabel(QString(), page, pair.valueName) : PlainLabel(QString(), page);
+    value->setObjectName(QLatin1String(pair.valueName));
+    value->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    if (pair.twoLines) {
+      value->setWordWrap(true);
+      value->setFixedHeight(2 * value->fontMetrics().lineSpacing() + 1);
+    }
+    *pair.value = value;
+    grid->addWidget(value, line, 1);
+    ++line;
+  }
+  layout->addLayout(grid);
+  layout->addSpacing(4);
+  layout->addLayout(WarningRow(page, "Image2", "Label25"));
+  QLabel* hint = PlainLabel(T(StartHintText), page);
+  hint->setObjectName(QStringLiteral("Label26"));
+  layout->addWidget(hint);
+  layout->addStretch(1);
+
+  layout->addLayout(ButtonRow({},
+                              {MakeButton("btnPrev5", T("<< Zpět"), &TfrmMain::btnPrev5Click),
+                               MakeButton("btnNext5", T("Start"), &TfrmMain::btnNext5Click)},
+                              MakeButton("btnkonec8", T("Konec"), &TfrmMain::btnkonec8Click)));
+  return page;
+}
+
+QWidget* TfrmMain::BuildRestoreDonePage() {
+  auto* page = new QWidget(this);
+  QVBoxLayout* layout = PageLayout(page);
+
+  QLabel* done = PlainLabel(T("Operace byla dokončena."), page, true);
+  done->setObjectName(QStringLiteral("Label27"));
+  layout->addWidget(done);
+  layout->addSpacing(10);
+  layout->addLayout(TipRow(page, "Label28",
+                           MakeLink("lblTarvellWebPage2", T(DownloadText), &TfrmMain::lblTarvellWebPage2Click)));
+  layout->addStretch(1);
+
+  layout->addLayout(ButtonRow({MakeLink("Label22", T(BackToStartText), &TfrmMain::Label22Click)}, {},
+                              MakeButton("btnKonec9", T("Konec"), &TfrmMain::btnKonec9Click)));
+  return page;
+}
+
+}  // namespace vorlend::ui

@@ -1,0 +1,154 @@
+#include "ui/grids.h"
+
+#include <QBrush>
+#include <QFont>
+#include <QHeaderView>
+#include <QPainter>
+#include <QTableView>
+
+#include "ui/qt_ports.h"
+
+namespace vorlend::ui {
+
+namespace {
+
+QVariant TitleData(const QString& title, int role, Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter) {
+  switch (role) {
+    case Qt::DisplayRole: return title;
+    case Qt::FontRole: {
+      QFont font;
+      font.setBold(true);
+      return font;
+    }
+    case Qt::ForegroundRole: return QBrush(QColor(128, 128, 128));
+    case Qt::TextAlignmentRole: return QVariant::fromValue(alignment);
+    default: return {};
+  }
+}
+
+}  // namespace
+
+QPixmap CheckImage() {
+  QPixmap image(16, 17);
+  image.fill(Qt::transparent);
+  QPainter painter(&image);
+  // The box fills the image but for its outer ring: x 1..14, y 1..15.
+  painter.fillRect(QRect(1, 1, 14, 15), Qt::white);
+  painter.setPen(QPen(Qt::black, 1));
+  painter.drawRect(QRect(1, 1, 13, 14));
+  // The tick: a short stroke down to the bottom point and a long one up to the right, two
+  // pixels thick, as a drawn check box shows it.
+  const QPoint tick[] = {{4, 8}, {6, 10}, {11, 5}};
+  for (int dy = 0; dy < 2; ++dy) {
+    painter.drawLine(tick[0] + QPoint(0, dy), tick[1] + QPoint(0, dy));
+    painter.drawLine(tick[1] + QPoint(0, dy), tick[2] + QPoint(0, dy));
+  }
+  return image;
+}
+
+int YearListModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(m_list.Count());
+}
+
+int YearListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 2; }
+
+QVariant YearListModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid() || index.row() >= rowCount()) return {};
+  const YearRow& row = m_list.Row(static_cast<std::size_t>(index.row()));
+  // The mark is shown only as the image; its value is offered to readers of the model.
+  if (index.column() == 0) return role == Qt::UserRole ? QVariant(row.Checked) : QVariant();
+  if (role == Qt::DisplayRole) return Q(row.YearName);
+  return {};
+}
+
+QVariant YearListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation != Qt::Horizontal) return {};
+  return TitleData(section == 0 ? QStringLiteral(" ") : QStringLiteral("Roky"), role);
+}
+
+Qt::ItemFlags YearListModel::flags(const QModelIndex& index) const {
+  return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+}
+
+void YearListModel::Reset() {
+  beginResetModel();
+  endResetModel();
+}
+
+void YearListModel::RowChanged(int row) { emit dataChanged(index(row, 0), index(row, 1)); }
+
+YearCheckDelegate::YearCheckDelegate(const YearList& list, QObject* parent)
+    : QStyledItemDelegate(parent), m_list(list), m_check(CheckImage()) {}
+
+void YearCheckDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
+  QStyledItemDelegate::paint(painter, option, index);
+  if (index.column() != 0 || index.row() < 0 || static_cast<std::size_t>(index.row()) >= m_list.Count()) return;
+  if (m_list.Row(static_cast<std::size_t>(index.row())).Checked) painter->drawPixmap(option.rect.topLeft(), m_check);
+}
+
+int ArchiveListModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(m_list.Count());
+}
+
+int ArchiveListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 3; }
+
+QVariant ArchiveListModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid() || index.row() >= rowCount()) return {};
+  const ArchiveRow& row = m_list.Row(static_cast<std::size_t>(index.row()));
+  if (role == Qt::DisplayRole) {
+    switch (index.column()) {
+      case 0: return Q(row.MapName);
+      case 1: return Q(row.MapDate);
+      case 2: return Q(row.MapTime);
+      default: return {};
+    }
+  }
+  if (role == Qt::TextAlignmentRole) {
+    const Qt::Alignment alignment = index.column() == 0 ? Qt::AlignLeft | Qt::AlignVCenter : Qt::AlignRight | Qt::AlignVCenter;
+    return QVariant::fromValue(alignment);
+  }
+  return {};
+}
+
+QVariant ArchiveListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation != Qt::Horizontal) return {};
+  switch (section) {
+    case 0: return TitleData(QStringLiteral("Název archivu"), role);
+    case 1: return TitleData(QStringLiteral("Datum uložení"), role, Qt::AlignRight | Qt::AlignVCenter);
+    case 2: return TitleData(QStringLiteral("Čas uložení"), role, Qt::AlignRight | Qt::AlignVCenter);
+    default: return {};
+  }
+}
+
+Qt::ItemFlags ArchiveListModel::flags(const QModelIndex& index) const {
+  return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+}
+
+void ArchiveListModel::Reset() {
+  beginResetModel();
+  endResetModel();
+}
+
+void SetUpGrid(QTableView* grid) {
+  grid->verticalHeader()->hide();
+  grid->setShowGrid(false);
+  grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+  grid->setSelectionMode(QAbstractItemView::SingleSelection);
+  grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  grid->setWordWrap(false);
+  grid->setTabKeyNavigation(false);
+  grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  grid->verticalHeader()->setDefaultSectionSize(17);
+  grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+  grid->horizontalHeader()->setHighlightSections(false);
+  grid->horizontalHeader()->setSectionsClickable(false);
+  grid->horizontalHeader()->setMinimumSectionSize(8);
+  // The selection keeps its colour when the grid loses the focus.
+  QPalette palette = grid->palette();
+  palette.setColor(QPalette::Inactive, QPalette::Highlight, palette.color(QPalette::Active, QPalette::Highlight));
+  palette.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                   palette.color(QPalette::Active, QPalette::HighlightedText));
+  grid->setPalette(palette);
+}
+
+}  // namespace vorlend::ui

@@ -1,0 +1,54 @@
+#pragma once
+// The ports of platform/ports.h on Qt: message boxes, the progress page's controls, the browser.
+#include <QPointer>
+#include <QString>
+#include <string>
+
+#include "platform/ports.h"
+
+class QLabel;
+class QProgressBar;
+class QWidget;
+
+namespace vorlend::ui {
+
+// Converts the core's UTF-8 text.
+inline QString Q(const std::string& text) { return QString::fromStdString(text); }
+inline std::string S(const QString& text) { return text.toStdString(); }
+
+// Each CR (or CR LF) becomes a line break: Qt would draw a lone CR as a blank.
+QString MessageBoxText(const std::string& text);
+
+class QtDialogs : public Dialogs {
+public:
+  // The boxes are centred on `owner` while it is visible.
+  explicit QtDialogs(QWidget* owner = nullptr) : m_owner(owner) {}
+  void SetOwner(QWidget* owner) { m_owner = owner; }
+
+  void Message(MsgKind kind, const std::string& text) override;
+  bool Question(MsgKind kind, const std::string& text) override;
+
+private:
+  QPointer<QWidget> m_owner;
+};
+
+class QtProgress : public Progress {
+public:
+  QtProgress(QLabel* text, QProgressBar* bar);
+
+  void SetText(const std::string& text) override;
+  void SetMaximum(int maximum) override;
+  void SetPosition(int position) override;
+  void ProcessMessages() override;
+
+private:
+  QPointer<QLabel> m_text;
+  QPointer<QProgressBar> m_bar;
+};
+
+class QtShell : public Shell {
+public:
+  bool OpenUrl(const std::string& url) override;
+};
+
+}  // namespace vorlend::ui

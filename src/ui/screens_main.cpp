@@ -1,0 +1,120 @@
+// Renders each of the window's nine pages into a PNG file, so the layout can be looked at:
+//   vorlend-screens OUTPUT_DIR
+// It starts the window on a small agenda made in a temporary directory and walks the pages
+// through ShowPage, with sample values where a page shows data.
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "platform/files.h"
+#include "platform/ini.h"
+#include "platform/locale.h"
+#include "ui/frm_main.h"
+#include "ui/qt_ports.h"
+
+namespace {
+
+using vorlend::ui::TfrmMain;
+
+void WriteIni(const std::string& path, const char* section, const char* key, const char* value) {
+  vorlend::ForceDirectories(vorlend::ExtractFilePath(path));
+  vorlend::TIniFile ini(path);
+  ini.WriteString(section, key, value);
+}
+
+template <typename T>
+T* Find(TfrmMain& window, const char* name) {
+  T* control = window.findChild<T*>(QLatin1String(name));
+  if (!control) std::fprintf(stderr, "vorlend-screens: no control %s\n", name);
+  return control;
+}
+
+void SetLabel(TfrmMain& window, const char* name, const char* text) {
+  if (auto* label = Find<QLabel>(window, name)) label->setText(QString::fromUtf8(text));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: vorlend-screens OUTPUT_DIR\n");
+    return 2;
+  }
+  const QString outDir = QString::fromLocal8Bit(argv[1]);
+  QDir().mkpath(outDir);
+
+  vorlend::SetFormatSettings(vorlend::CzechLocaleFormats());
+
+  QTemporaryDir temp;
+  if (!temp.isValid()) return 1;
+  const std::string data = temp.path().toStdString() + "/DATA/";
+  const std::string agenda = data + "AGENDA.001/";
+  WriteIni(agenda + "AGENDA.INI", "Údaje o firmě", "Název-obchodní", "Truhlářství Novák, s.r.o.");
+  const char* years[] = {"2024", "2025", "2026"};
+  for (int i = 0; i < 3; ++i) {
+    char dir[16];
+    std::snprintf(dir, sizeof dir, "ROK.%03d/", i + 1);
+    WriteIni(agenda + dir + "ROK.INI", "Global", "Účetní rok", years[i]);
+  }
+
+  // The boxes of the demo run go to the standard error instead of waiting for a click.
+  struct ConsoleDialogs : vorlend::Dialogs {
+    void Message(vorlend::MsgKind, const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
+    bool Question(vorlend::MsgKind, const std::string& text) override {
+      std::fprintf(stderr, "%s\n", text.c_str());
+      return false;
+    }
+  } dialogs;
+  vorlend::ui::QtShell shell;
+
+  TfrmMain window(&dialogs, &shell);
+  window.SetVersionCheck([](const vorlend::HostContext&, vorlend::Dialogs&, vorlend::Shell&) { return true; });
+  const std::vector<std::string> args = {"?MAIN=1?MAIN", "?AKTROK=" + agenda + "ROK.003?AKTROK", "?MVERZE=12.0?MVERZE",
+                                         "?AKTHESLO=?AKTHESLO", "?AKTCFGNAME=Demo?AKTCFGNAME"};
+  if (window.RunStartup(args)) return 1;
+  window.show();
+  QApplication::processEvents();
+
+  // Page 1 with its years, one of them marked.
+  window.btnNext1Click();
+  window.grYearNameCellClick(0, 1);
+
+  if (auto* name = Find<QLineEdit>(window, "edtNazevMapy")) name->setText(QStringLiteral("Před přepočtem cen 2026"));
+  SetLabel(window, "lblWorking", "Procházím přijaté faktury 2026...");
+  if (auto* bar = Find<QProgressBar>(window, "ProgressBar1")) bar->setValue(40);
+
+  vorlend::ArchiveList& archives = window.Archives();
+  archives.Append({"Před přepočtem cen 2026", "14.3.2026", "9:41:07", "Truhlářství Novák, s.r.o.", "1"});
+  archives.Append({"[bez názvu]", "2.4.2026", "16:05:52", "Truhlářství Novák, s.r.o.", "2"});
+  window.RefreshArchiveList();
+
+  SetLabel(window, "lblNazevMapy", "Před přepočtem cen 2026");
+  SetLabel(window, "lblNazevArchAgendy", "Truhlářství Novák, s.r.o.");
+  SetLabel(window, "lblDatumUlozeni", "14.3.2026");
+  SetLabel(window, "lblCasUlozeni", "9:41:07");
+  SetLabel(window, "lblFiltrRoku", "2026, 2025, 2024");
+  SetLabel(window, "lblFiltrDokladu",
+           "pokladní doklady, bankovní doklady, ostatní pohledávky, ostatní závazky, interní doklady, přijaté "
+           "faktury, vystavené faktury, skladové doklady");
+
+  int failures = 0;
+  for (int page = 0; page < 9; ++page) {
+    window.ShowPage(page);
+    QApplication::processEvents();
+    const QString file = QDir(outDir).filePath(QStringLiteral("page%1.png").arg(page));
+    if (!window.grab().save(file)) {
+      std::fprintf(stderr, "vorlend-screens: cannot write %s\n", file.toLocal8Bit().constData());
+      ++failures;
+    } else {
+      std::printf("%s\n", file.toLocal8Bit().constData());
+    }
+  }
+  return failures == 0 ? 0 : 1;
+}

@@ -1,0 +1,121 @@
+// The two grids: toggling a year's mark with the mouse, the check image, the archive grid's
+// columns; and the Qt side of the ports.
+#include <QApplication>
+#include <QHeaderView>
+#include <QImage>
+#include <QMouseEvent>
+#include <QTableView>
+
+#include "ui/grids.h"
+#include "ui/qt_ports.h"
+#include "ui_fixture.h"
+
+namespace vorlend::test {
+
+namespace {
+
+void SendMouse(QWidget* target, QEvent::Type type, QPoint pos) {
+  const Qt::MouseButtons buttons = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
+  QMouseEvent event(type, QPointF(pos), QPointF(target->mapToGlobal(pos)), Qt::LeftButton, buttons, Qt::NoModifier);
+  QApplication::sendEvent(target, &event);
+}
+
+void ClickCell(QTableView* grid, int row, int column, bool doubleClick = false) {
+  const QPoint pos = grid->visualRect(grid->model()->index(row, column)).center();
+  SendMouse(grid->viewport(), QEvent::MouseButtonPress, pos);
+  SendMouse(grid->viewport(), QEvent::MouseButtonRelease, pos);
+  if (doubleClick) {
+    SendMouse(grid->viewport(), QEvent::MouseButtonDblClick, pos);
+    SendMouse(grid->viewport(), QEvent::MouseButtonRelease, pos);
+  }
+}
+
+}  // namespace
+
+TEST_F(WindowTest, UiYearGridClickTogglesTheRowsMark) {
+  MakeAgenda({"2024", "2025", "2026"});
+  Start();
+  window->show();
+  Click("btnNext1");
+  ASSERT_EQ(Page(), 1);
+  auto* grid = Control<QTableView>("grYearName");
+  ASSERT_NE(grid, nullptr);
+  ASSERT_EQ(grid->model()->rowCount(), 3);
+  EXPECT_EQ(grid->model()->data(grid->model()->index(0, 1)).toString(), QStringLiteral("2026"));
+  EXPECT_EQ(grid->model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Roky"));
+  EXPECT_EQ(grid->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral(" "));
+  EXPECT_EQ(grid->columnWidth(0), 16);
+  EXPECT_EQ(grid->columnWidth(1), 58);
+
+  // A click on the year's name marks the row, a click on its mark cell unmarks it.
+  ClickCell(grid, 1, 1);
+  EXPECT_TRUE(window->Years().Row(1).Checked);
+  EXPECT_EQ(window->Years().Current(), 1u);
+  ClickCell(grid, 1, 0);
+  EXPECT_FALSE(window->Years().Row(1).Checked);
+
+  // Every click counts: a double click leaves the mark as it was.
+  ClickCell(grid, 2, 1, true);
+  EXPECT_FALSE(window->Years().Row(2).Checked);
+  EXPECT_FALSE(window->Years().AnyChecked());
+
+  // Clicks outside the rows do nothing.
+  window->grYearNameCellClick(3, 0);
+  window->grYearNameCellClick(-1, 0);
+  EXPECT_FALSE(window->Years().AnyChecked());
+  EXPECT_EQ(dialogs.Entries().size(), 0u);
+}
+
+TEST(UiCheckImage, TickedBoxInsideATransparentRing) {
+  const QImage image = ui::CheckImage().toImage();
+  ASSERT_EQ(image.size(), QSize(16, 17));
+  for (int x = 0; x < 16; ++x) {
+    EXPECT_EQ(qAlpha(image.pixel(x, 0)), 0) << x;
+    EXPECT_EQ(qAlpha(image.pixel(x, 16)), 0) << x;
+  }
+  for (int y = 0; y < 17; ++y) {
+    EXPECT_EQ(qAlpha(image.pixel(0, y)), 0) << y;
+    EXPECT_EQ(qAlpha(image.pixel(15, y)), 0) << y;
+  }
+  EXPECT_EQ(image.pixel(1, 1), qRgb(0, 0, 0));
+  EXPECT_EQ(image.pixel(14, 15), qRgb(0, 0, 0));
+  EXPECT_EQ(image.pixel(3, 3), qRgb(255, 255, 255));
+  int black = 0;
+  for (int y = 2; y < 15; ++y)
+    for (int x = 2; x < 14; ++x) black += image.pixel(x, y) == qRgb(0, 0, 0);
+  EXPECT_GT(black, 8);  // the tick
+}
+
+TEST_F(WindowTest, UiArchiveGridColumns) {
+  MakeAgenda({"2026"});
+  Start();
+  auto* grid = Control<QTableView>("grInfoFiles");
+  ASSERT_NE(grid, nullptr);
+  const QStringList titles = {QStringLiteral("Název archivu"), QStringLiteral("Datum uložení"),
+                              QStringLiteral("Čas uložení")};
+  const int widths[] = {301, 90, 90};
+  for (int c = 0; c < 3; ++c) {
+    EXPECT_EQ(grid->model()->headerData(c, Qt::Horizontal).toString(), titles[c]);
+    EXPECT_EQ(grid->columnWidth(c), widths[c]);
+    const auto alignment = grid->model()->headerData(c, Qt::Horizontal, Qt::TextAlignmentRole).value<Qt::Alignment>();
+    EXPECT_EQ(bool(alignment & Qt::AlignRight), c > 0) << c;
+  }
+  window->Archives().Append({"a", "1.3.2026", "8:00:00", "x", "1"});
+  window->Archives().Append({"b", "2.3.2026", "9:00:00", "x", "2"});
+  window->RefreshArchiveList();
+  const auto cellAlignment = grid->model()->index(0, 2).data(Qt::TextAlignmentRole).value<Qt::Alignment>();
+  EXPECT_TRUE(cellAlignment & Qt::AlignRight);
+  // The last row appended is the selected archive; choosing another row moves it.
+  EXPECT_EQ(grid->currentIndex().row(), 1);
+  grid->selectRow(0);
+  EXPECT_EQ(window->Archives().Current(), 0u);
+}
+
+TEST(UiQtPorts, MessageTextsAndRefusedAddresses) {
+  EXPECT_EQ(ui::MessageBoxText("První odstavec.\r\rDruhý\r\nřádek"), QStringLiteral("První odstavec.\n\nDruhý\nřádek"));
+  ui::QtShell shell;
+  for (const char* refused : {"file:///etc/passwd", "javascript:alert(1)", "ftp://vendor.example/", "", "http://a b"})
+    EXPECT_FALSE(shell.OpenUrl(refused)) << refused;
+}
+
+}  // namespace vorlend::test

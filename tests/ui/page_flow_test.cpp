@@ -1,0 +1,266 @@
+// The wizard's page flow driven through its buttons and links, the validations of the save
+// options, and every way out of the program.
+#include <QApplication>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTimer>
+
+#include "platform/environment.h"
+#include "platform/files.h"
+#include "ui_fixture.h"
+
+namespace vorlend::test {
+
+TEST_F(WindowTest, UiSaveRoadValidatesModulesFirstThenYears) {
+  MakeAgenda({"2025", "2026"});
+  Start();
+  Click("btnNext1");
+  ASSERT_EQ(Page(), 1);
+  EXPECT_EQ(versionChecks, 1);
+  ASSERT_EQ(window->Years().Count(), 2u);
+  EXPECT_EQ(window->Years().Row(0).YearName, "2026");
+  EXPECT_FALSE(window->Years().AnyChecked());
+
+  // No module ticked: the module message, even though no year is marked either.
+  for (const char* box : {"chckPfaktury", "chckVfkatury", "chckSkDoklady"}) Tick(box, false);
+  Click("btnNext2");
+  ASSERT_EQ(dialogs.Entries().size(), 1u);
+  EXPECT_EQ(dialogs.Last()->kind, MsgKind::Information);
+  EXPECT_EQ(dialogs.Last()->text, "Ve filtru dokladů musíte vybrat alespoň jeden modul.");
+  EXPECT_EQ(Page(), 1);
+
+  Tick("chckBanka", true);
+  Click("btnNext2");
+  ASSERT_EQ(dialogs.Entries().size(), 2u);
+  EXPECT_EQ(dialogs.Last()->kind, MsgKind::Information);
+  EXPECT_EQ(dialogs.Last()->text,
+            "Musíte označit alespoň jeden rok. Klepněte myší do seznamu \"Roky\" a označte požadované záznamy.");
+  EXPECT_EQ(Page(), 1);
+
+  // A marked year lets the user on; the archive name is empty each time page 2 is entered.
+  window->grYearNameCellClick(1, 1);
+  Control<QLineEdit>("edtNazevMapy")->setText(QStringLiteral("starý název"));
+  Click("btnNext2");
+  EXPECT_EQ(Page(), 2);
+  EXPECT_EQ(dialogs.Entries().size(), 2u);
+  EXPECT_TRUE(Control<QLineEdit>("edtNazevMapy")->text().isEmpty());
+  EXPECT_EQ(Control<QLineEdit>("edtNazevMapy")->maxLength(), 50);
+
+  // Back to page 1 keeps the marks; back to page 0 and Další again rebuilds the list unmarked.
+  Click("btnPrev3");
+  EXPECT_EQ(Page(), 1);
+  EXPECT_TRUE(window->Years().Row(1).Checked);
+  Click("btnPrev2");
+  EXPECT_EQ(Page(), 0);
+  Click("btnNext1");
+  EXPECT_EQ(Page(), 1);
+  EXPECT_FALSE(window->Years().AnyChecked());
+}
+
+TEST_F(WindowTest, UiAgendaWithoutYearsStaysOnFirstPageWithNormalCursor) {
+  MakeAgenda({});
+  // A file named like a year is no year.
+  std::FILE* f = std::fopen((agendaDir + "Rok.txt").c_str(), "w");
+  ASSERT_NE(f, nullptr);
+  std::fclose(f);
+  Start();
+  Click("btnNext1");
+  EXPECT_EQ(Page(), 0);
+  ASSERT_EQ(dialogs.Entries().size(), 1u);
+  EXPECT_EQ(dialogs.Last()->kind, MsgKind::Error);
+  EXPECT_EQ(dialogs.Last()->text, "Chyba: vybraná agenda neobsahuje žádný účetní rok.");
+  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(WindowTest, UiFailingHandlerShowsErrorAndGivesBackCursor) {
+  MakeAgenda({"2026"});
+  Start();
+  window->SetVersionCheck([](const HostContext&, Dialogs&, Shell&) -> bool { throw std::runtime_error("spadlo"); });
+  Click("btnNext1");
+  EXPECT_EQ(Page(), 0);
+  ASSERT_EQ(dialogs.Entries().size(), 1u);
+  EXPECT_EQ(dialogs.Last()->kind, MsgKind::Error);
+  EXPECT_EQ(dialogs.Last()->text, "spadlo");
+  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+  EXPECT_FALSE(window->CloseRequested());
+}
+
+TEST_F(WindowTest, UiVersionCheckAnsweredWithEndClosesAndSavesSettings) {
+  MakeAgenda({"2026"});
+  Start();
+  versionAnswer = false;
+  Tick("chckInterni", true);
+  Click("btnNext1");
+  EXPECT_EQ(versionChecks, 1);
+  EXPECT_TRUE(window->CloseRequested());
+  EXPECT_EQ(Page(), 0);
+  EXPECT_EQ(window->Years().Count(), 0u);
+  EXPECT_EQ(Setting("Interni"), "1");
+  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(WindowTest, UiRestoreRoadOnAgendaWithoutArchives) {
+  MakeAgenda({"2026"});
+  Start();
+  Control<QRadioButton>("RadioButton2")->click();
+  Click("btnNext1");
+  EXPECT_EQ(Page(), 6);
+  EXPECT_EQ(window->Archives().Count(), 0u);
+  EXPECT_FALSE(Enabled("btnNext4"));
+  EXPECT_FALSE(Enabled("btnDelete"));
+  EXPECT_EQ(dialogs.Entries().size(), 0u);
+  Click("btnPrev4");
+  EXPECT_EQ(Page(), 0);
+}
+
+TEST_F(WindowTest, UiArchiveListRecapitulationAndBack) {
+  MakeAgenda({"2026"});
+  Start();
+  window->ShowPage(6);
+  window->Archives().Append({"první", "1.3.2026", "8:00:00", agendaName, "1"});
+  window->Archives().Append({"druhý", "2.3.2026", "9:00:00", agendaName, "2"});
+  window->RefreshArchiveList();
+  EXPECT_TRUE(Enabled("btnNext4"));
+  EXPECT_TRUE(Enabled("btnDelete"));
+  Click("btnNext4");
+  EXPECT_EQ(Page(), 7);
+  Click("btnPrev5");
+  EXPECT_EQ(Page(), 6);
+  Click("btnPrev4");
+  EXPECT_EQ(Page(), 0);
+}
+
+TEST_F(WindowTest, UiDeletingArchivesAsksAndDisablesButtonsWhenEmpty) {
+  MakeAgenda({"2026"});
+  Start();
+  window->ShowPage(6);
+  window->Archives().Append({"jediný", "1.3.2026", "8:00:00", agendaName, "1"});
+  window->RefreshArchiveList();
+
+  dialogs.Answer(false);
+  Click("btnDelete");
+  ASSERT_EQ(dialogs.QuestionCount(), 1u);
+  EXPECT_EQ(dialogs.Last()->kind, MsgKind::Confirmation);
+  EXPECT_EQ(dialogs.Last()->text, "Smazání uloženého archivu je nevratná operace. Opravdu to chcete ?");
+  EXPECT_EQ(window->Archives().Count(), 1u);
+  EXPECT_TRUE(Enabled("btnDelete"));
+
+  // The row leaves the list whatever became of its directory (here it never existed).
+  dialogs.Answer(true);
+  Click("btnDelete");
+  EXPECT_EQ(window->Archives().Count(), 0u);
+  EXPECT_FALSE(Enabled("btnDelete"));
+  EXPECT_FALSE(Enabled("btnNext4"));
+  EXPECT_EQ(Page(), 6);
+}
+
+TEST_F(WindowTest, UiFailedRestoreShowsErrorPageWithoutDeleteQuestion) {
+  MakeAgenda({"2026"});
+  Start();
+  window->ShowPage(6);
+  window->Archives().Append({"chybí", "1.3.2026", "8:00:00", agendaName, "99"});
+  window->RefreshArchiveList();
+  Click("btnNext4");
+  ASSERT_EQ(Page(), 7);
+  Click("btnNext5");
+  EXPECT_EQ(Page(), 5);
+  EXPECT_EQ(dialogs.QuestionCount(), 0u);
+  EXPECT_GE(dialogs.MessageCount(), 1u);
+  EXPECT_EQ(window->Archives().Count(), 1u);
+  // The error page leads back to the start.
+  Click("Label12");
+  EXPECT_EQ(Page(), 0);
+}
+
+TEST_F(WindowTest, UiLinksGoBackOrOpenTheVendorsPage) {
+  MakeAgenda({"2026"});
+  Start();
+  const std::pair<int, const char*> backLinks[] = {{4, "Label10"}, {5, "Label12"}, {8, "Label22"}};
+  for (const auto& [page, link] : backLinks) {
+    window->ShowPage(page);
+    Click(link);
+    EXPECT_EQ(Page(), 0) << link;
+  }
+  window->ShowPage(4);
+  Click("lblTarvellWebPage1");
+  window->ShowPage(8);
+  Click("lblTarvellWebPage2");
+  ASSERT_EQ(shell.Urls().size(), 2u);
+  EXPECT_EQ(shell.Urls()[0], VendorAddOnsPageUrl());
+  EXPECT_EQ(shell.Urls()[1], VendorAddOnsPageUrl());
+  EXPECT_EQ(dialogs.Entries().size(), 0u);
+}
+
+TEST_F(WindowTest, UiEveryEndButtonAndClosingTheWindowSaveSettings) {
+  MakeAgenda({"2026"});
+  const std::pair<int, const char*> ends[] = {{0, "btnKonec1"}, {1, "btnKonec2"}, {2, "btnKonec3"},
+                                              {4, "btnKonec5"}, {5, "btnKonec6"}, {6, "btnkonec7"},
+                                              {7, "btnkonec8"}, {8, "btnKonec9"}, {0, nullptr}};
+  for (const auto& [page, button] : ends) {
+    SCOPED_TRACE(button ? button : "closing the window");
+    Start();
+    window->show();
+    window->ShowPage(page);
+    EXPECT_FALSE(SettingsFileExists());
+    Tick("chckPokladna", true);
+    Tick("chckSkDoklady", false);
+    Control<QRadioButton>("rbAllLock")->setChecked(true);
+    if (button) {
+      Click(button);
+    } else {
+      window->close();
+    }
+    EXPECT_TRUE(window->CloseRequested());
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(Setting("Pokladna"), "1");
+    EXPECT_EQ(Setting("SkDoklady"), "0");
+    EXPECT_EQ(Setting("Pfaktury"), "1");
+    EXPECT_EQ(Setting("LockAction"), "1");
+    DeleteFile(window->Context().SettingsFileName());
+    window.reset();
+  }
+}
+
+TEST_F(WindowTest, UiClosingDuringSaveWaitsForItsEnd) {
+  MakeAgenda({"2026"});
+  Start();
+  window->show();
+  window->Years().Toggle(0);
+  window->ShowPage(2);
+  bool busyWhenClosed = false, visibleAfterClose = false, requested = false;
+  // Runs while the Start handler processes pending messages.
+  QTimer::singleShot(0, window.get(), [&] {
+    busyWhenClosed = window->Busy();
+    window->close();
+    visibleAfterClose = window->isVisible();
+    requested = window->CloseRequested();
+    window->close();  // a second attempt changes nothing
+  });
+  Click("btnNext3");
+  EXPECT_TRUE(busyWhenClosed);
+  EXPECT_TRUE(requested);
+  EXPECT_TRUE(visibleAfterClose);
+  EXPECT_EQ(Setting("Pfaktury"), "1");
+  // The handler ran to its end (the page it chose), then the window closed.
+  EXPECT_TRUE(Page() == 4 || Page() == 5) << Page();
+  EXPECT_FALSE(window->isVisible());
+  EXPECT_FALSE(window->Busy());
+}
+
+TEST_F(WindowTest, UiForegroundTimerStartsOnShowAndStopsOnNext) {
+  MakeAgenda({"2026"});
+  Start();
+  auto* timer = window->findChild<QTimer*>(QStringLiteral("tmSetFormInForeground"));
+  ASSERT_NE(timer, nullptr);
+  EXPECT_FALSE(timer->isActive());
+  window->show();
+  EXPECT_TRUE(timer->isActive());
+  EXPECT_EQ(timer->interval(), 2000);
+  EXPECT_TRUE(timer->isSingleShot());
+  Click("btnNext1");
+  EXPECT_FALSE(timer->isActive());
+  window->tmSetFormInForegroundTimer();
+  EXPECT_TRUE(window->isVisible());
+}
+
+}  // namespace vorlend::test

@@ -1,0 +1,94 @@
+// The window's start-up: what it shows after a good start, and the starts that end the program
+// before the window is ever shown.
+#include <QCheckBox>
+#include <QLabel>
+#include <QRadioButton>
+
+#include "app/startup.h"
+#include "platform/files.h"
+#include "platform/ini.h"
+#include "ui_fixture.h"
+
+namespace vorlend::test {
+
+TEST_F(WindowTest, UiStartupShowsVersionAgendaAndRememberedSettings) {
+  MakeAgenda({"2025", "2026"});
+  Start();
+  EXPECT_EQ(Control<QLabel>("lblProgramVersion")->text(), QStringLiteral("Verze 1.14"));
+  EXPECT_EQ(Control<QLabel>("lblAgendaName")->text().toStdString(), agendaName);
+  EXPECT_EQ(Page(), 0);
+  EXPECT_TRUE(Control<QRadioButton>("RadioButton1")->isChecked());
+  EXPECT_FALSE(window->isVisible());
+  EXPECT_EQ(dialogs.Entries().size(), 0u);
+  EXPECT_EQ(window->size(), QSize(527, 338));
+
+  // First run: received and issued invoices and stock documents ticked, unlock all.
+  for (const char* off : {"chckPokladna", "chckBanka", "chckPohledavky", "chckZavazky", "chckInterni"})
+    EXPECT_FALSE(Control<QCheckBox>(off)->isChecked()) << off;
+  for (const char* on : {"chckPfaktury", "chckVfkatury", "chckSkDoklady"})
+    EXPECT_TRUE(Control<QCheckBox>(on)->isChecked()) << on;
+  EXPECT_TRUE(Control<QRadioButton>("rbAllUnlock")->isChecked());
+
+  // A remembered choice is loaded into the controls; an unknown lock action means no action.
+  const std::string settingsFile = window->Context().SettingsFileName();
+  window.reset();
+  {
+    TIniFile ini(settingsFile);
+    ini.WriteBool("SETTINGS", "Banka", true);
+    ini.WriteBool("SETTINGS", "SkDoklady", false);
+    ini.WriteInteger("SETTINGS", "LockAction", 7);
+  }
+  Start();
+  EXPECT_TRUE(Control<QCheckBox>("chckBanka")->isChecked());
+  EXPECT_FALSE(Control<QCheckBox>("chckSkDoklady")->isChecked());
+  EXPECT_TRUE(Control<QRadioButton>("rbAllNoAction")->isChecked());
+  Click("btnKonec1");
+  EXPECT_EQ(Setting("LockAction"), "2");
+}
+
+TEST_F(WindowTest, UiStartupFailuresEndBeforeTheWindowShows) {
+  MakeAgenda({"2026"});
+  const std::vector<std::string> good = Args();
+  auto without = [&](const std::string& name) {
+    std::vector<std::string> args;
+    for (const auto& a : good)
+      if (a.rfind("?" + name + "=", 0) != 0) args.push_back(a);
+    return args;
+  };
+  auto withVersion = [&](const std::string& version) {
+    std::vector<std::string> args = without("MVERZE");
+    args.push_back("?MVERZE=" + version + "?MVERZE");
+    return args;
+  };
+  struct Case {
+    const char* what;
+    std::vector<std::string> args;
+    std::string message;
+  };
+  const Case cases[] = {
+      {"no parameters", {}, IncompleteParametersText},
+      {"MAIN missing", without("MAIN"), IncompleteParametersText},
+      {"AKTROK missing", without("AKTROK"), IncompleteParametersText},
+      {"MVERZE missing", without("MVERZE"), IncompleteParametersText},
+      {"AKTHESLO missing", without("AKTHESLO"), IncompleteParametersText},
+      {"AKTCFGNAME missing", without("AKTCFGNAME"), IncompleteParametersText},
+      {"MVERZE without digits", withVersion("verze"), MoneyVersionErrorText},
+      {"MVERZE with two dots", withVersion("12.5.1"), MoneyVersionErrorText},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScriptedDialogs boxes;
+    ui::TfrmMain w(&boxes, &shell);
+    EXPECT_TRUE(w.RunStartup(c.args));
+    EXPECT_FALSE(w.isVisible());
+    ASSERT_EQ(boxes.Entries().size(), 1u);
+    EXPECT_EQ(boxes.Entries()[0].kind, MsgKind::Error);
+    EXPECT_EQ(boxes.Entries()[0].text, c.message);
+    // Nothing is remembered from a run that never started, also when the window is closed.
+    w.close();
+    EXPECT_FALSE(DirectoryExists(dataDir + "KPX/Vorlend/Setting/") &&
+                 FileExists(dataDir + "KPX/Vorlend/Setting/Test001.ini"));
+  }
+}
+
+}  // namespace vorlend::test

@@ -1,0 +1,92 @@
+#include "ui_fixture.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QCheckBox>
+#include <cstdio>
+
+#include "platform/files.h"
+#include "platform/ini.h"
+
+namespace vorlend::test {
+
+namespace {
+
+void WriteIni(const std::string& path, const char* section, const char* key, const std::string& value) {
+  ForceDirectories(ExtractFilePath(path));
+  TIniFile ini(path);
+  ini.WriteString(section, key, value);
+}
+
+}  // namespace
+
+WindowTest::WindowTest() {
+  dataDir = temp.path().toStdString() + "/DATA/";
+  agendaDir = dataDir + "AGENDA.001/";
+}
+
+WindowTest::~WindowTest() {
+  window.reset();
+  QApplication::processEvents();
+}
+
+void WindowTest::MakeAgenda(const std::vector<std::string>& yearNames) {
+  years = yearNames;
+  WriteIni(agendaDir + "AGENDA.INI", "Údaje o firmě", "Název-obchodní", agendaName);
+  for (std::size_t i = 0; i < yearNames.size(); ++i) {
+    char dir[32];
+    std::snprintf(dir, sizeof dir, "ROK.%03zu/", i + 1);
+    WriteIni(agendaDir + dir + "ROK.INI", "Global", "Účetní rok", yearNames[i]);
+  }
+  // The current year must exist even in an agenda whose year list is tested empty.
+  if (yearNames.empty()) ForceDirectories(agendaDir + "CURRENT");
+}
+
+std::vector<std::string> WindowTest::Args() const {
+  char dir[32];
+  if (years.empty()) {
+    std::snprintf(dir, sizeof dir, "CURRENT");
+  } else {
+    std::snprintf(dir, sizeof dir, "ROK.%03zu", years.size());
+  }
+  return {"?MAIN=1?MAIN", "?AKTROK=" + agendaDir + dir + "?AKTROK", "?MVERZE=12.5?MVERZE", "?AKTHESLO=heslo?AKTHESLO",
+          "?AKTCFGNAME=Test?AKTCFGNAME"};
+}
+
+void WindowTest::Start() {
+  window = std::make_unique<ui::TfrmMain>(&dialogs, &shell);
+  window->SetVersionCheck([this](const HostContext& ctx, Dialogs&, Shell&) {
+    ++versionChecks;
+    EXPECT_EQ(ctx.MoneyVersionText, "12.5");
+    return versionAnswer;
+  });
+  ASSERT_FALSE(window->RunStartup(Args())) << (dialogs.Last() ? dialogs.Last()->text : "");
+}
+
+void WindowTest::Click(const char* name) {
+  QWidget* target = Control<QWidget>(name);
+  ASSERT_NE(target, nullptr);
+  if (auto* button = qobject_cast<QAbstractButton*>(target)) {
+    ASSERT_TRUE(button->isEnabled()) << name << " is disabled";
+    button->click();
+    return;
+  }
+  const QPointF centre = QRectF(target->rect()).center();
+  QMouseEvent press(QEvent::MouseButtonPress, centre, target->mapToGlobal(centre), Qt::LeftButton, Qt::LeftButton,
+                    Qt::NoModifier);
+  QMouseEvent release(QEvent::MouseButtonRelease, centre, target->mapToGlobal(centre), Qt::LeftButton, Qt::NoButton,
+                      Qt::NoModifier);
+  QApplication::sendEvent(target, &press);
+  QApplication::sendEvent(target, &release);
+}
+
+void WindowTest::Tick(const char* checkBox, bool ticked) { Control<QCheckBox>(checkBox)->setChecked(ticked); }
+
+std::string WindowTest::Setting(const char* key) const {
+  TIniFile ini(window->Context().SettingsFileName());
+  return ini.ReadString("SETTINGS", key, "");
+}
+
+bool WindowTest::SettingsFileExists() const { return FileExists(window->Context().SettingsFileName()); }
+
+}  // namespace vorlend::test

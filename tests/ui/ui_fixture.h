@@ -1,0 +1,56 @@
+#pragma once
+// The window under test: a fresh agenda in a temporary directory, the real TfrmMain started on it
+// with scripted dialogs and a recording shell, and helpers that press its controls by name.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QTemporaryDir>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "support/scripted_ports.h"
+#include "ui/frm_main.h"
+
+namespace vorlend::test {
+
+class WindowTest : public ::testing::Test {
+protected:
+  WindowTest();
+  ~WindowTest() override;
+
+  // AGENDA.001 with its AGENDA.INI and the given years as ROK.001, ROK.002, ...
+  void MakeAgenda(const std::vector<std::string>& yearNames);
+  // Money's parameter groups for the agenda, AKTROK on its last year (ROK.001 when it has none).
+  std::vector<std::string> Args() const;
+  // Creates the window and runs the start-up; the test fails when the start-up ends the program.
+  void Start();
+
+  template <typename T>
+  T* Control(const char* name) const {
+    T* control = window->findChild<T*>(QLatin1String(name));
+    EXPECT_NE(control, nullptr) << "no control " << name;
+    return control;
+  }
+  // Presses a button or a link the way the mouse does.
+  void Click(const char* name);
+  int Page() const { return window->CurrentPage(); }
+  bool Enabled(const char* name) const { return Control<QWidget>(name)->isEnabled(); }
+  void Tick(const char* checkBox, bool ticked);
+  // The value of a key of the add-on settings file, "" when missing.
+  std::string Setting(const char* key) const;
+  bool SettingsFileExists() const;
+
+  QTemporaryDir temp;
+  std::string dataDir;    // trailing "/"
+  std::string agendaDir;  // trailing "/"
+  std::string agendaName = "Pekárna Žluťoučká";
+  std::vector<std::string> years;
+  ScriptedDialogs dialogs;
+  RecordingShell shell;
+  std::unique_ptr<ui::TfrmMain> window;
+  int versionChecks = 0;
+  bool versionAnswer = true;
+};
+
+}  // namespace vorlend::test
