@@ -1,14 +1,14 @@
 #include "host/settings_store.h"
 
-#include "platform/ini.h"
+#include "host/s3inifile.h"
 
 namespace vorlend {
 
-// Until the settings-store class over both forms exists, the ini form is read.
+// The one-argument form: the files decide (a ".DAT" beside the name means the table form).
 std::string ReadSettingsString(const std::string& fileName, const std::string& section, const std::string& key,
                                const std::string& def) {
-  TIniFile ini(fileName);
-  return ini.ReadString(section, key, def);
+  TS3IniFile store(fileName);
+  return store.ReadString(section, key, def);
 }
 
 }  // namespace vorlend

@@ -5,6 +5,8 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "platform/files.h"
+
 namespace fs = std::filesystem;
 
 namespace vorlend::test {
@@ -26,13 +28,14 @@ TempDir::~TempDir() {
 }
 
 void WriteBytes(const std::string& path, const std::string& bytes) {
-  fs::create_directories(fs::path(path).parent_path());
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  const std::string resolved = ResolvePath(path);
+  fs::create_directories(fs::path(resolved).parent_path());
+  std::ofstream out(resolved, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(ResolvePath(path), std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 

@@ -19,7 +19,8 @@ private:
   std::string m_path;
 };
 
-// Writes raw bytes to a file, creating parent directories.
+// Writes raw bytes to a file, creating parent directories; both resolve paths without regard to
+// letter case, as the add-on does.
 void WriteBytes(const std::string& path, const std::string& bytes);
 std::string ReadBytes(const std::string& path);
 

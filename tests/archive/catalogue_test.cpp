@@ -1,0 +1,143 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "archive/catalogue.h"
+#include "platform/files.h"
+#include "platform/ini.h"
+#include "support/agenda_builder.h"
+#include "support/scripted_ports.h"
+
+using namespace vorlend;
+using namespace vorlend::test;
+
+namespace {
+
+struct CatalogueFixture : ::testing::Test {
+  TempDir dir;
+  AgendaBuilder agenda{dir};
+  HostContext ctx = agenda.Context();
+  ScriptedDialogs dialogs;
+
+  // An archive directory with a description file; `correct` empty writes no Correct key.
+  void Archive(const std::string& name, const std::string& correct, const std::string& agendaExt,
+               const std::string& title = "Archiv") {
+    const std::string d = ctx.ArchiveRoot() + name + "/";
+    ForceDirectories(d);
+    TIniFile info(d + "info");
+    info.WriteString("MAIN", "AgendaExt", agendaExt);
+    if (!correct.empty()) info.WriteString("MAIN", "Correct", correct);
+    info.WriteString("MAIN", "Name", title);
+    info.WriteString("MAIN", "Date", "7.12.2026");
+    info.WriteString("MAIN", "Time", "9:05:03");
+    info.WriteString("MAIN", "AgendaName", "Jiná firma");
+  }
+  std::vector<std::string> Listed() {
+    ArchiveList list;
+    EXPECT_EQ(LoadArchiveList(ctx, list), 0);
+    std::vector<std::string> dirs;
+    for (const auto& r : list.Rows()) dirs.push_back(r.Dir);
+    return dirs;
+  }
+};
+
+}  // namespace
+
+TEST_F(CatalogueFixture, OnlyCompleteArchivesOfThisAgendaInNumberOrder) {
+  EXPECT_TRUE(Listed().empty());  // no archive root yet
+  Archive("10", "1", "001");
+  Archive("9", "7", "001");           // any non-zero integer marks a complete archive
+  Archive("2", "0x1", "001");
+  Archive("3", "0", "001");           // unfinished
+  Archive("4", "", "001");            // no Correct key
+  Archive("5", "ano", "001");         // not a number
+  Archive("6", "1", "002");           // another agenda
+  Archive("7", "1", "001");
+  TIniFile(ctx.ArchiveRoot() + "7/info").WriteString("MAIN", "AgendaExt", "001");
+  Archive("11", "1", "001");
+  TIniFile(ctx.ArchiveRoot() + "11/info").WriteString("MAIN", "AgendaExt", "");
+  ForceDirectories(ctx.ArchiveRoot() + "12");                // no description file
+  WriteBytes(ctx.ArchiveRoot() + "13", "a plain file");
+  EXPECT_EQ(Listed(), (std::vector<std::string>{"2", "7", "9", "10"}));
+
+  // Letter case of the agenda extension does not matter.
+  HostContext other = ctx;
+  other.AgendaExt = "002";
+  ArchiveList list;
+  LoadArchiveList(other, list);
+  ASSERT_EQ(list.Count(), 1u);
+  EXPECT_EQ(list.Row(0).Dir, "6");
+  EXPECT_EQ(list.Current(), 0u);
+}
+
+TEST_F(CatalogueFixture, RowsAreCutToTheirWidthsButTheRecapitulationIsWhole) {
+  const std::string longName(60, 'n');
+  Archive("1", "1", "001", longName);
+  TIniFile info(ctx.ArchiveRoot() + "1/info");
+  info.WriteString("YEARS", "List", "2025, 2024");
+  for (const char* code : {"PD", "BD", "OP", "OZ", "ID", "PF", "VF", "SD"}) info.WriteBool("FILTER", code, true);
+  ArchiveList list;
+  LoadArchiveList(ctx, list);
+  ASSERT_EQ(list.Count(), 1u);
+  EXPECT_EQ(list.Row(0).MapName, std::string(50, 'n'));
+  EXPECT_EQ(list.Row(0).MapTime, "9:05:03");
+
+  Recapitulation recap;
+  ShowRecapitulation(ArchiveDirOf(ctx, list.Row(0), false), recap);
+  EXPECT_EQ(recap.Name, longName);
+  EXPECT_EQ(recap.AgendaName, "Jiná firma");
+  EXPECT_EQ(recap.YearFilter, "2025, 2024");
+  EXPECT_EQ(recap.DocumentFilter,
+            "pokladní doklady, bankovní doklady, ostatní pohledávky, ostatní závazky, interní doklady, "
+            "přijaté faktury, vystavené faktury, skladové doklady");
+  info.WriteString("FILTER", "PD", "0");
+  info.WriteString("FILTER", "BD", "x");
+  for (const char* code : {"OP", "OZ", "ID", "PF", "VF"}) info.WriteBool("FILTER", code, false);
+  ShowRecapitulation(ArchiveDirOf(ctx, list.Row(0), true), recap);
+  EXPECT_EQ(recap.DocumentFilter, "skladové doklady");
+  info.WriteBool("FILTER", "SD", false);
+  ShowRecapitulation(ArchiveDirOf(ctx, list.Row(0), true), recap);
+  EXPECT_EQ(recap.DocumentFilter, "");
+
+  // A description file that is gone by now leaves every label empty.
+  DeleteFile(ctx.ArchiveRoot() + "1/info");
+  ShowRecapitulation(ArchiveDirOf(ctx, list.Row(0), true), recap);
+  EXPECT_EQ(recap.Name, "");
+  EXPECT_EQ(recap.YearFilter, "");
+}
+
+TEST_F(CatalogueFixture, DeletionRemovesEverythingInsideButNothingALinkPointsTo) {
+  Archive("1", "1", "001");
+  const std::string d = ResolvePath(ctx.ArchiveRoot() + "1/");
+  WriteBytes(d + "PD001.dat", "x");
+  WriteBytes(d + "PD001.dat-wal", "x");
+  WriteBytes(d + "sub/deeper/file", "x");
+  ::chmod((d + "PD001.dat").c_str(), 0444);
+  ::chmod((d + "sub/deeper").c_str(), 0555);
+  // Files outside the archive reached through links must survive.
+  WriteBytes(dir / "outside/keep.txt", "keep");
+  ASSERT_EQ(::symlink((dir / "outside").c_str(), (d + "linkdir").c_str()), 0);
+  ASSERT_EQ(::symlink((dir / "outside/keep.txt").c_str(), (d + "linkfile").c_str()), 0);
+
+  EXPECT_EQ(DeleteArchiveDirectory(ctx.ArchiveRoot() + "1", dialogs), 0);
+  EXPECT_TRUE(dialogs.Entries().empty());
+  EXPECT_FALSE(PathExists(d));
+  EXPECT_EQ(ReadBytes(dir / "outside/keep.txt"), "keep");
+
+  EXPECT_EQ(DeleteArchiveDirectory(ctx.ArchiveRoot() + "1", dialogs), -1);
+  EXPECT_EQ(dialogs.Last()->text, "Nelze smazat adresář " + ctx.ArchiveRoot() + "1");
+}
+
+TEST(ArchiveList, DeletingMovesTheSelection) {
+  ArchiveList list;
+  for (const char* d : {"1", "2", "3"}) list.Append({"n", "d", "t", "a", d});
+  EXPECT_EQ(list.Current(), 2u);
+  list.SetCurrent(1);
+  list.DeleteCurrent();
+  EXPECT_EQ(list.Row(list.Current()).Dir, "3");
+  list.DeleteCurrent();
+  EXPECT_EQ(list.Row(list.Current()).Dir, "1");
+  list.DeleteCurrent();
+  EXPECT_TRUE(list.Empty());
+}

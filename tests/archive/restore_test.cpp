@@ -1,0 +1,215 @@
+#include <gtest/gtest.h>
+
+#include "archive/catalogue.h"
+#include "archive/restore.h"
+#include "archive/save.h"
+#include "engine/table_files.h"
+#include "platform/files.h"
+#include "platform/ini.h"
+#include "platform/locale.h"
+#include "support/agenda_builder.h"
+#include "support/scripted_ports.h"
+
+using namespace vorlend;
+using namespace vorlend::test;
+
+namespace {
+
+using Locks = std::vector<std::pair<std::int32_t, std::string>>;
+
+// An agenda saved once with "unlock all" over two years and every module.
+struct RestoreFixture : ::testing::Test {
+  TempDir dir;
+  AgendaBuilder agenda{dir};
+  HostContext ctx;
+  ScriptedDialogs dialogs;
+  ScriptedProgress progress;
+  TBFTable money, lock;
+  FileList files;
+  std::string archiveDir;
+  std::map<std::string, Locks> seed;  // Money table path -> locks as seeded
+
+  void SetUp() override {
+    SetFormatSettings(CzechLocaleFormats());
+    agenda.AddYear("Rok.001", "2024");
+    agenda.AddYear("Rok.002", "2025");
+    std::vector<Document> withNull = MakeDocuments(45, 1000, 2);
+    withNull[5].lock = Variant::Null();  // a document that never had the flag set
+    for (const char* year : {"Rok.001", "Rok.002"}) {
+      for (const ModuleInfo& m : Modules) {
+        agenda.AddTable(year, m.MoneyTable, std::string(m.Code) == "PD" ? withNull : MakeDocuments(45, 1, 3));
+        const std::string path = Money(year, m.MoneyTable);
+        seed[path] = ReadLocks(path, m.KeyField);
+      }
+    }
+    ctx = agenda.Context();
+    YearList years;
+    ASSERT_TRUE(FillYearList(ctx.AgendaDir, dialogs, years));
+    for (std::size_t i = 0; i < years.Count(); ++i) years.Toggle(i);
+    ModuleFilter all;
+    all.fill(true);
+    std::string name = "test";
+    SaveJob job{ctx, dialogs, progress, money, lock, years, all, LockAction::Unlock, name, {}, files};
+    ASSERT_EQ(CreateArchiveDirectory(job), 0);
+    ASSERT_EQ(SaveLocks(job), 0);
+    archiveDir = job.ArchiveDir;
+    progress = ScriptedProgress{};
+  }
+
+  std::string Money(const std::string& year, const std::string& table) const {
+    return agenda.AgendaDir() + year + "/" + table;
+  }
+  int Restore() {
+    RestoreJob job{ctx, dialogs, progress, money, lock, files};
+    return RestoreLocks(job, archiveDir);
+  }
+  void ExpectSeeded() {
+    for (const auto& [path, locks] : seed) {
+      EXPECT_EQ(ReadLocks(path, path.find("SKSEZDOK") != std::string::npos ? "CDokladu" : "Cislo"), locks) << path;
+    }
+  }
+};
+
+}  // namespace
+
+TEST_F(RestoreFixture, RoundTripPutsBackEveryStateAndIsIdempotent) {
+  for (const auto& [path, locks] : seed) {
+    for (const auto& [key, value] : ReadLocks(path, path.find("SKSEZDOK") != std::string::npos ? "CDokladu" : "Cislo")) {
+      EXPECT_EQ(value, "0") << path << " " << key;
+    }
+  }
+  ASSERT_EQ(Restore(), 0) << (dialogs.Last() ? dialogs.Last()->text : "");
+  EXPECT_TRUE(dialogs.Entries().empty());
+  ExpectSeeded();
+  EXPECT_EQ(ReadLocks(Money("Rok.002", "POKLKNIH"), "Cislo")[5].second, "Null");
+
+  std::map<std::string, std::string> dumps;
+  for (const auto& [path, locks] : seed) dumps[path] = DumpTable(path);
+  ASSERT_EQ(Restore(), 0);
+  for (const auto& [path, dump] : dumps) EXPECT_EQ(DumpTable(path), dump) << path;
+  EXPECT_EQ(progress.texts.front(), "Nastavuji pokladní doklady 2025...");
+}
+
+TEST_F(RestoreFixture, DeletedDocumentsRemovedYearsAndNewDocumentsAreLeftAlone) {
+  // A document deleted after the save, a year directory removed, a document added after the save.
+  {
+    TBFTable t;
+    ASSERT_EQ(t.OpenTable(Money("Rok.002", "VFAKTURY")), 0);
+    ASSERT_EQ(t.SetOrder("Cislo"), 0);
+    ASSERT_EQ(t.Seek1(Variant::FromInt(4)), SeekFound);
+    t.DeleteRecord();
+    t.AppendBlank();
+    t.SetValue("Cislo", Variant::FromInt(9999));
+    t.SetValue("Uzamceni", Variant::FromBool(true));
+    ASSERT_EQ(t.Post(), 0);
+  }
+  ASSERT_TRUE(RemoveDirectoryTree(agenda.AgendaDir() + "Rok.001"));
+  ASSERT_EQ(Restore(), 0);
+  EXPECT_TRUE(dialogs.Entries().empty());
+  Locks expected = seed[Money("Rok.002", "VFAKTURY")];
+  expected.erase(expected.begin() + 3);
+  expected.emplace_back(9999, "1");
+  EXPECT_EQ(ReadLocks(Money("Rok.002", "VFAKTURY"), "Cislo"), expected);
+}
+
+TEST_F(RestoreFixture, AMissingArchiveTableStopsBeforeAnyDocumentChanges) {
+  std::map<std::string, std::string> dumps;
+  for (const auto& [path, locks] : seed) dumps[path] = DumpTable(path);
+  ASSERT_TRUE(engine::DeleteTableFiles(archiveDir + "VF001"));
+  EXPECT_EQ(Restore(), -1);
+  ASSERT_EQ(dialogs.Entries().size(), 1u);
+  EXPECT_EQ(dialogs.Last()->text, "Chyba: archivní soubor " + archiveDir + "VF001 neexistuje!");
+  for (const auto& [path, dump] : dumps) EXPECT_EQ(DumpTable(path), dump) << path;
+}
+
+TEST_F(RestoreFixture, DamagedArchivesNeverWriteOutsideTheAgenda) {
+  const FileList original = [&] {
+    FileList f;
+    ReadFileListFile(archiveDir + "info.tab", f);
+    return f;
+  }();
+  struct Case {
+    std::string fileName, moneyFile;
+  };
+  const Case cases[] = {{"PD002", "..\\..\\AGENDA.002\\ROK.001\\POKLKNIH"},
+                        {"PD002", "/etc/passwd"},
+                        {"PD002", "ROK.002\\..\\..\\x"},
+                        {"../PD002", "ROK.002\\POKLKNIH"},
+                        {"PD\\002", "ROK.002\\POKLKNIH"}};
+  for (const Case& c : cases) {
+    FileList damaged = original;
+    damaged[0].FileName = c.fileName;
+    damaged[0].MoneyFile = c.moneyFile;
+    ASSERT_TRUE(WriteFileListFile(archiveDir + "info.tab", damaged));
+    dialogs.Clear();
+    EXPECT_EQ(Restore(), -1) << c.moneyFile;
+    ASSERT_EQ(dialogs.Entries().size(), 1u);
+    EXPECT_NE(dialogs.Last()->text.find("archiv je poškozen"), std::string::npos);
+  }
+  for (const auto& [key, value] : ReadLocks(Money("Rok.002", "POKLKNIH"), "Cislo")) EXPECT_EQ(value, "0") << key;
+
+  // An archived key that is no integer ends the restore with a message naming the archive table.
+  ASSERT_TRUE(WriteFileListFile(archiveDir + "info.tab", original));
+  {
+    TBFTable t;
+    ASSERT_EQ(t.OpenTable(archiveDir + "BD002"), 0);
+    ASSERT_EQ(t.GoTop(), 0);
+    t.Skip();
+    ASSERT_EQ(t.LockRecord(), 0);
+    t.SetValue("ID", Variant::Null());
+    ASSERT_EQ(t.Post(), 0);
+  }
+  dialogs.Clear();
+  EXPECT_EQ(Restore(), -1);
+  EXPECT_EQ(dialogs.Last()->text, "Chyba: archiv je poškozen, databáze " + archiveDir +
+                                      "BD002.DAT obsahuje záznam, který nelze načíst.");
+  // The first document of that table was restored before the damaged record was reached.
+  EXPECT_EQ(ReadLocks(Money("Rok.002", "BANKKNIH"), "Cislo")[0], seed[Money("Rok.002", "BANKKNIH")][0]);
+}
+
+TEST_F(RestoreFixture, MissingOrEmptyFileList) {
+  DeleteFile(archiveDir + "info.tab");
+  EXPECT_EQ(Restore(), -1);
+  EXPECT_EQ(dialogs.Last()->text, "Chyba: soubor " + archiveDir + "info.tab neexistuje!");
+  WriteBytes(archiveDir + "info.tab", "\"FileName\",\"MoneyFile\",\"WorkingStr\",\r\n");
+  EXPECT_EQ(Restore(), -1);
+  EXPECT_EQ(dialogs.Last()->text, "Chyba: seznam archivních souborů je prázdný!");
+}
+
+TEST_F(RestoreFixture, ConflictRetriesTheSameRecordAndAbortAsks) {
+  auto holder = std::make_unique<LockHolder>(Money("Rok.002", "KNIHZAV"), "Cislo", 30);
+  ASSERT_TRUE(holder->Locked());
+  class Releasing : public ScriptedDialogs {
+  public:
+    std::unique_ptr<LockHolder>* holder = nullptr;
+    bool Question(MsgKind kind, const std::string& text) override {
+      const bool answer = ScriptedDialogs::Question(kind, text);
+      if (text.rfind("Zámek v modulu", 0) == 0) holder->reset();
+      return answer;
+    }
+  } releasing;
+  releasing.holder = &holder;
+  // One conflict (Ano), then "Přerušit" pressed at a later window pass: Ne, and the restore goes on.
+  releasing.Answers({true, false});
+  progress.onProcessMessages = [&](int n) {
+    if (n == 40) ctx.AbortRequested = true;
+  };
+  RestoreJob job{ctx, releasing, progress, money, lock, files};
+  ASSERT_EQ(RestoreLocks(job, archiveDir), 0);
+  ASSERT_EQ(releasing.QuestionCount(), 2u);
+  EXPECT_EQ(releasing.Entries()[0].text.rfind("Zámek v modulu ostatní závazky 2025: ", 0), 0u);
+  EXPECT_EQ(releasing.Entries()[1].text, "Opravdu chcete přerušit právě probíhající operaci ?");
+  ExpectSeeded();
+}
+
+TEST_F(RestoreFixture, RefusedConflictEndsWithTheEarlierDocumentsRestored) {
+  LockHolder holder(Money("Rok.002", "POKLKNIH"), "Cislo", 1010);
+  ASSERT_TRUE(holder.Locked());
+  dialogs.Answer(false);
+  EXPECT_EQ(Restore(), -1);
+  EXPECT_EQ(dialogs.Entries().size(), 1u);
+  const auto now = ReadLocks(Money("Rok.002", "POKLKNIH"), "Cislo");
+  const auto& want = seed[Money("Rok.002", "POKLKNIH")];
+  for (std::size_t i = 0; i < 10; ++i) EXPECT_EQ(now[i], want[i]) << i;
+  EXPECT_EQ(now[10].second, "0");  // the held document and those after it keep their unlocked state
+}

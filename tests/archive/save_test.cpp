@@ -1,0 +1,243 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "archive/catalogue.h"
+#include "archive/save.h"
+#include "platform/cp1250.h"
+#include "platform/datetime.h"
+#include "platform/files.h"
+#include "platform/ini.h"
+#include "platform/locale.h"
+#include "support/agenda_builder.h"
+#include "support/scripted_ports.h"
+
+using namespace vorlend;
+using namespace vorlend::test;
+
+namespace {
+
+// An agenda with two years, every module filled in ROK.002 and a few modules in ROK.001.
+struct SaveFixture : ::testing::Test {
+  TempDir dir;
+  AgendaBuilder agenda{dir};
+  HostContext ctx;
+  ScriptedDialogs dialogs;
+  ScriptedProgress progress;
+  TBFTable money, lock;
+  YearList years;
+  FileList files;
+  std::string name;
+
+  void SetUp() override {
+    SetFormatSettings(CzechLocaleFormats());
+    SetClockForTesting([] { return EncodeDate(2026, 12, 7) + EncodeTime(9, 5, 3); });
+    agenda.AddYear("Rok.001", "2004");
+    agenda.AddYear("Rok.002", "2005");
+    for (const ModuleInfo& m : Modules) agenda.AddTable("Rok.002", m.MoneyTable, MakeDocuments(45, 100));
+    agenda.AddTable("Rok.001", "POKLKNIH", MakeDocuments(7, 1, 2));
+    agenda.AddTable("Rok.001", "SKSEZDOK", {});  // empty; the other tables of 2004 are missing
+    ctx = agenda.Context();
+  }
+  void TearDown() override { SetClockForTesting(nullptr); }
+
+  SaveJob Job(ModuleFilter filter, LockAction action) {
+    return SaveJob{ctx, dialogs, progress, money, lock, years, filter, action, name, {}, files};
+  }
+  void MarkAll() {
+    ASSERT_TRUE(FillYearList(ctx.AgendaDir, dialogs, years));
+    for (std::size_t i = 0; i < years.Count(); ++i) years.Toggle(i);
+  }
+  int Save(SaveJob& job) {
+    if (CreateArchiveDirectory(job) != 0) return -1;
+    return SaveLocks(job);
+  }
+  std::string Money(const std::string& year, const std::string& table) { return agenda.AgendaDir() + year + "/" + table; }
+};
+
+ModuleFilter Only(std::initializer_list<const char*> codes) {
+  ModuleFilter f{};
+  for (std::size_t m = 0; m < ModuleCount; ++m) {
+    for (const char* c : codes) f[m] = f[m] || std::string(c) == Modules[m].Code;
+  }
+  return f;
+}
+
+ModuleFilter All() {
+  ModuleFilter f;
+  f.fill(true);
+  return f;
+}
+
+}  // namespace
+
+TEST_F(SaveFixture, DescriptionAndFileListAreWrittenByteForByte) {
+  MarkAll();
+  name = "Před přepočtem";
+  SaveJob job = Job(Only({"PD", "SD"}), LockAction::NoAction);
+  ASSERT_EQ(Save(job), 0) << (dialogs.Last() ? dialogs.Last()->text : "");
+  EXPECT_EQ(job.ArchiveDir, ctx.ArchiveRoot() + "1/");
+  EXPECT_EQ(ReadBytes(job.ArchiveDir + "info.tab"),
+            "\"FileName\",\"MoneyFile\",\"WorkingStr\",\r\n"
+            "\"PD002\",\"ROK.002\\POKLKNIH\",\"pokladn\xED doklady 2005\",\r\n"
+            "\"SD002\",\"ROK.002\\SKSEZDOK\",\"skladov\xE9 doklady 2005\",\r\n"
+            "\"PD001\",\"ROK.001\\POKLKNIH\",\"pokladn\xED doklady 2004\",\r\n"
+            "\"SD001\",\"ROK.001\\SKSEZDOK\",\"skladov\xE9 doklady 2004\",\r\n");
+  EXPECT_EQ(ReadBytes(job.ArchiveDir + "info"),
+            Utf8ToCp1250("[MAIN]\r\nAgendaExt=001\r\nCorrect=1\r\nName=Před přepočtem\r\nDate=7.12.2026\r\n"
+                         "Time=9:05:03\r\nAgendaName=Pekárna Škvor s.r.o.\r\n[YEARS]\r\nList=2005, 2004\r\n"
+                         "[FILTER]\r\nPD=1\r\nBD=0\r\nOP=0\r\nOZ=0\r\nID=0\r\nPF=0\r\nVF=0\r\nSD=1\r\n"));
+  // The SD table holds the values of "CDokladu", the PD table those of "Cislo", in walk order.
+  const auto sd = ReadLocks(job.ArchiveDir + "SD002", "ID");
+  ASSERT_EQ(sd.size(), 45u);
+  EXPECT_EQ(sd.front().first, 100);
+  EXPECT_EQ(ReadLocks(job.ArchiveDir + "PD001", "ID"), ReadLocks(Money("Rok.001", "POKLKNIH"), "Cislo"));
+  EXPECT_TRUE(ReadLocks(job.ArchiveDir + "SD001", "ID").empty());
+}
+
+TEST_F(SaveFixture, EachLockActionKeepsTheEarlierStatesInTheArchive) {
+  MarkAll();
+  const auto before = ReadLocks(Money("Rok.002", "PFAKTURY"), "Cislo");
+  const std::string dumpBefore = DumpTable(Money("Rok.002", "VFAKTURY"));
+
+  SaveJob none = Job(All(), LockAction::NoAction);
+  ASSERT_EQ(Save(none), 0);
+  EXPECT_EQ(DumpTable(Money("Rok.002", "VFAKTURY")), dumpBefore);  // nothing locked, edited or posted
+
+  SaveJob unlock = Job(All(), LockAction::Unlock);
+  ASSERT_EQ(Save(unlock), 0);
+  EXPECT_EQ(unlock.ArchiveDir, ctx.ArchiveRoot() + "2/");
+  EXPECT_EQ(ReadLocks(unlock.ArchiveDir + "PF002", "ID"), before);
+  for (const auto& [key, value] : ReadLocks(Money("Rok.002", "PFAKTURY"), "Cislo")) EXPECT_EQ(value, "0") << key;
+  // A year without the module's table still gets its row, an empty archive table and its line.
+  EXPECT_TRUE(FileExists(unlock.ArchiveDir + "BD001.dat"));
+  EXPECT_EQ(files.size(), 16u);
+
+  SaveJob lockAll = Job(Only({"PF"}), LockAction::Lock);
+  ASSERT_EQ(Save(lockAll), 0);
+  for (const auto& [key, value] : ReadLocks(lockAll.ArchiveDir + "PF002", "ID")) EXPECT_EQ(value, "0") << key;
+  for (const auto& [key, value] : ReadLocks(Money("Rok.002", "PFAKTURY"), "Cislo")) EXPECT_EQ(value, "1") << key;
+  EXPECT_TRUE(dialogs.Entries().empty());
+
+  ArchiveList list;
+  LoadArchiveList(ctx, list);
+  EXPECT_EQ(list.Count(), 3u);
+}
+
+TEST_F(SaveFixture, ProgressEveryTwentyDocumentsAndResetPerTable) {
+  MarkAll();
+  SaveJob job = Job(Only({"BD"}), LockAction::Unlock);
+  ASSERT_EQ(Save(job), 0);
+  EXPECT_EQ(progress.texts, (std::vector<std::string>{"Procházím bankovní doklady 2005...", "Procházím bankovní doklady 2004..."}));
+  EXPECT_EQ(progress.positions, (std::vector<int>{0, 0, 20, 40, 0, 0}));
+  EXPECT_EQ(progress.maximums, (std::vector<int>{45}));
+}
+
+TEST_F(SaveFixture, AbortAsksAfterEveryDocument) {
+  MarkAll();
+  // "Přerušit" pressed at the first window pass of the second table: No, then Yes.
+  progress.onProcessMessages = [&](int n) {
+    if (n == 3 || n == 6) ctx.AbortRequested = true;
+  };
+  dialogs.Answers({false, true});
+  SaveJob job = Job(Only({"PD", "BD"}), LockAction::Unlock);
+  EXPECT_EQ(Save(job), -1);
+  EXPECT_EQ(dialogs.QuestionCount(), 2u);
+  EXPECT_EQ(dialogs.Last()->kind, MsgKind::Confirmation);
+  EXPECT_NE(dialogs.Last()->text.find("nebudete moci později obnovit"), std::string::npos);
+  TIniFile info(job.ArchiveDir + "info");
+  EXPECT_EQ(info.ReadInteger("MAIN", "Correct", -1), 0);
+  EXPECT_FALSE(FileExists(job.ArchiveDir + "info.tab"));
+  ArchiveList list;
+  LoadArchiveList(ctx, list);
+  EXPECT_TRUE(list.Empty());
+}
+
+TEST_F(SaveFixture, ALockedDocumentIsRetriedUntilItsHolderLetsGo) {
+  MarkAll();
+  const auto before = ReadLocks(Money("Rok.002", "INTDOKL"), "Cislo");
+  auto holder = std::make_unique<LockHolder>(Money("Rok.002", "INTDOKL"), "Cislo", 110);
+  ASSERT_TRUE(holder->Locked());
+  // The user answers Ano twice while the other user still edits, then the other user lets go.
+  class Releasing : public ScriptedDialogs {
+  public:
+    std::unique_ptr<LockHolder>* holder = nullptr;
+    bool Question(MsgKind kind, const std::string& text) override {
+      const bool answer = ScriptedDialogs::Question(kind, text);
+      if (QuestionCount() == 2) holder->reset();
+      return answer;
+    }
+  } releasing;
+  releasing.holder = &holder;
+  releasing.Answers({true, true});
+  SaveJob job{ctx, releasing, progress, money, lock, years, Only({"ID"}), LockAction::Unlock, name, {}, files};
+  ASSERT_EQ(Save(job), 0);
+  EXPECT_EQ(releasing.QuestionCount(), 2u);
+  EXPECT_EQ(releasing.Entries()[0].kind, MsgKind::Warning);
+  EXPECT_EQ(releasing.Entries()[0].text.rfind("Zámek v modulu interní doklady 2005: některý doklad", 0), 0u);
+  EXPECT_EQ(ReadLocks(job.ArchiveDir + "ID002", "ID"), before);
+  for (const auto& [key, value] : ReadLocks(Money("Rok.002", "INTDOKL"), "Cislo")) EXPECT_EQ(value, "0") << key;
+}
+
+TEST_F(SaveFixture, RefusingTheConflictLeavesAnIncompleteArchiveAndTheEarlierDocumentsChanged) {
+  MarkAll();
+  LockHolder holder(Money("Rok.002", "INTDOKL"), "Cislo", 110);
+  ASSERT_TRUE(holder.Locked());
+  dialogs.Answer(false);
+  SaveJob job = Job(Only({"ID"}), LockAction::Lock);
+  EXPECT_EQ(Save(job), -1);
+  EXPECT_EQ(dialogs.Entries().size(), 1u);  // the question, and no further message
+  const auto now = ReadLocks(Money("Rok.002", "INTDOKL"), "Cislo");
+  for (std::size_t i = 0; i < 10; ++i) {
+    EXPECT_EQ(now.at(i).second, "1") << i;  // documents before the held one are changed
+  }
+  EXPECT_EQ(ReadLocks(job.ArchiveDir + "ID002", "ID").size(), 11u);  // the held one was recorded first
+  TIniFile info(job.ArchiveDir + "info");
+  EXPECT_EQ(info.ReadInteger("MAIN", "Correct", -1), 0);
+}
+
+TEST_F(SaveFixture, ArchiveNumbersAndTheirFailures) {
+  MarkAll();
+  ForceDirectories(ctx.ArchiveRoot() + "1");
+  ForceDirectories(ctx.ArchiveRoot() + "3");
+  SaveJob job = Job(Only({"PD"}), LockAction::NoAction);
+  ASSERT_EQ(CreateArchiveDirectory(job), 0);
+  EXPECT_EQ(job.ArchiveDir, ctx.ArchiveRoot() + "2/");
+  // A plain file bearing the next free number stops the save before anything else happens.
+  WriteBytes(ResolvePath(ctx.ArchiveRoot()) + "4", "x");
+  ASSERT_EQ(CreateArchiveDirectory(job), -1);
+  EXPECT_EQ(dialogs.Last()->text, "Chyba: nelze vytvořit adresář " + ctx.ArchiveRoot() + "4");
+}
+
+TEST_F(SaveFixture, YearsThatWouldShareArchiveTablesAreRefusedBeforeAnythingIsCreated) {
+  // "ROK.002" beside "Rok.002": only letter case differs.
+  std::filesystem::create_directory(ResolvePath(agenda.AgendaDir()) + "ROK.002");
+  TIniFile(agenda.AgendaDir() + "ROK.002/ROK.INI").WriteString("Global", "Účetní rok", "2006");
+  MarkAll();
+  SaveJob job = Job(Only({"PD"}), LockAction::Unlock);
+  EXPECT_EQ(CreateArchiveDirectory(job), -1);
+  ASSERT_EQ(dialogs.Entries().size(), 1u);
+  EXPECT_NE(dialogs.Last()->text.find("ROK.002 a Rok.002"), std::string::npos);
+  EXPECT_FALSE(DirectoryExists(ctx.ArchiveRoot()));
+
+  // With only one of them marked, the save goes on.
+  years.Toggle(0);
+  dialogs.Clear();
+  EXPECT_EQ(Save(job), 0);
+}
+
+TEST_F(SaveFixture, MissingTemplateAndBlankName) {
+  MarkAll();
+  name = "   ";
+  SaveJob job = Job(Only({"PD"}), LockAction::Unlock);
+  ASSERT_EQ(CreateArchiveDirectory(job), 0);
+  // CreateLockTable names the template it misses, and Money stays untouched.
+  TempDir emptyProgramDir;
+  EXPECT_EQ(CreateLockTable(job.ArchiveDir + "PD002", emptyProgramDir.Path(), dialogs), -1);
+  EXPECT_EQ(dialogs.Last()->text, "Chyba: soubor " + emptyProgramDir.Path() +
+                                      "Pattern/DB1.DAT neexistuje. Proveďte reinstalaci tohoto programu.");
+  ASSERT_EQ(SaveLocks(job), 0);
+  EXPECT_EQ(name, "[bez názvu]");
+  TIniFile info(job.ArchiveDir + "info");
+  EXPECT_EQ(info.ReadString("MAIN", "Name", ""), "[bez názvu]");
+}
