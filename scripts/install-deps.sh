@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the add-on needs to build, run and be tested. Quick when they are
+# already there.
+set -euo pipefail
+
+packages=(cmake g++ make pkg-config ccache qt6-base-dev libsqlite3-dev libcurl4-openssl-dev uuid-dev
+          libgtest-dev xvfb xauth fonts-dejavu-core)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+sudo=""
+[[ $(id -u) -ne 0 ]] && sudo="sudo"
+echo "install-deps.sh: installing ${missing[*]}" >&2
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" </dev/null
