@@ -60,16 +60,36 @@ void BindValue(sqlite3_stmt* stmt, int index, const Variant& value) {
   }
 }
 
-namespace {
-
-Variant ReadText(sqlite3_stmt* stmt, int column) {
-  const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
-  const int n = sqlite3_column_bytes(stmt, column);
-  return Variant::FromString(p ? std::string(p, static_cast<std::size_t>(n)) : std::string());
+void ReadStored(sqlite3_stmt* stmt, int column, StoredValue& out, std::string& bytes) {
+  // Through the column's value object: one call per column instead of several, which counts in
+  // a walk that reads every column of every record. The connection is used by one thread only.
+  sqlite3_value* value = sqlite3_column_value(stmt, column);
+  out.storage = sqlite3_value_type(value);
+  switch (out.storage) {
+    case SQLITE_INTEGER:
+      out.integer = sqlite3_value_int64(value);
+      break;
+    case SQLITE_FLOAT:
+      out.real = sqlite3_value_double(value);
+      break;
+    case SQLITE_TEXT:
+    case SQLITE_BLOB: {
+      const void* p = out.storage == SQLITE_TEXT ? static_cast<const void*>(sqlite3_value_text(value))
+                                                 : sqlite3_value_blob(value);
+      const int n = sqlite3_value_bytes(value);
+      out.offset = static_cast<std::uint32_t>(bytes.size());
+      out.length = static_cast<std::uint32_t>(n);
+      if (p && n > 0) bytes.append(static_cast<const char*>(p), static_cast<std::size_t>(n));
+      break;
+    }
+    default:
+      break;
+  }
 }
 
-Variant ReadInteger(sqlite3_stmt* stmt, int column) {
-  const sqlite3_int64 v = sqlite3_column_int64(stmt, column);
+namespace {
+
+Variant IntegerVariant(sqlite3_int64 v) {
   if (v >= std::numeric_limits<std::int32_t>::min() && v <= std::numeric_limits<std::int32_t>::max())
     return Variant::FromInt(static_cast<std::int32_t>(v));
   return Variant::FromDouble(static_cast<double>(v));
@@ -77,26 +97,34 @@ Variant ReadInteger(sqlite3_stmt* stmt, int column) {
 
 }  // namespace
 
-Variant ReadValue(sqlite3_stmt* stmt, int column, FieldType type) {
-  const int storage = sqlite3_column_type(stmt, column);
-  if (storage == SQLITE_NULL) return Variant::Null();
-  if (storage == SQLITE_TEXT || storage == SQLITE_BLOB) return ReadText(stmt, column);
+Variant ToVariant(const StoredValue& stored, const std::string& bytes, FieldType type) {
+  const double number = stored.storage == SQLITE_INTEGER ? static_cast<double>(stored.integer) : stored.real;
+  switch (stored.storage) {
+    case SQLITE_NULL:
+      return Variant::Null();
+    case SQLITE_TEXT:
+    case SQLITE_BLOB:
+      return Variant::FromString(bytes.substr(stored.offset, stored.length));
+    default:
+      break;
+  }
   switch (type) {
     case FieldType::Text:
-      return ReadText(stmt, column);
+      // A number in a text field (written by another program) reads as SQLite's text of it.
+      if (stored.storage == SQLITE_INTEGER) return Variant::FromString(std::to_string(stored.integer));
+      return Variant::FromString(Variant::FromDouble(stored.real).toString());
     case FieldType::Boolean:
-      if (storage == SQLITE_INTEGER) return Variant::FromBool(sqlite3_column_int64(stmt, column) != 0);
-      return Variant::FromBool(sqlite3_column_double(stmt, column) != 0.0);
+      return Variant::FromBool(number != 0.0);
     case FieldType::Double:
-      return Variant::FromDouble(sqlite3_column_double(stmt, column));
+      return Variant::FromDouble(number);
     // A whole day count comes back from SQLite as an INTEGER (the column's numeric affinity
     // stores it so); it is still a date.
     case FieldType::Date:
-      return Variant::FromDate(sqlite3_column_double(stmt, column));
+      return Variant::FromDate(number);
     case FieldType::Integer:
     case FieldType::Untyped:
-      if (storage == SQLITE_INTEGER) return ReadInteger(stmt, column);
-      return Variant::FromDouble(sqlite3_column_double(stmt, column));
+      if (stored.storage == SQLITE_INTEGER) return IntegerVariant(stored.integer);
+      return Variant::FromDouble(stored.real);
   }
   return Variant::Null();
 }

@@ -3,6 +3,7 @@
 // statement on every way out, and the mapping between field values and SQLite values.
 #include <sqlite3.h>
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -56,9 +57,22 @@ private:
 // Binds a value; text is bound with its explicit length (it may hold NUL). The caller keeps the
 // value alive until the statement is reset.
 void BindValue(sqlite3_stmt* stmt, int index, const Variant& value);
-// Reads a column as a value of the field's type. A stored NULL reads as Null; a value whose
-// storage class does not fit the field (written by another program) keeps its own kind.
-Variant ReadValue(sqlite3_stmt* stmt, int column, FieldType type);
+// A column value as SQLite stored it, kept raw until someone reads the field: a walk that reads
+// two fields of a record pays for two values, not for all of them. Text and blob bytes live in a
+// separate buffer at [offset, offset + length).
+struct StoredValue {
+  int storage = SQLITE_NULL;
+  sqlite3_int64 integer = 0;
+  double real = 0.0;
+  std::uint32_t offset = 0;
+  std::uint32_t length = 0;
+};
+
+// Reads a column, appending its bytes (if any) to `bytes`.
+void ReadStored(sqlite3_stmt* stmt, int column, StoredValue& out, std::string& bytes);
+// The stored value as a value of the field's type. NULL reads as Null; a value whose storage
+// class does not fit the field (written by another program) keeps its own kind.
+Variant ToVariant(const StoredValue& stored, const std::string& bytes, FieldType type);
 
 // The value a new record holds in a field of this type before anything is written into it.
 Variant BlankValue(FieldType type);

@@ -133,7 +133,11 @@ bool Table::load(const std::string& path, std::string& error) {
   m_selectList = QuoteIdent(RecNoColumn);
   for (const FieldDef& f : m_fields) m_selectList += "," + QuoteIdent(f.name);
   m_statements = std::make_unique<StatementCache>(m_db);
+  m_cells.resize(m_fields.size());
+  m_current = m_cells.data();
+  m_currentBytes = &m_cellBytes;
   m_row.resize(m_fields.size());
+  m_rowReady.assign(m_fields.size(), 0);
   m_pending.resize(m_fields.size());
   m_dirty.assign(m_fields.size(), 0);
   try {
@@ -152,6 +156,9 @@ std::vector<std::string> Table::indexNames() const {
 }
 
 int Table::fieldIndex(std::string_view name) const {
+  // Callers nearly always spell a field as it was declared; that costs one comparison.
+  for (std::size_t i = 0; i < m_fields.size(); ++i)
+    if (m_fields[i].name == name) return static_cast<int>(i);
   for (std::size_t i = 0; i < m_fields.size(); ++i)
     if (SameFieldName(m_fields[i].name, name)) return static_cast<int>(i);
   return -1;
@@ -163,9 +170,27 @@ int Table::requireField(std::string_view name) const {
   return index;
 }
 
-void Table::requireRecord(const std::string& field) const {
+void Table::requireRecord(std::string_view field) const {
   if (!hasRecord())
-    throw HostError("Tabulka " + m_datPath + " nestojí na žádném záznamu (pole \"" + field + "\").");
+    throw HostError("Tabulka " + m_datPath + " nestojí na žádném záznamu (pole \"" + std::string(field) + "\").");
+}
+
+const Variant& Table::storedValue(std::size_t field) const {
+  if (!m_rowReady[field]) {
+    m_row[field] = ToVariant(m_current[field], *m_currentBytes, m_fields[field].type);
+    m_rowReady[field] = 1;
+  }
+  return m_row[field];
+}
+
+void Table::setStoredValue(std::size_t field, Variant value) {
+  m_row[field] = std::move(value);
+  m_rowReady[field] = 1;
+}
+
+void Table::capturePositionKey() {
+  m_positionKey.clear();
+  for (int f : orderFields()) m_positionKey.push_back(storedValue(static_cast<std::size_t>(f)));
 }
 
 void Table::discardChanges() {
@@ -176,6 +201,20 @@ void Table::discardChanges() {
 }
 
 void Table::dropReadAhead() {
+  if (m_currentBytes == &m_aheadBytes) {
+    // The current record stays readable after the block is gone.
+    m_cellBytes.clear();
+    for (std::size_t j = 0; j < m_fields.size(); ++j) {
+      m_cells[j] = m_current[j];
+      if (m_cells[j].storage == SQLITE_TEXT || m_cells[j].storage == SQLITE_BLOB) {
+        m_cells[j].offset = static_cast<std::uint32_t>(m_cellBytes.size());
+        m_cellBytes.append(m_aheadBytes, m_current[j].offset, m_current[j].length);
+      }
+    }
+    m_current = m_cells.data();
+    m_currentBytes = &m_cellBytes;
+  }
+  m_aheadBytes.clear();
   m_aheadCount = 0;
   m_aheadNext = 0;
   m_aheadReachesEnd = false;
@@ -218,11 +257,11 @@ std::size_t Table::readRows(sqlite3_stmt* stmt, std::size_t limit) {
     const std::size_t row = m_aheadCount;
     if (m_aheadRecnos.size() <= row) {
       m_aheadRecnos.resize(row + 1);
-      m_aheadValues.resize((row + 1) * n);
+      m_aheadCells.resize((row + 1) * n);
     }
     m_aheadRecnos[row] = sqlite3_column_int64(stmt, 0);
     for (std::size_t j = 0; j < n; ++j)
-      m_aheadValues[row * n + j] = ReadValue(stmt, static_cast<int>(j + 1), m_fields[j].type);
+      ReadStored(stmt, static_cast<int>(j + 1), m_aheadCells[row * n + j], m_aheadBytes);
     ++m_aheadCount;
     ++got;
   }
@@ -232,13 +271,14 @@ std::size_t Table::readRows(sqlite3_stmt* stmt, std::size_t limit) {
 bool Table::takeNextRow() {
   if (m_aheadNext >= m_aheadCount) return false;
   const std::size_t n = m_fields.size();
-  for (std::size_t j = 0; j < n; ++j) std::swap(m_row[j], m_aheadValues[m_aheadNext * n + j]);
+  m_current = &m_aheadCells[m_aheadNext * n];
+  m_currentBytes = &m_aheadBytes;
+  std::fill(m_rowReady.begin(), m_rowReady.end(), 0);
   m_recno = m_aheadRecnos[m_aheadNext];
   ++m_aheadNext;
   m_state = State::Record;
   discardChanges();
-  m_positionKey.clear();
-  for (int f : orderFields()) m_positionKey.push_back(m_row[static_cast<std::size_t>(f)]);
+  capturePositionKey();
   return true;
 }
 
@@ -306,8 +346,7 @@ bool Table::setOrder(std::string_view indexName) {
   }
   m_order = found;
   dropReadAhead();
-  m_positionKey.clear();
-  for (int f : orderFields()) m_positionKey.push_back(m_row[static_cast<std::size_t>(f)]);
+  capturePositionKey();
   return true;
 }
 
@@ -339,7 +378,10 @@ void Table::skip() {
       break;
   }
   discardChanges();
-  const bool expired = std::chrono::steady_clock::now() - m_aheadTime > ReadAheadLifetime;
+  // The clock is read once every few records; a block lives at most a little longer than its
+  // lifetime.
+  const bool expired = (m_aheadNext % 16 == 0 || m_aheadNext >= m_aheadCount) &&
+                       std::chrono::steady_clock::now() - m_aheadTime > ReadAheadLifetime;
   if (expired || m_aheadNext >= m_aheadCount) {
     if (!expired && m_aheadReachesEnd) {
       m_state = State::Eof;
@@ -384,14 +426,14 @@ bool Table::seek(const std::vector<Variant>& keys) {
 void Table::appendBlank() {
   discardChanges();
   dropReadAhead();
-  for (std::size_t j = 0; j < m_fields.size(); ++j) m_row[j] = BlankValue(m_fields[j].type);
+  for (std::size_t j = 0; j < m_fields.size(); ++j) setStoredValue(j, BlankValue(m_fields[j].type));
   m_recno = 0;
   m_state = State::New;
 }
 
 Variant Table::value(std::string_view field) const {
   const int index = requireField(field);
-  requireRecord(std::string(field));
+  requireRecord(field);
   return value(index);
 }
 
@@ -399,7 +441,7 @@ Variant Table::value(int field) const {
   const auto j = static_cast<std::size_t>(field);
   if (j >= m_fields.size()) throw HostError("Pole č. " + std::to_string(field) + " v tabulce " + m_datPath + " neexistuje.");
   requireRecord(m_fields[j].name);
-  return m_dirty[j] ? m_pending[j] : m_row[j];
+  return m_dirty[j] ? m_pending[j] : storedValue(j);
 }
 
 void Table::setValue(std::string_view field, const Variant& v) {

@@ -91,8 +91,11 @@ private:
   bool load(const std::string& path, std::string& error);
 
   int requireField(std::string_view name) const;
-  void requireRecord(const std::string& field) const;
+  void requireRecord(std::string_view field) const;
   void discardChanges();
+  const Variant& storedValue(std::size_t field) const;
+  void setStoredValue(std::size_t field, Variant value);
+  void capturePositionKey();
   void dropReadAhead();
   void releaseLock();
 
@@ -123,14 +126,22 @@ private:
 
   State m_state = State::Nothing;
   std::int64_t m_recno = 0;
-  std::vector<Variant> m_row;       // values as stored (or blank for a new record)
+  // The current record as stored, turned into values field by field when first read. It lies in
+  // the read-ahead block while the walk takes records from there, else in m_cells.
+  const StoredValue* m_current = nullptr;
+  const std::string* m_currentBytes = nullptr;
+  std::vector<StoredValue> m_cells;
+  std::string m_cellBytes;
+  mutable std::vector<Variant> m_row;
+  mutable std::vector<char> m_rowReady;
   std::vector<Variant> m_pending;   // values set since the record was read or locked
   std::vector<char> m_dirty;
   bool m_anyDirty = false;
   std::vector<Variant> m_positionKey;  // key of the current record when it became current
 
   std::vector<std::int64_t> m_aheadRecnos;
-  std::vector<Variant> m_aheadValues;  // m_fields.size() values per row
+  std::vector<StoredValue> m_aheadCells;  // m_fields.size() per row
+  std::string m_aheadBytes;
   std::size_t m_aheadNext = 0;
   std::size_t m_aheadCount = 0;
   bool m_aheadReachesEnd = false;

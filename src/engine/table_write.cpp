@@ -53,8 +53,11 @@ bool Table::rereadCurrent() {
   const int rc = sqlite3_step(use.get());
   if (rc == SQLITE_DONE) return false;
   if (rc != SQLITE_ROW) throw HostError("Chyba při čtení tabulky " + m_datPath + ": " + SqliteMessage(m_db));
-  for (std::size_t j = 0; j < m_fields.size(); ++j)
-    m_row[j] = ReadValue(use.get(), static_cast<int>(j + 1), m_fields[j].type);
+  m_cellBytes.clear();
+  for (std::size_t j = 0; j < m_fields.size(); ++j) ReadStored(use.get(), static_cast<int>(j + 1), m_cells[j], m_cellBytes);
+  m_current = m_cells.data();
+  m_currentBytes = &m_cellBytes;
+  std::fill(m_rowReady.begin(), m_rowReady.end(), 0);
   return true;
 }
 
@@ -105,7 +108,7 @@ bool Table::post() {
       StatementUse use(m_statements->get("INSERT INTO " + QuoteIdent(RecordsTable) + "(" + columns +
                                          ") VALUES(" + marks + ")"));
       for (std::size_t j = 0; j < m_fields.size(); ++j)
-        BindValue(use.get(), static_cast<int>(j + 1), m_dirty[j] ? m_pending[j] : m_row[j]);
+        BindValue(use.get(), static_cast<int>(j + 1), m_dirty[j] ? m_pending[j] : storedValue(j));
       if (sqlite3_step(use.get()) != SQLITE_DONE) {
         failWith("Nelze zapsat do databáze " + m_datPath + ": " + SqliteMessage(m_db));
         rollback();
@@ -115,12 +118,11 @@ bool Table::post() {
     const std::int64_t recno = sqlite3_last_insert_rowid(m_db);
     if (!commit()) return false;
     for (std::size_t j = 0; j < m_fields.size(); ++j)
-      if (m_dirty[j]) m_row[j] = m_pending[j];
+      if (m_dirty[j]) setStoredValue(j, m_pending[j]);
     discardChanges();
     m_recno = recno;
     m_state = State::Record;
-    m_positionKey.clear();
-    for (int f : orderFields()) m_positionKey.push_back(m_row[static_cast<std::size_t>(f)]);
+    capturePositionKey();
     releaseLock();
     return true;
   }
@@ -165,13 +167,12 @@ bool Table::post() {
   bool keyChanged = false;
   for (int f : orderFields()) keyChanged = keyChanged || m_dirty[static_cast<std::size_t>(f)];
   for (std::size_t j = 0; j < m_fields.size(); ++j)
-    if (m_dirty[j]) m_row[j] = m_pending[j];
+    if (m_dirty[j]) setStoredValue(j, m_pending[j]);
   discardChanges();
   if (keyChanged) {
     // The record moved within the order: the walk goes on from its new place.
     dropReadAhead();
-    m_positionKey.clear();
-    for (int f : orderFields()) m_positionKey.push_back(m_row[static_cast<std::size_t>(f)]);
+    capturePositionKey();
   }
   releaseLock();
   return true;

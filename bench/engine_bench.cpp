@@ -1,0 +1,276 @@
+// engine_bench [RECORDS]: times the table operations the add-on lives on, through TBFTable and as
+// the same statements run directly on SQLite, on one document table of RECORDS records (100,000
+// by default), and prints each figure, the ratio ours / direct, and the memory used.
+#include <sqlite3.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "engine/table.h"
+#include "engine/table_files.h"
+#include "host/bftable.h"
+#include "platform/files.h"
+
+using namespace vorlend;
+using engine::FieldType;
+
+namespace {
+
+long CurrentRssKb() {
+  long pages = 0, resident = 0;
+  if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+    if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
+    std::fclose(f);
+  }
+  return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+long PeakRssKb() {
+  struct rusage usage {};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss;
+}
+
+double TimeMs(const std::function<void()>& body) {
+  const auto start = std::chrono::steady_clock::now();
+  body();
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
+[[noreturn]] void Die(const std::string& message) {
+  std::fprintf(stderr, "engine_bench: %s\n", message.c_str());
+  std::exit(1);
+}
+
+void Check(bool ok, const char* what) {
+  if (!ok) Die(what);
+}
+
+// Direct SQLite, with the connection settings the engine uses.
+class Direct {
+public:
+  explicit Direct(const std::string& path) {
+    Check(sqlite3_open_v2(path.c_str(), &m_db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK, "open");
+    sqlite3_busy_timeout(m_db, 10000);
+    exec("PRAGMA synchronous=NORMAL");
+  }
+  ~Direct() {
+    for (sqlite3_stmt* s : m_stmts) sqlite3_finalize(s);
+    sqlite3_close(m_db);
+  }
+  sqlite3_stmt* prepare(const char* sql) {
+    sqlite3_stmt* s = nullptr;
+    Check(sqlite3_prepare_v3(m_db, sql, -1, SQLITE_PREPARE_PERSISTENT, &s, nullptr) == SQLITE_OK, sqlite3_errmsg(m_db));
+    m_stmts.push_back(s);
+    return s;
+  }
+  void exec(const char* sql) { Check(sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) == SQLITE_OK, sqlite3_errmsg(m_db)); }
+  void step(sqlite3_stmt* s) {
+    Check(sqlite3_step(s) == SQLITE_DONE, sqlite3_errmsg(m_db));
+    sqlite3_reset(s);
+  }
+
+private:
+  sqlite3* m_db = nullptr;
+  std::vector<sqlite3_stmt*> m_stmts;
+};
+
+const char* const DocSelect = "SELECT \"_RecNo\",\"Cislo\",\"Uzamceni\",\"Datum\",\"Firma\",\"Castka\",\"Popis\" FROM records";
+
+void BuildDocuments(const std::string& path, int records, std::vector<int>& keys) {
+  if (auto error = engine::CreateTable(path,
+                                       {{"Cislo", FieldType::Integer},
+                                        {"Uzamceni", FieldType::Boolean},
+                                        {"Datum", FieldType::Date},
+                                        {"Firma", FieldType::Text},
+                                        {"Castka", FieldType::Double},
+                                        {"Popis", FieldType::Text}},
+                                       {"Cislo"}))
+    Die(*error);
+  std::string error;
+  auto t = engine::Table::Open(path, error);
+  Check(t != nullptr, "open documents");
+  keys.resize(static_cast<std::size_t>(records));
+  for (int i = 0; i < records; ++i) keys[static_cast<std::size_t>(i)] = 24000001 + i;
+  std::mt19937 rng(7);
+  std::shuffle(keys.begin(), keys.end(), rng);
+  Check(t->beginTransaction(), "begin");
+  for (int key : keys) {
+    t->appendBlank();
+    t->setValue(0, Variant::FromInt(key));
+    t->setValue(1, Variant::FromBool(key % 3 == 0));
+    t->setValue(2, Variant::FromDate(45292.0 + key % 365));
+    t->setValue(3, Variant::FromString("Železářství Dvořák s.r.o."));
+    t->setValue(4, Variant::FromDouble(key % 100000 / 100.0));
+    t->setValue(5, Variant::FromString("Přijatá faktura " + std::to_string(key)));
+    Check(t->post(), "post");
+  }
+  Check(t->commitTransaction(), "commit");
+}
+
+void Report(const char* name, double ours, double direct) {
+  std::printf("%-44s %10.1f %10.1f %7.2f\n", name, ours, direct, ours / direct);
+  std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int records = argc > 1 ? std::atoi(argv[1]) : 100000;
+  if (records < 1) Die("RECORDS must be positive");
+  char pattern[] = "/tmp/vorlend-bench-XXXXXX";
+  if (!mkdtemp(pattern)) Die("cannot make a temporary directory");
+  const std::string dir = std::string(pattern) + "/";
+  const std::string docs = dir + "VFAKTURY";
+
+  std::vector<int> keys;
+  const double buildMs = TimeMs([&] { BuildDocuments(docs, records, keys); });
+  std::printf("table of %d documents built in %.1f ms\n\n", records, buildMs);
+  std::printf("%-44s %10s %10s %7s\n", "operation", "ours ms", "direct ms", "ratio");
+
+  std::mt19937 rng(11);
+  std::vector<int> seekKeys(static_cast<std::size_t>(records));
+  for (auto& k : seekKeys) k = keys[rng() % keys.size()];
+  long long sink = 0;
+
+  // Full walk in record order, reading the key and the lock flag of each document.
+  long rssBefore = 0, rssAfter = 0;
+  {
+    TBFTable t;
+    Check(t.OpenTable(docs) == 0, "OpenTable");
+    const double ours = TimeMs([&] {
+      Check(t.RecCount() == records, "RecCount");
+      t.GoTop();
+      rssBefore = CurrentRssKb();
+      while (!t.IsEof()) {
+        sink += t.Value("Cislo").intValue() + t.Value("Uzamceni").boolValue();
+        t.Skip();
+      }
+      rssAfter = CurrentRssKb();
+    });
+    Direct d(docs + ".dat");
+    sqlite3_stmt* count = d.prepare("SELECT count(*) FROM records");
+    sqlite3_stmt* all = d.prepare((std::string(DocSelect) + " ORDER BY \"_RecNo\"").c_str());
+    const double direct = TimeMs([&] {
+      Check(sqlite3_step(count) == SQLITE_ROW && sqlite3_column_int(count, 0) == records, "count");
+      sqlite3_reset(count);
+      while (sqlite3_step(all) == SQLITE_ROW) sink += sqlite3_column_int(all, 1) + sqlite3_column_int(all, 2);
+      sqlite3_reset(all);
+    });
+    Report("full walk, record order", ours, direct);
+
+    Check(t.SetOrder("Cislo") == 0, "SetOrder");
+    const double oursIndexed = TimeMs([&] {
+      t.GoTop();
+      while (!t.IsEof()) {
+        sink += t.Value("Cislo").intValue() + t.Value("Uzamceni").boolValue();
+        t.Skip();
+      }
+    });
+    sqlite3_stmt* byKey = d.prepare((std::string(DocSelect) + " ORDER BY \"Cislo\",\"_RecNo\"").c_str());
+    const double directIndexed = TimeMs([&] {
+      while (sqlite3_step(byKey) == SQLITE_ROW) sink += sqlite3_column_int(byKey, 1) + sqlite3_column_int(byKey, 2);
+      sqlite3_reset(byKey);
+    });
+    Report("full walk, index order (Cislo)", oursIndexed, directIndexed);
+
+    // Seeks by key, reading the lock flag of the document found.
+    const double oursSeek = TimeMs([&] {
+      for (int key : seekKeys) {
+        Check(t.Seek1(Variant::FromInt(key)) == SeekFound, "Seek1");
+        sink += t.Value("Uzamceni").boolValue();
+      }
+    });
+    sqlite3_stmt* seek = d.prepare((std::string(DocSelect) + " WHERE \"Cislo\"=? ORDER BY \"Cislo\",\"_RecNo\" LIMIT 1").c_str());
+    const double directSeek = TimeMs([&] {
+      for (int key : seekKeys) {
+        sqlite3_bind_int(seek, 1, key);
+        Check(sqlite3_step(seek) == SQLITE_ROW, "seek");
+        sink += sqlite3_column_int(seek, 2);
+        sqlite3_reset(seek);
+      }
+    });
+    Report("seeks by key", oursSeek, directSeek);
+  }
+
+  // Appending archive records (key and lock flag) to a table made like the template.
+  {
+    const std::string oursPath = dir + "PD001", directPath = dir + "PD002";
+    for (const std::string& p : {oursPath, directPath})
+      if (auto error = engine::CreateTable(p, {{"ID", FieldType::Integer}, {"Lock", FieldType::Boolean}}, {"ID"})) Die(*error);
+    TBFTable t;
+    Check(t.OpenTable(oursPath) == 0, "OpenTable archive");
+    const double ours = TimeMs([&] {
+      for (int i = 0; i < records; ++i) {
+        t.AppendBlank();
+        t.SetValue("ID", Variant::FromInt(keys[static_cast<std::size_t>(i)]));
+        t.SetValue("Lock", Variant::FromBool(i % 3 == 0));
+        Check(t.Post() == 0, "Post");
+      }
+    });
+    Direct d(directPath + ".dat");
+    sqlite3_stmt* begin = d.prepare("BEGIN IMMEDIATE");
+    sqlite3_stmt* insert = d.prepare("INSERT INTO records(\"ID\",\"Lock\") VALUES(?,?)");
+    sqlite3_stmt* commit = d.prepare("COMMIT");
+    const double direct = TimeMs([&] {
+      for (int i = 0; i < records; ++i) {
+        d.step(begin);
+        sqlite3_bind_int(insert, 1, keys[static_cast<std::size_t>(i)]);
+        sqlite3_bind_int(insert, 2, i % 3 == 0);
+        d.step(insert);
+        d.step(commit);
+      }
+    });
+    Report("append+post of archive records", ours, direct);
+  }
+
+  // Locking, changing and posting every document, as the save with a lock action does.
+  {
+    TBFTable t;
+    Check(t.OpenTable(docs) == 0, "OpenTable");
+    const double ours = TimeMs([&] {
+      t.GoTop();
+      while (!t.IsEof()) {
+        Check(t.LockRecord() == 0, "LockRecord");
+        t.EditRecord();
+        t.SetValue("Uzamceni", Variant::FromBool(true));
+        Check(t.Post() == 0, "Post");
+        t.Skip();
+      }
+    });
+    t.CloseTable();
+    Direct d(docs + ".dat");
+    sqlite3_stmt* recnos = d.prepare("SELECT \"_RecNo\" FROM records ORDER BY \"_RecNo\"");
+    sqlite3_stmt* begin = d.prepare("BEGIN IMMEDIATE");
+    sqlite3_stmt* update = d.prepare("UPDATE records SET \"Uzamceni\"=? WHERE \"_RecNo\"=?");
+    sqlite3_stmt* commit = d.prepare("COMMIT");
+    const double direct = TimeMs([&] {
+      std::vector<sqlite3_int64> ids;
+      while (sqlite3_step(recnos) == SQLITE_ROW) ids.push_back(sqlite3_column_int64(recnos, 0));
+      sqlite3_reset(recnos);
+      for (sqlite3_int64 id : ids) {
+        d.step(begin);
+        sqlite3_bind_int(update, 1, 0);
+        sqlite3_bind_int64(update, 2, id);
+        d.step(update);
+        d.step(commit);
+      }
+    });
+    Report("lock+edit+post of every document", ours, direct);
+  }
+
+  std::printf("\nresident memory during the record-order walk: %ld kB at the start, %ld kB at the end\n",
+              rssBefore, rssAfter);
+  std::printf("peak resident memory: %ld kB\n", PeakRssKb());
+  if (sink == 42) std::printf(" ");
+  for (const std::string& base : {docs, dir + "PD001", dir + "PD002"}) engine::DeleteTableFiles(base);
+  RemoveDir(dir);
+  return 0;
+}

@@ -1,1 +1,0 @@
-// placeholder so the layer library is never empty

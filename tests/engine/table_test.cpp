@@ -1,0 +1,244 @@
+// The table engine's contract as the add-on relies on it, in one process: storage of values,
+// orders and seeks, record numbers, deleting, bad files, and the template table.
+#include <gtest/gtest.h>
+
+#include <sqlite3.h>
+
+#include <cmath>
+
+#include "engine/host_error.h"
+#include "engine/table.h"
+#include "engine/table_files.h"
+#include "host/bftable.h"
+#include "platform/files.h"
+#include "support/table_support.h"
+#include "support/temp_dir.h"
+
+namespace vorlend {
+namespace {
+
+using engine::FieldType;
+using test::TempDir;
+
+std::string MakeAllTypes(const TempDir& dir) {
+  const std::string path = dir / "ALLTYPES";
+  EXPECT_FALSE(engine::CreateTable(path,
+                                   {{"T", FieldType::Text},
+                                    {"I", FieldType::Integer},
+                                    {"B", FieldType::Boolean},
+                                    {"D", FieldType::Double},
+                                    {"Dt", FieldType::Date},
+                                    {"U", FieldType::Untyped}},
+                                   {"T", "I+B"}));
+  return path;
+}
+
+TEST(Table, ValuesKeepTheirTypeAcrossPostAndReopen) {
+  TempDir dir;
+  const std::string path = MakeAllTypes(dir);
+  const std::string textWithNul("a\0b\tž", 7);
+  {
+    TBFTable t;
+    ASSERT_EQ(t.OpenTable(path), 0);
+    t.AppendBlank();
+    // A blank record: typed empty values; dates and untyped fields are Null.
+    EXPECT_EQ(t.Value("T"), Variant::FromString(""));
+    EXPECT_EQ(t.Value("I"), Variant::FromInt(0));
+    EXPECT_EQ(t.Value("B"), Variant::FromBool(false));
+    EXPECT_TRUE(t.Value("Dt").isNull());
+    EXPECT_TRUE(t.Value("U").isNull());
+    t.SetValue("T", Variant::FromString(textWithNul));
+    t.SetValue("I", Variant::FromInt(INT32_MIN));
+    t.SetValue("B", Variant::FromBool(true));
+    t.SetValue("D", Variant::FromDouble(0.1));
+    t.SetValue("Dt", Variant::FromDate(45000.0));
+    t.SetValue("U", Variant::FromString("007"));
+    ASSERT_EQ(t.Post(), 0);
+    t.AppendBlank();
+    t.SetValue("I", Variant::FromString(" 42 "));  // converted to the field's type on write
+    t.SetValue("B", Variant::Null());
+    t.SetValue("Dt", Variant::FromDate(45000.75));
+    t.SetValue("U", Variant::FromDouble(2.5));
+    ASSERT_EQ(t.Post(), 0);
+  }
+  TBFTable t;
+  ASSERT_EQ(t.OpenTable(path), 0);
+  ASSERT_EQ(t.RecCount(), 2);
+  ASSERT_EQ(t.GoTop(), 0);
+  EXPECT_EQ(t.Value("T"), Variant::FromString(textWithNul));
+  EXPECT_EQ(t.Value("i"), Variant::FromInt(INT32_MIN));  // field names ignore letter case
+  EXPECT_EQ(t.Value("B"), Variant::FromBool(true));
+  EXPECT_EQ(t.Value("D"), Variant::FromDouble(0.1));
+  EXPECT_EQ(t.Value("Dt"), Variant::FromDate(45000.0));  // a whole day still reads as a date
+  EXPECT_EQ(t.Value("U"), Variant::FromString("007"));  // untyped keeps text as text
+  t.Skip();
+  EXPECT_EQ(t.Value("I"), Variant::FromInt(42));
+  EXPECT_TRUE(t.Value("B").isNull());
+  EXPECT_EQ(t.Value("Dt"), Variant::FromDate(45000.75));
+  EXPECT_EQ(t.Value("U"), Variant::FromDouble(2.5));
+  t.Skip();
+  EXPECT_TRUE(t.IsEof());
+}
+
+TEST(Table, WritesThatDoNotFitAndUnknownFieldsThrow) {
+  TempDir dir;
+  TBFTable t;
+  ASSERT_EQ(t.OpenTable(MakeAllTypes(dir)), 0);
+  t.AppendBlank();
+  EXPECT_THROW(t.SetValue("I", Variant::FromDouble(2147483648.0)), HostError);
+  EXPECT_THROW(t.SetValue("I", Variant::FromString("dvanáct")), HostError);
+  EXPECT_THROW(t.SetValue("I", Variant::FromDouble(NAN)), HostError);
+  EXPECT_THROW(t.SetValue("Dt", Variant::FromString("zítra")), HostError);
+  try {
+    t.Value("Uzamcenx");
+    FAIL() << "no exception";
+  } catch (const HostError& e) {
+    EXPECT_NE(std::string(e.what()).find("Uzamcenx"), std::string::npos);
+  }
+  EXPECT_THROW(t.SetValue("Nic", Variant::FromInt(1)), HostError);
+  // Nothing that failed reached the record.
+  ASSERT_EQ(t.Post(), 0);
+  EXPECT_EQ(t.Value("I"), Variant::FromInt(0));
+}
+
+TEST(Table, OrdersAndSeeks) {
+  TempDir dir;
+  const std::string path = dir / "SETTINGS";
+  ASSERT_FALSE(engine::CreateTable(path,
+                                   {{"Section1", FieldType::Text}, {"Variable", FieldType::Text}, {"N", FieldType::Integer}},
+                                   {"Section1+Variable"}));
+  TBFTable t;
+  ASSERT_EQ(t.OpenTable(path), 0);
+  const std::vector<std::tuple<const char*, const char*, int>> rows = {
+      {"b", "x", 1}, {"a", "y", 2}, {"a", "x", 3}, {"B", "x", 4}, {"a", "x", 5}};
+  for (auto [s, v, n] : rows) {
+    t.AppendBlank();
+    t.SetValue("Section1", Variant::FromString(s));
+    t.SetValue("Variable", Variant::FromString(v));
+    t.SetValue("N", Variant::FromInt(n));
+    ASSERT_EQ(t.Post(), 0);
+  }
+  auto walk = [&] {
+    std::vector<int> seen;
+    for (t.GoTop(); !t.IsEof(); t.Skip()) seen.push_back(t.Value("N").intValue());
+    return seen;
+  };
+  EXPECT_EQ(walk(), (std::vector<int>{1, 2, 3, 4, 5}));
+  EXPECT_THROW(t.Seek1(Variant::FromString("a")), HostError);  // no index selected
+  EXPECT_NE(t.SetOrder("Section1"), 0);
+  ASSERT_EQ(t.SetOrder("SECTION1+variable"), 0);
+  // Binary order ("B" before "a"), ties by record number.
+  EXPECT_EQ(walk(), (std::vector<int>{4, 3, 5, 2, 1}));
+
+  EXPECT_EQ(t.Seek2(Variant::FromString("a"), Variant::FromString("x")), SeekFound);
+  EXPECT_EQ(t.Value("N"), Variant::FromInt(3));
+  t.Skip();
+  EXPECT_EQ(t.Value("N"), Variant::FromInt(5));
+  EXPECT_EQ(t.SeekN({Variant::FromString("b")}), SeekFound);  // a leading part of the key
+  EXPECT_EQ(t.Value("N"), Variant::FromInt(1));
+  EXPECT_NE(t.Seek2(Variant::FromString("A"), Variant::FromString("x")), SeekFound);  // case counts
+  EXPECT_TRUE(t.IsEof());
+  EXPECT_THROW(t.Value("N"), HostError);
+  EXPECT_THROW(t.SeekN({Variant::FromString("a"), Variant::FromString("x"), Variant::FromInt(1)}), HostError);
+}
+
+TEST(Table, IntegerKeysSeekAcrossVariantKinds) {
+  TempDir dir;
+  TBFTable t;
+  ASSERT_EQ(t.OpenTable(test::MakeDocTable(dir, "DOC", {30, 10, 20})), 0);
+  ASSERT_EQ(t.SetOrder("cislo"), 0);
+  EXPECT_EQ(t.Seek1(Variant::FromInt(20)), SeekFound);
+  EXPECT_EQ(t.Value("Firma"), Variant::FromString("F20"));
+  EXPECT_EQ(t.Seek1(Variant::FromString("10")), SeekFound);
+  EXPECT_EQ(t.Seek1(Variant::FromDouble(30.0)), SeekFound);
+  EXPECT_NE(t.Seek1(Variant::FromString("třicet")), SeekFound);
+  EXPECT_NE(t.Seek1(Variant::FromInt(15)), SeekFound);
+}
+
+TEST(Table, DeletingKeepsTheWalkAndNumbersAreNeverReused) {
+  TempDir dir;
+  TBFTable t;
+  ASSERT_EQ(t.OpenTable(test::MakeDocTable(dir, "DOC", {1, 2, 3})), 0);
+  engine::Table& e = t.table();
+  ASSERT_EQ(t.GoTop(), 0);
+  t.Skip();
+  EXPECT_EQ(t.DeleteRecord(), 0);
+  EXPECT_THROW(t.Value("Cislo"), HostError);
+  t.Skip();
+  EXPECT_EQ(t.Value("Cislo"), Variant::FromInt(3));
+  const std::int64_t third = e.recordNumber();
+  ASSERT_EQ(t.DeleteRecord(), 0);
+  t.AppendBlank();
+  ASSERT_EQ(t.Post(), 0);
+  EXPECT_GT(e.recordNumber(), third);  // the lock byte of a deleted record is never handed on
+  EXPECT_EQ(t.RecCount(), 2);
+}
+
+TEST(Table, BadFilesDoNotOpenAndStayUnchanged) {
+  TempDir dir;
+  test::WriteBytes(dir / "TEXT.DAT", "[Global]\r\nÚčetní rok=2024\r\n");
+  test::WriteBytes(dir / "EMPTY.dat", "");
+  ForceDirectories(dir / "FOLDER.dat");
+  const std::string good = test::MakeDocTable(dir, "GOOD", std::vector<int>(3000, 7));
+  const std::string whole = test::ReadBytes(good + ".dat");
+  test::WriteBytes(dir / "CUT.dat", whole.substr(0, whole.size() / 2));
+  {
+    // An SQLite database that is not one of our tables.
+    sqlite3* db = nullptr;
+    sqlite3_open((dir / "FOREIGN.dat").c_str(), &db);
+    sqlite3_exec(db, "CREATE TABLE records(_RecNo INTEGER PRIMARY KEY, A TEXT)", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+  }
+
+  for (const std::string name : {"MISSING", "TEXT", "EMPTY", "FOLDER", "CUT", "FOREIGN"}) {
+    SCOPED_TRACE(name);
+    const std::string file = dir / (name + ".dat");
+    const std::string before = FileExists(file) ? test::ReadBytes(file) : "";
+    TBFTable t;
+    EXPECT_NE(t.OpenTable(dir / name), 0);
+    EXPECT_FALSE(t.LastError().empty());
+    t.CloseTable();  // harmless after a failed open
+    EXPECT_THROW(t.RecCount(), HostError);
+    EXPECT_EQ(FileExists(file) ? test::ReadBytes(file) : "", before);
+  }
+  EXPECT_NE(TBFTable().OpenTable(dir.Path()), 0);
+}
+
+TEST(Table, AMissingLockFileIsMadeAgain) {
+  TempDir dir;
+  const std::string path = test::MakeDocTable(dir, "Doc", {1});
+  ASSERT_TRUE(DeleteFile(path + ".dia"));
+  TBFTable t;
+  ASSERT_EQ(t.OpenTable(dir / "DOC.DAT"), 0);  // with ".DAT", in another letter case
+  EXPECT_TRUE(FileExists(path + ".dia"));
+  EXPECT_EQ(t.LockRecord(), 0);
+}
+
+TEST(Table, ACopyOfTheTemplateIsAnEmptyArchiveTable) {
+  TempDir dir;
+  const std::string pattern = test::ToolPath("Pattern/DB1");
+  ASSERT_TRUE(FileExists(pattern + ".DAT"));
+  ASSERT_TRUE(FileExists(pattern + ".DIA"));
+  EXPECT_FALSE(FileExists(pattern + ".DAT-wal"));
+  EXPECT_FALSE(FileExists(pattern + ".DAT-shm"));
+  ASSERT_TRUE(CopyFile(pattern + ".DAT", dir / "PD001.dat"));
+  ASSERT_TRUE(CopyFile(pattern + ".DIA", dir / "PD001.dia"));
+  TBFTable t;
+  ASSERT_EQ(t.OpenTable(dir / "PD001"), 0);
+  EXPECT_EQ(t.RecCount(), 0);
+  EXPECT_NE(t.GoTop(), 0);
+  EXPECT_TRUE(t.IsEof());
+  EXPECT_EQ(t.SetOrder("ID"), 0);
+  t.AppendBlank();
+  ASSERT_EQ(t.Post(), 0);
+  t.SetValue("ID", Variant::FromInt(24000001));
+  t.SetValue("Lock", Variant::Null());  // a Null lock flag is archived as Null
+  ASSERT_EQ(t.Post(), 0);
+  ASSERT_EQ(t.Seek1(Variant::FromInt(24000001)), SeekFound);
+  EXPECT_TRUE(t.Value("Lock").isNull());
+  EXPECT_EQ(t.table().fields().size(), 2u);
+  EXPECT_EQ(t.table().fields()[1].type, FieldType::Boolean);
+}
+
+}  // namespace
+}  // namespace vorlend

@@ -1,0 +1,41 @@
+#pragma once
+// Helpers for the table engine's tests: a document table made in one call, the path of a built
+// tool, and a `tablectl hold` child process that can be released or killed.
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+#include "support/temp_dir.h"
+
+namespace vorlend::test {
+
+std::string ToolPath(const std::string& name);
+
+// A table "Cislo" (integer), "Uzamceni" (boolean), "Firma" (text) with the index "Cislo", one
+// record per key in the given order, unlocked, firm "F<key>". Returns the path without extension.
+std::string MakeDocTable(const TempDir& dir, const std::string& name, const std::vector<int>& keys);
+
+// `tablectl hold TABLE --index INDEX --key KEY [FIELD=VALUE...]` with a pipe as standard input.
+class HoldProcess {
+public:
+  HoldProcess(const std::string& table, const std::string& index, int key,
+              const std::vector<std::string>& assignments = {});
+  ~HoldProcess();
+  HoldProcess(const HoldProcess&) = delete;
+  HoldProcess& operator=(const HoldProcess&) = delete;
+
+  // True once the child printed "locked".
+  bool locked() const { return m_locked; }
+  // Closes the child's standard input and returns its exit status.
+  int release();
+  // SIGKILL, then waits for the child.
+  void kill();
+
+private:
+  int wait();
+  pid_t m_pid = -1;
+  int m_stdin = -1;
+  bool m_locked = false;
+};
+
+}  // namespace vorlend::test
