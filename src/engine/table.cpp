@@ -1,5 +1,7 @@
 #include "engine/table.h"
 
+#include <filesystem>
+
 #include "engine/host_error.h"
 #include "engine/table_files.h"
 #include "platform/files.h"
@@ -80,6 +82,18 @@ bool Table::load(const std::string& path, std::string& error) {
     return false;
   if (applicationId != TableApplicationId) {
     error = "soubor není tabulka: " + m_datPath;
+    return false;
+  }
+  // SQLite writes whole pages only, so a file cut inside a page is damaged even where SQLite
+  // would read the missing tail as zeros. The size comes from stat: opening the file here would
+  // drop SQLite's own locks on it when closed.
+  int pageSize = 0;
+  if (!QueryRows(m_db, "PRAGMA page_size", error, [&](sqlite3_stmt* s) { pageSize = sqlite3_column_int(s, 0); }))
+    return false;
+  std::error_code ec;
+  const auto fileSize = std::filesystem::file_size(m_datPath, ec);
+  if (ec || pageSize <= 0 || fileSize % static_cast<std::uintmax_t>(pageSize) != 0) {
+    error = "poškozená tabulka (soubor je zkrácený): " + m_datPath;
     return false;
   }
   if (!QueryRows(m_db, "PRAGMA synchronous=NORMAL", error, [](sqlite3_stmt*) {})) return false;

@@ -182,6 +182,7 @@ TEST(Table, BadFilesDoNotOpenAndStayUnchanged) {
   const std::string good = test::MakeDocTable(dir, "GOOD", std::vector<int>(3000, 7));
   const std::string whole = test::ReadBytes(good + ".dat");
   test::WriteBytes(dir / "CUT.dat", whole.substr(0, whole.size() / 2));
+  test::WriteBytes(dir / "TAIL.dat", whole.substr(0, whole.size() - 100));  // cut inside the last page
   {
     // An SQLite database that is not one of our tables.
     sqlite3* db = nullptr;
@@ -190,7 +191,7 @@ TEST(Table, BadFilesDoNotOpenAndStayUnchanged) {
     sqlite3_close(db);
   }
 
-  for (const std::string name : {"MISSING", "TEXT", "EMPTY", "FOLDER", "CUT", "FOREIGN"}) {
+  for (const std::string name : {"MISSING", "TEXT", "EMPTY", "FOLDER", "CUT", "TAIL", "FOREIGN"}) {
     SCOPED_TRACE(name);
     const std::string file = dir / (name + ".dat");
     const std::string before = FileExists(file) ? test::ReadBytes(file) : "";
