@@ -1,5 +1,6 @@
 // agenda-seed DATADIR [--agendas N] [--years N] [--docs N] [--locked PERCENT] [--form ini|table]
 //                     [--rights none|old|new] [--seed S]
+//                     [--rights-user NAME] [--password TEXT] [--no-lock-right] [--no-prispol]
 // Writes a Money-like data directory: agendas AGENDA.001, ... with their settings store, years
 // ROK.001, ... named 2024, 2025, ... with theirs, the eight document tables of every year, and the
 // access-rights tables. Prints the ?NAME=value?NAME groups that start the add-on on the most
@@ -30,7 +31,7 @@ struct Options {
   int docs = 200;
   int lockedPercent = 30;
   SettingsForm form = SettingsForm::Ini;
-  RightsModel rights = RightsModel::New;
+  RightsOptions rights;
   std::uint32_t seed = 1;
 };
 
@@ -38,7 +39,8 @@ int Usage(const std::string& problem) {
   std::fprintf(stderr, "agenda-seed: %s\n", problem.c_str());
   std::fprintf(stderr,
                "usage: agenda-seed DATADIR [--agendas N] [--years N] [--docs N] [--locked PERCENT]\n"
-               "                   [--form ini|table] [--rights none|old|new] [--seed S]\n");
+               "                   [--form ini|table] [--rights none|old|new] [--seed S]\n"
+               "                   [--rights-user NAME] [--password TEXT] [--no-lock-right] [--no-prispol]\n");
   return 2;
 }
 
@@ -63,6 +65,14 @@ std::string ParseOptions(int argc, char** argv, Options& o) {
       o.dataDir = arg;
       continue;
     }
+    if (arg == "--no-lock-right") {
+      o.rights.lockRight = false;
+      continue;
+    }
+    if (arg == "--no-prispol") {
+      o.rights.prispol = false;
+      continue;
+    }
     if (i + 1 == argc) return arg + " needs a value";
     const std::string value = argv[++i];
     int seed = 0;
@@ -79,10 +89,14 @@ std::string ParseOptions(int argc, char** argv, Options& o) {
       else if (value == "table") o.form = SettingsForm::Table;
       else return "--form takes ini or table";
     } else if (arg == "--rights") {
-      if (value == "none") o.rights = RightsModel::None;
-      else if (value == "old") o.rights = RightsModel::Old;
-      else if (value == "new") o.rights = RightsModel::New;
+      if (value == "none") o.rights.model = RightsModel::None;
+      else if (value == "old") o.rights.model = RightsModel::Old;
+      else if (value == "new") o.rights.model = RightsModel::New;
       else return "--rights takes none, old or new";
+    } else if (arg == "--rights-user") {
+      o.rights.user = value;
+    } else if (arg == "--password") {
+      o.rights.password = value;
     } else if (arg == "--seed") {
       if (!ParseInt32(value, seed)) return "--seed takes a number";
       o.seed = static_cast<std::uint32_t>(seed);
@@ -155,7 +169,7 @@ int main(int argc, char** argv) {
 
   const std::string currentYear = o.dataDir + Numbered("AGENDA", 1) + PathDelim + Numbered("ROK", o.years);
   // No version is passed, so the add-on runs no version check against the vendor's server.
-  std::printf("?MAIN=1?MAIN\n?AKTROK=%s?AKTROK\n?MVERZE=?MVERZE\n?AKTHESLO=?AKTHESLO\n?AKTCFGNAME=?AKTCFGNAME\n",
-              currentYear.c_str());
+  std::printf("?MAIN=1?MAIN\n?AKTROK=%s?AKTROK\n?MVERZE=?MVERZE\n?AKTHESLO=%s?AKTHESLO\n?AKTCFGNAME=?AKTCFGNAME\n",
+              currentYear.c_str(), o.rights.password.c_str());
   return 0;
 }

@@ -1,59 +1,28 @@
 #include "seed/rights.h"
 
-#include "engine/table.h"
-#include "engine/table_files.h"
+#include "host/rights_tables.h"
 #include "platform/environment.h"
 
 namespace vorlend::seed {
 
-namespace {
+std::string WriteRights(const std::string& dataDir, const RightsOptions& options) {
+  RightsUser user;
+  user.ID = 1;
+  user.Name = options.user.empty() ? CurrentUserName() : options.user;
+  user.OsAccount = user.Name;
+  user.OsLogin = true;
+  user.Password = options.password;
+  user.Note = "Správce agendy";
+  user.UzamceniDo = options.lockRight;
 
-// New model: the users table PRISUZIV. Its ".dat" is also the file by which Money tells the new
-// model from the old one. No PRISPOL table: every level right then counts as granted.
-std::string WriteNewModel(const std::string& dataDir) {
-  const std::string path = dataDir + "PRISUZIV.DAT";
-  using engine::FieldType;
-  if (auto error = engine::CreateTable(path,
-                                       {{"Jmeno", FieldType::Text},
-                                        {"UzivOS", FieldType::Text},
-                                        {"Password", FieldType::Text},
-                                        {"PrihlZp", FieldType::Integer},
-                                        {"ID_Pristup", FieldType::Integer},
-                                        {"KonfigName", FieldType::Text},
-                                        {"Poznamka", FieldType::Text},
-                                        {"VisPorCenu", FieldType::Boolean},
-                                        {"UzamceniDo", FieldType::Boolean},
-                                        {"ZobrAkce", FieldType::Boolean}},
-                                       {"Jmeno", "Password", "UzivOS"}))
-    return *error;
-  std::string error;
-  auto t = engine::Table::Open(path, error);
-  if (!t) return error;
-  const std::string user = CurrentUserName();
-  t->appendBlank();
-  t->setValue("Jmeno", Variant::FromString(user));
-  t->setValue("UzivOS", Variant::FromString(user));
-  t->setValue("Password", Variant::FromString(std::string()));
-  t->setValue("PrihlZp", Variant::FromInt(1));
-  t->setValue("ID_Pristup", Variant::FromInt(1));
-  t->setValue("KonfigName", Variant::FromString(std::string()));
-  t->setValue("Poznamka", Variant::FromString("Správce agendy"));
-  t->setValue("VisPorCenu", Variant::FromBool(true));
-  t->setValue("UzamceniDo", Variant::FromBool(true));
-  t->setValue("ZobrAkce", Variant::FromBool(true));
-  if (!t->post()) return t->lastError();
-  return {};
-}
-
-}  // namespace
-
-std::string WriteRights(const std::string& dataDir, RightsModel model) {
-  switch (model) {
-    case RightsModel::None: return {};
-    case RightsModel::New: return WriteNewModel(dataDir);
-    case RightsModel::Old: return "the old rights model is not written yet";
+  std::optional<std::string> error;
+  switch (options.model) {
+    // Empty old-model tables: no "PrisUziv.dat", and no user to identify.
+    case RightsModel::None: error = WriteOldModelRights(dataDir, {}); break;
+    case RightsModel::Old: error = WriteOldModelRights(dataDir, {user}); break;
+    case RightsModel::New: error = WriteNewModelRights(dataDir, {user}, options.prispol); break;
   }
-  return {};
+  return error ? *error : std::string();
 }
 
 }  // namespace vorlend::seed
