@@ -118,6 +118,7 @@ bool TfrmMain::RunStartup(const std::vector<std::string>& args) {
     LoadSettingsIntoControls();
     ShowPage(PageStart);
     if (!CheckAccessRights(m_ctx, dialogs())) return;
+    m_started = true;
     end = false;
   });
   return end;
@@ -131,7 +132,6 @@ void TfrmMain::LoadSettingsIntoControls() {
     case LockAction::Lock: rbAllLock->setChecked(true); break;
     case LockAction::NoAction: rbAllNoAction->setChecked(true); break;
   }
-  m_settingsLoaded = true;
 }
 
 ModuleFilter TfrmMain::FilterFromControls() const {
@@ -147,8 +147,8 @@ LockAction TfrmMain::ActionFromControls() const {
 }
 
 void TfrmMain::SaveSettingsFromControls() {
-  // Before the start-up has read the settings, the controls hold defaults, not the user's choice.
-  if (!m_settingsLoaded) return;
+  // A run that ended during the start-up writes nothing; before it the controls held defaults.
+  if (!m_started) return;
   SaveSettings(m_ctx.SettingsFileName(), AddonSettings{FilterFromControls(), ActionFromControls()});
 }
 

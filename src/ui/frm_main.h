@@ -147,7 +147,7 @@ private:
   TBFTable m_BFMoneyFile;
   TBFTable m_BFLockFile;
   std::string m_archiveName;
-  bool m_settingsLoaded = false;  // settings are written back only after they were read
+  bool m_started = false;         // the start-up went through: only then are settings written
   bool m_busy = false;            // a save or restore is running
   bool m_closeRequested = false;
   bool m_allowClose = false;

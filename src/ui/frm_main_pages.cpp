@@ -42,7 +42,7 @@ QString T(const char* text) { return QString::fromUtf8(text); }
 
 QVBoxLayout* PageLayout(QWidget* page) {
   auto* layout = new QVBoxLayout(page);
-  layout->setContentsMargins(14, 10, 14, 10);
+  layout->setContentsMargins(12, 10, 12, 10);
   layout->setSpacing(6);
   return layout;
 }
@@ -171,7 +171,7 @@ QWidget* TfrmMain::BuildHeader() {
   panel->setPalette(p);
 
   auto* layout = new QVBoxLayout(panel);
-  layout->setContentsMargins(16, 10, 16, 10);
+  layout->setContentsMargins(12, 10, 12, 10);
   layout->setSpacing(4);
   lblProgramVersion = BoldLabel(QString(), panel, "lblProgramVersion");
   layout->addWidget(lblProgramVersion);
@@ -239,7 +239,7 @@ QWidget* TfrmMain::BuildSaveOptionsPage() {
   layout->addWidget(instruction);
 
   auto* row = new QHBoxLayout;
-  row->setSpacing(8);
+  row->setSpacing(6);
 
   grYearName = new QTableView(page);
   grYearName->setObjectName(QStringLiteral("grYearName"));
@@ -253,14 +253,13 @@ QWidget* TfrmMain::BuildSaveOptionsPage() {
   grYearName->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   grYearName->setFixedWidth(16 + 58 + 2 * grYearName->frameWidth() +
                             style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 2);
-  connect(grYearName, &QTableView::clicked, this,
-          [this](const QModelIndex& index) { grYearNameCellClick(index.row(), index.column()); });
+  OnCellClick(grYearName, [this](int r, int c) { grYearNameCellClick(r, c); });
   row->addWidget(grYearName);
 
   auto* filter = new QGroupBox(T("Filtr dokladů"), page);
   filter->setObjectName(QStringLiteral("GroupBox1"));
   auto* filterLayout = new QVBoxLayout(filter);
-  filterLayout->setContentsMargins(8, 4, 8, 4);
+  filterLayout->setContentsMargins(6, 2, 6, 2);
   filterLayout->setSpacing(0);
   for (std::size_t i = 0; i < ModuleCount; ++i) {
     auto* box = new QCheckBox(T(Modules[i].Caption), filter);
@@ -269,12 +268,13 @@ QWidget* TfrmMain::BuildSaveOptionsPage() {
     filterLayout->addWidget(box);
   }
   filterLayout->addStretch(1);
+  filter->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Preferred);
   row->addWidget(filter);
 
   auto* locks = new QGroupBox(T("Zámky na dokladech"), page);
   locks->setObjectName(QStringLiteral("GroupBox2"));
   auto* locksLayout = new QVBoxLayout(locks);
-  locksLayout->setContentsMargins(8, 4, 8, 4);
+  locksLayout->setContentsMargins(6, 2, 6, 2);
   locksLayout->setSpacing(0);
   rbAllUnlock = new QRadioButton(T("všechny doklady zároveň odemknout"), locks);
   rbAllUnlock->setObjectName(QStringLiteral("rbAllUnlock"));

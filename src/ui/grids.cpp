@@ -3,6 +3,7 @@
 #include <QBrush>
 #include <QFont>
 #include <QHeaderView>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QTableView>
 
@@ -16,8 +17,10 @@ QVariant TitleData(const QString& title, int role, Qt::Alignment alignment = Qt:
   switch (role) {
     case Qt::DisplayRole: return title;
     case Qt::FontRole: {
+      // Bold titles are set a little narrower, so "Datum uložení" fits its 90 pixels.
       QFont font;
       font.setBold(true);
+      font.setStretch(QFont::SemiCondensed);
       return font;
     }
     case Qt::ForegroundRole: return QBrush(QColor(128, 128, 128));
@@ -26,7 +29,40 @@ QVariant TitleData(const QString& title, int role, Qt::Alignment alignment = Qt:
   }
 }
 
+class CellClickFilter : public QObject {
+public:
+  CellClickFilter(QTableView* grid, std::function<void(int, int)> handler)
+      : QObject(grid), m_grid(grid), m_handler(std::move(handler)) {}
+
+  bool eventFilter(QObject*, QEvent* event) override {
+    const auto type = event->type();
+    if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonDblClick && type != QEvent::MouseButtonRelease)
+      return false;
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    if (mouse->button() != Qt::LeftButton) return false;
+    const QModelIndex index = m_grid->indexAt(mouse->position().toPoint());
+    if (type != QEvent::MouseButtonRelease) {
+      m_pressed = index;
+    } else {
+      const bool click = index.isValid() && index == m_pressed;
+      m_pressed = QPersistentModelIndex();
+      // The press has already made the row the selected one.
+      if (click) m_handler(index.row(), index.column());
+    }
+    return false;
+  }
+
+private:
+  QTableView* m_grid;
+  std::function<void(int, int)> m_handler;
+  QPersistentModelIndex m_pressed;
+};
+
 }  // namespace
+
+void OnCellClick(QTableView* grid, std::function<void(int row, int column)> handler) {
+  grid->viewport()->installEventFilter(new CellClickFilter(grid, std::move(handler)));
+}
 
 QPixmap CheckImage() {
   QPixmap image(16, 17);

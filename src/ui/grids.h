@@ -4,6 +4,7 @@
 #include <QAbstractTableModel>
 #include <QPixmap>
 #include <QStyledItemDelegate>
+#include <functional>
 
 #include "archive/catalogue.h"
 #include "archive/year_list.h"
@@ -61,6 +62,11 @@ public:
 private:
   ArchiveList& m_list;
 };
+
+// Calls `handler` each time the left button is released over the data cell it was pressed on.
+// The second click of a double click counts as a click of its own, which QAbstractItemView's
+// clicked() does not report.
+void OnCellClick(QTableView* grid, std::function<void(int row, int column)> handler);
 
 // The common look of both grids: no row header, no grid lines, whole-row single selection that
 // stays visible without focus, no editing, compact rows.

@@ -1,7 +1,8 @@
 // Renders each of the window's nine pages into a PNG file, so the layout can be looked at:
 //   vorlend-screens OUTPUT_DIR
-// It starts the window on a small agenda made in a temporary directory and walks the pages
-// through ShowPage, with sample values where a page shows data.
+// It starts the window on a small agenda made in a temporary directory, with rights tables that
+// let the current user in, and walks the pages through ShowPage, with sample values where a page
+// shows data.
 #include <QApplication>
 #include <QDir>
 #include <QLabel>
@@ -12,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "host/rights_tables.h"
+#include "platform/environment.h"
 #include "platform/files.h"
 #include "platform/ini.h"
 #include "platform/locale.h"
@@ -57,6 +60,14 @@ int main(int argc, char** argv) {
   const std::string data = temp.path().toStdString() + "/DATA/";
   const std::string agenda = data + "AGENDA.001/";
   WriteIni(agenda + "AGENDA.INI", "Údaje o firmě", "Název-obchodní", "Truhlářství Novák, s.r.o.");
+  vorlend::RightsUser user;
+  user.Name = "Účetní";
+  user.Password = "demo";
+  user.OsAccount = vorlend::CurrentUserName();
+  if (const auto error = vorlend::WriteNewModelRights(data, {user}, true)) {
+    std::fprintf(stderr, "vorlend-screens: %s\n", error->c_str());
+    return 1;
+  }
   const char* years[] = {"2024", "2025", "2026"};
   for (int i = 0; i < 3; ++i) {
     char dir[16];
@@ -77,7 +88,7 @@ int main(int argc, char** argv) {
   TfrmMain window(&dialogs, &shell);
   window.SetVersionCheck([](const vorlend::HostContext&, vorlend::Dialogs&, vorlend::Shell&) { return true; });
   const std::vector<std::string> args = {"?MAIN=1?MAIN", "?AKTROK=" + agenda + "ROK.003?AKTROK", "?MVERZE=12.0?MVERZE",
-                                         "?AKTHESLO=?AKTHESLO", "?AKTCFGNAME=Demo?AKTCFGNAME"};
+                                         "?AKTHESLO=demo?AKTHESLO", "?AKTCFGNAME=Demo?AKTCFGNAME"};
   if (window.RunStartup(args)) return 1;
   window.show();
   QApplication::processEvents();

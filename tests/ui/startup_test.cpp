@@ -91,4 +91,16 @@ TEST_F(WindowTest, UiStartupFailuresEndBeforeTheWindowShows) {
   }
 }
 
+TEST_F(WindowTest, UiStartupWithoutTheLockRightEndsWithTheWarning) {
+  MakeAgenda({"2026"}, false);
+  ui::TfrmMain w(&dialogs, &shell);
+  EXPECT_TRUE(w.RunStartup(Args()));
+  EXPECT_FALSE(w.isVisible());
+  ASSERT_EQ(dialogs.Entries().size(), 1u);
+  EXPECT_EQ(dialogs.Last()->kind, MsgKind::Warning);
+  EXPECT_EQ(dialogs.Last()->text, NoRightsText);
+  w.close();
+  EXPECT_FALSE(FileExists(w.Context().SettingsFileName()));
+}
+
 }  // namespace vorlend::test

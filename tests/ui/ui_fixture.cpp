@@ -5,6 +5,8 @@
 #include <QCheckBox>
 #include <cstdio>
 
+#include "host/rights_tables.h"
+#include "platform/environment.h"
 #include "platform/files.h"
 #include "platform/ini.h"
 
@@ -30,25 +32,27 @@ WindowTest::~WindowTest() {
   QApplication::processEvents();
 }
 
-void WindowTest::MakeAgenda(const std::vector<std::string>& yearNames) {
+void WindowTest::MakeAgenda(const std::vector<std::string>& yearNames, bool mayLock) {
   years = yearNames;
   WriteIni(agendaDir + "AGENDA.INI", "Údaje o firmě", "Název-obchodní", agendaName);
+  // The current system user is a Money user, with or without the right to lock documents.
+  RightsUser user;
+  user.Name = "Účetní";
+  user.Password = "heslo";
+  user.OsAccount = CurrentUserName();
+  user.UzamceniDo = mayLock;
+  const auto error = WriteNewModelRights(dataDir, {user}, true);
+  ASSERT_FALSE(error) << *error;
   for (std::size_t i = 0; i < yearNames.size(); ++i) {
     char dir[32];
     std::snprintf(dir, sizeof dir, "ROK.%03zu/", i + 1);
     WriteIni(agendaDir + dir + "ROK.INI", "Global", "Účetní rok", yearNames[i]);
   }
-  // The current year must exist even in an agenda whose year list is tested empty.
-  if (yearNames.empty()) ForceDirectories(agendaDir + "CURRENT");
 }
 
 std::vector<std::string> WindowTest::Args() const {
   char dir[32];
-  if (years.empty()) {
-    std::snprintf(dir, sizeof dir, "CURRENT");
-  } else {
-    std::snprintf(dir, sizeof dir, "ROK.%03zu", years.size());
-  }
+  std::snprintf(dir, sizeof dir, "ROK.%03zu", years.size());
   return {"?MAIN=1?MAIN", "?AKTROK=" + agendaDir + dir + "?AKTROK", "?MVERZE=12.5?MVERZE", "?AKTHESLO=heslo?AKTHESLO",
           "?AKTCFGNAME=Test?AKTCFGNAME"};
 }
@@ -66,6 +70,9 @@ void WindowTest::Start() {
 void WindowTest::Click(const char* name) {
   QWidget* target = Control<QWidget>(name);
   ASSERT_NE(target, nullptr);
+  // Only what the user sees can be pressed: the window is shown and the control is on its page.
+  if (!window->isVisible()) window->show();
+  ASSERT_TRUE(target->isVisible()) << name << " is not on the current page";
   if (auto* button = qobject_cast<QAbstractButton*>(target)) {
     ASSERT_TRUE(button->isEnabled()) << name << " is disabled";
     button->click();

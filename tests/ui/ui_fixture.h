@@ -19,9 +19,10 @@ protected:
   WindowTest();
   ~WindowTest() override;
 
-  // AGENDA.001 with its AGENDA.INI and the given years as ROK.001, ROK.002, ...
-  void MakeAgenda(const std::vector<std::string>& yearNames);
-  // Money's parameter groups for the agenda, AKTROK on its last year (ROK.001 when it has none).
+  // AGENDA.001 with its AGENDA.INI and the given years (at least one) as ROK.001, ROK.002, ...,
+  // and the rights tables of a data directory in which the current user may or may not lock.
+  void MakeAgenda(const std::vector<std::string>& yearNames, bool mayLock = true);
+  // Money's parameter groups for the agenda, AKTROK on its last year.
   std::vector<std::string> Args() const;
   // Creates the window and runs the start-up; the test fails when the start-up ends the program.
   void Start();
@@ -32,7 +33,7 @@ protected:
     EXPECT_NE(control, nullptr) << "no control " << name;
     return control;
   }
-  // Presses a button or a link the way the mouse does.
+  // Presses a button or a link the way the mouse does; shows the window first.
   void Click(const char* name);
   int Page() const { return window->CurrentPage(); }
   bool Enabled(const char* name) const { return Control<QWidget>(name)->isEnabled(); }
