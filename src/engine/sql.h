@@ -60,6 +60,9 @@ void BindValue(sqlite3_stmt* stmt, int index, const Variant& value);
 // A column value as SQLite stored it, kept raw until someone reads the field: a walk that reads
 // two fields of a record pays for two values, not for all of them. Text and blob bytes live in a
 // separate buffer at [offset, offset + length).
+// The storage of a column that a block did not read.
+inline constexpr int StorageNotRead = 0;
+
 struct StoredValue {
   int storage = SQLITE_NULL;
   sqlite3_int64 integer = 0;

@@ -144,6 +144,7 @@ bool Table::load(const std::string& path, std::string& error) {
 
   if (!m_lockFile.open(m_diaPath, error)) return false;
 
+  m_wanted.assign(m_fields.size(), 0);
   m_selectList = QuoteIdent(RecNoColumn);
   for (const FieldDef& f : m_fields) m_selectList += "," + QuoteIdent(f.name);
   m_statements = std::make_unique<StatementCache>(m_db);
@@ -189,12 +190,16 @@ void Table::requireRecord(std::string_view field) const {
     throw HostError("Tabulka " + m_datPath + " nestojí na žádném záznamu (pole \"" + std::string(field) + "\").");
 }
 
-const Variant& Table::storedValue(std::size_t field) const {
-  if (!m_rowReady[field]) {
-    m_row[field] = ToVariant(m_current[field], *m_currentBytes, m_fields[field].type);
-    m_rowReady[field] = 1;
+Variant Table::storedValue(std::size_t field) {
+  if (m_rowReady[field]) return m_row[field];
+  if (m_current[field].storage == StorageNotRead) {
+    // A field first read in the middle of a block: the whole record is read again, and the
+    // blocks that follow carry the field.
+    m_wanted[field] = 1;
+    if (!rereadCurrent())
+      throw HostError("Záznam tabulky " + m_datPath + " mezitím někdo smazal (pole \"" + m_fields[field].name + "\").");
   }
-  return m_row[field];
+  return ToVariant(m_current[field], *m_currentBytes, m_fields[field].type);
 }
 
 void Table::setStoredValue(std::size_t field, Variant value) {
@@ -251,8 +256,18 @@ const std::string& Table::order() const {
   return m_order < 0 ? none : m_indexes[static_cast<std::size_t>(m_order)].name;
 }
 
-std::string Table::selectSql() const {
-  return "SELECT " + m_selectList + " FROM " + QuoteIdent(RecordsTable);
+std::string Table::selectSql(bool readFieldsOnly) {
+  if (!readFieldsOnly) return "SELECT " + m_selectList + " FROM " + QuoteIdent(RecordsTable);
+  std::vector<char> take = m_wanted;
+  for (int f : orderFields()) take[static_cast<std::size_t>(f)] = 1;
+  m_blockFields.clear();
+  std::string list = QuoteIdent(RecNoColumn);
+  for (std::size_t j = 0; j < m_fields.size(); ++j) {
+    if (!take[j]) continue;
+    m_blockFields.push_back(static_cast<int>(j));
+    list += "," + QuoteIdent(m_fields[j].name);
+  }
+  return "SELECT " + list + " FROM " + QuoteIdent(RecordsTable);
 }
 
 std::string Table::orderBySql() const {
@@ -261,7 +276,7 @@ std::string Table::orderBySql() const {
   return sql + QuoteIdent(RecNoColumn);
 }
 
-std::size_t Table::readRows(sqlite3_stmt* stmt, std::size_t limit) {
+std::size_t Table::readRows(sqlite3_stmt* stmt, std::size_t limit, const std::vector<int>* fields) {
   const std::size_t n = m_fields.size();
   std::size_t got = 0;
   while (got < limit) {
@@ -274,8 +289,14 @@ std::size_t Table::readRows(sqlite3_stmt* stmt, std::size_t limit) {
       m_aheadCells.resize((row + 1) * n);
     }
     m_aheadRecnos[row] = sqlite3_column_int64(stmt, 0);
-    for (std::size_t j = 0; j < n; ++j)
-      ReadStored(stmt, static_cast<int>(j + 1), m_aheadCells[row * n + j], m_aheadBytes);
+    StoredValue* cells = &m_aheadCells[row * n];
+    if (!fields) {
+      for (std::size_t j = 0; j < n; ++j) ReadStored(stmt, static_cast<int>(j + 1), cells[j], m_aheadBytes);
+    } else {
+      for (std::size_t j = 0; j < n; ++j) cells[j].storage = StorageNotRead;
+      int column = 1;
+      for (int f : *fields) ReadStored(stmt, column++, cells[f], m_aheadBytes);
+    }
     ++m_aheadCount;
     ++got;
   }
@@ -329,7 +350,7 @@ void Table::fetchAfterPosition(std::size_t limit) {
         binds.push_back(&m_positionKey[level]);
       }
     }
-    StatementUse use(m_statements->get(selectSql() + " WHERE " + where + " ORDER BY " + orderBySql() +
+    StatementUse use(m_statements->get(selectSql(true) + " WHERE " + where + " ORDER BY " + orderBySql() +
                                        " LIMIT ?"));
     int i = 1;
     for (const Variant* v : binds) {
@@ -339,7 +360,7 @@ void Table::fetchAfterPosition(std::size_t limit) {
         BindValue(use.get(), i++, *v);
     }
     sqlite3_bind_int64(use.get(), i, static_cast<sqlite3_int64>(limit - m_aheadCount));
-    readRows(use.get(), limit - m_aheadCount);
+    readRows(use.get(), limit - m_aheadCount, &m_blockFields);
   }
   m_aheadReachesEnd = m_aheadCount < limit;
 }
@@ -360,7 +381,14 @@ bool Table::setOrder(std::string_view indexName) {
   }
   m_order = found;
   dropReadAhead();
-  capturePositionKey();
+  if (m_state == State::Record || m_state == State::Gone) {
+    try {
+      capturePositionKey();
+    } catch (const HostError&) {
+      // The record vanished before its key in the new order was known: no place to go on from.
+      m_state = State::Eof;
+    }
+  }
   return true;
 }
 
@@ -445,16 +473,17 @@ void Table::appendBlank() {
   m_state = State::New;
 }
 
-Variant Table::value(std::string_view field) const {
+Variant Table::value(std::string_view field) {
   const int index = requireField(field);
   requireRecord(field);
   return value(index);
 }
 
-Variant Table::value(int field) const {
+Variant Table::value(int field) {
   const auto j = static_cast<std::size_t>(field);
   if (j >= m_fields.size()) throw HostError("Pole č. " + std::to_string(field) + " v tabulce " + m_datPath + " neexistuje.");
   requireRecord(m_fields[j].name);
+  m_wanted[j] = 1;
   return m_dirty[j] ? m_pending[j] : storedValue(j);
 }
 

@@ -71,8 +71,8 @@ public:
 
   // Field values of the current record. Throw HostError for a field that does not exist, when no
   // record is current, and for a written value that does not convert to the field's type.
-  Variant value(std::string_view field) const;
-  Variant value(int field) const;
+  Variant value(std::string_view field);
+  Variant value(int field);
   void setValue(std::string_view field, const Variant& value);
   void setValue(int field, const Variant& value);
 
@@ -93,17 +93,18 @@ private:
   int requireField(std::string_view name) const;
   void requireRecord(std::string_view field) const;
   void discardChanges();
-  const Variant& storedValue(std::size_t field) const;
+  Variant storedValue(std::size_t field);
   void setStoredValue(std::size_t field, Variant value);
   void capturePositionKey();
   void dropReadAhead();
   void releaseLock();
 
-  std::string selectSql() const;
+  // All fields, or only those read so far and the current order's key (m_blockFields).
+  std::string selectSql(bool readFieldsOnly = false);
   std::string orderBySql() const;
   const std::vector<int>& orderFields() const;
   // Reads the rows a prepared statement yields into the read-ahead block; returns their number.
-  std::size_t readRows(sqlite3_stmt* stmt, std::size_t limit);
+  std::size_t readRows(sqlite3_stmt* stmt, std::size_t limit, const std::vector<int>* fields = nullptr);
   void fetchAfterPosition(std::size_t limit);
   bool takeNextRow();
   bool rereadCurrent();
@@ -121,19 +122,24 @@ private:
   std::vector<IndexDef> m_indexes;
   int m_order = -1;  // position in m_indexes; -1 = record order
   std::string m_selectList;
+  // Fields the caller has read: a block of rows read ahead holds only these (and the key), so a
+  // walk that reads two fields of every record does not pay for the others.
+  std::vector<char> m_wanted;
+  std::vector<int> m_blockFields;
   mutable std::string m_lastFieldName;  // one-entry cache of the last field looked up
   mutable int m_lastField = -1;
 
   State m_state = State::Nothing;
   std::int64_t m_recno = 0;
-  // The current record as stored, turned into values field by field when first read. It lies in
-  // the read-ahead block while the walk takes records from there, else in m_cells.
+  // The current record as stored, turned into values field by field when read. It lies in the
+  // read-ahead block while the walk takes records from there, else in m_cells. m_row holds the
+  // values of a new record and those posted by this handle (m_rowReady).
   const StoredValue* m_current = nullptr;
   const std::string* m_currentBytes = nullptr;
   std::vector<StoredValue> m_cells;
   std::string m_cellBytes;
-  mutable std::vector<Variant> m_row;
-  mutable std::vector<char> m_rowReady;
+  std::vector<Variant> m_row;
+  std::vector<char> m_rowReady;
   std::vector<Variant> m_pending;   // values set since the record was read or locked
   std::vector<char> m_dirty;
   bool m_anyDirty = false;

@@ -107,8 +107,12 @@ bool Table::post() {
     {
       StatementUse use(m_statements->get("INSERT INTO " + QuoteIdent(RecordsTable) + "(" + columns +
                                          ") VALUES(" + marks + ")"));
-      for (std::size_t j = 0; j < m_fields.size(); ++j)
-        BindValue(use.get(), static_cast<int>(j + 1), m_dirty[j] ? m_pending[j] : storedValue(j));
+      // Text is bound without a copy, so the values must outlive the statement's step.
+      std::vector<Variant> values(m_fields.size());
+      for (std::size_t j = 0; j < m_fields.size(); ++j) {
+        values[j] = m_dirty[j] ? m_pending[j] : storedValue(j);
+        BindValue(use.get(), static_cast<int>(j + 1), values[j]);
+      }
       if (sqlite3_step(use.get()) != SQLITE_DONE) {
         failWith("Nelze zapsat do databáze " + m_datPath + ": " + SqliteMessage(m_db));
         rollback();

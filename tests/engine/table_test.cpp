@@ -205,6 +205,25 @@ TEST(Table, BadFilesDoNotOpenAndStayUnchanged) {
   EXPECT_NE(TBFTable().OpenTable(dir.Path()), 0);
 }
 
+// A walk reads ahead only the fields read so far; a field read for the first time in the middle
+// of the walk must still come right, and stay right for the records after it.
+TEST(Table, AFieldFirstReadLateInAWalkIsRight) {
+  TempDir dir;
+  std::vector<int> keys;
+  for (int i = 1; i <= 1000; ++i) keys.push_back(i);
+  TBFTable t;
+  ASSERT_EQ(t.OpenTable(test::MakeDocTable(dir, "DOC", keys)), 0);
+  ASSERT_EQ(t.SetOrder("Cislo"), 0);
+  int checked = 0;
+  for (t.GoTop(); !t.IsEof(); t.Skip()) {
+    const int key = t.Value("Cislo").intValue();
+    if (key < 300) continue;
+    ASSERT_EQ(t.Value("Firma"), Variant::FromString("F" + std::to_string(key)));
+    ++checked;
+  }
+  EXPECT_EQ(checked, 701);
+}
+
 TEST(Table, AMissingLockFileIsMadeAgain) {
   TempDir dir;
   const std::string path = test::MakeDocTable(dir, "Doc", {1});
