@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <fstream>
 
 #include "platform/files.h"
 #include "support/temp_dir.h"
@@ -28,9 +29,8 @@ TEST(Files, PathsResolveWithoutRegardToCase) {
   EXPECT_TRUE(DirectoryExists(base + "AGENDA.001/ROK.002/"));
 
   // Where two spellings exist, the exact one wins, else the first in sort order.
-  WriteBytes(dir / "case/abc", "1");
-  WriteBytes(dir / "case/ABC", "2");
-  WriteBytes(dir / "case/Abc", "3");
+  ForceDirectories(dir / "case");
+  for (const char* name : {"abc", "ABC", "Abc"}) std::ofstream(dir / "case/" + name) << name;  // three spellings
   EXPECT_EQ(ResolvePath(base + "case/abc"), base + "case/abc");
   EXPECT_EQ(ResolvePath(base + "case/aBC"), base + "case/ABC");
 }
