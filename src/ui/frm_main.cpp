@@ -11,6 +11,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QShowEvent>
 #include <QStackedWidget>
 #include <QTableView>
@@ -186,7 +187,13 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
 
 void TfrmMain::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
-  if (!event->spontaneous()) FormShow();
+  if (event->spontaneous()) return;
+  if (!m_placed && isWindow()) {
+    // Centred on the screen the first time it shows.
+    m_placed = true;
+    if (const QScreen* where = screen()) move(where->availableGeometry().center() - rect().center());
+  }
+  FormShow();
 }
 
 void TfrmMain::FormShow() { tmSetFormInForeground->start(); }

@@ -152,6 +152,7 @@ private:
   bool m_closeRequested = false;
   bool m_allowClose = false;
   bool m_inCloseEvent = false;
+  bool m_placed = false;
 
   YearListModel* m_yearModel = nullptr;
   ArchiveListModel* m_archiveModel = nullptr;

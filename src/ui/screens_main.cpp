@@ -62,7 +62,6 @@ int main(int argc, char** argv) {
   WriteIni(agenda + "AGENDA.INI", "Údaje o firmě", "Název-obchodní", "Truhlářství Novák, s.r.o.");
   vorlend::RightsUser user;
   user.Name = "Účetní";
-  user.Password = "demo";
   user.OsAccount = vorlend::CurrentUserName();
   if (const auto error = vorlend::WriteNewModelRights(data, {user}, true)) {
     std::fprintf(stderr, "vorlend-screens: %s\n", error->c_str());
@@ -88,7 +87,7 @@ int main(int argc, char** argv) {
   TfrmMain window(&dialogs, &shell);
   window.SetVersionCheck([](const vorlend::HostContext&, vorlend::Dialogs&, vorlend::Shell&) { return true; });
   const std::vector<std::string> args = {"?MAIN=1?MAIN", "?AKTROK=" + agenda + "ROK.003?AKTROK", "?MVERZE=12.0?MVERZE",
-                                         "?AKTHESLO=demo?AKTHESLO", "?AKTCFGNAME=Demo?AKTCFGNAME"};
+                                         "?AKTHESLO=?AKTHESLO", "?AKTCFGNAME=Demo?AKTCFGNAME"};
   if (window.RunStartup(args)) return 1;
   window.show();
   QApplication::processEvents();

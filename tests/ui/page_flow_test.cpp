@@ -223,6 +223,18 @@ TEST_F(WindowTest, UiEveryEndButtonAndClosingTheWindowSaveSettings) {
   }
 }
 
+TEST_F(WindowTest, UiEndGoesOnWhenSettingsCannotBeWritten) {
+  MakeAgenda({"2026"});
+  Start();
+  // A directory where the settings file belongs makes the write fail.
+  ASSERT_TRUE(ForceDirectories(window->Context().SettingsFileName() + "/"));
+  Click("btnKonec1");
+  EXPECT_TRUE(window->CloseRequested());
+  EXPECT_FALSE(window->isVisible());
+  ASSERT_EQ(dialogs.Entries().size(), 1u);
+  EXPECT_EQ(dialogs.Last()->kind, MsgKind::Error);
+}
+
 TEST_F(WindowTest, UiClosingDuringSaveWaitsForItsEnd) {
   MakeAgenda({"2026"});
   Start();

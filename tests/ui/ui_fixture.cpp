@@ -35,10 +35,10 @@ WindowTest::~WindowTest() {
 void WindowTest::MakeAgenda(const std::vector<std::string>& yearNames, bool mayLock) {
   years = yearNames;
   WriteIni(agendaDir + "AGENDA.INI", "Údaje o firmě", "Název-obchodní", agendaName);
-  // The current system user is a Money user, with or without the right to lock documents.
+  // The current system user is a Money user who logs in by the system account (Money passes no
+  // password then), with or without the right to lock documents.
   RightsUser user;
   user.Name = "Účetní";
-  user.Password = "heslo";
   user.OsAccount = CurrentUserName();
   user.UzamceniDo = mayLock;
   const auto error = WriteNewModelRights(dataDir, {user}, true);
@@ -53,7 +53,7 @@ void WindowTest::MakeAgenda(const std::vector<std::string>& yearNames, bool mayL
 std::vector<std::string> WindowTest::Args() const {
   char dir[32];
   std::snprintf(dir, sizeof dir, "ROK.%03zu", years.size());
-  return {"?MAIN=1?MAIN", "?AKTROK=" + agendaDir + dir + "?AKTROK", "?MVERZE=12.5?MVERZE", "?AKTHESLO=heslo?AKTHESLO",
+  return {"?MAIN=1?MAIN", "?AKTROK=" + agendaDir + dir + "?AKTROK", "?MVERZE=12.5?MVERZE", "?AKTHESLO=?AKTHESLO",
           "?AKTCFGNAME=Test?AKTCFGNAME"};
 }
 
