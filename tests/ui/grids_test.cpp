@@ -32,7 +32,7 @@ void ClickCell(QTableView* grid, int row, int column, bool doubleClick = false) 
 
 }  // namespace
 
-TEST_F(WindowTest, UiYearGridClickTogglesTheRowsMark) {
+TEST_F(WindowTest, YearGridClickTogglesTheRowsMark) {
   MakeAgenda({"2024", "2025", "2026"});
   Start();
   window->show();
@@ -66,7 +66,7 @@ TEST_F(WindowTest, UiYearGridClickTogglesTheRowsMark) {
   EXPECT_EQ(dialogs.Entries().size(), 0u);
 }
 
-TEST(UiCheckImage, TickedBoxInsideATransparentRing) {
+TEST(CheckImage, TickedBoxInsideATransparentRing) {
   const QImage image = ui::CheckImage().toImage();
   ASSERT_EQ(image.size(), QSize(16, 17));
   for (int x = 0; x < 16; ++x) {
@@ -86,7 +86,7 @@ TEST(UiCheckImage, TickedBoxInsideATransparentRing) {
   EXPECT_GT(black, 8);  // the tick
 }
 
-TEST_F(WindowTest, UiArchiveGridColumns) {
+TEST_F(WindowTest, ArchiveGridColumns) {
   MakeAgenda({"2026"});
   Start();
   auto* grid = Control<QTableView>("grInfoFiles");
@@ -111,7 +111,7 @@ TEST_F(WindowTest, UiArchiveGridColumns) {
   EXPECT_EQ(window->Archives().Current(), 0u);
 }
 
-TEST(UiQtPorts, MessageTextsAndRefusedAddresses) {
+TEST(QtPorts, MessageTextsAndRefusedAddresses) {
   EXPECT_EQ(ui::MessageBoxText("První odstavec.\r\rDruhý\r\nřádek"), QStringLiteral("První odstavec.\n\nDruhý\nřádek"));
   ui::QtShell shell;
   for (const char* refused : {"file:///etc/passwd", "javascript:alert(1)", "ftp://vendor.example/", "", "http://a b"})

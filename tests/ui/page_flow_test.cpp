@@ -12,7 +12,7 @@
 
 namespace vorlend::test {
 
-TEST_F(WindowTest, UiSaveRoadValidatesModulesFirstThenYears) {
+TEST_F(WindowTest, SaveRoadValidatesModulesFirstThenYears) {
   MakeAgenda({"2025", "2026"});
   Start();
   Click("btnNext1");
@@ -58,7 +58,7 @@ TEST_F(WindowTest, UiSaveRoadValidatesModulesFirstThenYears) {
   EXPECT_FALSE(window->Years().AnyChecked());
 }
 
-TEST_F(WindowTest, UiAgendaWithoutYearsStaysOnFirstPageWithNormalCursor) {
+TEST_F(WindowTest, AgendaWithoutYearsStaysOnFirstPageWithNormalCursor) {
   MakeAgenda({"2026"});
   Start();
   // The year directory vanishes while the add-on runs; a file named like a year is no year.
@@ -74,7 +74,7 @@ TEST_F(WindowTest, UiAgendaWithoutYearsStaysOnFirstPageWithNormalCursor) {
   EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 
-TEST_F(WindowTest, UiFailingHandlerShowsErrorAndGivesBackCursor) {
+TEST_F(WindowTest, FailingHandlerShowsErrorAndGivesBackCursor) {
   MakeAgenda({"2026"});
   Start();
   window->SetVersionCheck([](const HostContext&, Dialogs&, Shell&) -> bool { throw std::runtime_error("spadlo"); });
@@ -87,7 +87,7 @@ TEST_F(WindowTest, UiFailingHandlerShowsErrorAndGivesBackCursor) {
   EXPECT_FALSE(window->CloseRequested());
 }
 
-TEST_F(WindowTest, UiVersionCheckAnsweredWithEndClosesAndSavesSettings) {
+TEST_F(WindowTest, VersionCheckAnsweredWithEndClosesAndSavesSettings) {
   MakeAgenda({"2026"});
   Start();
   versionAnswer = false;
@@ -101,7 +101,7 @@ TEST_F(WindowTest, UiVersionCheckAnsweredWithEndClosesAndSavesSettings) {
   EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 
-TEST_F(WindowTest, UiRestoreRoadOnAgendaWithoutArchives) {
+TEST_F(WindowTest, RestoreRoadOnAgendaWithoutArchives) {
   MakeAgenda({"2026"});
   Start();
   Control<QRadioButton>("RadioButton2")->click();
@@ -115,7 +115,7 @@ TEST_F(WindowTest, UiRestoreRoadOnAgendaWithoutArchives) {
   EXPECT_EQ(Page(), 0);
 }
 
-TEST_F(WindowTest, UiArchiveListRecapitulationAndBack) {
+TEST_F(WindowTest, ArchiveListRecapitulationAndBack) {
   MakeAgenda({"2026"});
   Start();
   window->ShowPage(6);
@@ -132,7 +132,7 @@ TEST_F(WindowTest, UiArchiveListRecapitulationAndBack) {
   EXPECT_EQ(Page(), 0);
 }
 
-TEST_F(WindowTest, UiDeletingArchivesAsksAndDisablesButtonsWhenEmpty) {
+TEST_F(WindowTest, DeletingArchivesAsksAndDisablesButtonsWhenEmpty) {
   MakeAgenda({"2026"});
   Start();
   window->ShowPage(6);
@@ -156,7 +156,7 @@ TEST_F(WindowTest, UiDeletingArchivesAsksAndDisablesButtonsWhenEmpty) {
   EXPECT_EQ(Page(), 6);
 }
 
-TEST_F(WindowTest, UiFailedRestoreShowsErrorPageWithoutDeleteQuestion) {
+TEST_F(WindowTest, FailedRestoreShowsErrorPageWithoutDeleteQuestion) {
   MakeAgenda({"2026"});
   Start();
   window->ShowPage(6);
@@ -174,7 +174,7 @@ TEST_F(WindowTest, UiFailedRestoreShowsErrorPageWithoutDeleteQuestion) {
   EXPECT_EQ(Page(), 0);
 }
 
-TEST_F(WindowTest, UiLinksGoBackOrOpenTheVendorsPage) {
+TEST_F(WindowTest, LinksGoBackOrOpenTheVendorsPage) {
   MakeAgenda({"2026"});
   Start();
   const std::pair<int, const char*> backLinks[] = {{4, "Label10"}, {5, "Label12"}, {8, "Label22"}};
@@ -193,7 +193,7 @@ TEST_F(WindowTest, UiLinksGoBackOrOpenTheVendorsPage) {
   EXPECT_EQ(dialogs.Entries().size(), 0u);
 }
 
-TEST_F(WindowTest, UiEveryEndButtonAndClosingTheWindowSaveSettings) {
+TEST_F(WindowTest, EveryEndButtonAndClosingTheWindowSaveSettings) {
   MakeAgenda({"2026"});
   const std::pair<int, const char*> ends[] = {{0, "btnKonec1"}, {1, "btnKonec2"}, {2, "btnKonec3"},
                                               {4, "btnKonec5"}, {5, "btnKonec6"}, {6, "btnkonec7"},
@@ -223,7 +223,7 @@ TEST_F(WindowTest, UiEveryEndButtonAndClosingTheWindowSaveSettings) {
   }
 }
 
-TEST_F(WindowTest, UiEndGoesOnWhenSettingsCannotBeWritten) {
+TEST_F(WindowTest, EndGoesOnWhenSettingsCannotBeWritten) {
   MakeAgenda({"2026"});
   Start();
   // A directory where the settings file belongs makes the write fail.
@@ -235,7 +235,7 @@ TEST_F(WindowTest, UiEndGoesOnWhenSettingsCannotBeWritten) {
   EXPECT_EQ(dialogs.Last()->kind, MsgKind::Error);
 }
 
-TEST_F(WindowTest, UiClosingDuringSaveWaitsForItsEnd) {
+TEST_F(WindowTest, ClosingDuringSaveWaitsForItsEnd) {
   MakeAgenda({"2026"});
   Start();
   Click("btnNext1");
@@ -262,7 +262,7 @@ TEST_F(WindowTest, UiClosingDuringSaveWaitsForItsEnd) {
   EXPECT_FALSE(window->Busy());
 }
 
-TEST_F(WindowTest, UiForegroundTimerStartsOnShowAndStopsOnNext) {
+TEST_F(WindowTest, ForegroundTimerStartsOnShowAndStopsOnNext) {
   MakeAgenda({"2026"});
   Start();
   auto* timer = window->findChild<QTimer*>(QStringLiteral("tmSetFormInForeground"));

@@ -11,7 +11,7 @@
 
 namespace vorlend::test {
 
-TEST_F(WindowTest, UiStartupShowsVersionAgendaAndRememberedSettings) {
+TEST_F(WindowTest, StartupShowsVersionAgendaAndRememberedSettings) {
   MakeAgenda({"2025", "2026"});
   Start();
   EXPECT_EQ(Control<QLabel>("lblProgramVersion")->text(), QStringLiteral("Verze 1.14"));
@@ -46,7 +46,7 @@ TEST_F(WindowTest, UiStartupShowsVersionAgendaAndRememberedSettings) {
   EXPECT_EQ(Setting("LockAction"), "2");
 }
 
-TEST_F(WindowTest, UiStartupFailuresEndBeforeTheWindowShows) {
+TEST_F(WindowTest, StartupFailuresEndBeforeTheWindowShows) {
   MakeAgenda({"2026"});
   const std::vector<std::string> good = Args();
   auto without = [&](const std::string& name) {
@@ -91,7 +91,7 @@ TEST_F(WindowTest, UiStartupFailuresEndBeforeTheWindowShows) {
   }
 }
 
-TEST_F(WindowTest, UiStartupWithoutTheLockRightEndsWithTheWarning) {
+TEST_F(WindowTest, StartupWithoutTheLockRightEndsWithTheWarning) {
   MakeAgenda({"2026"}, false);
   ui::TfrmMain w(&dialogs, &shell);
   EXPECT_TRUE(w.RunStartup(Args()));
