@@ -96,7 +96,7 @@ std::optional<std::string> WriteNewModelRights(const std::string& dataDir, const
                                                bool withPrispol) {
   std::vector<FieldDef> fields = {{"ID_Pristup", FieldType::Integer}, {"Jmeno", FieldType::Text},
                                   {"UzivOS", FieldType::Text},        {"Password", FieldType::Text},
-                                  {"PrihlZp", FieldType::Boolean},    {"KonfigName", FieldType::Text},
+                                  {"PrihlZp", FieldType::Integer},    {"KonfigName", FieldType::Text},
                                   {"Poznamka", FieldType::Text}};
   for (const AccessRightDef& def : AccessRightDefs())
     if (def.kind == RightKind::Boolean) fields.push_back({def.name, FieldType::Boolean});
@@ -108,7 +108,7 @@ std::optional<std::string> WriteNewModelRights(const std::string& dataDir, const
                                 table.SetValue("Jmeno", Variant::FromString(user.Name));
                                 table.SetValue("UzivOS", Variant::FromString(user.OsAccount));
                                 table.SetValue("Password", Variant::FromString(user.Password));
-                                table.SetValue("PrihlZp", Variant::FromBool(user.OsLogin));
+                                table.SetValue("PrihlZp", Variant::FromInt(user.OsLogin ? 1 : 0));
                                 table.SetValue("KonfigName", Variant::FromString(user.ConfigName));
                                 table.SetValue("Poznamka", Variant::FromString(user.Note));
                                 for (const AccessRightDef& def : AccessRightDefs())
