@@ -168,8 +168,9 @@ int main(int argc, char** argv) {
     if (const std::string error = WriteAgenda(o, agenda, random); !error.empty()) return Fail(error);
 
   const std::string currentYear = o.dataDir + Numbered("AGENDA", 1) + PathDelim + Numbered("ROK", o.years);
-  // No version is passed, so the add-on runs no version check against the vendor's server.
-  std::printf("?MAIN=1?MAIN\n?AKTROK=%s?AKTROK\n?MVERZE=?MVERZE\n?AKTHESLO=%s?AKTHESLO\n?AKTCFGNAME=?AKTCFGNAME\n",
+  // Money always passes its version; the add-on refuses to start without one that reads as a
+  // number. The first page's "Další >>" then asks the vendor's server (VORLEND_VENDOR_URL).
+  std::printf("?MAIN=1?MAIN\n?AKTROK=%s?AKTROK\n?MVERZE=13.00?MVERZE\n?AKTHESLO=%s?AKTHESLO\n?AKTCFGNAME=?AKTCFGNAME\n",
               currentYear.c_str(), o.rights.password.c_str());
   return 0;
 }

@@ -152,6 +152,16 @@ std::string ArchiveName(const Options& o) {
   return it->second;
 }
 
+// Everything the command line can get wrong is found before the add-on starts.
+void ValidateOptions(const Options& o) {
+  ParseConflict(o);
+  ModuleFilter filter{};
+  ChooseModules(o, filter);
+  ChooseAction(o, LockAction::Unlock);
+  ArchiveName(o);
+  if (o.command == "restore" || o.command == "delete") ArchiveNumberOption(o);
+}
+
 int Outcome(int result, const ConsoleDialogs& dialogs) {
   if (result == 0) return BatchSuccess;
   return dialogs.StoppedByUser() ? BatchStopped : BatchFailed;
@@ -221,6 +231,7 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
   ConflictPolicy policy;
   try {
     o = ParseOptions(args);
+    ValidateOptions(o);
     policy = ParseConflict(o);
   } catch (const UsageError& e) {
     err << e.text << "\n" << kUsage;

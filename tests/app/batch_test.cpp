@@ -20,6 +20,7 @@ struct BatchFixture : ::testing::Test {
   std::string out, err;
 
   void SetUp() override {
+    agenda.AddRightsWithoutUsers();
     agenda.AddYear("Rok.001", "2024");
     agenda.AddYear("Rok.002", "2025");
     for (const char* year : {"Rok.001", "Rok.002"}) {

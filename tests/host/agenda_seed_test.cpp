@@ -32,7 +32,7 @@ TEST(AgendaSeed, WritesAgendasYearsAndDocumentsInTheTableForm) {
                               "40", "--locked", "25", "--form", "table", "--seed", "5"},
                              &out),
             0);
-  EXPECT_EQ(out, "?MAIN=1?MAIN\n?AKTROK=" + data + "/AGENDA.001/ROK.002?AKTROK\n?MVERZE=?MVERZE\n"
+  EXPECT_EQ(out, "?MAIN=1?MAIN\n?AKTROK=" + data + "/AGENDA.001/ROK.002?AKTROK\n?MVERZE=13.00?MVERZE\n"
                  "?AKTHESLO=?AKTHESLO\n?AKTCFGNAME=?AKTCFGNAME\n");
 
   EXPECT_EQ(TS3IniFile(data + "/AGENDA.002/AGENDA.INI").ReadString("Údaje o firmě", "Název-obchodní", "---"),

@@ -9,6 +9,7 @@
 
 #include "engine/table_files.h"
 #include "host/bftable.h"
+#include "host/rights_tables.h"
 #include "platform/files.h"
 #include "platform/ini.h"
 #include "platform/text.h"
@@ -29,6 +30,10 @@ AgendaBuilder::AgendaBuilder(const TempDir& dir, const std::string& agendaDirNam
   ForceDirectories(m_agendaDir);
   TIniFile ini(m_agendaDir + "AGENDA.INI");
   ini.WriteString("Údaje o firmě", "Název-obchodní", firmName);
+}
+
+void AgendaBuilder::AddRightsWithoutUsers() {
+  if (const auto error = WriteNewModelRights(m_dataDir, {}, false)) throw std::runtime_error(*error);
 }
 
 std::string AgendaBuilder::AddYear(const std::string& dirName, const std::string& yearName) {

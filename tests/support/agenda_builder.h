@@ -25,6 +25,8 @@ public:
   explicit AgendaBuilder(const TempDir& dir, const std::string& agendaDirName = "Agenda.001",
                          const std::string& firmName = "Pekárna Škvor s.r.o.");
 
+  // Rights tables without any user: Money's unnamed user, who holds every right.
+  void AddRightsWithoutUsers();
   // A year directory ("Rok.001") with its ROK.INI naming the year; an empty name writes no key.
   std::string AddYear(const std::string& dirName, const std::string& yearName);
   // A document table in a year directory, keyed by "Cislo" or "CDokladu" with index of that name.
