@@ -195,12 +195,16 @@ TEST(AccessRights, OldModelScrambledPasswordsAndTheSecondTable) {
 
 TEST(AccessRights, TablesThatDoNotOpenOrLackAnIndex) {
   {
-    SCOPED_TRACE("no rights tables at all, then PRISTUP2 missing");
+    SCOPED_TRACE("no rights tables at all, then PRISTUP2 empty, then missing");
     TempDir dir;
     TS3AccessRights r(dir.Path());
     EXPECT_FALSE(r.LoadUserRights(""));
     EXPECT_EQ(r.LastError(), OpenError + dir.Path() + "PRISTUP.DAT");
-    ASSERT_FALSE(WriteOldModelRights(dir.Path(), {User(1, "Jan", "")}));
+    RightsUser jan = User(1, "Jan", "");
+    jan.WithPristup2 = false;
+    ASSERT_FALSE(WriteOldModelRights(dir.Path(), {jan}));
+    EXPECT_FALSE(r.LoadUserRights(""));
+    EXPECT_EQ(r.LastError(), "Interní chyba - uživatel ID 1 nebyl nalezen v databázi PRISTUP2.");
     ASSERT_TRUE(engine::DeleteTableFiles(dir.Path() + "PRISTUP2"));
     EXPECT_FALSE(r.LoadUserRights(""));
     EXPECT_EQ(r.LastError(), OpenError + dir.Path() + "PRISTUP2.DAT");
