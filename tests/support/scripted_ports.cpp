@@ -25,6 +25,7 @@ bool ScriptedDialogs::Question(MsgKind kind, const std::string& text) {
     m_answers.pop_front();
   }
   m_entries.push_back({kind, text, true, answer});
+  if (onQuestion) onQuestion(m_entries.back());
   return answer;
 }
 

@@ -35,6 +35,9 @@ public:
   void Message(MsgKind kind, const std::string& text) override;
   bool Question(MsgKind kind, const std::string& text) override;
 
+  // Runs after each question is answered: a test lets another user's lock go here.
+  std::function<void(const Entry&)> onQuestion;
+
 private:
   std::vector<Entry> m_entries;
   std::deque<bool> m_answers;

@@ -1,0 +1,166 @@
+// The add-on's two main jobs driven through the window's own handlers: the save with "unlock all",
+// then the restore of its archive, on real tables, with another Money user holding a document.
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+
+#include "archive/modules.h"
+#include "engine/table_files.h"
+#include "host/bftable.h"
+#include "platform/environment.h"
+#include "platform/files.h"
+#include "platform/ini.h"
+#include "support/agenda_builder.h"
+#include "support/http_server.h"
+#include "ui_fixture.h"
+
+namespace vorlend::test {
+
+namespace {
+
+// Every document table of the year, 30 documents each, every third one locked.
+void AddDocuments(const std::string& yearDir) {
+  for (const ModuleInfo& m : Modules) {
+    const std::string path = yearDir + m.MoneyTable;
+    ASSERT_FALSE(engine::CreateTable(path, {{m.KeyField, engine::FieldType::Integer}, {"Uzamceni", engine::FieldType::Boolean}},
+                                     {m.KeyField}));
+    TBFTable t;
+    ASSERT_EQ(t.OpenTable(path), 0);
+    for (const Document& d : MakeDocuments(30, 1, 3)) {
+      t.AppendBlank();
+      t.SetValue(m.KeyField, Variant::FromInt(d.key));
+      t.SetValue("Uzamceni", d.lock);
+      ASSERT_EQ(t.Post(), 0);
+    }
+  }
+}
+
+using Locks = std::vector<std::pair<std::int32_t, std::string>>;
+
+std::map<std::string, Locks> AllLocks(const std::string& agendaDir) {
+  std::map<std::string, Locks> all;
+  for (const char* year : {"ROK.001/", "ROK.002/"}) {
+    for (const ModuleInfo& m : Modules) all[year + std::string(m.MoneyTable)] = ReadLocks(agendaDir + year + m.MoneyTable, m.KeyField);
+  }
+  return all;
+}
+
+class RoundTripTest : public WindowTest {
+protected:
+  void SetUp() override {
+    MakeAgenda({"2025", "2026"});
+    AddDocuments(agendaDir + "ROK.001/");
+    AddDocuments(agendaDir + "ROK.002/");
+    seed = AllLocks(agendaDir);
+  }
+  // Through page 1 and 2 to the Start of the save, every year and module chosen.
+  void SaveEverything(const char* name) {
+    Click("btnNext1");
+    ASSERT_EQ(Page(), 1);
+    window->grYearNameCellClick(0, 0);
+    window->grYearNameCellClick(1, 1);
+    for (const ModuleInfo& m : Modules) Tick(m.CheckBox, true);
+    Control<QRadioButton>("rbAllUnlock")->setChecked(true);
+    Click("btnNext2");
+    ASSERT_EQ(Page(), 2);
+    Control<QLineEdit>("edtNazevMapy")->setText(QString::fromUtf8(name));
+    Click("btnNext3");
+  }
+  std::map<std::string, Locks> seed;
+};
+
+}  // namespace
+
+TEST_F(RoundTripTest, SaveUnlocksEverythingAndRestorePutsEveryStateBack) {
+  Start();
+  SaveEverything("Před přepočtem");
+  ASSERT_EQ(Page(), 4) << (dialogs.Last() ? dialogs.Last()->text : "");
+  EXPECT_TRUE(dialogs.Entries().empty());
+  for (const auto& [table, locks] : AllLocks(agendaDir)) {
+    for (const auto& [key, value] : locks) EXPECT_EQ(value, "0") << table << " " << key;
+  }
+
+  Click("Label10");
+  Control<QRadioButton>("RadioButton2")->setChecked(true);
+  Click("btnNext1");
+  ASSERT_EQ(Page(), 6);
+  ASSERT_EQ(window->Archives().Count(), 1u);
+  Click("btnNext4");
+  ASSERT_EQ(Page(), 7);
+  EXPECT_EQ(Control<QLabel>("lblNazevMapy")->text().toStdString(), "Před přepočtem");
+  EXPECT_EQ(Control<QLabel>("lblFiltrRoku")->text().toStdString(), "2026, 2025");
+
+  dialogs.Answer(false);  // keep the archive
+  Click("btnNext5");
+  ASSERT_EQ(Page(), 8);
+  ASSERT_EQ(dialogs.QuestionCount(), 1u);
+  EXPECT_EQ(dialogs.Last()->text.rfind("Operace byla dokončena. Pokud archiv", 0), 0u);
+  EXPECT_EQ(AllLocks(agendaDir), seed);
+  EXPECT_EQ(window->Archives().Count(), 1u);
+
+  // Restoring again with Ano to the question deletes the archive and its row.
+  Click("Label22");
+  Click("btnNext1");
+  Click("btnNext4");
+  dialogs.Answer(true);
+  Click("btnNext5");
+  ASSERT_EQ(Page(), 8);
+  EXPECT_EQ(AllLocks(agendaDir), seed);
+  EXPECT_EQ(window->Archives().Count(), 0u);
+  EXPECT_FALSE(DirectoryExists(window->Context().ArchiveRoot() + "1"));
+}
+
+TEST_F(RoundTripTest, ADocumentHeldByAnotherUserAsksAndRetries) {
+  auto holder = std::make_unique<LockHolder>(agendaDir + "ROK.002/PFAKTURY", "Cislo", 12);
+  ASSERT_TRUE(holder->Locked());
+  Start();
+  dialogs.Answers({true, true});
+  dialogs.onQuestion = [&](const ScriptedDialogs::Entry&) {
+    if (dialogs.QuestionCount() == 2) holder.reset();  // the other user saves the document
+  };
+  SaveEverything("s konfliktem");
+  ASSERT_EQ(Page(), 4);
+  ASSERT_EQ(dialogs.QuestionCount(), 2u);
+  EXPECT_EQ(dialogs.Entries()[0].kind, MsgKind::Warning);
+  EXPECT_EQ(dialogs.Entries()[0].text.rfind("Zámek v modulu přijaté faktury 2026: některý doklad je právě editován", 0), 0u);
+
+  // Ne ends on the error page, the documents before the held one already changed.
+  Click("Label10");
+  dialogs.onQuestion = nullptr;
+  LockHolder again(agendaDir + "ROK.002/POKLKNIH", "Cislo", 5);
+  ASSERT_TRUE(again.Locked());
+  dialogs.Answer(false);
+  Click("btnNext1");
+  window->grYearNameCellClick(0, 0);
+  Tick("chckPokladna", true);
+  Control<QRadioButton>("rbAllLock")->setChecked(true);
+  Click("btnNext2");
+  Click("btnNext3");
+  EXPECT_EQ(Page(), 5);
+  const Locks now = ReadLocks(agendaDir + "ROK.002/POKLKNIH", "Cislo");
+  for (std::size_t i = 0; i < 4; ++i) EXPECT_EQ(now[i].second, "1") << i;
+}
+
+TEST_F(RoundTripTest, AnOutdatedAddOnOffersTheDownloadAndAnoEndsWithTheSettingsSaved) {
+  HttpServer server;
+  server.ServeBody("[VORLEND]\r\nVER=1.15\r\nHOMEPAGE=http://127.0.0.1/vorlend\r\n");
+  ::setenv("VORLEND_VENDOR_URL", server.BaseUrl().c_str(), 1);
+  // The real version checker, not the fixture's stand-in.
+  window = std::make_unique<ui::TfrmMain>(&dialogs, &shell);
+  ASSERT_FALSE(window->RunStartup(Args()));
+  Tick("chckBanka", true);
+  dialogs.Answer(true);
+  Click("btnNext1");
+  ::unsetenv("VORLEND_VENDOR_URL");
+  EXPECT_EQ(server.RequestCount(), 1);
+  EXPECT_EQ(server.LastPath(), "/download/kpxver.dat");
+  ASSERT_EQ(dialogs.QuestionCount(), 1u);
+  EXPECT_EQ(dialogs.Last()->kind, MsgKind::Warning);
+  EXPECT_NE(dialogs.Last()->text.find("\r\rPřejete si nyní přesměrovat na internetové stránky"), std::string::npos);
+  EXPECT_EQ(shell.Urls(), (std::vector<std::string>{"http://127.0.0.1/vorlend"}));
+  EXPECT_TRUE(window->CloseRequested());
+  EXPECT_EQ(Page(), 0);
+  EXPECT_EQ(Setting("Banka"), "1");
+}
+
+}  // namespace vorlend::test
