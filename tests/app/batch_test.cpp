@@ -98,17 +98,17 @@ TEST_F(BatchFixture, IncompleteArchivesAndOtherAgendasAreRefused) {
 
 TEST_F(BatchFixture, LockConflictStopsOrWaits) {
   {
-    LockHolder holder(Table("Rok.002", "VFAKTURY"), "Cislo", 5);
-    ASSERT_TRUE(holder.Locked());
+    HoldProcess holder(Table("Rok.002", "VFAKTURY"), "Cislo", 5);
+    ASSERT_TRUE(holder.locked());
     EXPECT_EQ(Batch({"save", "--modules", "VF", "--action", "lock"}), 4);
     EXPECT_NE(err.find("Zámek v modulu vystavené faktury 2025: "), std::string::npos);
     EXPECT_EQ(out, "");
   }
-  auto holder = std::make_unique<LockHolder>(Table("Rok.002", "VFAKTURY"), "Cislo", 5);
-  ASSERT_TRUE(holder->Locked());
+  auto holder = std::make_unique<HoldProcess>(Table("Rok.002", "VFAKTURY"), "Cislo", 5);
+  ASSERT_TRUE(holder->locked());
   std::thread release([&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(800));
-    holder->Release();
+    holder->release();
   });
   const int rc = Batch({"save", "--modules", "VF", "--action", "lock", "--on-conflict", "retry=30"});
   release.join();

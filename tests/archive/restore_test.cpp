@@ -177,34 +177,26 @@ TEST_F(RestoreFixture, MissingOrEmptyFileList) {
 }
 
 TEST_F(RestoreFixture, ConflictRetriesTheSameRecordAndAbortAsks) {
-  auto holder = std::make_unique<LockHolder>(Money("Rok.002", "KNIHZAV"), "Cislo", 30);
-  ASSERT_TRUE(holder->Locked());
-  class Releasing : public ScriptedDialogs {
-  public:
-    std::unique_ptr<LockHolder>* holder = nullptr;
-    bool Question(MsgKind kind, const std::string& text) override {
-      const bool answer = ScriptedDialogs::Question(kind, text);
-      if (text.rfind("Zámek v modulu", 0) == 0) holder->reset();
-      return answer;
-    }
-  } releasing;
-  releasing.holder = &holder;
+  auto holder = std::make_unique<HoldProcess>(Money("Rok.002", "KNIHZAV"), "Cislo", 30);
+  ASSERT_TRUE(holder->locked());
+  dialogs.onQuestion = [&](const ScriptedDialogs::Entry& e) {
+    if (e.text.rfind("Zámek v modulu", 0) == 0) holder.reset();
+  };
   // One conflict (Ano), then "Přerušit" pressed at a later window pass: Ne, and the restore goes on.
-  releasing.Answers({true, false});
+  dialogs.Answers({true, false});
   progress.onProcessMessages = [&](int n) {
     if (n == 40) ctx.AbortRequested = true;
   };
-  RestoreJob job{ctx, releasing, progress, money, lock, files};
-  ASSERT_EQ(RestoreLocks(job, archiveDir), 0);
-  ASSERT_EQ(releasing.QuestionCount(), 2u);
-  EXPECT_EQ(releasing.Entries()[0].text.rfind("Zámek v modulu ostatní závazky 2025: ", 0), 0u);
-  EXPECT_EQ(releasing.Entries()[1].text, "Opravdu chcete přerušit právě probíhající operaci ?");
+  ASSERT_EQ(Restore(), 0);
+  ASSERT_EQ(dialogs.QuestionCount(), 2u);
+  EXPECT_EQ(dialogs.Entries()[0].text.rfind("Zámek v modulu ostatní závazky 2025: ", 0), 0u);
+  EXPECT_EQ(dialogs.Entries()[1].text, "Opravdu chcete přerušit právě probíhající operaci ?");
   ExpectSeeded();
 }
 
 TEST_F(RestoreFixture, RefusedConflictEndsWithTheEarlierDocumentsRestored) {
-  LockHolder holder(Money("Rok.002", "POKLKNIH"), "Cislo", 1010);
-  ASSERT_TRUE(holder.Locked());
+  HoldProcess holder(Money("Rok.002", "POKLKNIH"), "Cislo", 1010);
+  ASSERT_TRUE(holder.locked());
   dialogs.Answer(false);
   EXPECT_EQ(Restore(), -1);
   EXPECT_EQ(dialogs.Entries().size(), 1u);

@@ -156,33 +156,26 @@ TEST_F(SaveFixture, AbortAsksAfterEveryDocument) {
 TEST_F(SaveFixture, ALockedDocumentIsRetriedUntilItsHolderLetsGo) {
   MarkAll();
   const auto before = ReadLocks(Money("Rok.002", "INTDOKL"), "Cislo");
-  auto holder = std::make_unique<LockHolder>(Money("Rok.002", "INTDOKL"), "Cislo", 110);
-  ASSERT_TRUE(holder->Locked());
+  auto holder = std::make_unique<HoldProcess>(Money("Rok.002", "INTDOKL"), "Cislo", 110);
+  ASSERT_TRUE(holder->locked());
   // The user answers Ano twice while the other user still edits, then the other user lets go.
-  class Releasing : public ScriptedDialogs {
-  public:
-    std::unique_ptr<LockHolder>* holder = nullptr;
-    bool Question(MsgKind kind, const std::string& text) override {
-      const bool answer = ScriptedDialogs::Question(kind, text);
-      if (QuestionCount() == 2) holder->reset();
-      return answer;
-    }
-  } releasing;
-  releasing.holder = &holder;
-  releasing.Answers({true, true});
-  SaveJob job{ctx, releasing, progress, money, lock, years, Only({"ID"}), LockAction::Unlock, name, {}, files};
+  dialogs.onQuestion = [&](const ScriptedDialogs::Entry&) {
+    if (dialogs.QuestionCount() == 2) holder.reset();
+  };
+  dialogs.Answers({true, true});
+  SaveJob job = Job(Only({"ID"}), LockAction::Unlock);
   ASSERT_EQ(Save(job), 0);
-  EXPECT_EQ(releasing.QuestionCount(), 2u);
-  EXPECT_EQ(releasing.Entries()[0].kind, MsgKind::Warning);
-  EXPECT_EQ(releasing.Entries()[0].text.rfind("Zámek v modulu interní doklady 2005: některý doklad", 0), 0u);
+  EXPECT_EQ(dialogs.QuestionCount(), 2u);
+  EXPECT_EQ(dialogs.Entries()[0].kind, MsgKind::Warning);
+  EXPECT_EQ(dialogs.Entries()[0].text.rfind("Zámek v modulu interní doklady 2005: některý doklad", 0), 0u);
   EXPECT_EQ(ReadLocks(job.ArchiveDir + "ID002", "ID"), before);
   for (const auto& [key, value] : ReadLocks(Money("Rok.002", "INTDOKL"), "Cislo")) EXPECT_EQ(value, "0") << key;
 }
 
 TEST_F(SaveFixture, RefusingTheConflictLeavesAnIncompleteArchiveAndTheEarlierDocumentsChanged) {
   MarkAll();
-  LockHolder holder(Money("Rok.002", "INTDOKL"), "Cislo", 110);
-  ASSERT_TRUE(holder.Locked());
+  HoldProcess holder(Money("Rok.002", "INTDOKL"), "Cislo", 110);
+  ASSERT_TRUE(holder.locked());
   dialogs.Answer(false);
   SaveJob job = Job(Only({"ID"}), LockAction::Lock);
   EXPECT_EQ(Save(job), -1);

@@ -158,39 +158,4 @@ std::string DumpTable(const std::string& tablePath) {
   return out;
 }
 
-LockHolder::LockHolder(const std::string& tablePath, const std::string& index, std::int32_t key) {
-  int in[2], out[2];
-  if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
-  m_pid = ::fork();
-  if (m_pid == 0) {
-    ::dup2(in[0], 0);
-    ::dup2(out[1], 1);
-    const std::string tool = std::string(VORLEND_BIN_DIR) + "/tablectl";
-    const std::string k = std::to_string(key);
-    ::execl(tool.c_str(), tool.c_str(), "hold", tablePath.c_str(), "--index", index.c_str(), "--key", k.c_str(),
-            static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
-  ::close(in[0]);
-  ::close(out[1]);
-  m_stdin = in[1];
-  std::string line;
-  char c = 0;
-  while (::read(out[0], &c, 1) == 1 && c != '\n') line.push_back(c);
-  ::close(out[0]);
-  m_locked = line == "locked";
-}
-
-void LockHolder::Release() {
-  if (m_stdin >= 0) ::close(m_stdin);
-  m_stdin = -1;
-  if (m_pid > 0) {
-    int status = 0;
-    ::waitpid(m_pid, &status, 0);
-  }
-  m_pid = -1;
-}
-
-LockHolder::~LockHolder() { Release(); }
-
 }  // namespace vorlend::test

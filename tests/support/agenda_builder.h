@@ -8,6 +8,7 @@
 
 #include "app/host_context.h"
 #include "platform/variant.h"
+#include "support/table_support.h"
 #include "support/temp_dir.h"
 
 namespace vorlend::test {
@@ -52,22 +53,6 @@ std::string LockText(const Variant& v);
 
 // `tablectl dump` of a table, run in a child process.
 std::string DumpTable(const std::string& tablePath);
-
-// A record lock held by `tablectl hold` in a child process until Release() or destruction.
-class LockHolder {
-public:
-  LockHolder(const std::string& tablePath, const std::string& index, std::int32_t key);
-  ~LockHolder();
-  LockHolder(const LockHolder&) = delete;
-  LockHolder& operator=(const LockHolder&) = delete;
-  bool Locked() const { return m_locked; }
-  void Release();  // closes the holder's standard input and waits for it to end
-
-private:
-  int m_pid = -1;
-  int m_stdin = -1;
-  bool m_locked = false;
-};
 
 // Runs a program with arguments; returns its exit status and what it wrote to stdout.
 int RunProgram(const std::vector<std::string>& argv, std::string* out = nullptr, std::string* err = nullptr);

@@ -111,8 +111,8 @@ TEST_F(RoundTripTest, SaveUnlocksEverythingAndRestorePutsEveryStateBack) {
 }
 
 TEST_F(RoundTripTest, ADocumentHeldByAnotherUserAsksAndRetries) {
-  auto holder = std::make_unique<LockHolder>(agendaDir + "ROK.002/PFAKTURY", "Cislo", 12);
-  ASSERT_TRUE(holder->Locked());
+  auto holder = std::make_unique<HoldProcess>(agendaDir + "ROK.002/PFAKTURY", "Cislo", 12);
+  ASSERT_TRUE(holder->locked());
   Start();
   dialogs.Answers({true, true});
   dialogs.onQuestion = [&](const ScriptedDialogs::Entry&) {
@@ -127,8 +127,8 @@ TEST_F(RoundTripTest, ADocumentHeldByAnotherUserAsksAndRetries) {
   // Ne ends on the error page, the documents before the held one already changed.
   Click("Label10");
   dialogs.onQuestion = nullptr;
-  LockHolder again(agendaDir + "ROK.002/POKLKNIH", "Cislo", 5);
-  ASSERT_TRUE(again.Locked());
+  HoldProcess again(agendaDir + "ROK.002/POKLKNIH", "Cislo", 5);
+  ASSERT_TRUE(again.locked());
   dialogs.Answer(false);
   Click("btnNext1");
   window->grYearNameCellClick(0, 0);
