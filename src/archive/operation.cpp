@@ -4,7 +4,7 @@
 
 namespace vorlend {
 
-bool LockRecordWithRetry(TBFTable& table, Dialogs& dialogs, const std::string& workingStr) {
+LockOutcome LockRecordWithRetry(TBFTable& table, Dialogs& dialogs, const std::string& workingStr) {
   for (;;) {
     int result = -1;
     try {
@@ -12,11 +12,13 @@ bool LockRecordWithRetry(TBFTable& table, Dialogs& dialogs, const std::string& w
     } catch (const HostError&) {
       result = -1;  // the component raising counts as a record held by someone else
     }
-    if (result == 0) return true;
+    if (result == 0) return LockOutcome::Locked;
+    // Asking "wait and go on" about a deleted document would ask for ever.
+    if (result == LockRecordGone) return LockOutcome::Gone;
     const std::string question = "Zámek v modulu " + workingStr +
                                  ": některý doklad je právě editován uživatelem Money. Počkejte na uvolnění a "
                                  "pokračujte tlačítkem [Ano]. Klepnutím na tlačítko [Ne] celou operaci přerušíte.";
-    if (!dialogs.Question(MsgKind::Warning, question)) return false;
+    if (!dialogs.Question(MsgKind::Warning, question)) return LockOutcome::Refused;
   }
 }
 

@@ -12,9 +12,15 @@ namespace vorlend {
 // The progress bar and the window are touched once every this many records.
 inline constexpr int ProgressStep = 20;
 
+enum class LockOutcome {
+  Locked,   // the record is ours until it is posted
+  Gone,     // another user deleted the document meanwhile: there is nothing left to change
+  Refused,  // another user holds it and the user chose to stop
+};
+
 // Locks the current record of `table`. While another user holds it, asks the lock-conflict
-// question; Ano tries the same record again, Ne gives false.
-bool LockRecordWithRetry(TBFTable& table, Dialogs& dialogs, const std::string& workingStr);
+// question; Ano tries the same record again, Ne gives Refused.
+LockOutcome LockRecordWithRetry(TBFTable& table, Dialogs& dialogs, const std::string& workingStr);
 
 // At every ProgressStep-th record: lets the window work and moves the bar to `counter`.
 void ProgressTick(Progress& progress, int counter);

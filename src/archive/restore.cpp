@@ -85,12 +85,16 @@ int RestoreRow(RestoreJob& job, const FileListRow& row, const std::string& archi
   for (int counter = 0;; ++counter) {
     const std::int32_t key = ArchivedKey(job.BFLockFile, archivePath);
     if (job.BFMoneyFile.Seek1(Variant::FromInt(key)) == SeekFound) {
-      if (!LockRecordWithRetry(job.BFMoneyFile, job.dialogs, row.WorkingStr)) return -1;
-      job.BFMoneyFile.EditRecord();
-      job.BFMoneyFile.SetValue("Uzamceni", ArchivedLock(job.BFLockFile, archivePath));
-      if (job.BFMoneyFile.Post() != 0) {
-        job.dialogs.Message(MsgKind::Error, PostErrorText(moneyPath));
-        return -1;
+      const LockOutcome locked = LockRecordWithRetry(job.BFMoneyFile, job.dialogs, row.WorkingStr);
+      if (locked == LockOutcome::Refused) return -1;
+      // A document deleted since the seek is skipped like one that was never found.
+      if (locked == LockOutcome::Locked) {
+        job.BFMoneyFile.EditRecord();
+        job.BFMoneyFile.SetValue("Uzamceni", ArchivedLock(job.BFLockFile, archivePath));
+        if (job.BFMoneyFile.Post() != 0) {
+          job.dialogs.Message(MsgKind::Error, PostErrorText(moneyPath));
+          return -1;
+        }
       }
     }
     ProgressTick(job.progress, counter);

@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "archive/operation.h"
+#include "platform/cp1250.h"
 #include "platform/files.h"
 #include "platform/ini.h"
 #include "platform/locale.h"
@@ -21,18 +22,29 @@ std::string FileNameOf(const ModuleInfo& module, const YearRow& year) {
   return CutToChars(std::string(module.Code) + year.YearExt, 10);
 }
 
-// Two marked years whose archive tables would bear one name (a long year extension cut short, or
-// "ROK.002" beside "rok.002") would overwrite each other's saved states: such a save is refused
-// before anything is created.
-bool CheckMarkedYearsDistinct(const SaveJob& job) {
+// Every marked year must stand in the archive under names that lead back to it alone: the Money
+// path "ROK." + extension must reach the year's own directory (not "ROK.002" when "rok.002" was
+// marked, nor a cut extension), the names must survive the archive's Windows-1250 text, and two
+// marked years must never share one archive table. A save that breaks this is refused before
+// anything is created.
+bool CheckMarkedYears(const SaveJob& job) {
+  const std::string& agenda = job.context.AgendaDir;
   const auto& rows = job.years.Rows();
   for (std::size_t i = 0; i < rows.size(); ++i) {
-    if (!rows[i].Checked) continue;
+    const YearRow& year = rows[i];
+    if (!year.Checked) continue;
+    if (Cp1250ToUtf8(Utf8ToCp1250(year.YearExt)) != year.YearExt ||
+        ResolvePath(agenda + "ROK." + year.YearExt) != ResolvePath(agenda + year.EntryName)) {
+      job.dialogs.Message(MsgKind::Error, "Chyba: adresář účetního roku " + year.EntryName +
+                                              " nelze v archivu zámků jednoznačně označit. Adresář roku "
+                                              "přejmenujte na ROK.nnn.");
+      return false;
+    }
     for (std::size_t j = i + 1; j < rows.size(); ++j) {
       if (!rows[j].Checked) continue;
-      if (SameText(FileNameOf(Modules[0], rows[i]), FileNameOf(Modules[0], rows[j]))) {
+      if (SameText(FileNameOf(Modules[0], year), FileNameOf(Modules[0], rows[j]))) {
         job.dialogs.Message(MsgKind::Error,
-                            "Chyba: účetní roky v adresářích " + rows[i].EntryName + " a " + rows[j].EntryName +
+                            "Chyba: účetní roky v adresářích " + year.EntryName + " a " + rows[j].EntryName +
                                 " by se v archivu uložily do stejných souborů. Označte jen jeden z nich, nebo "
                                 "adresář roku přejmenujte.");
         return false;
@@ -48,65 +60,67 @@ int SaveRow(SaveJob& job, const FileListRow& row, const std::string& archiveDir)
   HostContext& ctx = job.context;
   const std::string moneyPath = NativePath(ctx.AgendaDir + row.MoneyFile);
   const std::string archivePath = archiveDir + row.FileName;
+  // The tables are closed before the message: a record lock must not outlive the failure while
+  // the message waits for the user.
+  auto fail = [&](const std::string& text) {
+    job.BFLockFile.CloseTable();
+    job.BFMoneyFile.CloseTable();
+    job.dialogs.Message(MsgKind::Error, text);
+    return -1;
+  };
 
   job.progress.SetPosition(0);
   job.progress.SetText("Procházím " + row.WorkingStr + "...");
   job.progress.ProcessMessages();
 
   if (!FileExists(moneyPath + ".dat")) return 0;
-  if (job.BFMoneyFile.OpenTable(moneyPath) != 0) {
-    job.dialogs.Message(MsgKind::Error, OpenErrorText(moneyPath));
-    return -1;
-  }
+  if (job.BFMoneyFile.OpenTable(moneyPath) != 0) return fail(OpenErrorText(moneyPath));
   TableCloser closeMoney(job.BFMoneyFile);
   const int count = job.BFMoneyFile.RecCount();
   if (count < 1) return 0;
   job.progress.SetMaximum(count);
-  if (job.BFMoneyFile.GoTop() != 0) {
-    job.dialogs.Message(MsgKind::Error, PositionErrorText(moneyPath));
-    return -1;
-  }
+  if (job.BFMoneyFile.GoTop() != 0) return fail(PositionErrorText(moneyPath));
 
   const std::string keyField = KeyFieldForFileName(row.FileName);
-  if (job.BFLockFile.OpenTable(archivePath) != 0) {
-    job.dialogs.Message(MsgKind::Error, OpenErrorText(archivePath));
-    return -1;
-  }
+  if (job.BFLockFile.OpenTable(archivePath) != 0) return fail(OpenErrorText(archivePath));
   TableCloser closeArchive(job.BFLockFile);
   const bool change = job.action != LockAction::NoAction;
   const Variant newLock = Variant::FromBool(job.action == LockAction::Lock);
 
   for (int counter = 0;; ++counter) {
-    job.BFLockFile.AppendBlank();
-    if (job.BFLockFile.Post() != 0) {
-      job.dialogs.Message(MsgKind::Error, PostErrorText(archivePath));
-      return -1;
-    }
-    Variant saved = job.BFMoneyFile.Value("Uzamceni");
-    job.BFLockFile.SetValue("ID", job.BFMoneyFile.Value(keyField));
-    job.BFLockFile.SetValue("Lock", saved);
-    if (job.BFLockFile.Post() != 0) {
-      job.dialogs.Message(MsgKind::Error, PostErrorText(archivePath));
-      return -1;
-    }
+    // A document without a usable key could never be found again by the restore: it is neither
+    // recorded nor changed, so its lock state stays as it is.
+    Variant key = job.BFMoneyFile.Value(keyField);
+    std::int32_t keyNumber = 0;
+    if (key.toInt(keyNumber)) {
+      job.BFLockFile.AppendBlank();
+      if (job.BFLockFile.Post() != 0) return fail(PostErrorText(archivePath));
+      Variant saved = job.BFMoneyFile.Value("Uzamceni");
+      job.BFLockFile.SetValue("ID", key);
+      job.BFLockFile.SetValue("Lock", saved);
+      if (job.BFLockFile.Post() != 0) return fail(PostErrorText(archivePath));
 
-    if (change) {
-      if (!LockRecordWithRetry(job.BFMoneyFile, job.dialogs, row.WorkingStr)) return -1;
-      // Another user may have changed the flag between the read above and the lock: the archive
-      // must hold the value the document had when it was changed.
-      const Variant current = job.BFMoneyFile.Value("Uzamceni");
-      if (current != saved) {
-        job.BFLockFile.SetValue("Lock", current);
-        if (job.BFLockFile.Post() != 0) {
-          job.dialogs.Message(MsgKind::Error, PostErrorText(archivePath));
-          return -1;
+      if (change) {
+        const LockOutcome locked = LockRecordWithRetry(job.BFMoneyFile, job.dialogs, row.WorkingStr);
+        if (locked == LockOutcome::Refused) return -1;
+        // A document another user deleted meanwhile has nothing left to change; its archive
+        // record is never found by the restore.
+        if (locked == LockOutcome::Locked) {
+          // Another user may have changed the document between the read above and the lock: the
+          // archive must hold what the document was when it is changed.
+          Variant currentKey = job.BFMoneyFile.Value(keyField);
+          const Variant current = job.BFMoneyFile.Value("Uzamceni");
+          std::int32_t currentNumber = 0;
+          if (!currentKey.toInt(currentNumber)) currentKey = key;  // the record keeps the key it can be found by
+          if (currentKey != key || current != saved) {
+            job.BFLockFile.SetValue("ID", currentKey);
+            job.BFLockFile.SetValue("Lock", current);
+            if (job.BFLockFile.Post() != 0) return fail(PostErrorText(archivePath));
+          }
+          job.BFMoneyFile.EditRecord();
+          job.BFMoneyFile.SetValue("Uzamceni", newLock);
+          if (job.BFMoneyFile.Post() != 0) return fail(PostErrorText(moneyPath));
         }
-      }
-      job.BFMoneyFile.EditRecord();
-      job.BFMoneyFile.SetValue("Uzamceni", newLock);
-      if (job.BFMoneyFile.Post() != 0) {
-        job.dialogs.Message(MsgKind::Error, PostErrorText(moneyPath));
-        return -1;
       }
     }
 
@@ -199,7 +213,7 @@ int SaveLocksUnguarded(SaveJob& job) {
 }  // namespace
 
 int CreateArchiveDirectory(SaveJob& job) {
-  if (!CheckMarkedYearsDistinct(job)) return -1;
+  if (!CheckMarkedYears(job)) return -1;
   const HostContext& ctx = job.context;
   auto fail = [&](const std::string& path) {
     job.dialogs.Message(MsgKind::Error, "Chyba: nelze vytvořit adresář " + path);

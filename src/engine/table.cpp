@@ -420,10 +420,9 @@ void Table::skip() {
       break;
   }
   discardChanges();
-  // The clock is read once every few records; a block lives at most a little longer than its
-  // lifetime.
-  const bool expired = (m_aheadNext % 16 == 0 || m_aheadNext >= m_aheadCount) &&
-                       std::chrono::steady_clock::now() - m_aheadTime > ReadAheadLifetime;
+  // The clock is read at every step: after a pause (a question to the user) the walk must go on
+  // from fresh data, not from rows read before it.
+  const bool expired = std::chrono::steady_clock::now() - m_aheadTime > ReadAheadLifetime;
   if (expired || m_aheadNext >= m_aheadCount) {
     if (!expired && m_aheadReachesEnd) {
       m_state = State::Eof;

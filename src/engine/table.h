@@ -66,6 +66,8 @@ public:
   bool deleteRecord();
 
   bool hasRecord() const { return m_state == State::Record || m_state == State::New; }
+  // True after lockRecord found that another user had deleted the current record meanwhile.
+  bool recordGone() const { return m_state == State::Gone; }
   std::int64_t recordNumber() const { return m_state == State::Record ? m_recno : 0; }
   std::int64_t lockedRecord() const { return m_lockedRecno; }
 

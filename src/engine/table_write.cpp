@@ -88,6 +88,8 @@ bool Table::lockRecord() {
   }
   if (!exists) {
     releaseLock();
+    // The cursor keeps its position, so a walk goes on with the record that follows.
+    m_state = State::Gone;
     failWith("Záznam mezitím někdo smazal.");
     return false;
   }

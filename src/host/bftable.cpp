@@ -86,7 +86,8 @@ int TBFTable::LockRecord() {
   engine::Table& t = table();
   const bool ok = t.lockRecord();
   m_lastError = t.lastError();
-  return ok ? 0 : Failed;
+  if (ok) return 0;
+  return t.recordGone() ? LockRecordGone : Failed;
 }
 
 int TBFTable::EditRecord() {

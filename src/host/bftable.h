@@ -15,6 +15,9 @@ namespace vorlend {
 namespace engine { class Table; }
 
 inline constexpr int SeekFound = 7;
+// LockRecord's answer when another user deleted the record meanwhile (any other non-zero answer:
+// another user holds it).
+inline constexpr int LockRecordGone = 2;
 
 class TBFTable {
 public:

@@ -205,3 +205,23 @@ TEST_F(RestoreFixture, RefusedConflictEndsWithTheEarlierDocumentsRestored) {
   for (std::size_t i = 0; i < 10; ++i) EXPECT_EQ(now[i], want[i]) << i;
   EXPECT_EQ(now[10].second, "0");  // the held document and those after it keep their unlocked state
 }
+
+TEST_F(RestoreFixture, ADocumentDeletedWhileItsHolderEditedItIsSkipped) {
+  const std::string table = Money("Rok.002", "PFAKTURY");
+  auto holder = std::make_unique<HoldProcess>(table, "Cislo", 7);
+  ASSERT_TRUE(holder->locked());
+  dialogs.onQuestion = [&](const ScriptedDialogs::Entry&) {
+    holder.reset();
+    TBFTable t;
+    ASSERT_EQ(t.OpenTable(table), 0);
+    ASSERT_EQ(t.SetOrder("Cislo"), 0);
+    ASSERT_EQ(t.Seek1(Variant::FromInt(7)), SeekFound);
+    t.DeleteRecord();
+  };
+  dialogs.Answer(true);
+  ASSERT_EQ(Restore(), 0);
+  EXPECT_EQ(dialogs.QuestionCount(), 1u);
+  Locks expected = seed[table];
+  expected.erase(expected.begin() + 6);
+  EXPECT_EQ(ReadLocks(table, "Cislo"), expected);
+}

@@ -213,10 +213,19 @@ TEST_F(SaveFixture, YearsThatWouldShareArchiveTablesAreRefusedBeforeAnythingIsCr
   EXPECT_NE(dialogs.Last()->text.find("ROK.002 a Rok.002"), std::string::npos);
   EXPECT_FALSE(DirectoryExists(ctx.ArchiveRoot()));
 
-  // With only one of them marked, the save goes on.
+  // "Rok.002" alone cannot be told apart from "ROK.002" by its Money path "ROK.002\...": refused.
   years.Toggle(0);
   dialogs.Clear();
+  EXPECT_EQ(CreateArchiveDirectory(job), -1);
+  EXPECT_EQ(dialogs.Last()->text.rfind("Chyba: adresář účetního roku Rok.002 nelze v archivu", 0), 0u);
+
+  // "ROK.002" is reached by its own path: with only that one marked, the save goes on.
+  years.Toggle(0);
+  years.Toggle(1);
+  dialogs.Clear();
   EXPECT_EQ(Save(job), 0);
+  EXPECT_EQ(ReadLocks(job.ArchiveDir + "PD002", "ID").size(), 0u);  // ROK.002 has no documents
+  EXPECT_EQ(ReadLocks(job.ArchiveDir + "PD001", "ID").size(), 7u);
 }
 
 TEST_F(SaveFixture, MissingTemplateAndBlankName) {
@@ -233,4 +242,47 @@ TEST_F(SaveFixture, MissingTemplateAndBlankName) {
   EXPECT_EQ(name, "[bez názvu]");
   TIniFile info(job.ArchiveDir + "info");
   EXPECT_EQ(info.ReadString("MAIN", "Name", ""), "[bez názvu]");
+}
+
+TEST_F(SaveFixture, DocumentsDeletedMeanwhileOrWithoutAKeyAreLeftAsTheyAre) {
+  MarkAll();
+  const std::string table = Money("Rok.002", "PFAKTURY");
+  {
+    // A document without a key: the restore could never find it again.
+    TBFTable t;
+    ASSERT_EQ(t.OpenTable(table), 0);
+    t.AppendBlank();
+    t.SetValue("Cislo", Variant::Null());
+    t.SetValue("Uzamceni", Variant::FromBool(true));
+    ASSERT_EQ(t.Post(), 0);
+  }
+  // Another user holds document 120 and deletes it before letting go.
+  auto holder = std::make_unique<HoldProcess>(table, "Cislo", 120);
+  ASSERT_TRUE(holder->locked());
+  dialogs.onQuestion = [&](const ScriptedDialogs::Entry&) {
+    holder.reset();
+    TBFTable t;
+    ASSERT_EQ(t.OpenTable(table), 0);
+    ASSERT_EQ(t.SetOrder("Cislo"), 0);
+    ASSERT_EQ(t.Seek1(Variant::FromInt(120)), SeekFound);
+    t.DeleteRecord();
+  };
+  dialogs.Answer(true);  // "wait and go on" once: the document is gone, nothing more is asked
+  SaveJob job = Job(Only({"PF"}), LockAction::Unlock);
+  ASSERT_EQ(Save(job), 0) << dialogs.Last()->text;
+  EXPECT_EQ(dialogs.QuestionCount(), 1u);
+  const auto archived = ReadLocks(job.ArchiveDir + "PF002", "ID");
+  EXPECT_EQ(archived.size(), 45u);  // 45 documents with keys, the deleted one among them
+  const auto now = ReadLocks(table, "Cislo");
+  ASSERT_EQ(now.size(), 45u);
+  EXPECT_EQ(now.back(), (std::pair<std::int32_t, std::string>{0, "1"}));  // the keyless one, untouched
+}
+
+TEST_F(SaveFixture, AYearWhoseNameTheArchiveCannotHoldIsRefused) {
+  agenda.AddYear("Rok.Ω1", "2007");
+  MarkAll();
+  SaveJob job = Job(Only({"PD"}), LockAction::Unlock);
+  EXPECT_EQ(CreateArchiveDirectory(job), -1);
+  EXPECT_EQ(dialogs.Last()->text.rfind("Chyba: adresář účetního roku Rok.Ω1 nelze", 0), 0u);
+  EXPECT_FALSE(DirectoryExists(ctx.ArchiveRoot()));
 }

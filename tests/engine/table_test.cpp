@@ -4,7 +4,9 @@
 
 #include <sqlite3.h>
 
+#include <chrono>
 #include <cmath>
+#include <thread>
 
 #include "engine/host_error.h"
 #include "engine/table.h"
@@ -258,6 +260,38 @@ TEST(Table, ACopyOfTheTemplateIsAnEmptyArchiveTable) {
   EXPECT_TRUE(t.Value("Lock").isNull());
   EXPECT_EQ(t.table().fields().size(), 2u);
   EXPECT_EQ(t.table().fields()[1].type, FieldType::Boolean);
+}
+
+
+// A walk that pauses (a question to the user) goes on from fresh data: a record changed and a
+// record deleted by another handle during the pause are seen as they are now.
+TEST(Table, AWalkAfterAPauseSeesChangesMadeMeanwhile) {
+  TempDir dir;
+  std::vector<int> keys;
+  for (int k = 1; k <= 40; ++k) keys.push_back(k);
+  const std::string path = test::MakeDocTable(dir, "DOC", keys);
+  TBFTable walk;
+  ASSERT_EQ(walk.OpenTable(path), 0);
+  ASSERT_EQ(walk.GoTop(), 0);
+  for (int i = 0; i < 4; ++i) walk.Skip();  // on record 5, in the middle of a read-ahead block
+  std::this_thread::sleep_for(std::chrono::milliseconds(250));
+  {
+    TBFTable other;
+    ASSERT_EQ(other.OpenTable(path), 0);
+    ASSERT_EQ(other.SetOrder("Cislo"), 0);
+    ASSERT_EQ(other.Seek1(Variant::FromInt(7)), SeekFound);
+    ASSERT_EQ(other.LockRecord(), 0);
+    other.SetValue("Uzamceni", Variant::FromBool(true));
+    ASSERT_EQ(other.Post(), 0);
+    ASSERT_EQ(other.Seek1(Variant::FromInt(8)), SeekFound);
+    other.DeleteRecord();
+  }
+  walk.Skip();  // record 6
+  walk.Skip();  // record 7
+  EXPECT_EQ(walk.Value("Cislo"), Variant::FromInt(7));
+  EXPECT_EQ(walk.Value("Uzamceni"), Variant::FromBool(true));
+  walk.Skip();
+  EXPECT_EQ(walk.Value("Cislo"), Variant::FromInt(9));
 }
 
 }  // namespace
