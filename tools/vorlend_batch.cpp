@@ -12,8 +12,10 @@ void OnStopSignal(int) { vorlend::g_batchStopSignal = 1; }
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The first signal stops the operation at the next document; a second one ends the tool at once.
   struct sigaction sa {};
   sa.sa_handler = OnStopSignal;
+  sa.sa_flags = SA_RESTART | SA_RESETHAND;
   sigemptyset(&sa.sa_mask);
   sigaction(SIGINT, &sa, nullptr);
   sigaction(SIGTERM, &sa, nullptr);

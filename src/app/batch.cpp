@@ -171,8 +171,8 @@ int Outcome(int result, const ConsoleDialogs& dialogs) {
 const ArchiveRow* FindArchive(const HostContext& ctx, ArchiveList& list, int number, Dialogs& dialogs) {
   LoadArchiveList(ctx, list);
   for (std::size_t i = 0; i < list.Count(); ++i) {
-    int n = 0;
-    if (ParseInt32(list.Row(i).Dir, n) && n == number) {
+    // Only the exact decimal spelling: "01" is not archive 1.
+    if (list.Row(i).Dir == std::to_string(number)) {
       list.SetCurrent(i);
       return &list.Row(i);
     }
@@ -241,6 +241,11 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
   HostContext ctx;
   try {
     if (!PrepareHostContext(o.groups, dialogs, ctx) || !CheckAccessRights(ctx, dialogs)) return BatchRefused;
+  } catch (const std::exception& e) {
+    dialogs.Message(MsgKind::Error, e.what());
+    return BatchRefused;
+  }
+  try {
     if (o.command == "save") return RunSave(o, ctx, dialogs, out, err);
     if (o.command == "restore") return RunRestore(o, ctx, dialogs, err);
     if (o.command == "list") {

@@ -18,8 +18,14 @@ constexpr auto kRetryPause = std::chrono::milliseconds(100);
 constexpr auto kStretchGap = std::chrono::milliseconds(500);
 }  // namespace
 
+// "Chyba: text", without repeating the title when the text already begins with it.
+static std::string ConsoleLine(MsgKind kind, const std::string& text) {
+  const std::string title = std::string(MsgKindTitle(kind)) + ":";
+  return StartsWith(text, title) ? ConsoleText(text) : title + " " + ConsoleText(text);
+}
+
 void ConsoleDialogs::Message(MsgKind kind, const std::string& text) {
-  m_err << MsgKindTitle(kind) << ": " << ConsoleText(text) << std::endl;
+  m_err << ConsoleLine(kind, text) << std::endl;
 }
 
 bool ConsoleDialogs::Question(MsgKind kind, const std::string& text) {
@@ -27,7 +33,7 @@ bool ConsoleDialogs::Question(MsgKind kind, const std::string& text) {
   const auto now = std::chrono::steady_clock::now();
   const bool newStretch = !conflict || now - m_lastConflict > kStretchGap;
   // A conflict retried again and again is reported once, not at every try.
-  if (newStretch) m_err << MsgKindTitle(kind) << ": " << ConsoleText(text) << std::endl;
+  if (newStretch) m_err << ConsoleLine(kind, text) << std::endl;
   if (g_batchStopSignal) {
     m_stopped = true;
     m_err << (conflict ? "-> Ne (přerušeno signálem)" : "-> Ano (přerušeno signálem)") << std::endl;

@@ -26,6 +26,22 @@ std::string ArchiveDirOf(const HostContext& ctx, const ArchiveRow& row, bool tra
 }
 
 namespace {
+// The row of a complete archive of this agenda, read from its description file; false otherwise.
+bool ReadArchiveRow(const std::string& root, const std::string& dirName, const std::string& agendaExt, ArchiveRow& row) {
+  const std::string dir = root + dirName + "/";
+  if (CharCount(dirName) > 12 || !DirectoryExists(dir) || !FileExists(dir + "info")) return false;
+  TIniFile info(dir + "info");
+  // Only a save that finished sets Correct; nothing else reads an unfinished archive.
+  if (!info.ReadBool("MAIN", "Correct", false)) return false;
+  if (UpperCase(info.ReadString("MAIN", "AgendaExt", "")) != UpperCase(agendaExt)) return false;
+  row.MapName = CutToChars(info.ReadString("MAIN", "Name", ""), 50);
+  row.MapDate = CutToChars(info.ReadString("MAIN", "Date", ""), 15);
+  row.MapTime = CutToChars(info.ReadString("MAIN", "Time", ""), 10);
+  row.AgendaName = CutToChars(info.ReadString("MAIN", "AgendaName", ""), 50);
+  row.Dir = dirName;
+  return true;
+}
+
 // Archive directories by number, ascending; names that are no number after them, by name.
 bool ArchiveOrder(const ArchiveRow& a, const ArchiveRow& b) {
   int na = 0, nb = 0;
@@ -41,27 +57,27 @@ int LoadArchiveList(const HostContext& ctx, ArchiveList& list) {
   list.Clear();
   const std::string root = ctx.ArchiveRoot();
   if (DirectoryExists(root)) {
-    const std::string currentExt = UpperCase(ctx.AgendaExt);
     std::vector<ArchiveRow> rows;
     for (const DirEntry& entry : FindEntries(root, "*.*")) {
-      const std::string dir = root + entry.name + "/";
-      if (!DirectoryExists(dir) || !FileExists(dir + "info")) continue;
-      TIniFile info(dir + "info");
-      // Only a save that finished sets Correct; nothing else reads an unfinished archive.
-      if (!info.ReadBool("MAIN", "Correct", false)) continue;
-      if (UpperCase(info.ReadString("MAIN", "AgendaExt", "")) != currentExt) continue;
+      // A name longer than the list's field could not lead back to its directory.
       ArchiveRow row;
-      row.MapName = CutToChars(info.ReadString("MAIN", "Name", ""), 50);
-      row.MapDate = CutToChars(info.ReadString("MAIN", "Date", ""), 15);
-      row.MapTime = CutToChars(info.ReadString("MAIN", "Time", ""), 10);
-      row.AgendaName = CutToChars(info.ReadString("MAIN", "AgendaName", ""), 50);
-      row.Dir = CutToChars(entry.name, 12);
-      rows.push_back(std::move(row));
+      if (ReadArchiveRow(root, entry.name, ctx.AgendaExt, row)) rows.push_back(std::move(row));
     }
     std::stable_sort(rows.begin(), rows.end(), ArchiveOrder);
     for (auto& row : rows) list.Append(std::move(row));
   }
   return 0;
+}
+
+bool ArchiveStillListed(const HostContext& ctx, const ArchiveRow& row, Dialogs& dialogs) {
+  ArchiveRow now;
+  if (ReadArchiveRow(ctx.ArchiveRoot(), row.Dir, ctx.AgendaExt, now) && now.MapName == row.MapName &&
+      now.MapDate == row.MapDate && now.MapTime == row.MapTime) {
+    return true;
+  }
+  dialogs.Message(MsgKind::Warning, "Archiv \"" + row.MapName +
+                                        "\" mezitím smazal nebo změnil jiný uživatel. Seznam archivů bude načten znovu.");
+  return false;
 }
 
 int ShowRecapitulation(const std::string& archiveDir, Recapitulation& recap) {

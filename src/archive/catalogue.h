@@ -50,6 +50,12 @@ int ShowRecapitulation(const std::string& archiveDir, Recapitulation& recap);
 // 0 when the directory and all its content are gone; -1 after "Nelze smazat adresář ".
 int DeleteArchiveDirectory(const std::string& path, Dialogs& dialogs);
 
+// Archive numbers are taken again after a deletion, and other users work on the same agenda: a
+// row read a while ago may by now name another user's archive, or one still being written. True
+// when the row's directory still holds the complete archive of this agenda the row was read from;
+// otherwise false after a message that the list must be read again.
+bool ArchiveStillListed(const HostContext& ctx, const ArchiveRow& row, Dialogs& dialogs);
+
 // The archive directory of a row, with or without a trailing separator.
 std::string ArchiveDirOf(const HostContext& ctx, const ArchiveRow& row, bool trailingSeparator);
 

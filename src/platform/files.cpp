@@ -152,7 +152,8 @@ bool PathExists(std::string_view path) { return LstatExists(ResolvePath(path)); 
 bool CreateDir(std::string_view path) {
   const std::string p = ResolvePath(ExcludeTrailingPathDelimiter(path));
   if (DirectoryExists(p)) return true;
-  return ::mkdir(p.c_str(), 0777) == 0;
+  // Another process creating the same directory a moment earlier is as good as creating it.
+  return ::mkdir(p.c_str(), 0777) == 0 || (errno == EEXIST && DirectoryExists(p));
 }
 
 NewDirResult CreateNewDir(std::string_view path) {

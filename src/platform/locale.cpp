@@ -33,12 +33,15 @@ bool IsPlainLocale(const std::string& name) {
 // A strftime date or time format turned into the Windows-style format string.
 std::string FromStrftime(const std::string& f, std::string& firstSeparator) {
   std::string out;
+  int fields = 0;
   for (std::size_t i = 0; i < f.size(); ++i) {
     if (f[i] != '%' || i + 1 == f.size()) {
-      if (firstSeparator.empty() && !out.empty()) firstSeparator = std::string(1, f[i]);
+      // The separator is the whole run of text between the first two fields (". " in some locales).
+      if (!out.empty() && fields == 1) firstSeparator.push_back(f[i]);
       out.push_back(f[i]);
       continue;
     }
+    ++fields;
     char c = f[++i];
     if (c == 'E' || c == 'O' || c == '-' || c == '_' || c == '0') {
       if (i + 1 == f.size()) break;
@@ -129,10 +132,10 @@ LocaleFormats SystemLocaleFormats() {
 
 void NormaliseDateSeparator(LocaleFormats& formats) {
   const std::string full = formats.DateSeparator;
-  if (full.size() <= 1) return;
+  if (CharCount(full) <= 1) return;
   const std::string trimmed = Trim(full);
   // A separator of blanks only keeps one blank.
-  const std::string single = trimmed.empty() ? std::string(" ") : trimmed.substr(0, 1);
+  const std::string single = trimmed.empty() ? std::string(" ") : CutToChars(trimmed, 1);
   formats.ShortDateFormat = ReplaceAll(formats.ShortDateFormat, full, single);
   formats.DateSeparator = single;
 }

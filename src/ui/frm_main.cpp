@@ -208,6 +208,7 @@ void TfrmMain::tmSetFormInForegroundTimer() {
       setAttribute(Qt::WA_ShowWithoutActivating, true);
       show();
       setAttribute(Qt::WA_ShowWithoutActivating, false);
+      tmSetFormInForeground->stop();  // showing starts the timer again; it ticks only once
     }
     raise();
     QCoreApplication::processEvents();
@@ -329,6 +330,11 @@ void TfrmMain::RunRestore() {
 
   // The archive is fixed before the restore starts: nothing may change the selection meanwhile.
   const ArchiveRow row = m_mtInfoFiles.Row(m_mtInfoFiles.Current());
+  if (!ArchiveStillListed(m_ctx, row, dialogs())) {
+    ReloadArchiveList();
+    ShowPage(PageArchiveList);
+    return;
+  }
   int result = -1;
   {
     TableCloser closeMoney(m_BFMoneyFile);
@@ -342,6 +348,10 @@ void TfrmMain::RunRestore() {
   }
   ShowPage(PageRestoreDone);
   if (dialogs().Question(MsgKind::Confirmation, DeleteAfterRestoreQuestion)) {
+    if (!ArchiveStillListed(m_ctx, row, dialogs())) {
+      ReloadArchiveList();
+      return;
+    }
     DeleteArchiveDirectory(ArchiveDirOf(m_ctx, row, false), dialogs());
     m_mtInfoFiles.DeleteCurrent();
     RefreshArchiveList();
@@ -359,13 +369,22 @@ void TfrmMain::btnDeleteClick() {
   Guarded([this] {
     if (!m_mtInfoFiles.Empty() && dialogs().Question(MsgKind::Confirmation, DeleteArchiveQuestion)) {
       const ArchiveRow row = m_mtInfoFiles.Row(m_mtInfoFiles.Current());
-      // The row leaves the list even when the directory could not be removed completely.
-      DeleteArchiveDirectory(ArchiveDirOf(m_ctx, row, false), dialogs());
-      m_mtInfoFiles.DeleteCurrent();
-      RefreshArchiveList();
+      if (!ArchiveStillListed(m_ctx, row, dialogs())) {
+        ReloadArchiveList();
+      } else {
+        // The row leaves the list even when the directory could not be removed completely.
+        DeleteArchiveDirectory(ArchiveDirOf(m_ctx, row, false), dialogs());
+        m_mtInfoFiles.DeleteCurrent();
+        RefreshArchiveList();
+      }
     }
     UpdateArchiveButtons();
   });
+}
+
+void TfrmMain::ReloadArchiveList() {
+  LoadArchiveList(m_ctx, m_mtInfoFiles);
+  RefreshArchiveList();
 }
 
 void TfrmMain::RefreshArchiveList() {

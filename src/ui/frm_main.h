@@ -64,6 +64,8 @@ public:
   YearList& Years() { return m_mtYearName; }
   ArchiveList& Archives() { return m_mtInfoFiles; }
   FileList& Files() { return m_mtFileList; }
+  // Reads the archive list from the disk again (after another user changed it).
+  void ReloadArchiveList();
   // Shows the archive list anew after it was changed from outside the handlers.
   void RefreshArchiveList();
 

@@ -245,7 +245,12 @@ QWidget* TfrmMain::BuildSaveOptionsPage() {
   grYearName->setObjectName(QStringLiteral("grYearName"));
   m_yearModel = new YearListModel(m_mtYearName, grYearName);
   grYearName->setModel(m_yearModel);
-  grYearName->setItemDelegate(new YearCheckDelegate(m_mtYearName, grYearName));
+  // The check picture is a hidden control of the window, as the grid's drawing expects it.
+  auto* imgCheck = new QLabel(this);
+  imgCheck->setObjectName(QStringLiteral("imgCheck"));
+  imgCheck->setPixmap(CheckImage());
+  imgCheck->hide();
+  grYearName->setItemDelegate(new YearCheckDelegate(m_mtYearName, imgCheck->pixmap(), grYearName));
   SetUpGrid(grYearName);
   grYearName->setColumnWidth(0, 16);
   grYearName->setColumnWidth(1, 58);

@@ -113,8 +113,8 @@ void YearListModel::Reset() {
 
 void YearListModel::RowChanged(int row) { emit dataChanged(index(row, 0), index(row, 1)); }
 
-YearCheckDelegate::YearCheckDelegate(const YearList& list, QObject* parent)
-    : QStyledItemDelegate(parent), m_list(list), m_check(CheckImage()) {}
+YearCheckDelegate::YearCheckDelegate(const YearList& list, QPixmap check, QObject* parent)
+    : QStyledItemDelegate(parent), m_list(list), m_check(std::move(check)) {}
 
 void YearCheckDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
   QStyledItemDelegate::paint(painter, option, index);

@@ -38,7 +38,8 @@ private:
 // Draws the check image into the mark cell of a marked year, over the cell's own drawing.
 class YearCheckDelegate : public QStyledItemDelegate {
 public:
-  explicit YearCheckDelegate(const YearList& list, QObject* parent = nullptr);
+  // Draws `check` (the window's hidden picture imgCheck) into the mark cell of marked rows.
+  YearCheckDelegate(const YearList& list, QPixmap check, QObject* parent = nullptr);
   void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
 private:

@@ -8,6 +8,7 @@
 
 #include "platform/environment.h"
 #include "platform/files.h"
+#include "platform/ini.h"
 #include "ui_fixture.h"
 
 namespace vorlend::test {
@@ -159,6 +160,14 @@ TEST_F(WindowTest, DeletingArchivesAsksAndDisablesButtonsWhenEmpty) {
 TEST_F(WindowTest, FailedRestoreShowsErrorPageWithoutDeleteQuestion) {
   MakeAgenda({"2026"});
   Start();
+  // A complete description whose file list is missing: the restore fails on its first step.
+  TIniFile info(window->Context().ArchiveRoot() + "99/info");
+  ForceDirectories(window->Context().ArchiveRoot() + "99");
+  info.WriteString("MAIN", "AgendaExt", "001");
+  info.WriteString("MAIN", "Correct", "1");
+  info.WriteString("MAIN", "Name", "chybí");
+  info.WriteString("MAIN", "Date", "1.3.2026");
+  info.WriteString("MAIN", "Time", "8:00:00");
   window->ShowPage(6);
   window->Archives().Append({"chybí", "1.3.2026", "8:00:00", agendaName, "99"});
   window->RefreshArchiveList();

@@ -163,4 +163,40 @@ TEST_F(RoundTripTest, AnOutdatedAddOnOffersTheDownloadAndAnoEndsWithTheSettingsS
   EXPECT_EQ(Setting("Banka"), "1");
 }
 
+
+TEST_F(RoundTripTest, AnArchiveReplacedByAnotherUserIsNeitherRestoredNorDeleted) {
+  Start();
+  SaveEverything("první");
+  ASSERT_EQ(Page(), 4);
+  Click("Label10");
+  Control<QRadioButton>("RadioButton2")->setChecked(true);
+  Click("btnNext1");
+  ASSERT_EQ(window->Archives().Count(), 1u);
+  // Meanwhile another user deletes archive 1 and a third user's save takes its number.
+  const std::string info = window->Context().ArchiveRoot() + "1/info";
+  TIniFile(info).WriteString("MAIN", "Name", "cizí archiv");
+  TIniFile(info).WriteString("MAIN", "Correct", "0");
+  const auto before = AllLocks(agendaDir);
+
+  dialogs.Answer(true);
+  Click("btnDelete");
+  EXPECT_TRUE(FileExists(info));
+  EXPECT_EQ(dialogs.Last()->kind, MsgKind::Warning);
+  EXPECT_EQ(dialogs.Last()->text,
+            "Archiv \"první\" mezitím smazal nebo změnil jiný uživatel. Seznam archivů bude načten znovu.");
+  EXPECT_EQ(window->Archives().Count(), 0u);  // read again: the unfinished archive is not listed
+  EXPECT_FALSE(Enabled("btnNext4"));
+
+  // The same when the row is restored: nothing in Money changes.
+  TIniFile(info).WriteString("MAIN", "Correct", "1");
+  Click("btnPrev4");
+  Click("btnNext1");
+  Click("btnNext4");
+  TIniFile(info).WriteString("MAIN", "Time", "0:00:01");
+  Click("btnNext5");
+  EXPECT_EQ(Page(), 6);
+  EXPECT_EQ(AllLocks(agendaDir), before);
+  EXPECT_EQ(window->Archives().Count(), 1u);
+}
+
 }  // namespace vorlend::test
