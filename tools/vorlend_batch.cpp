@@ -19,6 +19,11 @@ int main(int argc, char** argv) {
   sigemptyset(&sa.sa_mask);
   sigaction(SIGINT, &sa, nullptr);
   sigaction(SIGTERM, &sa, nullptr);
+  // A closed terminal or a closed standard error (a pipe whose reader went away) is nobody's wish
+  // to stop: the job goes on to its end rather than die half-way with documents changed and no
+  // complete archive.
+  std::signal(SIGHUP, SIG_IGN);
+  std::signal(SIGPIPE, SIG_IGN);
 
   vorlend::LocaleFormats formats = vorlend::SystemLocaleFormats();
   vorlend::NormaliseDateSeparator(formats);

@@ -14,6 +14,8 @@ std::string ConsoleText(const std::string& text) {
   return ReplaceAll(out, "\r", "\n");
 }
 constexpr auto kRetryPause = std::chrono::milliseconds(100);
+// How long "--on-conflict stop" still waits for a document held only for a moment.
+constexpr auto kStopGrace = std::chrono::seconds(1);
 // Conflicts closer together than this count as one stretch of waiting.
 constexpr auto kStretchGap = std::chrono::milliseconds(500);
 }  // namespace
@@ -30,25 +32,36 @@ void ConsoleDialogs::Message(MsgKind kind, const std::string& text) {
 
 bool ConsoleDialogs::Question(MsgKind kind, const std::string& text) {
   const bool conflict = StartsWith(text, "Zámek v modulu ");
-  const auto now = std::chrono::steady_clock::now();
-  const bool newStretch = !conflict || now - m_lastConflict > kStretchGap;
-  // A conflict retried again and again is reported once, not at every try.
-  if (newStretch) m_err << ConsoleLine(kind, text) << std::endl;
-  if (g_batchStopSignal) {
+  if (!conflict || g_batchStopSignal) {
+    m_err << ConsoleLine(kind, text) << std::endl;
+    if (!g_batchStopSignal) {
+      m_err << "-> Ne" << std::endl;
+      return false;
+    }
+    // Stopping: Ne to a conflict, Ano to the abort question.
     m_stopped = true;
     m_err << (conflict ? "-> Ne (přerušeno signálem)" : "-> Ano (přerušeno signálem)") << std::endl;
     return !conflict;
   }
-  if (!conflict) {
-    m_err << "-> Ne" << std::endl;
-    return false;
+  const auto now = std::chrono::steady_clock::now();
+  if (now - m_lastConflict > kStretchGap) {
+    m_conflictSince = now;
+    m_reported = false;
   }
-  if (newStretch) m_conflictSince = now;
-  if (m_policy.retry && now - m_conflictSince < std::chrono::seconds(m_policy.seconds)) {
+  // Even "stop" waits a moment: another add-on or tool holds a document only while it posts it.
+  const auto allowed = m_policy.retry ? std::chrono::steady_clock::duration(std::chrono::seconds(m_policy.seconds))
+                                      : std::chrono::steady_clock::duration(kStopGrace);
+  if (now - m_conflictSince < allowed) {
+    // A conflict retried again and again is reported once, not at every try.
+    if (m_policy.retry && !m_reported) {
+      m_err << ConsoleLine(kind, text) << "\n-> čekám na uvolnění dokladu" << std::endl;
+      m_reported = true;
+    }
     std::this_thread::sleep_for(kRetryPause);
     m_lastConflict = std::chrono::steady_clock::now();
     return true;
   }
+  if (!m_reported) m_err << ConsoleLine(kind, text) << std::endl;
   m_stopped = true;
   m_err << "-> Ne" << std::endl;
   return false;

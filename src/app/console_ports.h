@@ -14,8 +14,8 @@ namespace vorlend {
 extern volatile std::sig_atomic_t g_batchStopSignal;
 
 struct ConflictPolicy {
-  bool retry = false;
-  int seconds = 0;  // how long conflicts may go on before the batch gives up
+  bool retry = false;  // false: stop once a document stays held for more than a second
+  int seconds = 0;     // how long conflicts may go on before the batch gives up
 };
 
 class ConsoleDialogs : public Dialogs {
@@ -32,6 +32,7 @@ private:
   bool m_stopped = false;
   std::chrono::steady_clock::time_point m_conflictSince{};
   std::chrono::steady_clock::time_point m_lastConflict{};
+  bool m_reported = false;  // the current stretch of conflicts has been reported
 };
 
 class ConsoleProgress : public Progress {

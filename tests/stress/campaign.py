@@ -1,0 +1,856 @@
+#!/usr/bin/env python3
+"""Concurrency campaign for vorlend-batch: real processes on seeded agendas, invariants via tablectl dump.
+
+usage: campaign.py BIN_DIR OTHER_USER_PROGRAM WORKDIR [scenario ...]   (scripts/stress.sh runs it)
+Scenarios: s1 s1t s2a s2b s2c s3 s4 s5 s6s s6r s1x s4x s7 s8 s9 s10 (default: all)
+Env: S3_DELAY, S6_KEYS, S6_HOLD, S1X_ROUNDS, S4X_ROUNDS
+"""
+import os, random, signal, subprocess, sys, time
+from collections import defaultdict
+
+BIN, OTHER, WORK = sys.argv[1], sys.argv[2], sys.argv[3]
+ONLY = sys.argv[4:]
+MODULES = [("PD", "POKLKNIH", "Cislo"), ("BD", "BANKKNIH", "Cislo"), ("OP", "KNIHPOHL", "Cislo"),
+           ("OZ", "KNIHZAV", "Cislo"), ("ID", "INTDOKL", "Cislo"), ("PF", "PFAKTURY", "Cislo"),
+           ("VF", "VFAKTURY", "Cislo"), ("SD", "SKSEZDOK", "CDokladu")]
+YEARS = ["001", "002"]
+RESULTS = []
+
+
+def tool(name):
+    return os.path.join(BIN, name)
+
+
+def run(args, **kw):
+    return subprocess.run(args, capture_output=True, text=True, **kw)
+
+
+def seed(name, docs=2000, locked=30, s=1):
+    d = os.path.join(WORK, name)
+    if os.path.exists(d):
+        import shutil
+        shutil.rmtree(d)
+    p = run([tool("agenda-seed"), d, "--years", "2", "--docs", str(docs), "--locked", str(locked), "--seed", str(s)])
+    assert p.returncode == 0, p.stderr
+    return d, p.stdout.splitlines()
+
+
+def money_tables(d, codes=None):
+    """(label, path, keyfield, archive name) for every document table."""
+    out = []
+    for y in YEARS:
+        for code, table, key in MODULES:
+            if codes and code not in codes:
+                continue
+            out.append(("ROK.%s/%s" % (y, table), os.path.join(d, "AGENDA.001", "ROK." + y, table), key, code + y))
+    return out
+
+
+def norm(v):
+    return {"\\N": "N"}.get(v, v)
+
+
+def dump(path):
+    p = run([tool("tablectl"), "dump", path])
+    assert p.returncode == 0, (path, p.stderr)
+    lines = p.stdout.splitlines()
+    head = lines[0].split("\t")
+    return head, [dict(zip(head, l.split("\t"))) for l in lines[1:]]
+
+
+def snapshot(d, codes=None):
+    snap = {}
+    for label, path, key, _ in money_tables(d, codes):
+        _, rows = dump(path)
+        snap[label] = {int(r[key]): norm(r["Uzamceni"]) for r in rows}
+    return snap
+
+
+def archive_dir(d, n):
+    return os.path.join(d, "KPX", "Vorlend", "Db", str(n))
+
+
+def read_archive(d, n, codes=None):
+    """label -> list of (ID, Lock) in record order."""
+    arch = {}
+    for label, _, _, aname in money_tables(d, codes):
+        p = os.path.join(archive_dir(d, n), aname)
+        if not os.path.exists(p + ".dat"):
+            continue
+        _, rows = dump(p)
+        arch[label] = [(int(r["ID"]), norm(r["Lock"])) for r in rows]
+    return arch
+
+
+def listing(g):
+    p = run([tool("vorlend-batch"), "list", *g])
+    return [l.split("\t")[0] for l in p.stdout.splitlines()]
+
+
+def batch(g, *args):
+    return subprocess.Popen([tool("vorlend-batch"), *args[:1], *g, *args[1:]], stdout=subprocess.PIPE,
+                            stderr=subprocess.PIPE, text=True)
+
+
+def finish(p, timeout=180):
+    try:
+        out, err = p.communicate(timeout=timeout)
+    except subprocess.TimeoutExpired:
+        p.kill()
+        out, err = p.communicate()
+        return "HANG", out, err
+    return p.returncode, out, err
+
+
+def start_other(d, logname, seconds=300, seed=7, hold=30, pdel=0.0, papp=0.0, codes=None, keys=None):
+    log = os.path.join(WORK, logname)
+    env = dict(os.environ)
+    if keys:
+        env["KEYS_PER_TABLE"] = str(keys)
+    paths = [t[1] for t in money_tables(d, codes)]
+    p = subprocess.Popen([OTHER, log, str(seconds), str(seed), str(hold), str(pdel), str(papp), *paths],
+                         stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, env=env)
+    assert p.stdout.readline().strip() == "ready"
+    return p, log
+
+
+def stop_other(p):
+    p.send_signal(signal.SIGTERM)
+    _, err = p.communicate(timeout=30)
+    return err.strip()
+
+
+def read_log(log):
+    hist = defaultdict(list)  # (label, key) -> [(op, observed, written)]
+    counts = defaultdict(int)
+    for line in open(log):
+        f = line.split()
+        counts[f[0]] += 1
+        if f[0] == "F":
+            hist[(f[1], int(f[2]))].append(("F", f[3], f[4]))
+        elif f[0] == "D":
+            hist[(f[1], int(f[2]))].append(("D", None, None))
+        elif f[0] == "A":
+            hist[(f[1], int(f[2]))].append(("A", None, f[3]))
+        elif f[0] == "E":
+            counts["errors"] += 1
+            print("   other-user error:", line.strip())
+    return hist, dict(counts)
+
+
+def check_fault_free_stderr(err):
+    bad = [l for l in err.splitlines() if any(w in l.lower() for w in ("busy", "database is locked", "zaneprázd", "chyba"))]
+    return bad
+
+
+def record(name, ok, detail):
+    RESULTS.append((name, ok, detail))
+    print("%-5s %s: %s" % ("PASS" if ok else "FAIL", name, detail), flush=True)
+
+
+def linearizable(orig, writes, arch, final, new_value):
+    """Other-user write sequence `writes` (each op: observed, written), the save inserted at some point i:
+    archived value must be the value at i, final = last other write after i, or new_value."""
+    vals = [orig] + [w for _, _, w in writes]
+    for i in range(len(writes) + 1):
+        # observations of other-user ops must chain: op k (0-based) observes vals[k], except op i
+        # (the first after the save) observes new_value
+        okchain = True
+        for k, (_, obs, _) in enumerate(writes):
+            expect = new_value if k == i else vals[k]
+            if obs is not None and obs != expect:
+                okchain = False
+                break
+        if not okchain:
+            continue
+        if (arch is None or arch == vals[i]) and final == (vals[-1] if i < len(writes) else new_value):
+            STATS["first" if i == 0 else "last" if i == len(writes) else "middle"] += 1
+            return True
+    return False
+
+
+STATS = defaultdict(int)
+
+
+def check_archive_complete(before, arch, deleted=frozenset(), appended=frozenset()):
+    """One archive record per document that existed throughout; no foreign keys."""
+    problems = []
+    for label, docs in before.items():
+        recs = arch.get(label)
+        if recs is None:
+            problems.append("%s: archive table missing" % label)
+            continue
+        ids = [k for k, _ in recs]
+        seen = defaultdict(int)
+        for k in ids:
+            seen[k] += 1
+        dup = [k for k, c in seen.items() if c > 1]
+        missing = [k for k in docs if k not in seen and (label, k) not in deleted]
+        foreign = [k for k in seen if k not in docs and (label, k) not in appended]
+        if dup or missing or foreign:
+            problems.append("%s: dup=%s missing=%s foreign=%s" % (label, dup[:5], missing[:5], foreign[:5]))
+    return problems
+
+
+# ----------------------------------------------------------------------------------------------
+def s1(with_tablectl=False):
+    name = "s1t" if with_tablectl else "s1"
+    d, g = seed(name, s=11)
+    before = snapshot(d)
+    t0 = time.time()
+    if with_tablectl:
+        other, log = start_tablectl_loop(d, name + ".log")
+    else:
+        other, log = start_other(d, name + ".log", hold=5, seed=11, keys=20)
+    time.sleep(0.5)
+    p = batch(g, "save", "--action", "unlock", "--modules", "all", "--on-conflict", "retry=30", "--name", name)
+    rc, out, err = finish(p)
+    t_save = time.time() - t0
+    time.sleep(0.5)
+    info = stop_other(other) if not with_tablectl else stop_tablectl_loop(other)
+    hist, counts = read_log(log)
+    after = snapshot(d)
+    n = out.strip()
+    arch = read_archive(d, n) if rc == 0 else {}
+    bad = []
+    if rc != 0:
+        bad.append("save rc=%s err=%s" % (rc, err[-500:]))
+    bad += check_archive_complete(before, arch)
+    stderr_bad = check_fault_free_stderr(err)
+    if stderr_bad:
+        bad.append("stderr: %s" % stderr_bad[:3])
+    touched = 0
+    STATS.clear()
+    for label, docs in before.items():
+        amap = dict(arch.get(label, []))
+        for k, orig in docs.items():
+            writes = hist.get((label, k), [])
+            if writes:
+                touched += 1
+            if k not in amap:
+                continue
+            if not linearizable(orig, writes, amap[k], after[label].get(k), "0"):
+                bad.append("%s %d orig=%s arch=%s final=%s writes=%s" % (label, k, orig, amap[k], after[label].get(k), writes))
+    # restore with the other user stopped: exact equality with the archive
+    t1 = time.time()
+    rrc, _, rerr = finish(batch(g, "restore", "--archive", n, "--on-conflict", "retry=30"))
+    t_rest = time.time() - t1
+    restored = snapshot(d)
+    mism = 0
+    for label, recs in arch.items():
+        for k, v in recs:
+            if restored[label].get(k) != v:
+                mism += 1
+                if mism <= 3:
+                    bad.append("restore %s %d arch=%s now=%s" % (label, k, v, restored[label].get(k)))
+    if rrc != 0:
+        bad.append("restore rc=%s %s" % (rrc, rerr[-300:]))
+    record(name, not bad, "conflict msgs %d, save position in doc histories %s; " % (err.count("Zámek v modulu"), dict(STATS)) + "save rc=%s %.1fs, other ops %s (%s), docs touched %d, restore rc=%s %.1fs, mismatches %d %s"
+           % (rc, t_save, counts, info, touched, rrc, t_rest, mism, bad[:6]))
+
+
+def start_tablectl_loop(d, logname):
+    """Another user through tablectl processes: hold with a posted value (0-300 ms) or set."""
+    log = os.path.join(WORK, logname)
+    pid = os.fork()
+    if pid == 0:
+        stop = [False]
+        signal.signal(signal.SIGTERM, lambda *a: stop.__setitem__(0, True))
+        rng = random.Random(5)
+        tabs = money_tables(d)
+        keys = {}
+        for label, path, key, _ in tabs:
+            _, rows = dump(path)
+            keys[label] = [int(r[key]) for r in rows]
+        with open(log, "w") as f:
+            f.write("ready\n")
+            f.flush()
+            while not stop[0]:
+                label, path, key, _ = rng.choice(tabs)
+                k = rng.choice(keys[label])
+                v = str(rng.randint(0, 1))
+                if rng.random() < 0.5:
+                    h = subprocess.Popen([tool("tablectl"), "hold", path, "--index", key, "--key", str(k), "Uzamceni=" + v],
+                                         stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+                    line = h.stdout.readline().strip()
+                    if line == "locked":
+                        time.sleep(rng.random() * 0.3)
+                    h.stdin.close()
+                    h.wait()
+                    ok = line == "locked" and h.returncode == 0
+                else:
+                    s = run([tool("tablectl"), "set", path, "--index", key, "--key", str(k), "Uzamceni=" + v])
+                    ok = s.returncode == 0
+                # unknown observed value: None
+                f.write(("F %s %d ? %s\n" % (label, k, v)) if ok else ("C %s %d\n" % (label, k)))
+                f.flush()
+        os._exit(0)
+    while not os.path.exists(log) or os.path.getsize(log) == 0:
+        time.sleep(0.05)
+    return pid, log
+
+
+def stop_tablectl_loop(pid):
+    os.kill(pid, signal.SIGTERM)
+    os.waitpid(pid, 0)
+    return "tablectl loop"
+
+
+def read_log_any(log):
+    return read_log(log)
+
+
+_orig_read_log = read_log
+
+
+def read_log(log):  # noqa: F811 - accepts the tablectl loop's "?" observations
+    hist, counts = defaultdict(list), defaultdict(int)
+    for line in open(log):
+        f = line.split()
+        if not f or f[0] == "ready":
+            continue
+        counts[f[0]] += 1
+        if f[0] == "F":
+            hist[(f[1], int(f[2]))].append(("F", None if f[3] == "?" else f[3], f[4]))
+        elif f[0] in ("D", "A"):
+            hist[(f[1], int(f[2]))].append((f[0], None, f[3] if f[0] == "A" else None))
+        elif f[0] == "E":
+            counts["errors"] += 1
+            print("   other-user error:", line.strip())
+    return hist, dict(counts)
+
+
+# ----------------------------------------------------------------------------------------------
+def s2(variant):
+    name = "s2" + variant
+    d, g = seed(name, s=21)
+    before = snapshot(d)
+    if variant == "a":    # different modules, both unlock
+        a_args = ["--modules", "PD,BD,OP,OZ", "--action", "unlock"]
+        b_args = ["--modules", "ID,PF,VF,SD", "--action", "unlock"]
+    elif variant == "b":  # same modules, both unlock
+        a_args = ["--modules", "all", "--action", "unlock"]
+        b_args = ["--modules", "all", "--action", "unlock"]
+    else:                 # same modules, unlock against lock
+        a_args = ["--modules", "all", "--action", "unlock"]
+        b_args = ["--modules", "all", "--action", "lock"]
+    t0 = time.time()
+    pa = batch(g, "save", *a_args, "--on-conflict", "retry=30", "--name", "A")
+    pb = batch(g, "save", *b_args, "--on-conflict", "retry=30", "--name", "B")
+    ra, oa, ea = finish(pa)
+    rb, ob, eb = finish(pb)
+    dt = time.time() - t0
+    after = snapshot(d)
+    bad = []
+    if ra != 0 or rb != 0:
+        bad.append("rc A=%s B=%s errA=%s errB=%s" % (ra, rb, ea[-300:], eb[-300:]))
+    na, nb = oa.strip(), ob.strip()
+    if na == nb:
+        bad.append("same archive number %s" % na)
+    for e in (ea, eb):
+        s = check_fault_free_stderr(e)
+        if s:
+            bad.append("stderr: %s" % s[:3])
+    conflicts = sum(e.count("Zámek v modulu") for e in (ea, eb))
+    la = listing(g)
+    if na not in la or nb not in la:
+        bad.append("listing %s lacks %s/%s" % (la, na, nb))
+    codes_a = a_args[1].split(",") if a_args[1] != "all" else None
+    codes_b = b_args[1].split(",") if b_args[1] != "all" else None
+    arch_a = read_archive(d, na, codes_a)
+    arch_b = read_archive(d, nb, codes_b)
+    bad += ["A " + x for x in check_archive_complete({l: v for l, v in before.items() if l in arch_a or not codes_a}, arch_a)]
+    bad += ["B " + x for x in check_archive_complete({l: v for l, v in before.items() if l in arch_b or not codes_b}, arch_b)]
+    newv = {"unlock": "0", "lock": "1"}
+    va, vb = newv[a_args[3]], newv[b_args[3]]
+    nbad = 0
+    first = defaultdict(int)
+    for label, docs in before.items():
+        ma, mb = dict(arch_a.get(label, [])), dict(arch_b.get(label, []))
+        for k, orig in docs.items():
+            fin = after[label][k]
+            if k in ma and k in mb:
+                ok = (ma[k] == orig and mb[k] == va and fin == vb) or (mb[k] == orig and ma[k] == vb and fin == va)
+                if va != vb:
+                    first["A-first" if fin == vb else "B-first"] += 1
+            elif k in ma:
+                ok = ma[k] == orig and fin == va
+            elif k in mb:
+                ok = mb[k] == orig and fin == vb
+            else:
+                ok = False
+            if not ok:
+                nbad += 1
+                if nbad <= 3:
+                    bad.append("%s %d orig=%s A=%s B=%s final=%s" % (label, k, orig, ma.get(k), mb.get(k), fin))
+    record(name, not bad, "A rc=%s #%s, B rc=%s #%s, %.1fs together, conflict messages %d, order %s, bad docs %d %s"
+           % (ra, na, rb, nb, dt, conflicts, dict(first), nbad, bad[:6]))
+
+
+# ----------------------------------------------------------------------------------------------
+S3_DELAY = float(os.environ.get("S3_DELAY", "1.0"))
+
+
+def s3():
+    d, g = seed("s3", s=31)
+    orig = snapshot(d)
+    rc, out, err = finish(batch(g, "save", "--modules", "all", "--action", "lock", "--name", "old"))
+    assert rc == 0, err
+    n1 = out.strip()
+    mid = snapshot(d)
+    assert all(v == "1" for t in mid.values() for v in t.values())
+    t0 = time.time()
+    ps = batch(g, "save", "--modules", "all", "--action", "unlock", "--on-conflict", "retry=30", "--name", "new")
+    time.sleep(S3_DELAY)
+    pr = batch(g, "restore", "--archive", n1, "--on-conflict", "retry=30")
+    rr, _, er = finish(pr)
+    rs, os_, es = finish(ps)
+    dt = time.time() - t0
+    after = snapshot(d)
+    bad = []
+    if rr != 0 or rs != 0:
+        bad.append("restore rc=%s save rc=%s %s %s" % (rr, rs, er[-300:], es[-300:]))
+    for e in (er, es):
+        s = check_fault_free_stderr(e)
+        if s:
+            bad.append("stderr: %s" % s[:3])
+    n2 = os_.strip()
+    arch2 = read_archive(d, n2)
+    bad += check_archive_complete(orig, arch2)
+    nbad = 0
+    order = defaultdict(int)
+    for label, docs in orig.items():
+        m2 = dict(arch2.get(label, []))
+        for k, o in docs.items():
+            fin = after[label][k]
+            # save first: archived 1 (the old save's lock), final = restored original
+            # restore first: archived original, final 0
+            if m2.get(k) == "1" and fin == o:
+                order["save-first"] += 1
+            elif m2.get(k) == o and fin == "0":
+                order["restore-first"] += 1
+            else:
+                nbad += 1
+                if nbad <= 3:
+                    bad.append("%s %d orig=%s arch2=%s final=%s" % (label, k, o, m2.get(k), fin))
+    # restoring the new archive gives its values back exactly
+    rc3, _, e3 = finish(batch(g, "restore", "--archive", n2))
+    now = snapshot(d)
+    mism = sum(1 for label, recs in arch2.items() for k, v in recs if now[label].get(k) != v)
+    record("s3", not bad and rc3 == 0 and mism == 0,
+           "restore rc=%s save rc=%s %.1fs, interleaving %s, bad %d, re-restore rc=%s mism=%d %s"
+           % (rr, rs, dt, dict(order), nbad, rc3, mism, bad[:6]))
+
+
+# ----------------------------------------------------------------------------------------------
+def tables_check(d, n=None):
+    bad = []
+    paths = [t[1] for t in money_tables(d)]
+    if n:
+        paths += [os.path.join(archive_dir(d, n), t[3]) for t in money_tables(d)
+                  if os.path.exists(os.path.join(archive_dir(d, n), t[3]) + ".dat")]
+    for p in paths:
+        c = run([tool("tablectl"), "check", p])
+        if c.returncode != 0 or c.stdout.strip() != "ok":
+            bad.append("%s: %s %s" % (p, c.stdout.strip(), c.stderr.strip()))
+    return bad
+
+
+def interrupted(name, sig, delay, command="save"):
+    d, g = seed(name, s=41)
+    before = snapshot(d)
+    n0 = None
+    if command == "restore":
+        rc, out, err = finish(batch(g, "save", "--modules", "all", "--action", "lock"))
+        n0 = out.strip()
+    if command == "save":
+        p = batch(g, "save", "--modules", "all", "--action", "unlock", "--on-conflict", "retry=30", "--name", name)
+    else:
+        p = batch(g, "restore", "--archive", n0)
+    time.sleep(delay)
+    t_sig = time.time()
+    p.send_signal(sig)
+    rc, out, err = finish(p, timeout=30)
+    t_exit = time.time() - t_sig
+    bad = []
+    expect = -9 if sig == signal.SIGKILL else 4
+    if rc != expect:
+        bad.append("rc=%s expected %s" % (rc, expect))
+    archives = sorted(os.listdir(os.path.join(d, "KPX", "Vorlend", "Db")), key=int)
+    partial = archives[-1] if command == "save" else None
+    ls = listing(g)
+    if command == "save" and partial in ls:
+        bad.append("interrupted archive %s listed" % partial)
+    if command == "save" and out.strip():
+        bad.append("archive number printed: %r" % out)
+    bad += tables_check(d, partial)
+    # what the interrupted save left: archived values equal the originals, reached docs unlocked
+    mid = snapshot(d)
+    if command == "save":
+        arch = read_archive(d, partial)
+        reached = sum(len(v) for v in arch.values())
+        wrong = [(l, k, v) for l, recs in arch.items() for k, v in recs if before[l][k] != v]
+        if wrong:
+            bad.append("partial archive wrong values %s" % wrop(wrong))
+        changed = sum(1 for l in before for k in before[l] if before[l][k] != mid[l][k])
+        rr = run([tool("vorlend-batch"), "restore", *g, "--archive", partial])
+        if rr.returncode == 0:
+            bad.append("restore of the incomplete archive accepted")
+    else:
+        reached = sum(1 for l in before for k in before[l] if mid[l][k] == before[l][k] and before[l][k] == "0")
+        changed = None
+    # later save works with --on-conflict stop: any stale record lock would stop it
+    t1 = time.time()
+    r2 = run([tool("vorlend-batch"), "save", *g, "--modules", "all", "--action", "none", "--on-conflict", "stop"])
+    if r2.returncode != 0:
+        bad.append("later save rc=%s %s" % (r2.returncode, r2.stderr[-300:]))
+    else:
+        n2 = r2.stdout.strip()
+        if n2 == partial:
+            bad.append("number reused")
+        a2 = read_archive(d, n2)
+        bad += check_archive_complete(before, a2)
+    # and every document can be locked+posted by another user (tablectl set on a sample incl. the last reached)
+    hold = run([tool("tablectl"), "set", money_tables(d)[0][1], "--index", "Cislo", "--key",
+                str(next(iter(before[money_tables(d)[0][0]]))), "Uzamceni=1"])
+    if hold.returncode != 0:
+        bad.append("tablectl set after: %s" % hold.stderr)
+    record(name, not bad, "%s rc=%s exit %.2fs after signal, reached %s, changed %s, listed %s, %s"
+           % (command, rc, t_exit, reached, changed, ls, bad[:6]))
+
+
+def wrop(w):
+    return w[:3]
+
+
+def s4():
+    interrupted("s4", signal.SIGKILL, 2.0)
+    interrupted("s4r", signal.SIGKILL, 0.6, "restore")
+
+
+def s5():
+    interrupted("s5term", signal.SIGTERM, 2.0)
+    interrupted("s5int", signal.SIGINT, 1.0)
+    interrupted("s5rterm", signal.SIGTERM, 0.5, "restore")
+    # SIGTERM while waiting on a lock conflict with retry
+    d, g = seed("s5c", s=43)
+    label, path, key, _ = [t for t in money_tables(d) if t[0] == "ROK.002/POKLKNIH"][0]
+    _, rows = dump(path)
+    k = rows[5][key]
+    h = subprocess.Popen([tool("tablectl"), "hold", path, "--index", key, "--key", k], stdin=subprocess.PIPE,
+                         stdout=subprocess.PIPE, text=True)
+    assert h.stdout.readline().strip() == "locked"
+    p = batch(g, "save", "--modules", "all", "--action", "unlock", "--on-conflict", "retry=60")
+    time.sleep(1.5)
+    t = time.time()
+    p.send_signal(signal.SIGTERM)
+    rc, out, err = finish(p, timeout=30)
+    dt = time.time() - t
+    h.stdin.close()
+    h.wait()
+    ls = listing(g)
+    record("s5conflict", rc == 4 and not ls and not out.strip() and "Zámek v modulu" in err, "rc=%s after %.2fs, listed %s, tail %r" % (rc, dt, ls, err[-160:]))
+
+
+# ----------------------------------------------------------------------------------------------
+def s6(during):
+    name = "s6" + during
+    d, g = seed(name, s=61)
+    before = snapshot(d)
+    n0 = None
+    if during == "r":
+        rc, out, err = finish(batch(g, "save", "--modules", "all", "--action", "lock"))
+        n0 = out.strip()
+        arch0 = read_archive(d, n0)
+    other, log = start_other(d, name + ".log", hold=int(os.environ.get("S6_HOLD", "10")), pdel=0.15, papp=0.15,
+                             seed=61, keys=int(os.environ.get("S6_KEYS", "0")) or None)
+    time.sleep(0.3)
+    t0 = time.time()
+    if during == "s":
+        p = batch(g, "save", "--modules", "all", "--action", "unlock", "--on-conflict", "retry=30")
+    else:
+        p = batch(g, "restore", "--archive", n0, "--on-conflict", "retry=30")
+    rc, out, err = finish(p, timeout=120)
+    dt = time.time() - t0
+    info = stop_other(other)
+    hist, counts = read_log(log)
+    after = snapshot(d)
+    bad = []
+    if rc != 0:
+        bad.append("rc=%s %s" % (rc, err[-400:]))
+    s = check_fault_free_stderr(err)
+    if s:
+        bad.append("stderr: %s" % s[:3])
+    deleted = {lk for lk, ops in hist.items() if any(o[0] == "D" for o in ops)}
+    appended = {lk for lk, ops in hist.items() if any(o[0] == "A" for o in ops)}
+    nbad = 0
+    if during == "s" and rc == 0:
+        arch = read_archive(d, out.strip())
+        bad += check_archive_complete(before, arch, deleted, appended)
+        for label, recs in arch.items():
+            for k, v in recs:
+                ops = [o for o in hist.get((label, k), []) if o[0] == "F"]
+                if (label, k) in deleted:
+                    continue
+                if (label, k) in appended:
+                    o = [x for x in hist[(label, k)] if x[0] == "A"][0][2]
+                else:
+                    o = before[label][k]
+                if not linearizable(o, ops, v, after[label].get(k), "0"):
+                    nbad += 1
+                    if nbad <= 3:
+                        bad.append("%s %d orig=%s arch=%s final=%s ops=%s" % (label, k, o, v, after[label].get(k), ops))
+    elif during == "r" and rc == 0:
+        for label, recs in arch0.items():
+            for k, v in recs:
+                if (label, k) in deleted:
+                    if k in after[label]:
+                        bad.append("deleted doc present %s %d" % (label, k))
+                    continue
+                ops = [o for o in hist.get((label, k), []) if o[0] == "F"]
+                if not linearizable("1", ops, None, after[label].get(k), v):
+                    nbad += 1
+                    if nbad <= 3:
+                        bad.append("%s %d arch=%s final=%s ops=%s" % (label, k, v, after[label].get(k), ops))
+    bad += tables_check(d)
+    record(name, not bad, "rc=%s %.1fs, other %s (%s), bad %d %s" % (rc, dt, counts, info, nbad, bad[:6]))
+
+
+SCEN = {"s1": lambda: s1(False), "s1t": lambda: s1(True), "s2a": lambda: s2("a"), "s2b": lambda: s2("b"),
+        "s2c": lambda: s2("c"), "s3": s3, "s4": s4, "s5": s5, "s6s": lambda: s6("s"), "s6r": lambda: s6("r")}
+
+
+def read_logs_stamped(logs):
+    """Flip histories of several other-user processes merged by the stamp taken under the lock."""
+    ops = defaultdict(list)
+    counts = defaultdict(int)
+    for log in logs:
+        for line in open(log):
+            f = line.split()
+            if not f or f[0] == "ready":
+                continue
+            counts[f[0]] += 1
+            if f[0] == "F":
+                ops[(f[1], int(f[2]))].append((float(f[5]), ("F", f[3], f[4])))
+            elif f[0] in ("D", "A", "E"):
+                raise RuntimeError("unexpected op in stamped log: " + line)
+    return {k: [o for _, o in sorted(v)] for k, v in ops.items()}, dict(counts)
+
+
+def s1x(rounds=int(os.environ.get("S1X_ROUNDS", "12"))):
+    """Many short rounds on small tables: two other users flipping every document of the saved
+    tables with short holds while the save (retry) runs; exact linearizability per document."""
+    fails, conflicts, total_mid, t_all = [], 0, 0, time.time()
+    for r in range(rounds):
+        d, g = seed("s1x", docs=150, s=100 + r)
+        codes = ["PD", "SD"]
+        before = snapshot(d, codes)
+        others = [start_other(d, "s1x.%d.log" % i, hold=8, seed=1000 * r + i, codes=codes) for i in range(2)]
+        p = batch(g, "save", "--action", "unlock" if r % 2 == 0 else "lock", "--modules", "PD,SD",
+                  "--on-conflict", "retry=30")
+        rc, out, err = finish(p)
+        time.sleep(0.2)
+        for o, _ in others:
+            stop_other(o)
+        hist, counts = read_logs_stamped([l for _, l in others])
+        after = snapshot(d, codes)
+        conflicts += err.count("Zámek v modulu")
+        if rc != 0:
+            fails.append("round %d rc=%s %s" % (r, rc, err[-300:]))
+            continue
+        arch = read_archive(d, out.strip(), codes)
+        probs = check_archive_complete(before, arch)
+        fails += ["round %d %s" % (r, p) for p in probs]
+        newv = "0" if r % 2 == 0 else "1"
+        STATS.clear()
+        for label, recs in arch.items():
+            for k, v in recs:
+                if not linearizable(before[label][k], hist.get((label, k), []), v, after[label][k], newv):
+                    fails.append("round %d %s %d orig=%s arch=%s final=%s ops=%s" % (
+                        r, label, k, before[label][k], v, after[label][k], hist.get((label, k), [])[:6]))
+        total_mid += STATS["middle"]
+    record("s1x", not fails, "%d rounds %.1fs, save conflict messages %d, saves landing mid-history %d, %s"
+           % (rounds, time.time() - t_all, conflicts, total_mid, fails[:5]))
+
+
+SCEN["s1x"] = s1x
+
+
+def s4x(rounds=int(os.environ.get("S4X_ROUNDS", "12"))):
+    """Kills at random moments (SIGKILL / SIGTERM alternately) of saves on small agendas: a listed
+    archive is always complete and right; every table passes check; the next save (stop policy)
+    finishes, so no record lock outlived the process."""
+    fails, outcomes, t_all = [], defaultdict(int), time.time()
+    rng = random.Random(4)
+    for r in range(rounds):
+        d, g = seed("s4x", docs=300, s=400 + r)
+        before = snapshot(d)
+        sig = signal.SIGKILL if r % 2 == 0 else signal.SIGTERM
+        p = batch(g, "save", "--modules", "all", "--action", "unlock")
+        time.sleep(rng.uniform(0.0, 1.4))
+        p.send_signal(sig)
+        rc, out, err = finish(p, timeout=30)
+        outcomes["%s rc=%s" % (sig.name, rc)] += 1
+        ls = listing(g)
+        if rc == 0:
+            n = out.strip()
+            if ls != [n]:
+                fails.append("round %d finished but listing %s" % (r, ls))
+            fails += ["round %d %s" % (r, x) for x in check_archive_complete(before, read_archive(d, n))]
+        else:
+            if ls:
+                fails.append("round %d rc=%s but listed %s" % (r, rc, ls))
+            if rc not in (-9, 4):
+                fails.append("round %d rc=%s %s" % (r, rc, err[-200:]))
+        dirs = os.listdir(os.path.join(d, "KPX", "Vorlend", "Db"))
+        for n in dirs:
+            fails += ["round %d %s" % (r, x) for x in tables_check(d, n)]
+            stray = [f for f in os.listdir(archive_dir(d, n)) if ".~" in f]
+            if stray:
+                fails.append("round %d temp files left %s" % (r, stray))
+        r2 = run([tool("vorlend-batch"), "save", *g, "--modules", "all", "--action", "none"])
+        if r2.returncode != 0:
+            fails.append("round %d next save rc=%s %s" % (r, r2.returncode, r2.stderr[-200:]))
+    record("s4x", not fails, "%d rounds %.1fs, outcomes %s %s" % (rounds, time.time() - t_all, dict(outcomes), fails[:5]))
+
+
+def s7():
+    """Conflict handling limits: a document held longer than retry=N stops the save with 4 and a
+    clear message after about N s; a holder killed with SIGKILL frees the document at once."""
+    d, g = seed("s7", s=71)
+    label, path, key, _ = [t for t in money_tables(d) if t[0] == "ROK.002/POKLKNIH"][0]
+    _, rows = dump(path)
+    k = rows[10][key]
+    h = subprocess.Popen([tool("tablectl"), "hold", path, "--index", key, "--key", k], stdin=subprocess.PIPE,
+                         stdout=subprocess.PIPE, text=True)
+    assert h.stdout.readline().strip() == "locked"
+    t = time.time()
+    rc, out, err = finish(batch(g, "save", "--modules", "PD", "--action", "unlock", "--on-conflict", "retry=2"))
+    dt = time.time() - t
+    h.stdin.close(); h.wait()
+    ok1 = rc == 4 and "Zámek v modulu" in err and not listing(g) and 1.5 < dt < 5
+    # holder killed while the save waits
+    flip = "0" if rows[10]["Uzamceni"] == "1" else "1"
+    h = subprocess.Popen([tool("tablectl"), "hold", path, "--index", key, "--key", k, "Uzamceni=" + flip],
+                         stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
+    assert h.stdout.readline().strip() == "locked"
+    p = batch(g, "save", "--modules", "PD", "--action", "unlock", "--on-conflict", "retry=30")
+    time.sleep(1.0)
+    h.kill(); h.wait()
+    t = time.time()
+    rc2, out2, err2 = finish(p)
+    dt2 = time.time() - t
+    arch = dict(read_archive(d, out2.strip(), ["PD"]).get(label, [])) if rc2 == 0 else {}
+    # (the holder's unposted value must not appear anywhere)
+    now = snapshot(d, ["PD"])[label]
+    ok2 = rc2 == 0 and now[int(k)] == "0" and arch.get(int(k)) == norm(rows[10]["Uzamceni"])
+    record("s7", ok1 and ok2, "held past retry=2: rc=%s after %.1fs; holder SIGKILLed: rc=%s, finished %.1fs later, "
+           "archived %s (orig %s, killed holder's value %s never posted)" % (rc, dt, rc2, dt2, arch.get(int(k)), rows[10]["Uzamceni"], flip))
+
+
+SCEN["s4x"] = s4x
+SCEN["s7"] = s7
+
+
+def s8():
+    """Pile-up: an older archive restored, three saves (unlock, lock, none) and another user, all at
+    once on the same tables. Every process ends 0 without busy/locked errors; every archive is
+    complete; the documents end in a state some order of the writers explains (checked loosely:
+    each archive value is one the document could have had: 0, 1)."""
+    d, g = seed("s8", s=81)
+    before = snapshot(d)
+    rc, out, err = finish(batch(g, "save", "--modules", "all", "--action", "lock", "--name", "old"))
+    n0 = out.strip()
+    other, log = start_other(d, "s8.log", hold=5, seed=81, keys=50)
+    t0 = time.time()
+    procs = {
+        "restore": batch(g, "restore", "--archive", n0, "--on-conflict", "retry=30"),
+        "unlock": batch(g, "save", "--modules", "all", "--action", "unlock", "--on-conflict", "retry=30"),
+        "lock": batch(g, "save", "--modules", "all", "--action", "lock", "--on-conflict", "retry=30"),
+        "none": batch(g, "save", "--modules", "all", "--action", "none", "--on-conflict", "retry=30"),
+    }
+    res = {k: finish(p, timeout=240) for k, p in procs.items()}
+    dt = time.time() - t0
+    info = stop_other(other)
+    _, counts = read_log(log)
+    bad = []
+    nums = []
+    for k, (rc, out, err) in res.items():
+        if rc != 0:
+            bad.append("%s rc=%s %s" % (k, rc, err[-300:]))
+        s = check_fault_free_stderr(err)
+        if s:
+            bad.append("%s stderr %s" % (k, s[:2]))
+        if k != "restore" and rc == 0:
+            nums.append(out.strip())
+            bad += ["%s %s" % (k, x) for x in check_archive_complete(before, read_archive(d, out.strip()))]
+    if len(set(nums)) != len(nums) or n0 in nums:
+        bad.append("archive numbers %s (old %s)" % (nums, n0))
+    bad += tables_check(d)
+    conflicts = sum(r[2].count("Zámek v modulu") for r in res.values())
+    wal = max((os.path.getsize(os.path.join(dp, f)) for dp, _, fs in os.walk(d) for f in fs if f.endswith("-wal")), default=0)
+    record("s8", not bad, "4 batch processes + other user (%s), %.1fs, conflict messages %d, largest leftover -wal %d B %s"
+           % (counts, dt, conflicts, wal, bad[:5]))
+
+
+SCEN["s8"] = s8
+
+
+def s9(rounds=8):
+    """Start-up race: four saves started together on a fresh agenda (no KPX folders yet)."""
+    fails, t0 = [], time.time()
+    for r in range(rounds):
+        d, g = seed("s9", docs=20, s=900 + r)
+        ps = [batch(g, "save", "--modules", "all", "--action", "none") for _ in range(4)]
+        res = [finish(p) for p in ps]
+        nums = sorted(o.strip() for _, o, _ in res)
+        if any(rc != 0 for rc, _, _ in res) or nums != ["1", "2", "3", "4"] or sorted(listing(g)) != nums:
+            fails.append("round %d: %s %s" % (r, [(rc, o.strip(), e[-120:]) for rc, o, e in res], listing(g)))
+    record("s9", not fails, "%d rounds %.1fs %s" % (rounds, time.time() - t0, fails[:3]))
+
+
+SCEN["s9"] = s9
+
+
+def s10():
+    """The console going away: (a) standard error is a pipe whose reader exits early (`2>&1 | head`),
+    (b) SIGHUP (terminal/SSH session closed). Sound: the save is not killed half-way (finishes, or at
+    least stops cleanly with 4); never death by SIGPIPE/SIGHUP leaving an unlisted archive."""
+    res = []
+    for case in ("sigpipe", "sighup"):
+        d, g = seed("s10" + case, s=101)
+        before = snapshot(d)
+        if case == "sigpipe":
+            r, w = os.pipe()
+            p = subprocess.Popen([tool("vorlend-batch"), "save", *g, "--modules", "all", "--action", "unlock"],
+                                 stdout=subprocess.PIPE, stderr=w, text=True)
+            os.close(w)
+            os.read(r, 64)  # the reader takes the first bytes and goes away, like `| head -1`
+            os.close(r)
+        else:
+            p = batch(g, "save", "--modules", "all", "--action", "unlock")
+            time.sleep(1.0)
+            p.send_signal(signal.SIGHUP)
+        rc, out, _ = finish(p)
+        after = snapshot(d)
+        changed = sum(1 for l in before for k in before[l] if before[l][k] != after[l][k])
+        res.append((case, rc, listing(g), changed))
+    ok = all(rc in (0, 4) for _, rc, _, _ in res)
+    record("s10", ok, "; ".join("%s: rc=%s listed=%s docs changed=%d" % x for x in res))
+
+
+SCEN["s10"] = s10
+
+
+if __name__ == "__main__":
+    T0 = time.time()
+    for k in (ONLY or list(SCEN)):
+        t = time.time()
+        try:
+            SCEN[k]()
+        except Exception as e:
+            import traceback
+            traceback.print_exc()
+            record(k, False, "driver exception %r" % e)
+        print("   (%s took %.1fs)" % (k, time.time() - t), flush=True)
+    print("total %.1fs; failed: %s" % (time.time() - T0, [r[0] for r in RESULTS if not r[1]]))
