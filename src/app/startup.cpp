@@ -29,7 +29,7 @@ bool ReadHostContext(const StartupParams& params, Dialogs& dialogs, HostContext&
   if (agenda.empty() || !DirectoryExists(ctx.CurrentYearDir)) {
     dialogs.Message(MsgKind::Error,
                     "Adresář účetního roku " + ctx.CurrentYearDir +
-                        " neexistuje nebo neleží v adresáři agendy (očekává se cesta ...\\AGENDA.xxx\\ROK.xxx).");
+                        " neexistuje nebo neleží v adresáři agendy (očekává se cesta .../AGENDA.nnn/ROK.nnn).");
     return false;
   }
   ctx.AgendaDir = IncludeTrailingPathDelimiter(agenda);
