@@ -92,12 +92,10 @@ TEST_F(RestoreFixture, RoundTripPutsBackEveryStateAndIsIdempotent) {
 
 TEST_F(RestoreFixture, DeletedDocumentsRemovedYearsAndNewDocumentsAreLeftAlone) {
   // A document deleted after the save, a year directory removed, a document added after the save.
+  DeleteDocument(Money("Rok.002", "VFAKTURY"), "Cislo", 4);
   {
     TBFTable t;
     ASSERT_EQ(t.OpenTable(Money("Rok.002", "VFAKTURY")), 0);
-    ASSERT_EQ(t.SetOrder("Cislo"), 0);
-    ASSERT_EQ(t.Seek1(Variant::FromInt(4)), SeekFound);
-    t.DeleteRecord();
     t.AppendBlank();
     t.SetValue("Cislo", Variant::FromInt(9999));
     t.SetValue("Uzamceni", Variant::FromBool(true));
@@ -212,11 +210,7 @@ TEST_F(RestoreFixture, ADocumentDeletedWhileItsHolderEditedItIsSkipped) {
   ASSERT_TRUE(holder->locked());
   dialogs.onQuestion = [&](const ScriptedDialogs::Entry&) {
     holder.reset();
-    TBFTable t;
-    ASSERT_EQ(t.OpenTable(table), 0);
-    ASSERT_EQ(t.SetOrder("Cislo"), 0);
-    ASSERT_EQ(t.Seek1(Variant::FromInt(7)), SeekFound);
-    t.DeleteRecord();
+    DeleteDocument(table, "Cislo", 7);
   };
   dialogs.Answer(true);
   ASSERT_EQ(Restore(), 0);

@@ -261,11 +261,7 @@ TEST_F(SaveFixture, DocumentsDeletedMeanwhileOrWithoutAKeyAreLeftAsTheyAre) {
   ASSERT_TRUE(holder->locked());
   dialogs.onQuestion = [&](const ScriptedDialogs::Entry&) {
     holder.reset();
-    TBFTable t;
-    ASSERT_EQ(t.OpenTable(table), 0);
-    ASSERT_EQ(t.SetOrder("Cislo"), 0);
-    ASSERT_EQ(t.Seek1(Variant::FromInt(120)), SeekFound);
-    t.DeleteRecord();
+    DeleteDocument(table, "Cislo", 120);
   };
   dialogs.Answer(true);  // "wait and go on" once: the document is gone, nothing more is asked
   SaveJob job = Job(Only({"PF"}), LockAction::Unlock);

@@ -85,6 +85,14 @@ std::vector<std::string> AgendaBuilder::Groups(const std::string& yearDir, const
           "?AKTHESLO=?AKTHESLO", "?AKTCFGNAME=Default?AKTCFGNAME"};
 }
 
+void DeleteDocument(const std::string& tablePath, const std::string& keyField, std::int32_t key) {
+  TBFTable t;
+  if (t.OpenTable(tablePath) != 0 || t.SetOrder(keyField) != 0 || t.Seek1(Variant::FromInt(key)) != SeekFound) {
+    throw std::runtime_error("no document " + std::to_string(key) + " in " + tablePath);
+  }
+  t.DeleteRecord();
+}
+
 std::string LockText(const Variant& v) {
   if (v.isNull()) return "Null";
   bool b = false;

@@ -47,6 +47,9 @@ private:
   std::string m_firmName;
 };
 
+// Deletes the document with that key, as another Money user would.
+void DeleteDocument(const std::string& tablePath, const std::string& keyField, std::int32_t key);
+
 // Key -> lock flag of every record of a table, read through a table proxy ("Null" for Null).
 std::vector<std::pair<std::int32_t, std::string>> ReadLocks(const std::string& tablePath, const std::string& keyField);
 std::string LockText(const Variant& v);
