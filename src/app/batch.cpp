@@ -154,7 +154,6 @@ std::string ArchiveName(const Options& o) {
 
 // Everything the command line can get wrong is found before the add-on starts.
 void ValidateOptions(const Options& o) {
-  ParseConflict(o);
   ModuleFilter filter{};
   ChooseModules(o, filter);
   ChooseAction(o, LockAction::Unlock);

@@ -2,6 +2,7 @@
 
 #include <thread>
 
+#include "archive/operation.h"
 #include "platform/text.h"
 
 namespace vorlend {
@@ -31,7 +32,7 @@ void ConsoleDialogs::Message(MsgKind kind, const std::string& text) {
 }
 
 bool ConsoleDialogs::Question(MsgKind kind, const std::string& text) {
-  const bool conflict = StartsWith(text, "Zámek v modulu ");
+  const bool conflict = StartsWith(text, LockConflictQuestionStart);
   if (!conflict || g_batchStopSignal) {
     m_err << ConsoleLine(kind, text) << std::endl;
     if (!g_batchStopSignal) {

@@ -15,7 +15,7 @@ LockOutcome LockRecordWithRetry(TBFTable& table, Dialogs& dialogs, const std::st
     if (result == 0) return LockOutcome::Locked;
     // Asking "wait and go on" about a deleted document would ask for ever.
     if (result == LockRecordGone) return LockOutcome::Gone;
-    const std::string question = "Zámek v modulu " + workingStr +
+    const std::string question = LockConflictQuestionStart + workingStr +
                                  ": některý doklad je právě editován uživatelem Money. Počkejte na uvolnění a "
                                  "pokračujte tlačítkem [Ano]. Klepnutím na tlačítko [Ne] celou operaci přerušíte.";
     if (!dialogs.Question(MsgKind::Warning, question)) return LockOutcome::Refused;

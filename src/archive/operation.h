@@ -12,6 +12,9 @@ namespace vorlend {
 // The progress bar and the window are touched once every this many records.
 inline constexpr int ProgressStep = 20;
 
+// The lock-conflict question begins with this text; the batch tool's console answers it by it.
+inline constexpr const char* LockConflictQuestionStart = "Zámek v modulu ";
+
 enum class LockOutcome {
   Locked,   // the record is ours until it is posted
   Gone,     // another user deleted the document meanwhile: there is nothing left to change
