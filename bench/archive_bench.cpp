@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "app/host_context.h"
+#include "host/host_context.h"
 #include "archive/catalogue.h"
 #include "archive/restore.h"
 #include "archive/save.h"
@@ -86,8 +86,7 @@ std::string Seed(const std::string& binDir, const std::string& dataDir, int docs
 
 HostContext Context(const std::string& dataDir) {
   HostContext ctx;
-  ctx.DataDir = dataDir + "/";
-  ctx.AgendaDir = dataDir + "/AGENDA.001/";
+  ctx.SetPaths(dataDir + "/AGENDA.001/", dataDir + "/");
   ctx.AgendaExt = "001";
   ctx.AgendaName = "bench";
   ctx.ConfigName = "Default";
@@ -101,14 +100,13 @@ bool OurSave(const std::string& dataDir) {
   NoProgress progress;
   TBFTable money, lock;
   YearList years;
-  if (!FillYearList(ctx.AgendaDir, dialogs, years)) return false;
+  if (!FillYearList(ctx.AgendaPath, dialogs, years)) return false;
   years.Toggle(0);
   ModuleFilter all;
   all.fill(true);
-  std::string name = "bench";
   FileList files;
-  SaveJob job{ctx, dialogs, progress, money, lock, years, all, LockAction::Unlock, name, {}, files};
-  return CreateArchiveDirectory(job) == 0 && SaveLocks(job) == 0;
+  SaveJob job{ctx, dialogs, progress, money, lock, years, SaveChoices{all, LockAction::Unlock, "bench"}, files};
+  return StartSave(job) == 0;
 }
 
 bool OurRestore(const std::string& dataDir) {

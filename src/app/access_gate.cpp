@@ -14,7 +14,7 @@ bool CheckAccessRights(const HostContext& ctx, Dialogs& dialogs) {
   std::string error;
   try {
     // The reader lives for this one check; it is gone before any message box shows.
-    TS3AccessRights rights(ctx.DataDir);
+    TS3AccessRights rights(ctx.DataPath);
     loaded = rights.LoadUserRights(ctx.UserPassword);
     if (loaded) mayLock = rights.Granted(AccessRight::UzamceniDo);
     else error = rights.LastError();
@@ -24,7 +24,7 @@ bool CheckAccessRights(const HostContext& ctx, Dialogs& dialogs) {
     error = e.what();
   }
   if (!loaded) {
-    dialogs.Message(MsgKind::Error, error);
+    dialogs.Message(MsgKind::Error, ctx.ShownIn(error));
     return false;
   }
   if (!mayLock) {

@@ -1,5 +1,5 @@
 #pragma once
-#include "app/host_context.h"
+#include "host/host_context.h"
 #include "platform/ports.h"
 
 namespace vorlend {

@@ -1,5 +1,6 @@
 #include "app/batch.h"
 
+#include <algorithm>
 #include <map>
 
 #include "app/console_ports.h"
@@ -19,7 +20,7 @@ constexpr const char* kUsage =
     "Použití: vorlend-batch PŘÍKAZ ?MAIN=...?MAIN ?AKTROK=...?AKTROK ?MVERZE=...?MVERZE ?AKTHESLO=...?AKTHESLO "
     "?AKTCFGNAME=...?AKTCFGNAME [VOLBY]\n"
     "  save [--years NÁZEV,NÁZEV|all] [--modules PD,BD,OP,OZ,ID,PF,VF,SD|all] [--action unlock|lock|none]\n"
-    "       [--name TEXT] [--on-conflict stop|retry=SEKUNDY]\n"
+    "       [--name TEXT] [--on-conflict stop|retry=SEKUNDY] [--ignore-incomplete]\n"
     "  list\n"
     "  restore --archive N [--delete-after] [--on-conflict stop|retry=SEKUNDY]\n"
     "  delete --archive N\n";
@@ -37,7 +38,13 @@ struct UsageError {
 const std::map<std::string, bool>& KnownOptions(const std::string& command) {
   // Option name -> whether it takes a value.
   static const std::map<std::string, std::map<std::string, bool>> known = {
-      {"save", {{"--years", true}, {"--modules", true}, {"--action", true}, {"--name", true}, {"--on-conflict", true}}},
+      {"save",
+       {{"--years", true},
+        {"--modules", true},
+        {"--action", true},
+        {"--name", true},
+        {"--on-conflict", true},
+        {"--ignore-incomplete", false}}},
       {"list", {}},
       {"restore", {{"--archive", true}, {"--delete-after", false}, {"--on-conflict", true}}},
       {"delete", {{"--archive", true}}},
@@ -166,7 +173,7 @@ int Outcome(int result, const ConsoleDialogs& dialogs) {
   return dialogs.StoppedByUser() ? BatchStopped : BatchFailed;
 }
 
-// The complete archive of this agenda with that number, or null after the refusal message.
+// The listed archive of this agenda with that number, or null after the refusal message.
 const ArchiveRow* FindArchive(const HostContext& ctx, ArchiveList& list, int number, Dialogs& dialogs) {
   LoadArchiveList(ctx, list);
   for (std::size_t i = 0; i < list.Count(); ++i) {
@@ -177,31 +184,62 @@ const ArchiveRow* FindArchive(const HostContext& ctx, ArchiveList& list, int num
     }
   }
   dialogs.Message(MsgKind::Error, "Archiv " + std::to_string(number) +
-                                      " neexistuje, není úplný nebo nepatří k této agendě.");
+                                      " neexistuje, nepatří k této agendě, nemá seznam souborů, nebo se právě "
+                                      "ukládá.");
   return nullptr;
+}
+
+// A word for a POSIX shell: single quotes, each quote inside written as '\''.
+std::string ShellWord(const std::string& word) { return "'" + ReplaceAll(word, "'", "'\\''") + "'"; }
+
+std::string RestoreCommand(const Options& o, const std::string& number) {
+  std::string command = "vorlend-batch restore";
+  for (const std::string& g : o.groups) command += " " + ShellWord(g);
+  return command + " --archive " + number;
 }
 
 int RunSave(const Options& o, HostContext& ctx, ConsoleDialogs& dialogs, std::ostream& out, std::ostream& err) {
   const AddonSettings settings = LoadSettings(ctx.SettingsFileName());
-  ModuleFilter filter = settings.Modules;
-  ChooseModules(o, filter);
-  const LockAction action = ChooseAction(o, settings.Action);
-  std::string name = ArchiveName(o);
+  SaveChoices choices;
+  choices.filter = settings.Modules;
+  ChooseModules(o, choices.filter);
+  choices.action = ChooseAction(o, settings.Action);
+  choices.archiveName = ArchiveName(o);
   YearList years;
-  if (!FillYearList(ctx.AgendaDir, dialogs, years)) return BatchFailed;
+  if (!FillYearList(ctx.AgendaPath, dialogs, years)) return BatchFailed;
   MarkYears(o, years);
-  bool anyModule = false;
-  for (bool m : filter) anyModule = anyModule || m;
-  if (!anyModule) throw UsageError{"Ve filtru dokladů musíte vybrat alespoň jeden modul."};
+  if (std::none_of(choices.filter.begin(), choices.filter.end(), [](bool m) { return m; })) {
+    throw UsageError{"Ve filtru dokladů musíte vybrat alespoň jeden modul."};
+  }
+  // A new save would record the states an interrupted one already changed: the earlier states
+  // are only in the incomplete archive, which should be restored first.
+  if (!o.values.count("--ignore-incomplete")) {
+    const std::vector<ArchiveRow> incomplete = IncompleteArchives(ctx);
+    if (!incomplete.empty()) {
+      const ArchiveRow& row = incomplete.front();
+      dialogs.Message(MsgKind::Error, "Archiv " + row.Dir + " (\"" + row.MapName +
+                                          "\") nebyl dokončen a jen v něm je původní stav zámků dokladů, které "
+                                          "jeho uložení stihlo změnit. Nejprve ho obnovte:\r" +
+                                          RestoreCommand(o, row.Dir) +
+                                          "\rNové uložení přesto spustí volba --ignore-incomplete.");
+      return BatchFailed;
+    }
+  }
 
-  ConsoleProgress progress(err, ctx);
+  ConsoleProgress progress(err);
   TBFTable money, lock;
   FileList files;
-  SaveJob job{ctx, dialogs, progress, money, lock, years, filter, action, name, {}, files};
-  ctx.AbortRequested = false;
-  if (CreateArchiveDirectory(job) != 0) return BatchFailed;
-  const int result = SaveLocks(job);
-  if (result == 0) out << ExtractFileName(ExcludeTrailingPathDelimiter(job.ArchiveDir)) << std::endl;
+  SaveJob job{ctx, dialogs, progress, money, lock, years, choices, files};
+  const int result = StartSave(job);
+  const std::string number = ExtractFileName(ExcludeTrailingPathDelimiter(job.ArchiveDir));
+  if (result == 0) {
+    out << number << std::endl;
+  } else if (job.DocumentsChanged) {
+    err << "Uložení nebylo dokončeno. Původní stav zámků všech dokladů, které stihlo zpracovat, je v "
+           "nedokončeném archivu "
+        << number << ". Vrátíte ho příkazem:\n"
+        << RestoreCommand(o, number) << std::endl;
+  }
   return Outcome(result, dialogs);
 }
 
@@ -210,14 +248,14 @@ int RunRestore(const Options& o, HostContext& ctx, ConsoleDialogs& dialogs, std:
   ArchiveList list;
   const ArchiveRow* row = FindArchive(ctx, list, number, dialogs);
   if (!row) return BatchFailed;
-  ConsoleProgress progress(err, ctx);
+  ConsoleProgress progress(err);
   TBFTable money, lock;
   FileList files;
   RestoreJob job{ctx, dialogs, progress, money, lock, files};
-  ctx.AbortRequested = false;
-  const int result = RestoreLocks(job, ArchiveDirOf(ctx, *row, true));
-  if (result != 0) return Outcome(result, dialogs);
-  if (o.values.count("--delete-after") && DeleteArchiveDirectory(ArchiveDirOf(ctx, *row, false), dialogs) != 0) {
+  const RestoreOutcome result = StartRestore(job, *row);
+  if (result == RestoreOutcome::ArchiveGone) return BatchFailed;
+  if (result != RestoreOutcome::Restored) return Outcome(-1, dialogs);
+  if (o.values.count("--delete-after") && DeleteArchiveDirectory(ctx, ArchiveDirOf(ctx, *row, false), dialogs) != 0) {
     return BatchFailed;
   }
   return BatchSuccess;
@@ -251,7 +289,8 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
       ArchiveList list;
       LoadArchiveList(ctx, list);
       for (const ArchiveRow& r : list.Rows()) {
-        out << r.Dir << '\t' << r.MapName << '\t' << r.MapDate << '\t' << r.MapTime << '\n';
+        out << r.Dir << '\t' << (r.Complete ? "complete" : "incomplete") << '\t' << r.MapName << '\t' << r.MapDate
+            << '\t' << r.MapTime << '\n';
       }
       return BatchSuccess;
     }
@@ -260,7 +299,7 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
     ArchiveList list;
     const ArchiveRow* row = FindArchive(ctx, list, number, dialogs);
     if (!row) return BatchFailed;
-    return DeleteArchiveDirectory(ArchiveDirOf(ctx, *row, false), dialogs) == 0 ? BatchSuccess : BatchFailed;
+    return DeleteArchiveDirectory(ctx, ArchiveDirOf(ctx, *row, false), dialogs) == 0 ? BatchSuccess : BatchFailed;
   } catch (const UsageError& e) {
     err << e.text << "\n" << kUsage;
     return BatchUsage;

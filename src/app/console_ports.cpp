@@ -75,7 +75,7 @@ void ConsoleProgress::SetPosition(int position) {
 }
 
 void ConsoleProgress::ProcessMessages() {
-  if (g_batchStopSignal) m_ctx.AbortRequested = true;
+  if (g_batchStopSignal) RequestAbort();
 }
 
 }  // namespace vorlend

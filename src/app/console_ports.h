@@ -5,7 +5,6 @@
 #include <csignal>
 #include <ostream>
 
-#include "app/host_context.h"
 #include "platform/ports.h"
 
 namespace vorlend {
@@ -37,7 +36,7 @@ private:
 
 class ConsoleProgress : public Progress {
 public:
-  ConsoleProgress(std::ostream& err, HostContext& ctx) : m_err(err), m_ctx(ctx) {}
+  explicit ConsoleProgress(std::ostream& err) : m_err(err) {}
   void SetText(const std::string& text) override;
   void SetMaximum(int maximum) override { m_maximum = maximum; }
   void SetPosition(int position) override;
@@ -45,7 +44,6 @@ public:
 
 private:
   std::ostream& m_err;
-  HostContext& m_ctx;
   int m_maximum = 0;
 };
 

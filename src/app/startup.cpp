@@ -23,17 +23,17 @@ bool ReadHostContext(const StartupParams& params, Dialogs& dialogs, HostContext&
 
   if (!required("AKTROK")) return false;
   ctx.CurrentYearDir = IncludeTrailingPathDelimiter(NormaliseInputPath(value));
-  const std::string agenda = AgendaLevelDir(ctx.CurrentYearDir);
+  std::string agendaPath, dataPath;
   // A year path outside an AGENDA*/ROK* pair would make the file-system root the agenda and the
   // data directory, and the add-on would create its folders there: refuse such a start.
-  if (agenda.empty() || !DirectoryExists(ctx.CurrentYearDir)) {
+  if (!DeriveAgendaPaths(ctx.CurrentYearDir, agendaPath, dataPath) || !DirectoryExists(ctx.CurrentYearDir)) {
     dialogs.Message(MsgKind::Error,
                     "Adresář účetního roku " + ctx.CurrentYearDir +
                         " neexistuje nebo neleží v adresáři agendy (očekává se cesta .../AGENDA.nnn/ROK.nnn).");
     return false;
   }
-  ctx.AgendaDir = IncludeTrailingPathDelimiter(agenda);
-  ctx.DataDir = DataLevelDir(ctx.CurrentYearDir);
+  // Files are opened through the directories as Money named them; the upper-case forms are shown.
+  ctx.SetPaths(agendaPath, dataPath);
 
   if (!required("MVERZE")) return false;
   ctx.MoneyVersionText = value;
@@ -52,22 +52,22 @@ bool ReadHostContext(const StartupParams& params, Dialogs& dialogs, HostContext&
   const std::size_t dot = agendaDirName.rfind('.');
   ctx.AgendaExt = dot == std::string::npos ? std::string() : agendaDirName.substr(dot + 1);
 
-  ctx.AgendaName = ReadAgendaName(ctx.AgendaDir);
+  ctx.AgendaName = ReadAgendaName(ctx.AgendaPath);
   return true;
 }
 
-bool EnsureDirectory(const std::string& path, Dialogs& dialogs) {
+bool EnsureDirectory(const std::string& path, const std::string& shownPath, Dialogs& dialogs) {
   if (DirectoryExists(path)) return true;
   ForceDirectories(path);
   if (DirectoryExists(path)) return true;
-  dialogs.Message(MsgKind::Error, "Nelze vytvořit adresář " + path);
+  dialogs.Message(MsgKind::Error, "Nelze vytvořit adresář " + shownPath);
   return false;
 }
 
 bool PrepareHostContext(const std::vector<std::string>& args, Dialogs& dialogs, HostContext& ctx) {
   const StartupParams params = ParseCommandLine(args);
-  return ReadHostContext(params, dialogs, ctx) && EnsureDirectory(ctx.SettingsDir(), dialogs) &&
-         EnsureDirectory(ctx.TempWorkDir(), dialogs);
+  return ReadHostContext(params, dialogs, ctx) && EnsureDirectory(ctx.SettingsDir(), ctx.Shown(ctx.SettingsDir()), dialogs) &&
+         EnsureDirectory(ctx.TempWorkDir(), ctx.TempWorkDir(), dialogs);
 }
 
 }  // namespace vorlend

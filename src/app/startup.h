@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "app/access_gate.h"
-#include "app/host_context.h"
+#include "app/command_line.h"
 #include "platform/ports.h"
 
 namespace vorlend {
@@ -20,7 +20,8 @@ inline constexpr const char* NoRightsText =
     "tento doplněk, požádejte administrátora o nastavení práv k funkci \"Uzamčení dokladů\"";
 
 bool ReadHostContext(const StartupParams& params, Dialogs& dialogs, HostContext& ctx);
-bool EnsureDirectory(const std::string& path, Dialogs& dialogs);
+// `shownPath` is the path as the failure message names it.
+bool EnsureDirectory(const std::string& path, const std::string& shownPath, Dialogs& dialogs);
 // The agenda's trade name from its settings store, or "---".
 std::string ReadAgendaName(const std::string& agendaDir);
 

@@ -26,13 +26,16 @@ std::string ArchiveDirOf(const HostContext& ctx, const ArchiveRow& row, bool tra
 }
 
 namespace {
-// The row of a complete archive of this agenda, read from its description file; false otherwise.
+// The row of a listed archive of this agenda, read from its description file; false otherwise.
 bool ReadArchiveRow(const std::string& root, const std::string& dirName, const std::string& agendaExt, ArchiveRow& row) {
   const std::string dir = root + dirName + "/";
   if (CharCount(dirName) > 12 || !DirectoryExists(dir) || !FileExists(dir + "info")) return false;
   TIniFile info(dir + "info");
-  // Only a save that finished sets Correct; nothing else reads an unfinished archive.
-  if (!info.ReadBool("MAIN", "Correct", false)) return false;
+  // Only a save that finished sets Correct. One that stopped after writing its file list left an
+  // incomplete archive that can still be restored; while its save runs, the save holds the
+  // directory's lock, and the archive is not offered yet.
+  row.Complete = info.ReadBool("MAIN", "Correct", false);
+  if (!row.Complete && (!FileExists(dir + "info.tab") || DirectoryLocked(dir))) return false;
   if (UpperCase(info.ReadString("MAIN", "AgendaExt", "")) != UpperCase(agendaExt)) return false;
   row.MapName = CutToChars(info.ReadString("MAIN", "Name", ""), 50);
   row.MapDate = CutToChars(info.ReadString("MAIN", "Date", ""), 15);
@@ -80,8 +83,26 @@ bool ArchiveStillListed(const HostContext& ctx, const ArchiveRow& row, Dialogs& 
   return false;
 }
 
+std::vector<ArchiveRow> IncompleteArchives(const HostContext& ctx) {
+  ArchiveList list;
+  LoadArchiveList(ctx, list);
+  std::vector<ArchiveRow> rows;
+  for (const ArchiveRow& row : list.Rows()) {
+    if (!row.Complete) rows.push_back(row);
+  }
+  return rows;
+}
+
+std::string IncompleteArchiveQuestion(const ArchiveRow& row) {
+  return "Archiv \"" + row.MapName + "\" uložený " + row.MapDate + " " + row.MapTime +
+         " nebyl dokončen: jeho uložení se přerušilo a doklady, které stihlo zpracovat, mohou mít změněný "
+         "zámek. Jejich původní stav je jen v tomto archivu.\r\rDoporučujeme nejprve vrátit zámky z tohoto "
+         "archivu. Chcete přesto pokračovat v novém uložení ?";
+}
+
 int ShowRecapitulation(const std::string& archiveDir, Recapitulation& recap) {
   TIniFile info(IncludeTrailingPathDelimiter(archiveDir) + "info");
+  recap.Complete = info.ReadBool("MAIN", "Correct", false);
   recap.Name = info.ReadString("MAIN", "Name", "");
   recap.AgendaName = info.ReadString("MAIN", "AgendaName", "");
   recap.Date = info.ReadString("MAIN", "Date", "");
@@ -97,11 +118,11 @@ int ShowRecapitulation(const std::string& archiveDir, Recapitulation& recap) {
   return 0;
 }
 
-int DeleteArchiveDirectory(const std::string& path, Dialogs& dialogs) {
+int DeleteArchiveDirectory(const HostContext& ctx, const std::string& path, Dialogs& dialogs) {
   // RemoveDirectoryTree never follows a symbolic link, so a link inside an archive cannot take
   // files outside it along.
   if (!PathExists(path) || !RemoveDirectoryTree(path)) {
-    dialogs.Message(MsgKind::Error, "Nelze smazat adresář " + path);
+    dialogs.Message(MsgKind::Error, "Nelze smazat adresář " + ctx.Shown(path));
     return -1;
   }
   return 0;

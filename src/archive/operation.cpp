@@ -28,10 +28,10 @@ void ProgressTick(Progress& progress, int counter) {
   progress.SetPosition(counter);
 }
 
-bool AbortConfirmed(HostContext& ctx, Dialogs& dialogs, MsgKind kind, const char* question) {
-  if (!ctx.AbortRequested) return false;
+bool AbortConfirmed(Progress& progress, Dialogs& dialogs, MsgKind kind, const char* question) {
+  if (!progress.AbortRequested()) return false;
   if (dialogs.Question(kind, question)) return true;
-  ctx.AbortRequested = false;
+  progress.ClearAbort();
   return false;
 }
 

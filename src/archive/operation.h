@@ -3,7 +3,6 @@
 // progress cadence, the abort question, and the messages that name a table.
 #include <string>
 
-#include "app/host_context.h"
 #include "host/bftable.h"
 #include "platform/ports.h"
 
@@ -28,8 +27,8 @@ LockOutcome LockRecordWithRetry(TBFTable& table, Dialogs& dialogs, const std::st
 // At every ProgressStep-th record: lets the window work and moves the bar to `counter`.
 void ProgressTick(Progress& progress, int counter);
 
-// When the user pressed "Přerušit": asks `question`; true means stop. On Ne the flag is cleared.
-bool AbortConfirmed(HostContext& ctx, Dialogs& dialogs, MsgKind kind, const char* question);
+// When the user pressed "Přerušit": asks `question`; true means stop. On Ne the request is cleared.
+bool AbortConfirmed(Progress& progress, Dialogs& dialogs, MsgKind kind, const char* question);
 
 // A path the add-on built from a stored one: "\" becomes the native separator.
 std::string NativePath(std::string path);

@@ -4,6 +4,7 @@
 
 #include "archive/modules.h"
 #include "archive/operation.h"
+#include "archive/save.h"
 #include "platform/files.h"
 #include "platform/text.h"
 
@@ -15,7 +16,7 @@ constexpr const char* kAbortQuestion = "Opravdu chcete přerušit právě probí
 
 // Raised while reading an archive table whose records cannot be what the save wrote.
 struct DamagedArchive {
-  std::string table;
+  std::string table;  // as messages show it
 };
 
 // A damaged info.tab must never make the restore write outside the agenda or read outside the
@@ -30,75 +31,120 @@ bool IsSafeRow(const FileListRow& row) {
   return !name.empty() && name != "." && name != ".." && name.find_first_of("/\\") == std::string::npos;
 }
 
-std::int32_t ArchivedKey(TBFTable& archive, const std::string& archiveTable) {
+std::int32_t ArchivedKey(TBFTable& archive, const std::string& shownTable) {
   std::int32_t key = 0;
   try {
-    if (archive.Value("ID").toInt(key)) return key;
+    if (RecordableKey(archive.Value("ID"), key)) return key;
   } catch (const HostError&) {
   }
-  throw DamagedArchive{archiveTable};
+  throw DamagedArchive{shownTable};
 }
 
-Variant ArchivedLock(TBFTable& archive, const std::string& archiveTable) {
+Variant ArchivedLock(TBFTable& archive, const std::string& shownTable) {
   try {
     return archive.Value("Lock");
   } catch (const HostError&) {
-    throw DamagedArchive{archiveTable};
+    throw DamagedArchive{shownTable};
   }
+}
+
+struct RowPaths {
+  std::string archive, archiveShown, money, moneyShown;
+};
+
+RowPaths PathsOf(const RestoreJob& job, const FileListRow& row, const std::string& archiveDir) {
+  RowPaths p;
+  p.archive = archiveDir + row.FileName;
+  p.archiveShown = job.context.Shown(p.archive);
+  p.money = NativePath(job.context.AgendaPath + row.MoneyFile);
+  p.moneyShown = job.context.Shown(p.money);
+  return p;
+}
+
+int Fail(RestoreJob& job, const std::string& text) {
+  job.BFMoneyFile.CloseTable();
+  job.BFLockFile.CloseTable();
+  job.dialogs.Message(MsgKind::Error, text);
+  return -1;
+}
+
+std::string IndexErrorText(const std::string& shownTable) {
+  return "Nastala chyba při nastavení indexu v databázi " + shownTable + ".DAT";
+}
+
+// Opens the row's archive table and stands on its first record; with a Money table to change,
+// opens that too with its index. 1 when the row has nothing to restore (the tables are closed
+// again), 0 when both tables stand ready, -1 after the message.
+int OpenRow(RestoreJob& job, const FileListRow& row, const RowPaths& p, bool showProgress) {
+  if (job.BFLockFile.OpenTable(p.archive) != 0) return Fail(job, OpenErrorText(p.archiveShown));
+  const int count = job.BFLockFile.RecCount();
+  if (count < 1) {
+    job.BFLockFile.CloseTable();
+    return 1;
+  }
+  if (showProgress) job.progress.SetMaximum(count);
+  if (job.BFLockFile.GoTop() != 0) return Fail(job, PositionErrorText(p.archiveShown));
+  // The year or the module is gone from Money.
+  if (!FileExists(p.money + ".dat")) {
+    job.BFLockFile.CloseTable();
+    return 1;
+  }
+  if (job.BFMoneyFile.OpenTable(p.money) != 0) return Fail(job, OpenErrorText(p.moneyShown));
+  if (job.BFMoneyFile.RecCount() < 1) {
+    job.BFMoneyFile.CloseTable();
+    job.BFLockFile.CloseTable();
+    return 1;
+  }
+  if (job.BFMoneyFile.SetOrder(KeyFieldForFileName(row.FileName)) != 0) return Fail(job, IndexErrorText(p.moneyShown));
+  return 0;
+}
+
+// Everything the restore will read or change is opened once, and every archive record read,
+// before the first document is written.
+int CheckEveryTable(RestoreJob& job, const std::string& archiveDir) {
+  for (const FileListRow& row : job.mtFileList) {
+    const RowPaths p = PathsOf(job, row, archiveDir);
+    const int opened = OpenRow(job, row, p, false);
+    if (opened < 0) return -1;
+    if (opened > 0) continue;
+    TableCloser closeArchive(job.BFLockFile);
+    TableCloser closeMoney(job.BFMoneyFile);
+    do {
+      ArchivedKey(job.BFLockFile, p.archiveShown);
+      ArchivedLock(job.BFLockFile, p.archiveShown);
+      job.BFLockFile.Skip();
+    } while (!job.BFLockFile.IsEof());
+  }
+  return 0;
 }
 
 // One row of the file list: each archived document sought by its key and given its saved value.
 int RestoreRow(RestoreJob& job, const FileListRow& row, const std::string& archiveDir) {
-  HostContext& ctx = job.context;
-  const std::string archivePath = archiveDir + row.FileName;
+  const RowPaths p = PathsOf(job, row, archiveDir);
 
   job.progress.SetPosition(0);
   job.progress.SetText("Nastavuji " + row.WorkingStr + "...");
   job.progress.ProcessMessages();
 
-  if (job.BFLockFile.OpenTable(archivePath) != 0) {
-    job.dialogs.Message(MsgKind::Error, OpenErrorText(archivePath));
-    return -1;
-  }
+  const int opened = OpenRow(job, row, p, true);
+  if (opened != 0) return opened < 0 ? -1 : 0;
   TableCloser closeArchive(job.BFLockFile);
-  const int count = job.BFLockFile.RecCount();
-  if (count < 1) return 0;
-  job.progress.SetMaximum(count);
-  if (job.BFLockFile.GoTop() != 0) {
-    job.dialogs.Message(MsgKind::Error, PositionErrorText(archivePath));
-    return -1;
-  }
-
-  const std::string moneyPath = NativePath(ctx.AgendaDir + row.MoneyFile);
-  if (!FileExists(moneyPath + ".dat")) return 0;  // the year or the module is gone from Money
-  if (job.BFMoneyFile.OpenTable(moneyPath) != 0) {
-    job.dialogs.Message(MsgKind::Error, OpenErrorText(moneyPath));
-    return -1;
-  }
   TableCloser closeMoney(job.BFMoneyFile);
-  if (job.BFMoneyFile.RecCount() < 1) return 0;
-  if (job.BFMoneyFile.SetOrder(KeyFieldForFileName(row.FileName)) != 0) {
-    job.dialogs.Message(MsgKind::Error, "Nastala chyba při nastavení indexu v databázi " + moneyPath + ".DAT");
-    return -1;
-  }
 
   for (int counter = 0;; ++counter) {
-    const std::int32_t key = ArchivedKey(job.BFLockFile, archivePath);
+    const std::int32_t key = ArchivedKey(job.BFLockFile, p.archiveShown);
     if (job.BFMoneyFile.Seek1(Variant::FromInt(key)) == SeekFound) {
       const LockOutcome locked = LockRecordWithRetry(job.BFMoneyFile, job.dialogs, row.WorkingStr);
       if (locked == LockOutcome::Refused) return -1;
       // A document deleted since the seek is skipped like one that was never found.
       if (locked == LockOutcome::Locked) {
         job.BFMoneyFile.EditRecord();
-        job.BFMoneyFile.SetValue("Uzamceni", ArchivedLock(job.BFLockFile, archivePath));
-        if (job.BFMoneyFile.Post() != 0) {
-          job.dialogs.Message(MsgKind::Error, PostErrorText(moneyPath));
-          return -1;
-        }
+        job.BFMoneyFile.SetValue("Uzamceni", ArchivedLock(job.BFLockFile, p.archiveShown));
+        if (job.BFMoneyFile.Post() != 0) return Fail(job, PostErrorText(p.moneyShown));
       }
     }
     ProgressTick(job.progress, counter);
-    if (AbortConfirmed(ctx, job.dialogs, MsgKind::Confirmation, kAbortQuestion)) return -1;
+    if (AbortConfirmed(job.progress, job.dialogs, MsgKind::Confirmation, kAbortQuestion)) return -1;
     job.BFLockFile.Skip();
     if (job.BFLockFile.IsEof()) break;
   }
@@ -108,14 +154,15 @@ int RestoreRow(RestoreJob& job, const FileListRow& row, const std::string& archi
 }
 
 int RestoreLocksUnguarded(RestoreJob& job, const std::string& archiveDir) {
+  const std::string shownDir = job.context.Shown(archiveDir);
   const std::string infoTab = archiveDir + "info.tab";
   if (!FileExists(infoTab)) {
-    job.dialogs.Message(MsgKind::Error, "Chyba: soubor " + archiveDir + "info.tab neexistuje!");
+    job.dialogs.Message(MsgKind::Error, "Chyba: soubor " + shownDir + "info.tab neexistuje!");
     return -1;
   }
   job.mtFileList.clear();
   if (!ReadFileListFile(infoTab, job.mtFileList)) {
-    job.dialogs.Message(MsgKind::Error, "Nastala chyba při načítání souboru " + archiveDir + "info.tab");
+    job.dialogs.Message(MsgKind::Error, "Nastala chyba při načítání souboru " + shownDir + "info.tab");
     return -1;
   }
   if (job.mtFileList.empty()) {
@@ -126,36 +173,47 @@ int RestoreLocksUnguarded(RestoreJob& job, const std::string& archiveDir) {
   // The whole archive is checked before anything in Money is touched.
   for (const FileListRow& row : job.mtFileList) {
     if (!IsSafeRow(row)) {
-      job.dialogs.Message(MsgKind::Error, "Chyba: archiv je poškozen, soubor " + archiveDir +
+      job.dialogs.Message(MsgKind::Error, "Chyba: archiv je poškozen, soubor " + shownDir +
                                               "info.tab obsahuje neplatnou cestu \"" + row.FileName + "\", \"" +
                                               row.MoneyFile + "\".");
       return -1;
     }
     if (!FileExists(archiveDir + row.FileName + ".DAT")) {
-      job.dialogs.Message(MsgKind::Error, "Chyba: archivní soubor " + archiveDir + row.FileName + " neexistuje!");
+      job.dialogs.Message(MsgKind::Error, "Chyba: archivní soubor " + shownDir + row.FileName + " neexistuje!");
       return -1;
     }
   }
-
-  for (const FileListRow& row : job.mtFileList) {
-    try {
+  try {
+    if (CheckEveryTable(job, archiveDir) != 0) return -1;
+    for (const FileListRow& row : job.mtFileList) {
       if (RestoreRow(job, row, archiveDir) != 0) return -1;
-    } catch (const DamagedArchive& damaged) {
-      job.dialogs.Message(MsgKind::Error, "Chyba: archiv je poškozen, databáze " + damaged.table +
-                                              ".DAT obsahuje záznam, který nelze načíst.");
-      return -1;
     }
+  } catch (const DamagedArchive& damaged) {
+    return Fail(job, "Chyba: archiv je poškozen, databáze " + damaged.table +
+                         ".DAT obsahuje záznam, který nelze načíst.");
   }
   return 0;
 }
 
 }  // namespace
 
+RestoreOutcome StartRestore(RestoreJob& job, const ArchiveRow& row) {
+  job.progress.ClearAbort();
+  job.progress.SetText("Načítám archiv...");
+  job.progress.ProcessMessages();
+  job.progress.Begin();
+  if (!ArchiveStillListed(job.context, row, job.dialogs)) return RestoreOutcome::ArchiveGone;
+  return RestoreLocks(job, ArchiveDirOf(job.context, row, true)) == 0 ? RestoreOutcome::Restored
+                                                                       : RestoreOutcome::Failed;
+}
+
 int RestoreLocks(RestoreJob& job, const std::string& archiveDir) {
   try {
     return RestoreLocksUnguarded(job, archiveDir);
   } catch (const std::exception& e) {
-    job.dialogs.Message(MsgKind::Error, e.what());
+    job.BFMoneyFile.CloseTable();
+    job.BFLockFile.CloseTable();
+    job.dialogs.Message(MsgKind::Error, job.context.ShownIn(e.what()));
     return -1;
   }
 }

@@ -1,23 +1,37 @@
 #pragma once
 // Restoring lock states: every document an archive lists and that still exists gets its saved
-// lock value back. The archive itself is only read.
+// lock value back. The archive itself is only read. Before the first document is written, the
+// whole archive is read once and every Money table it will change is opened with its index, so a
+// damaged table stops the restore while every document is still as it was.
 #include <string>
 
-#include "app/host_context.h"
+#include "archive/catalogue.h"
 #include "archive/file_list.h"
 #include "host/bftable.h"
+#include "host/host_context.h"
 #include "platform/ports.h"
 
 namespace vorlend {
 
 struct RestoreJob {
-  HostContext& context;   // AgendaDir, AbortRequested
+  const HostContext& context;  // AgendaPath, and the form in which messages show paths
   Dialogs& dialogs;
-  Progress& progress;
+  Progress& progress;          // also carries the user's abort request
   TBFTable& BFMoneyFile;
   TBFTable& BFLockFile;
   FileList& mtFileList;
 };
+
+enum class RestoreOutcome {
+  Restored,     // every row of the file list was processed
+  Failed,       // a failure, refusal or abort, after its message
+  ArchiveGone,  // the row no longer names the archive it was read from, after a message
+};
+
+// The restore as its Start button runs it, for the window and the batch tool alike: clears the
+// abort request, shows "Načítám archiv...", begins the progress, makes sure the row still names
+// the archive it was read from, and runs RestoreLocks on it.
+RestoreOutcome StartRestore(RestoreJob& job, const ArchiveRow& row);
 
 // 0 when every row of the file list was processed; -1 after any failure, refusal or abort.
 int RestoreLocks(RestoreJob& job, const std::string& archiveDir);

@@ -1,5 +1,6 @@
 #include "archive/save.h"
 
+#include <cmath>
 #include <exception>
 
 #include "archive/operation.h"
@@ -14,6 +15,7 @@ namespace vorlend {
 namespace {
 
 constexpr const char* kInfoError = "Nastala chyba při ukládání info souboru.";
+constexpr const char* kFileListError = "Nastala chyba při ukládání tabulky souborů";
 constexpr const char* kAbortQuestion =
     "Přerušíte-li nyní právě probíhající proces, nebudete moci později obnovit stav zámků do původního stavu. "
     "Opravdu to chcete ?";
@@ -28,7 +30,7 @@ std::string FileNameOf(const ModuleInfo& module, const YearRow& year) {
 // marked years must never share one archive table. A save that breaks this is refused before
 // anything is created.
 bool CheckMarkedYears(const SaveJob& job) {
-  const std::string& agenda = job.context.AgendaDir;
+  const std::string& agenda = job.context.AgendaPath;
   const auto& rows = job.years.Rows();
   for (std::size_t i = 0; i < rows.size(); ++i) {
     const YearRow& year = rows[i];
@@ -54,51 +56,96 @@ bool CheckMarkedYears(const SaveJob& job) {
   return true;
 }
 
+// The two paths of a file-list row: the Money table and the archive table, each as opened and as
+// messages show it.
+struct RowPaths {
+  std::string money, moneyShown, archive, archiveShown;
+};
+
+RowPaths PathsOf(const SaveJob& job, const FileListRow& row) {
+  const HostContext& ctx = job.context;
+  RowPaths p;
+  p.money = NativePath(ctx.AgendaPath + row.MoneyFile);
+  p.moneyShown = ctx.Shown(p.money);
+  p.archive = job.ArchiveDir + row.FileName;
+  p.archiveShown = ctx.Shown(p.archive);
+  return p;
+}
+
+// Closes both tables, then shows the message: a record lock must not outlive the failure while
+// the message waits for the user.
+int FailClosing(SaveJob& job, const std::string& text) {
+  job.BFLockFile.CloseTable();
+  job.BFMoneyFile.CloseTable();
+  job.dialogs.Message(MsgKind::Error, text);
+  return -1;
+}
+
+// Every table of the file list is opened once before the first document changes: a damaged Money
+// table of a later module must stop the save while every document is still as it was. The first
+// record's key and lock are read as well, so a table without those fields is found here too.
+int OpenEveryTable(SaveJob& job) {
+  for (const FileListRow& row : job.mtFileList) {
+    const RowPaths p = PathsOf(job, row);
+    if (FileExists(p.money + ".dat")) {
+      if (job.BFMoneyFile.OpenTable(p.money) != 0) return FailClosing(job, OpenErrorText(p.moneyShown));
+      TableCloser closeMoney(job.BFMoneyFile);
+      if (job.BFMoneyFile.RecCount() >= 1) {
+        if (job.BFMoneyFile.GoTop() != 0) return FailClosing(job, PositionErrorText(p.moneyShown));
+        job.BFMoneyFile.Value(KeyFieldForFileName(row.FileName));
+        job.BFMoneyFile.Value("Uzamceni");
+      }
+    }
+    if (job.BFLockFile.OpenTable(p.archive) != 0) return FailClosing(job, OpenErrorText(p.archiveShown));
+    job.BFLockFile.CloseTable();
+  }
+  return 0;
+}
+
 // One row of the file list: the Money table walked from its first record, each document first
 // recorded in the archive table and only then changed.
-int SaveRow(SaveJob& job, const FileListRow& row, const std::string& archiveDir) {
-  HostContext& ctx = job.context;
-  const std::string moneyPath = NativePath(ctx.AgendaDir + row.MoneyFile);
-  const std::string archivePath = archiveDir + row.FileName;
-  // The tables are closed before the message: a record lock must not outlive the failure while
-  // the message waits for the user.
-  auto fail = [&](const std::string& text) {
-    job.BFLockFile.CloseTable();
-    job.BFMoneyFile.CloseTable();
-    job.dialogs.Message(MsgKind::Error, text);
-    return -1;
-  };
+int SaveRow(SaveJob& job, const FileListRow& row) {
+  const RowPaths p = PathsOf(job, row);
+  auto fail = [&](const std::string& text) { return FailClosing(job, text); };
 
   job.progress.SetPosition(0);
   job.progress.SetText("Procházím " + row.WorkingStr + "...");
   job.progress.ProcessMessages();
 
-  if (!FileExists(moneyPath + ".dat")) return 0;
-  if (job.BFMoneyFile.OpenTable(moneyPath) != 0) return fail(OpenErrorText(moneyPath));
+  if (!FileExists(p.money + ".dat")) return 0;
+  if (job.BFMoneyFile.OpenTable(p.money) != 0) return fail(OpenErrorText(p.moneyShown));
   TableCloser closeMoney(job.BFMoneyFile);
   const int count = job.BFMoneyFile.RecCount();
   if (count < 1) return 0;
   job.progress.SetMaximum(count);
-  if (job.BFMoneyFile.GoTop() != 0) return fail(PositionErrorText(moneyPath));
+  if (job.BFMoneyFile.GoTop() != 0) return fail(PositionErrorText(p.moneyShown));
 
   const std::string keyField = KeyFieldForFileName(row.FileName);
-  if (job.BFLockFile.OpenTable(archivePath) != 0) return fail(OpenErrorText(archivePath));
+  if (job.BFLockFile.OpenTable(p.archive) != 0) return fail(OpenErrorText(p.archiveShown));
   TableCloser closeArchive(job.BFLockFile);
-  const bool change = job.action != LockAction::NoAction;
-  const Variant newLock = Variant::FromBool(job.action == LockAction::Lock);
+  const bool change = job.choices.action != LockAction::NoAction;
+  const Variant newLock = Variant::FromBool(job.choices.action == LockAction::Lock);
+  SkippedDocuments skipped{row.WorkingStr, 0};
+  struct SkipReport {
+    SaveJob& job;
+    SkippedDocuments& skipped;
+    ~SkipReport() {
+      if (skipped.count > 0) job.Skipped.push_back(skipped);
+    }
+  } report{job, skipped};
 
   for (int counter = 0;; ++counter) {
-    // A document without a usable key could never be found again by the restore: it is neither
-    // recorded nor changed, so its lock state stays as it is.
-    Variant key = job.BFMoneyFile.Value(keyField);
+    const Variant key = job.BFMoneyFile.Value(keyField);
     std::int32_t keyNumber = 0;
-    if (key.toInt(keyNumber)) {
+    if (!RecordableKey(key, keyNumber)) {
+      ++skipped.count;
+    } else {
+      // The archive record gets its key and lock in one post: no record without its values.
+      const Variant saved = job.BFMoneyFile.Value("Uzamceni");
       job.BFLockFile.AppendBlank();
-      if (job.BFLockFile.Post() != 0) return fail(PostErrorText(archivePath));
-      Variant saved = job.BFMoneyFile.Value("Uzamceni");
       job.BFLockFile.SetValue("ID", key);
       job.BFLockFile.SetValue("Lock", saved);
-      if (job.BFLockFile.Post() != 0) return fail(PostErrorText(archivePath));
+      if (job.BFLockFile.Post() != 0) return fail(PostErrorText(p.archiveShown));
 
       if (change) {
         const LockOutcome locked = LockRecordWithRetry(job.BFMoneyFile, job.dialogs, row.WorkingStr);
@@ -111,21 +158,22 @@ int SaveRow(SaveJob& job, const FileListRow& row, const std::string& archiveDir)
           Variant currentKey = job.BFMoneyFile.Value(keyField);
           const Variant current = job.BFMoneyFile.Value("Uzamceni");
           std::int32_t currentNumber = 0;
-          if (!currentKey.toInt(currentNumber)) currentKey = key;  // the record keeps the key it can be found by
+          if (!RecordableKey(currentKey, currentNumber)) currentKey = key;  // the record keeps the key it can be found by
           if (currentKey != key || current != saved) {
             job.BFLockFile.SetValue("ID", currentKey);
             job.BFLockFile.SetValue("Lock", current);
-            if (job.BFLockFile.Post() != 0) return fail(PostErrorText(archivePath));
+            if (job.BFLockFile.Post() != 0) return fail(PostErrorText(p.archiveShown));
           }
           job.BFMoneyFile.EditRecord();
           job.BFMoneyFile.SetValue("Uzamceni", newLock);
-          if (job.BFMoneyFile.Post() != 0) return fail(PostErrorText(moneyPath));
+          job.DocumentsChanged = true;
+          if (job.BFMoneyFile.Post() != 0) return fail(PostErrorText(p.moneyShown));
         }
       }
     }
 
     ProgressTick(job.progress, counter);
-    if (AbortConfirmed(ctx, job.dialogs, MsgKind::Confirmation, kAbortQuestion)) return -1;
+    if (AbortConfirmed(job.progress, job.dialogs, MsgKind::Confirmation, kAbortQuestion)) return -1;
 
     job.BFMoneyFile.Skip();
     if (job.BFMoneyFile.IsEof()) break;
@@ -135,19 +183,45 @@ int SaveRow(SaveJob& job, const FileListRow& row, const std::string& archiveDir)
   return 0;
 }
 
+// The sections that describe what the archive holds, and the file list. Written before the first
+// Money table is opened, so an interrupted save can be restored, and again when the save ends.
+int WriteArchiveDescription(SaveJob& job, const std::string& yearsText) {
+  try {
+    TIniFile info(job.ArchiveDir + "info");
+    info.WriteString("YEARS", "List", yearsText);
+    for (std::size_t m = 0; m < ModuleCount; ++m) info.WriteBool("FILTER", Modules[m].Code, job.choices.filter[m]);
+  } catch (const std::exception&) {
+    job.dialogs.Message(MsgKind::Error, kInfoError);
+    return -1;
+  }
+  if (!WriteFileListFile(job.ArchiveDir + "info.tab", job.mtFileList)) {
+    job.dialogs.Message(MsgKind::Error, kFileListError);
+    return -1;
+  }
+  return 0;
+}
+
+std::string SkippedWarning(const std::vector<SkippedDocuments>& skipped) {
+  std::string text =
+      "Zámky byly uloženy, ale některé doklady nemají celé číslo dokladu, podle kterého by je bylo možné "
+      "v archivu později najít. Tyto doklady se do archivu neuložily a jejich zámek zůstal beze změny:\r";
+  for (const SkippedDocuments& s : skipped) text += "\r" + s.WorkingStr + ": " + std::to_string(s.count);
+  return text;
+}
+
 int SaveLocksUnguarded(SaveJob& job) {
-  HostContext& ctx = job.context;
-  const std::string& archiveDir = job.ArchiveDir;
-  const std::string infoPath = archiveDir + "info";
+  const HostContext& ctx = job.context;
+  const std::string infoPath = job.ArchiveDir + "info";
+  job.Skipped.clear();
 
   // The start of the archive: its description, marked as not complete.
-  if (Trim(job.archiveName).empty()) job.archiveName = "[bez názvu]";
+  if (Trim(job.choices.archiveName).empty()) job.choices.archiveName = "[bez názvu]";
   try {
     TIniFile info(infoPath);
     const TDateTime now = Now();
     info.WriteString("MAIN", "AgendaExt", ctx.AgendaExt);
     info.WriteInteger("MAIN", "Correct", 0);
-    info.WriteString("MAIN", "Name", job.archiveName);
+    info.WriteString("MAIN", "Name", job.choices.archiveName);
     info.WriteString("MAIN", "Date", DateToStr(now));
     info.WriteString("MAIN", "Time", TimeToStr(now));
     info.WriteString("MAIN", "AgendaName", ctx.AgendaName);
@@ -164,7 +238,7 @@ int SaveLocksUnguarded(SaveJob& job) {
     if (!year.Checked) continue;
     yearsText += year.YearName + ", ";
     for (std::size_t m = 0; m < ModuleCount; ++m) {
-      if (!job.filter[m]) continue;
+      if (!job.choices.filter[m]) continue;
       ++moduleCounter;
       job.mtFileList.push_back(MakeFileListRow(FileNameOf(Modules[m], year),
                                                "ROK." + year.YearExt + "\\" + Modules[m].MoneyTable,
@@ -178,28 +252,20 @@ int SaveLocksUnguarded(SaveJob& job) {
 
   // Every archive table exists before the first Money table is opened.
   for (const FileListRow& row : job.mtFileList) {
-    if (CreateLockTable(archiveDir + row.FileName, ctx.ProgramDir(), job.dialogs) != 0) return -1;
+    if (CreateLockTable(ctx, job.ArchiveDir + row.FileName, ctx.ProgramDir(), job.dialogs) != 0) return -1;
   }
   yearsText = Trim(yearsText);
   if (!yearsText.empty()) yearsText.pop_back();
 
+  if (WriteArchiveDescription(job, yearsText) != 0) return -1;
+  if (OpenEveryTable(job) != 0) return -1;
+
   for (const FileListRow& row : job.mtFileList) {
-    if (SaveRow(job, row, archiveDir) != 0) return -1;
+    if (SaveRow(job, row) != 0) return -1;
   }
 
-  // Completion: the sections that describe the archive, the file list, and last of all the mark.
-  try {
-    TIniFile info(infoPath);
-    info.WriteString("YEARS", "List", yearsText);
-    for (std::size_t m = 0; m < ModuleCount; ++m) info.WriteBool("FILTER", Modules[m].Code, job.filter[m]);
-  } catch (const std::exception&) {
-    job.dialogs.Message(MsgKind::Error, kInfoError);
-    return -1;
-  }
-  if (!WriteFileListFile(archiveDir + "info.tab", job.mtFileList)) {
-    job.dialogs.Message(MsgKind::Error, "Nastala chyba při ukládání tabulky souborů");
-    return -1;
-  }
+  // Completion: the description and the file list once more, and last of all the mark.
+  if (WriteArchiveDescription(job, yearsText) != 0) return -1;
   try {
     TIniFile info(infoPath);
     info.WriteInteger("MAIN", "Correct", 1);
@@ -207,16 +273,44 @@ int SaveLocksUnguarded(SaveJob& job) {
     job.dialogs.Message(MsgKind::Error, kInfoError);
     return -1;
   }
+  if (!job.Skipped.empty()) job.dialogs.Message(MsgKind::Warning, SkippedWarning(job.Skipped));
   return 0;
 }
 
 }  // namespace
 
+bool RecordableKey(const Variant& key, std::int32_t& number) {
+  double exact = 0;
+  return key.toInt(number) && key.toDouble(exact) && exact == static_cast<double>(number);
+}
+
+int StartSave(SaveJob& job) {
+  job.progress.ClearAbort();
+  job.progress.SetText("Vytvářím databáze...");
+  job.progress.ProcessMessages();
+  job.DocumentsChanged = false;
+  if (CreateArchiveDirectory(job) != 0) return -1;
+  int result = -1;
+  {
+    // Held until the save ends: the catalogue does not offer an archive whose save still runs.
+    const DirectoryLock running(job.ArchiveDir);
+    job.progress.Begin();
+    result = SaveLocks(job);
+  }
+  if (result != 0 && !job.DocumentsChanged) {
+    // Every document is as it was: the half-written archive would only stand in the way.
+    job.BFLockFile.CloseTable();
+    job.BFMoneyFile.CloseTable();
+    RemoveDirectoryTree(job.ArchiveDir);
+  }
+  return result;
+}
+
 int CreateArchiveDirectory(SaveJob& job) {
   if (!CheckMarkedYears(job)) return -1;
   const HostContext& ctx = job.context;
   auto fail = [&](const std::string& path) {
-    job.dialogs.Message(MsgKind::Error, "Chyba: nelze vytvořit adresář " + path);
+    job.dialogs.Message(MsgKind::Error, "Chyba: nelze vytvořit adresář " + ctx.Shown(path));
     return -1;
   };
   const std::string root = ctx.ArchiveRoot();
@@ -244,20 +338,23 @@ int SaveLocks(SaveJob& job) {
   try {
     return SaveLocksUnguarded(job);
   } catch (const std::exception& e) {
-    // Tables are closed by their guards; the archive stays incomplete and is never listed.
-    job.dialogs.Message(MsgKind::Error, e.what());
+    // Tables are closed by their guards; the archive stays incomplete.
+    job.BFLockFile.CloseTable();
+    job.BFMoneyFile.CloseTable();
+    job.dialogs.Message(MsgKind::Error, job.context.ShownIn(e.what()));
     return -1;
   }
 }
 
-int CreateLockTable(const std::string& basePath, const std::string& programDir, Dialogs& dialogs) {
+int CreateLockTable(const HostContext& context, const std::string& basePath, const std::string& programDir,
+                    Dialogs& dialogs) {
   const std::string dat = basePath + ".dat";
   const std::string dia = basePath + ".dia";
   for (const std::string& old : {dat, dia, dat + "-wal", dat + "-shm"}) {
     if (PathExists(old)) DeleteFile(old);
   }
   if (PathExists(dat) || PathExists(dia)) {
-    dialogs.Message(MsgKind::Error, "Chyba: nelze vytvořit soubor " + basePath + ".%%%");
+    dialogs.Message(MsgKind::Error, "Chyba: nelze vytvořit soubor " + context.Shown(basePath) + ".%%%");
     return -1;
   }
   const std::pair<std::string, std::string> pairs[] = {{programDir + "Pattern/DB1.DAT", dat},
@@ -269,11 +366,11 @@ int CreateLockTable(const std::string& basePath, const std::string& programDir, 
       return -1;
     }
     if (!CopyFile(source, target)) {
-      dialogs.Message(MsgKind::Error, "Chyba: nelze vytvořit soubor " + target);
+      dialogs.Message(MsgKind::Error, "Chyba: nelze vytvořit soubor " + context.Shown(target));
       return -1;
     }
     if (!FileExists(target)) {
-      dialogs.Message(MsgKind::Error, "Chyba: nepodařilo se vytvořit soubor " + target);
+      dialogs.Message(MsgKind::Error, "Chyba: nepodařilo se vytvořit soubor " + context.Shown(target));
       return -1;
     }
   }

@@ -1,37 +1,71 @@
 #pragma once
 // Saving lock states: a new numbered archive directory, one archive table per chosen module and
-// marked year, and in the same pass the chosen lock action on every document. The archive record
-// of a document is always posted before that document is changed.
+// marked year, and in the same pass the chosen lock action on every document.
+//
+// No lock state may ever be out of reach. The archive record of a document is posted (in one post,
+// key and lock together) before that document is changed; the file list info.tab is written
+// before the first Money table is opened, so a save that stops half-way leaves an incomplete
+// archive that the catalogue lists and the restore accepts; and every table the save will touch
+// is opened once before the first document changes.
 #include <string>
+#include <vector>
 
-#include "app/host_context.h"
 #include "archive/file_list.h"
 #include "archive/modules.h"
 #include "archive/year_list.h"
 #include "host/bftable.h"
+#include "host/host_context.h"
 #include "platform/ports.h"
 
 namespace vorlend {
 
+// What the user chose on the save pages.
+struct SaveChoices {
+  ModuleFilter filter{};
+  LockAction action = LockAction::Unlock;
+  std::string archiveName;  // the name box's text; a blank name becomes "[bez názvu]" in it
+};
+
+// Documents of one Money table left as they were because their key is no whole 32-bit number: the
+// restore could never find them again, so they are neither recorded nor changed.
+struct SkippedDocuments {
+  std::string WorkingStr;
+  int count = 0;
+};
+
 struct SaveJob {
-  HostContext& context;        // paths, AgendaExt, AgendaName, AbortRequested
+  const HostContext& context;  // paths, AgendaExt, AgendaName
   Dialogs& dialogs;
-  Progress& progress;
+  Progress& progress;          // also carries the user's abort request
   TBFTable& BFMoneyFile;
   TBFTable& BFLockFile;
   const YearList& years;       // marked rows take part, in the list's order
-  ModuleFilter filter{};
-  LockAction action = LockAction::Unlock;
-  std::string& archiveName;    // the name box's text; a blank name becomes "[bez názvu]" in it
-  std::string ArchiveDir;      // set by CreateArchiveDirectory, trailing separator
-  FileList& mtFileList;      // rebuilt by every save
+  SaveChoices choices;
+  FileList& mtFileList;        // rebuilt by every save
+
+  // Filled in by the save.
+  std::string ArchiveDir{};    // set by CreateArchiveDirectory, trailing separator
+  bool DocumentsChanged = false;
+  std::vector<SkippedDocuments> Skipped{};
 };
+
+// The save as its Start button runs it, for the window and the batch tool alike: clears the abort
+// request, creates the archive directory, begins the progress, and runs SaveLocks while holding
+// the archive directory's lock. A save that fails or stops before it changed any document removes
+// its archive directory again, so nothing incomplete is left for nothing. 0 when complete.
+int StartSave(SaveJob& job);
 
 // 0 after ArchiveDir has been set; -1 after its message.
 int CreateArchiveDirectory(SaveJob& job);
 // 0 when the archive is complete; -1 after any failure, refusal or abort.
 int SaveLocks(SaveJob& job);
-// 0 when both files are fresh copies of the template; -1 after its message.
-int CreateLockTable(const std::string& basePath, const std::string& programDir, Dialogs& dialogs);
+// 0 when both files are fresh copies of the template files in `programDir`; -1 after its message,
+// which shows the path as the context shows paths.
+int CreateLockTable(const HostContext& context, const std::string& basePath, const std::string& programDir,
+                    Dialogs& dialogs);
+
+// The key a document can be recorded under: a whole number that fits 32 bits. A fraction is never
+// rounded, since the restore would then put the state on another document.
+bool RecordableKey(const Variant& key, std::int32_t& number);
 
 }  // namespace vorlend

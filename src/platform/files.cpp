@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,7 +12,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <random>
 
 #include "platform/text.h"
@@ -309,10 +309,47 @@ std::vector<DirEntry> FindEntries(std::string_view directory, std::string_view p
 }
 
 bool ReadWholeFile(std::string_view path, std::string& bytes) {
-  std::ifstream in(ResolvePath(path), std::ios::binary);
-  if (!in) return false;
-  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return !in.bad();
+  bytes.clear();
+  // Non-blocking open: a FIFO in the file's place must not stop the reader; it is refused below.
+  const int fd = ::open(ResolvePath(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return false;
+  struct stat st {};
+  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  if (ok) bytes.reserve(static_cast<std::size_t>(st.st_size));
+  char buffer[65536];
+  while (ok) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n == 0) break;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ok = false;
+      break;
+    }
+    bytes.append(buffer, static_cast<std::size_t>(n));
+  }
+  ::close(fd);
+  if (!ok) bytes.clear();
+  return ok;
+}
+
+DirectoryLock::DirectoryLock(std::string_view path) {
+  m_fd = ::open(ResolvePath(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (m_fd >= 0 && ::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
+    ::close(m_fd);
+    m_fd = -1;
+  }
+}
+
+DirectoryLock::~DirectoryLock() {
+  if (m_fd >= 0) ::close(m_fd);
+}
+
+bool DirectoryLocked(std::string_view path) {
+  const int fd = ::open(ResolvePath(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool locked = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+  ::close(fd);
+  return locked;
 }
 
 bool WriteFileAtomic(std::string_view path, std::string_view bytes) {

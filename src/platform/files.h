@@ -57,10 +57,29 @@ struct DirEntry {
 std::vector<DirEntry> FindEntries(std::string_view directory, std::string_view pattern);
 bool MatchesMask(std::string_view name, std::string_view mask);
 
+// Reads a regular file whole. False for anything else (a directory, a FIFO, a device) and for a
+// file that cannot be read, so such a file counts as missing; a FIFO never blocks the reader.
 bool ReadWholeFile(std::string_view path, std::string& bytes);
 // Writes through a temporary file in the same directory and renames it over the target, so a
 // crash leaves either the old or the new file.
 bool WriteFileAtomic(std::string_view path, std::string_view bytes);
+
+// An exclusive lock on a directory, held while the object lives and released by the death of the
+// process as well. The save holds its archive directory's lock from start to end, so another
+// process can tell an archive still being written from one whose save was interrupted.
+class DirectoryLock {
+public:
+  explicit DirectoryLock(std::string_view path);
+  ~DirectoryLock();
+  DirectoryLock(const DirectoryLock&) = delete;
+  DirectoryLock& operator=(const DirectoryLock&) = delete;
+  bool Held() const { return m_fd >= 0; }
+
+private:
+  int m_fd = -1;
+};
+// True while some DirectoryLock on that directory is alive, in this or any other process.
+bool DirectoryLocked(std::string_view path);
 
 // The temporary folder (TMPDIR, else /tmp) with a trailing separator.
 std::string TempDirectory();

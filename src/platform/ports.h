@@ -28,6 +28,18 @@ public:
   virtual void SetPosition(int position) = 0;
   // Lets the window repaint and handle its buttons (the abort button among them).
   virtual void ProcessMessages() = 0;
+  // The long work is about to begin: the window shows its progress page.
+  virtual void Begin() {}
+
+  // The user's request to stop ("Přerušit", or a stop signal on the console): set by the front
+  // end, examined by the running save or restore after every record, cleared when one starts and
+  // when the user declines to stop.
+  void RequestAbort() { m_abortRequested = true; }
+  void ClearAbort() { m_abortRequested = false; }
+  bool AbortRequested() const { return m_abortRequested; }
+
+private:
+  bool m_abortRequested = false;
 };
 
 class Shell {

@@ -83,7 +83,7 @@ TfrmMain::TfrmMain(Dialogs* dialogs, Shell* shell, QWidget* parent) : QWidget(pa
   }
   m_versionCheck = RunVendorVersionCheck;
   BuildWindow();
-  m_progress = std::make_unique<QtProgress>(lblWorking, ProgressBar1);
+  m_progress = std::make_unique<QtProgress>(lblWorking, ProgressBar1, [this] { ShowPage(PageProgress); });
   UpdateArchiveButtons();
 }
 
@@ -236,7 +236,7 @@ void TfrmMain::btnNext1Click() {
       return;
     }
     if (RadioButton1->isChecked()) {
-      const bool filled = FillYearList(m_ctx.AgendaDir, dialogs(), m_mtYearName);
+      const bool filled = FillYearList(m_ctx.AgendaPath, dialogs(), m_mtYearName);
       m_yearModel->Reset();
       if (filled) {
         grYearName->selectRow(static_cast<int>(m_mtYearName.Current()));
@@ -276,24 +276,19 @@ void TfrmMain::btnNext3Click() {
 }
 
 void TfrmMain::RunSave() {
-  m_ctx.AbortRequested = false;
-  lblWorking->setText(QStringLiteral("Vytvářím databáze..."));
-  m_progress->ProcessMessages();
-
+  // A new save would record the states an interrupted one already changed.
+  const std::vector<ArchiveRow> incomplete = IncompleteArchives(m_ctx);
+  if (!incomplete.empty() && !dialogs().Question(MsgKind::Warning, IncompleteArchiveQuestion(incomplete.front()))) {
+    return;
+  }
   // Whatever the save leaves open is closed when it returns, also after an exception.
   TableCloser closeMoney(m_BFMoneyFile);
   TableCloser closeLock(m_BFLockFile);
-  m_archiveName = S(edtNazevMapy->text());
-  SaveJob job{m_ctx,        dialogs(),  *m_progress, m_BFMoneyFile, m_BFLockFile, m_mtYearName, FilterFromControls(),
-              ActionFromControls(), m_archiveName, {}, m_mtFileList};
-  if (CreateArchiveDirectory(job) != 0) {
-    ShowPage(PageError);
-    return;
-  }
-  ShowPage(PageProgress);
-  const int result = SaveLocks(job);
+  SaveJob job{m_ctx, dialogs(), *m_progress, m_BFMoneyFile, m_BFLockFile, m_mtYearName,
+              SaveChoices{FilterFromControls(), ActionFromControls(), S(edtNazevMapy->text())}, m_mtFileList};
+  const int result = StartSave(job);
   // The save puts "[bez názvu]" into the box when it was left blank.
-  edtNazevMapy->setText(Q(m_archiveName));
+  edtNazevMapy->setText(Q(job.choices.archiveName));
   ShowPage(result == 0 ? PageSaveDone : PageError);
 }
 
@@ -303,6 +298,8 @@ void TfrmMain::btnNext4Click() {
     const ArchiveRow& row = m_mtInfoFiles.Row(m_mtInfoFiles.Current());
     Recapitulation recap;
     if (ShowRecapitulation(ArchiveDirOf(m_ctx, row, true), recap) != 0) return;
+    lblNedokonceny->setText(recap.Complete ? QString() : Q(IncompleteRecapText));
+    lblNedokonceny->setVisible(!recap.Complete);
     lblNazevMapy->setText(Q(recap.Name));
     lblNazevArchAgendy->setText(Q(recap.AgendaName));
     lblDatumUlozeni->setText(Q(recap.Date));
@@ -323,26 +320,21 @@ void TfrmMain::btnNext5Click() {
 
 void TfrmMain::RunRestore() {
   if (m_mtInfoFiles.Empty()) return;
-  m_ctx.AbortRequested = false;
-  lblWorking->setText(QStringLiteral("Načítám archiv..."));
-  m_progress->ProcessMessages();
-  ShowPage(PageProgress);
-
   // The archive is fixed before the restore starts: nothing may change the selection meanwhile.
   const ArchiveRow row = m_mtInfoFiles.Row(m_mtInfoFiles.Current());
-  if (!ArchiveStillListed(m_ctx, row, dialogs())) {
-    ReloadArchiveList();
-    ShowPage(PageArchiveList);
-    return;
-  }
-  int result = -1;
+  RestoreOutcome result = RestoreOutcome::Failed;
   {
     TableCloser closeMoney(m_BFMoneyFile);
     TableCloser closeLock(m_BFLockFile);
     RestoreJob job{m_ctx, dialogs(), *m_progress, m_BFMoneyFile, m_BFLockFile, m_mtFileList};
-    result = RestoreLocks(job, ArchiveDirOf(m_ctx, row, true));
+    result = StartRestore(job, row);
   }
-  if (result != 0) {
+  if (result == RestoreOutcome::ArchiveGone) {
+    ReloadArchiveList();
+    ShowPage(PageArchiveList);
+    return;
+  }
+  if (result != RestoreOutcome::Restored) {
     ShowPage(PageError);
     return;
   }
@@ -352,7 +344,7 @@ void TfrmMain::RunRestore() {
       ReloadArchiveList();
       return;
     }
-    DeleteArchiveDirectory(ArchiveDirOf(m_ctx, row, false), dialogs());
+    DeleteArchiveDirectory(m_ctx, ArchiveDirOf(m_ctx, row, false), dialogs());
     m_mtInfoFiles.DeleteCurrent();
     RefreshArchiveList();
   }
@@ -363,7 +355,7 @@ void TfrmMain::btnPrev3Click() { ShowPage(PageSaveOptions); }
 void TfrmMain::btnPrev4Click() { ShowPage(PageStart); }
 void TfrmMain::btnPrev5Click() { ShowPage(PageArchiveList); }
 
-void TfrmMain::btnPrerusitClick() { m_ctx.AbortRequested = true; }
+void TfrmMain::btnPrerusitClick() { m_progress->RequestAbort(); }
 
 void TfrmMain::btnDeleteClick() {
   Guarded([this] {
@@ -373,7 +365,7 @@ void TfrmMain::btnDeleteClick() {
         ReloadArchiveList();
       } else {
         // The row leaves the list even when the directory could not be removed completely.
-        DeleteArchiveDirectory(ArchiveDirOf(m_ctx, row, false), dialogs());
+        DeleteArchiveDirectory(m_ctx, ArchiveDirOf(m_ctx, row, false), dialogs());
         m_mtInfoFiles.DeleteCurrent();
         RefreshArchiveList();
       }

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/host_context.h"
+#include "host/host_context.h"
 #include "archive/catalogue.h"
 #include "archive/file_list.h"
 #include "archive/modules.h"
@@ -148,7 +148,6 @@ private:
   FileList m_mtFileList;
   TBFTable m_BFMoneyFile;
   TBFTable m_BFLockFile;
-  std::string m_archiveName;
   bool m_started = false;         // the start-up went through: only then are settings written
   bool m_busy = false;            // a save or restore is running
   bool m_closeRequested = false;
@@ -182,6 +181,7 @@ private:
   QLabel* lblCasUlozeni = nullptr;
   QLabel* lblFiltrRoku = nullptr;
   QLabel* lblFiltrDokladu = nullptr;
+  QLabel* lblNedokonceny = nullptr;  // the line about an incomplete archive
   QTimer* tmSetFormInForeground = nullptr;
 };
 

@@ -473,6 +473,12 @@ QWidget* TfrmMain::BuildRecapitulationPage() {
     ++line;
   }
   layout->addLayout(grid);
+  // Shown only for an archive whose save did not finish.
+  lblNedokonceny = BoldLabel(QString(), page, "lblNedokonceny");
+  lblNedokonceny->setWordWrap(true);
+  lblNedokonceny->setStyleSheet(QStringLiteral("color: #a00000;"));
+  lblNedokonceny->hide();
+  layout->addWidget(lblNedokonceny);
   layout->addSpacing(4);
   layout->addLayout(WarningRow(page, "Image2", "Label25"));
   QLabel* hint = PlainLabel(T(StartHintText), page);

@@ -1,6 +1,7 @@
 #include "ui/grids.h"
 
 #include <QBrush>
+#include <QColor>
 #include <QFont>
 #include <QHeaderView>
 #include <QMouseEvent>
@@ -133,12 +134,14 @@ QVariant ArchiveListModel::data(const QModelIndex& index, int role) const {
   const ArchiveRow& row = m_list.Row(static_cast<std::size_t>(index.row()));
   if (role == Qt::DisplayRole) {
     switch (index.column()) {
-      case 0: return Q(row.MapName);
+      // The marker stands first, so a long name never hides it.
+      case 0: return row.Complete ? Q(row.MapName) : Q(std::string(IncompleteMarker) + " " + row.MapName);
       case 1: return Q(row.MapDate);
       case 2: return Q(row.MapTime);
       default: return {};
     }
   }
+  if (role == Qt::ForegroundRole && !row.Complete) return QColor(0xa0, 0x00, 0x00);
   if (role == Qt::TextAlignmentRole) {
     const Qt::Alignment alignment = index.column() == 0 ? Qt::AlignLeft | Qt::AlignVCenter : Qt::AlignRight | Qt::AlignVCenter;
     return QVariant::fromValue(alignment);

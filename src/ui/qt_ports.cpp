@@ -65,7 +65,12 @@ bool QtDialogs::Question(MsgKind kind, const std::string& text) {
   return box.clickedButton() == yes;
 }
 
-QtProgress::QtProgress(QLabel* text, QProgressBar* bar) : m_text(text), m_bar(bar) {}
+QtProgress::QtProgress(QLabel* text, QProgressBar* bar, std::function<void()> begin)
+    : m_text(text), m_bar(bar), m_begin(std::move(begin)) {}
+
+void QtProgress::Begin() {
+  if (m_begin) m_begin();
+}
 
 void QtProgress::SetText(const std::string& text) {
   if (m_text) m_text->setText(Q(text));

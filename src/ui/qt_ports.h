@@ -2,6 +2,7 @@
 // The ports of platform/ports.h on Qt: message boxes, the progress page's controls, the browser.
 #include <QPointer>
 #include <QString>
+#include <functional>
 #include <string>
 
 #include "platform/ports.h"
@@ -34,16 +35,19 @@ private:
 
 class QtProgress : public Progress {
 public:
-  QtProgress(QLabel* text, QProgressBar* bar);
+  // `begin` runs when the long work begins (the window shows its progress page).
+  QtProgress(QLabel* text, QProgressBar* bar, std::function<void()> begin = {});
 
   void SetText(const std::string& text) override;
   void SetMaximum(int maximum) override;
   void SetPosition(int position) override;
   void ProcessMessages() override;
+  void Begin() override;
 
 private:
   QPointer<QLabel> m_text;
   QPointer<QProgressBar> m_bar;
+  std::function<void()> m_begin;
 };
 
 class QtShell : public Shell {

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <thread>
 
 #include "archive/modules.h"
 #include "platform/files.h"
 #include "platform/ini.h"
+#include "platform/text.h"
 #include "support/agenda_builder.h"
 
 using namespace vorlend;
@@ -49,7 +52,7 @@ TEST_F(BatchFixture, SaveListRestoreDelete) {
   EXPECT_EQ(ReadLocks(Table("Rok.001", "PFAKTURY"), "Cislo"), before);  // the other year untouched
 
   ASSERT_EQ(Batch({"list"}), 0);
-  EXPECT_EQ(out.rfind("1\tPřed přepočtem\t", 0), 0u);
+  EXPECT_EQ(out.rfind("1\tcomplete\tPřed přepočtem\t", 0), 0u);
 
   ASSERT_EQ(Batch({"restore", "--archive", "1", "--delete-after"}), 0) << err;
   EXPECT_EQ(ReadLocks(Table("Rok.002", "PFAKTURY"), "Cislo"), before);
@@ -80,7 +83,7 @@ TEST_F(BatchFixture, BadCommandLinesAndRefusedStarts) {
   EXPECT_NE(err.find("Chyba: Doplněk byl spuštěn s neúplným parametrem"), std::string::npos);
 }
 
-TEST_F(BatchFixture, IncompleteArchivesAndOtherAgendasAreRefused) {
+TEST_F(BatchFixture, ArchivesWithoutAFileListAndOtherAgendasAreRefused) {
   const HostContext ctx = agenda.Context();
   ForceDirectories(ctx.ArchiveRoot() + "1");
   TIniFile info(ctx.ArchiveRoot() + "1/info");
@@ -91,19 +94,67 @@ TEST_F(BatchFixture, IncompleteArchivesAndOtherAgendasAreRefused) {
   other.WriteString("MAIN", "AgendaExt", "002");
   other.WriteInteger("MAIN", "Correct", 1);
   EXPECT_EQ(Batch({"restore", "--archive", "1"}), 1);
-  EXPECT_NE(err.find("není úplný nebo nepatří k této agendě"), std::string::npos);
+  EXPECT_NE(err.find("Archiv 1 neexistuje, nepatří k této agendě, nemá seznam souborů"), std::string::npos);
   EXPECT_EQ(Batch({"delete", "--archive", "2"}), 1);
   EXPECT_TRUE(DirectoryExists(ctx.ArchiveRoot() + "2"));
+  // Neither is an incomplete archive of this agenda: a save goes ahead.
+  EXPECT_EQ(Batch({"save", "--modules", "PD", "--action", "none"}), 0) << err;
+  EXPECT_EQ(out, "3\n");
 }
 
-TEST_F(BatchFixture, LockConflictStopsOrWaits) {
+TEST_F(BatchFixture, AnInterruptedSaveLeavesAnIncompleteArchiveThatPutsEveryStateBack) {
+  const std::string table = Table("Rok.002", "VFAKTURY");
+  const auto before = ReadLocks(table, "Cislo");
   {
-    HoldProcess holder(Table("Rok.002", "VFAKTURY"), "Cislo", 5);
+    HoldProcess holder(table, "Cislo", 5);
     ASSERT_TRUE(holder.locked());
     EXPECT_EQ(Batch({"save", "--modules", "VF", "--action", "lock"}), 4);
     EXPECT_NE(err.find("Zámek v modulu vystavené faktury 2025: "), std::string::npos);
     EXPECT_EQ(out, "");
   }
+  EXPECT_NE(ReadLocks(table, "Cislo"), before);  // the documents before the held one are locked
+  // Standard error names the archive and the command that puts the states back.
+  const std::size_t at = err.find("vorlend-batch restore ");
+  ASSERT_NE(at, std::string::npos) << err;
+  EXPECT_NE(err.find("nedokončeném archivu 1"), std::string::npos);
+  const std::string command = err.substr(at, err.find('\n', at) - at);
+  EXPECT_NE(command.find(" --archive 1"), std::string::npos);
+
+  ASSERT_EQ(Batch({"list"}), 0);
+  EXPECT_EQ(out.rfind("1\tincomplete\t[bez názvu]\t", 0), 0u) << out;
+
+  // A new save would record the changed states: refused until the archive is restored, and
+  // nothing is created meanwhile.
+  EXPECT_EQ(Batch({"save", "--modules", "VF", "--action", "unlock"}), 1);
+  EXPECT_NE(err.find("Archiv 1 (\"[bez názvu]\") nebyl dokončen"), std::string::npos) << err;
+  EXPECT_NE(err.find("--ignore-incomplete"), std::string::npos);
+  EXPECT_FALSE(DirectoryExists(agenda.Context().ArchiveRoot() + "2"));
+
+  // The printed command, run as a shell runs it, restores every document.
+  const std::string path = std::string(VORLEND_BIN_DIR) + ":" + (std::getenv("PATH") ? std::getenv("PATH") : "");
+  ASSERT_EQ(RunProgram({"/usr/bin/env", "PATH=" + path, "/bin/sh", "-c", command}, &out, &err), 0) << err;
+  EXPECT_EQ(ReadLocks(table, "Cislo"), before);
+
+  EXPECT_EQ(Batch({"save", "--modules", "VF", "--action", "unlock", "--ignore-incomplete"}), 0) << err;
+  EXPECT_EQ(out, "2\n");
+  ASSERT_EQ(Batch({"delete", "--archive", "1"}), 0) << err;
+  ASSERT_EQ(Batch({"list"}), 0);
+  EXPECT_EQ(out.rfind("2\tcomplete\t", 0), 0u) << out;
+}
+
+TEST_F(BatchFixture, ASaveStoppedBeforeItChangedAnythingLeavesNoArchive) {
+  // The first document is held: nothing has changed when the save stops.
+  HoldProcess holder(Table("Rok.002", "POKLKNIH"), "Cislo", 1);
+  ASSERT_TRUE(holder.locked());
+  EXPECT_EQ(Batch({"save", "--modules", "PD", "--action", "unlock"}), 4);
+  EXPECT_EQ(err.find("vorlend-batch restore"), std::string::npos);
+  const HostContext ctx = agenda.Context();
+  EXPECT_FALSE(DirectoryExists(ctx.ArchiveRoot() + "1"));
+  ASSERT_EQ(Batch({"list"}), 0);
+  EXPECT_EQ(out, "");
+}
+
+TEST_F(BatchFixture, LockConflictWaitsWithRetry) {
   auto holder = std::make_unique<HoldProcess>(Table("Rok.002", "VFAKTURY"), "Cislo", 5);
   ASSERT_TRUE(holder->locked());
   std::thread release([&] {
@@ -113,6 +164,35 @@ TEST_F(BatchFixture, LockConflictStopsOrWaits) {
   const int rc = Batch({"save", "--modules", "VF", "--action", "lock", "--on-conflict", "retry=30"});
   release.join();
   EXPECT_EQ(rc, 0) << err;
-  EXPECT_EQ(out, "2\n");  // archive 1 stays behind incomplete and keeps its number
+  EXPECT_EQ(out, "1\n");
   for (const auto& [key, value] : ReadLocks(Table("Rok.002", "VFAKTURY"), "Cislo")) EXPECT_EQ(value, "1");
+}
+
+// Money named the agenda below "Data"; a copy of the whole data directory sits beside it as "DATA".
+// Only the folder Money named is read and written.
+TEST(BatchCase, ASiblingFolderThatDiffersOnlyInCaseIsNeverTouched) {
+  TempDir dir;
+  AgendaBuilder agenda(dir, "Agenda.001", "Živá firma");
+  agenda.AddRightsWithoutUsers();
+  agenda.AddYear("Rok.001", "2025");
+  for (const ModuleInfo& m : Modules) agenda.AddTable("Rok.001", m.MoneyTable, MakeDocuments(20, 1, 2));
+  const std::string live = ExcludeTrailingPathDelimiter(agenda.DataDir());
+  const std::string copy = ExtractFilePath(live) + UpperCase(ExtractFileName(live));
+  ASSERT_NE(copy, live);
+  std::filesystem::copy(live, copy, std::filesystem::copy_options::recursive);
+  TIniFile(copy + "/Agenda.001/AGENDA.INI").WriteString("Údaje o firmě", "Název-obchodní", "Kopie");
+  const std::string copyTable = copy + "/Agenda.001/Rok.001/POKLKNIH";
+  const std::string copyDump = DumpTable(copyTable);
+
+  std::vector<std::string> argv = {std::string(VORLEND_BIN_DIR) + "/vorlend-batch", "save"};
+  for (const std::string& g : agenda.Groups("Rok.001")) argv.push_back(g);
+  for (const char* a : {"--modules", "PD", "--action", "unlock"}) argv.push_back(a);
+  std::string out, err;
+  ASSERT_EQ(RunProgram(argv, &out, &err), 0) << err;
+  EXPECT_EQ(out, "1\n");
+  for (const auto& [key, value] : ReadLocks(agenda.AgendaDir() + "Rok.001/POKLKNIH", "Cislo")) EXPECT_EQ(value, "0");
+  EXPECT_EQ(DumpTable(copyTable), copyDump);
+  EXPECT_TRUE(FileExists(live + "/KPX/Vorlend/Db/1/info"));
+  EXPECT_FALSE(PathExists(copy + "/KPX"));
+  EXPECT_EQ(TIniFile(live + "/KPX/Vorlend/Db/1/info").ReadString("MAIN", "AgendaName", ""), "Živá firma");
 }

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/host_context.h"
+#include "app/command_line.h"
 #include "app/settings.h"
 #include "platform/ini.h"
 #include "support/temp_dir.h"
@@ -42,7 +42,7 @@ TEST(Settings, FirstRunRoundTripAndUnknownLockAction) {
   EXPECT_EQ(TIniFile(file).ReadString("SETTINGS", "LockAction", ""), "2");
 
   HostContext ctx;
-  ctx.DataDir = "/DATA/";
+  ctx.SetPaths("/DATA/AGENDA.001/", "/DATA/");
   ctx.ConfigName = SafeConfigName("A/B:C");
   ctx.AgendaExt = "001";
   EXPECT_EQ(ctx.SettingsFileName(), "/DATA/KPX/Vorlend/Setting/A_B_C001.ini");

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/host_context.h"
+#include "app/command_line.h"
 #include "app/startup.h"
 #include "platform/files.h"
 #include "platform/locale.h"
@@ -107,10 +107,14 @@ TEST(Startup, ReadsTheHostContextAndCreatesTheDirectories) {
   const std::string upper = UpperCase(a.dir.Path());
   EXPECT_EQ(ctx.AgendaDir, upper + "MONEY/DATA/AGENDA.001/");
   EXPECT_EQ(ctx.DataDir, upper + "MONEY/DATA/");
+  // Files are opened through the directories as Money named them.
+  EXPECT_EQ(ctx.AgendaPath, a.dir / "Money/Data/Agenda.001/");
+  EXPECT_EQ(ctx.DataPath, a.dir / "Money/Data/");
+  EXPECT_EQ(ctx.Shown(ctx.SettingsDir()), upper + "MONEY/DATA/KPX/Vorlend/Setting/");
   EXPECT_EQ(ctx.AgendaExt, "001");
   EXPECT_EQ(ctx.ConfigName, "Default");
   EXPECT_EQ(ctx.AgendaName, "Pekárna Škvor");
-  EXPECT_EQ(ctx.SettingsFileName(), upper + "MONEY/DATA/KPX/Vorlend/Setting/Default001.ini");
+  EXPECT_EQ(ctx.SettingsFileName(), a.dir / "Money/Data/KPX/Vorlend/Setting/Default001.ini");
   EXPECT_TRUE(DirectoryExists(a.dir / "Money/Data/KPX/Vorlend/Setting"));
   EXPECT_TRUE(DirectoryExists(a.dir / "MnVorlend"));
 }
@@ -166,5 +170,5 @@ TEST(Startup, MissingTradeNameAndUnwritableSettingsDirectory) {
   EXPECT_EQ(ctx.AgendaName, "---");
   EXPECT_EQ(ctx.ConfigName, "A_B_C");
   ASSERT_EQ(dialogs.Entries().size(), 1u);
-  EXPECT_EQ(dialogs.Entries()[0].text, "Nelze vytvořit adresář " + ctx.SettingsDir());
+  EXPECT_EQ(dialogs.Entries()[0].text, "Nelze vytvořit adresář " + UpperCase(a.dir.Path()) + "MONEY/DATA/KPX/Vorlend/Setting/");
 }

@@ -120,13 +120,13 @@ TEST_F(CatalogueFixture, DeletionRemovesEverythingInsideButNothingALinkPointsTo)
   ASSERT_EQ(::symlink((dir / "outside").c_str(), (d + "linkdir").c_str()), 0);
   ASSERT_EQ(::symlink((dir / "outside/keep.txt").c_str(), (d + "linkfile").c_str()), 0);
 
-  EXPECT_EQ(DeleteArchiveDirectory(ctx.ArchiveRoot() + "1", dialogs), 0);
+  EXPECT_EQ(DeleteArchiveDirectory(ctx, ctx.ArchiveRoot() + "1", dialogs), 0);
   EXPECT_TRUE(dialogs.Entries().empty());
   EXPECT_FALSE(PathExists(d));
   EXPECT_EQ(ReadBytes(dir / "outside/keep.txt"), "keep");
 
-  EXPECT_EQ(DeleteArchiveDirectory(ctx.ArchiveRoot() + "1", dialogs), -1);
-  EXPECT_EQ(dialogs.Last()->text, "Nelze smazat adresář " + ctx.ArchiveRoot() + "1");
+  EXPECT_EQ(DeleteArchiveDirectory(ctx, ctx.ArchiveRoot() + "1", dialogs), -1);
+  EXPECT_EQ(dialogs.Last()->text, "Nelze smazat adresář " + ctx.Shown(ctx.ArchiveRoot()) + "1");
 }
 
 TEST(ArchiveList, DeletingMovesTheSelection) {

@@ -42,16 +42,13 @@ struct SaveFixture : ::testing::Test {
   void TearDown() override { SetClockForTesting(nullptr); }
 
   SaveJob Job(ModuleFilter filter, LockAction action) {
-    return SaveJob{ctx, dialogs, progress, money, lock, years, filter, action, name, {}, files};
+    return SaveJob{ctx, dialogs, progress, money, lock, years, SaveChoices{filter, action, name}, files};
   }
   void MarkAll() {
-    ASSERT_TRUE(FillYearList(ctx.AgendaDir, dialogs, years));
+    ASSERT_TRUE(FillYearList(ctx.AgendaPath, dialogs, years));
     for (std::size_t i = 0; i < years.Count(); ++i) years.Toggle(i);
   }
-  int Save(SaveJob& job) {
-    if (CreateArchiveDirectory(job) != 0) return -1;
-    return SaveLocks(job);
-  }
+  int Save(SaveJob& job) { return StartSave(job); }
   std::string Money(const std::string& year, const std::string& table) { return agenda.AgendaDir() + year + "/" + table; }
 };
 
@@ -128,7 +125,8 @@ TEST_F(SaveFixture, ProgressEveryTwentyDocumentsAndResetPerTable) {
   MarkAll();
   SaveJob job = Job(Only({"BD"}), LockAction::Unlock);
   ASSERT_EQ(Save(job), 0);
-  EXPECT_EQ(progress.texts, (std::vector<std::string>{"Procházím bankovní doklady 2005...", "Procházím bankovní doklady 2004..."}));
+  EXPECT_EQ(progress.texts, (std::vector<std::string>{"Vytvářím databáze...", "Procházím bankovní doklady 2005...",
+                                                      "Procházím bankovní doklady 2004..."}));
   EXPECT_EQ(progress.positions, (std::vector<int>{0, 0, 20, 40, 0, 0}));
   EXPECT_EQ(progress.maximums, (std::vector<int>{45}));
 }
@@ -137,7 +135,7 @@ TEST_F(SaveFixture, AbortAsksAfterEveryDocument) {
   MarkAll();
   // "Přerušit" pressed at the first window pass of the second table: No, then Yes.
   progress.onProcessMessages = [&](int n) {
-    if (n == 3 || n == 6) ctx.AbortRequested = true;
+    if (n == 3 || n == 6) progress.RequestAbort();
   };
   dialogs.Answers({false, true});
   SaveJob job = Job(Only({"PD", "BD"}), LockAction::Unlock);
@@ -147,10 +145,13 @@ TEST_F(SaveFixture, AbortAsksAfterEveryDocument) {
   EXPECT_NE(dialogs.Last()->text.find("nebudete moci později obnovit"), std::string::npos);
   TIniFile info(job.ArchiveDir + "info");
   EXPECT_EQ(info.ReadInteger("MAIN", "Correct", -1), 0);
-  EXPECT_FALSE(FileExists(job.ArchiveDir + "info.tab"));
+  // Documents were unlocked before the stop: the archive that holds their earlier states stays,
+  // listed as incomplete.
+  EXPECT_TRUE(FileExists(job.ArchiveDir + "info.tab"));
   ArchiveList list;
   LoadArchiveList(ctx, list);
-  EXPECT_TRUE(list.Empty());
+  ASSERT_EQ(list.Count(), 1u);
+  EXPECT_FALSE(list.Row(0).Complete);
 }
 
 TEST_F(SaveFixture, ALockedDocumentIsRetriedUntilItsHolderLetsGo) {
@@ -187,6 +188,8 @@ TEST_F(SaveFixture, RefusingTheConflictLeavesAnIncompleteArchiveAndTheEarlierDoc
   EXPECT_EQ(ReadLocks(job.ArchiveDir + "ID002", "ID").size(), 11u);  // the held one was recorded first
   TIniFile info(job.ArchiveDir + "info");
   EXPECT_EQ(info.ReadInteger("MAIN", "Correct", -1), 0);
+  EXPECT_TRUE(job.DocumentsChanged);
+  EXPECT_EQ(IncompleteArchives(ctx).size(), 1u);
 }
 
 TEST_F(SaveFixture, ArchiveNumbersAndTheirFailures) {
@@ -199,7 +202,7 @@ TEST_F(SaveFixture, ArchiveNumbersAndTheirFailures) {
   // A plain file bearing the next free number stops the save before anything else happens.
   WriteBytes(ResolvePath(ctx.ArchiveRoot()) + "4", "x");
   ASSERT_EQ(CreateArchiveDirectory(job), -1);
-  EXPECT_EQ(dialogs.Last()->text, "Chyba: nelze vytvořit adresář " + ctx.ArchiveRoot() + "4");
+  EXPECT_EQ(dialogs.Last()->text, "Chyba: nelze vytvořit adresář " + ctx.Shown(ctx.ArchiveRoot()) + "4");
 }
 
 TEST_F(SaveFixture, YearsThatWouldShareArchiveTablesAreRefusedBeforeAnythingIsCreated) {
@@ -235,11 +238,11 @@ TEST_F(SaveFixture, MissingTemplateAndBlankName) {
   ASSERT_EQ(CreateArchiveDirectory(job), 0);
   // CreateLockTable names the template it misses, and Money stays untouched.
   TempDir emptyProgramDir;
-  EXPECT_EQ(CreateLockTable(job.ArchiveDir + "PD002", emptyProgramDir.Path(), dialogs), -1);
+  EXPECT_EQ(CreateLockTable(ctx, job.ArchiveDir + "PD002", emptyProgramDir.Path(), dialogs), -1);
   EXPECT_EQ(dialogs.Last()->text, "Chyba: soubor " + emptyProgramDir.Path() +
                                       "Pattern/DB1.DAT neexistuje. Proveďte reinstalaci tohoto programu.");
   ASSERT_EQ(SaveLocks(job), 0);
-  EXPECT_EQ(name, "[bez názvu]");
+  EXPECT_EQ(job.choices.archiveName, "[bez názvu]");
   TIniFile info(job.ArchiveDir + "info");
   EXPECT_EQ(info.ReadString("MAIN", "Name", ""), "[bez názvu]");
 }

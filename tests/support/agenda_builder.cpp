@@ -69,8 +69,7 @@ void AgendaBuilder::AddTable(const std::string& yearDir, const std::string& tabl
 
 HostContext AgendaBuilder::Context() const {
   HostContext ctx;
-  ctx.AgendaDir = UpperCase(m_agendaDir);
-  ctx.DataDir = UpperCase(m_dataDir);
+  ctx.SetPaths(m_agendaDir, m_dataDir);
   const std::size_t dot = m_agendaDirName.rfind('.');
   ctx.AgendaExt = dot == std::string::npos ? "" : UpperCase(m_agendaDirName.substr(dot + 1));
   ctx.AgendaName = m_firmName;

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/host_context.h"
+#include "host/host_context.h"
 #include "platform/variant.h"
 #include "support/table_support.h"
 #include "support/temp_dir.h"

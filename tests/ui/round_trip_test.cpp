@@ -176,6 +176,8 @@ TEST_F(RoundTripTest, AnArchiveReplacedByAnotherUserIsNeitherRestoredNorDeleted)
   const std::string info = window->Context().ArchiveRoot() + "1/info";
   TIniFile(info).WriteString("MAIN", "Name", "cizí archiv");
   TIniFile(info).WriteString("MAIN", "Correct", "0");
+  auto running = std::make_unique<DirectoryLock>(window->Context().ArchiveRoot() + "1");  // that save still runs
+  ASSERT_TRUE(running->Held());
   const auto before = AllLocks(agendaDir);
 
   dialogs.Answer(true);
@@ -184,8 +186,9 @@ TEST_F(RoundTripTest, AnArchiveReplacedByAnotherUserIsNeitherRestoredNorDeleted)
   EXPECT_EQ(dialogs.Last()->kind, MsgKind::Warning);
   EXPECT_EQ(dialogs.Last()->text,
             "Archiv \"první\" mezitím smazal nebo změnil jiný uživatel. Seznam archivů bude načten znovu.");
-  EXPECT_EQ(window->Archives().Count(), 0u);  // read again: the unfinished archive is not listed
+  EXPECT_EQ(window->Archives().Count(), 0u);  // read again: an archive still being saved is not listed
   EXPECT_FALSE(Enabled("btnNext4"));
+  running.reset();
 
   // The same when the row is restored: nothing in Money changes.
   TIniFile(info).WriteString("MAIN", "Correct", "1");

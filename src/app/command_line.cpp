@@ -1,20 +1,10 @@
-#include "app/host_context.h"
+#include "app/command_line.h"
 
 #include "platform/files.h"
 #include "platform/locale.h"
 #include "platform/text.h"
 
 namespace vorlend {
-
-std::string HostContext::AddOnDataDir() const { return DataDir + "KPX/Vorlend/"; }
-std::string HostContext::SettingsDir() const { return AddOnDataDir() + "Setting/"; }
-std::string HostContext::SettingsFileName() const { return SettingsDir() + ConfigName + AgendaExt + ".ini"; }
-std::string HostContext::VersionCheckFileName() const { return SettingsDir() + "setup.ini"; }
-std::string HostContext::TempWorkDir() const {
-  return IncludeTrailingPathDelimiter(ExcludeTrailingPathDelimiter(TempDirectory())) + "MnVorlend/";
-}
-std::string HostContext::ProgramDir() const { return ProgramDirectory(); }
-std::string HostContext::ArchiveRoot() const { return AddOnDataDir() + "Db/"; }
 
 StartupParams ParseCommandLine(const std::vector<std::string>& args) {
   std::string rest;
@@ -48,27 +38,36 @@ bool FindParam(const StartupParams& params, const std::string& name, std::string
 }
 
 namespace {
-// The agenda-level path ("/DATA/AGENDA.001") or empty; both levels share the first three steps.
+// The agenda-level path ("/DATA/AGENDA.001", letter case kept) or empty; both levels share the
+// first three steps. The ROK and AGENDA prefixes are tested in upper case.
 std::string AgendaPathWithoutSeparator(const std::string& currentYearDir) {
-  std::string p = UpperCase(Trim(currentYearDir));
+  std::string p = Trim(currentYearDir);
   while (!p.empty() && (p.back() == '/' || p.back() == '\\')) p.pop_back();
   std::size_t slash = p.find_last_of("/\\");
-  if (slash == std::string::npos || !StartsWith(p.substr(slash + 1), "ROK")) return {};
+  if (slash == std::string::npos || !StartsWith(UpperCase(p.substr(slash + 1)), "ROK")) return {};
   p.erase(slash);
   slash = p.find_last_of("/\\");
-  if (slash == std::string::npos || !StartsWith(p.substr(slash + 1), "AGENDA")) return {};
+  if (slash == std::string::npos || !StartsWith(UpperCase(p.substr(slash + 1)), "AGENDA")) return {};
   return p;
 }
 }  // namespace
 
 std::string AgendaLevelDir(const std::string& currentYearDir) {
-  return AgendaPathWithoutSeparator(currentYearDir);
+  return UpperCase(AgendaPathWithoutSeparator(currentYearDir));
 }
 
 std::string DataLevelDir(const std::string& currentYearDir) {
-  const std::string agenda = AgendaPathWithoutSeparator(currentYearDir);
+  const std::string agenda = AgendaLevelDir(currentYearDir);
   if (agenda.empty()) return {};
   return agenda.substr(0, agenda.find_last_of("/\\") + 1);
+}
+
+bool DeriveAgendaPaths(const std::string& currentYearDir, std::string& agendaPath, std::string& dataPath) {
+  const std::string agenda = AgendaPathWithoutSeparator(currentYearDir);
+  if (agenda.empty()) return false;
+  agendaPath = agenda + "/";
+  dataPath = agenda.substr(0, agenda.find_last_of("/\\") + 1);
+  return true;
 }
 
 std::string SafeConfigName(const std::string& value) {
