@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/command_line.h"
+#include "app/settings.h"
 #include "app/startup.h"
 #include "platform/files.h"
 #include "platform/locale.h"
@@ -171,4 +172,24 @@ TEST(Startup, MissingTradeNameAndUnwritableSettingsDirectory) {
   EXPECT_EQ(ctx.ConfigName, "A_B_C");
   ASSERT_EQ(dialogs.Entries().size(), 1u);
   EXPECT_EQ(dialogs.Entries()[0].text, "Nelze vytvořit adresář " + UpperCase(a.dir.Path()) + "MONEY/DATA/KPX/Vorlend/Setting/");
+}
+
+// An agenda name or a settings file that cannot be read reads as missing: the start goes on with
+// the defaults and no library text reaches a message.
+TEST(Startup, UnreadableAgendaNameAndSettingsGiveDefaults) {
+  Agenda a;
+  DeleteFile(a.dir / "Money/Data/Agenda.001/AGENDA.INI");
+  ASSERT_TRUE(ForceDirectories(a.dir / "Money/Data/Agenda.001/AGENDA.INI"));
+  ScriptedDialogs dialogs;
+  HostContext ctx;
+  ::setenv("TMPDIR", a.dir.Path().c_str(), 1);
+  ASSERT_TRUE(PrepareHostContext(a.Args(), dialogs, ctx));
+  ::unsetenv("TMPDIR");
+  EXPECT_TRUE(dialogs.Entries().empty());
+  EXPECT_EQ(ctx.AgendaName, "---");
+
+  ASSERT_TRUE(ForceDirectories(ctx.SettingsFileName()));
+  const AddonSettings settings = LoadSettings(ctx.SettingsFileName());
+  EXPECT_EQ(settings.Action, LockAction::Unlock);
+  EXPECT_EQ(settings.Modules, (ModuleFilter{false, false, false, false, false, true, true, true}));
 }

@@ -141,3 +141,42 @@ TEST(ArchiveList, DeletingMovesTheSelection) {
   list.DeleteCurrent();
   EXPECT_TRUE(list.Empty());
 }
+
+// A save that stopped half-way after writing its file list: its archive holds the earlier states
+// of the documents it reached, so it is listed, marked, and restorable. Without a file list, or
+// while its save still runs, it is not offered.
+TEST_F(CatalogueFixture, IncompleteArchivesAreListedOnlyWithAFileListAndOnceTheirSaveStopped) {
+  Archive("1", "0", "001", "Přerušený");
+  Archive("2", "1", "001");
+  Archive("3", "", "001");  // no Correct key at all, no file list
+  Archive("4", "0", "001", "Běží");
+  WriteBytes(ResolvePath(ctx.ArchiveRoot()) + "1/info.tab", "\"FileName\",\"MoneyFile\",\"WorkingStr\",\r\n");
+  WriteBytes(ResolvePath(ctx.ArchiveRoot()) + "4/info.tab", "\"FileName\",\"MoneyFile\",\"WorkingStr\",\r\n");
+  {
+    const DirectoryLock running(ctx.ArchiveRoot() + "4");
+    ASSERT_TRUE(running.Held());
+    EXPECT_EQ(Listed(), (std::vector<std::string>{"1", "2"}));
+  }
+  EXPECT_EQ(Listed(), (std::vector<std::string>{"1", "2", "4"}));
+
+  ArchiveList list;
+  LoadArchiveList(ctx, list);
+  EXPECT_FALSE(list.Row(0).Complete);
+  EXPECT_TRUE(list.Row(1).Complete);
+  const auto incomplete = IncompleteArchives(ctx);
+  ASSERT_EQ(incomplete.size(), 2u);
+  EXPECT_EQ(incomplete[0].Dir, "1");
+  EXPECT_NE(IncompleteArchiveQuestion(incomplete[0]).find("Archiv \"Přerušený\" uložený 7.12.2026 9:05:03 nebyl dokončen"),
+            std::string::npos);
+
+  Recapitulation recap;
+  ShowRecapitulation(ArchiveDirOf(ctx, list.Row(0), true), recap);
+  EXPECT_FALSE(recap.Complete);
+  EXPECT_EQ(recap.Name, "Přerušený");
+  ShowRecapitulation(ArchiveDirOf(ctx, list.Row(1), true), recap);
+  EXPECT_TRUE(recap.Complete);
+
+  // The row still names its archive: a restore or a deletion may act on it.
+  EXPECT_TRUE(ArchiveStillListed(ctx, list.Row(0), dialogs));
+  EXPECT_TRUE(dialogs.Entries().empty());
+}

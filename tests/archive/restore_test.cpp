@@ -222,3 +222,56 @@ TEST_F(RestoreFixture, ADocumentDeletedWhileItsHolderEditedItIsSkipped) {
   expected.erase(expected.begin() + 6);
   EXPECT_EQ(ReadLocks(table, "Cislo"), expected);
 }
+
+// Every Money table the restore will change opens with its index before the first document is
+// written: a table of the last row that lost its index stops the restore with nothing changed.
+TEST_F(RestoreFixture, AMoneyTableWithoutItsIndexStopsBeforeAnyDocumentChanges) {
+  const std::string table = Money("Rok.001", "SKSEZDOK");
+  ASSERT_TRUE(engine::DeleteTableFiles(table));
+  ASSERT_FALSE(engine::CreateTable(table, {{"CDokladu", engine::FieldType::Integer}, {"Uzamceni", engine::FieldType::Boolean}},
+                                   {}));
+  {
+    TBFTable t;
+    ASSERT_EQ(t.OpenTable(table), 0);
+    t.AppendBlank();
+    t.SetValue("CDokladu", Variant::FromInt(1));
+    t.SetValue("Uzamceni", Variant::FromBool(false));
+    ASSERT_EQ(t.Post(), 0);
+  }
+  EXPECT_EQ(Restore(), -1);
+  ASSERT_EQ(dialogs.Entries().size(), 1u);
+  EXPECT_EQ(dialogs.Last()->text, "Nastala chyba při nastavení indexu v databázi " + ctx.AgendaDir + "ROK.001/SKSEZDOK.DAT");
+  for (const auto& [path, locks] : seed) {
+    if (path == table) continue;
+    for (const auto& [key, value] : ReadLocks(path, path.find("SKSEZDOK") != std::string::npos ? "CDokladu" : "Cislo")) {
+      EXPECT_EQ(value, "0") << path << " " << key;
+    }
+  }
+}
+
+// A save stopped half-way leaves an incomplete archive; restoring it puts back every document the
+// save reached, and leaves the others as they are.
+TEST_F(RestoreFixture, AnIncompleteArchivePutsBackWhatItsSaveReached) {
+  ASSERT_EQ(Restore(), 0);
+  YearList years;
+  ASSERT_TRUE(FillYearList(ctx.AgendaPath, dialogs, years));
+  for (std::size_t i = 0; i < years.Count(); ++i) years.Toggle(i);
+  ModuleFilter all;
+  all.fill(true);
+  // "Přerušit" at the third window pass of the lock-all save, answered Ano.
+  progress = ScriptedProgress{};
+  progress.onProcessMessages = [&](int n) {
+    if (n == 3) progress.RequestAbort();
+  };
+  dialogs.Answer(true);
+  SaveJob job{ctx, dialogs, progress, money, lock, years, SaveChoices{all, LockAction::Lock, "přerušený"}, files};
+  ASSERT_EQ(StartSave(job), -1);
+  ASSERT_TRUE(job.DocumentsChanged);
+  const auto incomplete = IncompleteArchives(ctx);
+  ASSERT_EQ(incomplete.size(), 1u);
+
+  progress = ScriptedProgress{};
+  RestoreJob restore{ctx, dialogs, progress, money, lock, files};
+  EXPECT_EQ(StartRestore(restore, incomplete[0]), RestoreOutcome::Restored) << dialogs.Last()->text;
+  ExpectSeeded();
+}

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 
 #include "archive/catalogue.h"
 #include "archive/save.h"
+#include "engine/table_files.h"
 #include "platform/cp1250.h"
 #include "platform/datetime.h"
 #include "platform/files.h"
@@ -275,6 +277,67 @@ TEST_F(SaveFixture, DocumentsDeletedMeanwhileOrWithoutAKeyAreLeftAsTheyAre) {
   const auto now = ReadLocks(table, "Cislo");
   ASSERT_EQ(now.size(), 45u);
   EXPECT_EQ(now.back(), (std::pair<std::int32_t, std::string>{0, "1"}));  // the keyless one, untouched
+  // The archive is complete, and the user learns that one document was left as it was.
+  EXPECT_EQ(dialogs.Last()->kind, MsgKind::Warning);
+  EXPECT_EQ(dialogs.Last()->text.rfind("Zámky byly uloženy, ale některé doklady nemají celé číslo", 0), 0u);
+  EXPECT_NE(dialogs.Last()->text.find("\rpřijaté faktury 2005: 1"), std::string::npos);
+  EXPECT_EQ(job.Skipped.size(), 1u);
+}
+
+TEST(SaveKeys, OnlyWholeNumbersOf32BitsAreRecorded) {
+  std::int32_t n = 0;
+  EXPECT_TRUE(RecordableKey(Variant::FromInt(-7), n));
+  EXPECT_EQ(n, -7);
+  EXPECT_TRUE(RecordableKey(Variant::FromDouble(100.0), n));
+  EXPECT_TRUE(RecordableKey(Variant::FromString(" 12 "), n));
+  // A fraction would be rounded onto another document's key.
+  EXPECT_FALSE(RecordableKey(Variant::FromDouble(100.4), n));
+  EXPECT_FALSE(RecordableKey(Variant::FromString("12.5"), n));
+  EXPECT_FALSE(RecordableKey(Variant::FromDouble(3e9), n));
+  EXPECT_FALSE(RecordableKey(Variant::Null(), n));
+  EXPECT_FALSE(RecordableKey(Variant::FromString("A-12"), n));
+}
+
+// Another user posts a new lock value on the document the save is waiting for: the archive must
+// hold the value the document had when the save changed it, not the one read before the wait.
+TEST_F(SaveFixture, TheArchiveHoldsTheStateTheDocumentHadWhenItWasChanged) {
+  MarkAll();
+  const std::string table = Money("Rok.002", "KNIHZAV");
+  const auto before = ReadLocks(table, "Cislo");
+  const std::string earlier = before.at(10).second;  // document 110
+  const std::string posted = earlier == "1" ? "0" : "1";
+  auto holder = std::make_unique<HoldProcess>(table, "Cislo", 110, std::vector<std::string>{"Uzamceni=" + posted});
+  ASSERT_TRUE(holder->locked());
+  dialogs.onQuestion = [&](const ScriptedDialogs::Entry&) {
+    EXPECT_EQ(holder->release(), 0);  // posts the other user's value as it lets go
+  };
+  dialogs.Answer(true);
+  SaveJob job = Job(Only({"OZ"}), LockAction::Lock);
+  ASSERT_EQ(Save(job), 0);
+  auto expected = before;
+  expected.at(10).second = posted;
+  EXPECT_EQ(ReadLocks(job.ArchiveDir + "OZ002", "ID"), expected);
+  for (const auto& [key, value] : ReadLocks(table, "Cislo")) EXPECT_EQ(value, "1") << key;
+}
+
+// Every table opens before the first document changes: a damaged table of the last row stops the
+// save while every document is as it was, and the archive that would hold nothing is removed.
+TEST_F(SaveFixture, ADamagedTableOfALaterYearStopsTheSaveBeforeAnyDocumentChanges) {
+  MarkAll();
+  const std::string damaged = Money("Rok.001", "SKSEZDOK");
+  ASSERT_TRUE(engine::DeleteTableFiles(damaged));
+  WriteBytes(damaged + ".dat", "not a table at all");
+  std::map<std::string, std::string> dumps;
+  for (const ModuleInfo& m : Modules) dumps[m.MoneyTable] = DumpTable(Money("Rok.002", m.MoneyTable));
+
+  SaveJob job = Job(All(), LockAction::Unlock);
+  EXPECT_EQ(Save(job), -1);
+  ASSERT_EQ(dialogs.Entries().size(), 1u);
+  EXPECT_EQ(dialogs.Last()->text, "Nastala chyba při otevírání databáze " + ctx.AgendaDir + "ROK.001/SKSEZDOK.DAT");
+  for (const auto& [table, dump] : dumps) EXPECT_EQ(DumpTable(Money("Rok.002", table)), dump) << table;
+  EXPECT_FALSE(job.DocumentsChanged);
+  EXPECT_FALSE(PathExists(job.ArchiveDir));
+  EXPECT_TRUE(IncompleteArchives(ctx).empty());
 }
 
 TEST_F(SaveFixture, AYearWhoseNameTheArchiveCannotHoldIsRefused) {

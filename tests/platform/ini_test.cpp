@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "platform/cp1250.h"
 #include "platform/datetime.h"
+#include "platform/files.h"
 #include "platform/ini.h"
 #include "platform/locale.h"
 #include "support/temp_dir.h"
@@ -105,4 +109,24 @@ TEST(IniFile, CrOnlyFilesAndAFileWhereADirectoryMustBe) {
   TIniFile blocked(dir / "file/sub.ini");
   EXPECT_EQ(blocked.ReadString("A", "k", "d"), "d");
   EXPECT_THROW(blocked.WriteString("A", "k", "v"), IniWriteError);
+}
+
+// Whatever stands where an ini file should be and cannot be read (a directory, a FIFO nobody
+// writes to, a device) reads as a missing file: defaults, never a library error, never a hang.
+TEST(IniFile, UnreadableFilesReadAsMissing) {
+  TempDir dir;
+  ASSERT_TRUE(ForceDirectories(dir / "a directory.ini"));
+  ASSERT_EQ(::mkfifo((dir / "fifo.ini").c_str(), 0600), 0);
+  ASSERT_EQ(::symlink("/dev/zero", (dir / "zero.ini").c_str()), 0);
+  for (const char* name : {"a directory.ini", "fifo.ini", "zero.ini"}) {
+    std::string bytes = "old";
+    EXPECT_FALSE(ReadWholeFile(dir / name, bytes)) << name;
+    EXPECT_TRUE(bytes.empty()) << name;
+    TIniFile ini(dir / name);
+    EXPECT_EQ(ini.ReadString("MAIN", "Correct", "default"), "default") << name;
+    EXPECT_FALSE(ini.ReadBool("MAIN", "Correct", false)) << name;
+    TStrings sections;
+    ini.ReadSections(sections);
+    EXPECT_TRUE(sections.empty()) << name;
+  }
 }

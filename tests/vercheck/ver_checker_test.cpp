@@ -279,6 +279,12 @@ TEST_F(VerCheckerTest, StateThatCannotBeWrittenDoesNotStopTheWizard) {
   std::ofstream(m_dir / "settings") << "a file where the settings directory belongs";
   EXPECT_TRUE(Check());
   EXPECT_TRUE(dialogs.Entries().empty());
+
+  // A directory where the state file belongs reads as no state: the check runs and goes on.
+  fs::remove(m_dir / "settings");
+  fs::create_directories(StateFile());
+  EXPECT_TRUE(Check());
+  EXPECT_TRUE(dialogs.Entries().empty());
 }
 
 }  // namespace
