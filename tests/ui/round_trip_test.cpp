@@ -3,7 +3,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QTableView>
+#include <QTimer>
 
+#include "archive/catalogue.h"
 #include "archive/modules.h"
 #include "engine/table_files.h"
 #include "host/bftable.h"
@@ -200,6 +203,59 @@ TEST_F(RoundTripTest, AnArchiveReplacedByAnotherUserIsNeitherRestoredNorDeleted)
   EXPECT_EQ(Page(), 6);
   EXPECT_EQ(AllLocks(agendaDir), before);
   EXPECT_EQ(window->Archives().Count(), 1u);
+}
+
+}  // namespace vorlend::test
+
+namespace vorlend::test {
+
+// "Přerušit" answered Ano after the first documents were unlocked: the archive is offered marked
+// as incomplete, a new save first warns about it, and restoring it puts every state back.
+TEST_F(RoundTripTest, AnInterruptedSaveIsMarkedWarnedAboutAndRestored) {
+  Start();
+  // The abort button is pressed at the first moment the save lets the window work.
+  QTimer::singleShot(0, [this] { window->btnPrerusitClick(); });
+  dialogs.Answer(true);
+  SaveEverything("přerušený");
+  ASSERT_EQ(Page(), 5);
+  EXPECT_NE(AllLocks(agendaDir), seed);
+
+  Click("Label12");
+  Control<QRadioButton>("RadioButton2")->setChecked(true);
+  Click("btnNext1");
+  ASSERT_EQ(window->Archives().Count(), 1u);
+  const QString shown = Control<QTableView>("grInfoFiles")->model()->index(0, 0).data().toString();
+  EXPECT_EQ(shown.toStdString(), "(nedokončený) přerušený");
+  Click("btnNext4");
+  ASSERT_EQ(Page(), 7);
+  EXPECT_FALSE(Control<QLabel>("lblNedokonceny")->isHidden());
+  EXPECT_EQ(Control<QLabel>("lblNedokonceny")->text().toStdString(), IncompleteRecapText);
+
+  // A new save asks first; "Ne" stays on the name page and creates nothing.
+  Click("btnPrev5");
+  Click("btnPrev4");
+  Control<QRadioButton>("RadioButton1")->setChecked(true);
+  dialogs.Clear();
+  dialogs.Answer(false);
+  SaveEverything("druhý");
+  EXPECT_EQ(Page(), 2);
+  ASSERT_EQ(dialogs.QuestionCount(), 1u);
+  EXPECT_EQ(dialogs.Last()->kind, MsgKind::Warning);
+  EXPECT_EQ(dialogs.Last()->text.rfind("Archiv \"přerušený\" uložený ", 0), 0u);
+  EXPECT_FALSE(DirectoryExists(window->Context().ArchiveRoot() + "2"));
+
+  // Restoring the incomplete archive puts back every state.
+  Click("btnPrev3");
+  Click("btnPrev2");
+  Control<QRadioButton>("RadioButton2")->setChecked(true);
+  Click("btnNext1");
+  Click("btnNext4");
+  dialogs.Answer(true);  // and delete it afterwards
+  Click("btnNext5");
+  ASSERT_EQ(Page(), 8) << (dialogs.Last() ? dialogs.Last()->text : "");
+  EXPECT_EQ(AllLocks(agendaDir), seed);
+  EXPECT_EQ(window->Archives().Count(), 0u);
+  EXPECT_FALSE(DirectoryExists(window->Context().ArchiveRoot() + "1"));
 }
 
 }  // namespace vorlend::test
