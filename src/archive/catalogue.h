@@ -53,7 +53,7 @@ struct Recapitulation {
 
 // The recapitulation's line about an incomplete archive.
 inline constexpr const char* IncompleteRecapText =
-    "Uložení tohoto archivu nebylo dokončeno: obnoví se jen doklady, které stihlo zaznamenat.";
+    "Uložení archivu nebylo dokončeno: obnoví se jen zaznamenané doklady.";
 
 // Always 0. Lists the complete and incomplete archives of ctx.AgendaExt, by archive number.
 int LoadArchiveList(const HostContext& ctx, ArchiveList& list);

@@ -103,6 +103,7 @@ int main(int argc, char** argv) {
   vorlend::ArchiveList& archives = window.Archives();
   archives.Append({"Před přepočtem cen 2026", "14.3.2026", "9:41:07", "Truhlářství Novák, s.r.o.", "1"});
   archives.Append({"[bez názvu]", "2.4.2026", "16:05:52", "Truhlářství Novák, s.r.o.", "2"});
+  archives.Append({"Před uzávěrkou", "30.4.2026", "7:12:45", "Truhlářství Novák, s.r.o.", "3", false});
   window.RefreshArchiveList();
 
   SetLabel(window, "lblNazevMapy", "Před přepočtem cen 2026");
@@ -115,16 +116,23 @@ int main(int argc, char** argv) {
            "faktury, vystavené faktury, skladové doklady");
 
   int failures = 0;
-  for (int page = 0; page < 9; ++page) {
+  auto render = [&](int page, const QString& name) {
     window.ShowPage(page);
     QApplication::processEvents();
-    const QString file = QDir(outDir).filePath(QStringLiteral("page%1.png").arg(page));
+    const QString file = QDir(outDir).filePath(name);
     if (!window.grab().save(file)) {
       std::fprintf(stderr, "vorlend-screens: cannot write %s\n", file.toLocal8Bit().constData());
       ++failures;
     } else {
       std::printf("%s\n", file.toLocal8Bit().constData());
     }
+  };
+  for (int page = 0; page < 9; ++page) render(page, QStringLiteral("page%1.png").arg(page));
+  // The recapitulation of an archive whose save did not finish.
+  if (auto* line = Find<QLabel>(window, "lblNedokonceny")) {
+    line->setText(QString::fromUtf8(vorlend::IncompleteRecapText));
+    line->show();
   }
+  render(7, QStringLiteral("page7-incomplete.png"));
   return failures == 0 ? 0 : 1;
 }
