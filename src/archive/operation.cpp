@@ -40,6 +40,22 @@ std::string NativePath(std::string path) {
   return path;
 }
 
+RowTables RowTablePaths(const HostContext& ctx, const FileListRow& row, const std::string& archiveDir) {
+  RowTables t;
+  t.money = NativePath(ctx.AgendaPath + row.MoneyFile);
+  t.moneyShown = ctx.Shown(t.money);
+  t.archive = archiveDir + row.FileName;
+  t.archiveShown = ctx.Shown(t.archive);
+  return t;
+}
+
+int FailClosing(TBFTable& money, TBFTable& archive, Dialogs& dialogs, const std::string& text) {
+  archive.CloseTable();
+  money.CloseTable();
+  dialogs.Message(MsgKind::Error, text);
+  return -1;
+}
+
 std::string OpenErrorText(const std::string& tablePath) {
   return "Nastala chyba při otevírání databáze " + tablePath + ".DAT";
 }

@@ -3,7 +3,9 @@
 // progress cadence, the abort question, and the messages that name a table.
 #include <string>
 
+#include "archive/file_list.h"
 #include "host/bftable.h"
+#include "host/host_context.h"
 #include "platform/ports.h"
 
 namespace vorlend {
@@ -32,6 +34,16 @@ bool AbortConfirmed(Progress& progress, Dialogs& dialogs, MsgKind kind, const ch
 
 // A path the add-on built from a stored one: "\" becomes the native separator.
 std::string NativePath(std::string path);
+
+// The two tables of a file-list row, each as opened and as messages show it.
+struct RowTables {
+  std::string money, moneyShown, archive, archiveShown;
+};
+RowTables RowTablePaths(const HostContext& ctx, const FileListRow& row, const std::string& archiveDir);
+
+// Closes both tables, then shows the error and gives -1: a record lock must not outlive the
+// failure while the message waits for the user.
+int FailClosing(TBFTable& money, TBFTable& archive, Dialogs& dialogs, const std::string& text);
 
 std::string OpenErrorText(const std::string& tablePath);      // "Nastala chyba při otevírání databáze ...DAT"
 std::string PositionErrorText(const std::string& tablePath);  // "... nastavení rekordu ..."

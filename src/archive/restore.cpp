@@ -48,24 +48,8 @@ Variant ArchivedLock(TBFTable& archive, const std::string& shownTable) {
   }
 }
 
-struct RowPaths {
-  std::string archive, archiveShown, money, moneyShown;
-};
-
-RowPaths PathsOf(const RestoreJob& job, const FileListRow& row, const std::string& archiveDir) {
-  RowPaths p;
-  p.archive = archiveDir + row.FileName;
-  p.archiveShown = job.context.Shown(p.archive);
-  p.money = NativePath(job.context.AgendaPath + row.MoneyFile);
-  p.moneyShown = job.context.Shown(p.money);
-  return p;
-}
-
 int Fail(RestoreJob& job, const std::string& text) {
-  job.BFMoneyFile.CloseTable();
-  job.BFLockFile.CloseTable();
-  job.dialogs.Message(MsgKind::Error, text);
-  return -1;
+  return FailClosing(job.BFMoneyFile, job.BFLockFile, job.dialogs, text);
 }
 
 std::string IndexErrorText(const std::string& shownTable) {
@@ -75,7 +59,7 @@ std::string IndexErrorText(const std::string& shownTable) {
 // Opens the row's archive table and stands on its first record; with a Money table to change,
 // opens that too with its index. 1 when the row has nothing to restore (the tables are closed
 // again), 0 when both tables stand ready, -1 after the message.
-int OpenRow(RestoreJob& job, const FileListRow& row, const RowPaths& p, bool showProgress) {
+int OpenRow(RestoreJob& job, const FileListRow& row, const RowTables& p, bool showProgress) {
   if (job.BFLockFile.OpenTable(p.archive) != 0) return Fail(job, OpenErrorText(p.archiveShown));
   const int count = job.BFLockFile.RecCount();
   if (count < 1) {
@@ -103,7 +87,7 @@ int OpenRow(RestoreJob& job, const FileListRow& row, const RowPaths& p, bool sho
 // before the first document is written.
 int CheckEveryTable(RestoreJob& job, const std::string& archiveDir) {
   for (const FileListRow& row : job.mtFileList) {
-    const RowPaths p = PathsOf(job, row, archiveDir);
+    const RowTables p = RowTablePaths(job.context, row, archiveDir);
     const int opened = OpenRow(job, row, p, false);
     if (opened < 0) return -1;
     if (opened > 0) continue;
@@ -120,7 +104,7 @@ int CheckEveryTable(RestoreJob& job, const std::string& archiveDir) {
 
 // One row of the file list: each archived document sought by its key and given its saved value.
 int RestoreRow(RestoreJob& job, const FileListRow& row, const std::string& archiveDir) {
-  const RowPaths p = PathsOf(job, row, archiveDir);
+  const RowTables p = RowTablePaths(job.context, row, archiveDir);
 
   job.progress.SetPosition(0);
   job.progress.SetText("Nastavuji " + row.WorkingStr + "...");

@@ -56,29 +56,8 @@ bool CheckMarkedYears(const SaveJob& job) {
   return true;
 }
 
-// The two paths of a file-list row: the Money table and the archive table, each as opened and as
-// messages show it.
-struct RowPaths {
-  std::string money, moneyShown, archive, archiveShown;
-};
-
-RowPaths PathsOf(const SaveJob& job, const FileListRow& row) {
-  const HostContext& ctx = job.context;
-  RowPaths p;
-  p.money = NativePath(ctx.AgendaPath + row.MoneyFile);
-  p.moneyShown = ctx.Shown(p.money);
-  p.archive = job.ArchiveDir + row.FileName;
-  p.archiveShown = ctx.Shown(p.archive);
-  return p;
-}
-
-// Closes both tables, then shows the message: a record lock must not outlive the failure while
-// the message waits for the user.
 int FailClosing(SaveJob& job, const std::string& text) {
-  job.BFLockFile.CloseTable();
-  job.BFMoneyFile.CloseTable();
-  job.dialogs.Message(MsgKind::Error, text);
-  return -1;
+  return FailClosing(job.BFMoneyFile, job.BFLockFile, job.dialogs, text);
 }
 
 // Every table of the file list is opened once before the first document changes: a damaged Money
@@ -86,7 +65,7 @@ int FailClosing(SaveJob& job, const std::string& text) {
 // record's key and lock are read as well, so a table without those fields is found here too.
 int OpenEveryTable(SaveJob& job) {
   for (const FileListRow& row : job.mtFileList) {
-    const RowPaths p = PathsOf(job, row);
+    const RowTables p = RowTablePaths(job.context, row, job.ArchiveDir);
     if (FileExists(p.money + ".dat")) {
       if (job.BFMoneyFile.OpenTable(p.money) != 0) return FailClosing(job, OpenErrorText(p.moneyShown));
       TableCloser closeMoney(job.BFMoneyFile);
@@ -105,7 +84,7 @@ int OpenEveryTable(SaveJob& job) {
 // One row of the file list: the Money table walked from its first record, each document first
 // recorded in the archive table and only then changed.
 int SaveRow(SaveJob& job, const FileListRow& row) {
-  const RowPaths p = PathsOf(job, row);
+  const RowTables p = RowTablePaths(job.context, row, job.ArchiveDir);
   auto fail = [&](const std::string& text) { return FailClosing(job, text); };
 
   job.progress.SetPosition(0);
