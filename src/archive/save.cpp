@@ -269,15 +269,13 @@ int StartSave(SaveJob& job) {
   job.progress.ProcessMessages();
   job.DocumentsChanged = false;
   if (CreateArchiveDirectory(job) != 0) return -1;
-  int result = -1;
-  {
-    // Held until the save ends: the catalogue does not offer an archive whose save still runs.
-    const DirectoryLock running(job.ArchiveDir);
-    job.progress.Begin();
-    result = SaveLocks(job);
-  }
+  // Held until the save ends: the catalogue does not offer an archive whose save still runs.
+  const DirectoryLock running(job.ArchiveDir);
+  job.progress.Begin();
+  const int result = SaveLocks(job);
   if (result != 0 && !job.DocumentsChanged) {
-    // Every document is as it was: the half-written archive would only stand in the way.
+    // Every document is as it was: the half-written archive would only stand in the way. It goes
+    // while the lock still hides it, so no catalogue ever offers it.
     job.BFLockFile.CloseTable();
     job.BFMoneyFile.CloseTable();
     RemoveDirectoryTree(job.ArchiveDir);

@@ -334,7 +334,13 @@ bool ReadWholeFile(std::string_view path, std::string& bytes) {
 
 DirectoryLock::DirectoryLock(std::string_view path) {
   m_fd = ::open(ResolvePath(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (m_fd >= 0 && ::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
+  if (m_fd < 0) return;
+  // Waits: the only other holders are catalogues that look for a moment whether a save runs.
+  int rc = 0;
+  do {
+    rc = ::flock(m_fd, LOCK_EX);
+  } while (rc != 0 && errno == EINTR);
+  if (rc != 0) {
     ::close(m_fd);
     m_fd = -1;
   }

@@ -65,7 +65,7 @@ bool ReadWholeFile(std::string_view path, std::string& bytes);
 bool WriteFileAtomic(std::string_view path, std::string_view bytes);
 
 // An exclusive lock on a directory, held while the object lives and released by the death of the
-// process as well. The save holds its archive directory's lock from start to end, so another
+// process as well; taking it waits while another process holds it. The save holds its archive directory's lock from start to end, so another
 // process can tell an archive still being written from one whose save was interrupted.
 class DirectoryLock {
 public:
