@@ -7,6 +7,7 @@
 
 #include "archive/catalogue.h"
 #include "archive/file_list.h"
+#include "archive/report.h"
 #include "host/bftable.h"
 #include "host/host_context.h"
 #include "platform/ports.h"
@@ -20,6 +21,10 @@ struct RestoreJob {
   TBFTable& BFMoneyFile;
   TBFTable& BFLockFile;
   FileList& mtFileList;
+  OperationObserver* Observer = nullptr;  // optional
+
+  // Filled in by the restore.
+  OperationCounts Counts{};
 };
 
 enum class RestoreOutcome {

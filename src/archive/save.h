@@ -12,6 +12,7 @@
 
 #include "archive/file_list.h"
 #include "archive/modules.h"
+#include "archive/report.h"
 #include "archive/year_list.h"
 #include "host/bftable.h"
 #include "host/host_context.h"
@@ -42,11 +43,13 @@ struct SaveJob {
   const YearList& years;       // marked rows take part, in the list's order
   SaveChoices choices;
   FileList& mtFileList;        // rebuilt by every save
+  OperationObserver* Observer = nullptr;  // optional
 
   // Filled in by the save.
   std::string ArchiveDir{};    // set by CreateArchiveDirectory, trailing separator
   bool DocumentsChanged = false;
   std::vector<SkippedDocuments> Skipped{};
+  OperationCounts Counts{};
 };
 
 // The save as its Start button runs it, for the window and the batch tool alike: clears the abort

@@ -1,0 +1,153 @@
+#include "archive/inspect.h"
+
+#include <exception>
+
+#include "archive/modules.h"
+#include "archive/operation.h"
+#include "archive/save.h"
+#include "host/bftable.h"
+#include "platform/files.h"
+#include "platform/text.h"
+
+namespace vorlend {
+
+namespace {
+
+// A damaged info.tab must never make the restore write outside the agenda or read outside the
+// archive: a Money path is relative and stays below the agenda, a table name is a bare name.
+bool IsSafeRow(const FileListRow& row) {
+  const std::string money = NativePath(row.MoneyFile);
+  if (money.empty() || money[0] == '/' || (money.size() > 1 && money[1] == ':')) return false;
+  for (const std::string& part : Split(money, '/')) {
+    if (part.empty() || part == "." || part == "..") return false;
+  }
+  const std::string& name = row.FileName;
+  return !name.empty() && name != "." && name != ".." && name.find_first_of("/\\") == std::string::npos;
+}
+
+// Raised while reading an archive table whose records cannot be what the save wrote.
+struct DamagedArchive {
+  std::string table;  // as messages show it
+};
+
+struct ArchivedRecord {
+  std::int32_t key = 0;
+  Variant lock;
+};
+
+ArchivedRecord ReadArchived(TBFTable& archive, const std::string& shownTable) {
+  ArchivedRecord r;
+  try {
+    if (RecordableKey(archive.Value("ID"), r.key)) {
+      r.lock = archive.Value("Lock");
+      return r;
+    }
+  } catch (const HostError&) {
+  }
+  throw DamagedArchive{shownTable};
+}
+
+bool IsLocked(const Variant& lock) {
+  bool b = false;
+  return !lock.isNull() && lock.toBool(b) && b;
+}
+
+// One row of the file list: every archive record sought in the Money table, nothing locked.
+int InspectRow(const HostContext& ctx, const std::string& archiveDir, Dialogs& dialogs, std::size_t index,
+               bool listDocuments, ArchiveInspection& result) {
+  TableInspection& t = result.tables[index];
+  const RowTables p = RowTablePaths(ctx, t.row, archiveDir);
+  TBFTable archive, money;
+  auto fail = [&](const std::string& text) { return FailClosing(money, archive, dialogs, text); };
+
+  t.moneyTableExists = FileExists(p.money + ".dat");
+  if (archive.OpenTable(p.archive) != 0) return fail(OpenErrorText(p.archiveShown));
+  TableCloser closeArchive(archive);
+  if (archive.RecCount() < 1) return 0;
+  if (archive.GoTop() != 0) return fail(PositionErrorText(p.archiveShown));
+
+  bool seekable = false;
+  if (t.moneyTableExists) {
+    if (money.OpenTable(p.money) != 0) return fail(OpenErrorText(p.moneyShown));
+    if (money.RecCount() >= 1) {
+      if (money.SetOrder(KeyFieldForFileName(t.row.FileName)) != 0) {
+        return fail("Nastala chyba při nastavení indexu v databázi " + p.moneyShown + ".DAT");
+      }
+      seekable = true;
+    }
+  }
+  TableCloser closeMoney(money);
+
+  do {
+    const ArchivedRecord r = ReadArchived(archive, p.archiveShown);
+    ++t.recorded;
+    if (IsLocked(r.lock)) ++t.locked;
+    DocumentInspection d{index, r.key, r.lock, false, Variant::Null()};
+    if (seekable && money.Seek1(Variant::FromInt(r.key)) == SeekFound) {
+      d.exists = true;
+      d.current = money.Value("Uzamceni");
+    }
+    const bool differs = d.exists && !SameLockState(d.current, d.archived);
+    if (!d.exists) ++t.missing;
+    if (differs) ++t.differing;
+    if (listDocuments && (differs || !d.exists)) result.documents.push_back(std::move(d));
+    archive.Skip();
+  } while (!archive.IsEof());
+  return 0;
+}
+
+}  // namespace
+
+bool ReadArchiveFileList(const HostContext& ctx, const std::string& archiveDir, Dialogs& dialogs, FileList& files) {
+  const std::string shownDir = ctx.Shown(archiveDir);
+  const std::string infoTab = archiveDir + "info.tab";
+  if (!FileExists(infoTab)) {
+    dialogs.Message(MsgKind::Error, "Chyba: soubor " + shownDir + "info.tab neexistuje!");
+    return false;
+  }
+  files.clear();
+  if (!ReadFileListFile(infoTab, files)) {
+    dialogs.Message(MsgKind::Error, "Nastala chyba při načítání souboru " + shownDir + "info.tab");
+    return false;
+  }
+  if (files.empty()) {
+    dialogs.Message(MsgKind::Error, "Chyba: seznam archivních souborů je prázdný!");
+    return false;
+  }
+  for (const FileListRow& row : files) {
+    if (!IsSafeRow(row)) {
+      dialogs.Message(MsgKind::Error, "Chyba: archiv je poškozen, soubor " + shownDir +
+                                          "info.tab obsahuje neplatnou cestu \"" + row.FileName + "\", \"" +
+                                          row.MoneyFile + "\".");
+      return false;
+    }
+    if (!FileExists(archiveDir + row.FileName + ".DAT")) {
+      dialogs.Message(MsgKind::Error, "Chyba: archivní soubor " + shownDir + row.FileName + " neexistuje!");
+      return false;
+    }
+  }
+  return true;
+}
+
+int InspectArchive(const HostContext& ctx, const std::string& archiveDir, Dialogs& dialogs, bool listDocuments,
+                   ArchiveInspection& result) {
+  result = {};
+  FileList files;
+  if (!ReadArchiveFileList(ctx, archiveDir, dialogs, files)) return -1;
+  for (const FileListRow& row : files) result.tables.push_back(TableInspection{row});
+  try {
+    for (std::size_t i = 0; i < result.tables.size(); ++i) {
+      if (InspectRow(ctx, archiveDir, dialogs, i, listDocuments, result) != 0) return -1;
+    }
+  } catch (const DamagedArchive& damaged) {
+    dialogs.Message(MsgKind::Error, "Chyba: archiv je poškozen, databáze " + damaged.table +
+                                        ".DAT obsahuje záznam, který nelze načíst.");
+    return -1;
+  } catch (const std::exception& e) {
+    dialogs.Message(MsgKind::Error, ctx.ShownIn(e.what()));
+    return -1;
+  }
+  return 0;
+}
+
+}  // namespace vorlend

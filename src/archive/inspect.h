@@ -1,0 +1,51 @@
+#pragma once
+// What an archive holds next to what Money holds now, read without changing anything: no record
+// lock is taken and nothing is written, neither in the archive nor in Money. It answers before a
+// restore what the restore would change, and after it whether every state is back.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "archive/file_list.h"
+#include "archive/report.h"
+#include "host/host_context.h"
+#include "platform/ports.h"
+#include "platform/variant.h"
+
+namespace vorlend {
+
+// One archive table beside its Money table.
+struct TableInspection {
+  FileListRow row;
+  bool moneyTableExists = true;  // false: the year or the module is gone from Money
+  int recorded = 0;              // archive records
+  int locked = 0;                // of them, archived as locked
+  int differing = 0;             // documents whose lock differs now from the archived one
+  int missing = 0;               // documents no longer in Money
+};
+
+// A document whose lock a restore would change, or that a restore can no longer find.
+struct DocumentInspection {
+  std::size_t table = 0;  // position in ArchiveInspection::tables
+  std::int32_t key = 0;
+  Variant archived;
+  bool exists = true;     // false: no longer in Money
+  Variant current;        // the lock as Money holds it now, when the document exists
+};
+
+struct ArchiveInspection {
+  std::vector<TableInspection> tables;      // in the order of the file list
+  std::vector<DocumentInspection> documents;  // only when asked for, in the order of the walk
+};
+
+// The archive's file list as the restore reads it: info.tab present, readable and not empty, every
+// row a safe path, every archive table present. False after the restore's own message.
+bool ReadArchiveFileList(const HostContext& ctx, const std::string& archiveDir, Dialogs& dialogs, FileList& files);
+
+// Compares every archived document with its document in Money, found by the key index as the
+// restore finds it. `listDocuments` also collects each differing and each missing document.
+// 0 on success; -1 after a message (the restore's messages for a damaged archive or table).
+int InspectArchive(const HostContext& ctx, const std::string& archiveDir, Dialogs& dialogs, bool listDocuments,
+                   ArchiveInspection& result);
+
+}  // namespace vorlend

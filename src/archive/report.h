@@ -1,0 +1,40 @@
+#pragma once
+// What a save or a restore tells beyond the progress port: the counts a front end sums up at the
+// end, and an observer for a front end that follows the tables and names the document of a lock
+// conflict (the batch console does both; the window needs neither).
+#include <cstdint>
+#include <string>
+
+#include "platform/variant.h"
+
+namespace vorlend {
+
+// Counted as the operation goes; what a stopped operation had done until it stopped.
+struct OperationCounts {
+  int Tables = 0;        // rows of the file list
+  int TablesBegun = 0;   // rows started
+  int TablesDone = 0;    // rows handled to their end, those without a Money table included
+  int TablesAbsent = 0;  // rows whose Money table does not exist (the year or the module is gone)
+  int Documents = 0;     // save: documents walked; restore: archive records handled
+  int Recorded = 0;      // save: documents recorded in the archive
+  int Written = 0;       // documents whose lock field was written
+  int Changed = 0;       // of them, those whose lock was different before
+  int UnusableKey = 0;   // save: left as they were, since their key cannot be recorded
+  int Gone = 0;          // no longer in Money: deleted meanwhile (restore: also a table gone)
+};
+
+class OperationObserver {
+public:
+  virtual ~OperationObserver() = default;
+  // A row of the file list begins (`number` from 1 to `count`), before its progress text is set.
+  virtual void TableBegins(int number, int count) = 0;
+  // The row's table has been handled to its end.
+  virtual void TableEnds() = 0;
+  // Another user holds this document; the lock-conflict question follows.
+  virtual void LockConflict(const std::string& shownTable, std::int32_t key) = 0;
+};
+
+// Two lock values a restore would not tell apart: both Null, or both the same truth value.
+bool SameLockState(const Variant& a, const Variant& b);
+
+}  // namespace vorlend
