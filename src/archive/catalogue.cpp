@@ -1,6 +1,12 @@
 #include "archive/catalogue.h"
 
+#include <signal.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <random>
 
 #include "archive/modules.h"
 #include "platform/files.h"
@@ -8,6 +14,11 @@
 #include "platform/text.h"
 
 namespace vorlend {
+
+namespace {
+// An archive being deleted goes by this name until its last file is gone.
+constexpr const char* kDeletingPrefix = ".mazany-";
+}  // namespace
 
 void ArchiveList::Append(ArchiveRow row) {
   m_rows.push_back(std::move(row));
@@ -29,7 +40,10 @@ namespace {
 // The row of a listed archive of this agenda, read from its description file; false otherwise.
 bool ReadArchiveRow(const std::string& root, const std::string& dirName, const std::string& agendaExt, ArchiveRow& row) {
   const std::string dir = root + dirName + "/";
-  if (CharCount(dirName) > 12 || !DirectoryExists(dir) || !FileExists(dir + "info")) return false;
+  if (CharCount(dirName) > 12 || StartsWith(dirName, kDeletingPrefix) || !DirectoryExists(dir) ||
+      !FileExists(dir + "info")) {
+    return false;
+  }
   TIniFile info(dir + "info");
   // Only a save that finished sets Correct. One that stopped after writing its file list left an
   // incomplete archive that can still be restored; while its save runs, the save holds the
@@ -118,14 +132,39 @@ int ShowRecapitulation(const std::string& archiveDir, Recapitulation& recap) {
   return 0;
 }
 
+namespace {
+
+// Folders that a deletion cut short (the process killed) left behind under their hidden names;
+// one whose deleting process still runs is left to it.
+void RemoveAbandonedDeletions(const std::string& root) {
+  for (const DirEntry& entry : FindEntries(root, std::string(kDeletingPrefix) + "*")) {
+    const std::vector<std::string> parts = Split(entry.name.substr(std::strlen(kDeletingPrefix)), '-');
+    int pid = 0;
+    if (parts.size() < 2 || !ParseInt32(parts[1], pid) || pid <= 0) continue;
+    if (::kill(pid, 0) != 0 && errno == ESRCH) RemoveDirectoryTree(root + entry.name);
+  }
+}
+}  // namespace
+
 int DeleteArchiveDirectory(const HostContext& ctx, const std::string& path, Dialogs& dialogs) {
-  // RemoveDirectoryTree never follows a symbolic link, so a link inside an archive cannot take
-  // files outside it along.
-  if (!PathExists(path) || !RemoveDirectoryTree(path)) {
+  auto fail = [&] {
     dialogs.Message(MsgKind::Error, "Nelze smazat adresář " + ctx.Shown(path));
     return -1;
-  }
-  return 0;
+  };
+  if (!PathExists(path)) return fail();
+  // The archive leaves the catalogue in one step: its folder is first renamed to a hidden name
+  // that is no archive, and only then emptied, so a deletion cut short never leaves a listed
+  // archive with parts missing.
+  const std::string root = ExtractFilePath(ExcludeTrailingPathDelimiter(path));
+  static std::mt19937 rng{std::random_device{}()};
+  const std::string hidden = root + kDeletingPrefix + ExtractFileName(ExcludeTrailingPathDelimiter(path)) + "-" +
+                             std::to_string(::getpid()) + "-" + std::to_string(rng() % 1000000u);
+  const std::string target = RenamePath(path, hidden) ? hidden : path;
+  // RemoveDirectoryTree never follows a symbolic link, so a link inside an archive cannot take
+  // files outside it along.
+  const bool removed = RemoveDirectoryTree(target);
+  RemoveAbandonedDeletions(root);
+  return removed ? 0 : fail();
 }
 
 }  // namespace vorlend

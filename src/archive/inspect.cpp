@@ -4,6 +4,7 @@
 
 #include "archive/modules.h"
 #include "archive/operation.h"
+#include "archive/restore.h"
 #include "archive/save.h"
 #include "host/bftable.h"
 #include "platform/files.h"
@@ -12,18 +13,6 @@
 namespace vorlend {
 
 namespace {
-
-// A damaged info.tab must never make the restore write outside the agenda or read outside the
-// archive: a Money path is relative and stays below the agenda, a table name is a bare name.
-bool IsSafeRow(const FileListRow& row) {
-  const std::string money = NativePath(row.MoneyFile);
-  if (money.empty() || money[0] == '/' || (money.size() > 1 && money[1] == ':')) return false;
-  for (const std::string& part : Split(money, '/')) {
-    if (part.empty() || part == "." || part == "..") return false;
-  }
-  const std::string& name = row.FileName;
-  return !name.empty() && name != "." && name != ".." && name.find_first_of("/\\") == std::string::npos;
-}
 
 // Raised while reading an archive table whose records cannot be what the save wrote.
 struct DamagedArchive {
@@ -97,37 +86,6 @@ int InspectRow(const HostContext& ctx, const std::string& archiveDir, Dialogs& d
 }
 
 }  // namespace
-
-bool ReadArchiveFileList(const HostContext& ctx, const std::string& archiveDir, Dialogs& dialogs, FileList& files) {
-  const std::string shownDir = ctx.Shown(archiveDir);
-  const std::string infoTab = archiveDir + "info.tab";
-  if (!FileExists(infoTab)) {
-    dialogs.Message(MsgKind::Error, "Chyba: soubor " + shownDir + "info.tab neexistuje!");
-    return false;
-  }
-  files.clear();
-  if (!ReadFileListFile(infoTab, files)) {
-    dialogs.Message(MsgKind::Error, "Nastala chyba při načítání souboru " + shownDir + "info.tab");
-    return false;
-  }
-  if (files.empty()) {
-    dialogs.Message(MsgKind::Error, "Chyba: seznam archivních souborů je prázdný!");
-    return false;
-  }
-  for (const FileListRow& row : files) {
-    if (!IsSafeRow(row)) {
-      dialogs.Message(MsgKind::Error, "Chyba: archiv je poškozen, soubor " + shownDir +
-                                          "info.tab obsahuje neplatnou cestu \"" + row.FileName + "\", \"" +
-                                          row.MoneyFile + "\".");
-      return false;
-    }
-    if (!FileExists(archiveDir + row.FileName + ".DAT")) {
-      dialogs.Message(MsgKind::Error, "Chyba: archivní soubor " + shownDir + row.FileName + " neexistuje!");
-      return false;
-    }
-  }
-  return true;
-}
 
 int InspectArchive(const HostContext& ctx, const std::string& archiveDir, Dialogs& dialogs, bool listDocuments,
                    ArchiveInspection& result) {

@@ -38,10 +38,6 @@ struct ArchiveInspection {
   std::vector<DocumentInspection> documents;  // only when asked for, in the order of the walk
 };
 
-// The archive's file list as the restore reads it: info.tab present, readable and not empty, every
-// row a safe path, every archive table present. False after the restore's own message.
-bool ReadArchiveFileList(const HostContext& ctx, const std::string& archiveDir, Dialogs& dialogs, FileList& files);
-
 // Compares every archived document with its document in Money, found by the key index as the
 // restore finds it. `listDocuments` also collects each differing and each missing document.
 // 0 on success; -1 after a message (the restore's messages for a damaged archive or table).

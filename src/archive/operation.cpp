@@ -4,7 +4,17 @@
 
 namespace vorlend {
 
-LockOutcome LockRecordWithRetry(TBFTable& table, Dialogs& dialogs, const std::string& workingStr) {
+namespace {
+bool ConflictAnsweredYes(Dialogs& dialogs, const std::string& workingStr) {
+  const std::string question = LockConflictQuestionStart + workingStr +
+                               ": některý doklad je právě editován uživatelem Money. Počkejte na uvolnění a "
+                               "pokračujte tlačítkem [Ano]. Klepnutím na tlačítko [Ne] celou operaci přerušíte.";
+  return dialogs.Question(MsgKind::Warning, question);
+}
+}  // namespace
+
+LockOutcome LockRecordWithRetry(TBFTable& table, Dialogs& dialogs, const std::string& workingStr,
+                                const LockSubject& subject) {
   for (;;) {
     int result = -1;
     try {
@@ -15,10 +25,19 @@ LockOutcome LockRecordWithRetry(TBFTable& table, Dialogs& dialogs, const std::st
     if (result == 0) return LockOutcome::Locked;
     // Asking "wait and go on" about a deleted document would ask for ever.
     if (result == LockRecordGone) return LockOutcome::Gone;
-    const std::string question = LockConflictQuestionStart + workingStr +
-                                 ": některý doklad je právě editován uživatelem Money. Počkejte na uvolnění a "
-                                 "pokračujte tlačítkem [Ano]. Klepnutím na tlačítko [Ne] celou operaci přerušíte.";
-    if (!dialogs.Question(MsgKind::Warning, question)) return LockOutcome::Refused;
+    // Asking "wait and go on" about a lock file nobody can write would ask for ever.
+    if (result == LockRecordUnavailable) return LockOutcome::Unavailable;
+    if (subject.observer) subject.observer->LockConflict(subject.shownTable, subject.key);
+    if (!ConflictAnsweredYes(dialogs, workingStr)) return LockOutcome::Refused;
+  }
+}
+
+PostOutcome PostWithRetry(TBFTable& table, Dialogs& dialogs, const std::string& workingStr) {
+  for (;;) {
+    const int result = table.Post();
+    if (result == 0) return PostOutcome::Posted;
+    if (result != PostBusy) return PostOutcome::Failed;
+    if (!ConflictAnsweredYes(dialogs, workingStr)) return PostOutcome::Refused;
   }
 }
 
@@ -62,6 +81,10 @@ std::string OpenErrorText(const std::string& tablePath) {
 
 std::string PositionErrorText(const std::string& tablePath) {
   return "Nastala chyba při nastavení rekordu v databázi " + tablePath + ".DAT";
+}
+
+std::string IndexErrorText(const std::string& tablePath) {
+  return "Nastala chyba při nastavení indexu v databázi " + tablePath + ".DAT";
 }
 
 std::string PostErrorText(const std::string& tablePath) {

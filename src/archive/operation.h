@@ -4,6 +4,7 @@
 #include <string>
 
 #include "archive/file_list.h"
+#include "archive/report.h"
 #include "host/bftable.h"
 #include "host/host_context.h"
 #include "platform/ports.h"
@@ -17,14 +18,33 @@ inline constexpr int ProgressStep = 20;
 inline constexpr const char* LockConflictQuestionStart = "Zámek v modulu ";
 
 enum class LockOutcome {
-  Locked,   // the record is ours until it is posted
-  Gone,     // another user deleted the document meanwhile: there is nothing left to change
-  Refused,  // another user holds it and the user chose to stop
+  Locked,       // the record is ours until it is posted
+  Gone,         // another user deleted the document meanwhile: there is nothing left to change
+  Refused,      // another user holds it and the user chose to stop
+  Unavailable,  // the table's lock file cannot be written: table.LastError() says why
+};
+
+// The document being locked, named to an observer before each lock-conflict question.
+struct LockSubject {
+  OperationObserver* observer = nullptr;
+  std::string shownTable;  // the Money table as messages show it
+  std::int32_t key = 0;
 };
 
 // Locks the current record of `table`. While another user holds it, asks the lock-conflict
 // question; Ano tries the same record again, Ne gives Refused.
-LockOutcome LockRecordWithRetry(TBFTable& table, Dialogs& dialogs, const std::string& workingStr);
+LockOutcome LockRecordWithRetry(TBFTable& table, Dialogs& dialogs, const std::string& workingStr,
+                                const LockSubject& subject = {});
+
+enum class PostOutcome {
+  Posted,
+  Refused,  // the table stayed busy and the user chose to stop
+  Failed,   // the write was refused for another reason
+};
+
+// Posts the current record of `table`. A table that another program keeps busy is another user at
+// work, like a held record: the lock-conflict question is asked, and Ano posts again.
+PostOutcome PostWithRetry(TBFTable& table, Dialogs& dialogs, const std::string& workingStr);
 
 // At every ProgressStep-th record: lets the window work and moves the bar to `counter`.
 void ProgressTick(Progress& progress, int counter);
@@ -48,5 +68,6 @@ int FailClosing(TBFTable& money, TBFTable& archive, Dialogs& dialogs, const std:
 std::string OpenErrorText(const std::string& tablePath);      // "Nastala chyba při otevírání databáze ...DAT"
 std::string PositionErrorText(const std::string& tablePath);  // "... nastavení rekordu ..."
 std::string PostErrorText(const std::string& tablePath);      // "... ukládání záznamu ..."
+std::string IndexErrorText(const std::string& tablePath);     // "... nastavení indexu ..."
 
 }  // namespace vorlend

@@ -52,10 +52,6 @@ int Fail(RestoreJob& job, const std::string& text) {
   return FailClosing(job.BFMoneyFile, job.BFLockFile, job.dialogs, text);
 }
 
-std::string IndexErrorText(const std::string& shownTable) {
-  return "Nastala chyba při nastavení indexu v databázi " + shownTable + ".DAT";
-}
-
 // Opens the row's archive table and stands on its first record; with a Money table to change,
 // opens that too with its index. 1 when the row has nothing to restore (the tables are closed
 // again), 0 when both tables stand ready, -1 after the message.
@@ -68,13 +64,22 @@ int OpenRow(RestoreJob& job, const FileListRow& row, const RowTables& p, bool sh
   }
   if (showProgress) job.progress.SetMaximum(count);
   if (job.BFLockFile.GoTop() != 0) return Fail(job, PositionErrorText(p.archiveShown));
-  // The year or the module is gone from Money.
+  // The year or the module is gone from Money. The restoring pass counts what it cannot restore.
   if (!FileExists(p.money + ".dat")) {
+    if (showProgress) {
+      ++job.Counts.TablesAbsent;
+      job.Counts.Documents += count;
+      job.Counts.Gone += count;
+    }
     job.BFLockFile.CloseTable();
     return 1;
   }
   if (job.BFMoneyFile.OpenTable(p.money) != 0) return Fail(job, OpenErrorText(p.moneyShown));
   if (job.BFMoneyFile.RecCount() < 1) {
+    if (showProgress) {
+      job.Counts.Documents += count;
+      job.Counts.Gone += count;
+    }
     job.BFMoneyFile.CloseTable();
     job.BFLockFile.CloseTable();
     return 1;
@@ -106,6 +111,8 @@ int CheckEveryTable(RestoreJob& job, const std::string& archiveDir) {
 int RestoreRow(RestoreJob& job, const FileListRow& row, const std::string& archiveDir) {
   const RowTables p = RowTablePaths(job.context, row, archiveDir);
 
+  ++job.Counts.TablesBegun;
+  if (job.Observer) job.Observer->TableBegins(job.Counts.TablesBegun, job.Counts.Tables);
   job.progress.SetPosition(0);
   job.progress.SetText("Nastavuji " + row.WorkingStr + "...");
   job.progress.ProcessMessages();
@@ -116,15 +123,27 @@ int RestoreRow(RestoreJob& job, const FileListRow& row, const std::string& archi
   TableCloser closeMoney(job.BFMoneyFile);
 
   for (int counter = 0;; ++counter) {
+    ++job.Counts.Documents;
     const std::int32_t key = ArchivedKey(job.BFLockFile, p.archiveShown);
-    if (job.BFMoneyFile.Seek1(Variant::FromInt(key)) == SeekFound) {
-      const LockOutcome locked = LockRecordWithRetry(job.BFMoneyFile, job.dialogs, row.WorkingStr);
+    const bool found = job.BFMoneyFile.Seek1(Variant::FromInt(key)) == SeekFound;
+    if (!found) ++job.Counts.Gone;
+    if (found) {
+      const LockOutcome locked =
+          LockRecordWithRetry(job.BFMoneyFile, job.dialogs, row.WorkingStr, {job.Observer, p.moneyShown, key});
+      if (locked == LockOutcome::Gone) ++job.Counts.Gone;
       if (locked == LockOutcome::Refused) return -1;
+      if (locked == LockOutcome::Unavailable) return Fail(job, job.context.ShownIn(job.BFMoneyFile.LastError()));
       // A document deleted since the seek is skipped like one that was never found.
       if (locked == LockOutcome::Locked) {
+        const Variant before = job.BFMoneyFile.Value("Uzamceni");
         job.BFMoneyFile.EditRecord();
-        job.BFMoneyFile.SetValue("Uzamceni", ArchivedLock(job.BFLockFile, p.archiveShown));
-        if (job.BFMoneyFile.Post() != 0) return Fail(job, PostErrorText(p.moneyShown));
+        const Variant archived = ArchivedLock(job.BFLockFile, p.archiveShown);
+        job.BFMoneyFile.SetValue("Uzamceni", archived);
+        const PostOutcome posted = PostWithRetry(job.BFMoneyFile, job.dialogs, row.WorkingStr);
+        if (posted == PostOutcome::Failed) return Fail(job, PostErrorText(p.moneyShown));
+        if (posted == PostOutcome::Refused) return -1;
+        ++job.Counts.Written;
+        if (!SameLockState(before, archived)) ++job.Counts.Changed;
       }
     }
     ProgressTick(job.progress, counter);
@@ -138,39 +157,16 @@ int RestoreRow(RestoreJob& job, const FileListRow& row, const std::string& archi
 }
 
 int RestoreLocksUnguarded(RestoreJob& job, const std::string& archiveDir) {
-  const std::string shownDir = job.context.Shown(archiveDir);
-  const std::string infoTab = archiveDir + "info.tab";
-  if (!FileExists(infoTab)) {
-    job.dialogs.Message(MsgKind::Error, "Chyba: soubor " + shownDir + "info.tab neexistuje!");
-    return -1;
-  }
-  job.mtFileList.clear();
-  if (!ReadFileListFile(infoTab, job.mtFileList)) {
-    job.dialogs.Message(MsgKind::Error, "Nastala chyba při načítání souboru " + shownDir + "info.tab");
-    return -1;
-  }
-  if (job.mtFileList.empty()) {
-    job.dialogs.Message(MsgKind::Error, "Chyba: seznam archivních souborů je prázdný!");
-    return -1;
-  }
-
+  job.Counts = {};
   // The whole archive is checked before anything in Money is touched.
-  for (const FileListRow& row : job.mtFileList) {
-    if (!IsSafeRow(row)) {
-      job.dialogs.Message(MsgKind::Error, "Chyba: archiv je poškozen, soubor " + shownDir +
-                                              "info.tab obsahuje neplatnou cestu \"" + row.FileName + "\", \"" +
-                                              row.MoneyFile + "\".");
-      return -1;
-    }
-    if (!FileExists(archiveDir + row.FileName + ".DAT")) {
-      job.dialogs.Message(MsgKind::Error, "Chyba: archivní soubor " + shownDir + row.FileName + " neexistuje!");
-      return -1;
-    }
-  }
+  if (!ReadArchiveFileList(job.context, archiveDir, job.dialogs, job.mtFileList)) return -1;
+  job.Counts.Tables = static_cast<int>(job.mtFileList.size());
   try {
     if (CheckEveryTable(job, archiveDir) != 0) return -1;
     for (const FileListRow& row : job.mtFileList) {
       if (RestoreRow(job, row, archiveDir) != 0) return -1;
+      ++job.Counts.TablesDone;
+      if (job.Observer) job.Observer->TableEnds();
     }
   } catch (const DamagedArchive& damaged) {
     return Fail(job, "Chyba: archiv je poškozen, databáze " + damaged.table +
@@ -180,6 +176,37 @@ int RestoreLocksUnguarded(RestoreJob& job, const std::string& archiveDir) {
 }
 
 }  // namespace
+
+bool ReadArchiveFileList(const HostContext& ctx, const std::string& archiveDir, Dialogs& dialogs, FileList& files) {
+  const std::string shownDir = ctx.Shown(archiveDir);
+  const std::string infoTab = archiveDir + "info.tab";
+  if (!FileExists(infoTab)) {
+    dialogs.Message(MsgKind::Error, "Chyba: soubor " + shownDir + "info.tab neexistuje!");
+    return false;
+  }
+  files.clear();
+  if (!ReadFileListFile(infoTab, files)) {
+    dialogs.Message(MsgKind::Error, "Nastala chyba při načítání souboru " + shownDir + "info.tab");
+    return false;
+  }
+  if (files.empty()) {
+    dialogs.Message(MsgKind::Error, "Chyba: seznam archivních souborů je prázdný!");
+    return false;
+  }
+  for (const FileListRow& row : files) {
+    if (!IsSafeRow(row)) {
+      dialogs.Message(MsgKind::Error, "Chyba: archiv je poškozen, soubor " + shownDir +
+                                          "info.tab obsahuje neplatnou cestu \"" + row.FileName + "\", \"" +
+                                          row.MoneyFile + "\".");
+      return false;
+    }
+    if (!FileExists(archiveDir + row.FileName + ".DAT")) {
+      dialogs.Message(MsgKind::Error, "Chyba: archivní soubor " + shownDir + row.FileName + " neexistuje!");
+      return false;
+    }
+  }
+  return true;
+}
 
 RestoreOutcome StartRestore(RestoreJob& job, const ArchiveRow& row) {
   job.progress.ClearAbort();

@@ -62,7 +62,9 @@ int FailClosing(SaveJob& job, const std::string& text) {
 
 // Every table of the file list is opened once before the first document changes: a damaged Money
 // table of a later module must stop the save while every document is still as it was. The first
-// record's key and lock are read as well, so a table without those fields is found here too.
+// record's key and lock are read as well, so a table without those fields is found here too; and
+// a table whose documents will change must have the index the restore finds them by, or their
+// earlier states could never be put back.
 int OpenEveryTable(SaveJob& job) {
   for (const FileListRow& row : job.mtFileList) {
     const RowTables p = RowTablePaths(job.context, row, job.ArchiveDir);
@@ -71,8 +73,12 @@ int OpenEveryTable(SaveJob& job) {
       TableCloser closeMoney(job.BFMoneyFile);
       if (job.BFMoneyFile.RecCount() >= 1) {
         if (job.BFMoneyFile.GoTop() != 0) return FailClosing(job, PositionErrorText(p.moneyShown));
-        job.BFMoneyFile.Value(KeyFieldForFileName(row.FileName));
+        const std::string keyField = KeyFieldForFileName(row.FileName);
+        job.BFMoneyFile.Value(keyField);
         job.BFMoneyFile.Value("Uzamceni");
+        if (job.choices.action != LockAction::NoAction && job.BFMoneyFile.SetOrder(keyField) != 0) {
+          return FailClosing(job, IndexErrorText(p.moneyShown));
+        }
       }
     }
     if (job.BFLockFile.OpenTable(p.archive) != 0) return FailClosing(job, OpenErrorText(p.archiveShown));
@@ -86,12 +92,23 @@ int OpenEveryTable(SaveJob& job) {
 int SaveRow(SaveJob& job, const FileListRow& row) {
   const RowTables p = RowTablePaths(job.context, row, job.ArchiveDir);
   auto fail = [&](const std::string& text) { return FailClosing(job, text); };
+  // 0 once posted; -1 after the message, or with none when the user stopped at a busy table.
+  auto post = [&](TBFTable& table, const std::string& shownPath) {
+    const PostOutcome posted = PostWithRetry(table, job.dialogs, row.WorkingStr);
+    if (posted == PostOutcome::Failed) return fail(PostErrorText(shownPath));
+    return posted == PostOutcome::Posted ? 0 : -1;
+  };
 
+  ++job.Counts.TablesBegun;
+  if (job.Observer) job.Observer->TableBegins(job.Counts.TablesBegun, job.Counts.Tables);
   job.progress.SetPosition(0);
   job.progress.SetText("Procházím " + row.WorkingStr + "...");
   job.progress.ProcessMessages();
 
-  if (!FileExists(p.money + ".dat")) return 0;
+  if (!FileExists(p.money + ".dat")) {
+    ++job.Counts.TablesAbsent;
+    return 0;
+  }
   if (job.BFMoneyFile.OpenTable(p.money) != 0) return fail(OpenErrorText(p.moneyShown));
   TableCloser closeMoney(job.BFMoneyFile);
   const int count = job.BFMoneyFile.RecCount();
@@ -114,21 +131,27 @@ int SaveRow(SaveJob& job, const FileListRow& row) {
   } report{job, skipped};
 
   for (int counter = 0;; ++counter) {
+    ++job.Counts.Documents;
     const Variant key = job.BFMoneyFile.Value(keyField);
     std::int32_t keyNumber = 0;
     if (!RecordableKey(key, keyNumber)) {
       ++skipped.count;
+      ++job.Counts.UnusableKey;
     } else {
       // The archive record gets its key and lock in one post: no record without its values.
       const Variant saved = job.BFMoneyFile.Value("Uzamceni");
       job.BFLockFile.AppendBlank();
       job.BFLockFile.SetValue("ID", key);
       job.BFLockFile.SetValue("Lock", saved);
-      if (job.BFLockFile.Post() != 0) return fail(PostErrorText(p.archiveShown));
+      if (post(job.BFLockFile, p.archiveShown) != 0) return -1;
+      ++job.Counts.Recorded;
 
       if (change) {
-        const LockOutcome locked = LockRecordWithRetry(job.BFMoneyFile, job.dialogs, row.WorkingStr);
+        const LockOutcome locked =
+            LockRecordWithRetry(job.BFMoneyFile, job.dialogs, row.WorkingStr, {job.Observer, p.moneyShown, keyNumber});
         if (locked == LockOutcome::Refused) return -1;
+        if (locked == LockOutcome::Unavailable) return fail(job.context.ShownIn(job.BFMoneyFile.LastError()));
+        if (locked == LockOutcome::Gone) ++job.Counts.Gone;
         // A document another user deleted meanwhile has nothing left to change; its archive
         // record is never found by the restore.
         if (locked == LockOutcome::Locked) {
@@ -141,12 +164,14 @@ int SaveRow(SaveJob& job, const FileListRow& row) {
           if (currentKey != key || current != saved) {
             job.BFLockFile.SetValue("ID", currentKey);
             job.BFLockFile.SetValue("Lock", current);
-            if (job.BFLockFile.Post() != 0) return fail(PostErrorText(p.archiveShown));
+            if (post(job.BFLockFile, p.archiveShown) != 0) return -1;
           }
           job.BFMoneyFile.EditRecord();
           job.BFMoneyFile.SetValue("Uzamceni", newLock);
           job.DocumentsChanged = true;
-          if (job.BFMoneyFile.Post() != 0) return fail(PostErrorText(p.moneyShown));
+          if (post(job.BFMoneyFile, p.moneyShown) != 0) return -1;
+          ++job.Counts.Written;
+          if (!SameLockState(current, newLock)) ++job.Counts.Changed;
         }
       }
     }
@@ -192,6 +217,7 @@ int SaveLocksUnguarded(SaveJob& job) {
   const HostContext& ctx = job.context;
   const std::string infoPath = job.ArchiveDir + "info";
   job.Skipped.clear();
+  job.Counts = {};
 
   // The start of the archive: its description, marked as not complete.
   if (Trim(job.choices.archiveName).empty()) job.choices.archiveName = "[bez názvu]";
@@ -239,8 +265,11 @@ int SaveLocksUnguarded(SaveJob& job) {
   if (WriteArchiveDescription(job, yearsText) != 0) return -1;
   if (OpenEveryTable(job) != 0) return -1;
 
+  job.Counts.Tables = static_cast<int>(job.mtFileList.size());
   for (const FileListRow& row : job.mtFileList) {
     if (SaveRow(job, row) != 0) return -1;
+    ++job.Counts.TablesDone;
+    if (job.Observer) job.Observer->TableEnds();
   }
 
   // Completion: the description and the file list once more, and last of all the mark.

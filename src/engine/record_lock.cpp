@@ -29,6 +29,7 @@ bool SetLock(int fd, short type, std::int64_t recno) {
 bool RecordLockFile::open(const std::string& path, std::string& error) {
   close();
   int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  m_writable = fd >= 0;
   // A lock file on read-only storage still lets the table be read; LockRecord then fails.
   if (fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM))
     fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -45,6 +46,7 @@ void RecordLockFile::close() {
     ::close(m_fd);
     m_fd = -1;
   }
+  m_writable = false;
 }
 
 bool RecordLockFile::tryLock(std::int64_t recno) {

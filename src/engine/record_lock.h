@@ -20,6 +20,9 @@ public:
   bool open(const std::string& path, std::string& error);
   void close();
   bool isOpen() const { return m_fd >= 0; }
+  // False when the file could only be opened for reading (read-only storage or permissions): the
+  // table can be read, but no record lock can be taken.
+  bool writable() const { return m_writable; }
 
   // Never waits: false at once when another handle holds the byte (or the lock cannot be taken).
   bool tryLock(std::int64_t recno);
@@ -27,6 +30,7 @@ public:
 
 private:
   int m_fd = -1;
+  bool m_writable = false;
 };
 
 }  // namespace vorlend::engine

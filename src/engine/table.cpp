@@ -11,9 +11,9 @@ namespace vorlend::engine {
 
 namespace {
 
-// A writer that holds the database longer than this makes a post fail instead of hanging the
-// window; ordinary commits take microseconds.
-constexpr int BusyTimeoutMs = 10000;
+// A writer that holds the database longer than this makes a post fail as busy instead of hanging
+// the window; ordinary commits take microseconds.
+int g_busyTimeoutMs = 10000;
 // Rows read ahead per query while walking: enough to make a walk cost about what a plain
 // SQLite loop costs, few enough to keep memory flat.
 constexpr std::size_t BlockRows = 256;
@@ -44,6 +44,8 @@ std::string ColumnText(sqlite3_stmt* stmt, int column) {
 
 }  // namespace
 
+void SetBusyTimeout(int milliseconds) { g_busyTimeoutMs = milliseconds; }
+
 std::unique_ptr<Table> Table::Open(const std::string& path, std::string& error) {
   std::unique_ptr<Table> table(new Table());
   if (!table->load(path, error)) return nullptr;
@@ -65,6 +67,13 @@ bool Table::load(const std::string& path, std::string& error) {
     error = "soubor neexistuje: " + m_datPath;
     return false;
   }
+  // Only regular files: a FIFO or a device in a table's place would block or never end a read.
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(m_datPath, ec) ||
+      (std::filesystem::exists(m_diaPath, ec) && !std::filesystem::is_regular_file(m_diaPath, ec))) {
+    error = "není tabulkou: " + m_datPath;
+    return false;
+  }
   // Opened read-write but never created, and nothing is written while opening: the journal mode
   // belongs to the file and was set when the table was created.
   if (sqlite3_open_v2(m_datPath.c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) !=
@@ -73,7 +82,7 @@ bool Table::load(const std::string& path, std::string& error) {
     return false;
   }
   sqlite3_extended_result_codes(m_db, 1);
-  sqlite3_busy_timeout(m_db, BusyTimeoutMs);
+  sqlite3_busy_timeout(m_db, g_busyTimeoutMs);
 
   // The first read of the file: a text file, an empty or a truncated database fails here.
   int applicationId = 0;
@@ -90,7 +99,7 @@ bool Table::load(const std::string& path, std::string& error) {
   int pageSize = 0;
   if (!QueryRows(m_db, "PRAGMA page_size", error, [&](sqlite3_stmt* s) { pageSize = sqlite3_column_int(s, 0); }))
     return false;
-  std::error_code ec;
+  ec.clear();
   const auto fileSize = std::filesystem::file_size(m_datPath, ec);
   if (ec || pageSize <= 0 || fileSize % static_cast<std::uintmax_t>(pageSize) != 0) {
     error = "poškozená tabulka (soubor je zkrácený): " + m_datPath;

@@ -20,6 +20,10 @@
 
 namespace vorlend::engine {
 
+// How long a write waits for another program that holds the table's write access before the post
+// fails as busy (10 s unless set).
+void SetBusyTimeout(int milliseconds);
+
 class Table {
 public:
   // Opens NAME.dat and its lock file NAME.dia (created when missing). Returns nullptr, with the
@@ -85,6 +89,12 @@ public:
 
   // The reason of the last failed post, lock or delete.
   const std::string& lastError() const { return m_lastError; }
+  // The last post failed because another program kept the table's write access past the busy
+  // timeout: like a held record, it may succeed when tried again.
+  bool lastFailureBusy() const { return m_busy; }
+  // The last lock failed because the lock file cannot be written: no record of this table can be
+  // locked by anyone through this handle, so trying again cannot help.
+  bool lastFailureLockFile() const { return m_lockFileFailure; }
 
 private:
   enum class State { Nothing, Record, New, Gone, Eof };
@@ -114,6 +124,7 @@ private:
   bool commit();
   void rollback();
   void failWith(const std::string& message);
+  void clearFailure();
 
   sqlite3* m_db = nullptr;
   std::unique_ptr<StatementCache> m_statements;
@@ -158,6 +169,8 @@ private:
   std::int64_t m_lockedRecno = 0;
   bool m_inTransaction = false;
   std::string m_lastError;
+  bool m_busy = false;
+  bool m_lockFileFailure = false;
 };
 
 }  // namespace vorlend::engine

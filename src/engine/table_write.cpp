@@ -10,15 +10,21 @@ void Table::failWith(const std::string& message) {
   m_lastError = message;
 }
 
-bool Table::beginTransaction() {
+void Table::clearFailure() {
   m_lastError.clear();
+  m_busy = false;
+  m_lockFileFailure = false;
+}
+
+bool Table::beginTransaction() {
+  clearFailure();
   if (m_inTransaction || !begin()) return false;
   m_inTransaction = true;
   return true;
 }
 
 bool Table::commitTransaction() {
-  m_lastError.clear();
+  clearFailure();
   if (!m_inTransaction) return false;
   m_inTransaction = false;
   return commit();
@@ -27,7 +33,9 @@ bool Table::commitTransaction() {
 bool Table::begin() {
   if (m_inTransaction) return true;
   StatementUse use(m_statements->get("BEGIN IMMEDIATE"));
-  if (sqlite3_step(use.get()) == SQLITE_DONE) return true;
+  const int rc = sqlite3_step(use.get());
+  if (rc == SQLITE_DONE) return true;
+  m_busy = (rc & 0xff) == SQLITE_BUSY;
   failWith("Databáze " + m_datPath + " je zaneprázdněna: " + SqliteMessage(m_db));
   return false;
 }
@@ -62,7 +70,7 @@ bool Table::rereadCurrent() {
 }
 
 bool Table::lockRecord() {
-  m_lastError.clear();
+  clearFailure();
   // A record that was never posted is seen by nobody else; there is nothing to lock yet.
   if (m_state == State::New) return true;
   if (m_state != State::Record) {
@@ -71,6 +79,12 @@ bool Table::lockRecord() {
   }
   if (m_lockedRecno != m_recno) {
     releaseLock();
+    if (!m_lockFile.writable()) {
+      m_lockFileFailure = true;
+      failWith("Soubor zámků " + m_diaPath + " nelze otevřít pro zápis, záznamy tabulky " + m_datPath +
+               " proto nelze uzamknout.");
+      return false;
+    }
     if (!m_lockFile.tryLock(m_recno)) {
       failWith("Záznam je uzamčen jiným uživatelem.");
       return false;
@@ -98,7 +112,7 @@ bool Table::lockRecord() {
 }
 
 bool Table::post() {
-  m_lastError.clear();
+  clearFailure();
   if (m_state == State::New) {
     std::string columns, marks;
     for (std::size_t j = 0; j < m_fields.size(); ++j) {
@@ -185,7 +199,7 @@ bool Table::post() {
 }
 
 bool Table::deleteRecord() {
-  m_lastError.clear();
+  clearFailure();
   if (m_state == State::New) {
     discardChanges();
     m_state = State::Eof;

@@ -79,7 +79,8 @@ int TBFTable::Post() {
   engine::Table& t = table();
   const bool ok = t.post();
   m_lastError = t.lastError();
-  return ok ? 0 : Failed;
+  if (ok) return 0;
+  return t.lastFailureBusy() ? PostBusy : Failed;
 }
 
 int TBFTable::LockRecord() {
@@ -87,6 +88,7 @@ int TBFTable::LockRecord() {
   const bool ok = t.lockRecord();
   m_lastError = t.lastError();
   if (ok) return 0;
+  if (t.lastFailureLockFile()) return LockRecordUnavailable;
   return t.recordGone() ? LockRecordGone : Failed;
 }
 

@@ -18,6 +18,12 @@ inline constexpr int SeekFound = 7;
 // LockRecord's answer when another user deleted the record meanwhile (any other non-zero answer:
 // another user holds it).
 inline constexpr int LockRecordGone = 2;
+// LockRecord's answer when the table's lock file cannot be written: no record of the table can be
+// locked, however often it is tried.
+inline constexpr int LockRecordUnavailable = 3;
+// Post's answer when another program kept the table's write access past the wait: the table is
+// busy the way a held record is, and the same post may succeed when tried again.
+inline constexpr int PostBusy = 4;
 
 class TBFTable {
 public:

@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <csignal>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -308,6 +309,10 @@ std::vector<DirEntry> FindEntries(std::string_view directory, std::string_view p
   return entries;
 }
 
+bool RenamePath(std::string_view from, std::string_view to) {
+  return ::rename(ResolvePath(from).c_str(), ResolvePath(to).c_str()) == 0;
+}
+
 bool ReadWholeFile(std::string_view path, std::string& bytes) {
   bytes.clear();
   // Non-blocking open: a FIFO in the file's place must not stop the reader; it is refused below.
@@ -358,6 +363,29 @@ bool DirectoryLocked(std::string_view path) {
   return locked;
 }
 
+namespace {
+// Temporary files of writes whose process died before the rename ("info.~1234.5f3a"): a process
+// that no longer exists will never finish them.
+void RemoveStaleTemporaries(const std::string& target) {
+  const std::string dir = ExtractFilePath(target);
+  const std::string prefix = ExtractFileName(target) + ".~";
+  DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
+  if (!d) return;
+  std::vector<std::string> stale;
+  while (dirent* e = ::readdir(d)) {
+    const std::string name = e->d_name;
+    if (name.compare(0, prefix.size(), prefix) != 0) continue;
+    const std::size_t dot = name.find('.', prefix.size());
+    const std::string digits = name.substr(prefix.size(), dot == std::string::npos ? std::string::npos : dot - prefix.size());
+    if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos || digits.size() > 9) continue;
+    const pid_t pid = static_cast<pid_t>(std::stol(digits));
+    if (pid > 0 && ::kill(pid, 0) != 0 && errno == ESRCH) stale.push_back(dir + name);
+  }
+  ::closedir(d);
+  for (const std::string& path : stale) ::unlink(path.c_str());
+}
+}  // namespace
+
 bool WriteFileAtomic(std::string_view path, std::string_view bytes) {
   const std::string target = ResolvePath(path);
   static std::mt19937_64 rng{std::random_device{}()};
@@ -382,6 +410,7 @@ bool WriteFileAtomic(std::string_view path, std::string_view bytes) {
   if (::close(fd) != 0) ok = false;
   if (ok && ::rename(temp.c_str(), target.c_str()) != 0) ok = false;
   if (!ok) ::unlink(temp.c_str());
+  RemoveStaleTemporaries(target);
   return ok;
 }
 

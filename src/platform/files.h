@@ -44,6 +44,8 @@ bool RemoveDir(std::string_view path);
 // never followed, directories are made writable before their entries are removed, and a failed
 // item does not stop the rest. True when nothing is left. A link given as `path` is removed itself.
 bool RemoveDirectoryTree(std::string_view path);
+// Renames a file or directory in one step (within one file system); false when it cannot.
+bool RenamePath(std::string_view from, std::string_view to);
 // Copies a file byte for byte, replacing an existing target.
 bool CopyFile(std::string_view source, std::string_view target);
 
@@ -61,7 +63,8 @@ bool MatchesMask(std::string_view name, std::string_view mask);
 // file that cannot be read, so such a file counts as missing; a FIFO never blocks the reader.
 bool ReadWholeFile(std::string_view path, std::string& bytes);
 // Writes through a temporary file in the same directory and renames it over the target, so a
-// crash leaves either the old or the new file.
+// crash leaves either the old or the new file. Temporary files that a dead process left beside
+// the target are removed.
 bool WriteFileAtomic(std::string_view path, std::string_view bytes);
 
 // An exclusive lock on a directory, held while the object lives and released by the death of the

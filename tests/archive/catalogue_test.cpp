@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+
+#include <algorithm>
 #include <unistd.h>
 
 #include "archive/catalogue.h"
@@ -179,4 +181,24 @@ TEST_F(CatalogueFixture, IncompleteArchivesAreListedOnlyWithAFileListAndOnceThei
   // The row still names its archive: a restore or a deletion may act on it.
   EXPECT_TRUE(ArchiveStillListed(ctx, list.Row(0), dialogs));
   EXPECT_TRUE(dialogs.Entries().empty());
+}
+
+// A deletion first renames the archive out of the catalogue's sight: a deletion cut short leaves a
+// hidden folder, never a listed archive with parts missing, and the next deletion clears it.
+TEST_F(CatalogueFixture, ADeletionCutShortLeavesNothingListedAndIsClearedLater) {
+  Archive("1", "1", "001");
+  Archive("2", "1", "001");
+  const std::string root = ctx.ArchiveRoot();
+  // What a killed deletion of archive 3 left: its folder under the hidden name, info and all.
+  Archive(".mazany-3-999999999-1", "1", "001");
+  Archive(".mazany-4-" + std::to_string(::getpid()) + "-2", "1", "001");  // one still running
+  EXPECT_EQ(Listed(), (std::vector<std::string>{"1", "2"}));
+
+  EXPECT_EQ(DeleteArchiveDirectory(ctx, root + "1", dialogs), 0);
+  EXPECT_TRUE(dialogs.Entries().empty());
+  EXPECT_EQ(Listed(), (std::vector<std::string>{"2"}));
+  std::vector<std::string> left;
+  for (const DirEntry& e : FindEntries(root, "*")) left.push_back(e.name);
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{".mazany-4-" + std::to_string(::getpid()) + "-2", "2"}));
 }

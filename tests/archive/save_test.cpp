@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <sqlite3.h>
+
 #include <filesystem>
 #include <map>
 
 #include "archive/catalogue.h"
 #include "archive/save.h"
+#include "engine/table.h"
 #include "engine/table_files.h"
 #include "platform/cp1250.h"
 #include "platform/datetime.h"
@@ -347,4 +350,56 @@ TEST_F(SaveFixture, AYearWhoseNameTheArchiveCannotHoldIsRefused) {
   EXPECT_EQ(CreateArchiveDirectory(job), -1);
   EXPECT_EQ(dialogs.Last()->text.rfind("Chyba: adresář účetního roku Rok.Ω1 nelze", 0), 0u);
   EXPECT_FALSE(DirectoryExists(ctx.ArchiveRoot()));
+}
+
+// Another program keeps the Money table's write access past the wait: that is another user at
+// work, asked about like a held document, never a failure with the documents half done.
+TEST_F(SaveFixture, ATableAnotherProgramKeepsBusyIsAskedAboutLikeAHeldDocument) {
+  engine::SetBusyTimeout(150);
+  MarkAll();
+  const std::string table = Money("Rok.002", "INTDOKL");
+  const auto before = ReadLocks(table, "Cislo");
+  sqlite3* other = nullptr;
+  ASSERT_EQ(sqlite3_open_v2(ResolvePath(table + ".dat").c_str(), &other, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+  dialogs.onQuestion = [&](const ScriptedDialogs::Entry&) { sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr); };
+  dialogs.Answer(true);
+  SaveJob job = Job(Only({"ID"}), LockAction::Unlock);
+  const int result = Save(job);
+  sqlite3_close(other);
+  engine::SetBusyTimeout(10000);
+  ASSERT_EQ(result, 0) << dialogs.Last()->text;
+  ASSERT_EQ(dialogs.QuestionCount(), 1u);
+  EXPECT_EQ(dialogs.Entries()[0].text.rfind("Zámek v modulu interní doklady 2005: ", 0), 0u);
+  EXPECT_EQ(ReadLocks(job.ArchiveDir + "ID002", "ID"), before);
+  for (const auto& [key, value] : ReadLocks(table, "Cislo")) EXPECT_EQ(value, "0") << key;
+}
+
+// A Money table without the index the restore finds documents by: their earlier states could
+// never be put back, so the save refuses before it changes anything. Recording alone is harmless.
+TEST_F(SaveFixture, ATableWithoutTheRestoresIndexIsRefusedBeforeAnyChange) {
+  MarkAll();
+  const std::string table = Money("Rok.001", "POKLKNIH");
+  const auto docs = ReadLocks(table, "Cislo");
+  ASSERT_TRUE(engine::DeleteTableFiles(table));
+  ASSERT_FALSE(engine::CreateTable(table, {{"Cislo", engine::FieldType::Integer}, {"Uzamceni", engine::FieldType::Boolean}}, {}));
+  {
+    TBFTable t;
+    ASSERT_EQ(t.OpenTable(table), 0);
+    for (const auto& [key, value] : docs) {
+      t.AppendBlank();
+      t.SetValue("Cislo", Variant::FromInt(key));
+      t.SetValue("Uzamceni", Variant::FromBool(value == "1"));
+      ASSERT_EQ(t.Post(), 0);
+    }
+  }
+  const std::string dump = DumpTable(Money("Rok.002", "POKLKNIH"));
+  SaveJob job = Job(Only({"PD"}), LockAction::Unlock);
+  EXPECT_EQ(Save(job), -1);
+  EXPECT_EQ(dialogs.Last()->text, "Nastala chyba při nastavení indexu v databázi " + ctx.AgendaDir + "ROK.001/POKLKNIH.DAT");
+  EXPECT_EQ(DumpTable(Money("Rok.002", "POKLKNIH")), dump);
+  EXPECT_FALSE(PathExists(job.ArchiveDir));
+
+  SaveJob record = Job(Only({"PD"}), LockAction::NoAction);
+  EXPECT_EQ(Save(record), 0);
 }

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cmath>
@@ -205,6 +207,17 @@ TEST(Table, BadFilesDoNotOpenAndStayUnchanged) {
     EXPECT_EQ(FileExists(file) ? test::ReadBytes(file) : "", before);
   }
   EXPECT_NE(TBFTable().OpenTable(dir.Path()), 0);
+
+  // A FIFO or a device in a table's place would block a read or never end it: refused at once.
+  ASSERT_EQ(::mkfifo((dir / "FIFO.dat").c_str(), 0600), 0);
+  ASSERT_EQ(::symlink("/dev/zero", (dir / "ZERO.dat").c_str()), 0);
+  ASSERT_EQ(::unlink((dir / "GOOD.dia").c_str()), 0);  // a sound table whose lock file is a FIFO
+  ASSERT_EQ(::mkfifo((dir / "GOOD.dia").c_str(), 0600), 0);
+  for (const std::string name : {"FIFO", "ZERO", "GOOD"}) {
+    SCOPED_TRACE(name);
+    TBFTable t;
+    EXPECT_NE(t.OpenTable(dir / name), 0);
+  }
 }
 
 // A walk reads ahead only the fields read so far; a field read for the first time in the middle

@@ -78,4 +78,13 @@ TEST(Files, CopyAndAtomicWrite) {
   EXPECT_EQ(test::ReadBytes(dir / "dst.bin"), "new");
   // No temporary file is left behind.
   EXPECT_EQ(FindEntries(dir.Path(), "*.*").size(), 2u);
+
+  // One left by a process that died mid-write goes with the next write; one of a live process
+  // (this one, writing at the same moment) stays.
+  WriteBytes(dir / "dst.bin.~999999999.1f", "half");
+  const std::string live = "dst.bin.~" + std::to_string(::getpid()) + ".2e";
+  WriteBytes(dir / live, "busy");
+  ASSERT_TRUE(WriteFileAtomic(dir / "dst.bin", "newer"));
+  EXPECT_FALSE(PathExists(dir / "dst.bin.~999999999.1f"));
+  EXPECT_TRUE(PathExists(dir / live));
 }
