@@ -152,6 +152,18 @@ void SaveLines(const std::string& fileName, const std::vector<std::string>& line
   if (!WriteFileAtomic(fileName, Utf8ToCp1250(text))) throw IniWriteError(fileName);
 }
 
+// CR, LF and NUL would start lines of their own; they are written as blanks.
+std::string OneLine(std::string s) {
+  for (char& c : s) {
+    if (c == '\r' || c == '\n' || c == '\0') c = ' ';
+  }
+  return s;
+}
+
+// A section or key name as it stands in the file. Lookups use the same form as writes, so a name
+// with a line break or a NUL inside finds the line its own write made instead of adding another.
+std::string StoredName(const std::string& name) { return Trim(OneLine(name)); }
+
 // The name of a section header line, or false when the line is none.
 bool SectionName(const std::string& line, std::string& name) {
   const std::string t = Trim(line);
@@ -174,7 +186,7 @@ bool KeyValue(const std::string& line, std::string& key, std::string& value) {
 
 // First line after the header of the first matching section, and the end of that section.
 bool FindSection(const std::vector<std::string>& lines, const std::string& section, std::size_t& begin, std::size_t& end) {
-  const std::string wanted = Trim(section);
+  const std::string wanted = StoredName(section);
   std::string name;
   for (std::size_t i = 0; i < lines.size(); ++i) {
     if (SectionName(lines[i], name) && SameText(name, wanted)) {
@@ -189,7 +201,7 @@ bool FindSection(const std::vector<std::string>& lines, const std::string& secti
 
 bool FindKey(const std::vector<std::string>& lines, std::size_t begin, std::size_t end, const std::string& ident,
              std::size_t& at, std::string* value = nullptr) {
-  const std::string wanted = Trim(ident);
+  const std::string wanted = StoredName(ident);
   std::string key, v;
   for (std::size_t i = begin; i < end; ++i) {
     if (KeyValue(lines[i], key, v) && SameText(key, wanted)) {
@@ -199,14 +211,6 @@ bool FindKey(const std::vector<std::string>& lines, std::size_t begin, std::size
     }
   }
   return false;
-}
-
-// CR, LF and NUL would start lines of their own; they are written as blanks.
-std::string OneLine(std::string s) {
-  for (char& c : s) {
-    if (c == '\r' || c == '\n' || c == '\0') c = ' ';
-  }
-  return s;
 }
 
 }  // namespace
@@ -221,7 +225,7 @@ std::string TIniFile::ReadString(const std::string& section, const std::string& 
 
 void TIniFile::WriteString(const std::string& section, const std::string& ident, const std::string& value) {
   auto lines = LoadLines(m_fileName);
-  const std::string line = Trim(OneLine(ident)) + "=" + OneLine(value);
+  const std::string line = StoredName(ident) + "=" + OneLine(value);
   std::size_t begin = 0, end = 0, at = 0;
   if (FindSection(lines, section, begin, end)) {
     if (FindKey(lines, begin, end, ident, at)) {
@@ -233,7 +237,7 @@ void TIniFile::WriteString(const std::string& section, const std::string& ident,
       lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insert), line);
     }
   } else {
-    lines.push_back("[" + Trim(OneLine(section)) + "]");
+    lines.push_back("[" + StoredName(section) + "]");
     lines.push_back(line);
   }
   SaveLines(m_fileName, lines);

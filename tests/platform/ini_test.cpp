@@ -99,6 +99,21 @@ TEST(IniFile, WritesKeepEveryOtherLineAndUpdateInPlace) {
   EXPECT_EQ(ReadBytes(dir / "fresh.ini"), "[SETTINGS]\r\nLockAction=2\r\nBanka=0\r\n");
 }
 
+// A name is stored with its line breaks and NUL as blanks, and found again in that form: a second
+// write updates the line the first one made instead of adding another section or key.
+TEST(IniFile, NamesWithLineBreaksFindTheirOwnLines) {
+  TempDir dir;
+  const std::string path = dir / "n.ini";
+  const std::string section("A\0B\r\nC", 6);
+  const std::string key("k\ney\0", 5);
+  TIniFile ini(path);
+  ini.WriteString(section, key, "1");
+  ini.WriteString(section, key, "2");
+  EXPECT_EQ(ReadBytes(path), "[A B  C]\r\nk ey=2\r\n");
+  EXPECT_EQ(ini.ReadString(section, key, "none"), "2");
+  EXPECT_EQ(ini.ReadString("a b  c", "K EY", "none"), "2");
+}
+
 TEST(IniFile, CrOnlyFilesAndAFileWhereADirectoryMustBe) {
   TempDir dir;
   WriteBytes(dir / "cr.ini", "[A]\rk=v\r");
