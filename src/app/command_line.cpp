@@ -6,6 +6,19 @@
 
 namespace vorlend {
 
+namespace {
+// Where the closing marker `token` first stands in `text`, compared without regard to case, as a
+// byte position of `text` itself. An argument need not be valid UTF-8 (a path in Windows-1250
+// bytes): a search in a case-folded copy would then count positions in a text of another length.
+std::size_t FindClosingMarker(const std::string& text, const std::string& token) {
+  if (token.empty() || text.size() < token.size()) return std::string::npos;
+  for (std::size_t i = 0; i + token.size() <= text.size(); ++i) {
+    if (text[i] == token[0] && SameText(std::string_view(text).substr(i, token.size()), token)) return i;
+  }
+  return std::string::npos;
+}
+}  // namespace
+
 StartupParams ParseCommandLine(const std::vector<std::string>& args) {
   std::string rest;
   for (const auto& a : args) rest += a + " ";
@@ -16,7 +29,7 @@ StartupParams ParseCommandLine(const std::vector<std::string>& args) {
     if (q == std::string::npos || e == std::string::npos || q > e) break;
     const std::string token = rest.substr(q, e - q);
     rest.erase(0, e + 1);
-    const std::size_t close = FindText(rest, token);
+    const std::size_t close = FindClosingMarker(rest, token);
     if (close == std::string::npos) break;
     StartupParam p;
     p.Name = CutToChars(UpperCase(token.substr(1)), 255);

@@ -36,6 +36,11 @@ TEST(CommandLine, ParsingRules) {
       {{"?A=1?A", "?B=2?b"}, "A=1;B=2;"},
       {{"no groups at all"}, ""},
       {{"?MVERZE=?MVERZE"}, "MVERZE=;"},
+      // A path in Windows-1250 bytes is no valid UTF-8 ("\x8A" is "Š"); the value still ends
+      // exactly at its closing marker.
+      {{"?AKTROK=/data/\x8A\xEDpek/Agenda.001/Rok.002?AKTROK", "?MVERZE=13?MVERZE"},
+       "AKTROK=/data/\x8A\xEDpek/Agenda.001/Rok.002;MVERZE=13;"},
+      {{"?A=\x9A\x9A?a", "?B=\xC1\x81?B"}, "A=\x9A\x9A;B=\xC1\x81;"},
   };
   for (const auto& c : cases) EXPECT_EQ(Params(ParseCommandLine(c.args)), c.want);
 
