@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <linux/fs.h>
 #include <sqlite3.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <map>
@@ -402,4 +406,38 @@ TEST_F(SaveFixture, ATableWithoutTheRestoresIndexIsRefusedBeforeAnyChange) {
 
   SaveJob record = Job(Only({"PD"}), LockAction::NoAction);
   EXPECT_EQ(Save(record), 0);
+}
+
+namespace {
+// The immutable flag: even root cannot open such a file for writing (the way read-only storage
+// refuses everyone). False where the file system does not offer it.
+bool SetImmutable(const std::string& path, bool on) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  int flags = 0;
+  bool ok = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+  flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+  ok = ok && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+  ::close(fd);
+  return ok;
+}
+}  // namespace
+
+// A lock file nobody can write is no user at work: one clear error naming it, not a question to
+// wait for a document that can never be locked.
+TEST_F(SaveFixture, ALockFileThatCannotBeWrittenIsOneClearError) {
+  MarkAll();
+  const std::string dia = ResolvePath(Money("Rok.002", "VFAKTURY") + ".dia");
+  if (!SetImmutable(dia, true)) GTEST_SKIP() << "this file system cannot make " << dia << " immutable";
+  const std::string dump = DumpTable(Money("Rok.002", "VFAKTURY"));
+  SaveJob job = Job(Only({"VF"}), LockAction::Lock);
+  const int result = Save(job);
+  SetImmutable(dia, false);
+  EXPECT_EQ(result, -1);
+  EXPECT_EQ(dialogs.QuestionCount(), 0u);
+  ASSERT_EQ(dialogs.Entries().size(), 1u);
+  EXPECT_EQ(dialogs.Last()->text.rfind("Soubor zámků " + ctx.AgendaDir + "Rok.002/VFAKTURY.dia nelze otevřít pro zápis", 0), 0u)
+      << dialogs.Last()->text;
+  EXPECT_EQ(DumpTable(Money("Rok.002", "VFAKTURY")), dump);
+  EXPECT_FALSE(PathExists(job.ArchiveDir));
 }
