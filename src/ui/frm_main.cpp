@@ -23,6 +23,7 @@
 #include "archive/restore.h"
 #include "archive/save.h"
 #include "platform/environment.h"
+#include "ui/foreground.h"
 #include "ui/grids.h"
 #include "ui/qt_ports.h"
 #include "ui/widgets.h"
@@ -31,17 +32,6 @@
 namespace vorlend::ui {
 
 namespace {
-
-constexpr int PageStart = 0;
-constexpr int PageSaveOptions = 1;
-constexpr int PageArchiveName = 2;
-constexpr int PageProgress = 3;
-constexpr int PageSaveDone = 4;
-constexpr int PageError = 5;
-constexpr int PageArchiveList = 6;
-constexpr int PageRecapitulation = 7;
-constexpr int PageRestoreDone = 8;
-constexpr int PageCount = 9;
 
 const char* const NoModuleText = "Ve filtru dokladů musíte vybrat alespoň jeden modul.";
 const char* const NoYearText =
@@ -210,11 +200,16 @@ void TfrmMain::tmSetFormInForegroundTimer() {
       setAttribute(Qt::WA_ShowWithoutActivating, false);
       tmSetFormInForeground->stop();  // showing starts the timer again; it ticks only once
     }
-    raise();
     QCoreApplication::processEvents();
+    BringToTopWithoutFocus(this);
     QCoreApplication::processEvents();
   } catch (...) {
   }
+}
+
+bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Paint && watched == PageControl1->currentWidget()) m_clickGuard.PagePainted();
+  return QWidget::eventFilter(watched, event);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -222,7 +217,27 @@ void TfrmMain::tmSetFormInForegroundTimer() {
 
 void TfrmMain::ShowPage(int index) {
   if (index < 0 || index >= PageCount) return;
-  PageControl1->setCurrentIndex(index);
+  if (index != PageControl1->currentIndex()) {
+    PageControl1->setCurrentIndex(index);
+    m_clickGuard.PageChanged();
+  }
+  FocusFirstControl(index);
+}
+
+void TfrmMain::FocusFirstControl(int page) {
+  // Never left to Qt: hiding the page that held the focus would pass it on to whatever follows
+  // in the focus chain, the next page's "Konec" among others.
+  if (page == PageStart) {
+    // The first page's first choice is the chosen action.
+    (RadioButton2->isChecked() ? RadioButton2 : RadioButton1)->setFocus(Qt::OtherFocusReason);
+    return;
+  }
+  for (QWidget* control : m_focusChains[static_cast<std::size_t>(page)]) {
+    if (control->isEnabled() && (control->focusPolicy() & Qt::TabFocus)) {
+      control->setFocus(Qt::OtherFocusReason);
+      return;
+    }
+  }
 }
 
 int TfrmMain::CurrentPage() const { return PageControl1->currentIndex(); }
@@ -420,9 +435,19 @@ void TfrmMain::btnkonec8Click() { CloseAddOn(); }
 void TfrmMain::btnKonec9Click() { CloseAddOn(); }
 
 void TfrmMain::grYearNameCellClick(int row, int) {
+  // Every click counts: a double click toggles twice.
+  ToggleYear(row);
+}
+
+bool TfrmMain::grYearNameKeyPress(int key, bool autoRepeat) {
+  if (key != Qt::Key_Space) return false;
+  if (!autoRepeat) ToggleYear(static_cast<int>(m_mtYearName.Current()));
+  return true;
+}
+
+void TfrmMain::ToggleYear(int row) {
   Guarded([&] {
     if (row < 0 || static_cast<std::size_t>(row) >= m_mtYearName.Count()) return;
-    // Every click counts: a double click toggles twice.
     m_mtYearName.SetCurrent(static_cast<std::size_t>(row));
     m_mtYearName.Toggle(static_cast<std::size_t>(row));
     m_yearModel->RowChanged(row);

@@ -4,6 +4,7 @@
 #include <QWidget>
 #include <array>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "archive/year_list.h"
 #include "host/bftable.h"
 #include "platform/ports.h"
+#include "ui/click_guard.h"
 
 class QCheckBox;
 class QLabel;
@@ -96,13 +98,28 @@ public:
   void btnkonec8Click();
   void btnKonec9Click();
   void grYearNameCellClick(int row, int column);
+  // A key pressed in the years list; true when it was used. Space toggles the current row's mark
+  // (once: a held key's repeated presses change nothing).
+  bool grYearNameKeyPress(int key, bool autoRepeat = false);
   void tmSetFormInForegroundTimer();
 
 protected:
   void closeEvent(QCloseEvent* event) override;  // FormClose
   void showEvent(QShowEvent* event) override;    // FormShow
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+  static constexpr int PageStart = 0;
+  static constexpr int PageSaveOptions = 1;
+  static constexpr int PageArchiveName = 2;
+  static constexpr int PageProgress = 3;
+  static constexpr int PageSaveDone = 4;
+  static constexpr int PageError = 5;
+  static constexpr int PageArchiveList = 6;
+  static constexpr int PageRecapitulation = 7;
+  static constexpr int PageRestoreDone = 8;
+  static constexpr int PageCount = 9;
+
   // Page building (frm_main_pages.cpp).
   void BuildWindow();
   QWidget* BuildHeader();
@@ -117,6 +134,10 @@ private:
   QWidget* BuildRestoreDonePage();
   QPushButton* MakeButton(const char* name, const QString& text, void (TfrmMain::*handler)());
   LinkLabel* MakeLink(const char* name, const QString& text, void (TfrmMain::*handler)());
+  // The focus order of a page: its own controls top to bottom, then "<< Zpět", "Další >>" or
+  // "Start", then "Konec". The first one that can take the focus gets it when the page shows.
+  void SetFocusChain(int page, std::initializer_list<QWidget*> chain);
+  void FocusFirstControl(int page);
 
   // Runs a handler's body; an exception is shown as an error box. False when one was caught.
   bool Guarded(const std::function<void()>& body);
@@ -128,6 +149,7 @@ private:
   ModuleFilter FilterFromControls() const;
   LockAction ActionFromControls() const;
   void SelectCurrentArchive();
+  void ToggleYear(int row);
   void UpdateArchiveButtons();
   void OpenVendorPage();
   Dialogs& dialogs() { return *m_dialogs; }
@@ -154,6 +176,8 @@ private:
   bool m_allowClose = false;
   bool m_inCloseEvent = false;
   bool m_placed = false;
+  ClickGuard m_clickGuard;
+  std::array<std::vector<QWidget*>, PageCount> m_focusChains;
 
   YearListModel* m_yearModel = nullptr;
   ArchiveListModel* m_archiveModel = nullptr;

@@ -6,6 +6,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -47,13 +48,16 @@ QVBoxLayout* PageLayout(QWidget* page) {
   return layout;
 }
 
-QLabel* BoldLabel(const QString& text, QWidget* parent, const char* name = nullptr) {
-  QLabel* label = PlainLabel(text, parent);
+QLabel* MakeBold(QLabel* label, const char* name = nullptr) {
   if (name) label->setObjectName(QLatin1String(name));
   QFont font = label->font();
   font.setBold(true);
   label->setFont(font);
   return label;
+}
+
+QLabel* BoldLabel(const QString& text, QWidget* parent, const char* name = nullptr) {
+  return MakeBold(PlainLabel(text, parent), name);
 }
 
 QLabel* WarningIcon(QWidget* parent, const char* name) {
@@ -102,22 +106,43 @@ QHBoxLayout* ButtonRow(std::initializer_list<QWidget*> left, std::initializer_li
   return row;
 }
 
+// A group of radio buttons is one stop of the focus chain, at its chosen button, so that Tab
+// enters the group there and a Space pressed next never changes the choice unseen; the arrow
+// keys move within the group. (Qt would keep the stop at whichever button had the focus last.)
+void TabStopAtChosen(QWidget* group) {
+  const QList<QRadioButton*> buttons = group->findChildren<QRadioButton*>(Qt::FindDirectChildrenOnly);
+  const bool anyChosen = std::any_of(buttons.begin(), buttons.end(), [](QRadioButton* b) { return b->isChecked(); });
+  for (QRadioButton* b : buttons) b->setFocusPolicy(b->isChecked() || !anyChosen ? Qt::StrongFocus : Qt::ClickFocus);
+}
+
 }  // namespace
 
 QPushButton* TfrmMain::MakeButton(const char* name, const QString& text, void (TfrmMain::*handler)()) {
-  auto* button = new QPushButton(text, this);
+  auto* button = new WizardButton(text, m_clickGuard, this);
   button->setObjectName(QLatin1String(name));
   button->setMinimumSize(75, 25);
-  button->setAutoDefault(false);
   connect(button, &QPushButton::clicked, this, [this, handler] { (this->*handler)(); });
   return button;
 }
 
 LinkLabel* TfrmMain::MakeLink(const char* name, const QString& text, void (TfrmMain::*handler)()) {
-  auto* link = new LinkLabel(text, this);
+  auto* link = new LinkLabel(text, this, &m_clickGuard);
   link->setObjectName(QLatin1String(name));
   connect(link, &LinkLabel::clicked, this, [this, handler] { (this->*handler)(); });
   return link;
+}
+
+void TfrmMain::SetFocusChain(int page, std::initializer_list<QWidget*> chain) {
+  m_focusChains[static_cast<std::size_t>(page)].assign(chain.begin(), chain.end());
+  QWidget* previous = nullptr;
+  for (QWidget* w : chain) {
+    if (previous) setTabOrder(previous, w);
+    previous = w;
+    if (auto* radio = qobject_cast<QRadioButton*>(w)) {
+      connect(radio, &QAbstractButton::toggled, this, [radio] { TabStopAtChosen(radio->parentWidget()); });
+      TabStopAtChosen(radio->parentWidget());
+    }
+  }
 }
 
 void TfrmMain::BuildWindow() {
@@ -149,6 +174,8 @@ void TfrmMain::BuildWindow() {
   int number = 1;
   for (QWidget* page : pages) {
     page->setObjectName(QStringLiteral("TabSheet%1").arg(number++));
+    // The click guard learns when a page has been painted.
+    page->installEventFilter(this);
     PageControl1->addWidget(page);
   }
   layout->addWidget(PageControl1, 1);
@@ -191,7 +218,8 @@ QWidget* TfrmMain::BuildStartPage() {
   QLabel* caption = PlainLabel(T("Název agendy:"), page);
   caption->setObjectName(QStringLiteral("Label1"));
   agenda->addWidget(caption);
-  lblAgendaName = BoldLabel(QString(), page, "lblAgendaName");
+  // A long name is cut with "…" and shown whole in the tooltip.
+  lblAgendaName = MakeBold(new ElidedLabel(page), "lblAgendaName");
   agenda->addWidget(lblAgendaName, 1);
   layout->addLayout(agenda);
   layout->addSpacing(10);
@@ -220,8 +248,10 @@ QWidget* TfrmMain::BuildStartPage() {
   layout->addWidget(RadioButton2);
   layout->addStretch(1);
 
-  layout->addLayout(ButtonRow({}, {MakeButton("btnNext1", T("Další >>"), &TfrmMain::btnNext1Click)},
-                              MakeButton("btnKonec1", T("Konec"), &TfrmMain::btnKonec1Click)));
+  QPushButton* next = MakeButton("btnNext1", T("Další >>"), &TfrmMain::btnNext1Click);
+  QPushButton* end = MakeButton("btnKonec1", T("Konec"), &TfrmMain::btnKonec1Click);
+  layout->addLayout(ButtonRow({}, {next}, end));
+  SetFocusChain(PageStart, {RadioButton1, RadioButton2, next, end});
   return page;
 }
 
@@ -259,6 +289,13 @@ QWidget* TfrmMain::BuildSaveOptionsPage() {
   grYearName->setFixedWidth(16 + 58 + 2 * grYearName->frameWidth() +
                             style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 2);
   OnCellClick(grYearName, [this](int r, int c) { grYearNameCellClick(r, c); });
+  OnKeyPress(grYearName, [this](const QKeyEvent& key) { return grYearNameKeyPress(key.key(), key.isAutoRepeat()); });
+  // The arrow keys move the list's current row, which Space marks.
+  FollowCurrentRow(grYearName, [this](int current) {
+    if (static_cast<std::size_t>(current) < m_mtYearName.Count())
+      m_mtYearName.SetCurrent(static_cast<std::size_t>(current));
+  });
+  KeepRowSelected(grYearName, [this] { return m_mtYearName.Count() == 0 ? -1 : static_cast<int>(m_mtYearName.Current()); });
   row->addWidget(grYearName);
 
   auto* filter = new QGroupBox(T("Filtr dokladů"), page);
@@ -293,10 +330,13 @@ QWidget* TfrmMain::BuildSaveOptionsPage() {
   row->addWidget(locks, 1);
 
   layout->addLayout(row, 1);
-  layout->addLayout(ButtonRow({},
-                              {MakeButton("btnPrev2", T("<< Zpět"), &TfrmMain::btnPrev2Click),
-                               MakeButton("btnNext2", T("Další >>"), &TfrmMain::btnNext2Click)},
-                              MakeButton("btnKonec2", T("Konec"), &TfrmMain::btnKonec2Click)));
+  QPushButton* prev = MakeButton("btnPrev2", T("<< Zpět"), &TfrmMain::btnPrev2Click);
+  QPushButton* next = MakeButton("btnNext2", T("Další >>"), &TfrmMain::btnNext2Click);
+  QPushButton* end = MakeButton("btnKonec2", T("Konec"), &TfrmMain::btnKonec2Click);
+  layout->addLayout(ButtonRow({}, {prev, next}, end));
+  SetFocusChain(PageSaveOptions, {grYearName, m_moduleBoxes[0], m_moduleBoxes[1], m_moduleBoxes[2], m_moduleBoxes[3],
+                                  m_moduleBoxes[4], m_moduleBoxes[5], m_moduleBoxes[6], m_moduleBoxes[7], rbAllUnlock,
+                                  rbAllLock, rbAllNoAction, prev, next, end});
   return page;
 }
 
@@ -331,10 +371,11 @@ QWidget* TfrmMain::BuildArchiveNamePage() {
   layout->addWidget(hint);
   layout->addStretch(1);
 
-  layout->addLayout(ButtonRow({},
-                              {MakeButton("btnPrev3", T("<< Zpět"), &TfrmMain::btnPrev3Click),
-                               MakeButton("btnNext3", T("Start"), &TfrmMain::btnNext3Click)},
-                              MakeButton("btnKonec3", T("Konec"), &TfrmMain::btnKonec3Click)));
+  QPushButton* prev = MakeButton("btnPrev3", T("<< Zpět"), &TfrmMain::btnPrev3Click);
+  QPushButton* start = MakeButton("btnNext3", T("Start"), &TfrmMain::btnNext3Click);
+  QPushButton* end = MakeButton("btnKonec3", T("Konec"), &TfrmMain::btnKonec3Click);
+  layout->addLayout(ButtonRow({}, {prev, start}, end));
+  SetFocusChain(PageArchiveName, {edtNazevMapy, prev, start, end});
   return page;
 }
 
@@ -358,7 +399,9 @@ QWidget* TfrmMain::BuildProgressPage() {
   layout->addWidget(ProgressBar1);
   layout->addStretch(1);
 
-  layout->addLayout(ButtonRow({}, {MakeButton("btnPrerusit", T("Přerušit"), &TfrmMain::btnPrerusitClick)}, nullptr));
+  QPushButton* abort = MakeButton("btnPrerusit", T("Přerušit"), &TfrmMain::btnPrerusitClick);
+  layout->addLayout(ButtonRow({}, {abort}, nullptr));
+  SetFocusChain(PageProgress, {abort});
   return page;
 }
 
@@ -373,12 +416,14 @@ QWidget* TfrmMain::BuildSaveDonePage() {
   done->setObjectName(QStringLiteral("Label11"));
   layout->addWidget(done);
   layout->addSpacing(10);
-  layout->addLayout(TipRow(page, "Label13",
-                           MakeLink("lblTarvellWebPage1", T(DownloadText), &TfrmMain::lblTarvellWebPage1Click)));
+  LinkLabel* web = MakeLink("lblTarvellWebPage1", T(DownloadText), &TfrmMain::lblTarvellWebPage1Click);
+  layout->addLayout(TipRow(page, "Label13", web));
   layout->addStretch(1);
 
-  layout->addLayout(ButtonRow({MakeLink("Label10", T(BackToStartText), &TfrmMain::Label10Click)}, {},
-                              MakeButton("btnKonec5", T("Konec"), &TfrmMain::btnKonec5Click)));
+  LinkLabel* back = MakeLink("Label10", T(BackToStartText), &TfrmMain::Label10Click);
+  QPushButton* end = MakeButton("btnKonec5", T("Konec"), &TfrmMain::btnKonec5Click);
+  layout->addLayout(ButtonRow({back}, {}, end));
+  SetFocusChain(PageSaveDone, {web, back, end});
   return page;
 }
 
@@ -391,8 +436,10 @@ QWidget* TfrmMain::BuildErrorPage() {
   layout->addWidget(text);
   layout->addStretch(1);
 
-  layout->addLayout(ButtonRow({MakeLink("Label12", T(BackToStartText), &TfrmMain::Label12Click)}, {},
-                              MakeButton("btnKonec6", T("Konec"), &TfrmMain::btnKonec6Click)));
+  LinkLabel* back = MakeLink("Label12", T(BackToStartText), &TfrmMain::Label12Click);
+  QPushButton* end = MakeButton("btnKonec6", T("Konec"), &TfrmMain::btnKonec6Click);
+  layout->addLayout(ButtonRow({back}, {}, end));
+  SetFocusChain(PageError, {back, end});
   return page;
 }
 
@@ -415,17 +462,19 @@ QWidget* TfrmMain::BuildArchiveListPage() {
   grInfoFiles->setColumnWidth(1, 90);
   grInfoFiles->setColumnWidth(2, 90);
   grInfoFiles->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  connect(grInfoFiles->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-          [this](const QModelIndex& current, const QModelIndex&) {
-            if (current.isValid() && static_cast<std::size_t>(current.row()) < m_mtInfoFiles.Count())
-              m_mtInfoFiles.SetCurrent(static_cast<std::size_t>(current.row()));
-          });
+  // The highlighted row is always the one "Smazat" and "Další >>" act on.
+  FollowCurrentRow(grInfoFiles, [this](int row) {
+    if (static_cast<std::size_t>(row) < m_mtInfoFiles.Count()) m_mtInfoFiles.SetCurrent(static_cast<std::size_t>(row));
+  });
+  KeepRowSelected(grInfoFiles, [this] { return m_mtInfoFiles.Empty() ? -1 : static_cast<int>(m_mtInfoFiles.Current()); });
   layout->addWidget(grInfoFiles, 1);
 
   btnDelete = MakeButton("btnDelete", T("Smazat"), &TfrmMain::btnDeleteClick);
+  QPushButton* prev = MakeButton("btnPrev4", T("<< Zpět"), &TfrmMain::btnPrev4Click);
   btnNext4 = MakeButton("btnNext4", T("Další >>"), &TfrmMain::btnNext4Click);
-  layout->addLayout(ButtonRow({btnDelete}, {MakeButton("btnPrev4", T("<< Zpět"), &TfrmMain::btnPrev4Click), btnNext4},
-                              MakeButton("btnkonec7", T("Konec"), &TfrmMain::btnkonec7Click)));
+  QPushButton* end = MakeButton("btnkonec7", T("Konec"), &TfrmMain::btnkonec7Click);
+  layout->addLayout(ButtonRow({btnDelete}, {prev, btnNext4}, end));
+  SetFocusChain(PageArchiveList, {grInfoFiles, btnDelete, prev, btnNext4, end});
   return page;
 }
 
@@ -461,7 +510,9 @@ QWidget* TfrmMain::BuildRecapitulationPage() {
     QLabel* caption = PlainLabel(T(pair.caption), page);
     caption->setObjectName(QLatin1String(pair.captionName));
     grid->addWidget(caption, line, 0, Qt::AlignTop);
-    QLabel* value = pair.bold ? BoldLabel(QString(), page, pair.valueName) : PlainLabel(QString(), page);
+    // One-line values are cut with "…" rather than widening the page; the tooltip shows them whole.
+    QLabel* value = pair.twoLines ? PlainLabel(QString(), page) : new ElidedLabel(page);
+    if (pair.bold) MakeBold(value);
     value->setObjectName(QLatin1String(pair.valueName));
     value->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     if (pair.twoLines) {
@@ -486,10 +537,11 @@ QWidget* TfrmMain::BuildRecapitulationPage() {
   layout->addWidget(hint);
   layout->addStretch(1);
 
-  layout->addLayout(ButtonRow({},
-                              {MakeButton("btnPrev5", T("<< Zpět"), &TfrmMain::btnPrev5Click),
-                               MakeButton("btnNext5", T("Start"), &TfrmMain::btnNext5Click)},
-                              MakeButton("btnkonec8", T("Konec"), &TfrmMain::btnkonec8Click)));
+  QPushButton* prev = MakeButton("btnPrev5", T("<< Zpět"), &TfrmMain::btnPrev5Click);
+  QPushButton* start = MakeButton("btnNext5", T("Start"), &TfrmMain::btnNext5Click);
+  QPushButton* end = MakeButton("btnkonec8", T("Konec"), &TfrmMain::btnkonec8Click);
+  layout->addLayout(ButtonRow({}, {prev, start}, end));
+  SetFocusChain(PageRecapitulation, {prev, start, end});
   return page;
 }
 
@@ -501,12 +553,14 @@ QWidget* TfrmMain::BuildRestoreDonePage() {
   done->setObjectName(QStringLiteral("Label27"));
   layout->addWidget(done);
   layout->addSpacing(10);
-  layout->addLayout(TipRow(page, "Label28",
-                           MakeLink("lblTarvellWebPage2", T(DownloadText), &TfrmMain::lblTarvellWebPage2Click)));
+  LinkLabel* web = MakeLink("lblTarvellWebPage2", T(DownloadText), &TfrmMain::lblTarvellWebPage2Click);
+  layout->addLayout(TipRow(page, "Label28", web));
   layout->addStretch(1);
 
-  layout->addLayout(ButtonRow({MakeLink("Label22", T(BackToStartText), &TfrmMain::Label22Click)}, {},
-                              MakeButton("btnKonec9", T("Konec"), &TfrmMain::btnKonec9Click)));
+  LinkLabel* back = MakeLink("Label22", T(BackToStartText), &TfrmMain::Label22Click);
+  QPushButton* end = MakeButton("btnKonec9", T("Konec"), &TfrmMain::btnKonec9Click);
+  layout->addLayout(ButtonRow({back}, {}, end));
+  SetFocusChain(PageRestoreDone, {web, back, end});
   return page;
 }
 

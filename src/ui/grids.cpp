@@ -4,6 +4,8 @@
 #include <QColor>
 #include <QFont>
 #include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTableView>
@@ -59,7 +61,44 @@ private:
   QPersistentModelIndex m_pressed;
 };
 
+class KeyPressFilter : public QObject {
+public:
+  KeyPressFilter(QObject* parent, std::function<bool(const QKeyEvent&)> handler)
+      : QObject(parent), m_handler(std::move(handler)) {}
+
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() != QEvent::KeyPress) return false;
+    return m_handler(*static_cast<QKeyEvent*>(event));
+  }
+
+private:
+  std::function<bool(const QKeyEvent&)> m_handler;
+};
+
 }  // namespace
+
+void OnKeyPress(QTableView* grid, std::function<bool(const QKeyEvent& key)> handler) {
+  grid->installEventFilter(new KeyPressFilter(grid, std::move(handler)));
+}
+
+void FollowCurrentRow(QTableView* grid, std::function<void(int row)> handler) {
+  QObject::connect(grid->selectionModel(), &QItemSelectionModel::currentRowChanged, grid,
+                   [handler = std::move(handler)](const QModelIndex& current, const QModelIndex&) {
+                     if (current.isValid()) handler(current.row());
+                   });
+}
+
+void KeepRowSelected(QTableView* grid, std::function<int()> currentRow) {
+  QObject::connect(grid->selectionModel(), &QItemSelectionModel::selectionChanged, grid,
+                   [grid, currentRow = std::move(currentRow)](const QItemSelection&, const QItemSelection&) {
+                     QItemSelectionModel* selection = grid->selectionModel();
+                     if (selection->hasSelection()) return;
+                     const int row = currentRow();
+                     if (row < 0 || row >= grid->model()->rowCount()) return;
+                     selection->setCurrentIndex(grid->model()->index(row, 0),
+                                                QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+                   });
+}
 
 void OnCellClick(QTableView* grid, std::function<void(int row, int column)> handler) {
   grid->viewport()->installEventFilter(new CellClickFilter(grid, std::move(handler)));

@@ -9,6 +9,7 @@
 #include "archive/catalogue.h"
 #include "archive/year_list.h"
 
+class QKeyEvent;
 class QTableView;
 
 namespace vorlend::ui {
@@ -68,6 +69,18 @@ private:
 // The second click of a double click counts as a click of its own, which QAbstractItemView's
 // clicked() does not report.
 void OnCellClick(QTableView* grid, std::function<void(int row, int column)> handler);
+
+// Calls `handler` with each key pressed in the grid; a key the handler reports as used goes no
+// further.
+void OnKeyPress(QTableView* grid, std::function<bool(const QKeyEvent& key)> handler);
+
+// Calls `handler` with the row that becomes the grid's current row (by mouse or keyboard).
+void FollowCurrentRow(QTableView* grid, std::function<void(int row)> handler);
+
+// Whenever the grid's selection would become empty (a click below the last row, Ctrl+click on the
+// selected row), the row `currentRow` names (-1: none) is selected again, so the highlight always
+// shows the row the window acts on.
+void KeepRowSelected(QTableView* grid, std::function<int()> currentRow);
 
 // The common look of both grids: no row header, no grid lines, whole-row single selection that
 // stays visible without focus, no editing, compact rows.

@@ -1,19 +1,15 @@
-// The program body: the application and its title, the locale formats, the window, the start-up
-// sequence, and the message loop.
+// The program body: the application, its locale formats, the window, the start-up sequence, and
+// the message loop.
 #include <QApplication>
 #include <string>
 #include <vector>
 
-#include "platform/locale.h"
+#include "ui/application.h"
 #include "ui/frm_main.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  QGuiApplication::setApplicationDisplayName(QString::fromUtf8(vorlend::ui::AppTitle));
-
-  vorlend::LocaleFormats formats = vorlend::SystemLocaleFormats();
-  vorlend::NormaliseDateSeparator(formats);
-  vorlend::SetFormatSettings(formats);
+  vorlend::ui::PrepareApplication();
 
   vorlend::ui::TfrmMain window;
   // QApplication has taken its own options out of argv; Money's groups are left.

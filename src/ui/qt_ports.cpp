@@ -1,11 +1,14 @@
 #include "ui/qt_ports.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QDesktopServices>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QUrl>
 
 namespace vorlend::ui {
@@ -21,6 +24,52 @@ QMessageBox::Icon IconOf(MsgKind kind) {
   }
   return QMessageBox::NoIcon;
 }
+
+// The message box of the window: the kind's bare title, the text never read as markup, long
+// paths wrapped, and the whole box on the screen.
+class MessageBox : public QMessageBox {
+public:
+  MessageBox(MsgKind kind, const std::string& text, QWidget* owner)
+      : QMessageBox(IconOf(kind), Q(MsgKindTitle(kind)), BreakableText(MessageBoxText(text)), QMessageBox::NoButton,
+                    owner),
+        m_text(MessageBoxText(text)) {
+    // Paths and agenda names come from outside: never let them be read as markup.
+    setTextFormat(Qt::PlainText);
+  }
+
+protected:
+  void keyPressEvent(QKeyEvent* event) override {
+    // Copying gives the text as written, without the invisible break points.
+    if (event->matches(QKeySequence::Copy)) {
+      QGuiApplication::clipboard()->setText(windowTitle() + QStringLiteral("\n\n") + m_text);
+      event->accept();
+      return;
+    }
+    QMessageBox::keyPressEvent(event);
+  }
+
+  void showEvent(QShowEvent* event) override {
+    // QMessageBox gives itself its final size here, after QDialog has placed it.
+    QMessageBox::showEvent(event);
+    KeepOnScreen();
+  }
+
+private:
+  void KeepOnScreen() {
+    const QScreen* where = screen();
+    if (!where) return;
+    const QRect available = where->availableGeometry();
+    const QRect frame = frameGeometry();
+    QPoint to = frame.topLeft();
+    if (frame.right() > available.right()) to.rx() = available.right() - frame.width() + 1;
+    if (frame.bottom() > available.bottom()) to.ry() = available.bottom() - frame.height() + 1;
+    to.rx() = std::max(to.x(), available.left());
+    to.ry() = std::max(to.y(), available.top());
+    if (to != frame.topLeft()) move(to);
+  }
+
+  QString m_text;
+};
 
 // A box asked while the hourglass is up (the version check on the first page) shows the arrow.
 class ArrowCursor {
@@ -40,11 +89,36 @@ QString MessageBoxText(const std::string& text) {
   return result;
 }
 
+QString BreakableText(const QString& text) {
+  // A line may break after a path separator, and inside any longer run that offers no break of
+  // its own; the break points are zero-width spaces, which are not drawn.
+  constexpr int LongestRun = 40;
+  const QChar breakPoint(0x200B);
+  QString result;
+  result.reserve(text.size() + text.size() / 8);
+  int run = 0;
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    const QChar c = text.at(i);
+    result.append(c);
+    if (c.isSpace() || c == breakPoint) {
+      run = 0;
+      continue;
+    }
+    ++run;
+    const bool separator = c == QLatin1Char('/') || c == QLatin1Char('\\');
+    const bool more = i + 1 < text.size() && !text.at(i + 1).isSpace();
+    // Never between the two halves of a surrogate pair.
+    if (more && (separator || run >= LongestRun) && !c.isHighSurrogate()) {
+      result.append(breakPoint);
+      run = 0;
+    }
+  }
+  return result;
+}
+
 void QtDialogs::Message(MsgKind kind, const std::string& text) {
   QWidget* owner = m_owner && m_owner->isVisible() ? m_owner.data() : nullptr;
-  QMessageBox box(IconOf(kind), Q(MsgKindTitle(kind)), MessageBoxText(text), QMessageBox::NoButton, owner);
-  // Paths and agenda names come from outside: never let them be read as markup.
-  box.setTextFormat(Qt::PlainText);
+  MessageBox box(kind, text, owner);
   QPushButton* ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
   box.setDefaultButton(ok);
   box.setEscapeButton(ok);
@@ -54,8 +128,7 @@ void QtDialogs::Message(MsgKind kind, const std::string& text) {
 
 bool QtDialogs::Question(MsgKind kind, const std::string& text) {
   QWidget* owner = m_owner && m_owner->isVisible() ? m_owner.data() : nullptr;
-  QMessageBox box(IconOf(kind), Q(MsgKindTitle(kind)), MessageBoxText(text), QMessageBox::NoButton, owner);
-  box.setTextFormat(Qt::PlainText);
+  MessageBox box(kind, text, owner);
   QPushButton* yes = box.addButton(QStringLiteral("&Ano"), QMessageBox::YesRole);
   QPushButton* no = box.addButton(QStringLiteral("&Ne"), QMessageBox::NoRole);
   box.setDefaultButton(yes);

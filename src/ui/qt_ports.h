@@ -19,6 +19,9 @@ inline std::string S(const QString& text) { return text.toStdString(); }
 
 // Each CR (or CR LF) becomes a line break: Qt would draw a lone CR as a blank.
 QString MessageBoxText(const std::string& text);
+// The text with invisible break points after path separators and in long unbroken runs, so a
+// message box can wrap a long path instead of growing past the screen.
+QString BreakableText(const QString& text);
 
 class QtDialogs : public Dialogs {
 public:

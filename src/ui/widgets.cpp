@@ -1,15 +1,49 @@
 #include "ui/widgets.h"
 
+#include <QHelpEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionButton>
+#include <QStyleOptionFocusRect>
 #include <QStylePainter>
+#include <QToolTip>
+
+#include "ui/click_guard.h"
 
 namespace vorlend::ui {
 
-LinkLabel::LinkLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {
+WizardButton::WizardButton(const QString& text, ClickGuard& guard, QWidget* parent)
+    : QPushButton(text, parent), m_guard(guard) {
+  setFocusPolicy(Qt::TabFocus);
+  setAutoDefault(false);
+}
+
+void WizardButton::mousePressEvent(QMouseEvent* event) {
+  // A double click reaches here as a press too (QWidget's default double-click handling).
+  if (m_guard.Blocks(*event)) {
+    m_swallowing = true;
+    event->accept();
+    return;
+  }
+  QPushButton::mousePressEvent(event);
+}
+
+void WizardButton::mouseReleaseEvent(QMouseEvent* event) {
+  if (m_swallowing && event->button() == Qt::LeftButton) {
+    m_swallowing = false;
+    event->accept();
+    return;
+  }
+  // The click handler runs inside the base class's release handling.
+  ClickGuard::Click click(m_guard, event->timestamp());
+  QPushButton::mouseReleaseEvent(event);
+}
+
+LinkLabel::LinkLabel(const QString& text, QWidget* parent, ClickGuard* guard) : QLabel(text, parent), m_guard(guard) {
   setTextFormat(Qt::PlainText);
+  setFocusPolicy(Qt::TabFocus);
   QFont f = font();
   f.setUnderline(true);
   setFont(f);
@@ -21,7 +55,7 @@ LinkLabel::LinkLabel(const QString& text, QWidget* parent) : QLabel(text, parent
 }
 
 void LinkLabel::mousePressEvent(QMouseEvent* event) {
-  m_pressed = event->button() == Qt::LeftButton;
+  m_pressed = event->button() == Qt::LeftButton && !(m_guard && m_guard->Blocks(*event));
   QLabel::mousePressEvent(event);
 }
 
@@ -29,7 +63,72 @@ void LinkLabel::mouseReleaseEvent(QMouseEvent* event) {
   const bool click = m_pressed && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
   m_pressed = false;
   QLabel::mouseReleaseEvent(event);
-  if (click) emit clicked();
+  if (!click) return;
+  if (m_guard) {
+    ClickGuard::Click scope(*m_guard, event->timestamp());
+    emit clicked();
+  } else {
+    emit clicked();
+  }
+}
+
+void LinkLabel::keyPressEvent(QKeyEvent* event) {
+  const int key = event->key();
+  if ((key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter) && event->modifiers() == Qt::NoModifier) {
+    event->accept();
+    if (!event->isAutoRepeat()) emit clicked();
+    return;
+  }
+  QLabel::keyPressEvent(event);
+}
+
+void LinkLabel::paintEvent(QPaintEvent* event) {
+  QLabel::paintEvent(event);
+  if (!hasFocus()) return;
+  QPainter painter(this);
+  QStyleOptionFocusRect focus;
+  focus.initFrom(this);
+  style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &painter, this);
+}
+
+ElidedLabel::ElidedLabel(QWidget* parent) : QLabel(parent) {
+  setTextFormat(Qt::PlainText);
+  setWordWrap(false);
+  setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+}
+
+QString ElidedLabel::DisplayedText() const {
+  return fontMetrics().elidedText(text(), Qt::ElideRight, std::max(0, contentsRect().width() - 2 * margin()));
+}
+
+QString ElidedLabel::ToolTipHtml() const {
+  return QStringLiteral("<p style='white-space:pre'>%1</p>").arg(text().toHtmlEscaped());
+}
+
+QSize ElidedLabel::minimumSizeHint() const {
+  // Any width will do: the text is cut to it.
+  return QSize(fontMetrics().horizontalAdvance(QChar(0x2026)), QLabel::minimumSizeHint().height());
+}
+
+bool ElidedLabel::event(QEvent* event) {
+  if (event->type() == QEvent::ToolTip) {
+    auto* help = static_cast<QHelpEvent*>(event);
+    if (IsElided()) {
+      QToolTip::showText(help->globalPos(), ToolTipHtml(), this);
+    } else {
+      QToolTip::hideText();
+      event->ignore();
+    }
+    return true;
+  }
+  return QLabel::event(event);
+}
+
+void ElidedLabel::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  const QRect area = contentsRect().adjusted(margin(), margin(), -margin(), -margin());
+  painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, foregroundRole()));
+  painter.drawText(area, static_cast<int>(alignment()) | Qt::TextSingleLine, DisplayedText());
 }
 
 WrapRadioButton::WrapRadioButton(const QString& text, QWidget* parent) : QRadioButton(text, parent) {

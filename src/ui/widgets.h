@@ -1,16 +1,38 @@
 #pragma once
-// Small controls the window needs beyond what Qt offers as is: a label that acts as a link, and a
-// radio button whose caption wraps onto several lines.
+// Small controls the window needs beyond what Qt offers as is: the wizard's buttons, a label that
+// acts as a link, a label that elides its text, and a radio button whose caption wraps onto
+// several lines.
 #include <QLabel>
+#include <QPushButton>
 #include <QRadioButton>
 
 namespace vorlend::ui {
 
-// Blue, underlined, with the hand cursor; emits clicked() when the left button is released over it.
+class ClickGuard;
+
+// A navigation button of the wizard. It takes the focus from the keyboard only: a mouse click
+// leaves the focus where it was, so a page change never hands it to whatever follows the pressed
+// button in the focus chain. Presses the guard blocks are ignored.
+class WizardButton : public QPushButton {
+  Q_OBJECT
+public:
+  WizardButton(const QString& text, ClickGuard& guard, QWidget* parent = nullptr);
+
+protected:
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+  ClickGuard& m_guard;
+  bool m_swallowing = false;  // the press was blocked: its release is ignored too
+};
+
+// Blue, underlined, with the hand cursor; emits clicked() when the left button is released over it,
+// or on Space or Enter while it has the focus (reached by Tab, as a button is).
 class LinkLabel : public QLabel {
   Q_OBJECT
 public:
-  explicit LinkLabel(const QString& text, QWidget* parent = nullptr);
+  explicit LinkLabel(const QString& text, QWidget* parent = nullptr, ClickGuard* guard = nullptr);
 
 signals:
   void clicked();
@@ -18,9 +40,32 @@ signals:
 protected:
   void mousePressEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
 
 private:
+  ClickGuard* m_guard;
   bool m_pressed = false;
+};
+
+// A one-line label that shows as much of its text as fits, ending in "…", and the whole text in
+// its tooltip when it had to be cut. text() is always the whole text.
+class ElidedLabel : public QLabel {
+  Q_OBJECT
+public:
+  explicit ElidedLabel(QWidget* parent = nullptr);
+
+  // The text as painted at the label's present width.
+  QString DisplayedText() const;
+  bool IsElided() const { return DisplayedText() != text(); }
+  // The tooltip's rich text: the whole text, never read as markup.
+  QString ToolTipHtml() const;
+
+  QSize minimumSizeHint() const override;
+
+protected:
+  bool event(QEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
 };
 
 // A radio button whose caption is wrapped at word boundaries to the width it is given. text()

@@ -6,6 +6,10 @@
 #include <QMouseEvent>
 #include <QTableView>
 
+#include <QRadioButton>
+
+#include "platform/files.h"
+#include "platform/ini.h"
 #include "ui/grids.h"
 #include "ui/qt_ports.h"
 #include "ui_fixture.h"
@@ -109,6 +113,59 @@ TEST_F(WindowTest, ArchiveGridColumns) {
   EXPECT_EQ(grid->currentIndex().row(), 1);
   grid->selectRow(0);
   EXPECT_EQ(window->Archives().Current(), 0u);
+}
+
+TEST_F(WindowTest, ArchiveListAlwaysHighlightsTheRowItsButtonsActOn) {
+  MakeAgenda({"2026"});
+  Start();
+  for (const char* dir : {"1", "2", "3"}) {
+    TIniFile info(window->Context().ArchiveRoot() + dir + "/info");
+    ForceDirectories(window->Context().ArchiveRoot() + dir);
+    info.WriteString("MAIN", "Correct", "1");
+    info.WriteString("MAIN", "AgendaExt", "001");
+    info.WriteString("MAIN", "Name", std::string("archiv ") + dir);
+    info.WriteString("MAIN", "Date", "1.3.2026");
+    info.WriteString("MAIN", "Time", "8:00:00");
+  }
+  window->show();
+  Control<QRadioButton>("RadioButton2")->setChecked(true);
+  Click("btnNext1");
+  ASSERT_EQ(Page(), 6);
+  auto* grid = Control<QTableView>("grInfoFiles");
+  ASSERT_EQ(grid->model()->rowCount(), 3);
+  auto highlighted = [&] {
+    const QModelIndexList rows = grid->selectionModel()->selectedRows();
+    return rows.size() == 1 ? rows.front().row() : -1;
+  };
+  EXPECT_EQ(highlighted(), 2);
+
+  // A click below the last row, and a Ctrl+click on the highlighted row, leave it highlighted.
+  const QPoint below(20, grid->visualRect(grid->model()->index(2, 0)).bottom() + 30);
+  SendMouse(grid->viewport(), QEvent::MouseButtonPress, below);
+  SendMouse(grid->viewport(), QEvent::MouseButtonRelease, below);
+  EXPECT_EQ(highlighted(), 2);
+  ClickCell(grid, 0, 1);
+  EXPECT_EQ(highlighted(), 0);
+  const QPoint first = grid->visualRect(grid->model()->index(0, 0)).center();
+  QMouseEvent press(QEvent::MouseButtonPress, QPointF(first), QPointF(grid->viewport()->mapToGlobal(first)),
+                    Qt::LeftButton, Qt::LeftButton, Qt::ControlModifier);
+  QApplication::sendEvent(grid->viewport(), &press);
+  QMouseEvent release(QEvent::MouseButtonRelease, QPointF(first), QPointF(grid->viewport()->mapToGlobal(first)),
+                      Qt::LeftButton, Qt::NoButton, Qt::ControlModifier);
+  QApplication::sendEvent(grid->viewport(), &release);
+  EXPECT_EQ(highlighted(), 0);
+  EXPECT_EQ(window->Archives().Current(), 0u);
+
+  // "Smazat" removes the highlighted archive and highlights the one that takes its place.
+  dialogs.Answer(true);
+  Click("btnDelete");
+  EXPECT_FALSE(DirectoryExists(window->Context().ArchiveRoot() + "1"));
+  EXPECT_TRUE(DirectoryExists(window->Context().ArchiveRoot() + "2"));
+  EXPECT_TRUE(DirectoryExists(window->Context().ArchiveRoot() + "3"));
+  ASSERT_EQ(grid->model()->rowCount(), 2);
+  EXPECT_EQ(highlighted(), 0);
+  EXPECT_EQ(grid->model()->index(0, 0).data().toString(), QStringLiteral("archiv 2"));
+  EXPECT_EQ(dialogs.MessageCount(), 0u);
 }
 
 TEST(QtPorts, MessageTextsAndRefusedAddresses) {

@@ -1,12 +1,18 @@
 // The window's start-up: what it shows after a good start, and the starts that end the program
 // before the window is ever shown.
+#include <QApplication>
 #include <QCheckBox>
+#include <QElapsedTimer>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QRadioButton>
+#include <QTextDocument>
+#include <QToolTip>
 
 #include "app/startup.h"
 #include "platform/files.h"
 #include "platform/ini.h"
+#include "ui/widgets.h"
 #include "ui_fixture.h"
 
 namespace vorlend::test {
@@ -44,6 +50,41 @@ TEST_F(WindowTest, StartupShowsVersionAgendaAndRememberedSettings) {
   EXPECT_TRUE(Control<QRadioButton>("rbAllNoAction")->isChecked());
   Click("btnKonec1");
   EXPECT_EQ(Setting("LockAction"), "2");
+}
+
+TEST_F(WindowTest, ALongAgendaNameIsCutWithAnEllipsisAndShownWholeInTheTooltip) {
+  agendaName = "Truhlářství Novák a synové, výroba nábytku na zakázku & <montáže>, Brno-Královo Pole";
+  MakeAgenda({"2026"});
+  Start();
+  ShowActive();
+  auto* label = Control<ui::ElidedLabel>("lblAgendaName");
+  ASSERT_NE(label, nullptr);
+  EXPECT_EQ(label->text().toStdString(), agendaName);
+  EXPECT_EQ(window->size(), QSize(527, 338));
+  const QString shown = label->DisplayedText();
+  EXPECT_TRUE(shown.endsWith(QChar(0x2026))) << shown.toStdString();
+  EXPECT_TRUE(QString::fromStdString(agendaName).startsWith(shown.chopped(1)));
+  EXPECT_LE(label->fontMetrics().horizontalAdvance(shown), label->contentsRect().width());
+  EXPECT_LE(label->geometry().right(), label->parentWidget()->contentsRect().right());
+
+  // The tooltip shows the whole name, its "&" and "<...>" as written.
+  QHelpEvent help(QEvent::ToolTip, label->rect().center(), label->mapToGlobal(label->rect().center()));
+  QApplication::sendEvent(label, &help);
+  ASSERT_TRUE(QToolTip::isVisible());
+  QTextDocument tip;
+  tip.setHtml(QToolTip::text());
+  EXPECT_EQ(tip.toPlainText().toStdString(), agendaName);
+  QToolTip::hideText();
+  QElapsedTimer waited;
+  waited.start();
+  while (QToolTip::isVisible() && waited.elapsed() < 3000) QApplication::processEvents(QEventLoop::AllEvents, 50);
+  ASSERT_FALSE(QToolTip::isVisible());
+
+  // A name that fits is shown as it is, with no tooltip.
+  label->setText(QStringLiteral("Pekárna"));
+  EXPECT_EQ(label->DisplayedText(), QStringLiteral("Pekárna"));
+  QApplication::sendEvent(label, &help);
+  EXPECT_FALSE(QToolTip::isVisible());
 }
 
 TEST_F(WindowTest, StartupFailuresEndBeforeTheWindowShows) {

@@ -1,6 +1,7 @@
 #include "ui_fixture.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QCheckBox>
 #include <cstdio>
@@ -85,6 +86,48 @@ void WindowTest::Click(const char* name) {
                       Qt::NoModifier);
   QApplication::sendEvent(target, &press);
   QApplication::sendEvent(target, &release);
+}
+
+void WindowTest::ShowActive() {
+  window->show();
+  window->activateWindow();
+  for (int i = 0; i < 50 && !window->isActiveWindow(); ++i) ProcessEvents();
+  ASSERT_TRUE(window->isActiveWindow());
+}
+
+std::string WindowTest::FocusName() const {
+  QWidget* focus = QApplication::focusWidget();
+  return focus ? focus->objectName().toStdString() : std::string();
+}
+
+void WindowTest::Key(int key, Qt::KeyboardModifiers modifiers, bool autoRepeat) {
+  QWidget* focus = QApplication::focusWidget();
+  ASSERT_NE(focus, nullptr) << "nothing has the focus";
+  QKeyEvent press(QEvent::KeyPress, key, modifiers, QString(), autoRepeat);
+  QApplication::sendEvent(focus, &press);
+  // The press may have moved the focus (Tab) or closed the page; the release goes where it is now.
+  if (QWidget* now = QApplication::focusWidget()) {
+    QKeyEvent release(QEvent::KeyRelease, key, modifiers, QString(), autoRepeat);
+    QApplication::sendEvent(now, &release);
+  }
+}
+
+void WindowTest::MouseClickAt(QWidget* target, quint64 timestamp, bool secondOfDouble) {
+  ASSERT_NE(target, nullptr);
+  ASSERT_TRUE(target->isVisible()) << target->objectName().toStdString() << " is not on the current page";
+  const QPointF centre = QRectF(target->rect()).center();
+  const QPointF global = target->mapToGlobal(centre);
+  QMouseEvent press(secondOfDouble ? QEvent::MouseButtonDblClick : QEvent::MouseButtonPress, centre, global,
+                    Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+  press.setTimestamp(timestamp);
+  QApplication::sendEvent(target, &press);
+  QMouseEvent release(QEvent::MouseButtonRelease, centre, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+  release.setTimestamp(timestamp + 40);
+  QApplication::sendEvent(target, &release);
+}
+
+void WindowTest::ProcessEvents() {
+  for (int i = 0; i < 3; ++i) QApplication::processEvents();
 }
 
 void WindowTest::Tick(const char* checkBox, bool ticked) { Control<QCheckBox>(checkBox)->setChecked(ticked); }

@@ -35,6 +35,17 @@ protected:
   }
   // Presses a button or a link the way the mouse does; shows the window first.
   void Click(const char* name);
+  // Shows the window and makes it the active one, so it has a focus widget that keys go to.
+  void ShowActive();
+  // The objectName of the widget that has the keyboard focus ("" when none).
+  std::string FocusName() const;
+  // Presses and releases a key on the widget that has the focus.
+  void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier, bool autoRepeat = false);
+  // A left-button press and release on the centre of `target`, stamped at `timestamp` ms; with
+  // `secondOfDouble` the press is the double-click event the platform sends for a second click.
+  void MouseClickAt(QWidget* target, quint64 timestamp, bool secondOfDouble = false);
+  // Lets pending events run, so shown pages are painted.
+  static void ProcessEvents();
   int Page() const { return window->CurrentPage(); }
   bool Enabled(const char* name) const { return Control<QWidget>(name)->isEnabled(); }
   void Tick(const char* checkBox, bool ticked);

@@ -1,0 +1,129 @@
+// The hurried mouse: the second click of a double click on "Další >>" lands where the next page
+// shows its "Start", and must not press it.
+#include <QApplication>
+#include <QGuiApplication>
+#include <QRadioButton>
+#include <QStyleHints>
+
+#include "platform/files.h"
+#include "ui_fixture.h"
+
+namespace vorlend::test {
+
+namespace {
+
+quint64 DoubleClickInterval() {
+  return static_cast<quint64>(QGuiApplication::styleHints()->mouseDoubleClickInterval());
+}
+
+}  // namespace
+
+class DoubleClickTest : public WindowTest {
+protected:
+  // The widget under the centre of `name` as it stands now, after its page may have changed:
+  // what the platform delivers a click at that place to.
+  QWidget* WidgetAtPlaceOf(const char* name) {
+    QWidget* w = Control<QWidget>(name);
+    return window->childAt(w->mapTo(window.get(), w->rect().center()));
+  }
+  // A real double click on `name`: press and release, then the double-click press and release
+  // at the same place, to whatever is there by then.
+  void DoubleClick(const char* name, quint64 at) {
+    QWidget* first = Control<QWidget>(name);
+    const QPoint place = first->mapTo(window.get(), first->rect().center());
+    MouseClickAt(first, at);
+    QWidget* second = window->childAt(place);
+    ASSERT_NE(second, nullptr);
+    MouseClickAt(second, at + 120, true);
+  }
+  void ToSaveOptionsWithAYearMarked() {
+    ShowActive();
+    Click("btnNext1");
+    ASSERT_EQ(Page(), 1);
+    window->grYearNameCellClick(0, 1);
+    ProcessEvents();
+  }
+  void ToArchiveList() {
+    window->Archives().Append({"první", "1.3.2026", "8:00:00", agendaName, "1"});
+    window->RefreshArchiveList();
+    window->ShowPage(6);
+    ShowActive();
+    ProcessEvents();
+  }
+};
+
+TEST_F(DoubleClickTest, OnNextOfTheSaveOptionsShowsTheNamePageAndStartsNothing) {
+  MakeAgenda({"2026"});
+  Start();
+  ToSaveOptionsWithAYearMarked();
+  // The premise: the next page's "Start" sits where "Další >>" was.
+  window->ShowPage(2);
+  ASSERT_EQ(WidgetAtPlaceOf("btnNext2"), Control<QWidget>("btnNext3"));
+  window->ShowPage(1);
+  ProcessEvents();
+
+  DoubleClick("btnNext2", 10000);
+  EXPECT_EQ(Page(), 2);
+  EXPECT_FALSE(window->Busy());
+  EXPECT_EQ(dialogs.Entries().size(), 0u);
+  EXPECT_FALSE(DirectoryExists(window->Context().ArchiveRoot()));
+
+  // A click queued behind the page change is ignored until the page has been painted, however
+  // late it was made...
+  MouseClickAt(Control<QWidget>("btnPrev3"), 10000 + 3 * DoubleClickInterval());
+  EXPECT_EQ(Page(), 2);
+  // ... and a later deliberate click on the page the user has seen acts.
+  ProcessEvents();
+  MouseClickAt(Control<QWidget>("btnPrev3"), 10000 + 4 * DoubleClickInterval());
+  EXPECT_EQ(Page(), 1);
+}
+
+TEST_F(DoubleClickTest, OnNextOfTheArchiveListShowsTheRecapitulationAndRestoresNothing) {
+  MakeAgenda({"2026"});
+  Start();
+  ToArchiveList();
+  DoubleClick("btnNext4", 20000);
+  EXPECT_EQ(Page(), 7);
+  EXPECT_FALSE(window->Busy());
+  EXPECT_EQ(dialogs.Entries().size(), 0u);
+
+  // Two single clicks as close together as a double click are held off the same way.
+  window->ShowPage(6);
+  ProcessEvents();
+  MouseClickAt(Control<QWidget>("btnNext4"), 30000);
+  ASSERT_EQ(Page(), 7);
+  ProcessEvents();
+  MouseClickAt(WidgetAtPlaceOf("btnNext4"), 30000 + DoubleClickInterval() - 50);
+  EXPECT_EQ(Page(), 7);
+  EXPECT_EQ(dialogs.Entries().size(), 0u);
+
+  // Once the interval is over, "Start" works: the archive here is not on the disk, so the
+  // restore reports it gone and shows the list again.
+  MouseClickAt(Control<QWidget>("btnNext5"), 30000 + DoubleClickInterval() + 100);
+  EXPECT_EQ(Page(), 6);
+  ASSERT_EQ(dialogs.MessageCount(), 1u);
+  EXPECT_NE(dialogs.Last()->text.find("jiný uživatel"), std::string::npos) << dialogs.Last()->text;
+}
+
+TEST_F(DoubleClickTest, PagesChangedByTheKeyboardOrTheProgramTakeClicksAtOnce) {
+  MakeAgenda({"2026"});
+  Start();
+  ToSaveOptionsWithAYearMarked();
+  // The page changed by the keyboard: a click right after it is the user's own.
+  Control<QWidget>("btnNext2")->setFocus(Qt::TabFocusReason);
+  Key(Qt::Key_Space);
+  ASSERT_EQ(Page(), 2);
+  MouseClickAt(Control<QWidget>("btnPrev3"), 50000);
+  EXPECT_EQ(Page(), 1);
+  // The links of the closing pages obey the same rule as the buttons.
+  window->ShowPage(5);
+  ProcessEvents();
+  MouseClickAt(Control<QWidget>("Label12"), 60000);
+  ASSERT_EQ(Page(), 0);
+  ProcessEvents();
+  Control<QRadioButton>("RadioButton2")->setChecked(true);
+  MouseClickAt(WidgetAtPlaceOf("btnNext1"), 60100, true);
+  EXPECT_EQ(Page(), 0);
+}
+
+}  // namespace vorlend::test
