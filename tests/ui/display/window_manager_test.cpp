@@ -1,0 +1,188 @@
+// The window on a real X display under a window manager, as a user at a desk meets it.
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QMessageBox>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTimer>
+#include <algorithm>
+#include <functional>
+
+#include "display_environment.h"
+#include "platform/files.h"
+#include "ui/qt_ports.h"
+#include "ui_fixture.h"
+#include "x11_probe.h"
+
+namespace vorlend::test {
+
+namespace {
+
+// Lets the event loop run until `done` holds or `ms` have passed; true when it holds.
+bool WaitFor(const std::function<bool()>& done, int ms = 5000) {
+  QElapsedTimer waited;
+  waited.start();
+  while (!done()) {
+    if (waited.elapsed() > ms) return false;
+    QApplication::processEvents(QEventLoop::AllEvents, 20);
+  }
+  return true;
+}
+
+void Pump(int ms) {
+  WaitFor([] { return false; }, ms);
+}
+
+bool Listed(X11Probe& x, std::uint32_t window) {
+  const auto order = x.Stacking();
+  return std::find(order.begin(), order.end(), window) != order.end();
+}
+
+}  // namespace
+
+class DisplayTest : public WindowTest {
+protected:
+  void SetUp() override { SKIP_WITHOUT_DISPLAY(); }
+  void TearDown() override {
+    if (m_cover) {
+      m_cover->kill();
+      m_cover->waitForFinished(3000);
+    }
+  }
+
+  // The wizard, shown and managed.
+  void ShowWindow() {
+    MakeAgenda({"2026"});
+    Start();
+    window->show();
+    const auto self = static_cast<std::uint32_t>(window->winId());
+    ASSERT_TRUE(WaitFor([&] { return Listed(x, self); })) << "the window manager never listed the window";
+    Pump(300);
+  }
+
+  // Another program's window over `area`; returns its window id once the manager lists it.
+  std::uint32_t ShowCover(const QRect& area) {
+    m_cover = std::make_unique<QProcess>();
+    m_cover->start(QString::fromStdString(DisplayEnvironment::Self()),
+                   {QStringLiteral("--cover"), QString::number(area.x()), QString::number(area.y()),
+                    QString::number(area.width()), QString::number(area.height())});
+    std::uint32_t id = 0;
+    WaitFor([&] {
+      if (m_cover->canReadLine()) id = static_cast<std::uint32_t>(m_cover->readLine().trimmed().toULongLong());
+      return id != 0 && Listed(x, id);
+    });
+    return id;
+  }
+
+  // Runs xdotool with `args` while the window goes on handling events; false when it is missing.
+  bool Xdotool(const QStringList& args) {
+    const QString tool = QStandardPaths::findExecutable(QStringLiteral("xdotool"));
+    if (tool.isEmpty()) return false;
+    QProcess run;
+    run.start(tool, args);
+    if (!WaitFor([&] { return run.state() == QProcess::NotRunning; }, 10000)) {
+      ADD_FAILURE() << "xdotool did not finish";
+      run.kill();
+      run.waitForFinished(3000);
+      return true;
+    }
+    EXPECT_EQ(run.exitCode(), 0) << run.readAllStandardError().toStdString();
+    Pump(600);
+    return true;
+  }
+
+  // A double click of the left button at the centre of `name`, from the real pointer.
+  bool DoubleClick(const char* name) {
+    QWidget* target = Control<QWidget>(name);
+    const QPoint at = target->mapToGlobal(target->rect().center());
+    // (No "mousemove --sync": it waits for ever when the pointer is already there.)
+    return Xdotool({QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
+                    QStringLiteral("sleep"), QStringLiteral("0.2"), QStringLiteral("click"), QStringLiteral("--repeat"),
+                    QStringLiteral("2"), QStringLiteral("--delay"), QStringLiteral("120"), QStringLiteral("1")});
+  }
+
+  X11Probe x;
+  std::unique_ptr<QProcess> m_cover;
+};
+
+TEST_F(DisplayTest, TheForegroundTimerBringsTheWindowOnTopOnceWithoutTheFocus) {
+  ShowWindow();
+  auto* timer = window->findChild<QTimer*>(QStringLiteral("tmSetFormInForeground"));
+  ASSERT_NE(timer, nullptr);
+  // Held until another program's window covers the wizard and has the focus.
+  timer->stop();
+  const auto self = static_cast<std::uint32_t>(window->winId());
+  const std::uint32_t other = ShowCover(window->frameGeometry().adjusted(-40, -40, 40, 40));
+  ASSERT_NE(other, 0u);
+  ASSERT_TRUE(WaitFor([&] { return x.Above(other, self) && x.ActiveWindow() == other; }))
+      << "the other window never covered the wizard";
+
+  QElapsedTimer since;
+  since.start();
+  timer->start();
+  ASSERT_TRUE(WaitFor([&] { return x.Above(self, other); }, 6000)) << "the wizard stayed under the other window";
+  EXPECT_GE(since.elapsed(), 1900);
+  Pump(500);
+  EXPECT_TRUE(x.Above(self, other));
+  EXPECT_EQ(x.ActiveWindow(), other) << "the wizard took the focus";
+  EXPECT_FALSE(window->isActiveWindow());
+
+  // Once only: the user brings the other window back, and it stays on top.
+  x.Activate(other);
+  ASSERT_TRUE(WaitFor([&] { return x.Above(other, self); }));
+  Pump(3000);
+  EXPECT_TRUE(x.Above(other, self));
+}
+
+TEST_F(DisplayTest, MessageBoxesShowTheBareTitleOfTheirKind) {
+  ShowWindow();
+  EXPECT_EQ(x.Title(static_cast<std::uint32_t>(window->winId())), ui::AppTitle);
+  ui::QtDialogs boxes(window.get());
+  const std::pair<MsgKind, const char*> kinds[] = {{MsgKind::Error, "Chyba"}, {MsgKind::Confirmation, "Dotaz"}};
+  for (const auto& [kind, title] : kinds) {
+    std::string seen;
+    // Read from the manager's side once the box is up, then answered.
+    QTimer poll;
+    poll.setInterval(50);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (!box || !box->isVisible()) return;
+      seen = x.Title(static_cast<std::uint32_t>(box->winId()));
+      if (seen.empty()) return;
+      poll.stop();
+      box->buttons().front()->click();
+    });
+    poll.start();
+    if (kind == MsgKind::Confirmation) {
+      boxes.Question(kind, "Smazání uloženého archivu je nevratná operace. Opravdu to chcete ?");
+    } else {
+      boxes.Message(kind, "Chyba: vybraná agenda neobsahuje žádný účetní rok.");
+    }
+    EXPECT_EQ(seen, title);
+  }
+}
+
+TEST_F(DisplayTest, ARealDoubleClickOnNextNeverPressesTheNextPagesStart) {
+  ShowWindow();
+  Click("btnNext1");
+  ASSERT_EQ(Page(), 1);
+  window->grYearNameCellClick(0, 1);
+  Pump(300);
+  if (!DoubleClick("btnNext2")) GTEST_SKIP() << "skipped: xdotool is not installed";
+  EXPECT_EQ(Page(), 2);
+  EXPECT_FALSE(window->Busy());
+  EXPECT_FALSE(DirectoryExists(window->Context().ArchiveRoot()));
+  EXPECT_EQ(dialogs.Entries().size(), 0u);
+
+  // The restore road: the double click shows the recapitulation and restores nothing (the
+  // archive is not on the disk: a restore would report it gone).
+  window->Archives().Append({"první", "1.3.2026", "8:00:00", agendaName, "1"});
+  window->RefreshArchiveList();
+  window->ShowPage(6);
+  Pump(300);
+  ASSERT_TRUE(DoubleClick("btnNext4"));
+  EXPECT_EQ(Page(), 7);
+  EXPECT_EQ(dialogs.Entries().size(), 0u);
+}
+
+}  // namespace vorlend::test
