@@ -2,13 +2,17 @@
 //   vorlend-screens OUTPUT_DIR
 // It starts the window on a small agenda made in a temporary directory, with rights tables that
 // let the current user in, and walks the pages through ShowPage, with sample values where a page
-// shows data.
+// shows data. Then it shows a real error box naming a long path and grabs it from the screen, so
+// the picture shows the title bar a window manager gives it.
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QScreen>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -134,5 +138,40 @@ int main(int argc, char** argv) {
     line->show();
   }
   render(7, QStringLiteral("page7-incomplete.png"));
+
+  // The first page with an agenda name too long for its line: cut with "…", whole in the tooltip.
+  if (auto* name = Find<QLabel>(window, "lblAgendaName")) {
+    name->setText(QString::fromUtf8("Truhlářství Novák a synové, výroba nábytku na zakázku, Brno-Královo Pole, s.r.o."));
+  }
+  render(0, QStringLiteral("page0-long-agenda.png"));
+
+  // A real error box naming a long path, as the window manager shows it (title bar included) and
+  // where it lands on the screen.
+  const std::string longPath =
+      "/srv/money/sdilena-data-ucetniho-oddeleni-pobocka-brno-kralovo-pole/DATA/KPX/Vorlend/Db/000017/"
+      "ROK.003_PrijateFakturyPolozkyArchivZamku.DAT";
+  QTimer::singleShot(800, [&] {
+    QWidget* box = QApplication::activeModalWidget();
+    if (!box) {
+      std::fprintf(stderr, "vorlend-screens: the message box did not show\n");
+      ++failures;
+      return;
+    }
+    QScreen* screen = box->screen();
+    const QRect frame = box->frameGeometry().adjusted(-8, -8, 8, 8);
+    const QString boxFile = QDir(outDir).filePath(QStringLiteral("messagebox-long-path.png"));
+    const QString screenFile = QDir(outDir).filePath(QStringLiteral("messagebox-screen.png"));
+    if (!screen->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height()).save(boxFile) ||
+        !screen->grabWindow(0).save(screenFile)) {
+      std::fprintf(stderr, "vorlend-screens: cannot write the message box's pictures\n");
+      ++failures;
+    } else {
+      std::printf("%s\n%s\n", boxFile.toLocal8Bit().constData(), screenFile.toLocal8Bit().constData());
+    }
+    if (auto* dialog = qobject_cast<QDialog*>(box)) dialog->done(0);
+  });
+  window.ShowPage(0);
+  vorlend::ui::QtDialogs boxes(&window);
+  boxes.Message(vorlend::MsgKind::Error, "Chyba: nepodařilo se vytvořit soubor " + longPath);
   return failures == 0 ? 0 : 1;
 }
