@@ -1,12 +1,15 @@
 #include "app/batch.h"
 
 #include <algorithm>
-#include <map>
+#include <chrono>
 
+#include "app/batch_command_line.h"
+#include "app/batch_report.h"
 #include "app/console_ports.h"
 #include "app/settings.h"
 #include "app/startup.h"
 #include "archive/catalogue.h"
+#include "archive/inspect.h"
 #include "archive/restore.h"
 #include "archive/save.h"
 #include "platform/files.h"
@@ -16,72 +19,8 @@ namespace vorlend {
 
 namespace {
 
-constexpr const char* kUsage =
-    "Použití: vorlend-batch PŘÍKAZ ?MAIN=...?MAIN ?AKTROK=...?AKTROK ?MVERZE=...?MVERZE ?AKTHESLO=...?AKTHESLO "
-    "?AKTCFGNAME=...?AKTCFGNAME [VOLBY]\n"
-    "  save [--years NÁZEV,NÁZEV|all] [--modules PD,BD,OP,OZ,ID,PF,VF,SD|all] [--action unlock|lock|none]\n"
-    "       [--name TEXT] [--on-conflict stop|retry=SEKUNDY] [--ignore-incomplete]\n"
-    "  list\n"
-    "  restore --archive N [--delete-after] [--on-conflict stop|retry=SEKUNDY]\n"
-    "  delete --archive N\n";
-
-struct Options {
-  std::string command;
-  std::vector<std::string> groups;
-  std::map<std::string, std::string> values;  // option -> value ("" for flags)
-};
-
-struct UsageError {
-  std::string text;
-};
-
-const std::map<std::string, bool>& KnownOptions(const std::string& command) {
-  // Option name -> whether it takes a value.
-  static const std::map<std::string, std::map<std::string, bool>> known = {
-      {"save",
-       {{"--years", true},
-        {"--modules", true},
-        {"--action", true},
-        {"--name", true},
-        {"--on-conflict", true},
-        {"--ignore-incomplete", false}}},
-      {"list", {}},
-      {"restore", {{"--archive", true}, {"--delete-after", false}, {"--on-conflict", true}}},
-      {"delete", {{"--archive", true}}},
-  };
-  const auto it = known.find(command);
-  if (it == known.end()) throw UsageError{"Neznámý příkaz \"" + command + "\"."};
-  return it->second;
-}
-
-Options ParseOptions(const std::vector<std::string>& args) {
-  if (args.empty()) throw UsageError{"Chybí příkaz."};
-  Options o;
-  o.command = args[0];
-  const auto& known = KnownOptions(o.command);
-  for (std::size_t i = 1; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (!StartsWith(a, "--")) {
-      o.groups.push_back(a);
-      continue;
-    }
-    std::string name = a, value;
-    const std::size_t eq = a.find('=');
-    if (eq != std::string::npos) {
-      name = a.substr(0, eq);
-      value = a.substr(eq + 1);
-    }
-    const auto k = known.find(name);
-    if (k == known.end()) throw UsageError{"Neznámá volba " + name + " příkazu " + o.command + "."};
-    if (k->second && eq == std::string::npos) {
-      if (i + 1 >= args.size()) throw UsageError{"Volbě " + name + " chybí hodnota."};
-      value = args[++i];
-    }
-    if (o.values.count(name)) throw UsageError{"Volba " + name + " je uvedena dvakrát."};
-    o.values[name] = value;
-  }
-  return o;
-}
+using UsageError = BatchUsageError;
+using Options = BatchOptions;
 
 ConflictPolicy ParseConflict(const Options& o) {
   ConflictPolicy p;
@@ -159,18 +98,23 @@ std::string ArchiveName(const Options& o) {
   return it->second;
 }
 
-// Everything the command line can get wrong is found before the add-on starts.
+// Everything the command line alone can get wrong is found before the add-on starts.
 void ValidateOptions(const Options& o) {
   ModuleFilter filter{};
   ChooseModules(o, filter);
   ChooseAction(o, LockAction::Unlock);
   ArchiveName(o);
-  if (o.command == "restore" || o.command == "delete") ArchiveNumberOption(o);
+  ParseConflict(o);
+  if (o.command == "show" || o.command == "restore" || o.command == "delete") ArchiveNumberOption(o);
 }
 
 int Outcome(int result, const ConsoleDialogs& dialogs) {
   if (result == 0) return BatchSuccess;
   return dialogs.StoppedByUser() ? BatchStopped : BatchFailed;
+}
+
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 // The listed archive of this agenda with that number, or null after the refusal message.
@@ -198,22 +142,32 @@ std::string RestoreCommand(const Options& o, const std::string& number) {
   return command + " --archive " + number;
 }
 
-int RunSave(const Options& o, HostContext& ctx, ConsoleDialogs& dialogs, std::ostream& out, std::ostream& err) {
-  const AddonSettings settings = LoadSettings(ctx.SettingsFileName());
+// What the save will do, worked out from the command line and the agenda before anything is
+// created, so that a wrong year or an empty filter is a usage error with nothing written.
+struct SavePlan {
   SaveChoices choices;
-  choices.filter = settings.Modules;
-  ChooseModules(o, choices.filter);
-  choices.action = ChooseAction(o, settings.Action);
-  choices.archiveName = ArchiveName(o);
   YearList years;
-  if (!FillYearList(ctx.AgendaPath, dialogs, years)) return BatchFailed;
-  MarkYears(o, years);
-  if (std::none_of(choices.filter.begin(), choices.filter.end(), [](bool m) { return m; })) {
+};
+
+int PlanSave(const Options& o, const HostContext& ctx, Dialogs& dialogs, SavePlan& plan) {
+  const AddonSettings settings = LoadSettings(ctx.SettingsFileName());
+  plan.choices.filter = settings.Modules;
+  ChooseModules(o, plan.choices.filter);
+  plan.choices.action = ChooseAction(o, settings.Action);
+  plan.choices.archiveName = ArchiveName(o);
+  if (!FillYearList(ctx.AgendaPath, dialogs, plan.years)) return BatchFailed;
+  MarkYears(o, plan.years);
+  if (std::none_of(plan.choices.filter.begin(), plan.choices.filter.end(), [](bool m) { return m; })) {
     throw UsageError{"Ve filtru dokladů musíte vybrat alespoň jeden modul."};
   }
+  return BatchSuccess;
+}
+
+int RunSave(const Options& o, HostContext& ctx, SavePlan& plan, ConsoleDialogs& dialogs, std::ostream& out,
+            std::ostream& err) {
   // A new save would record the states an interrupted one already changed: the earlier states
   // are only in the incomplete archive, which should be restored first.
-  if (!o.values.count("--ignore-incomplete")) {
+  if (!o.Has("--ignore-incomplete")) {
     const std::vector<ArchiveRow> incomplete = IncompleteArchives(ctx);
     if (!incomplete.empty()) {
       const ArchiveRow& row = incomplete.front();
@@ -226,10 +180,14 @@ int RunSave(const Options& o, HostContext& ctx, ConsoleDialogs& dialogs, std::os
     }
   }
 
-  ConsoleProgress progress(err);
+  const bool quiet = o.Has("--quiet");
+  ConsoleProgress progress(err, quiet);
+  ConsoleObserver observer(dialogs, progress);
   TBFTable money, lock;
   FileList files;
-  SaveJob job{ctx, dialogs, progress, money, lock, years, choices, files};
+  SaveJob job{ctx, dialogs, progress, money, lock, plan.years, plan.choices, files};
+  job.Observer = &observer;
+  const auto start = std::chrono::steady_clock::now();
   const int result = StartSave(job);
   const std::string number = ExtractFileName(ExcludeTrailingPathDelimiter(job.ArchiveDir));
   if (result == 0) {
@@ -240,72 +198,140 @@ int RunSave(const Options& o, HostContext& ctx, ConsoleDialogs& dialogs, std::os
         << number << ". Vrátíte ho příkazem:\n"
         << RestoreCommand(o, number) << std::endl;
   }
+  err << SaveSummary(job.Counts, job.choices.action, result == 0, SecondsSince(start)) << std::endl;
   return Outcome(result, dialogs);
 }
 
-int RunRestore(const Options& o, HostContext& ctx, ConsoleDialogs& dialogs, std::ostream& err) {
-  const int number = ArchiveNumberOption(o);
+int RunShow(const Options& o, const HostContext& ctx, Dialogs& dialogs, std::ostream& out) {
   ArchiveList list;
-  const ArchiveRow* row = FindArchive(ctx, list, number, dialogs);
+  const ArchiveRow* row = FindArchive(ctx, list, ArchiveNumberOption(o), dialogs);
   if (!row) return BatchFailed;
-  ConsoleProgress progress(err);
+  const std::string dir = ArchiveDirOf(ctx, *row, true);
+  Recapitulation recap;
+  ShowRecapitulation(dir, recap);
+  ArchiveInspection inspection;
+  const bool documents = o.Has("--documents");
+  if (InspectArchive(ctx, dir, dialogs, documents, inspection) != 0) return BatchFailed;
+  PrintInspection(*row, recap, inspection, documents ? InspectionView::Documents : InspectionView::Counts, out);
+  return BatchSuccess;
+}
+
+// The restore's preview: what `show --documents` prints about the documents the restore would
+// change. Nothing is locked or written.
+int RunDryRun(const Options& o, const HostContext& ctx, Dialogs& dialogs, std::ostream& out, std::ostream& err) {
+  ArchiveList list;
+  const ArchiveRow* row = FindArchive(ctx, list, ArchiveNumberOption(o), dialogs);
+  if (!row) return BatchFailed;
+  const std::string dir = ArchiveDirOf(ctx, *row, true);
+  Recapitulation recap;
+  ShowRecapitulation(dir, recap);
+  ArchiveInspection inspection;
+  if (InspectArchive(ctx, dir, dialogs, true, inspection) != 0) return BatchFailed;
+  PrintInspection(*row, recap, inspection, InspectionView::DryRun, out);
+  int differing = 0, missing = 0;
+  for (const TableInspection& t : inspection.tables) {
+    differing += t.differing;
+    missing += t.missing;
+  }
+  err << "Zkušební běh: obnovení by změnilo " << differing << " dokladů, " << missing
+      << " zaznamenaných dokladů už v Money není. Nic nebylo změněno." << std::endl;
+  return BatchSuccess;
+}
+
+int RunRestore(const Options& o, HostContext& ctx, ConsoleDialogs& dialogs, std::ostream& err) {
+  ArchiveList list;
+  const ArchiveRow* row = FindArchive(ctx, list, ArchiveNumberOption(o), dialogs);
+  if (!row) return BatchFailed;
+  ConsoleProgress progress(err, o.Has("--quiet"));
+  ConsoleObserver observer(dialogs, progress);
   TBFTable money, lock;
   FileList files;
   RestoreJob job{ctx, dialogs, progress, money, lock, files};
+  job.Observer = &observer;
+  const auto start = std::chrono::steady_clock::now();
   const RestoreOutcome result = StartRestore(job, *row);
   if (result == RestoreOutcome::ArchiveGone) return BatchFailed;
+  err << RestoreSummary(job.Counts, result == RestoreOutcome::Restored, SecondsSince(start)) << std::endl;
   if (result != RestoreOutcome::Restored) return Outcome(-1, dialogs);
-  if (o.values.count("--delete-after") && DeleteArchiveDirectory(ctx, ArchiveDirOf(ctx, *row, false), dialogs) != 0) {
+  if (o.Has("--delete-after") && DeleteArchiveDirectory(ctx, ArchiveDirOf(ctx, *row, false), dialogs) != 0) {
     return BatchFailed;
   }
   return BatchSuccess;
 }
 
-}  // namespace
+int RunDelete(const Options& o, const HostContext& ctx, Dialogs& dialogs) {
+  ArchiveList list;
+  const ArchiveRow* row = FindArchive(ctx, list, ArchiveNumberOption(o), dialogs);
+  if (!row) return BatchFailed;
+  return DeleteArchiveDirectory(ctx, ArchiveDirOf(ctx, *row, false), dialogs) == 0 ? BatchSuccess : BatchFailed;
+}
 
-int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  Options o;
-  ConflictPolicy policy;
-  try {
-    o = ParseOptions(args);
-    ValidateOptions(o);
-    policy = ParseConflict(o);
-  } catch (const UsageError& e) {
-    err << e.text << "\n" << kUsage;
-    return BatchUsage;
+int Usage(const UsageError& e, std::ostream& err) {
+  err << "vorlend-batch: " << e.text << " Nápovědu vypíše vorlend-batch --help." << std::endl;
+  return BatchUsage;
+}
+
+// The start-up of the window without the window, with the batch's own checks placed before the
+// first directory is created: a command line the add-on cannot act on writes nothing.
+int StartAndRun(const Options& o, std::ostream& out, std::ostream& err) {
+  ConsoleDialogs dialogs(err, ParseConflict(o), o.Has("--quiet"));
+  const std::vector<std::string> missing = MissingGroups(o.groups);
+  if (!missing.empty()) {
+    std::string names;
+    for (const std::string& m : missing) names += (names.empty() ? "" : ", ") + m;
+    dialogs.Message(MsgKind::Error, std::string(missing.size() == 1 ? "Chybí skupina parametrů " : "Chybí skupiny parametrů ") +
+                                        names + ". Vypisuje je agenda-seed, Money je předává doplňku při spuštění.");
+    return BatchRefused;
   }
-  ConsoleDialogs dialogs(err, policy);
   HostContext ctx;
+  SavePlan plan;
   try {
-    if (!PrepareHostContext(o.groups, dialogs, ctx) || !CheckAccessRights(ctx, dialogs)) return BatchRefused;
+    if (!ReadHostContext(ParseCommandLine(o.groups), dialogs, ctx)) return BatchRefused;
+    if (o.command == "save") {
+      if (const int planned = PlanSave(o, ctx, dialogs, plan); planned != BatchSuccess) return planned;
+    }
+    if (!EnsureDirectory(ctx.SettingsDir(), ctx.Shown(ctx.SettingsDir()), dialogs) ||
+        !EnsureDirectory(ctx.TempWorkDir(), ctx.TempWorkDir(), dialogs) || !CheckAccessRights(ctx, dialogs)) {
+      return BatchRefused;
+    }
+  } catch (const UsageError&) {
+    throw;
   } catch (const std::exception& e) {
     dialogs.Message(MsgKind::Error, e.what());
     return BatchRefused;
   }
   try {
-    if (o.command == "save") return RunSave(o, ctx, dialogs, out, err);
-    if (o.command == "restore") return RunRestore(o, ctx, dialogs, err);
+    if (o.command == "save") return RunSave(o, ctx, plan, dialogs, out, err);
+    if (o.command == "restore") {
+      return o.Has("--dry-run") ? RunDryRun(o, ctx, dialogs, out, err) : RunRestore(o, ctx, dialogs, err);
+    }
+    if (o.command == "show") return RunShow(o, ctx, dialogs, out);
     if (o.command == "list") {
       ArchiveList list;
       LoadArchiveList(ctx, list);
-      for (const ArchiveRow& r : list.Rows()) {
-        out << r.Dir << '\t' << (r.Complete ? "complete" : "incomplete") << '\t' << r.MapName << '\t' << r.MapDate
-            << '\t' << r.MapTime << '\n';
-      }
+      PrintArchiveList(ctx, list, o.Has("--json"), out);
       return BatchSuccess;
     }
-    // delete
-    const int number = ArchiveNumberOption(o);
-    ArchiveList list;
-    const ArchiveRow* row = FindArchive(ctx, list, number, dialogs);
-    if (!row) return BatchFailed;
-    return DeleteArchiveDirectory(ctx, ArchiveDirOf(ctx, *row, false), dialogs) == 0 ? BatchSuccess : BatchFailed;
-  } catch (const UsageError& e) {
-    err << e.text << "\n" << kUsage;
-    return BatchUsage;
+    return RunDelete(o, ctx, dialogs);
   } catch (const std::exception& e) {
     dialogs.Message(MsgKind::Error, e.what());
     return BatchFailed;
+  }
+}
+
+}  // namespace
+
+int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  try {
+    const Options o = ParseBatchOptions(args);
+    if (o.help) {
+      out << BatchHelpText << std::flush;
+      return BatchSuccess;
+    }
+    ValidateOptions(o);
+    return StartAndRun(o, out, err);
+  } catch (const UsageError& e) {
+    return Usage(e, err);
   }
 }
 

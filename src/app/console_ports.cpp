@@ -19,22 +19,37 @@ constexpr auto kRetryPause = std::chrono::milliseconds(100);
 constexpr auto kStopGrace = std::chrono::seconds(1);
 // Conflicts closer together than this count as one stretch of waiting.
 constexpr auto kStretchGap = std::chrono::milliseconds(500);
-}  // namespace
+// Position lines within a table come at most this often.
+constexpr auto kProgressInterval = std::chrono::seconds(1);
 
 // "Chyba: text", without repeating the title when the text already begins with it.
-static std::string ConsoleLine(MsgKind kind, const std::string& text) {
+std::string ConsoleLine(MsgKind kind, const std::string& text) {
   const std::string title = std::string(MsgKindTitle(kind)) + ":";
   return StartsWith(text, title) ? ConsoleText(text) : title + " " + ConsoleText(text);
 }
+}  // namespace
 
 void ConsoleDialogs::Message(MsgKind kind, const std::string& text) {
+  if (m_quiet && kind != MsgKind::Error) return;
   m_err << ConsoleLine(kind, text) << std::endl;
+}
+
+void ConsoleDialogs::ConflictDocument(const std::string& shownTable, std::int32_t key) {
+  m_conflictTable = shownTable;
+  m_conflictKey = key;
+  m_conflictKnown = true;
+}
+
+std::string ConsoleDialogs::DocumentText() const {
+  if (!m_conflictKnown) return "Doklad";
+  return "Doklad číslo " + std::to_string(m_conflictKey) + " v tabulce " + m_conflictTable + ".DAT";
 }
 
 bool ConsoleDialogs::Question(MsgKind kind, const std::string& text) {
   const bool conflict = StartsWith(text, LockConflictQuestionStart);
   if (!conflict || g_batchStopSignal) {
     m_err << ConsoleLine(kind, text) << std::endl;
+    m_conflictKnown = false;
     if (!g_batchStopSignal) {
       m_err << "-> Ne" << std::endl;
       return false;
@@ -44,6 +59,8 @@ bool ConsoleDialogs::Question(MsgKind kind, const std::string& text) {
     m_err << (conflict ? "-> Ne (přerušeno signálem)" : "-> Ano (přerušeno signálem)") << std::endl;
     return !conflict;
   }
+  const std::string document = DocumentText();
+  m_conflictKnown = false;
   const auto now = std::chrono::steady_clock::now();
   if (now - m_lastConflict > kStretchGap) {
     m_conflictSince = now;
@@ -55,23 +72,76 @@ bool ConsoleDialogs::Question(MsgKind kind, const std::string& text) {
   if (now - m_conflictSince < allowed) {
     // A conflict retried again and again is reported once, not at every try.
     if (m_policy.retry && !m_reported) {
-      m_err << ConsoleLine(kind, text) << "\n-> čekám na uvolnění dokladu" << std::endl;
+      if (!m_quiet) {
+        m_err << ConsoleLine(kind, text) << "\n"
+              << document << " drží jiný uživatel; čekám na jeho uvolnění nejvýše " << m_policy.seconds << " s."
+              << std::endl;
+      }
       m_reported = true;
     }
     std::this_thread::sleep_for(kRetryPause);
     m_lastConflict = std::chrono::steady_clock::now();
     return true;
   }
-  if (!m_reported) m_err << ConsoleLine(kind, text) << std::endl;
+  if (!m_reported || m_quiet) m_err << ConsoleLine(kind, text) << std::endl;
   m_stopped = true;
-  m_err << "-> Ne" << std::endl;
+  if (m_policy.retry) {
+    m_err << document << " drží jiný uživatel déle než " << m_policy.seconds
+          << " s; operace se zastavila. Déle čekat lze volbou --on-conflict retry=SEKUNDY s větším počtem "
+             "sekund."
+          << std::endl;
+  } else {
+    m_err << document
+          << " drží jiný uživatel; operace se zastavila. Na uvolnění dokladu lze čekat volbou "
+             "--on-conflict retry=SEKUNDY."
+          << std::endl;
+  }
   return false;
 }
 
-void ConsoleProgress::SetText(const std::string& text) { m_err << text << std::endl; }
+ConsoleProgress::ConsoleProgress(std::ostream& err, bool quiet, ConsoleClock clock)
+    : m_err(err), m_quiet(quiet), m_clock(clock ? std::move(clock) : ConsoleClock(&std::chrono::steady_clock::now)) {}
+
+std::string ConsoleProgress::TableLabel() const {
+  return "tabulka " + std::to_string(m_tableNumber) + " z " + std::to_string(m_tableCount);
+}
+
+void ConsoleProgress::TableBegins(int number, int count) {
+  m_tableNumber = number;
+  m_tableCount = count;
+  m_maximum = 0;
+  m_tableTextShown = false;
+  m_positionShown = false;
+}
+
+void ConsoleProgress::TableEnds() {
+  // A table whose position was shown is seen to its end; a shorter one needs no more than its text.
+  if (!m_quiet && m_tableNumber > 0 && m_positionShown && m_maximum > 0) {
+    m_err << "  " << TableLabel() << ": " << m_maximum << " / " << m_maximum << " (100 %)" << std::endl;
+    m_lastLine = m_clock();
+  }
+  m_tableNumber = 0;
+}
+
+void ConsoleProgress::SetText(const std::string& text) {
+  if (m_quiet) return;
+  if (m_tableNumber > 0 && !m_tableTextShown) {
+    m_err << text << " (" << TableLabel() << ")" << std::endl;
+    m_tableTextShown = true;
+  } else {
+    m_err << text << std::endl;
+  }
+  m_lastLine = m_clock();
+}
 
 void ConsoleProgress::SetPosition(int position) {
-  if (position > 0 && position % 1000 == 0) m_err << "  " << position << " / " << m_maximum << std::endl;
+  if (m_quiet || m_tableNumber == 0 || m_maximum <= 0 || position <= 0) return;
+  const auto now = m_clock();
+  if (now - m_lastLine < kProgressInterval) return;
+  const long long percent = static_cast<long long>(position) * 100 / m_maximum;
+  m_err << "  " << TableLabel() << ": " << position << " / " << m_maximum << " (" << percent << " %)" << std::endl;
+  m_positionShown = true;
+  m_lastLine = now;
 }
 
 void ConsoleProgress::ProcessMessages() {

@@ -3,8 +3,12 @@
 // words, questions are answered from the command line's options, progress is printed as lines.
 #include <chrono>
 #include <csignal>
+#include <cstdint>
+#include <functional>
 #include <ostream>
+#include <string>
 
+#include "archive/report.h"
 #include "platform/ports.h"
 
 namespace vorlend {
@@ -17,34 +21,75 @@ struct ConflictPolicy {
   int seconds = 0;     // how long conflicts may go on before the batch gives up
 };
 
+using ConsoleClock = std::function<std::chrono::steady_clock::time_point()>;
+
 class ConsoleDialogs : public Dialogs {
 public:
-  ConsoleDialogs(std::ostream& err, ConflictPolicy policy) : m_err(err), m_policy(policy) {}
+  // `quiet` keeps only errors: the messages of the kind error, and what ends the operation.
+  ConsoleDialogs(std::ostream& err, ConflictPolicy policy, bool quiet = false)
+      : m_err(err), m_policy(policy), m_quiet(quiet) {}
   void Message(MsgKind kind, const std::string& text) override;
   bool Question(MsgKind kind, const std::string& text) override;
   // True once a question was answered so that the operation stops (abort, or a conflict given up).
   bool StoppedByUser() const { return m_stopped; }
+  // The document the next lock-conflict question is about.
+  void ConflictDocument(const std::string& shownTable, std::int32_t key);
 
 private:
+  std::string DocumentText() const;
+
   std::ostream& m_err;
   ConflictPolicy m_policy;
+  bool m_quiet;
   bool m_stopped = false;
   std::chrono::steady_clock::time_point m_conflictSince{};
   std::chrono::steady_clock::time_point m_lastConflict{};
   bool m_reported = false;  // the current stretch of conflicts has been reported
+  std::string m_conflictTable;
+  std::int32_t m_conflictKey = 0;
+  bool m_conflictKnown = false;
 };
 
+// Progress as lines: each table's text with "tabulka i z n", and within a table its position and
+// percentage at most once a second; a table whose position was shown ends with its 100 % line.
 class ConsoleProgress : public Progress {
 public:
-  explicit ConsoleProgress(std::ostream& err) : m_err(err) {}
+  explicit ConsoleProgress(std::ostream& err, bool quiet = false, ConsoleClock clock = {});
   void SetText(const std::string& text) override;
   void SetMaximum(int maximum) override { m_maximum = maximum; }
   void SetPosition(int position) override;
   void ProcessMessages() override;
 
+  void TableBegins(int number, int count);
+  void TableEnds();
+
 private:
+  std::string TableLabel() const;
+
   std::ostream& m_err;
+  bool m_quiet;
+  ConsoleClock m_clock;
+  std::chrono::steady_clock::time_point m_lastLine{};
   int m_maximum = 0;
+  int m_tableNumber = 0;  // 0: no table under way
+  int m_tableCount = 0;
+  bool m_tableTextShown = false;
+  bool m_positionShown = false;
+};
+
+// Hands what the save or the restore tells beyond the ports to the two console ports.
+class ConsoleObserver : public OperationObserver {
+public:
+  ConsoleObserver(ConsoleDialogs& dialogs, ConsoleProgress& progress) : m_dialogs(dialogs), m_progress(progress) {}
+  void TableBegins(int number, int count) override { m_progress.TableBegins(number, count); }
+  void TableEnds() override { m_progress.TableEnds(); }
+  void LockConflict(const std::string& shownTable, std::int32_t key) override {
+    m_dialogs.ConflictDocument(shownTable, key);
+  }
+
+private:
+  ConsoleDialogs& m_dialogs;
+  ConsoleProgress& m_progress;
 };
 
 }  // namespace vorlend

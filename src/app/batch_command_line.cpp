@@ -1,0 +1,184 @@
+#include "app/batch_command_line.h"
+
+#include "app/command_line.h"
+#include "platform/text.h"
+
+namespace vorlend {
+
+const char* const BatchHelpText =
+    "vorlend-batch: uložení a vrácení zámků dokladů Money bez okna doplňku.\n"
+    "\n"
+    "Použití: vorlend-batch PŘÍKAZ SKUPINY... [VOLBY]\n"
+    "\n"
+    "SKUPINY jsou skupiny parametrů, jak je Money předává doplňku (vypisuje je i agenda-seed):\n"
+    "  ?MAIN=1?MAIN ?AKTROK=.../AGENDA.nnn/ROK.nnn?AKTROK ?MVERZE=...?MVERZE ?AKTHESLO=...?AKTHESLO\n"
+    "  ?AKTCFGNAME=...?AKTCFGNAME\n"
+    "\n"
+    "Příkazy:\n"
+    "  save    [--years NÁZEV,NÁZEV|all] [--modules PD,BD,OP,OZ,ID,PF,VF,SD|all]\n"
+    "          [--action unlock|lock|none] [--name TEXT] [--on-conflict stop|retry=SEKUNDY]\n"
+    "          [--ignore-incomplete] [--quiet]\n"
+    "          Uloží stav zámků do nového archivu (a odemkne nebo zamkne doklady); číslo archivu\n"
+    "          vypíše na standardní výstup. Bez --years ukládá všechny roky agendy, bez --modules\n"
+    "          a --action platí volby zapamatované pro konfiguraci a agendu.\n"
+    "  list    [--json]\n"
+    "          Archivy agendy, jeden na řádek: číslo, stav (complete, incomplete), název, datum,\n"
+    "          čas, roky, moduly, oddělené tabulátorem (tabulátor, CR, LF a \\ v textu jako \\t, \\r,\n"
+    "          \\n a \\\\). S --json totéž jako pole JSON.\n"
+    "  show    --archive N [--documents]\n"
+    "          Rekapitulace archivu a po tabulkách: zaznamenané doklady, z nich zamčené, kolik se\n"
+    "          nyní od archivu liší a kolik už v Money není. S --documents každý takový doklad:\n"
+    "          tabulka, číslo, stav v archivu, stav nyní. Jen čte: nic nezamyká ani nezapisuje.\n"
+    "  restore --archive N [--delete-after] [--on-conflict stop|retry=SEKUNDY] [--dry-run] [--quiet]\n"
+    "          Vrátí dokladům stav zámků z archivu; --delete-after pak archiv smaže. S --dry-run\n"
+    "          jen vypíše jako show doklady, které by se změnily, a nic nemění.\n"
+    "  delete  --archive N\n"
+    "          Smaže archiv.\n"
+    "\n"
+    "Volby:\n"
+    "  --on-conflict stop        doklad, který jiný uživatel drží déle než sekundu, operaci zastaví\n"
+    "                            (výchozí)\n"
+    "  --on-conflict retry=SEKUNDY  na uvolnění dokladu se čeká nejvýše tolik sekund\n"
+    "  --quiet                   vypíše jen chyby a souhrn na konci\n"
+    "  -h, --help                tato nápověda\n"
+    "Volbu s hodnotou lze psát i jako --volba=hodnota.\n"
+    "\n"
+    "Zprávy, průběh a souhrn jdou na standardní chybový výstup. SIGINT a SIGTERM operaci zastaví\n"
+    "jako tlačítko Přerušit.\n"
+    "\n"
+    "Návratový kód: 0 úspěch, 1 chyba ohlášená doplňkem, 2 chybný příkazový řádek, 3 spuštění\n"
+    "odmítnuto (chybějící skupina, práva, adresáře), 4 zastaveno uživatelem (přerušení nebo doklad,\n"
+    "který jiný uživatel neuvolnil).\n";
+
+namespace {
+
+// Option name -> whether it takes a value, per command.
+const std::map<std::string, bool>& KnownOptions(const std::string& command) {
+  static const std::map<std::string, std::map<std::string, bool>> known = {
+      {"save",
+       {{"--years", true},
+        {"--modules", true},
+        {"--action", true},
+        {"--name", true},
+        {"--on-conflict", true},
+        {"--ignore-incomplete", false},
+        {"--quiet", false}}},
+      {"list", {{"--json", false}}},
+      {"show", {{"--archive", true}, {"--documents", false}}},
+      {"restore",
+       {{"--archive", true},
+        {"--delete-after", false},
+        {"--on-conflict", true},
+        {"--dry-run", false},
+        {"--quiet", false}}},
+      {"delete", {{"--archive", true}}},
+  };
+  const auto it = known.find(command);
+  if (it == known.end()) throw BatchUsageError{"Neznámý příkaz \"" + command + "\"."};
+  return it->second;
+}
+
+bool IsHelp(const std::string& word) { return word == "-h" || word == "--help"; }
+
+// Byte position of `marker` in `text` at or after `from`, compared without regard to case. A path
+// in an argument need not be UTF-8, so the search runs over the text's own bytes.
+std::size_t FindMarker(const std::string& text, std::size_t from, const std::string& marker) {
+  for (std::size_t i = from; i + marker.size() <= text.size(); ++i) {
+    if (text[i] == marker[0] && SameText(std::string_view(text).substr(i, marker.size()), marker)) return i;
+  }
+  return std::string::npos;
+}
+
+// Takes the groups that begin at args[i] and returns the position of the last argument they
+// occupy. A group's value may hold blanks and so be split over several arguments; the groups are
+// read as the add-on reads them, from the arguments joined by blanks.
+std::size_t TakeGroups(const std::vector<std::string>& args, std::size_t i, std::vector<std::string>& groups) {
+  const std::size_t first = i;
+  std::string text = args[i];
+  std::size_t pos = 0;
+  for (;;) {
+    while (pos < text.size() && text[pos] == ' ') ++pos;
+    if (pos == text.size()) break;
+    if (text[pos] != '?') {
+      throw BatchUsageError{"Nečekaný text \"" + text.substr(pos) + "\" za skupinou parametrů."};
+    }
+    const std::size_t eq = text.find('=', pos);
+    const std::string name = eq == std::string::npos ? std::string() : text.substr(pos + 1, eq - pos - 1);
+    if (name.empty() || name.find_first_of("? ") != std::string::npos) {
+      throw BatchUsageError{"Chybná skupina parametrů \"" + text.substr(pos) +
+                            "\": skupina má tvar ?NÁZEV=hodnota?NÁZEV."};
+    }
+    const std::string closing = "?" + name;
+    for (;;) {
+      const std::size_t at = FindMarker(text, eq + 1, closing);
+      if (at != std::string::npos) {
+        pos = at + closing.size();
+        break;
+      }
+      if (i + 1 >= args.size()) {
+        throw BatchUsageError{"Skupina parametrů ?" + name + "= není uzavřena textem " + closing + "."};
+      }
+      text += " " + args[++i];
+    }
+  }
+  groups.insert(groups.end(), args.begin() + static_cast<std::ptrdiff_t>(first),
+                args.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+  return i;
+}
+
+}  // namespace
+
+BatchOptions ParseBatchOptions(const std::vector<std::string>& args) {
+  BatchOptions o;
+  if (args.empty()) throw BatchUsageError{"Chybí příkaz."};
+  if (IsHelp(args[0])) {
+    o.help = true;
+    return o;
+  }
+  o.command = args[0];
+  const auto& known = KnownOptions(o.command);
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (IsHelp(a)) {
+      o.help = true;
+      continue;
+    }
+    if (StartsWith(a, "?")) {
+      i = TakeGroups(args, i, o.groups);
+      continue;
+    }
+    if (!StartsWith(a, "--")) {
+      throw BatchUsageError{"Nečekané slovo \"" + a +
+                            "\": kromě skupin ?NÁZEV=hodnota?NÁZEV přijímá příkaz " + o.command +
+                            " jen své volby začínající --."};
+    }
+    std::string name = a, value;
+    const std::size_t eq = a.find('=');
+    if (eq != std::string::npos) {
+      name = a.substr(0, eq);
+      value = a.substr(eq + 1);
+    }
+    const auto k = known.find(name);
+    if (k == known.end()) throw BatchUsageError{"Neznámá volba " + name + " příkazu " + o.command + "."};
+    if (!k->second && eq != std::string::npos) throw BatchUsageError{"Volba " + name + " nemá hodnotu."};
+    if (k->second && eq == std::string::npos) {
+      if (i + 1 >= args.size()) throw BatchUsageError{"Volbě " + name + " chybí hodnota."};
+      value = args[++i];
+    }
+    if (o.values.count(name)) throw BatchUsageError{"Volba " + name + " je uvedena dvakrát."};
+    o.values[name] = value;
+  }
+  return o;
+}
+
+std::vector<std::string> MissingGroups(const std::vector<std::string>& groups) {
+  const StartupParams params = ParseCommandLine(groups);
+  std::vector<std::string> missing;
+  std::string value;
+  for (const char* name : {"MAIN", "AKTROK", "MVERZE", "AKTHESLO", "AKTCFGNAME"}) {
+    if (!FindParam(params, name, value)) missing.push_back(std::string("?") + name + "=…?" + name);
+  }
+  return missing;
+}
+
+}  // namespace vorlend

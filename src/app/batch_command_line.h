@@ -1,0 +1,34 @@
+#pragma once
+// The batch tool's command line: COMMAND, Money's ?NAME=value?NAME groups and the documented
+// options of that command, nothing else. A word that is neither is refused before anything starts,
+// so a mistyped option can never run a job nobody asked for.
+#include <map>
+#include <string>
+#include <vector>
+
+namespace vorlend {
+
+// The help text, printed by -h and --help.
+extern const char* const BatchHelpText;
+
+struct BatchOptions {
+  bool help = false;
+  std::string command;
+  std::vector<std::string> groups;            // the arguments that hold Money's groups, in order
+  std::map<std::string, std::string> values;  // option -> value ("" for flags)
+
+  bool Has(const std::string& option) const { return values.count(option) != 0; }
+};
+
+// A malformed command line: one line that names what is wrong.
+struct BatchUsageError {
+  std::string text;
+};
+
+// `args` without the program name. Throws BatchUsageError.
+BatchOptions ParseBatchOptions(const std::vector<std::string>& args);
+
+// The groups the add-on needs that the command line lacks, each as "?NAME=…?NAME".
+std::vector<std::string> MissingGroups(const std::vector<std::string>& groups);
+
+}  // namespace vorlend

@@ -1,0 +1,186 @@
+#include "app/batch_report.h"
+
+#include <cstdio>
+#include <nlohmann/json.hpp>
+
+#include "archive/operation.h"
+#include "platform/files.h"
+#include "platform/ini.h"
+#include "platform/locale.h"
+#include "platform/text.h"
+
+namespace vorlend {
+
+namespace {
+
+std::string Hex(const char* format, unsigned value) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, format, value);
+  return buf;
+}
+
+// The codes of the modules an archive holds, in the module table's order.
+std::vector<std::string> ArchivedModules(const std::string& archiveDir) {
+  TIniFile info(archiveDir + "info");
+  std::vector<std::string> codes;
+  for (const ModuleInfo& m : Modules) {
+    if (info.ReadBool("FILTER", m.Code, false)) codes.push_back(m.Code);
+  }
+  return codes;
+}
+
+// "2025, 2024" as the save writes the year filter -> {"2025", "2024"}.
+std::vector<std::string> YearNames(const std::string& yearFilter) {
+  std::vector<std::string> names;
+  for (const std::string& part : Split(yearFilter, ',')) {
+    const std::string name = Trim(part);
+    if (!name.empty()) names.push_back(name);
+  }
+  return names;
+}
+
+std::string Join(const std::vector<std::string>& parts, const char* separator) {
+  std::string text;
+  for (const std::string& p : parts) text += (text.empty() ? "" : separator) + p;
+  return text;
+}
+
+const char* Status(bool complete) { return complete ? "complete" : "incomplete"; }
+
+std::string LockWord(const Variant& lock) {
+  if (lock.isNull()) return "null";
+  bool b = false;
+  if (lock.kind() == Variant::Kind::Bool || (lock.kind() == Variant::Kind::Int && lock.toBool(b))) {
+    return lock.toBool(b) && b ? "locked" : "unlocked";
+  }
+  return EscapeField(lock.toString());
+}
+
+std::string Seconds(double seconds) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.1f", seconds);
+  return ReplaceAll(buf, ".", std::string(1, FormatSettings().DecimalSeparator)) + " s";
+}
+
+// "a 1, b 2" of the reasons that apply.
+std::string Reasons(const std::vector<std::pair<const char*, int>>& reasons) {
+  std::string text;
+  for (const auto& [what, count] : reasons) {
+    if (count > 0) text += (text.empty() ? "" : ", ") + std::string(what) + " " + std::to_string(count);
+  }
+  return text.empty() ? text : " (" + text + ")";
+}
+
+std::string TablesText(const OperationCounts& c) {
+  std::string text = "tabulky " + std::to_string(c.TablesDone) + " z " + std::to_string(c.Tables);
+  if (c.TablesAbsent > 0) text += " (v Money chybí " + std::to_string(c.TablesAbsent) + ")";
+  return text;
+}
+
+}  // namespace
+
+std::string EscapeField(const std::string& text) {
+  std::string out;
+  for (const char32_t c : Utf8ToCodePoints(text)) {
+    switch (c) {
+      case U'\\': out += "\\\\"; break;
+      case U'\t': out += "\\t"; break;
+      case U'\r': out += "\\r"; break;
+      case U'\n': out += "\\n"; break;
+      default:
+        if (c < 0x20 || c == 0x7F) out += Hex("\\x%02X", static_cast<unsigned>(c));
+        else if (c >= 0x80 && c <= 0x9F) out += Hex("\\u%04X", static_cast<unsigned>(c));
+        else AppendUtf8(out, c);
+    }
+  }
+  return out;
+}
+
+void PrintArchiveList(const HostContext& ctx, const ArchiveList& list, bool json, std::ostream& out) {
+  nlohmann::ordered_json rows = nlohmann::ordered_json::array();
+  for (const ArchiveRow& r : list.Rows()) {
+    const std::string dir = ArchiveDirOf(ctx, r, true);
+    Recapitulation recap;
+    ShowRecapitulation(dir, recap);
+    const std::vector<std::string> modules = ArchivedModules(dir);
+    if (!json) {
+      out << EscapeField(r.Dir) << '\t' << Status(r.Complete) << '\t' << EscapeField(r.MapName) << '\t'
+          << EscapeField(r.MapDate) << '\t' << EscapeField(r.MapTime) << '\t' << EscapeField(recap.YearFilter) << '\t'
+          << Join(modules, ",") << '\n';
+      continue;
+    }
+    int number = 0;
+    const bool numbered = ParseInt32(r.Dir, number) && std::to_string(number) == r.Dir;
+    rows.push_back({{"number", numbered ? nlohmann::ordered_json(number) : nlohmann::ordered_json(nullptr)},
+                    {"dir", r.Dir},
+                    {"status", Status(r.Complete)},
+                    {"name", r.MapName},
+                    {"date", r.MapDate},
+                    {"time", r.MapTime},
+                    {"agenda", r.AgendaName},
+                    {"years", YearNames(recap.YearFilter)},
+                    {"modules", modules}});
+  }
+  // Texts come from files anybody could have written: a byte that is no UTF-8 is replaced rather
+  // than ending the listing.
+  if (json) out << rows.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
+  out.flush();
+}
+
+void PrintInspection(const ArchiveRow& row, const Recapitulation& recap, const ArchiveInspection& inspection,
+                     InspectionView view, std::ostream& out) {
+  out << "Archiv: " << EscapeField(row.Dir) << " (" << Status(recap.Complete) << ")\n"
+      << "Název archivu: " << EscapeField(recap.Name) << "\n"
+      << "Název agendy: " << EscapeField(recap.AgendaName) << "\n"
+      << "Datum uložení: " << EscapeField(recap.Date) << "\n"
+      << "Čas uložení: " << EscapeField(recap.Time) << "\n"
+      << "Filtr roků: " << EscapeField(recap.YearFilter) << "\n"
+      << "Filtr dokladů: " << EscapeField(recap.DocumentFilter) << "\n";
+  if (!recap.Complete) out << IncompleteRecapText << "\n";
+
+  out << "\ntabulka\tMoney\tv archivu\tzamčené\tliší se\tnejsou v Money\n";
+  TableInspection total;
+  for (const TableInspection& t : inspection.tables) {
+    out << EscapeField(t.row.WorkingStr) << '\t' << EscapeField(NativePath(t.row.MoneyFile)) << '\t' << t.recorded
+        << '\t' << t.locked << '\t' << t.differing << '\t' << t.missing << '\n';
+    total.recorded += t.recorded;
+    total.locked += t.locked;
+    total.differing += t.differing;
+    total.missing += t.missing;
+  }
+  out << "celkem\t\t" << total.recorded << '\t' << total.locked << '\t' << total.differing << '\t' << total.missing
+      << '\n';
+
+  if (view != InspectionView::Counts) {
+    out << "\ntabulka\tčíslo\tv archivu\tnyní\n";
+    for (const DocumentInspection& d : inspection.documents) {
+      // A document Money no longer has is beyond any restore: the dry run leaves it out.
+      if (view == InspectionView::DryRun && !d.exists) continue;
+      out << EscapeField(inspection.tables[d.table].row.WorkingStr) << '\t' << d.key << '\t' << LockWord(d.archived)
+          << '\t' << (d.exists ? LockWord(d.current) : "missing") << '\n';
+    }
+  }
+  out.flush();
+}
+
+std::string SaveSummary(const OperationCounts& c, LockAction action, bool finished, double seconds) {
+  const bool acted = action != LockAction::NoAction;
+  return std::string(finished ? "Souhrn uložení: " : "Souhrn uložení (nedokončeno): ") + TablesText(c) +
+         ", doklady " + std::to_string(c.Documents) + ", zaznamenáno " + std::to_string(c.Recorded) +
+         ", změněno " + std::to_string(c.Changed) + ", beze změny " + std::to_string(c.Documents - c.Changed) +
+         Reasons({{"bez akce", acted ? 0 : c.Recorded},
+                  {"stav už odpovídal", c.Written - c.Changed},
+                  {"číslo dokladu nelze zaznamenat", c.UnusableKey},
+                  {"mezitím smazané", c.Gone}}) +
+         ", " + Seconds(seconds) + ".";
+}
+
+std::string RestoreSummary(const OperationCounts& c, bool finished, double seconds) {
+  return std::string(finished ? "Souhrn obnovení: " : "Souhrn obnovení (nedokončeno): ") + TablesText(c) +
+         ", záznamy archivu " + std::to_string(c.Documents) + ", změněno " + std::to_string(c.Changed) +
+         ", beze změny " + std::to_string(c.Documents - c.Changed) +
+         Reasons({{"stav už odpovídal", c.Written - c.Changed}, {"v Money už nejsou", c.Gone}}) + ", " +
+         Seconds(seconds) + ".";
+}
+
+}  // namespace vorlend

@@ -1,0 +1,309 @@
+// vorlend-batch as an administrator uses it: a strict command line, the archive list for people
+// and scripts, an archive's contents beside Money, the restore's dry run, progress and summaries.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "app/console_ports.h"
+#include "host/host_context.h"
+#include "platform/files.h"
+#include "platform/ini.h"
+#include "platform/text.h"
+#include "batch_fixture.h"
+
+using namespace vorlend;
+using namespace vorlend::test;
+
+namespace {
+
+bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+std::size_t Lines(const std::string& text) { return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')); }
+
+// SQLite's shared-memory index beside a table changes whenever anyone reads the table: it is no
+// data, so it is left out when "nothing was written" is checked while another process has a table
+// open.
+std::map<std::string, std::string> DataSnapshot(const std::string& directory) {
+  auto entries = Snapshot(directory);
+  std::erase_if(entries, [](const auto& entry) {
+    const std::string& name = entry.first;
+    return name.size() >= 4 && name.compare(name.size() - 4, 4, "-shm") == 0;
+  });
+  return entries;
+}
+
+int Tool(const std::string& name, std::vector<std::string> args, std::string& out, std::string& err) {
+  args.insert(args.begin(), ToolPath(name));
+  return RunProgram(args, &out, &err);
+}
+
+}  // namespace
+
+TEST_F(BatchFixture, StrayWordsAndMalformedGroupsAreRefusedWithNothingWritten) {
+  const auto before = Snapshot(agenda.DataDir());
+  struct Case {
+    std::vector<std::string> args;
+    std::string named;
+  };
+  const std::vector<Case> cases = {
+      {{"save", "-y", "2025"}, "\"-y\""},  // it used to save every year
+      {{"save", "--years", "2025", "ROK.001"}, "\"ROK.001\""},
+      {{"list", "extra"}, "\"extra\""},
+      {{"restore", "--archive", "1", "now"}, "\"now\""},
+      {{"save", "--quiet=yes"}, "--quiet"},
+      {{"show", "--archive", "1", "--delete-after"}, "--delete-after"},
+      {{"list", "--archive", "1"}, "--archive"},
+      {{"save", "--years", "1999"}, "\"1999\""},  // a year the agenda lacks: found before anything is created
+      {{"save", "--modules", "XX"}, "\"XX\""},
+      {{"show"}, "--archive"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args[0] + " " + c.args[1 % c.args.size()]);
+    EXPECT_EQ(Batch(c.args), 2);
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(Lines(err), 1u) << err;
+    EXPECT_TRUE(Has(err, c.named)) << err;
+  }
+  // A group that never closes, and text after a group.
+  groups.push_back("?EXTRA=1");
+  EXPECT_EQ(Batch({"list"}), 2);
+  EXPECT_TRUE(Has(err, "?EXTRA= není uzavřena textem ?EXTRA")) << err;
+  groups.pop_back();
+  groups[0] += "x";
+  EXPECT_EQ(Batch({"list"}), 2);
+  EXPECT_TRUE(Has(err, "Nečekaný text \"x\"")) << err;
+  groups[0].pop_back();
+
+  // Help on standard output, whatever the command, and nothing started.
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"--help"}, {"-h"}, {"save", "--years", "2025", "-h"}, {"restore", "--archive", "1", "--help"}}) {
+    EXPECT_EQ(Batch(args), 0);
+    EXPECT_EQ(out.rfind("vorlend-batch: ", 0), 0u);
+    EXPECT_TRUE(Has(out, "restore --archive N [--delete-after]") && Has(out, "Návratový kód")) << out;
+    EXPECT_EQ(err, "");
+  }
+
+  // Missing groups are refused before any directory is created.
+  const std::vector<std::string> all = groups;
+  groups.erase(groups.begin() + 2);
+  EXPECT_EQ(Batch({"save", "--years", "2025"}), 3);
+  EXPECT_TRUE(Has(err, "Chybí skupina parametrů ?MVERZE=…?MVERZE.")) << err;
+  groups = all;
+  EXPECT_EQ(Snapshot(agenda.DataDir()), before);
+}
+
+// A group whose value holds a blank may reach the tool split in two, as Money's own parsing
+// allows: it is read whole, not refused.
+TEST(BatchGroups, AGroupSplitAtABlankIsReadWhole) {
+  TempDir dir;
+  AgendaBuilder agenda(dir, "Agenda.001");
+  agenda.AddRightsWithoutUsers();
+  agenda.AddYear("Rok.001", "2025");
+  agenda.AddTable("Rok.001", "POKLKNIH", MakeDocuments(3));
+  std::vector<std::string> argv = {ToolPath("vorlend-batch"), "list"};
+  for (const std::string& g : agenda.Groups("Rok.001")) argv.push_back(g);
+  argv.back() = "?AKTCFGNAME=Moje";
+  argv.push_back("konfigurace?AKTCFGNAME");
+  std::string out, err;
+  EXPECT_EQ(RunProgram(argv, &out, &err), 0) << err;
+  EXPECT_EQ(out, "");
+}
+
+TEST(ToolCommandLines, AgendaSeedAndTablectlRefuseStrayWordsAndAnswerHelp) {
+  TempDir dir;
+  std::string out, err;
+  // agenda-seed: -h used to create and fill a data directory named "-h".
+  EXPECT_EQ(Tool("agenda-seed", {"-h"}, out, err), 0);
+  EXPECT_EQ(out.rfind("usage: agenda-seed DATADIR", 0), 0u);
+  EXPECT_EQ(Tool("agenda-seed", {dir / "C", "--help"}, out, err), 0);
+  EXPECT_EQ(Tool("agenda-seed", {"-x"}, out, err), 2);
+  EXPECT_TRUE(Has(err, "-x") && Lines(err) == 1) << err;
+  EXPECT_EQ(Tool("agenda-seed", {dir / "A", "extra"}, out, err), 2);
+  EXPECT_TRUE(Has(err, "\"extra\"")) << err;
+  EXPECT_EQ(Tool("agenda-seed", {dir / "B", "--docs", "5", "--bogus"}, out, err), 2);
+  EXPECT_TRUE(Has(err, "--bogus")) << err;
+  for (const char* never : {"A", "B", "C"}) EXPECT_FALSE(PathExists(dir / never)) << never;
+  EXPECT_FALSE(PathExists("-h"));
+
+  // tablectl: the words are read before the table is opened.
+  const std::string table = MakeDocTable(dir, "T", {1, 2, 3});
+  const std::string dump = DumpTable(table);
+  EXPECT_EQ(Tool("tablectl", {"--help"}, out, err), 0);
+  EXPECT_EQ(out.rfind("usage: tablectl create", 0), 0u);
+  EXPECT_EQ(Tool("tablectl", {"hold", table, "--index", "Cislo", "--key", "1", "-h"}, out, err), 0);  // no hold
+  EXPECT_EQ(Tool("tablectl", {"set", table, "--index", "Cislo", "--key", "2", "Uzamceni=1", "stray"}, out, err), 2);
+  EXPECT_TRUE(Has(err, "unexpected argument stray") && Lines(err) == 1) << err;
+  EXPECT_EQ(Tool("tablectl", {"dump", table, "--order"}, out, err), 2);
+  EXPECT_EQ(Tool("tablectl", {"check", table, "extra"}, out, err), 2);
+  EXPECT_EQ(Tool("tablectl", {"dump", "--order", "Cislo", table}, out, err), 2);
+  EXPECT_EQ(Tool("tablectl", {"frob", table}, out, err), 2);
+  EXPECT_EQ(DumpTable(table), dump);
+}
+
+TEST_F(BatchFixture, ListHasEveryColumnEscapedAndReadsBackAsJson) {
+  ASSERT_EQ(Batch({"list", "--json"}), 0);
+  EXPECT_EQ(out, "[]\n");
+  ASSERT_EQ(Batch({"save", "--years", "2025", "--modules", "PF,SD", "--action", "none", "--name", "První"}), 0) << err;
+  ASSERT_EQ(Batch({"save", "--years", "2024,2025", "--modules", "PD", "--action", "none"}), 0) << err;
+  // A name written into the description by hand: a tab, a backslash, control characters.
+  const std::string name = "a\tb\\c\x01" "d\x1b[31me";
+  TIniFile(agenda.Context().ArchiveRoot() + "2/info").WriteString("MAIN", "Name", name);
+
+  ASSERT_EQ(Batch({"list"}), 0) << err;
+  const std::vector<std::string> lines = Split(out.substr(0, out.size() - 1), '\n');
+  ASSERT_EQ(lines.size(), 2u) << out;
+  for (const std::string& line : lines) EXPECT_EQ(Split(line, '\t').size(), 7u) << line;
+  const std::vector<std::string> first = Split(lines[0], '\t'), second = Split(lines[1], '\t');
+  EXPECT_EQ(first[0] + " " + first[1] + " " + first[2], "1 complete První");
+  EXPECT_EQ(first[5] + " " + first[6], "2025 PF,SD");
+  EXPECT_EQ(second[2], "a\\tb\\\\c\\x01d\\x1B[31me");
+  EXPECT_EQ(second[5] + " " + second[6], "2025, 2024 PD");
+  EXPECT_NE(first[3], "");
+  EXPECT_NE(first[4], "");
+
+  ASSERT_EQ(Batch({"list", "--json"}), 0) << err;
+  const nlohmann::json list = nlohmann::json::parse(out);
+  ASSERT_TRUE(list.is_array());
+  ASSERT_EQ(list.size(), 2u);
+  EXPECT_EQ(list[0]["number"], 1);
+  EXPECT_EQ(list[0]["status"], "complete");
+  EXPECT_EQ(list[0]["name"], "První");
+  EXPECT_EQ(list[0]["date"], first[3]);
+  EXPECT_EQ(list[0]["time"], first[4]);
+  EXPECT_EQ(list[0]["agenda"], "Pekárna Škvor s.r.o.");
+  EXPECT_EQ(list[0]["years"], nlohmann::json::array({"2025"}));
+  EXPECT_EQ(list[0]["modules"], nlohmann::json::array({"PF", "SD"}));
+  EXPECT_EQ(list[1]["name"], name);
+  EXPECT_EQ(list[1]["years"], nlohmann::json::array({"2025", "2024"}));
+  EXPECT_EQ(list[1]["modules"], nlohmann::json::array({"PD"}));
+}
+
+TEST_F(BatchFixture, ShowCountsAfterTheSaveAfterAnotherUserAndAfterTheRestore) {
+  const std::string pf = Table("Rok.002", "PFAKTURY"), sd = Table("Rok.002", "SKSEZDOK");
+  ASSERT_EQ(Batch({"save", "--years", "2025", "--modules", "PF,SD", "--action", "unlock"}), 0) << err;
+  EXPECT_TRUE(Has(err, "Souhrn uložení: tabulky 2 z 2, doklady 60, zaznamenáno 60, změněno 20, beze změny 40 "
+                       "(stav už odpovídal 40), ")) << err;
+
+  ASSERT_EQ(Batch({"show", "--archive", "1"}), 0) << err;
+  for (const char* line : {"Archiv: 1 (complete)\n", "Název archivu: [bez názvu]\n", "Název agendy: Pekárna Škvor s.r.o.\n",
+                           "Filtr roků: 2025\n", "Filtr dokladů: přijaté faktury, skladové doklady\n",
+                           "přijaté faktury 2025\tROK.002/PFAKTURY\t30\t10\t10\t0\n",
+                           "skladové doklady 2025\tROK.002/SKSEZDOK\t30\t10\t10\t0\n", "celkem\t\t60\t20\t20\t0\n"}) {
+    EXPECT_TRUE(Has(out, line)) << line << "\n" << out;
+  }
+  EXPECT_FALSE(Has(out, "\tčíslo\t"));  // no documents without --documents
+
+  // Another Money user, in processes of its own: document 1 locked again as the archive has it,
+  // document 2 locked though the archive has it unlocked, document 3 deleted.
+  std::string o, e;
+  ASSERT_EQ(Tool("tablectl", {"set", pf, "--index", "Cislo", "--key", "1", "Uzamceni=1"}, o, e), 0) << e;
+  ASSERT_EQ(Tool("tablectl", {"set", pf, "--index", "Cislo", "--key", "2", "Uzamceni=1"}, o, e), 0) << e;
+  DeleteDocument(pf, "Cislo", 3);
+
+  {
+    // show only reads: it goes on while another user edits a document, and writes nothing.
+    HoldProcess holder(sd, "CDokladu", 4);
+    ASSERT_TRUE(holder.locked());
+    const auto before = DataSnapshot(agenda.DataDir());
+    ASSERT_EQ(Batch({"show", "--archive", "1", "--documents"}), 0) << err;
+    EXPECT_TRUE(Has(out, "přijaté faktury 2025\tROK.002/PFAKTURY\t30\t10\t10\t1\n")) << out;
+    EXPECT_TRUE(Has(out, "\ntabulka\tčíslo\tv archivu\tnyní\n")) << out;
+    for (const char* line : {"přijaté faktury 2025\t2\tunlocked\tlocked\n", "přijaté faktury 2025\t3\tunlocked\tmissing\n",
+                             "přijaté faktury 2025\t4\tlocked\tunlocked\n", "skladové doklady 2025\t4\tlocked\tunlocked\n"}) {
+      EXPECT_TRUE(Has(out, line)) << line;
+    }
+    EXPECT_FALSE(Has(out, "přijaté faktury 2025\t1\t"));
+    EXPECT_EQ(Lines(out.substr(out.find("\ntabulka\tčíslo"))), 1u + 1u + 21u) << out;  // 20 differing, 1 missing
+
+    // The dry run shows what the restore would change and changes nothing.
+    ASSERT_EQ(Batch({"restore", "--archive", "1", "--dry-run", "--delete-after"}), 0) << err;
+    EXPECT_TRUE(Has(out, "přijaté faktury 2025\t2\tunlocked\tlocked\n")) << out;
+    EXPECT_FALSE(Has(out, "\tmissing"));
+    EXPECT_TRUE(Has(err, "obnovení by změnilo 20 dokladů, 1 zaznamenaných dokladů už v Money není. Nic nebylo změněno."))
+        << err;
+    EXPECT_EQ(DataSnapshot(agenda.DataDir()), before);
+  }
+
+  ASSERT_EQ(Batch({"restore", "--archive", "1"}), 0) << err;
+  EXPECT_TRUE(Has(err, "Souhrn obnovení: tabulky 2 z 2, záznamy archivu 60, změněno 20, beze změny 40 "
+                       "(stav už odpovídal 39, v Money už nejsou 1), ")) << err;
+  ASSERT_EQ(Batch({"show", "--archive", "1", "--documents"}), 0) << err;
+  EXPECT_TRUE(Has(out, "přijaté faktury 2025\tROK.002/PFAKTURY\t30\t10\t0\t1\n")) << out;
+  EXPECT_TRUE(Has(out, "skladové doklady 2025\tROK.002/SKSEZDOK\t30\t10\t0\t0\n")) << out;
+  EXPECT_TRUE(Has(out, "\ntabulka\tčíslo\tv archivu\tnyní\npřijaté faktury 2025\t3\tunlocked\tmissing\n")) << out;
+  EXPECT_EQ(out.substr(out.size() - 9), "\tmissing\n");
+
+  EXPECT_EQ(Batch({"show", "--archive", "2"}), 1);
+  EXPECT_TRUE(Has(err, "Archiv 2 neexistuje")) << err;
+}
+
+TEST_F(BatchFixture, ProgressNamesEachTableAndQuietKeepsTheSummary) {
+  ASSERT_EQ(Batch({"save", "--years", "2025", "--modules", "PF,SD", "--action", "unlock"}), 0) << err;
+  EXPECT_TRUE(Has(err, "Procházím přijaté faktury 2025... (tabulka 1 z 2)\n")) << err;
+  EXPECT_TRUE(Has(err, "Procházím skladové doklady 2025... (tabulka 2 z 2)\n")) << err;
+
+  // A document whose key cannot be recorded is counted among those left as they were.
+  std::string o, e;
+  ASSERT_EQ(Tool("tablectl", {"set", Table("Rok.002", "POKLKNIH"), "--index", "Cislo", "--key", "5", "Cislo=\\N"}, o, e), 0)
+      << e;
+  ASSERT_EQ(Batch({"save", "--years", "2025", "--modules", "PD", "--action", "lock", "--quiet", "--ignore-incomplete"}), 0);
+  EXPECT_EQ(out, "2\n");
+  EXPECT_EQ(Lines(err), 1u) << err;
+  EXPECT_EQ(err.rfind("Souhrn uložení: tabulky 1 z 1, doklady 30, zaznamenáno 29, změněno 19, beze změny 11 "
+                      "(stav už odpovídal 10, číslo dokladu nelze zaznamenat 1), ",
+                      0),
+            0u)
+      << err;
+
+  ASSERT_EQ(Batch({"restore", "--archive", "2", "--quiet"}), 0);
+  EXPECT_EQ(Lines(err), 1u) << err;
+  EXPECT_EQ(err.rfind("Souhrn obnovení: tabulky 1 z 1, záznamy archivu 29, změněno 19, ", 0), 0u) << err;
+}
+
+// Position lines at most once a second, each with its table and percentage; a table whose position
+// was shown ends at 100 %, a short one shows only its text.
+TEST(ConsoleProgressCadence, PositionLinesComeAtMostOnceASecondAndReachTheTotal) {
+  auto now = std::chrono::steady_clock::time_point{};
+  std::ostringstream lines;
+  ConsoleProgress progress(lines, false, [&] { return now; });
+  progress.SetText("Vytvářím databáze...");
+  progress.TableBegins(1, 2);
+  progress.SetPosition(0);
+  progress.SetText("Procházím A...");
+  progress.SetMaximum(5000);
+  for (int counter = 0; counter < 5000; counter += 20) {
+    progress.SetPosition(counter);
+    now += std::chrono::milliseconds(20);  // 1 ms a document
+  }
+  progress.SetPosition(0);
+  progress.TableEnds();
+  progress.TableBegins(2, 2);
+  progress.SetText("Procházím B...");
+  progress.SetMaximum(30);
+  progress.SetPosition(0);
+  progress.SetPosition(20);
+  progress.TableEnds();
+
+  const std::vector<std::string> printed = Split(lines.str(), '\n');
+  ASSERT_GE(printed.size(), 8u) << lines.str();
+  EXPECT_EQ(printed[0], "Vytvářím databáze...");
+  EXPECT_EQ(printed[1], "Procházím A... (tabulka 1 z 2)");
+  // 5 seconds of work: four lines within it, a second apart, then the total.
+  EXPECT_EQ(printed[2], "  tabulka 1 z 2: 1000 / 5000 (20 %)");
+  EXPECT_EQ(printed[3], "  tabulka 1 z 2: 2000 / 5000 (40 %)");
+  EXPECT_EQ(printed[5], "  tabulka 1 z 2: 4000 / 5000 (80 %)");
+  EXPECT_EQ(printed[6], "  tabulka 1 z 2: 5000 / 5000 (100 %)");
+  EXPECT_EQ(printed[7], "Procházím B... (tabulka 2 z 2)");
+  EXPECT_EQ(printed.size(), 9u);  // the last is the empty rest after the final newline
+
+  std::ostringstream silent;
+  ConsoleProgress quiet(silent, true, [&] { return now; });
+  quiet.TableBegins(1, 1);
+  quiet.SetText("Procházím A...");
+  quiet.SetMaximum(10);
+  now += std::chrono::seconds(5);
+  quiet.SetPosition(5);
+  quiet.TableEnds();
+  EXPECT_EQ(silent.str(), "");
+}
