@@ -4,7 +4,10 @@
 // Writes a Money-like data directory: agendas AGENDA.001, ... with their settings store, years
 // ROK.001, ... named 2024, 2025, ... with theirs, the eight document tables of every year, and the
 // access-rights tables. Prints the ?NAME=value?NAME groups that start the add-on on the most
-// recent year of the first agenda, one group a line. Exit status: 0 success, 1 failure, 2 usage.
+// recent year of the first agenda, one group a line. -h or --help prints the usage. Exit status:
+// 0 success, 1 failure, 2 usage (a word that is no documented option, or a data directory that
+// begins with "-", is refused before anything is written).
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -35,12 +38,19 @@ struct Options {
   std::uint32_t seed = 1;
 };
 
+constexpr const char* kUsage =
+    "usage: agenda-seed DATADIR [--agendas N] [--years N] [--docs N] [--locked PERCENT]\n"
+    "                   [--form ini|table] [--rights none|old|new] [--seed S]\n"
+    "                   [--rights-user NAME] [--password TEXT] [--no-lock-right] [--no-prispol]\n"
+    "Writes a Money-like data directory into DATADIR (new, or without AGENDA.nnn folders) and prints\n"
+    "the ?NAME=value?NAME groups that start the add-on on the most recent year of the first agenda.\n"
+    "Defaults: 1 agenda, 3 years, 200 documents per table, 30 % locked, ini form, new-model rights\n"
+    "letting the current account in with an empty password.\n"
+    "Exit status: 0 success, 1 failure, 2 usage error.\n";
+
+// One line that names what is wrong; nothing has been written.
 int Usage(const std::string& problem) {
-  std::fprintf(stderr, "agenda-seed: %s\n", problem.c_str());
-  std::fprintf(stderr,
-               "usage: agenda-seed DATADIR [--agendas N] [--years N] [--docs N] [--locked PERCENT]\n"
-               "                   [--form ini|table] [--rights none|old|new] [--seed S]\n"
-               "                   [--rights-user NAME] [--password TEXT] [--no-lock-right] [--no-prispol]\n");
+  std::fprintf(stderr, "agenda-seed: %s (agenda-seed --help shows the usage)\n", problem.c_str());
   return 2;
 }
 
@@ -60,11 +70,13 @@ bool ParseNumber(const std::string& text, int low, int high, int& out) {
 std::string ParseOptions(int argc, char** argv, Options& o) {
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    if (arg.rfind("--", 0) != 0) {
-      if (!o.dataDir.empty()) return "more than one data directory";
+    if (arg.rfind("-", 0) != 0) {
+      if (!o.dataDir.empty()) return "unexpected argument \"" + arg + "\": the data directory is " + o.dataDir;
       o.dataDir = arg;
       continue;
     }
+    // A word with one dash is a mistyped option, never a data directory to create.
+    if (arg.rfind("--", 0) != 0) return "unknown option " + arg + "; a data directory that begins with \"-\" is written ./" + arg;
     if (arg == "--no-lock-right") {
       o.rights.lockRight = false;
       continue;
@@ -73,6 +85,9 @@ std::string ParseOptions(int argc, char** argv, Options& o) {
       o.rights.prispol = false;
       continue;
     }
+    static const char* const valued[] = {"--agendas", "--years", "--docs", "--locked", "--form",
+                                         "--rights", "--rights-user", "--password", "--seed"};
+    if (std::find(std::begin(valued), std::end(valued), arg) == std::end(valued)) return "unknown option " + arg;
     if (i + 1 == argc) return arg + " needs a value";
     const std::string value = argv[++i];
     int seed = 0;
@@ -151,6 +166,15 @@ std::string WriteAgenda(const Options& o, int agenda, Random& random) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "-h" || arg == "--help") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+    // Every option but two takes the word after it as its value.
+    if (arg.rfind("--", 0) == 0 && arg != "--no-lock-right" && arg != "--no-prispol") ++i;
+  }
   Options o;
   if (const std::string problem = ParseOptions(argc, argv, o); !problem.empty()) return Usage(problem);
   o.dataDir = IncludeTrailingPathDelimiter(NormaliseInputPath(o.dataDir));

@@ -34,15 +34,31 @@ namespace {
 constexpr int ExitFailure = 1;
 constexpr int ExitUsage = 2;
 
-int Usage(const char* problem = nullptr) {
-  if (problem) std::fprintf(stderr, "tablectl: %s\n", problem);
-  std::fprintf(stderr,
-               "usage: tablectl create TABLE FIELD:TYPE... [--index NAME]...\n"
-               "       tablectl dump TABLE [--order INDEX]\n"
-               "       tablectl set TABLE --index INDEX --key KEY [--key KEY]... FIELD=VALUE...\n"
-               "       tablectl hold TABLE --index INDEX --key KEY [--key KEY]... [FIELD=VALUE...]\n"
-               "       tablectl check TABLE\n");
+constexpr const char* kUsage =
+    "usage: tablectl create TABLE FIELD:TYPE... [--index NAME]...\n"
+    "       tablectl dump TABLE [--order INDEX]\n"
+    "       tablectl set TABLE --index INDEX --key KEY [--key KEY]... FIELD=VALUE...\n"
+    "       tablectl hold TABLE --index INDEX --key KEY [--key KEY]... [FIELD=VALUE...]\n"
+    "       tablectl check TABLE\n"
+    "TABLE is the path without extension. Types: text, integer, boolean, double, date, untyped.\n"
+    "Values: \\N is Null; text escapes \\\\ \\t \\n \\r \\0; booleans 1/0; dates yyyy-mm-dd[ HH:MM:SS].\n"
+    "`hold` takes the record's lock, prints \"locked\" and holds it until its standard input closes.\n"
+    "Exit status: 0 success, 1 failure, 2 usage error.\n";
+
+// One line that names what is wrong; nothing has been opened.
+int Usage(const std::string& problem) {
+  std::fprintf(stderr, "tablectl: %s (tablectl --help shows the usage)\n", problem.c_str());
   return ExitUsage;
+}
+
+// -h or --help standing as a word of its own, not as the value of an option.
+bool HelpAsked(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "-h" || arg == "--help") return true;
+    if (i >= 2 && (arg == "--order" || arg == "--index" || arg == "--key")) ++i;
+  }
+  return false;
 }
 
 int Fail(const std::string& message) {
@@ -183,9 +199,9 @@ int Create(const std::string& path, const std::vector<std::string>& args) {
       continue;
     }
     const std::size_t colon = args[i].rfind(':');
-    if (colon == std::string::npos) return Usage(("field without a type: " + args[i]).c_str());
+    if (colon == std::string::npos) return Usage("unexpected argument " + args[i] + " (a field is NAME:TYPE)");
     const auto type = engine::ParseFieldType(args[i].substr(colon + 1));
-    if (!type) return Usage(("unknown type: " + args[i]).c_str());
+    if (!type) return Usage("unknown type in " + args[i]);
     fields.push_back({args[i].substr(0, colon), *type});
   }
   if (fields.empty()) return Usage("no fields");
@@ -193,14 +209,41 @@ int Create(const std::string& path, const std::vector<std::string>& args) {
   return 0;
 }
 
-int Dump(TBFTable& table, const std::vector<std::string>& args) {
-  std::string order;
+// The words after TABLE of dump, set and hold, read before the table is opened.
+struct RecordArgs {
+  std::string order;                  // dump: --order
+  std::string index;                  // set, hold: --index
+  std::vector<std::string> keys;      // set, hold: each --key
+  std::vector<std::string> settings;  // set, hold: FIELD=VALUE
+};
+
+// An empty text, or the usage problem.
+std::string ParseRecordArgs(const std::string& command, const std::vector<std::string>& args, RecordArgs& r) {
+  const bool dump = command == "dump";
   for (std::size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--order" && i + 1 < args.size()) order = args[++i];
-    else return Usage(("unexpected argument: " + args[i]).c_str());
+    const std::string& a = args[i];
+    const bool takesValue = dump ? a == "--order" : (a == "--index" || a == "--key");
+    if (takesValue) {
+      if (i + 1 == args.size()) return a + " needs a value";
+      const std::string& value = args[++i];
+      if (a == "--order") r.order = value;
+      else if (a == "--index") r.index = value;
+      else r.keys.push_back(value);
+    } else if (!dump && a.find('=') != std::string::npos && a.rfind("-", 0) != 0) {
+      r.settings.push_back(a);
+    } else {
+      return "unexpected argument " + a;
+    }
   }
+  if (dump) return {};
+  if (r.index.empty() || r.keys.empty()) return "--index and --key are required";
+  if (command == "set" && r.settings.empty()) return "nothing to set";
+  return {};
+}
+
+int Dump(TBFTable& table, const RecordArgs& r) {
   engine::Table& t = table.table();
-  if (!order.empty() && !t.setOrder(order)) return Fail("no index " + order + " in " + t.dataFile());
+  if (!r.order.empty() && !t.setOrder(r.order)) return Fail("no index " + r.order + " in " + t.dataFile());
   std::string line;
   for (std::size_t j = 0; j < t.fields().size(); ++j) line += (j ? "\t" : "") + t.fields()[j].name;
   std::printf("%s\n", line.c_str());
@@ -218,31 +261,21 @@ struct Assignment {
   Variant value;
 };
 
-// Parses --index, --key and FIELD=VALUE arguments and seeks the record. Returns an exit status
-// to end with, or -1 when the record is current.
-int FindRecord(TBFTable& table, const std::vector<std::string>& args, std::vector<Assignment>& assignments) {
+// Seeks the record and converts the FIELD=VALUE words. Returns an exit status to end with, or -1
+// when the record is current.
+int FindRecord(TBFTable& table, const RecordArgs& r, std::vector<Assignment>& assignments) {
   engine::Table& t = table.table();
-  std::string index;
-  std::vector<std::string> keyTexts;
-  std::vector<std::string> settings;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--index" && i + 1 < args.size()) index = args[++i];
-    else if (args[i] == "--key" && i + 1 < args.size()) keyTexts.push_back(args[++i]);
-    else if (args[i].find('=') != std::string::npos) settings.push_back(args[i]);
-    else return Usage(("unexpected argument: " + args[i]).c_str());
-  }
-  if (index.empty() || keyTexts.empty()) return Usage("--index and --key are required");
-  if (!t.setOrder(index)) return Fail("no index " + index + " in " + t.dataFile());
+  if (!t.setOrder(r.index)) return Fail("no index " + r.index + " in " + t.dataFile());
   const std::vector<std::string> parts = Split(t.order(), '+');
-  if (keyTexts.size() > parts.size()) return Usage("more keys than the index has fields");
+  if (r.keys.size() > parts.size()) return Usage("more keys than the index has fields");
   std::vector<Variant> keys;
-  for (std::size_t k = 0; k < keyTexts.size(); ++k) {
+  for (std::size_t k = 0; k < r.keys.size(); ++k) {
     const engine::FieldDef& f = t.fields()[static_cast<std::size_t>(t.fieldIndex(parts[k]))];
     Variant key;
-    if (!ParseValue(keyTexts[k], f.type, key)) return Fail("not a " + std::string(engine::FieldTypeName(f.type)) + " key: " + keyTexts[k]);
+    if (!ParseValue(r.keys[k], f.type, key)) return Fail("not a " + std::string(engine::FieldTypeName(f.type)) + " key: " + r.keys[k]);
     keys.push_back(key);
   }
-  for (const std::string& s : settings) {
+  for (const std::string& s : r.settings) {
     const std::size_t eq = s.find('=');
     const int field = t.fieldIndex(s.substr(0, eq));
     if (field < 0) return Fail("no field " + s.substr(0, eq) + " in " + t.dataFile());
@@ -255,10 +288,9 @@ int FindRecord(TBFTable& table, const std::vector<std::string>& args, std::vecto
   return -1;
 }
 
-int Set(TBFTable& table, const std::vector<std::string>& args) {
+int Set(TBFTable& table, const RecordArgs& r) {
   std::vector<Assignment> assignments;
-  if (const int rc = FindRecord(table, args, assignments); rc >= 0) return rc;
-  if (assignments.empty()) return Usage("nothing to set");
+  if (const int rc = FindRecord(table, r, assignments); rc >= 0) return rc;
   engine::Table& t = table.table();
   if (!t.lockRecord()) return Fail(t.lastError());
   for (const Assignment& a : assignments) t.setValue(a.field, a.value);
@@ -266,9 +298,9 @@ int Set(TBFTable& table, const std::vector<std::string>& args) {
   return 0;
 }
 
-int Hold(TBFTable& table, const std::vector<std::string>& args) {
+int Hold(TBFTable& table, const RecordArgs& r) {
   std::vector<Assignment> assignments;
-  if (const int rc = FindRecord(table, args, assignments); rc >= 0) return rc;
+  if (const int rc = FindRecord(table, r, assignments); rc >= 0) return rc;
   engine::Table& t = table.table();
   if (!t.lockRecord()) return Fail(t.lastError());
   for (const Assignment& a : assignments) t.setValue(a.field, a.value);
@@ -287,23 +319,35 @@ int Hold(TBFTable& table, const std::vector<std::string>& args) {
 
 int main(int argc, char** argv) {
   std::signal(SIGPIPE, SIG_IGN);
-  if (argc < 3) return Usage();
+  if (HelpAsked(argc, argv)) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (argc < 2) return Usage("no command");
   const std::string command = argv[1];
+  if (command != "create" && command != "dump" && command != "set" && command != "hold" && command != "check") {
+    return Usage("unknown command " + command);
+  }
+  if (argc < 3) return Usage(command + " needs a table");
+  // A table path that begins with "-" is an option in the wrong place.
+  if (argv[2][0] == '-') return Usage("unexpected argument " + std::string(argv[2]) + " where the table belongs");
   const std::string path = NormaliseInputPath(argv[2]);
   const std::vector<std::string> args(argv + 3, argv + argc);
   try {
     if (command == "create") return Create(path, args);
     if (command == "check") {
+      if (!args.empty()) return Usage("unexpected argument " + args[0]);
       const std::string result = engine::CheckTable(path);
       std::printf("%s\n", result.c_str());
       return result == "ok" ? 0 : ExitFailure;
     }
-    if (command != "dump" && command != "set" && command != "hold") return Usage(("unknown command " + command).c_str());
+    RecordArgs r;
+    if (const std::string problem = ParseRecordArgs(command, args, r); !problem.empty()) return Usage(problem);
     TBFTable table;
     if (table.OpenTable(path) != 0) return Fail(table.LastError());
-    if (command == "dump") return Dump(table, args);
-    if (command == "set") return Set(table, args);
-    return Hold(table, args);
+    if (command == "dump") return Dump(table, r);
+    if (command == "set") return Set(table, r);
+    return Hold(table, r);
   } catch (const std::exception& e) {
     return Fail(e.what());
   }
