@@ -5,7 +5,13 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-scripts/build.sh
+# Only what the demo runs: the seeding tool, the template table, and the window or the batch tool.
+# (scripts/test.sh builds everything.)
+if [[ -n "${DISPLAY:-}" || -n "${WAYLAND_DISPLAY:-}" ]]; then
+  scripts/build.sh agenda-seed template-table vorlend
+else
+  scripts/build.sh agenda-seed template-table vorlend-batch
+fi
 build_dir=${BUILD_DIR:-build}
 bin="$build_dir/bin"
 data=${DEMO_DATA:-demo-data}
@@ -31,6 +37,8 @@ echo "demo.sh: no display; running the save and the restore through vorlend-batc
 number=$("$bin/vorlend-batch" save "${groups[@]}" --years all --modules all --action unlock --name "Demo $(date +%H:%M)")
 echo "Archive $number saved; every document of the agenda is now unlocked." >&2
 "$bin/vorlend-batch" list "${groups[@]}"
+"$bin/vorlend-batch" show "${groups[@]}" --archive "$number"
 "$bin/vorlend-batch" restore "${groups[@]}" --archive "$number" --delete-after
 echo "Archive $number restored and deleted; every document has its lock state back." >&2
-echo "To see the wizard: run this script in a desktop session, or scripts/screenshots.sh $build_dir" >&2
+echo "To see the wizard: run this script in a desktop session, or" \
+     "cmake --build $build_dir --target vorlend-screens && scripts/screenshots.sh $build_dir" >&2

@@ -233,8 +233,8 @@ int RunDryRun(const Options& o, const HostContext& ctx, Dialogs& dialogs, std::o
     differing += t.differing;
     missing += t.missing;
   }
-  err << "Zkušební běh: obnovení by změnilo " << differing << " dokladů, " << missing
-      << " zaznamenaných dokladů už v Money není. Nic nebylo změněno." << std::endl;
+  err << "Zkušební běh: obnovení by změnilo dokladů " << differing << ", zaznamenaných dokladů už v Money není "
+      << missing << ". Nic nebylo změněno." << std::endl;
   return BatchSuccess;
 }
 
