@@ -38,7 +38,10 @@ int RunCover(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const bool display = vorlend::test::X11Probe().Connected();
+  // Held open until Qt has its own connection: Xvfb resets itself when its last client leaves,
+  // and a connection made during the reset fails.
+  const vorlend::test::X11Probe probe;
+  const bool display = probe.Connected();
   setenv("QT_QPA_PLATFORM", display ? "xcb" : "offscreen", 1);
   if (argc == 6 && std::string(argv[1]) == "--cover") return RunCover(argc, argv);
 
