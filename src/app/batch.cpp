@@ -273,8 +273,7 @@ int Usage(const UsageError& e, std::ostream& err) {
 
 // The start-up of the window without the window, with the batch's own checks placed before the
 // first directory is created: a command line the add-on cannot act on writes nothing.
-int StartAndRun(const Options& o, std::ostream& out, std::ostream& err) {
-  ConsoleDialogs dialogs(err, ParseConflict(o), o.Has("--quiet"));
+int StartAndRun(const Options& o, ConsoleDialogs& dialogs, std::ostream& out, std::ostream& err) {
   const std::vector<std::string> missing = MissingGroups(o.groups);
   if (!missing.empty()) {
     std::string names;
@@ -294,8 +293,6 @@ int StartAndRun(const Options& o, std::ostream& out, std::ostream& err) {
         !EnsureDirectory(ctx.TempWorkDir(), ctx.TempWorkDir(), dialogs) || !CheckAccessRights(ctx, dialogs)) {
       return BatchRefused;
     }
-  } catch (const UsageError&) {
-    throw;
   } catch (const std::exception& e) {
     dialogs.Message(MsgKind::Error, e.what());
     return BatchRefused;
@@ -329,7 +326,10 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
       return BatchSuccess;
     }
     ValidateOptions(o);
-    return StartAndRun(o, out, err);
+    ConsoleDialogs dialogs(err, ParseConflict(o), o.Has("--quiet"));
+    const int status = StartAndRun(o, dialogs, out, err);
+    if (status != BatchSuccess) dialogs.ReportHeldBack();
+    return status;
   } catch (const UsageError& e) {
     return Usage(e, err);
   }

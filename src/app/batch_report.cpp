@@ -47,11 +47,11 @@ std::string Join(const std::vector<std::string>& parts, const char* separator) {
 
 const char* Status(bool complete) { return complete ? "complete" : "incomplete"; }
 
+// The lock flag as a word; a value of another kind (a damaged table) as its text.
 std::string LockWord(const Variant& lock) {
   if (lock.isNull()) return "null";
-  bool b = false;
-  if (lock.kind() == Variant::Kind::Bool || (lock.kind() == Variant::Kind::Int && lock.toBool(b))) {
-    return lock.toBool(b) && b ? "locked" : "unlocked";
+  if (lock.kind() == Variant::Kind::Bool || lock.kind() == Variant::Kind::Int) {
+    return lock.intValue() != 0 ? "locked" : "unlocked";
   }
   return EscapeField(lock.toString());
 }

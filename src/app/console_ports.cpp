@@ -30,8 +30,16 @@ std::string ConsoleLine(MsgKind kind, const std::string& text) {
 }  // namespace
 
 void ConsoleDialogs::Message(MsgKind kind, const std::string& text) {
-  if (m_quiet && kind != MsgKind::Error) return;
+  if (m_quiet && kind != MsgKind::Error) {
+    m_heldBack.push_back(ConsoleLine(kind, text));
+    return;
+  }
   m_err << ConsoleLine(kind, text) << std::endl;
+}
+
+void ConsoleDialogs::ReportHeldBack() {
+  for (const std::string& line : m_heldBack) m_err << line << std::endl;
+  m_heldBack.clear();
 }
 
 void ConsoleDialogs::ConflictDocument(const std::string& shownTable, std::int32_t key) {

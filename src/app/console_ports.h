@@ -7,6 +7,7 @@
 #include <functional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "archive/report.h"
 #include "platform/ports.h"
@@ -25,10 +26,13 @@ using ConsoleClock = std::function<std::chrono::steady_clock::time_point()>;
 
 class ConsoleDialogs : public Dialogs {
 public:
-  // `quiet` keeps only errors: the messages of the kind error, and what ends the operation.
+  // `quiet` keeps only errors: the messages of the kind error and what ends the operation; the
+  // other messages are held back, since a warning may be the reason a run fails.
   ConsoleDialogs(std::ostream& err, ConflictPolicy policy, bool quiet = false)
       : m_err(err), m_policy(policy), m_quiet(quiet) {}
   void Message(MsgKind kind, const std::string& text) override;
+  // Prints the messages quiet held back: the run ended otherwise than with success.
+  void ReportHeldBack();
   bool Question(MsgKind kind, const std::string& text) override;
   // True once a question was answered so that the operation stops (abort, or a conflict given up).
   bool StoppedByUser() const { return m_stopped; }
@@ -41,6 +45,7 @@ private:
   std::ostream& m_err;
   ConflictPolicy m_policy;
   bool m_quiet;
+  std::vector<std::string> m_heldBack;
   bool m_stopped = false;
   std::chrono::steady_clock::time_point m_conflictSince{};
   std::chrono::steady_clock::time_point m_lastConflict{};

@@ -8,7 +8,6 @@
 #include "archive/save.h"
 #include "host/bftable.h"
 #include "platform/files.h"
-#include "platform/text.h"
 
 namespace vorlend {
 

@@ -307,3 +307,15 @@ TEST(ConsoleProgressCadence, PositionLinesComeAtMostOnceASecondAndReachTheTotal)
   quiet.TableEnds();
   EXPECT_EQ(silent.str(), "");
 }
+
+// --quiet holds back warnings, but not one that is the reason the run ends without success.
+TEST(BatchQuiet, AWarningThatRefusesTheStartIsStillShown) {
+  TempDir dir;
+  std::string out, err;
+  ASSERT_EQ(Tool("agenda-seed", {dir / "Data", "--years", "1", "--docs", "3", "--no-lock-right"}, out, err), 0) << err;
+  std::vector<std::string> argv = {ToolPath("vorlend-batch"), "save"};
+  for (const std::string& group : Split(out.substr(0, out.size() - 1), '\n')) argv.push_back(group);
+  argv.push_back("--quiet");
+  EXPECT_EQ(RunProgram(argv, &out, &err), 3);
+  EXPECT_TRUE(Has(err, "Varování: Litujeme, ale pro spuštění tohoto doplňku nemáte potřebná přístupová práva")) << err;
+}
