@@ -41,11 +41,43 @@ std::string Cp1250ToUtf8(std::string_view bytes) {
   return out;
 }
 
+namespace {
+// The character that starts at `i` and the number of bytes it takes, or U+FFFD for one byte that
+// starts no well-formed character: a stray continuation byte, a cut sequence, a surrogate, a
+// code point beyond U+10FFFF, or an overlong form. An overlong form spells a character in more
+// bytes than it needs ("\xC0\x8A" for a line break, "\xC0\xA2" for a double quote); read as that
+// character, it would slip a line break or a quote past every writer that escapes or replaces
+// them before the text is converted.
+char32_t NextCodePoint(std::string_view text, std::size_t i, std::size_t& length) {
+  const auto lead = static_cast<unsigned char>(text[i]);
+  length = 1;
+  if (lead < 0x80) return lead;
+  std::size_t n = 0;
+  char32_t cp = 0, minimum = 0;
+  if ((lead & 0xE0) == 0xC0) { n = 2; cp = lead & 0x1F; minimum = 0x80; }
+  else if ((lead & 0xF0) == 0xE0) { n = 3; cp = lead & 0x0F; minimum = 0x800; }
+  else if ((lead & 0xF8) == 0xF0) { n = 4; cp = lead & 0x07; minimum = 0x10000; }
+  else return 0xFFFD;
+  if (i + n > text.size()) return 0xFFFD;
+  for (std::size_t k = 1; k < n; ++k) {
+    const auto c = static_cast<unsigned char>(text[i + k]);
+    if ((c & 0xC0) != 0x80) return 0xFFFD;
+    cp = (cp << 6) | (c & 0x3F);
+  }
+  if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0xFFFD;
+  length = n;
+  return cp;
+}
+}  // namespace
+
 std::string Utf8ToCp1250(std::string_view text) {
   std::string out;
   out.reserve(text.size());
   const auto& reverse = ReverseTable();
-  for (char32_t cp : Utf8ToCodePoints(text)) {
+  for (std::size_t i = 0; i < text.size();) {
+    std::size_t length = 1;
+    const char32_t cp = NextCodePoint(text, i, length);
+    i += length;
     if (cp < 0x80) {
       out.push_back(static_cast<char>(cp));
       continue;

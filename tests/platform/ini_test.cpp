@@ -82,6 +82,9 @@ TEST(IniFile, WritesKeepEveryOtherLineAndUpdateInPlace) {
   ini.WriteString("Next", "C", "evil\r\nCorrect=1\n\0x");
   EXPECT_EQ(ini.ReadString("Next", "Correct", "none"), "none");
   EXPECT_EQ(ini.ReadString("Next", "C", ""), "evil  Correct=1");
+  ini.WriteString("Next", "C", "x\xC0\x8A" "Correct=1\xC0\x8A[MAIN]");  // line breaks in overlong UTF-8
+  EXPECT_EQ(ini.ReadString("Next", "Correct", "none"), "none");
+  EXPECT_EQ(ini.ReadString("Next", "C", ""), "x??Correct=1??[MAIN]");
 
   ini.DeleteKey("MAIN", "A");
   ini.EraseSection("third");
