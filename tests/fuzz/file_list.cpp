@@ -2,13 +2,15 @@
 //
 // The first byte chooses the direction. Decoding: whatever rows any bytes give, encoding them
 // and decoding again gives the same rows, and the encoded text holds one line per row (every CR,
-// LF and NUL inside a value is escaped). Encoding: rows of any Windows-1250 text decode back as
-// the rows cut to their widths.
+// LF and NUL inside a value is escaped). Encoding: rows of any text (any bytes) decode back as the
+// rows cut to their widths, with what the code page cannot hold as "?", and every row stays one
+// line of the file.
 #include <cstddef>
 #include <cstdint>
 
 #include "archive/file_list.h"
 #include "fuzz_support.h"
+#include "platform/cp1250.h"
 #include "platform/text.h"
 
 using namespace vorlend;
@@ -21,6 +23,10 @@ std::string Describe(const FileList& rows) {
   for (const auto& r : rows) s += Printable(r.FileName) + " " + Printable(r.MoneyFile) + " " + Printable(r.WorkingStr) + "\n";
   return s;
 }
+
+// What the code page keeps of a text: a character outside it, or a byte that is no well-formed
+// UTF-8, becomes "?".
+std::string Stored(const std::string& text) { return Cp1250ToUtf8(Utf8ToCp1250(text)); }
 
 bool Same(const FileList& a, const FileList& b) {
   if (a.size() != b.size()) return false;
@@ -76,10 +82,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::size_t count = in.ConsumeIntegralInRange<std::size_t>(0, 8);
   for (std::size_t i = 0; i < count; ++i) {
     FileListRow row;
-    row.FileName = fuzz::ConsumeCp1250Text(in, 16);
-    row.MoneyFile = fuzz::ConsumeCp1250Text(in, 64);
-    row.WorkingStr = fuzz::ConsumeCp1250Text(in, 40);
-    cut.push_back(MakeFileListRow(row.FileName, row.MoneyFile, row.WorkingStr));
+    row.FileName = fuzz::ConsumeText(in, 16);
+    row.MoneyFile = fuzz::ConsumeText(in, 64);
+    row.WorkingStr = fuzz::ConsumeText(in, 40);
+    cut.push_back(MakeFileListRow(Stored(row.FileName), Stored(row.MoneyFile), Stored(row.WorkingStr)));
     rows.push_back(std::move(row));
   }
   const std::string encoded = EncodeFileList(rows);
