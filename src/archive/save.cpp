@@ -147,6 +147,11 @@ int SaveRow(SaveJob& job, const FileListRow& row) {
       ++job.Counts.Recorded;
 
       if (change) {
+        // A stop asked for before the first document changes ends the save with every document
+        // as it was (and its archive removed); after that, the question comes after each document.
+        if (!job.DocumentsChanged && AbortConfirmed(job.progress, job.dialogs, MsgKind::Confirmation, kAbortQuestion)) {
+          return -1;
+        }
         const LockOutcome locked =
             LockRecordWithRetry(job.BFMoneyFile, job.dialogs, row.WorkingStr, {job.Observer, p.moneyShown, keyNumber});
         if (locked == LockOutcome::Refused) return -1;

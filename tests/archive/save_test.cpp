@@ -163,6 +163,23 @@ TEST_F(SaveFixture, AbortAsksAfterEveryDocument) {
   EXPECT_FALSE(list.Row(0).Complete);
 }
 
+// "Přerušit" pressed before the first document changes: answered Ano, the save ends with every
+// document as it was and leaves no archive behind.
+TEST_F(SaveFixture, AStopBeforeTheFirstChangeLeavesEverythingAsItWas) {
+  MarkAll();
+  progress.onProcessMessages = [&](int n) {
+    if (n == 2) progress.RequestAbort();  // as the first table begins
+  };
+  dialogs.Answer(true);
+  const std::string dump = DumpTable(Money("Rok.002", "POKLKNIH"));
+  SaveJob job = Job(Only({"PD"}), LockAction::Unlock);
+  EXPECT_EQ(Save(job), -1);
+  EXPECT_EQ(dialogs.QuestionCount(), 1u);
+  EXPECT_FALSE(job.DocumentsChanged);
+  EXPECT_EQ(DumpTable(Money("Rok.002", "POKLKNIH")), dump);
+  EXPECT_FALSE(PathExists(job.ArchiveDir));
+}
+
 TEST_F(SaveFixture, ALockedDocumentIsRetriedUntilItsHolderLetsGo) {
   MarkAll();
   const auto before = ReadLocks(Money("Rok.002", "INTDOKL"), "Cislo");

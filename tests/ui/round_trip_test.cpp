@@ -5,6 +5,8 @@
 #include <QRadioButton>
 #include <QTableView>
 #include <QTimer>
+#include <functional>
+#include <memory>
 
 #include "archive/catalogue.h"
 #include "archive/modules.h"
@@ -213,8 +215,17 @@ namespace vorlend::test {
 // as incomplete, a new save first warns about it, and restoring it puts every state back.
 TEST_F(RoundTripTest, AnInterruptedSaveIsMarkedWarnedAboutAndRestored) {
   Start();
-  // The abort button is pressed at the first moment the save lets the window work.
-  QTimer::singleShot(0, [this] { window->btnPrerusitClick(); });
+  // The abort button is pressed a few window passes into the save, after the first documents
+  // were unlocked.
+  auto press = std::make_shared<std::function<void(int)>>();
+  *press = [this, press](int passes) {
+    if (passes == 0) {
+      window->btnPrerusitClick();
+      return;
+    }
+    QTimer::singleShot(0, [press, passes] { (*press)(passes - 1); });
+  };
+  (*press)(4);
   dialogs.Answer(true);
   SaveEverything("přerušený");
   ASSERT_EQ(Page(), 5);
