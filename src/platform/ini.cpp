@@ -160,8 +160,9 @@ std::string OneLine(std::string s) {
   return s;
 }
 
-// A section or key name as it stands in the file. Lookups use the same form as writes, so a name
-// with a line break or a NUL inside finds the line its own write made instead of adding another.
+// A section or key name as a write stores it. Names are compared in this form on both sides, the
+// name asked for and the name in the file (which can hold a NUL), so a name with a line break or a
+// NUL inside finds the line its own write made instead of adding another.
 std::string StoredName(const std::string& name) { return Trim(OneLine(name)); }
 
 // The name of a section header line, or false when the line is none.
@@ -189,7 +190,7 @@ bool FindSection(const std::vector<std::string>& lines, const std::string& secti
   const std::string wanted = StoredName(section);
   std::string name;
   for (std::size_t i = 0; i < lines.size(); ++i) {
-    if (SectionName(lines[i], name) && SameText(name, wanted)) {
+    if (SectionName(lines[i], name) && SameText(StoredName(name), wanted)) {
       begin = i + 1;
       end = begin;
       while (end < lines.size() && !SectionName(lines[end], name)) ++end;
@@ -204,7 +205,7 @@ bool FindKey(const std::vector<std::string>& lines, std::size_t begin, std::size
   const std::string wanted = StoredName(ident);
   std::string key, v;
   for (std::size_t i = begin; i < end; ++i) {
-    if (KeyValue(lines[i], key, v) && SameText(key, wanted)) {
+    if (KeyValue(lines[i], key, v) && SameText(StoredName(key), wanted)) {
       at = i;
       if (value) *value = v;
       return true;

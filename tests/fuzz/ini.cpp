@@ -68,6 +68,9 @@ std::string Describe(const Snapshot& s) {
   return out;
 }
 
+// Names compare as a write stores them: a NUL inside a name in the file is a blank as well.
+bool SameNames(const std::string& inFile, const std::string& stored) { return SameText(Trim(OneLine(inFile)), stored); }
+
 std::string KeyOf(const std::string& line) { return line.substr(0, line.find('=')); }
 
 // After a write of `key` in `section`: the snapshot as it must read. `value` is the expected read,
@@ -78,7 +81,7 @@ void CheckAfterWrite(const Snapshot& before, const Snapshot& after, const std::s
   const std::string ident = Trim(OneLine(key));
   std::size_t target = before.sections.size();
   for (std::size_t i = 0; i < before.sections.size(); ++i) {
-    if (SameText(before.sections[i], name)) {
+    if (SameNames(before.sections[i], name)) {
       target = i;
       break;
     }
@@ -88,13 +91,13 @@ void CheckAfterWrite(const Snapshot& before, const Snapshot& after, const std::s
   FUZZ_CHECK(after.sections.size() == expectedCount, detail);
   for (std::size_t i = 0; i < before.sections.size(); ++i) {
     FUZZ_CHECK(after.sections[i] == before.sections[i], detail);
-    if (SameText(before.sections[i], name)) continue;
+    if (SameNames(before.sections[i], name)) continue;
     FUZZ_CHECK(after.values[i] == before.values[i], detail);
   }
   TStrings expected = target < before.sections.size() ? before.values[target] : TStrings{};
   bool replaced = false;
   for (auto& line : expected) {
-    if (SameText(KeyOf(line), ident)) {
+    if (SameNames(KeyOf(line), ident)) {
       line = ident + "=" + (value ? *value : std::string());
       replaced = true;
       break;
@@ -104,7 +107,7 @@ void CheckAfterWrite(const Snapshot& before, const Snapshot& after, const std::s
   const TStrings& got = after.values[target];
   FUZZ_CHECK(got.size() == expected.size(), detail);
   for (std::size_t i = 0; i < got.size(); ++i) {
-    if (value || !SameText(KeyOf(expected[i]), ident)) FUZZ_CHECK(got[i] == expected[i], detail);
+    if (value || !SameNames(KeyOf(expected[i]), ident)) FUZZ_CHECK(got[i] == expected[i], detail);
     else FUZZ_CHECK(KeyOf(got[i]) == ident, detail);
   }
   if (target == before.sections.size()) FUZZ_CHECK(after.sections.back() == name, detail);

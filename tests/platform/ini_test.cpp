@@ -115,6 +115,13 @@ TEST(IniFile, NamesWithLineBreaksFindTheirOwnLines) {
   EXPECT_EQ(ReadBytes(path), "[A B  C]\r\nk ey=2\r\n");
   EXPECT_EQ(ini.ReadString(section, key, "none"), "2");
   EXPECT_EQ(ini.ReadString("a b  c", "K EY", "none"), "2");
+
+  // A NUL inside a name in the file itself compares as that blank as well.
+  WriteBytes(path, std::string("[X\0Y]\r\nk\0ey=1\r\n", 15));
+  EXPECT_EQ(ini.ReadString(std::string("X\0Y", 3), std::string("k\0ey", 4), "none"), "1");
+  EXPECT_EQ(ini.ReadString("x y", "K EY", "none"), "1");
+  ini.WriteString("X Y", "k ey", "2");
+  EXPECT_EQ(ReadBytes(path), std::string("[X\0Y]\r\nk ey=2\r\n", 15));
 }
 
 TEST(IniFile, CrOnlyFilesAndAFileWhereADirectoryMustBe) {
