@@ -3,8 +3,8 @@
 # the core libraries and the targets; no window), and runs each target for SECONDS (default 30)
 # on a copy of its seed corpus from tests/fuzz/corpus/, FUZZ_JOBS targets at a time (default: one
 # per processor). Prints one line per target (executions, crashes, corpus size) and exits non-zero
-# when any target crashed or broke one of its properties; the inputs that did so are kept in
-# BUILD/fuzz-artifacts/<target>/ together with the command that replays them.
+# when any target crashed or broke one of its properties; the inputs that did so in this run are
+# kept in BUILD/fuzz-artifacts/<target>/, and the command that replays each is printed.
 #
 #   scripts/fuzz.sh            the bounded run CI makes
 #   scripts/fuzz.sh 300        a longer run: five minutes per target
@@ -66,7 +66,7 @@ wait
 failed=0
 for t in "${targets[@]}"; do
   dir=$work/$t
-  rc=$(cat "$dir/rc")
+  rc=$(cat "$dir/rc" 2>/dev/null || echo 1)
   execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$dir/log" | tail -n 1)
   [[ -n $execs ]] || execs=$(sed -n 's/^Done \([0-9]*\) runs.*/\1/p' "$dir/log" | tail -n 1)
   [[ -n $execs ]] || execs=$(sed -n 's/^#\([0-9]*\)[[:space:]].*/\1/p' "$dir/log" | tail -n 1)
@@ -78,6 +78,7 @@ for t in "${targets[@]}"; do
   if [[ $crashes -ne 0 ]]; then
     failed=1
     keep=$build_dir/fuzz-artifacts/$t
+    rm -rf "$keep"
     mkdir -p "$keep"
     cp "$dir"/artifacts/* "$keep"/ 2>/dev/null || true
     cp "$dir/log" "$keep/log"
