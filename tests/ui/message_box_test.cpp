@@ -20,12 +20,14 @@ namespace {
 
 // Runs `inspect` on the message box once it is up, then presses its button captioned `press`.
 void WhenBoxShows(std::function<void(QMessageBox&)> inspect, QString press) {
+  // The pending timer holds the only strong reference, so the attempts end without a leak.
   auto attempt = std::make_shared<std::function<void(int)>>();
-  *attempt = [=](int left) {
+  const std::weak_ptr<std::function<void(int)>> self = attempt;
+  *attempt = [inspect, press, self](int left) {
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
     if (!box || !box->isVisible()) {
       if (left > 0) {
-        QTimer::singleShot(10, [=] { (*attempt)(left - 1); });
+        if (auto again = self.lock()) QTimer::singleShot(10, [again, left] { (*again)(left - 1); });
       } else {
         ADD_FAILURE() << "no message box showed";
       }
@@ -41,7 +43,7 @@ void WhenBoxShows(std::function<void(QMessageBox&)> inspect, QString press) {
     ADD_FAILURE() << "no button " << press.toStdString();
     box->done(0);
   };
-  QTimer::singleShot(0, [=] { (*attempt)(200); });
+  QTimer::singleShot(0, [attempt] { (*attempt)(200); });
 }
 
 QStringList Captions(const QMessageBox& box) {

@@ -5,8 +5,6 @@
 #include <QRadioButton>
 #include <QTableView>
 #include <QTimer>
-#include <functional>
-#include <memory>
 
 #include "archive/catalogue.h"
 #include "archive/modules.h"
@@ -217,15 +215,14 @@ TEST_F(RoundTripTest, AnInterruptedSaveIsMarkedWarnedAboutAndRestored) {
   Start();
   // The abort button is pressed a few window passes into the save, after the first documents
   // were unlocked.
-  auto press = std::make_shared<std::function<void(int)>>();
-  *press = [this, press](int passes) {
-    if (passes == 0) {
-      window->btnPrerusitClick();
-      return;
-    }
-    QTimer::singleShot(0, [press, passes] { (*press)(passes - 1); });
-  };
-  (*press)(4);
+  int passes = 0;
+  QTimer pressAbort;
+  QObject::connect(&pressAbort, &QTimer::timeout, [&] {
+    if (++passes < 4) return;
+    pressAbort.stop();
+    window->btnPrerusitClick();
+  });
+  pressAbort.start(0);
   dialogs.Answer(true);
   SaveEverything("přerušený");
   ASSERT_EQ(Page(), 5);
