@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Regenerates the "Figures" section of README.md: test counts (plain and under the sanitizers),
+# fuzzing executions and crashes, kill points tried and passed, the campaign's scenarios, and the
+# benchmark ratios. Runs the whole of scripts/test.sh and archive_bench first (about 25 minutes on
+# 2 cores); `--from-logs` only rereads what the last run left in BUILD_DIR/figures/.
+#   scripts/figures.sh [--from-logs]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build_dir=${BUILD_DIR:-build}
+figures="$build_dir/figures"
+if [[ "${1:-}" != "--from-logs" ]]; then
+  scripts/test.sh
+  "$build_dir/bin/archive_bench" | tee "$figures/bench.txt"
+fi
+for f in tests.txt asan-tests.txt fuzz.txt campaign.txt bench.txt; do
+  [[ -f "$figures/$f" ]] || { echo "figures.sh: $figures/$f is missing; run without --from-logs" >&2; exit 1; }
+done
+
+tests_line() { grep -E "tests passed" "$1" | tail -n 1; }
+{
+  echo "<!-- figures:begin (scripts/figures.sh writes this section) -->"
+  echo "Measured by \`scripts/figures.sh\` on $(date +%Y-%m-%d), $(nproc) cores, $(uname -m)."
+  echo
+  echo "| proof | result |"
+  echo "|---|---|"
+  echo "| test suite | $(tests_line "$figures/tests.txt") |"
+  echo "| test suite under AddressSanitizer + UndefinedBehaviorSanitizer | $(tests_line "$figures/asan-tests.txt") |"
+  while read -r _ target execs _ crashes _ _ corpus _; do
+    echo "| fuzzing \`$target\` | $execs executions, $crashes crashes, corpus $corpus inputs |"
+  done < <(grep -E '^fuzz ' "$figures/fuzz.txt")
+  grep -E '^(PASS|FAIL) ' "$figures/campaign.txt" | sed -E 's/^(PASS|FAIL) ([^:]+): (.*)$/| campaign `\2` | \1: \3 |/' | cut -c1-400
+  echo
+  echo "Benchmark (\`build/bin/archive_bench\`):"
+  echo
+  echo '```'
+  cat "$figures/bench.txt"
+  echo '```'
+  echo "<!-- figures:end -->"
+} > "$figures/section.md"
+
+python3 - "$figures/section.md" <<'PY'
+import re, sys
+section = open(sys.argv[1], encoding="utf-8").read().rstrip("\n")
+readme = open("README.md", encoding="utf-8").read()
+pattern = re.compile(r"<!-- figures:begin.*?<!-- figures:end -->", re.S)
+if not pattern.search(readme):
+    sys.exit("figures.sh: README.md has no figures section")
+open("README.md", "w", encoding="utf-8").write(pattern.sub(lambda m: section, readme))
+PY
+echo "figures.sh: README.md updated"
