@@ -202,34 +202,40 @@ int RunSave(const Options& o, HostContext& ctx, SavePlan& plan, ConsoleDialogs& 
   return Outcome(result, dialogs);
 }
 
-int RunShow(const Options& o, const HostContext& ctx, Dialogs& dialogs, std::ostream& out) {
+// The archive --archive names, its recapitulation and its comparison with Money, read without
+// locking or writing anything.
+struct NamedArchive {
   ArchiveList list;
-  const ArchiveRow* row = FindArchive(ctx, list, ArchiveNumberOption(o), dialogs);
-  if (!row) return BatchFailed;
-  const std::string dir = ArchiveDirOf(ctx, *row, true);
+  const ArchiveRow* row = nullptr;
   Recapitulation recap;
-  ShowRecapitulation(dir, recap);
   ArchiveInspection inspection;
+};
+
+// False after the message.
+bool InspectNamedArchive(const Options& o, const HostContext& ctx, Dialogs& dialogs, bool documents, NamedArchive& a) {
+  a.row = FindArchive(ctx, a.list, ArchiveNumberOption(o), dialogs);
+  if (!a.row) return false;
+  const std::string dir = ArchiveDirOf(ctx, *a.row, true);
+  ShowRecapitulation(dir, a.recap);
+  return InspectArchive(ctx, dir, dialogs, documents, a.inspection) == 0;
+}
+
+int RunShow(const Options& o, const HostContext& ctx, Dialogs& dialogs, std::ostream& out) {
   const bool documents = o.Has("--documents");
-  if (InspectArchive(ctx, dir, dialogs, documents, inspection) != 0) return BatchFailed;
-  PrintInspection(*row, recap, inspection, documents ? InspectionView::Documents : InspectionView::Counts, out);
+  NamedArchive a;
+  if (!InspectNamedArchive(o, ctx, dialogs, documents, a)) return BatchFailed;
+  PrintInspection(*a.row, a.recap, a.inspection, documents ? InspectionView::Documents : InspectionView::Counts, out);
   return BatchSuccess;
 }
 
 // The restore's preview: what `show --documents` prints about the documents the restore would
 // change. Nothing is locked or written.
 int RunDryRun(const Options& o, const HostContext& ctx, Dialogs& dialogs, std::ostream& out, std::ostream& err) {
-  ArchiveList list;
-  const ArchiveRow* row = FindArchive(ctx, list, ArchiveNumberOption(o), dialogs);
-  if (!row) return BatchFailed;
-  const std::string dir = ArchiveDirOf(ctx, *row, true);
-  Recapitulation recap;
-  ShowRecapitulation(dir, recap);
-  ArchiveInspection inspection;
-  if (InspectArchive(ctx, dir, dialogs, true, inspection) != 0) return BatchFailed;
-  PrintInspection(*row, recap, inspection, InspectionView::DryRun, out);
+  NamedArchive a;
+  if (!InspectNamedArchive(o, ctx, dialogs, true, a)) return BatchFailed;
+  PrintInspection(*a.row, a.recap, a.inspection, InspectionView::DryRun, out);
   int differing = 0, missing = 0;
-  for (const TableInspection& t : inspection.tables) {
+  for (const TableInspection& t : a.inspection.tables) {
     differing += t.differing;
     missing += t.missing;
   }
