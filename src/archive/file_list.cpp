@@ -142,7 +142,7 @@ bool WriteFileListFile(const std::string& path, const FileList& rows) {
 
 bool ReadFileListFile(const std::string& path, FileList& rows) {
   std::string bytes;
-  if (!ReadWholeFile(path, bytes)) return false;
+  if (!ReadWholeFile(path, bytes, MaxSmallFileBytes)) return false;
   rows = DecodeFileList(bytes);
   return true;
 }

@@ -313,13 +313,13 @@ bool RenamePath(std::string_view from, std::string_view to) {
   return ::rename(ResolvePath(from).c_str(), ResolvePath(to).c_str()) == 0;
 }
 
-bool ReadWholeFile(std::string_view path, std::string& bytes) {
+bool ReadWholeFile(std::string_view path, std::string& bytes, std::size_t maxBytes) {
   bytes.clear();
   // Non-blocking open: a FIFO in the file's place must not stop the reader; it is refused below.
   const int fd = ::open(ResolvePath(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) return false;
   struct stat st {};
-  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && static_cast<std::uintmax_t>(st.st_size) <= maxBytes;
   if (ok) bytes.reserve(static_cast<std::size_t>(st.st_size));
   char buffer[65536];
   while (ok) {
@@ -327,6 +327,11 @@ bool ReadWholeFile(std::string_view path, std::string& bytes) {
     if (n == 0) break;
     if (n < 0) {
       if (errno == EINTR) continue;
+      ok = false;
+      break;
+    }
+    // A file that grows while it is read is bounded all the same.
+    if (bytes.size() + static_cast<std::size_t>(n) > maxBytes) {
       ok = false;
       break;
     }

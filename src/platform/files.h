@@ -59,9 +59,12 @@ struct DirEntry {
 std::vector<DirEntry> FindEntries(std::string_view directory, std::string_view pattern);
 bool MatchesMask(std::string_view name, std::string_view mask);
 
-// Reads a regular file whole. False for anything else (a directory, a FIFO, a device) and for a
-// file that cannot be read, so such a file counts as missing; a FIFO never blocks the reader.
-bool ReadWholeFile(std::string_view path, std::string& bytes);
+// Reads a regular file whole. False for anything else (a directory, a FIFO, a device), for a file
+// that cannot be read and for one longer than `maxBytes`, so such a file counts as missing or
+// damaged; a FIFO never blocks the reader.
+bool ReadWholeFile(std::string_view path, std::string& bytes, std::size_t maxBytes = SIZE_MAX);
+// The most an ini file, a description file or a file list may hold: far beyond any real one.
+inline constexpr std::size_t MaxSmallFileBytes = 4u << 20;
 // Writes through a temporary file in the same directory and renames it over the target, so a
 // crash leaves either the old or the new file. Temporary files that a dead process left beside
 // the target are removed.

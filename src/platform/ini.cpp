@@ -129,7 +129,7 @@ namespace {
 std::vector<std::string> LoadLines(const std::string& fileName) {
   std::vector<std::string> lines;
   std::string bytes;
-  if (fileName.empty() || !ReadWholeFile(fileName, bytes)) return lines;
+  if (fileName.empty() || !ReadWholeFile(fileName, bytes, MaxSmallFileBytes)) return lines;
   const std::string text = Cp1250ToUtf8(bytes);
   std::size_t start = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {

@@ -143,9 +143,11 @@ TEST(IniFile, UnreadableFilesReadAsMissing) {
   ASSERT_TRUE(ForceDirectories(dir / "a directory.ini"));
   ASSERT_EQ(::mkfifo((dir / "fifo.ini").c_str(), 0600), 0);
   ASSERT_EQ(::symlink("/dev/zero", (dir / "zero.ini").c_str()), 0);
-  for (const char* name : {"a directory.ini", "fifo.ini", "zero.ini"}) {
+  // A file far larger than any ini file could be: a damaged one, never read into memory whole.
+  WriteBytes(dir / "huge.ini", "[MAIN]\r\nCorrect=1\r\n" + std::string(MaxSmallFileBytes, ';'));
+  for (const char* name : {"a directory.ini", "fifo.ini", "zero.ini", "huge.ini"}) {
     std::string bytes = "old";
-    EXPECT_FALSE(ReadWholeFile(dir / name, bytes)) << name;
+    EXPECT_FALSE(ReadWholeFile(dir / name, bytes, MaxSmallFileBytes)) << name;
     EXPECT_TRUE(bytes.empty()) << name;
     TIniFile ini(dir / name);
     EXPECT_EQ(ini.ReadString("MAIN", "Correct", "default"), "default") << name;
