@@ -28,7 +28,7 @@ tests_line() { grep -E "tests passed" "$1" | tail -n 1; }
   while read -r _ target execs _ crashes _ _ corpus _; do
     echo "| fuzzing \`$target\` | $execs executions, $crashes crashes, corpus $corpus inputs |"
   done < <(grep -E '^fuzz ' "$figures/fuzz.txt")
-  grep -E '^(PASS|FAIL) ' "$figures/campaign.txt" | sed -E 's/^(PASS|FAIL) ([^:]+): (.*)$/| campaign `\2` | \1: \3 |/' | cut -c1-400
+  grep -E '^(PASS|FAIL) ' "$figures/campaign.txt" | sed -E 's/^(PASS|FAIL) +([^:]+): (.*)$/| campaign `\2` | \1: \3 |/' | cut -c1-400
   echo
   echo "Benchmark (\`build/bin/archive_bench\`):"
   echo
