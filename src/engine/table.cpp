@@ -1,5 +1,10 @@
 #include "engine/table.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
 #include <filesystem>
 
 #include "engine/host_error.h"
@@ -35,6 +40,31 @@ bool QueryRows(sqlite3* db, const std::string& sql, std::string& error, RowFn on
   if (rc != SQLITE_DONE) error = SqliteMessage(db);
   sqlite3_finalize(stmt);
   return rc == SQLITE_DONE;
+}
+
+// True when a new file can be made in the folder (tried with a probe that is removed at once).
+bool FolderTakesNewFiles(const std::string& folder) {
+  const std::string probe = folder + ".vorlend-probe-" + std::to_string(::getpid());
+  const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd < 0) return errno == EEXIST;
+  ::close(fd);
+  ::unlink(probe.c_str());
+  return true;
+}
+
+// A path as the path of a "file:" URI: the characters a URI gives a meaning to are escaped.
+std::string UriPath(const std::string& path) {
+  std::string out;
+  for (const char c : path) {
+    if (c == '%' || c == '?' || c == '#') {
+      char hex[4];
+      std::snprintf(hex, sizeof hex, "%%%02X", static_cast<unsigned char>(c));
+      out += hex;
+    } else {
+      out += c;
+    }
+  }
+  return out;
 }
 
 std::string ColumnText(sqlite3_stmt* stmt, int column) {
@@ -86,9 +116,30 @@ bool Table::load(const std::string& path, std::string& error) {
 
   // The first read of the file: a text file, an empty or a truncated database fails here.
   int applicationId = 0;
-  if (!QueryRows(m_db, "PRAGMA application_id", error,
-                 [&](sqlite3_stmt* s) { applicationId = sqlite3_column_int(s, 0); }))
-    return false;
+  auto readApplicationId = [&] {
+    return QueryRows(m_db, "PRAGMA application_id", error,
+                     [&](sqlite3_stmt* s) { applicationId = sqlite3_column_int(s, 0); });
+  };
+  if (!readApplicationId()) {
+    // A table in a folder that takes no new files (read-only storage, an archive copied to a
+    // read-only share): SQLite cannot create the files of its write-ahead log. A table closed
+    // cleanly has everything in its .dat, so it is read as it stands; any write then fails.
+    const int code = sqlite3_extended_errcode(m_db) & 0xff;
+    if ((code != SQLITE_CANTOPEN && code != SQLITE_READONLY) || FolderTakesNewFiles(ExtractFilePath(m_datPath)) ||
+        FileExists(m_datPath + "-wal")) {
+      return false;
+    }
+    sqlite3_close_v2(m_db);
+    m_db = nullptr;
+    const std::string uri = "file:" + UriPath(m_datPath) + "?immutable=1";
+    if (sqlite3_open_v2(uri.c_str(), &m_db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX, nullptr) !=
+        SQLITE_OK) {
+      error = SqliteMessage(m_db);
+      return false;
+    }
+    sqlite3_extended_result_codes(m_db, 1);
+    if (!readApplicationId()) return false;
+  }
   if (applicationId != TableApplicationId) {
     error = "soubor není tabulka: " + m_datPath;
     return false;

@@ -36,6 +36,12 @@ bool Table::begin() {
   const int rc = sqlite3_step(use.get());
   if (rc == SQLITE_DONE) return true;
   m_busy = (rc & 0xff) == SQLITE_BUSY;
+  if ((rc & 0xff) == SQLITE_READONLY) {
+    // Read-only storage, or the log files another program left read-only beside the table.
+    failWith("Databázi " + m_datPath + " nelze zapsat: soubor nebo jeho soubory " + m_datPath + "-wal a " +
+             m_datPath + "-shm jsou jen pro čtení.");
+    return false;
+  }
   failWith("Databáze " + m_datPath + " je zaneprázdněna: " + SqliteMessage(m_db));
   return false;
 }

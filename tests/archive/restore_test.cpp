@@ -275,3 +275,14 @@ TEST_F(RestoreFixture, AnIncompleteArchivePutsBackWhatItsSaveReached) {
   EXPECT_EQ(StartRestore(restore, incomplete[0]), RestoreOutcome::Restored) << dialogs.Last()->text;
   ExpectSeeded();
 }
+
+// An archive on storage that takes no new files (its folder read-only, a copy on a read-only
+// share): its tables are read as they stand, and the restore puts every state back.
+TEST_F(RestoreFixture, AnArchiveInAFolderThatTakesNoNewFilesIsRestored) {
+  const std::string folder = ResolvePath(archiveDir);
+  if (!SetImmutable(folder, true)) GTEST_SKIP() << "this file system cannot make " << folder << " read-only to root";
+  const int result = Restore();
+  SetImmutable(folder, false);
+  ASSERT_EQ(result, 0) << (dialogs.Last() ? dialogs.Last()->text : "");
+  ExpectSeeded();
+}

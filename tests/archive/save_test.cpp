@@ -425,21 +425,6 @@ TEST_F(SaveFixture, ATableWithoutTheRestoresIndexIsRefusedBeforeAnyChange) {
   EXPECT_EQ(Save(record), 0);
 }
 
-namespace {
-// The immutable flag: even root cannot open such a file for writing (the way read-only storage
-// refuses everyone). False where the file system does not offer it.
-bool SetImmutable(const std::string& path, bool on) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  int flags = 0;
-  bool ok = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-  flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
-  ok = ok && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-  ::close(fd);
-  return ok;
-}
-}  // namespace
-
 // A lock file nobody can write is no user at work: one clear error naming it, not a question to
 // wait for a document that can never be locked.
 TEST_F(SaveFixture, ALockFileThatCannotBeWrittenIsOneClearError) {

@@ -11,6 +11,11 @@ namespace vorlend::test {
 
 std::string ToolPath(const std::string& name);
 
+// Sets or clears the immutable flag of a file or folder: even root can then neither write the file
+// nor add files to the folder, the way read-only storage refuses everyone. False where the file
+// system does not offer the flag.
+bool SetImmutable(const std::string& path, bool on);
+
 // A table "Cislo" (integer), "Uzamceni" (boolean), "Firma" (text) with the index "Cislo", one
 // record per key in the given order, unlocked, firm "F<key>". Returns the path without extension.
 std::string MakeDocTable(const TempDir& dir, const std::string& name, const std::vector<int>& keys);
