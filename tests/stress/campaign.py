@@ -176,7 +176,9 @@ def judge_stopped_save(d, g, before, known, rc, out, err, killed, restore=True, 
         bad.append("several new archive directories %s" % new)
     n = new[-1] if new else None
     state = archive_state(d, n)
-    arch = read_archive(d, n) if n else {}
+    # Without info.tab the directory is nobody's archive: a kill while the template was being
+    # copied may have left a table file cut short in it, which nothing ever opens.
+    arch = read_archive(d, n) if n and state in ("complete", "incomplete") else {}
     archived, blank = 0, 0
     for label, recs in arch.items():
         for i, (k, v) in enumerate(recs):
@@ -599,7 +601,9 @@ def s3():
 def tables_check(d, n=None):
     bad = []
     paths = [t[1] for t in money_tables(d)]
-    if n:
+    # An archive directory without info.tab is nobody's archive (a kill may have cut a template
+    # copy short in it): only the tables of listed archives must be sound.
+    if n and archive_state(d, n) in ("complete", "incomplete"):
         paths += [os.path.join(archive_dir(d, n), t[3]) for t in money_tables(d)
                   if os.path.exists(os.path.join(archive_dir(d, n), t[3]) + ".dat")]
     for p in paths:
