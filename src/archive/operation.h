@@ -14,6 +14,14 @@ namespace vorlend {
 // The progress bar and the window are touched once every this many records.
 inline constexpr int ProgressStep = 20;
 
+// Documents are changed block by block: the archive records of a block in one synced commit, then
+// the block's documents in one transaction whose record locks are held until it commits. A block
+// ends after this many documents or after BlockTimeLimit, whichever comes first, so another user
+// waits only briefly for a document and the window stays responsive. A block of one is the
+// record-by-record way, the only one a table component without transactions allows.
+inline constexpr int DefaultBlockSize = 500;
+inline constexpr int BlockTimeLimitMs = 50;
+
 // The lock-conflict question begins with this text; the batch tool's console answers it by it.
 inline constexpr const char* LockConflictQuestionStart = "Zámek v modulu ";
 

@@ -7,6 +7,7 @@
 
 #include "archive/catalogue.h"
 #include "archive/file_list.h"
+#include "archive/operation.h"
 #include "archive/report.h"
 #include "host/bftable.h"
 #include "host/host_context.h"
@@ -22,6 +23,7 @@ struct RestoreJob {
   TBFTable& BFLockFile;
   FileList& mtFileList;
   OperationObserver* Observer = nullptr;  // optional
+  int BlockSize = DefaultBlockSize;       // documents per block; 1 = record by record
 
   // Filled in by the restore.
   OperationCounts Counts{};

@@ -12,6 +12,7 @@
 
 #include "archive/file_list.h"
 #include "archive/modules.h"
+#include "archive/operation.h"
 #include "archive/report.h"
 #include "archive/year_list.h"
 #include "host/bftable.h"
@@ -44,6 +45,7 @@ struct SaveJob {
   SaveChoices choices;
   FileList& mtFileList;        // rebuilt by every save
   OperationObserver* Observer = nullptr;  // optional
+  int BlockSize = DefaultBlockSize;       // documents per block; 1 = record by record
 
   // Filled in by the save.
   std::string ArchiveDir{};    // set by CreateArchiveDirectory, trailing separator
