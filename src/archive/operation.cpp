@@ -14,8 +14,8 @@ bool ConflictAnsweredYes(Dialogs& dialogs, const std::string& workingStr) {
 }  // namespace
 
 LockOutcome LockRecordWithRetry(TBFTable& table, Dialogs& dialogs, const std::string& workingStr,
-                                const LockSubject& subject) {
-  for (;;) {
+                                const LockSubject& subject, const SettleFn& settle) {
+  for (bool settled = false;; settled = true) {
     int result = -1;
     try {
       result = table.LockRecord();
@@ -27,6 +27,7 @@ LockOutcome LockRecordWithRetry(TBFTable& table, Dialogs& dialogs, const std::st
     if (result == LockRecordGone) return LockOutcome::Gone;
     // Asking "wait and go on" about a lock file nobody can write would ask for ever.
     if (result == LockRecordUnavailable) return LockOutcome::Unavailable;
+    if (!settled && settle && !settle()) return LockOutcome::Failed;
     if (subject.observer) subject.observer->LockConflict(subject.shownTable, subject.key);
     if (!ConflictAnsweredYes(dialogs, workingStr)) return LockOutcome::Refused;
   }
@@ -39,6 +40,58 @@ PostOutcome PostWithRetry(TBFTable& table, Dialogs& dialogs, const std::string& 
     if (result != PostBusy) return PostOutcome::Failed;
     if (!ConflictAnsweredYes(dialogs, workingStr)) return PostOutcome::Refused;
   }
+}
+
+TableBlock::TableBlock(TBFTable& table, bool synced, Dialogs& dialogs, const std::string& workingStr,
+                       SettleFn settle, bool* mayHaveWritten)
+    : m_table(table),
+      m_synced(synced),
+      m_dialogs(dialogs),
+      m_workingStr(workingStr),
+      m_settle(std::move(settle)),
+      m_mayHaveWritten(mayHaveWritten) {}
+
+TableBlock::~TableBlock() {
+  if (m_open) m_table.Rollback();
+}
+
+PostOutcome TableBlock::Post() {
+  while (m_transactions && !m_open) {
+    const int begun = m_table.StartTransaction(m_synced);
+    if (begun == 0) {
+      m_open = true;
+      m_started = std::chrono::steady_clock::now();
+    } else if (begun == TransactionUnavailable) {
+      m_transactions = false;
+    } else if (begun == PostBusy) {
+      // Another program keeps the table busy, like a held record: the user waits or stops.
+      if (m_settle && !m_settle()) return PostOutcome::Refused;
+      if (!ConflictAnsweredYes(m_dialogs, m_workingStr)) return PostOutcome::Refused;
+    } else {
+      return PostOutcome::Failed;
+    }
+  }
+  if (!m_open) {
+    if (m_mayHaveWritten) *m_mayHaveWritten = true;
+    return PostWithRetry(m_table, m_dialogs, m_workingStr);
+  }
+  if (m_table.Post() != 0) return PostOutcome::Failed;
+  ++m_pending;
+  return PostOutcome::Posted;
+}
+
+bool TableBlock::Commit() {
+  if (!m_open) return true;
+  if (m_mayHaveWritten && m_pending > 0) *m_mayHaveWritten = true;
+  m_open = false;
+  m_pending = 0;
+  return m_table.Commit() == 0;
+}
+
+bool TableBlock::Full(int blockSize) const {
+  if (!m_open) return !m_transactions;
+  return m_pending >= blockSize ||
+         std::chrono::steady_clock::now() - m_started >= std::chrono::milliseconds(BlockTimeLimitMs);
 }
 
 void ProgressTick(Progress& progress, int counter) {

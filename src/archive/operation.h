@@ -1,6 +1,8 @@
 #pragma once
 // Pieces the save and the restore share: the lock of a document with the user's retry, the
 // progress cadence, the abort question, and the messages that name a table.
+#include <chrono>
+#include <functional>
 #include <string>
 
 #include "archive/file_list.h"
@@ -26,11 +28,17 @@ inline constexpr int BlockTimeLimitMs = 50;
 inline constexpr const char* LockConflictQuestionStart = "Zámek v modulu ";
 
 enum class LockOutcome {
-  Locked,       // the record is ours until it is posted
+  Locked,       // the record is ours until it is posted (inside a block: until the block commits)
   Gone,         // another user deleted the document meanwhile: there is nothing left to change
   Refused,      // another user holds it and the user chose to stop
   Unavailable,  // the table's lock file cannot be written: table.LastError() says why
+  Failed,       // the work before the question could not be committed; its message has been shown
 };
+
+// What a job does before it asks the user anything: it commits everything done so far, so the
+// question comes with every earlier document written and no other user waits on this job's
+// locks while it is open. False after its message.
+using SettleFn = std::function<bool()>;
 
 // The document being locked, named to an observer before each lock-conflict question.
 struct LockSubject {
@@ -42,7 +50,7 @@ struct LockSubject {
 // Locks the current record of `table`. While another user holds it, asks the lock-conflict
 // question; Ano tries the same record again, Ne gives Refused.
 LockOutcome LockRecordWithRetry(TBFTable& table, Dialogs& dialogs, const std::string& workingStr,
-                                const LockSubject& subject = {});
+                                const LockSubject& subject = {}, const SettleFn& settle = {});
 
 enum class PostOutcome {
   Posted,
@@ -53,6 +61,44 @@ enum class PostOutcome {
 // Posts the current record of `table`. A table that another program keeps busy is another user at
 // work, like a held record: the lock-conflict question is asked, and Ano posts again.
 PostOutcome PostWithRetry(TBFTable& table, Dialogs& dialogs, const std::string& workingStr);
+
+// The posts of one table within the current block. The first post begins the table's
+// transaction (a synced one for the archive table); Commit writes them all at once and releases
+// their record locks; whatever is not committed when the block goes out of scope is rolled back,
+// on every way out. A component without transactions posts each record on its own, which makes
+// every block a block of one.
+class TableBlock {
+public:
+  // `mayHaveWritten` (optional) is set once a post of this table may have become permanent.
+  TableBlock(TBFTable& table, bool synced, Dialogs& dialogs, const std::string& workingStr, SettleFn settle,
+             bool* mayHaveWritten = nullptr);
+  ~TableBlock();
+  TableBlock(const TableBlock&) = delete;
+  TableBlock& operator=(const TableBlock&) = delete;
+
+  // Posts the current record into the block. Failed: table.LastError() says why, nothing of the
+  // block is written.
+  PostOutcome Post();
+  // Writes the block's posts; false when the commit failed and none of them was written.
+  bool Commit();
+  // Posts waiting for Commit.
+  int Pending() const { return m_pending; }
+  // The block has reached `blockSize` posts or BlockTimeLimitMs, or the component commits every
+  // post on its own.
+  bool Full(int blockSize) const;
+
+private:
+  TBFTable& m_table;
+  bool m_synced;
+  Dialogs& m_dialogs;
+  std::string m_workingStr;
+  SettleFn m_settle;
+  bool* m_mayHaveWritten;
+  bool m_open = false;
+  bool m_transactions = true;
+  int m_pending = 0;
+  std::chrono::steady_clock::time_point m_started;
+};
 
 // At every ProgressStep-th record: lets the window work and moves the bar to `counter`.
 void ProgressTick(Progress& progress, int counter);

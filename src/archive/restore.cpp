@@ -1,5 +1,6 @@
 #include "archive/restore.h"
 
+#include <algorithm>
 #include <exception>
 
 #include "archive/modules.h"
@@ -108,6 +109,9 @@ int CheckEveryTable(RestoreJob& job, const std::string& archiveDir) {
 }
 
 // One row of the file list: each archived document sought by its key and given its saved value.
+// The changes go block by block, each block one transaction whose record locks are held until it
+// commits; before any question the block is committed, so everything before the document asked
+// about is written.
 int RestoreRow(RestoreJob& job, const FileListRow& row, const std::string& archiveDir) {
   const RowTables p = RowTablePaths(job.context, row, archiveDir);
 
@@ -122,16 +126,31 @@ int RestoreRow(RestoreJob& job, const FileListRow& row, const std::string& archi
   TableCloser closeArchive(job.BFLockFile);
   TableCloser closeMoney(job.BFMoneyFile);
 
+  OperationCounts pending{};  // counted when their block is committed
+  const int blockSize = std::max(1, job.BlockSize);
+  SettleFn settle;
+  TableBlock documents(job.BFMoneyFile, false, job.dialogs, row.WorkingStr, [&] { return settle(); });
+  settle = [&] {
+    if (!documents.Commit()) {
+      Fail(job, PostErrorText(p.moneyShown));
+      return false;
+    }
+    job.Counts.Written += pending.Written;
+    job.Counts.Changed += pending.Changed;
+    pending = {};
+    return true;
+  };
+
   for (int counter = 0;; ++counter) {
     ++job.Counts.Documents;
     const std::int32_t key = ArchivedKey(job.BFLockFile, p.archiveShown);
     const bool found = job.BFMoneyFile.Seek1(Variant::FromInt(key)) == SeekFound;
     if (!found) ++job.Counts.Gone;
     if (found) {
-      const LockOutcome locked =
-          LockRecordWithRetry(job.BFMoneyFile, job.dialogs, row.WorkingStr, {job.Observer, p.moneyShown, key});
+      const LockOutcome locked = LockRecordWithRetry(job.BFMoneyFile, job.dialogs, row.WorkingStr,
+                                                     {job.Observer, p.moneyShown, key}, settle);
       if (locked == LockOutcome::Gone) ++job.Counts.Gone;
-      if (locked == LockOutcome::Refused) return -1;
+      if (locked == LockOutcome::Refused || locked == LockOutcome::Failed) return -1;
       if (locked == LockOutcome::Unavailable) return Fail(job, job.context.ShownIn(job.BFMoneyFile.LastError()));
       // A document deleted since the seek is skipped like one that was never found.
       if (locked == LockOutcome::Locked) {
@@ -139,18 +158,23 @@ int RestoreRow(RestoreJob& job, const FileListRow& row, const std::string& archi
         job.BFMoneyFile.EditRecord();
         const Variant archived = ArchivedLock(job.BFLockFile, p.archiveShown);
         job.BFMoneyFile.SetValue("Uzamceni", archived);
-        const PostOutcome posted = PostWithRetry(job.BFMoneyFile, job.dialogs, row.WorkingStr);
+        const PostOutcome posted = documents.Post();
         if (posted == PostOutcome::Failed) return Fail(job, PostErrorText(p.moneyShown));
         if (posted == PostOutcome::Refused) return -1;
-        ++job.Counts.Written;
-        if (!SameLockState(before, archived)) ++job.Counts.Changed;
+        ++pending.Written;
+        if (!SameLockState(before, archived)) ++pending.Changed;
       }
     }
     ProgressTick(job.progress, counter);
-    if (AbortConfirmed(job.progress, job.dialogs, MsgKind::Confirmation, kAbortQuestion)) return -1;
+    if (job.progress.AbortRequested() &&
+        (!settle() || AbortConfirmed(job.progress, job.dialogs, MsgKind::Confirmation, kAbortQuestion))) {
+      return -1;
+    }
+    if (documents.Full(blockSize) && !settle()) return -1;
     job.BFLockFile.Skip();
     if (job.BFLockFile.IsEof()) break;
   }
+  if (!settle()) return -1;
   job.progress.SetPosition(0);
   job.progress.ProcessMessages();
   return 0;

@@ -1,5 +1,6 @@
 #include "archive/save.h"
 
+#include <algorithm>
 #include <cmath>
 #include <exception>
 
@@ -88,16 +89,13 @@ int OpenEveryTable(SaveJob& job) {
 }
 
 // One row of the file list: the Money table walked from its first record, each document first
-// recorded in the archive table and only then changed.
+// recorded in the archive table and only then changed. Documents go block by block: a document is
+// locked, read again, recorded and changed inside the block; at the end of the block the archive
+// records are committed and synced first, and only then the block's changes, so no change is ever
+// on the disk without the earlier state it replaced. Before any question the block is committed.
 int SaveRow(SaveJob& job, const FileListRow& row) {
   const RowTables p = RowTablePaths(job.context, row, job.ArchiveDir);
   auto fail = [&](const std::string& text) { return FailClosing(job, text); };
-  // 0 once posted; -1 after the message, or with none when the user stopped at a busy table.
-  auto post = [&](TBFTable& table, const std::string& shownPath) {
-    const PostOutcome posted = PostWithRetry(table, job.dialogs, row.WorkingStr);
-    if (posted == PostOutcome::Failed) return fail(PostErrorText(shownPath));
-    return posted == PostOutcome::Posted ? 0 : -1;
-  };
 
   ++job.Counts.TablesBegun;
   if (job.Observer) job.Observer->TableBegins(job.Counts.TablesBegun, job.Counts.Tables);
@@ -130,6 +128,50 @@ int SaveRow(SaveJob& job, const FileListRow& row) {
     }
   } report{job, skipped};
 
+  // Counted when their block is committed.
+  OperationCounts pending{};
+  const int blockSize = std::max(1, job.BlockSize);
+  // Commits the block: the archive records (synced) before the documents. False after the message.
+  SettleFn settle;
+  TableBlock records(job.BFLockFile, true, job.dialogs, row.WorkingStr, [&] { return settle(); });
+  TableBlock documents(job.BFMoneyFile, false, job.dialogs, row.WorkingStr, [&] { return settle(); },
+                       &job.DocumentsChanged);
+  settle = [&] {
+    if (!records.Commit()) {
+      fail(PostErrorText(p.archiveShown));
+      return false;
+    }
+    job.Counts.Recorded += pending.Recorded;
+    if (!documents.Commit()) {
+      fail(PostErrorText(p.moneyShown));
+      return false;
+    }
+    job.Counts.Written += pending.Written;
+    job.Counts.Changed += pending.Changed;
+    pending = {};
+    return true;
+  };
+  // 0 once posted into the block; -1 after the message, or with none when the user stopped.
+  auto post = [&](TableBlock& block, const std::string& shownPath) {
+    const PostOutcome posted = block.Post();
+    if (posted == PostOutcome::Failed) return fail(PostErrorText(shownPath));
+    return posted == PostOutcome::Posted ? 0 : -1;
+  };
+  // The archive record gets its key and lock in one post: no record without its values.
+  auto record = [&](const Variant& key, const Variant& lock) {
+    job.BFLockFile.AppendBlank();
+    job.BFLockFile.SetValue("ID", key);
+    job.BFLockFile.SetValue("Lock", lock);
+    if (post(records, p.archiveShown) != 0) return -1;
+    ++pending.Recorded;
+    return 0;
+  };
+  // The user's stop is asked about with every earlier document committed; true means stop.
+  auto stopAsked = [&] {
+    if (!job.progress.AbortRequested()) return false;
+    return !settle() || AbortConfirmed(job.progress, job.dialogs, MsgKind::Confirmation, kAbortQuestion);
+  };
+
   for (int counter = 0;; ++counter) {
     ++job.Counts.Documents;
     const Variant key = job.BFMoneyFile.Value(keyField);
@@ -137,56 +179,52 @@ int SaveRow(SaveJob& job, const FileListRow& row) {
     if (!RecordableKey(key, keyNumber)) {
       ++skipped.count;
       ++job.Counts.UnusableKey;
+    } else if (!change) {
+      if (record(key, job.BFMoneyFile.Value("Uzamceni")) != 0) return -1;
     } else {
-      // The archive record gets its key and lock in one post: no record without its values.
       const Variant saved = job.BFMoneyFile.Value("Uzamceni");
-      job.BFLockFile.AppendBlank();
-      job.BFLockFile.SetValue("ID", key);
-      job.BFLockFile.SetValue("Lock", saved);
-      if (post(job.BFLockFile, p.archiveShown) != 0) return -1;
-      ++job.Counts.Recorded;
-
-      if (change) {
-        // A stop asked for before the first document changes ends the save with every document
-        // as it was (and its archive removed); after that, the question comes after each document.
-        if (!job.DocumentsChanged && AbortConfirmed(job.progress, job.dialogs, MsgKind::Confirmation, kAbortQuestion)) {
-          return -1;
-        }
-        const LockOutcome locked =
-            LockRecordWithRetry(job.BFMoneyFile, job.dialogs, row.WorkingStr, {job.Observer, p.moneyShown, keyNumber});
-        if (locked == LockOutcome::Refused) return -1;
-        if (locked == LockOutcome::Unavailable) return fail(job.context.ShownIn(job.BFMoneyFile.LastError()));
-        if (locked == LockOutcome::Gone) ++job.Counts.Gone;
-        // A document another user deleted meanwhile has nothing left to change; its archive
-        // record is never found by the restore.
-        if (locked == LockOutcome::Locked) {
-          // Another user may have changed the document between the read above and the lock: the
-          // archive must hold what the document was when it is changed.
-          Variant currentKey = job.BFMoneyFile.Value(keyField);
-          const Variant current = job.BFMoneyFile.Value("Uzamceni");
-          std::int32_t currentNumber = 0;
-          if (!RecordableKey(currentKey, currentNumber)) currentKey = key;  // the record keeps the key it can be found by
-          if (currentKey != key || current != saved) {
-            job.BFLockFile.SetValue("ID", currentKey);
-            job.BFLockFile.SetValue("Lock", current);
-            if (post(job.BFLockFile, p.archiveShown) != 0) return -1;
-          }
-          job.BFMoneyFile.EditRecord();
-          job.BFMoneyFile.SetValue("Uzamceni", newLock);
-          job.DocumentsChanged = true;
-          if (post(job.BFMoneyFile, p.moneyShown) != 0) return -1;
-          ++job.Counts.Written;
-          if (!SameLockState(current, newLock)) ++job.Counts.Changed;
-        }
+      // A stop asked for before the first document changes ends the save with every document
+      // as it was (and its archive removed); after that, the question comes after each document.
+      if (!job.DocumentsChanged && documents.Pending() == 0 && stopAsked()) return -1;
+      const LockOutcome locked = LockRecordWithRetry(job.BFMoneyFile, job.dialogs, row.WorkingStr,
+                                                     {job.Observer, p.moneyShown, keyNumber}, settle);
+      if (locked == LockOutcome::Failed) return -1;
+      if (locked == LockOutcome::Refused || locked == LockOutcome::Unavailable) {
+        // The document stays as it was; the archive holds what the walk read of it, as it holds
+        // every document the save reached.
+        const std::string why = job.BFMoneyFile.LastError();
+        if (record(key, saved) != 0 || !settle()) return -1;
+        return locked == LockOutcome::Refused ? -1 : fail(job.context.ShownIn(why));
+      }
+      if (locked == LockOutcome::Gone) {
+        // Another user deleted the document meanwhile: nothing is left to change, and its record
+        // holds what was read before; the restore never finds it.
+        ++job.Counts.Gone;
+        if (record(key, saved) != 0) return -1;
+      } else {
+        // The lock read the document again: another user may have changed it since the walk
+        // read it, and the archive must hold what it was when it is changed.
+        Variant currentKey = job.BFMoneyFile.Value(keyField);
+        const Variant current = job.BFMoneyFile.Value("Uzamceni");
+        std::int32_t currentNumber = 0;
+        if (!RecordableKey(currentKey, currentNumber)) currentKey = key;  // the record keeps the key it can be found by
+        if (record(currentKey, current) != 0) return -1;
+        job.BFMoneyFile.EditRecord();
+        job.BFMoneyFile.SetValue("Uzamceni", newLock);
+        if (post(documents, p.moneyShown) != 0) return -1;
+        ++pending.Written;
+        if (!SameLockState(current, newLock)) ++pending.Changed;
       }
     }
 
     ProgressTick(job.progress, counter);
-    if (AbortConfirmed(job.progress, job.dialogs, MsgKind::Confirmation, kAbortQuestion)) return -1;
+    if (stopAsked()) return -1;
+    if ((records.Full(blockSize) || documents.Full(blockSize)) && !settle()) return -1;
 
     job.BFMoneyFile.Skip();
     if (job.BFMoneyFile.IsEof()) break;
   }
+  if (!settle()) return -1;
   job.progress.SetPosition(0);
   job.progress.ProcessMessages();
   return 0;

@@ -83,6 +83,9 @@ std::unique_ptr<Table> Table::Open(const std::string& path, std::string& error) 
 }
 
 Table::~Table() {
+  // Closing the connection rolls back an open transaction; closing the lock file drops every
+  // record lock this handle holds.
+  m_inTransaction = false;
   releaseLock();
   m_lockFile.close();
   m_statements.reset();
@@ -301,7 +304,10 @@ void Table::dropReadAhead() {
 
 void Table::releaseLock() {
   if (m_lockedRecno != 0) {
-    m_lockFile.unlock(m_lockedRecno);
+    // Inside a transaction the record may carry a change nobody else may see or overwrite
+    // before the commit: its lock is kept until the transaction ends.
+    if (m_inTransaction) m_heldLocks.push_back(m_lockedRecno);
+    else m_lockFile.unlock(m_lockedRecno);
     m_lockedRecno = 0;
   }
 }

@@ -82,10 +82,20 @@ public:
   void setValue(std::string_view field, const Variant& value);
   void setValue(int field, const Variant& value);
 
-  // Groups the posts that follow into one write transaction until commitTransaction, for tools
-  // that fill a table in bulk. Record locks work as usual inside it.
-  bool beginTransaction();
+  // Groups the posts that follow into one write transaction until commitTransaction or
+  // rollbackTransaction. Every record lock taken or used inside it is held until it ends, so no
+  // other user takes a record whose change is not committed yet. A synced transaction is on the
+  // disk when commitTransaction returns; an ordinary one is safe against a killed process only.
+  // False when a transaction is already open, or the table's write access could not be had
+  // (lastFailureBusy tells a busy table).
+  bool beginTransaction(bool synced = false);
+  // Commits and releases the record locks; false (everything rolled back) when the commit failed.
   bool commitTransaction();
+  // Discards every post since beginTransaction and releases the record locks; harmless when no
+  // transaction is open. The current record is read again, or is gone when this transaction
+  // made it.
+  void rollbackTransaction();
+  bool inTransaction() const { return m_inTransaction; }
 
   // The reason of the last failed post, lock or delete.
   const std::string& lastError() const { return m_lastError; }
@@ -110,6 +120,8 @@ private:
   void capturePositionKey();
   void dropReadAhead();
   void releaseLock();
+  void endTransaction();
+  void forgetRolledBack();
 
   // All fields, or only those read so far and the current order's key (m_blockFields).
   std::string selectSql(bool readFieldsOnly = false);
@@ -168,6 +180,8 @@ private:
 
   std::int64_t m_lockedRecno = 0;
   bool m_inTransaction = false;
+  bool m_syncedTransaction = false;
+  std::vector<std::int64_t> m_heldLocks;  // taken inside the transaction, released when it ends
   std::string m_lastError;
   bool m_busy = false;
   bool m_lockFileFailure = false;

@@ -16,18 +16,74 @@ void Table::clearFailure() {
   m_lockFileFailure = false;
 }
 
-bool Table::beginTransaction() {
+bool Table::beginTransaction(bool synced) {
   clearFailure();
-  if (m_inTransaction || !begin()) return false;
+  if (m_inTransaction) {
+    failWith("Tabulka " + m_datPath + " už má otevřenou transakci.");
+    return false;
+  }
+  // A synced commit waits until the log is on the disk (the log is synced at every commit, not
+  // only before a checkpoint).
+  if (synced) {
+    StatementUse use(m_statements->get("PRAGMA synchronous=FULL"));
+    if (sqlite3_step(use.get()) != SQLITE_DONE) {
+      failWith("Nelze zapsat do databáze " + m_datPath + ": " + SqliteMessage(m_db));
+      return false;
+    }
+  }
+  m_syncedTransaction = synced;
+  if (!begin()) {
+    endTransaction();
+    return false;
+  }
   m_inTransaction = true;
   return true;
 }
 
 bool Table::commitTransaction() {
   clearFailure();
-  if (!m_inTransaction) return false;
+  if (!m_inTransaction) {
+    failWith("Tabulka " + m_datPath + " nemá otevřenou transakci.");
+    return false;
+  }
   m_inTransaction = false;
-  return commit();
+  const bool ok = commit();
+  // commit() rolled back: what this handle holds as posted values is no longer in the table.
+  if (!ok) forgetRolledBack();
+  endTransaction();
+  return ok;
+}
+
+void Table::rollbackTransaction() {
+  if (!m_inTransaction) return;
+  m_inTransaction = false;
+  rollback();
+  forgetRolledBack();
+  endTransaction();
+}
+
+// After a rollback the current record is read again: a record this transaction made is gone, and
+// values it posted are no longer the table's.
+void Table::forgetRolledBack() {
+  discardChanges();
+  dropReadAhead();
+  try {
+    if (m_state == State::Record && !rereadCurrent()) m_state = State::Gone;
+  } catch (const HostError&) {
+    m_state = State::Nothing;
+  }
+}
+
+// The record locks of the transaction go, and the table's commits are ordinary again.
+void Table::endTransaction() {
+  releaseLock();
+  for (const std::int64_t recno : m_heldLocks) m_lockFile.unlock(recno);
+  m_heldLocks.clear();
+  if (m_syncedTransaction) {
+    m_syncedTransaction = false;
+    StatementUse use(m_statements->get("PRAGMA synchronous=NORMAL"));
+    sqlite3_step(use.get());
+  }
 }
 
 bool Table::begin() {
@@ -187,7 +243,10 @@ bool Table::post() {
   }
   if (ok) ok = commit();
   else rollback();
-  if (borrowed) m_lockFile.unlock(m_recno);
+  if (borrowed) {
+    if (ok && m_inTransaction) m_heldLocks.push_back(m_recno);
+    else m_lockFile.unlock(m_recno);
+  }
   if (!ok) return false;
 
   bool keyChanged = false;
@@ -232,7 +291,10 @@ bool Table::deleteRecord() {
   }
   if (ok) ok = commit();
   else rollback();
-  if (borrowed) m_lockFile.unlock(m_recno);
+  if (borrowed) {
+    if (ok && m_inTransaction) m_heldLocks.push_back(m_recno);
+    else m_lockFile.unlock(m_recno);
+  }
   if (!ok) return false;
   discardChanges();
   releaseLock();

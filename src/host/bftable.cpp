@@ -10,6 +10,8 @@ namespace {
 constexpr int Failed = 1;
 constexpr int NotFound = 0;
 
+bool g_transactionsAvailable = true;
+
 }  // namespace
 
 TBFTable::TBFTable() = default;
@@ -90,6 +92,30 @@ int TBFTable::LockRecord() {
   if (ok) return 0;
   if (t.lastFailureLockFile()) return LockRecordUnavailable;
   return t.recordGone() ? LockRecordGone : Failed;
+}
+
+void TBFTable::SetTransactionsAvailable(bool available) {
+  g_transactionsAvailable = available;
+}
+
+int TBFTable::StartTransaction(bool synced) {
+  engine::Table& t = table();
+  if (!g_transactionsAvailable) return TransactionUnavailable;
+  const bool ok = t.beginTransaction(synced);
+  m_lastError = t.lastError();
+  if (ok) return 0;
+  return t.lastFailureBusy() ? PostBusy : Failed;
+}
+
+int TBFTable::Commit() {
+  engine::Table& t = table();
+  const bool ok = t.commitTransaction();
+  m_lastError = t.lastError();
+  return ok ? 0 : Failed;
+}
+
+void TBFTable::Rollback() {
+  if (m_table) m_table->rollbackTransaction();
 }
 
 int TBFTable::EditRecord() {

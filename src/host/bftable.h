@@ -24,6 +24,9 @@ inline constexpr int LockRecordUnavailable = 3;
 // Post's answer when another program kept the table's write access past the wait: the table is
 // busy the way a held record is, and the same post may succeed when tried again.
 inline constexpr int PostBusy = 4;
+// StartTransaction's answer from a component that has no transactions (the host's own component
+// offers only single posts): every post then commits on its own.
+inline constexpr int TransactionUnavailable = 5;
 
 class TBFTable {
 public:
@@ -51,6 +54,19 @@ public:
   int LockRecord();
   int EditRecord();
   int DeleteRecord();
+
+  // Posts that follow go into one transaction until Commit or Rollback; every record lock taken
+  // inside it is held until it ends. `synced`: Commit returns once the transaction is on the
+  // disk. 0 = begun; PostBusy = another program keeps the table's write access;
+  // TransactionUnavailable = the component has no transactions; else a failure (LastError).
+  int StartTransaction(bool synced = false);
+  // 0 = committed and the record locks released; else nothing of the transaction was written.
+  int Commit();
+  // Discards the transaction's posts and releases its record locks; harmless when none is open.
+  void Rollback();
+  // Makes every proxy of this process answer StartTransaction as a component without
+  // transactions does, for the record-by-record way and its tests.
+  static void SetTransactionsAvailable(bool available);
 
   Variant Value(const std::string& field);
   void SetValue(const std::string& field, const Variant& value);
