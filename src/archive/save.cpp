@@ -372,7 +372,12 @@ int CreateArchiveDirectory(SaveJob& job) {
     candidate = ctx.AddOnDataDir() + "Db/" + std::to_string(n);
     if (DirectoryExists(candidate)) continue;
     const NewDirResult made = CreateNewDir(candidate);
-    if (made == NewDirResult::Created) break;
+    if (made == NewDirResult::Created) {
+      // The archive must outlive a power cut as surely as the changes it will allow.
+      SyncDirectoryOf(ExcludeTrailingPathDelimiter(root));
+      SyncDirectoryOf(candidate);
+      break;
+    }
     // Another user's save may have taken this number a moment ago: take the next one.
     if (made == NewDirResult::Exists && DirectoryExists(candidate)) continue;
     return fail(candidate);

@@ -217,6 +217,21 @@ bool RemoveDirectoryTree(std::string_view path) {
   return RemoveTreeAt(p);
 }
 
+bool SyncDirectoryOf(std::string_view path) {
+  std::string dir = ExtractFilePath(std::string(path));
+  if (dir.empty()) dir = ".";
+  const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  int rc;
+  do {
+    rc = ::fsync(fd);
+  } while (rc != 0 && errno == EINTR);
+  // A file system that cannot sync a directory (EINVAL) keeps names by other means.
+  const bool ok = rc == 0 || errno == EINVAL;
+  ::close(fd);
+  return ok;
+}
+
 bool CopyFile(std::string_view source, std::string_view target) {
   const std::string src = ResolvePath(source);
   const std::string dst = ResolvePath(target);
@@ -255,8 +270,10 @@ bool CopyFile(std::string_view source, std::string_view target) {
     if (!ok) break;
   }
   ::close(in);
+  // The copy counts once it is on the disk, with its name.
+  if (ok && ::fsync(out) != 0) ok = false;
   if (::close(out) != 0) ok = false;
-  return ok;
+  return ok && SyncDirectoryOf(dst);
 }
 
 bool MatchesMask(std::string_view name, std::string_view mask) {
@@ -414,6 +431,8 @@ bool WriteFileAtomic(std::string_view path, std::string_view bytes) {
   if (ok && ::fsync(fd) != 0) ok = false;
   if (::close(fd) != 0) ok = false;
   if (ok && ::rename(temp.c_str(), target.c_str()) != 0) ok = false;
+  // The new name is on the disk only once its directory is.
+  if (ok && !SyncDirectoryOf(target)) ok = false;
   if (!ok) ::unlink(temp.c_str());
   RemoveStaleTemporaries(target);
   return ok;

@@ -46,8 +46,11 @@ bool RemoveDir(std::string_view path);
 bool RemoveDirectoryTree(std::string_view path);
 // Renames a file or directory in one step (within one file system); false when it cannot.
 bool RenamePath(std::string_view from, std::string_view to);
-// Copies a file byte for byte, replacing an existing target.
+// Copies a file byte for byte, replacing an existing target. The copy is synced to the disk, and
+// so is the directory that holds its name.
 bool CopyFile(std::string_view source, std::string_view target);
+// Syncs the directory that holds `path`, so a name made or changed there survives a power cut.
+bool SyncDirectoryOf(std::string_view path);
 
 struct DirEntry {
   std::string name;
@@ -66,7 +69,8 @@ bool ReadWholeFile(std::string_view path, std::string& bytes, std::size_t maxByt
 // The most an ini file, a description file or a file list may hold: far beyond any real one.
 inline constexpr std::size_t MaxSmallFileBytes = 4u << 20;
 // Writes through a temporary file in the same directory and renames it over the target, so a
-// crash leaves either the old or the new file. Temporary files that a dead process left beside
+// crash leaves either the old or the new file; the file and its directory are synced before it
+// returns, so a power cut cannot take back a write that succeeded. Temporary files that a dead process left beside
 // the target are removed.
 bool WriteFileAtomic(std::string_view path, std::string_view bytes);
 

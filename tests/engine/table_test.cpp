@@ -178,6 +178,46 @@ TEST(Table, DeletingKeepsTheWalkAndNumbersAreNeverReused) {
   EXPECT_EQ(t.RecCount(), 2);
 }
 
+TEST(Table, ATransactionHoldsItsLocksAndARollbackTakesEverythingBack) {
+  TempDir dir;
+  const std::string path = test::MakeDocTable(dir, "DOC", {1, 2, 3});
+  TBFTable t, other;
+  ASSERT_EQ(t.OpenTable(path), 0);
+  ASSERT_EQ(other.OpenTable(path), 0);
+  ASSERT_EQ(t.StartTransaction(true), 0);
+  EXPECT_NE(t.StartTransaction(), 0);  // one at a time
+  ASSERT_EQ(t.GoTop(), 0);
+  ASSERT_EQ(t.LockRecord(), 0);
+  t.SetValue("Uzamceni", Variant::FromBool(true));
+  ASSERT_EQ(t.Post(), 0);
+  t.AppendBlank();
+  t.SetValue("Cislo", Variant::FromInt(4));
+  ASSERT_EQ(t.Post(), 0);
+  EXPECT_EQ(t.RecCount(), 4);
+  // The posted record stays locked, and nobody else sees the transaction.
+  ASSERT_EQ(other.GoTop(), 0);
+  EXPECT_NE(other.LockRecord(), 0);
+  EXPECT_EQ(other.RecCount(), 3);
+  t.Rollback();
+  EXPECT_EQ(t.RecCount(), 3);
+  EXPECT_THROW(t.Value("Cislo"), HostError);  // the appended record is gone
+  ASSERT_EQ(t.GoTop(), 0);
+  EXPECT_EQ(t.Value("Uzamceni"), Variant::FromBool(false));
+  EXPECT_EQ(other.LockRecord(), 0);
+  other.CloseTable();
+
+  ASSERT_EQ(t.StartTransaction(), 0);
+  ASSERT_EQ(t.LockRecord(), 0);
+  t.SetValue("Uzamceni", Variant::FromBool(true));
+  ASSERT_EQ(t.Post(), 0);
+  ASSERT_EQ(t.Commit(), 0);
+  EXPECT_NE(t.Commit(), 0);  // nothing open any more
+  ASSERT_EQ(other.OpenTable(path), 0);
+  ASSERT_EQ(other.GoTop(), 0);
+  EXPECT_EQ(other.LockRecord(), 0);
+  EXPECT_EQ(other.Value("Uzamceni"), Variant::FromBool(true));
+}
+
 TEST(Table, BadFilesDoNotOpenAndStayUnchanged) {
   TempDir dir;
   test::WriteBytes(dir / "TEXT.DAT", "[Global]\r\nÚčetní rok=2024\r\n");

@@ -1,0 +1,211 @@
+// Documents changed block by block: what another user sees while a block is open, what a
+// question finds committed, what a failure inside a block leaves, and that a component without
+// transactions (a block of one) gives the same archive and the same documents.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <stdexcept>
+
+#include "archive/restore.h"
+#include "archive/save.h"
+#include "engine/table.h"
+#include "platform/files.h"
+#include "platform/locale.h"
+#include "support/agenda_builder.h"
+#include "support/scripted_ports.h"
+
+using namespace vorlend;
+using namespace vorlend::test;
+
+namespace {
+
+using Locks = std::vector<std::pair<std::int32_t, std::string>>;
+
+// One year with three modules of 60 documents each, keys from 100.
+struct BlockFixture : ::testing::Test {
+  TempDir dir;
+  AgendaBuilder agenda{dir};
+  HostContext ctx;
+  ScriptedDialogs dialogs;
+  ScriptedProgress progress;
+  TBFTable money, lock;
+  YearList years;
+  FileList files;
+  std::map<std::string, Locks> seed;
+
+  void SetUp() override {
+    SetFormatSettings(CzechLocaleFormats());
+    agenda.AddYear("Rok.001", "2025");
+    std::vector<Document> docs = MakeDocuments(60, 100, 3);
+    docs[4].lock = Variant::Null();
+    for (const char* table : {"POKLKNIH", "INTDOKL", "SKSEZDOK"}) {
+      agenda.AddTable("Rok.001", table, docs);
+      seed[Money(table)] = ReadLocks(Money(table), KeyOf(table));
+    }
+    ctx = agenda.Context();
+    ASSERT_TRUE(FillYearList(ctx.AgendaPath, dialogs, years));
+    years.Toggle(0);
+  }
+  void TearDown() override { TBFTable::SetTransactionsAvailable(true); }
+
+  static std::string KeyOf(const std::string& table) { return table == "SKSEZDOK" ? "CDokladu" : "Cislo"; }
+  std::string Money(const std::string& table) const { return agenda.AgendaDir() + "Rok.001/" + table; }
+  static ModuleFilter Filter() {
+    ModuleFilter f{};
+    for (std::size_t m = 0; m < ModuleCount; ++m) {
+      const std::string code = Modules[m].Code;
+      f[m] = code == "PD" || code == "ID" || code == "SD";
+    }
+    return f;
+  }
+  SaveJob Job(LockAction action, int blockSize) {
+    SaveJob job{ctx, dialogs, progress, money, lock, years, SaveChoices{Filter(), action, "bloky"}, files};
+    job.BlockSize = blockSize;
+    return job;
+  }
+  int Restore(const std::string& archiveDir, int blockSize) {
+    RestoreJob job{ctx, dialogs, progress, money, lock, files};
+    job.BlockSize = blockSize;
+    return RestoreLocks(job, archiveDir);
+  }
+  std::map<std::string, std::string> ArchiveDumps(const std::string& archiveDir) {
+    std::map<std::string, std::string> dumps;
+    for (const char* name : {"PD001", "ID001", "SD001"}) dumps[name] = DumpTable(archiveDir + name);
+    return dumps;
+  }
+  void ExpectAll(const std::string& value) {
+    for (const auto& [path, locks] : seed) {
+      for (const auto& [key, v] : ReadLocks(path, path.find("SKSEZDOK") != std::string::npos ? "CDokladu" : "Cislo"))
+        EXPECT_EQ(v, value) << path << " " << key;
+    }
+  }
+  void ExpectSeeded() {
+    for (const auto& [path, locks] : seed)
+      EXPECT_EQ(ReadLocks(path, path.find("SKSEZDOK") != std::string::npos ? "CDokladu" : "Cislo"), locks) << path;
+  }
+};
+
+}  // namespace
+
+TEST_F(BlockFixture, EveryBlockSizeAndAComponentWithoutTransactionsGiveTheSameArchiveAndDocuments) {
+  std::map<std::string, std::string> first;
+  int run = 0;
+  for (const int blockSize : {500, 7, 1, 500}) {
+    // The last run goes through a component that offers single posts only.
+    const bool transactions = run < 3;
+    TBFTable::SetTransactionsAvailable(transactions);
+    SaveJob job = Job(LockAction::Lock, blockSize);
+    ASSERT_EQ(StartSave(job), 0) << blockSize << (dialogs.Last() ? dialogs.Last()->text : "");
+    EXPECT_EQ(job.Counts.Recorded, 180);
+    EXPECT_EQ(job.Counts.Written, 180);
+    EXPECT_EQ(job.Counts.Changed, 180 - 60);  // every third document was locked already
+    ExpectAll("1");
+    const auto dumps = ArchiveDumps(job.ArchiveDir);
+    if (run == 0) first = dumps;
+    EXPECT_EQ(dumps, first) << "block size " << blockSize << (transactions ? "" : " without transactions");
+
+    RestoreJob restore{ctx, dialogs, progress, money, lock, files};
+    restore.BlockSize = blockSize;
+    ASSERT_EQ(RestoreLocks(restore, job.ArchiveDir), 0);
+    EXPECT_EQ(restore.Counts.Written, 180);
+    ExpectSeeded();
+    ++run;
+  }
+}
+
+TEST_F(BlockFixture, AQuestionFindsEveryEarlierDocumentCommittedAndFreeForOtherUsers) {
+  // Another user edits the 11th document of the second table; the block is far from full there.
+  auto holder = std::make_unique<HoldProcess>(Money("INTDOKL"), "Cislo", 110);
+  ASSERT_TRUE(holder->locked());
+  bool checked = false;
+  dialogs.onQuestion = [&](const ScriptedDialogs::Entry&) {
+    const Locks now = ReadLocks(Money("INTDOKL"), "Cislo");
+    for (std::size_t i = 0; i < 10; ++i) EXPECT_EQ(now.at(i).second, "0") << "document " << now.at(i).first;
+    EXPECT_EQ(now.at(10).second, seed[Money("INTDOKL")].at(10).second);
+    // The earlier documents of the block are no longer held by the save.
+    HoldProcess other(Money("INTDOKL"), "Cislo", 105);
+    EXPECT_TRUE(other.locked());
+    checked = true;
+    holder.reset();
+  };
+  dialogs.Answer(true);
+  SaveJob job = Job(LockAction::Unlock, 500);
+  ASSERT_EQ(StartSave(job), 0);
+  EXPECT_TRUE(checked);
+  ExpectAll("0");
+  const std::string archiveDir = job.ArchiveDir;
+
+  // The restore asks with its earlier documents written as well.
+  holder = std::make_unique<HoldProcess>(Money("SKSEZDOK"), "CDokladu", 130);
+  ASSERT_TRUE(holder->locked());
+  checked = false;
+  dialogs.onQuestion = [&](const ScriptedDialogs::Entry&) {
+    const Locks now = ReadLocks(Money("SKSEZDOK"), "CDokladu");
+    EXPECT_EQ(Locks(now.begin(), now.begin() + 30),
+              Locks(seed[Money("SKSEZDOK")].begin(), seed[Money("SKSEZDOK")].begin() + 30));
+    EXPECT_EQ(now.at(30).second, "0");
+    HoldProcess other(Money("SKSEZDOK"), "CDokladu", 129);
+    EXPECT_TRUE(other.locked());
+    checked = true;
+  };
+  dialogs.Answer(false);
+  EXPECT_EQ(Restore(archiveDir, 500), -1);
+  EXPECT_TRUE(checked);
+}
+
+TEST_F(BlockFixture, WhileABlockIsOpenOtherUsersSeeNothingOfItAndCannotTakeItsDocuments) {
+  // The third ProcessMessages of the save falls inside the first table's first block (document
+  // 20): the documents before it are changed in the open transaction only.
+  bool checked = false;
+  progress.onProcessMessages = [&](int count) {
+    if (count != 4 || checked) return;
+    checked = true;
+    EXPECT_EQ(ReadLocks(Money("POKLKNIH"), "Cislo"), seed[Money("POKLKNIH")]);
+    HoldProcess other(Money("POKLKNIH"), "Cislo", 105);
+    EXPECT_FALSE(other.locked());
+  };
+  SaveJob job = Job(LockAction::Unlock, 500);
+  ASSERT_EQ(StartSave(job), 0);
+  EXPECT_TRUE(checked);
+  ExpectAll("0");
+}
+
+TEST_F(BlockFixture, AFailureInsideABlockLeavesNoneOfItsDocumentsChanged) {
+  // Something throws while the first block holds 21 changed documents (the fourth ProcessMessages).
+  progress.onProcessMessages = [&](int count) {
+    if (count == 4) throw std::runtime_error("Chyba okna.");
+  };
+  SaveJob job = Job(LockAction::Unlock, 500);
+  EXPECT_EQ(StartSave(job), -1);
+  EXPECT_EQ(dialogs.Last()->text, "Chyba okna.");
+  ExpectSeeded();
+  // Nothing changed, so the archive went too; and no document is left held.
+  EXPECT_FALSE(job.DocumentsChanged);
+  EXPECT_FALSE(PathExists(job.ArchiveDir));
+  HoldProcess other(Money("POKLKNIH"), "Cislo", 105);
+  EXPECT_TRUE(other.locked());
+}
+
+TEST_F(BlockFixture, ATableBlockRollsBackOnEveryWayOut) {
+  const Locks before = ReadLocks(Money("POKLKNIH"), "Cislo");
+  ASSERT_EQ(money.OpenTable(Money("POKLKNIH")), 0);
+  ASSERT_EQ(money.GoTop(), 0);
+  try {
+    TableBlock block(money, false, dialogs, "pokladní doklady 2025", [] { return true; });
+    for (int i = 0; i < 3; ++i) {
+      ASSERT_EQ(money.LockRecord(), 0);
+      money.SetValue("Uzamceni", Variant::FromBool(false));
+      ASSERT_EQ(block.Post(), PostOutcome::Posted);
+      money.Skip();
+    }
+    EXPECT_EQ(block.Pending(), 3);
+    throw std::runtime_error("stop");
+  } catch (const std::runtime_error&) {
+  }
+  // Nothing of the block was written, and its documents are free again.
+  EXPECT_EQ(ReadLocks(Money("POKLKNIH"), "Cislo"), before);
+  HoldProcess other(Money("POKLKNIH"), "Cislo", 100);
+  EXPECT_TRUE(other.locked());
+  money.CloseTable();
+}
