@@ -80,12 +80,19 @@ PostOutcome TableBlock::Post() {
   return PostOutcome::Posted;
 }
 
-bool TableBlock::Commit() {
-  if (!m_open) return true;
+bool TableBlock::Commit(bool synced) {
+  if (!m_open) {
+    // Blocks committed before are made durable now; a component without transactions keeps its
+    // posts by its own means.
+    if (!synced || !m_unsynced) return true;
+    m_unsynced = false;
+    return m_table.Commit(true) == 0;
+  }
   if (m_mayHaveWritten && m_pending > 0) *m_mayHaveWritten = true;
   m_open = false;
   m_pending = 0;
-  return m_table.Commit() == 0;
+  m_unsynced = !synced && !m_synced;
+  return m_table.Commit(synced) == 0;
 }
 
 bool TableBlock::Full(int blockSize) const {

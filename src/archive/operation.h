@@ -80,7 +80,8 @@ public:
   // block is written.
   PostOutcome Post();
   // Writes the block's posts; false when the commit failed and none of them was written.
-  bool Commit();
+  // `synced`: they are on the disk, with every earlier block, when it returns.
+  bool Commit(bool synced = false);
   // Posts waiting for Commit.
   int Pending() const { return m_pending; }
   // The block has reached `blockSize` posts or BlockTimeLimitMs, or the component commits every
@@ -96,6 +97,7 @@ private:
   bool* m_mayHaveWritten;
   bool m_open = false;
   bool m_transactions = true;
+  bool m_unsynced = false;  // a block was committed without a sync since the last synced one
   int m_pending = 0;
   std::chrono::steady_clock::time_point m_started;
 };

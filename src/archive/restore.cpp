@@ -130,8 +130,11 @@ int RestoreRow(RestoreJob& job, const FileListRow& row, const std::string& archi
   const int blockSize = std::max(1, job.BlockSize);
   SettleFn settle;
   TableBlock documents(job.BFMoneyFile, false, job.dialogs, row.WorkingStr, [&] { return settle(); });
+  bool lastBlock = false;
   settle = [&] {
-    if (!documents.Commit()) {
+    // The table's last block is synced, and with it every earlier one: an archive deleted after
+    // the restore never outlives the states it put back.
+    if (!documents.Commit(lastBlock)) {
       Fail(job, PostErrorText(p.moneyShown));
       return false;
     }
@@ -170,10 +173,11 @@ int RestoreRow(RestoreJob& job, const FileListRow& row, const std::string& archi
         (!settle() || AbortConfirmed(job.progress, job.dialogs, MsgKind::Confirmation, kAbortQuestion))) {
       return -1;
     }
-    if (documents.Full(blockSize) && !settle()) return -1;
     job.BFLockFile.Skip();
     if (job.BFLockFile.IsEof()) break;
+    if (documents.Full(blockSize) && !settle()) return -1;
   }
+  lastBlock = true;
   if (!settle()) return -1;
   job.progress.SetPosition(0);
   job.progress.ProcessMessages();

@@ -90,7 +90,9 @@ public:
   // (lastFailureBusy tells a busy table).
   bool beginTransaction(bool synced = false);
   // Commits and releases the record locks; false (everything rolled back) when the commit failed.
-  bool commitTransaction();
+  // `synced`: returns once the table, with every earlier commit, is on the disk; with no
+  // transaction open it only does that.
+  bool commitTransaction(bool synced = false);
   // Discards every post since beginTransaction and releases the record locks; harmless when no
   // transaction is open. The current record is read again, or is gone when this transaction
   // made it.
@@ -122,6 +124,7 @@ private:
   void releaseLock();
   void endTransaction();
   void forgetRolledBack();
+  bool syncLog();
 
   // All fields, or only those read so far and the current order's key (m_blockFields).
   std::string selectSql(bool readFieldsOnly = false);

@@ -40,18 +40,34 @@ bool Table::beginTransaction(bool synced) {
   return true;
 }
 
-bool Table::commitTransaction() {
+bool Table::commitTransaction(bool synced) {
   clearFailure();
   if (!m_inTransaction) {
+    if (synced) return syncLog();
     failWith("Tabulka " + m_datPath + " nemá otevřenou transakci.");
     return false;
   }
   m_inTransaction = false;
-  const bool ok = commit();
+  bool ok = commit();
   // commit() rolled back: what this handle holds as posted values is no longer in the table.
   if (!ok) forgetRolledBack();
+  // A transaction begun unsynced is synced after its commit (the level cannot change inside it).
+  if (ok && synced && !m_syncedTransaction) ok = syncLog();
   endTransaction();
   return ok;
+}
+
+// Every commit of the table is in its log or, checkpointed, in its synced data file: syncing the
+// log makes them all durable.
+bool Table::syncLog() {
+  sqlite3_file* log = nullptr;
+  if (sqlite3_file_control(m_db, "main", SQLITE_FCNTL_JOURNAL_POINTER, &log) != SQLITE_OK || !log ||
+      !log->pMethods) {
+    return true;  // no log open: nothing was written through this connection
+  }
+  if (log->pMethods->xSync(log, SQLITE_SYNC_NORMAL) == SQLITE_OK) return true;
+  failWith("Databázi " + m_datPath + " nelze uložit na disk.");
+  return false;
 }
 
 void Table::rollbackTransaction() {

@@ -107,9 +107,9 @@ int TBFTable::StartTransaction(bool synced) {
   return t.lastFailureBusy() ? PostBusy : Failed;
 }
 
-int TBFTable::Commit() {
+int TBFTable::Commit(bool synced) {
   engine::Table& t = table();
-  const bool ok = t.commitTransaction();
+  const bool ok = t.commitTransaction(synced);
   m_lastError = t.lastError();
   return ok ? 0 : Failed;
 }

@@ -61,7 +61,9 @@ public:
   // TransactionUnavailable = the component has no transactions; else a failure (LastError).
   int StartTransaction(bool synced = false);
   // 0 = committed and the record locks released; else nothing of the transaction was written.
-  int Commit();
+  // `synced`: returns once the table, with every earlier commit, is on the disk (with no
+  // transaction open, Commit(true) does only that).
+  int Commit(bool synced = false);
   // Discards the transaction's posts and releases its record locks; harmless when none is open.
   void Rollback();
   // Makes every proxy of this process answer StartTransaction as a component without
