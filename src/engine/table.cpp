@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -210,6 +211,16 @@ bool Table::load(const std::string& path, std::string& error) {
   m_wanted.assign(m_fields.size(), 0);
   m_selectList = QuoteIdent(RecNoColumn);
   for (const FieldDef& f : m_fields) m_selectList += "," + QuoteIdent(f.name);
+  m_rereadSql = selectSql() + " WHERE " + QuoteIdent(RecNoColumn) + "=?";
+  {
+    std::string columns, marks;
+    for (std::size_t j = 0; j < m_fields.size(); ++j) {
+      columns += (j ? "," : "") + QuoteIdent(m_fields[j].name);
+      marks += j ? ",?" : "?";
+    }
+    m_insertSql = "INSERT INTO " + QuoteIdent(RecordsTable) + "(" + columns + ") VALUES(" + marks + ")";
+  }
+  buildOrderBySql();
   m_statements = std::make_unique<StatementCache>(m_db);
   m_cells.resize(m_fields.size());
   m_current = m_cells.data();
@@ -258,7 +269,7 @@ Variant Table::storedValue(std::size_t field) {
   if (m_current[field].storage == StorageNotRead) {
     // A field first read in the middle of a block: the whole record is read again, and the
     // blocks that follow carry the field.
-    m_wanted[field] = 1;
+    markWanted(field);
     if (!rereadCurrent())
       throw HostError("Záznam tabulky " + m_datPath + " mezitím někdo smazal (pole \"" + m_fields[field].name + "\").");
   }
@@ -324,22 +335,31 @@ const std::string& Table::order() const {
 
 std::string Table::selectSql(bool readFieldsOnly) {
   if (!readFieldsOnly) return "SELECT " + m_selectList + " FROM " + QuoteIdent(RecordsTable);
-  std::vector<char> take = m_wanted;
-  for (int f : orderFields()) take[static_cast<std::size_t>(f)] = 1;
-  m_blockFields.clear();
+  updateBlockFields();
   std::string list = QuoteIdent(RecNoColumn);
-  for (std::size_t j = 0; j < m_fields.size(); ++j) {
-    if (!take[j]) continue;
-    m_blockFields.push_back(static_cast<int>(j));
-    list += "," + QuoteIdent(m_fields[j].name);
-  }
+  for (int f : m_blockFields) list += "," + QuoteIdent(m_fields[static_cast<std::size_t>(f)].name);
   return "SELECT " + list + " FROM " + QuoteIdent(RecordsTable);
 }
 
-std::string Table::orderBySql() const {
-  std::string sql;
-  for (int f : orderFields()) sql += QuoteIdent(m_fields[static_cast<std::size_t>(f)].name) + ",";
-  return sql + QuoteIdent(RecNoColumn);
+void Table::updateBlockFields() {
+  m_blockFields.clear();
+  const std::vector<int>& keyFields = orderFields();
+  for (std::size_t j = 0; j < m_fields.size(); ++j) {
+    if (m_wanted[j] || std::find(keyFields.begin(), keyFields.end(), static_cast<int>(j)) != keyFields.end())
+      m_blockFields.push_back(static_cast<int>(j));
+  }
+}
+
+void Table::buildOrderBySql() {
+  m_orderBySql.clear();
+  for (int f : orderFields()) m_orderBySql += QuoteIdent(m_fields[static_cast<std::size_t>(f)].name) + ",";
+  m_orderBySql += QuoteIdent(RecNoColumn);
+}
+
+void Table::markWanted(std::size_t field) {
+  if (m_wanted[field]) return;
+  m_wanted[field] = 1;
+  ++m_wantedVersion;
 }
 
 std::size_t Table::readRows(sqlite3_stmt* stmt, std::size_t limit, const std::vector<int>* fields) {
@@ -446,6 +466,7 @@ bool Table::setOrder(std::string_view indexName) {
     if (found < 0) return false;
   }
   m_order = found;
+  buildOrderBySql();
   dropReadAhead();
   if (m_state == State::Record || m_state == State::Gone) {
     try {
@@ -510,7 +531,7 @@ bool Table::seek(const std::vector<Variant>& keys) {
   m_aheadTime = std::chrono::steady_clock::now();
 
   std::vector<Variant> converted(keys.size());
-  std::string where;
+  std::uint64_t nullKeys = 0;
   for (std::size_t j = 0; j < keys.size(); ++j) {
     const FieldDef& field = m_fields[static_cast<std::size_t>(keyFields[j])];
     // A key that cannot be a value of its field matches no record.
@@ -518,13 +539,28 @@ bool Table::seek(const std::vector<Variant>& keys) {
       m_state = State::Eof;
       return false;
     }
-    where += (j ? " AND " : "") + QuoteIdent(field.name) + (converted[j].isNull() ? " IS NULL" : "=?");
+    if (converted[j].isNull()) nullKeys |= std::uint64_t{1} << (j % 64);
   }
-  StatementUse use(m_statements->get(selectSql() + " WHERE " + where + " ORDER BY " + orderBySql() + " LIMIT 1"));
+  // The record found carries the fields read so far (and its key), like a block of a walk; a field
+  // first read later reads the record again.
+  SeekText& text = m_seekText;
+  if (text.order != m_order || text.keys != keys.size() || text.nullKeys != nullKeys ||
+      text.wantedVersion != m_wantedVersion || text.sql.empty()) {
+    std::string where;
+    for (std::size_t j = 0; j < keys.size(); ++j) {
+      where += (j ? " AND " : "") + QuoteIdent(m_fields[static_cast<std::size_t>(keyFields[j])].name) +
+               (converted[j].isNull() ? " IS NULL" : "=?");
+    }
+    text = SeekText{m_order, keys.size(), nullKeys, m_wantedVersion,
+                    selectSql(true) + " WHERE " + where + " ORDER BY " + orderBySql() + " LIMIT 1"};
+  } else {
+    updateBlockFields();
+  }
+  StatementUse use(m_statements->get(text.sql));
   int i = 1;
   for (const Variant& key : converted)
     if (!key.isNull()) BindValue(use.get(), i++, key);
-  readRows(use.get(), 1);
+  readRows(use.get(), 1, &m_blockFields);
   if (takeNextRow()) return true;
   m_state = State::Eof;
   return false;
@@ -548,7 +584,7 @@ Variant Table::value(int field) {
   const auto j = static_cast<std::size_t>(field);
   if (j >= m_fields.size()) throw HostError("Pole č. " + std::to_string(field) + " v tabulce " + m_datPath + " neexistuje.");
   requireRecord(m_fields[j].name);
-  m_wanted[j] = 1;
+  markWanted(j);
   return m_dirty[j] ? m_pending[j] : storedValue(j);
 }
 

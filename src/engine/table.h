@@ -128,7 +128,10 @@ private:
 
   // All fields, or only those read so far and the current order's key (m_blockFields).
   std::string selectSql(bool readFieldsOnly = false);
-  std::string orderBySql() const;
+  const std::string& orderBySql() const { return m_orderBySql; }
+  void buildOrderBySql();
+  void markWanted(std::size_t field);
+  void updateBlockFields();  // the fields a row read ahead holds: those read so far and the key
   const std::vector<int>& orderFields() const;
   // Reads the rows a prepared statement yields into the read-ahead block; returns their number.
   std::size_t readRows(sqlite3_stmt* stmt, std::size_t limit, const std::vector<int>* fields = nullptr);
@@ -150,6 +153,21 @@ private:
   std::vector<IndexDef> m_indexes;
   int m_order = -1;  // position in m_indexes; -1 = record order
   std::string m_selectList;
+  // Statement texts built once: they are the keys of the statement cache, and building them for
+  // every call would cost a walk or a restore more than SQLite's own work.
+  std::string m_rereadSql;
+  std::string m_insertSql;
+  std::string m_orderBySql;          // of the current order
+  std::vector<char> m_updateFields;  // the fields m_updateSql writes
+  std::string m_updateSql;
+  struct SeekText {
+    int order = -2;
+    std::size_t keys = 0;
+    std::uint64_t nullKeys = 0;  // bit j: key j is Null
+    unsigned wantedVersion = 0;
+    std::string sql;
+  } m_seekText;
+  unsigned m_wantedVersion = 0;      // grows whenever a field joins m_wanted
   // Fields the caller has read: a block of rows read ahead holds only these (and the key), so a
   // walk that reads two fields of every record does not pay for the others.
   std::vector<char> m_wanted;

@@ -134,7 +134,7 @@ void Table::rollback() {
 }
 
 bool Table::rereadCurrent() {
-  StatementUse use(m_statements->get(selectSql() + " WHERE " + QuoteIdent(RecNoColumn) + "=?"));
+  StatementUse use(m_statements->get(m_rereadSql));
   sqlite3_bind_int64(use.get(), 1, m_recno);
   const int rc = sqlite3_step(use.get());
   if (rc == SQLITE_DONE) return false;
@@ -192,15 +192,9 @@ bool Table::lockRecord() {
 bool Table::post() {
   clearFailure();
   if (m_state == State::New) {
-    std::string columns, marks;
-    for (std::size_t j = 0; j < m_fields.size(); ++j) {
-      columns += (j ? "," : "") + QuoteIdent(m_fields[j].name);
-      marks += j ? ",?" : "?";
-    }
     if (!begin()) return false;
     {
-      StatementUse use(m_statements->get("INSERT INTO " + QuoteIdent(RecordsTable) + "(" + columns +
-                                         ") VALUES(" + marks + ")"));
+      StatementUse use(m_statements->get(m_insertSql));
       // Text is bound without a copy, so the values must outlive the statement's step.
       std::vector<Variant> values(m_fields.size());
       for (std::size_t j = 0; j < m_fields.size(); ++j) {
@@ -238,13 +232,16 @@ bool Table::post() {
     failWith("Záznam je uzamčen jiným uživatelem.");
     return false;
   }
-  std::string assignments;
-  for (std::size_t j = 0; j < m_fields.size(); ++j)
-    if (m_dirty[j]) assignments += (assignments.empty() ? "" : ",") + QuoteIdent(m_fields[j].name) + "=?";
+  if (m_updateSql.empty() || m_updateFields != m_dirty) {
+    std::string assignments;
+    for (std::size_t j = 0; j < m_fields.size(); ++j)
+      if (m_dirty[j]) assignments += (assignments.empty() ? "" : ",") + QuoteIdent(m_fields[j].name) + "=?";
+    m_updateFields = m_dirty;
+    m_updateSql = "UPDATE " + QuoteIdent(RecordsTable) + " SET " + assignments + " WHERE " + QuoteIdent(RecNoColumn) + "=?";
+  }
   bool ok = begin();
   if (ok) {
-    StatementUse use(m_statements->get("UPDATE " + QuoteIdent(RecordsTable) + " SET " + assignments + " WHERE " +
-                                       QuoteIdent(RecNoColumn) + "=?"));
+    StatementUse use(m_statements->get(m_updateSql));
     int i = 1;
     for (std::size_t j = 0; j < m_fields.size(); ++j)
       if (m_dirty[j]) BindValue(use.get(), i++, m_pending[j]);
