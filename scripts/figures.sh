@@ -25,6 +25,9 @@ tests_line() { grep -E "tests passed" "$1" | tail -n 1; }
   echo "|---|---|"
   echo "| test suite | $(tests_line "$figures/tests.txt") |"
   echo "| test suite under AddressSanitizer + UndefinedBehaviorSanitizer | $(tests_line "$figures/asan-tests.txt") |"
+  if [[ -s "$figures/power-cuts.txt" ]]; then
+    echo "| power-cut test (writes since the last sync thrown away) | $(sed 's/^power cuts: //' "$figures/power-cuts.txt" | paste -sd ';' -) cuts, every check passed |"
+  fi
   while read -r _ target execs _ crashes _ _ corpus _; do
     echo "| fuzzing \`$target\` | $execs executions, $crashes crashes, corpus $corpus inputs |"
   done < <(grep -E '^fuzz ' "$figures/fuzz.txt")

@@ -20,6 +20,9 @@ mkdir -p "$build_dir/figures"
 QT_QPA_PLATFORM=offscreen ctest --test-dir "$build_dir" --output-on-failure -j2 --timeout 600 \
   | tee "$build_dir/figures/tests.txt" | grep -vE '^ +(Start|[0-9]+/[0-9]+ Test) ' || true
 grep -q "100% tests passed" "$build_dir/figures/tests.txt" || { echo "test.sh: the test suite failed" >&2; exit 1; }
+# The power-cut test prints how many cuts it made; ctest keeps a passing test's output in its log.
+grep -h "^power cuts:" "$build_dir/Testing/Temporary/LastTest.log" > "$build_dir/figures/power-cuts.txt" || true
+cat "$build_dir/figures/power-cuts.txt"
 echo "test.sh: the test suite passed after $(( $(date +%s) - started )) s"
 [[ $quick -eq 1 ]] && exit 0
 scripts/proofs.sh
