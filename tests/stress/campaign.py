@@ -1019,7 +1019,7 @@ def s11(rounds=int(os.environ.get("S11_ROUNDS", "100")), term_rounds=int(os.envi
     is refused, and `delete` takes the archive away. Then SIGTERM over the first tenth of a save,
     where it meets the save before and just after its first change: a save stopped before it
     changed anything leaves no directory, one stopped later names the archive and its restore."""
-    docs, t_all = 300, time.time()
+    docs, t_all = 1500, time.time()
     fails, points, blanks = [], [], 0
 
     def start():
