@@ -154,6 +154,25 @@ TEST_F(BlockFixture, AQuestionFindsEveryEarlierDocumentCommittedAndFreeForOtherU
   EXPECT_TRUE(checked);
 }
 
+TEST_F(BlockFixture, TheAbortQuestionFindsEveryEarlierDocumentCommitted) {
+  // "Přerušit" at document 20 of the first table, in the middle of its first block.
+  progress.onProcessMessages = [&](int count) {
+    if (count == 4) progress.RequestAbort();
+  };
+  bool checked = false;
+  dialogs.onQuestion = [&](const ScriptedDialogs::Entry&) {
+    const Locks now = ReadLocks(Money("POKLKNIH"), "Cislo");
+    for (std::size_t i = 0; i <= 20; ++i) EXPECT_EQ(now.at(i).second, "0") << "document " << now.at(i).first;
+    EXPECT_EQ(Locks(now.begin() + 21, now.end()), Locks(seed[Money("POKLKNIH")].begin() + 21, seed[Money("POKLKNIH")].end()));
+    checked = true;
+  };
+  dialogs.Answer(false);  // go on
+  SaveJob job = Job(LockAction::Unlock, 500);
+  ASSERT_EQ(StartSave(job), 0);
+  EXPECT_TRUE(checked);
+  ExpectAll("0");
+}
+
 TEST_F(BlockFixture, WhileABlockIsOpenOtherUsersSeeNothingOfItAndCannotTakeItsDocuments) {
   // The third ProcessMessages of the save falls inside the first table's first block (document
   // 20): the documents before it are changed in the open transaction only.
