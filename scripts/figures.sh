@@ -26,7 +26,9 @@ tests_line() { grep -E "tests passed" "$1" | tail -n 1; }
   echo "| test suite | $(tests_line "$figures/tests.txt") |"
   echo "| test suite under AddressSanitizer + UndefinedBehaviorSanitizer | $(tests_line "$figures/asan-tests.txt") |"
   if [[ -s "$figures/power-cuts.txt" ]]; then
-    echo "| power-cut test (writes since the last sync thrown away) | $(sed 's/^power cuts: //' "$figures/power-cuts.txt" | paste -sd ';' -) cuts, every check passed |"
+    cuts=$(sed 's/^power cuts: //; s/, /\n/g' "$figures/power-cuts.txt" | sort |
+      awk '{ n[$1] += $2; t += $2 } END { printf "save %d + restore %d = %d cuts", n["save"], n["restore"], t }')
+    echo "| power-cut test (a file's writes since its last sync lost, or some files' caches written back) | $cuts, every check passed |"
   fi
   while read -r _ target execs _ crashes _ _ corpus _; do
     echo "| fuzzing \`$target\` | $execs executions, $crashes crashes, corpus $corpus inputs |"
