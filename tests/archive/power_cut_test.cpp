@@ -196,7 +196,7 @@ WrittenBack CacheWrittenBack(std::size_t cutNumber, long cutAt) {
 
 // One Money table of the agenda: documents firstKey.., every lockedEvery-th locked and every
 // nullEvery-th without a lock value at all (0: none).
-struct TableSpec {
+struct SeededTable {
   const char* yearDir;
   const char* code;
   int count;
@@ -207,7 +207,7 @@ struct TableSpec {
 
 // Two years; 2004 has only the module PD, so the save also writes archive tables of Money tables
 // that do not exist, which the restore passes over.
-constexpr TableSpec kAgenda[] = {
+constexpr SeededTable kAgenda[] = {
     {"Rok.002", "PD", 31, 100, 3, 7},
     {"Rok.002", "BD", 17, 1, 2, 0},
     {"Rok.002", "SD", 23, 5000, 4, 5},
@@ -307,16 +307,16 @@ struct PowerCutFixture : ::testing::Test {
     SetClockForTesting([] { return EncodeDate(2026, 12, 7) + EncodeTime(9, 5, 3); });
     agenda.AddYear("Rok.001", "2004");
     agenda.AddYear("Rok.002", "2005");
-    for (const TableSpec& spec : kAgenda) {
-      const ModuleInfo& module = ModuleOf(spec.code);
-      std::vector<Document> docs = MakeDocuments(spec.count, spec.firstKey, spec.lockedEvery);
-      for (int i = 0; spec.nullEvery > 0 && i < spec.count; ++i) {
-        if (i % spec.nullEvery == spec.nullEvery - 1) docs[static_cast<std::size_t>(i)].lock = Variant::Null();
+    for (const SeededTable& table : kAgenda) {
+      const ModuleInfo& module = ModuleOf(table.code);
+      std::vector<Document> docs = MakeDocuments(table.count, table.firstKey, table.lockedEvery);
+      for (int i = 0; table.nullEvery > 0 && i < table.count; ++i) {
+        if (i % table.nullEvery == table.nullEvery - 1) docs[static_cast<std::size_t>(i)].lock = Variant::Null();
       }
-      agenda.AddTable(spec.yearDir, module.MoneyTable, docs);
-      const std::string ext = std::string(spec.yearDir).substr(4);
-      tables.push_back({agenda.AgendaDir() + spec.yearDir + "/" + module.MoneyTable, module.KeyField,
-                        std::string(spec.code) + ext});
+      agenda.AddTable(table.yearDir, module.MoneyTable, docs);
+      const std::string ext = std::string(table.yearDir).substr(4);
+      tables.push_back({agenda.AgendaDir() + table.yearDir + "/" + module.MoneyTable, module.KeyField,
+                        std::string(table.code) + ext});
       filter[static_cast<std::size_t>(&module - Modules.data())] = true;
     }
     ctx = agenda.Context();

@@ -614,7 +614,9 @@ def tables_check(d, n=None):
 
 
 def interrupted(name, sig, delay, command="save"):
-    d, g = seed(name, s=41)
+    # Large enough that the signal lands in the middle of the job: with blocks a save of 32,000
+    # documents is over in half a second.
+    d, g = seed(name, docs=20000, s=41)
     before = snapshot(d)
     n0 = None
     if command == "restore":
