@@ -107,8 +107,10 @@ void ProgressTick(Progress& progress, int counter) {
   progress.SetPosition(counter);
 }
 
-bool AbortConfirmed(Progress& progress, Dialogs& dialogs, MsgKind kind, const char* question) {
+bool AbortConfirmed(Progress& progress, Dialogs& dialogs, MsgKind kind, const char* question,
+                    const SettleFn& settle) {
   if (!progress.AbortRequested()) return false;
+  if (settle && !settle()) return true;
   if (dialogs.Question(kind, question)) return true;
   progress.ClearAbort();
   return false;

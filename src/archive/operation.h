@@ -106,7 +106,10 @@ private:
 void ProgressTick(Progress& progress, int counter);
 
 // When the user pressed "Přerušit": asks `question`; true means stop. On Ne the request is cleared.
-bool AbortConfirmed(Progress& progress, Dialogs& dialogs, MsgKind kind, const char* question);
+// With `settle`, everything done so far is committed before the question; true also when that
+// failed (after its message).
+bool AbortConfirmed(Progress& progress, Dialogs& dialogs, MsgKind kind, const char* question,
+                    const SettleFn& settle = {});
 
 // A path the add-on built from a stored one: "\" becomes the native separator.
 std::string NativePath(std::string path);

@@ -169,10 +169,7 @@ int RestoreRow(RestoreJob& job, const FileListRow& row, const std::string& archi
       }
     }
     ProgressTick(job.progress, counter);
-    if (job.progress.AbortRequested() &&
-        (!settle() || AbortConfirmed(job.progress, job.dialogs, MsgKind::Confirmation, kAbortQuestion))) {
-      return -1;
-    }
+    if (AbortConfirmed(job.progress, job.dialogs, MsgKind::Confirmation, kAbortQuestion, settle)) return -1;
     job.BFLockFile.Skip();
     if (job.BFLockFile.IsEof()) break;
     if (documents.Full(blockSize) && !settle()) return -1;

@@ -168,8 +168,7 @@ int SaveRow(SaveJob& job, const FileListRow& row) {
   };
   // The user's stop is asked about with every earlier document committed; true means stop.
   auto stopAsked = [&] {
-    if (!job.progress.AbortRequested()) return false;
-    return !settle() || AbortConfirmed(job.progress, job.dialogs, MsgKind::Confirmation, kAbortQuestion);
+    return AbortConfirmed(job.progress, job.dialogs, MsgKind::Confirmation, kAbortQuestion, settle);
   };
 
   for (int counter = 0;; ++counter) {

@@ -123,6 +123,7 @@ private:
   void dropReadAhead();
   void releaseLock();
   void endTransaction();
+  void returnBorrowedLock(bool written);
   void forgetRolledBack();
   bool syncLog();
 

@@ -90,6 +90,13 @@ void Table::forgetRolledBack() {
   }
 }
 
+// A lock taken only for one post or delete: kept until the transaction ends when the write went
+// into one, else let go at once.
+void Table::returnBorrowedLock(bool written) {
+  if (written && m_inTransaction) m_heldLocks.push_back(m_recno);
+  else m_lockFile.unlock(m_recno);
+}
+
 // The record locks of the transaction go, and the table's commits are ordinary again.
 void Table::endTransaction() {
   releaseLock();
@@ -256,10 +263,7 @@ bool Table::post() {
   }
   if (ok) ok = commit();
   else rollback();
-  if (borrowed) {
-    if (ok && m_inTransaction) m_heldLocks.push_back(m_recno);
-    else m_lockFile.unlock(m_recno);
-  }
+  if (borrowed) returnBorrowedLock(ok);
   if (!ok) return false;
 
   bool keyChanged = false;
@@ -304,10 +308,7 @@ bool Table::deleteRecord() {
   }
   if (ok) ok = commit();
   else rollback();
-  if (borrowed) {
-    if (ok && m_inTransaction) m_heldLocks.push_back(m_recno);
-    else m_lockFile.unlock(m_recno);
-  }
+  if (borrowed) returnBorrowedLock(ok);
   if (!ok) return false;
   discardChanges();
   releaseLock();
