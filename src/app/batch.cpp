@@ -10,8 +10,7 @@
 #include "app/startup.h"
 #include "archive/catalogue.h"
 #include "archive/inspect.h"
-#include "archive/restore.h"
-#include "archive/save.h"
+#include "archive/roads.h"
 #include "platform/files.h"
 #include "platform/text.h"
 
@@ -117,29 +116,55 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-// The listed archive of this agenda with that number, or null after the refusal message.
+// The listed archive of this agenda with that number, or null after the message that says why
+// there is none.
 const ArchiveRow* FindArchive(const HostContext& ctx, ArchiveList& list, int number, Dialogs& dialogs) {
   LoadArchiveList(ctx, list);
+  const std::string name = std::to_string(number);
   for (std::size_t i = 0; i < list.Count(); ++i) {
     // Only the exact decimal spelling: "01" is not archive 1.
-    if (list.Row(i).Dir == std::to_string(number)) {
+    if (list.Row(i).Dir == name) {
       list.SetCurrent(i);
       return &list.Row(i);
     }
   }
-  dialogs.Message(MsgKind::Error, "Archiv " + std::to_string(number) +
-                                      " neexistuje, nepatří k této agendě, nemá seznam souborů, nebo se právě "
-                                      "ukládá.");
+  dialogs.Message(MsgKind::Error, NotListedText(ctx, name));
   return nullptr;
 }
 
 // A word for a POSIX shell: single quotes, each quote inside written as '\''.
 std::string ShellWord(const std::string& word) { return "'" + ReplaceAll(word, "'", "'\\''") + "'"; }
 
-std::string RestoreCommand(const Options& o, const std::string& number) {
-  std::string command = "vorlend-batch restore";
-  for (const std::string& g : o.groups) command += " " + ShellWord(g);
-  return command + " --archive " + number;
+// The command that runs `command` on archive `number` of the same agenda.
+std::string ArchiveCommand(const Options& o, const char* command, const std::string& number) {
+  std::string line = std::string("vorlend-batch ") + command;
+  for (const std::string& g : o.groups) line += " " + ShellWord(g);
+  return line + " --archive " + number;
+}
+
+std::string RestoreCommand(const Options& o, const std::string& number) { return ArchiveCommand(o, "restore", number); }
+
+// Why a save did not start beside an unfinished archive, and what the user can do.
+std::string UnfinishedRefusal(const Options& o, const UnfinishedArchive& a) {
+  const std::string named = "Archiv " + a.row.Dir + " (\"" + a.row.MapName + "\")";
+  const char* const despite = "\rNové uložení přesto spustí volba --ignore-incomplete.";
+  switch (a.kind) {
+    case UnfinishedKind::Running:
+      return named + " se právě ukládá: jiný uživatel teď ukládá zámky dokladů této agendy a nové uložení by "
+                     "jako původní stav zaznamenalo zámky, které jeho uložení mění. Počkejte, až skončí." +
+             despite;
+    case UnfinishedKind::Incomplete:
+      return named +
+             " nebyl dokončen a jen v něm je původní stav zámků dokladů, které jeho uložení stihlo změnit. "
+             "Nejprve ho obnovte:\r" +
+             RestoreCommand(o, a.row.Dir) + despite;
+    case UnfinishedKind::NothingToRestore:
+      return named +
+             " nebyl dokončen, ale jeho obnovení by už nic nezměnilo: všechny zaznamenané doklady mají zámek ve "
+             "stavu, který archiv uchovává. Pokud ho už nepotřebujete, smažte ho:\r" +
+             ArchiveCommand(o, "delete", a.row.Dir) + despite;
+  }
+  return {};
 }
 
 // What the save will do, worked out from the command line and the agenda before anything is
@@ -151,6 +176,14 @@ struct SavePlan {
 
 int PlanSave(const Options& o, const HostContext& ctx, Dialogs& dialogs, SavePlan& plan) {
   const AddonSettings settings = LoadSettings(ctx.SettingsFileName());
+  // Defaults in place of choices the user remembered would unlock what the user meant to lock.
+  if (settings.Unreadable && (!o.Has("--modules") || !o.Has("--action"))) {
+    dialogs.Message(MsgKind::Error, "Uložené nastavení doplňku nelze načíst ze souboru " +
+                                        ctx.Shown(ctx.SettingsFileName()) +
+                                        ", a proto nelze použít zapamatované moduly a akci. Zadejte je volbami "
+                                        "--modules a --action.");
+    return BatchFailed;
+  }
   plan.choices.filter = settings.Modules;
   ChooseModules(o, plan.choices.filter);
   plan.choices.action = ChooseAction(o, settings.Action);
@@ -165,41 +198,29 @@ int PlanSave(const Options& o, const HostContext& ctx, Dialogs& dialogs, SavePla
 
 int RunSave(const Options& o, HostContext& ctx, SavePlan& plan, ConsoleDialogs& dialogs, std::ostream& out,
             std::ostream& err) {
-  // A new save would record the states an interrupted one already changed: the earlier states
-  // are only in the incomplete archive, which should be restored first.
-  if (!o.Has("--ignore-incomplete")) {
-    const std::vector<ArchiveRow> incomplete = IncompleteArchives(ctx);
-    if (!incomplete.empty()) {
-      const ArchiveRow& row = incomplete.front();
-      dialogs.Message(MsgKind::Error, "Archiv " + row.Dir + " (\"" + row.MapName +
-                                          "\") nebyl dokončen a jen v něm je původní stav zámků dokladů, které "
-                                          "jeho uložení stihlo změnit. Nejprve ho obnovte:\r" +
-                                          RestoreCommand(o, row.Dir) +
-                                          "\rNové uložení přesto spustí volba --ignore-incomplete.");
-      return BatchFailed;
-    }
-  }
-
-  const bool quiet = o.Has("--quiet");
-  ConsoleProgress progress(err, quiet);
+  dialogs.Preanswer(QuestionId::GoOnDespiteUnfinished, o.Has("--ignore-incomplete"));
+  ConsoleProgress progress(err, o.Has("--quiet"));
   ConsoleObserver observer(dialogs, progress);
   TBFTable money, lock;
   FileList files;
-  SaveJob job{ctx, dialogs, progress, money, lock, plan.years, plan.choices, files};
-  job.Observer = &observer;
   const auto start = std::chrono::steady_clock::now();
-  const int result = StartSave(job);
-  const std::string number = ExtractFileName(ExcludeTrailingPathDelimiter(job.ArchiveDir));
-  if (result == 0) {
-    out << number << std::endl;
-  } else if (job.DocumentsChanged) {
+  const SaveOutcome saved =
+      RunSaveRoad(ctx, RoadPorts{dialogs, progress, &observer}, RoadTables{money, lock, files}, plan.years, plan.choices);
+  if (saved.status == SaveStatus::Declined) {
+    dialogs.Message(MsgKind::Error, UnfinishedRefusal(o, saved.unfinished));
+    return BatchFailed;
+  }
+  if (saved.status == SaveStatus::Saved) {
+    out << saved.archiveNumber << std::endl;
+  } else if (saved.incompleteLeft) {
     err << "Uložení nebylo dokončeno. Původní stav zámků všech dokladů, které stihlo zpracovat, je v "
            "nedokončeném archivu "
-        << number << ". Vrátíte ho příkazem:\n"
-        << RestoreCommand(o, number) << std::endl;
+        << saved.archiveNumber << ". Vrátíte ho příkazem:\n"
+        << RestoreCommand(o, saved.archiveNumber) << std::endl;
   }
-  err << SaveSummary(job.Counts, job.choices.action, result == 0, SecondsSince(start)) << std::endl;
-  return Outcome(result, dialogs);
+  err << SaveSummary(saved.counts, plan.choices.action, saved.status == SaveStatus::Saved, SecondsSince(start))
+      << std::endl;
+  return Outcome(saved.status == SaveStatus::Saved ? 0 : -1, dialogs);
 }
 
 // The archive --archive names, its recapitulation and its comparison with Money, read without
@@ -211,13 +232,15 @@ struct NamedArchive {
   ArchiveInspection inspection;
 };
 
-// False after the message.
+// False after the message. The archive is held shared while it is read, so no other user deletes
+// it meanwhile.
 bool InspectNamedArchive(const Options& o, const HostContext& ctx, Dialogs& dialogs, bool documents, NamedArchive& a) {
   a.row = FindArchive(ctx, a.list, ArchiveNumberOption(o), dialogs);
   if (!a.row) return false;
-  const std::string dir = ArchiveDirOf(ctx, *a.row, true);
-  ShowRecapitulation(dir, a.recap);
-  return InspectArchive(ctx, dir, dialogs, documents, a.inspection) == 0;
+  const ArchiveHold hold(ctx, *a.row, LockMode::Shared);
+  if (!hold.HeldOrSay(dialogs)) return false;
+  ShowRecapitulation(hold.Dir(), a.recap);
+  return InspectArchive(ctx, hold.Dir(), dialogs, documents, a.inspection) == 0;
 }
 
 int RunShow(const Options& o, const HostContext& ctx, Dialogs& dialogs, std::ostream& out) {
@@ -248,28 +271,27 @@ int RunRestore(const Options& o, HostContext& ctx, ConsoleDialogs& dialogs, std:
   ArchiveList list;
   const ArchiveRow* row = FindArchive(ctx, list, ArchiveNumberOption(o), dialogs);
   if (!row) return BatchFailed;
+  dialogs.Preanswer(QuestionId::DeleteAfterRestore, o.Has("--delete-after"));
   ConsoleProgress progress(err, o.Has("--quiet"));
   ConsoleObserver observer(dialogs, progress);
   TBFTable money, lock;
   FileList files;
-  RestoreJob job{ctx, dialogs, progress, money, lock, files};
-  job.Observer = &observer;
   const auto start = std::chrono::steady_clock::now();
-  const RestoreOutcome result = StartRestore(job, *row);
-  if (result == RestoreOutcome::ArchiveGone) return BatchFailed;
-  err << RestoreSummary(job.Counts, result == RestoreOutcome::Restored, SecondsSince(start)) << std::endl;
-  if (result != RestoreOutcome::Restored) return Outcome(-1, dialogs);
-  if (o.Has("--delete-after") && DeleteArchiveDirectory(ctx, ArchiveDirOf(ctx, *row, false), dialogs) != 0) {
-    return BatchFailed;
-  }
-  return BatchSuccess;
+  const RestoreRoadOutcome restored =
+      RunRestoreRoad(ctx, RoadPorts{dialogs, progress, &observer}, RoadTables{money, lock, files}, *row);
+  if (restored.status == RestoreStatus::Refused) return BatchFailed;
+  err << RestoreSummary(restored.counts, restored.status == RestoreStatus::Restored, SecondsSince(start)) << std::endl;
+  if (restored.status != RestoreStatus::Restored) return Outcome(-1, dialogs);
+  const DeletionStatus d = restored.deletion;
+  return d == DeletionStatus::Kept || d == DeletionStatus::Deleted ? BatchSuccess : BatchFailed;
 }
 
-int RunDelete(const Options& o, const HostContext& ctx, Dialogs& dialogs) {
+int RunDelete(const Options& o, const HostContext& ctx, ConsoleDialogs& dialogs) {
   ArchiveList list;
   const ArchiveRow* row = FindArchive(ctx, list, ArchiveNumberOption(o), dialogs);
   if (!row) return BatchFailed;
-  return DeleteArchiveDirectory(ctx, ArchiveDirOf(ctx, *row, false), dialogs) == 0 ? BatchSuccess : BatchFailed;
+  dialogs.Preanswer(QuestionId::DeleteArchive, true);
+  return RunDeleteRoad(ctx, dialogs, *row) == DeletionStatus::Deleted ? BatchSuccess : BatchFailed;
 }
 
 int Usage(const UsageError& e, std::ostream& err) {
@@ -310,6 +332,7 @@ int StartAndRun(const Options& o, ConsoleDialogs& dialogs, std::ostream& out, st
     }
     if (o.command == "show") return RunShow(o, ctx, dialogs, out);
     if (o.command == "list") {
+      RemoveAbandonedSaves(ctx);
       ArchiveList list;
       LoadArchiveList(ctx, list);
       PrintArchiveList(ctx, list, o.Has("--json"), out);

@@ -45,7 +45,9 @@ std::string Join(const std::vector<std::string>& parts, const char* separator) {
   return text;
 }
 
-const char* Status(bool complete) { return complete ? "complete" : "incomplete"; }
+const char* Status(const ArchiveRow& row) {
+  return row.Complete ? "complete" : row.Running ? "running" : "incomplete";
+}
 
 // The lock flag as a word; a value of another kind (a damaged table) as its text.
 std::string LockWord(const Variant& lock) {
@@ -104,7 +106,7 @@ void PrintArchiveList(const HostContext& ctx, const ArchiveList& list, bool json
     ShowRecapitulation(dir, recap);
     const std::vector<std::string> modules = ArchivedModules(dir);
     if (!json) {
-      out << EscapeField(r.Dir) << '\t' << Status(r.Complete) << '\t' << EscapeField(r.MapName) << '\t'
+      out << EscapeField(r.Dir) << '\t' << Status(r) << '\t' << EscapeField(r.MapName) << '\t'
           << EscapeField(r.MapDate) << '\t' << EscapeField(r.MapTime) << '\t' << EscapeField(recap.YearFilter) << '\t'
           << Join(modules, ",") << '\n';
       continue;
@@ -113,7 +115,7 @@ void PrintArchiveList(const HostContext& ctx, const ArchiveList& list, bool json
     const bool numbered = ParseInt32(r.Dir, number) && std::to_string(number) == r.Dir;
     rows.push_back({{"number", numbered ? nlohmann::ordered_json(number) : nlohmann::ordered_json(nullptr)},
                     {"dir", r.Dir},
-                    {"status", Status(r.Complete)},
+                    {"status", Status(r)},
                     {"name", r.MapName},
                     {"date", r.MapDate},
                     {"time", r.MapTime},
@@ -129,7 +131,7 @@ void PrintArchiveList(const HostContext& ctx, const ArchiveList& list, bool json
 
 void PrintInspection(const ArchiveRow& row, const Recapitulation& recap, const ArchiveInspection& inspection,
                      InspectionView view, std::ostream& out) {
-  out << "Archiv: " << EscapeField(row.Dir) << " (" << Status(recap.Complete) << ")\n"
+  out << "Archiv: " << EscapeField(row.Dir) << " (" << (recap.Complete ? "complete" : "incomplete") << ")\n"
       << "Název archivu: " << EscapeField(recap.Name) << "\n"
       << "Název agendy: " << EscapeField(recap.AgendaName) << "\n"
       << "Datum uložení: " << EscapeField(recap.Date) << "\n"

@@ -17,8 +17,11 @@ std::string ConsoleText(const std::string& text) {
 constexpr auto kRetryPause = std::chrono::milliseconds(100);
 // How long "--on-conflict stop" still waits for a document held only for a moment.
 constexpr auto kStopGrace = std::chrono::seconds(1);
-// Conflicts closer together than this count as one stretch of waiting.
+// Conflicts about one document closer together than this count as one stretch of waiting.
 constexpr auto kStretchGap = std::chrono::milliseconds(500);
+// A table another program keeps busy is asked about again only after the engine's wait for it
+// (about a second), so its questions are further apart.
+constexpr auto kBusyStretchGap = std::chrono::milliseconds(2500);
 // Position lines within a table come at most this often.
 constexpr auto kProgressInterval = std::chrono::seconds(1);
 
@@ -53,6 +56,11 @@ std::string ConsoleDialogs::DocumentText() const {
   return "Doklad číslo " + std::to_string(m_conflictKey) + " v tabulce " + m_conflictTable + ".DAT";
 }
 
+bool ConsoleDialogs::Ask(QuestionId id, MsgKind kind, const std::string& text) {
+  const auto answer = m_answers.find(id);
+  return answer != m_answers.end() ? answer->second : Question(kind, text);
+}
+
 bool ConsoleDialogs::Question(MsgKind kind, const std::string& text) {
   const bool conflict = StartsWith(text, LockConflictQuestionStart);
   if (!conflict || g_batchStopSignal) {
@@ -68,11 +76,14 @@ bool ConsoleDialogs::Question(MsgKind kind, const std::string& text) {
     return !conflict;
   }
   const std::string document = DocumentText();
+  // A question without a document is about a table kept busy.
+  const std::string subject = m_conflictKnown ? document : std::string();
   m_conflictKnown = false;
   const auto now = std::chrono::steady_clock::now();
-  if (now - m_lastConflict > kStretchGap) {
+  if (subject != m_stretchSubject || now - m_lastConflict > (subject.empty() ? kBusyStretchGap : kStretchGap)) {
     m_conflictSince = now;
     m_reported = false;
+    m_stretchSubject = subject;
   }
   // Even "stop" waits a moment: another add-on or tool holds a document only while it posts it.
   const auto allowed = m_policy.retry ? std::chrono::steady_clock::duration(std::chrono::seconds(m_policy.seconds))

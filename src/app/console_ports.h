@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -34,6 +35,9 @@ public:
   // Prints the messages quiet held back: the run ended otherwise than with success.
   void ReportHeldBack();
   bool Question(MsgKind kind, const std::string& text) override;
+  // Questions answered from the command line are answered without a word.
+  bool Ask(QuestionId id, MsgKind kind, const std::string& text) override;
+  void Preanswer(QuestionId id, bool yes) { m_answers[id] = yes; }
   // True once a question was answered so that the operation stops (abort, or a conflict given up).
   bool StoppedByUser() const { return m_stopped; }
   // The document the next lock-conflict question is about.
@@ -46,10 +50,12 @@ private:
   ConflictPolicy m_policy;
   bool m_quiet;
   std::vector<std::string> m_heldBack;
+  std::map<QuestionId, bool> m_answers;
   bool m_stopped = false;
   std::chrono::steady_clock::time_point m_conflictSince{};
   std::chrono::steady_clock::time_point m_lastConflict{};
   bool m_reported = false;  // the current stretch of conflicts has been reported
+  std::string m_stretchSubject;  // the document of the current stretch; empty: a busy table
   std::string m_conflictTable;
   std::int32_t m_conflictKey = 0;
   bool m_conflictKnown = false;

@@ -16,7 +16,13 @@ AddonSettings LoadSettings(const std::string& settingsFileName) {
   }
   const int action = ini.ReadInteger(kSection, "LockAction", 0);
   s.Action = action == 0 ? LockAction::Unlock : action == 1 ? LockAction::Lock : LockAction::NoAction;
+  s.Unreadable = IniFileUnreadable(settingsFileName);
   return s;
+}
+
+std::string UnreadableSettingsText(const std::string& shownFileName) {
+  return "Uložené nastavení doplňku nelze načíst ze souboru " + shownFileName +
+         ". Doplněk začíná s výchozím nastavením a soubor ponechá beze změny.";
 }
 
 void SaveSettings(const std::string& settingsFileName, const AddonSettings& s) {

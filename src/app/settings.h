@@ -11,6 +11,9 @@ namespace vorlend {
 struct AddonSettings {
   ModuleFilter Modules{};            // in the module table's order
   LockAction Action = LockAction::Unlock;
+  // The file exists but cannot be read whole: the defaults stand in for the remembered choices,
+  // and nothing may write the file (it would lose what it holds).
+  bool Unreadable = false;
 };
 
 // A missing file or key gives the defaults: received invoices, issued invoices and stock
@@ -18,5 +21,7 @@ struct AddonSettings {
 AddonSettings LoadSettings(const std::string& settingsFileName);
 // Throws IniWriteError when the file cannot be written.
 void SaveSettings(const std::string& settingsFileName, const AddonSettings& settings);
+// The warning the window shows once when the remembered settings cannot be read.
+std::string UnreadableSettingsText(const std::string& shownFileName);
 
 }  // namespace vorlend

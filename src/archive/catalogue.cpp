@@ -1,11 +1,8 @@
 #include "archive/catalogue.h"
 
-#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <random>
 
 #include "archive/modules.h"
@@ -37,8 +34,14 @@ std::string ArchiveDirOf(const HostContext& ctx, const ArchiveRow& row, bool tra
 }
 
 namespace {
+// Waits this long for another user's momentary hold on an archive.
+constexpr int kHoldWaitMs = 1000;
+
 // The row of a listed archive of this agenda, read from its description file; false otherwise.
-bool ReadArchiveRow(const std::string& root, const std::string& dirName, const std::string& agendaExt, ArchiveRow& row) {
+// `probeRunning`: an incomplete archive whose directory lock another process holds is a save that
+// still runs. A job that holds the lock itself knows that no save runs.
+bool ReadArchiveRow(const std::string& root, const std::string& dirName, const std::string& agendaExt, ArchiveRow& row,
+                    bool probeRunning = true) {
   const std::string dir = root + dirName + "/";
   if (CharCount(dirName) > 12 || StartsWith(dirName, kDeletingPrefix) || !DirectoryExists(dir) ||
       !FileExists(dir + "info")) {
@@ -47,9 +50,10 @@ bool ReadArchiveRow(const std::string& root, const std::string& dirName, const s
   TIniFile info(dir + "info");
   // Only a save that finished sets Correct. One that stopped after writing its file list left an
   // incomplete archive that can still be restored; while its save runs, the save holds the
-  // directory's lock, and the archive is not offered yet.
+  // directory's lock.
   row.Complete = info.ReadBool("MAIN", "Correct", false);
-  if (!row.Complete && (!FileExists(dir + "info.tab") || DirectoryLocked(dir))) return false;
+  row.Running = !row.Complete && probeRunning && DirectoryLocked(dir);
+  if (!row.Complete && !row.Running && !FileExists(dir + "info.tab")) return false;
   if (UpperCase(info.ReadString("MAIN", "AgendaExt", "")) != UpperCase(agendaExt)) return false;
   row.MapName = CutToChars(info.ReadString("MAIN", "Name", ""), 50);
   row.MapDate = CutToChars(info.ReadString("MAIN", "Date", ""), 15);
@@ -67,6 +71,71 @@ bool ArchiveOrder(const ArchiveRow& a, const ArchiveRow& b) {
   if (numA != numB) return numA;
   if (numA && na != nb) return na < nb;
   return a.Dir < b.Dir;
+}
+
+// The same archive as when the row was read: the save stamps each archive with its name, date and
+// time, so another archive that took the number differs at least in its time.
+bool SameArchive(const ArchiveRow& a, const ArchiveRow& b) {
+  return a.MapName == b.MapName && a.MapDate == b.MapDate && a.MapTime == b.MapTime;
+}
+
+// A name the save gives an archive directory: a decimal number without a sign or leading zeros.
+bool IsArchiveNumber(const std::string& name) {
+  return !name.empty() && name.size() <= 10 && name[0] != '0' &&
+         name.find_first_not_of("0123456789") == std::string::npos;
+}
+
+bool IsPrefixOf(const std::string& part, const std::string& whole) {
+  return part.size() <= whole.size() && whole.compare(0, part.size(), part) == 0;
+}
+
+// True when the directory holds only what a save writes before its file list: the description
+// file (and its temporaries) and copies of the template tables, possibly cut short, into which
+// nothing was ever written.
+bool HoldsOnlyAnUnusedStart(const std::string& dir, const std::string& programDir) {
+  std::string templateDat, templateDia;
+  if (!ReadWholeFile(programDir + "Pattern/DB1.DAT", templateDat, MaxSmallFileBytes) ||
+      !ReadWholeFile(programDir + "Pattern/DB1.DIA", templateDia, MaxSmallFileBytes)) {
+    return false;
+  }
+  for (const DirEntry& entry : FindEntries(dir, "*")) {
+    if (entry.isDirectory || entry.isSymlink) return false;
+    const std::string name = UpperCase(entry.name);
+    if (name == "INFO" || StartsWith(name, "INFO.~")) continue;
+    const std::string ext = ExtractFileExt(name);
+    if (ext != ".DAT" && ext != ".DIA") return false;
+    std::string bytes;
+    if (!ReadWholeFile(dir + entry.name, bytes, MaxSmallFileBytes) ||
+        !IsPrefixOf(bytes, ext == ".DAT" ? templateDat : templateDia)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Renames the directory to a hidden name that is no archive and removes it. False when something
+// could not be removed.
+bool RemoveArchiveFolder(const std::string& path) {
+  const std::string root = ExtractFilePath(ExcludeTrailingPathDelimiter(path));
+  static std::mt19937 rng{std::random_device{}()};
+  const std::string hidden = root + kDeletingPrefix + ExtractFileName(ExcludeTrailingPathDelimiter(path)) + "-" +
+                             std::to_string(::getpid()) + "-" + std::to_string(rng() % 1000000u);
+  const std::string target = RenamePath(path, hidden) ? hidden : path;
+  // RemoveDirectoryTree never follows a symbolic link, so a link inside an archive cannot take
+  // files outside it along.
+  return RemoveDirectoryTree(target);
+}
+
+// Folders that a deletion cut short (the process killed) left behind under their hidden names.
+// The deleting process holds the folder's lock until it is gone, so one that nobody holds is
+// abandoned.
+void RemoveAbandonedDeletions(const std::string& root) {
+  for (const DirEntry& entry : FindEntries(root, std::string(kDeletingPrefix) + "*")) {
+    if (!entry.isDirectory) continue;
+    const std::string path = root + entry.name;
+    const DirectoryLock lock(path, LockMode::Exclusive, 0);
+    if (lock.Held() && lock.StillAt(path)) RemoveDirectoryTree(path);
+  }
 }
 }  // namespace
 
@@ -86,17 +155,6 @@ int LoadArchiveList(const HostContext& ctx, ArchiveList& list) {
   return 0;
 }
 
-bool ArchiveStillListed(const HostContext& ctx, const ArchiveRow& row, Dialogs& dialogs) {
-  ArchiveRow now;
-  if (ReadArchiveRow(ctx.ArchiveRoot(), row.Dir, ctx.AgendaExt, now) && now.MapName == row.MapName &&
-      now.MapDate == row.MapDate && now.MapTime == row.MapTime) {
-    return true;
-  }
-  dialogs.Message(MsgKind::Warning, "Archiv \"" + row.MapName +
-                                        "\" mezitím smazal nebo změnil jiný uživatel. Seznam archivů bude načten znovu.");
-  return false;
-}
-
 std::vector<ArchiveRow> IncompleteArchives(const HostContext& ctx) {
   ArchiveList list;
   LoadArchiveList(ctx, list);
@@ -107,11 +165,89 @@ std::vector<ArchiveRow> IncompleteArchives(const HostContext& ctx) {
   return rows;
 }
 
-std::string IncompleteArchiveQuestion(const ArchiveRow& row) {
-  return "Archiv \"" + row.MapName + "\" uložený " + row.MapDate + " " + row.MapTime +
-         " nebyl dokončen: jeho uložení se přerušilo a doklady, které stihlo zpracovat, mohou mít změněný "
-         "zámek. Jejich původní stav je jen v tomto archivu.\r\rDoporučujeme nejprve vrátit zámky z tohoto "
-         "archivu. Chcete přesto pokračovat v novém uložení ?";
+void RemoveAbandonedSaves(const HostContext& ctx) {
+  const std::string root = ctx.ArchiveRoot();
+  if (!DirectoryExists(root)) return;
+  for (const DirEntry& entry : FindEntries(root, "*")) {
+    if (!entry.isDirectory || !IsArchiveNumber(entry.name)) continue;
+    const std::string dir = root + entry.name;
+    if (FileExists(dir + "/info.tab") || TIniFile(dir + "/info").ReadBool("MAIN", "Correct", false)) continue;
+    // A save holds its new directory from just after making it until it ends. One that made it a
+    // moment ago and has not taken its lock yet finds the directory gone and makes another.
+    const DirectoryLock lock(dir, LockMode::Exclusive, 0);
+    if (!lock.Held() || !lock.StillAt(dir) || FileExists(dir + "/info.tab")) continue;
+    if (HoldsOnlyAnUnusedStart(dir + "/", ctx.ProgramDir())) RemoveArchiveFolder(dir);
+  }
+  RemoveAbandonedDeletions(root);
+}
+
+std::string NotListedText(const HostContext& ctx, const std::string& dirName) {
+  const std::string dir = ctx.ArchiveRoot() + dirName + "/";
+  const std::string name = "Archiv " + dirName;
+  if (!DirectoryExists(dir)) return name + " neexistuje.";
+  TIniFile info(dir + "info");
+  if (!FileExists(dir + "info")) return name + " nemá popisný soubor info, není to archiv zámků.";
+  if (UpperCase(info.ReadString("MAIN", "AgendaExt", "")) != UpperCase(ctx.AgendaExt)) {
+    return name + " patří k jiné agendě.";
+  }
+  return name + " nemá seznam souborů info.tab: jeho uložení skončilo dřív, než začalo měnit doklady.";
+}
+
+ArchiveHold::ArchiveHold(const HostContext& ctx, const ArchiveRow& row, LockMode mode)
+    : m_ctx(ctx),
+      m_row(row),
+      m_path(ArchiveDirOf(ctx, row, false)),
+      m_lock(m_path, mode, kHoldWaitMs) {
+  m_access = m_lock.Held() ? Check() : Refused();
+}
+
+ArchiveAccess ArchiveHold::Refused() const {
+  ArchiveRow now;
+  if (!m_lock.Busy() || !ReadArchiveRow(m_ctx.ArchiveRoot(), m_row.Dir, m_ctx.AgendaExt, now) ||
+      !SameArchive(now, m_row)) {
+    return ArchiveAccess::Gone;
+  }
+  // Readers hold it shared. An incomplete archive held exclusively is being saved; a complete one
+  // is being deleted.
+  if (!DirectoryLocked(m_path)) return ArchiveAccess::InUse;
+  return TIniFile(m_path + "/info").ReadBool("MAIN", "Correct", false) ? ArchiveAccess::InUse : ArchiveAccess::Saving;
+}
+
+ArchiveAccess ArchiveHold::Check() const {
+  ArchiveRow now;
+  if (!m_lock.StillAt(m_path) || !ReadArchiveRow(m_ctx.ArchiveRoot(), m_row.Dir, m_ctx.AgendaExt, now, false) ||
+      !SameArchive(now, m_row)) {
+    return ArchiveAccess::Gone;
+  }
+  return ArchiveAccess::Held;
+}
+
+ArchiveAccess ArchiveHold::Upgrade() {
+  if (m_access != ArchiveAccess::Held) return m_access;
+  m_access = m_lock.Upgrade(kHoldWaitMs) ? Check() : (m_lock.Busy() ? ArchiveAccess::InUse : ArchiveAccess::Gone);
+  return m_access;
+}
+
+std::string ArchiveHold::Dir() const { return IncludeTrailingPathDelimiter(m_path); }
+
+std::string ArchiveHold::RefusalText() const {
+  const std::string name = "Archiv \"" + m_row.MapName + "\"";
+  switch (m_access) {
+    case ArchiveAccess::Held: return {};
+    case ArchiveAccess::Gone: return name + " mezitím smazal nebo změnil jiný uživatel; s archivem se nic neprovedlo.";
+    case ArchiveAccess::Saving:
+      return name + " se právě ukládá: jeho uložení ještě neskončilo. Obnovit nebo smazat ho lze až po jeho konci.";
+    case ArchiveAccess::InUse:
+      return "S archivem \"" + m_row.MapName +
+             "\" právě pracuje jiný uživatel. Archiv zůstal beze změny; zkuste to prosím znovu později.";
+  }
+  return {};
+}
+
+bool ArchiveHold::HeldOrSay(Dialogs& dialogs) const {
+  if (Held()) return true;
+  dialogs.Message(m_access == ArchiveAccess::Gone ? MsgKind::Warning : MsgKind::Error, RefusalText());
+  return false;
 }
 
 int ShowRecapitulation(const std::string& archiveDir, Recapitulation& recap) {
@@ -132,20 +268,6 @@ int ShowRecapitulation(const std::string& archiveDir, Recapitulation& recap) {
   return 0;
 }
 
-namespace {
-
-// Folders that a deletion cut short (the process killed) left behind under their hidden names;
-// one whose deleting process still runs is left to it.
-void RemoveAbandonedDeletions(const std::string& root) {
-  for (const DirEntry& entry : FindEntries(root, std::string(kDeletingPrefix) + "*")) {
-    const std::vector<std::string> parts = Split(entry.name.substr(std::strlen(kDeletingPrefix)), '-');
-    int pid = 0;
-    if (parts.size() < 2 || !ParseInt32(parts[1], pid) || pid <= 0) continue;
-    if (::kill(pid, 0) != 0 && errno == ESRCH) RemoveDirectoryTree(root + entry.name);
-  }
-}
-}  // namespace
-
 int DeleteArchiveDirectory(const HostContext& ctx, const std::string& path, Dialogs& dialogs) {
   auto fail = [&] {
     dialogs.Message(MsgKind::Error, "Nelze smazat adresář " + ctx.Shown(path));
@@ -155,15 +277,8 @@ int DeleteArchiveDirectory(const HostContext& ctx, const std::string& path, Dial
   // The archive leaves the catalogue in one step: its folder is first renamed to a hidden name
   // that is no archive, and only then emptied, so a deletion cut short never leaves a listed
   // archive with parts missing.
-  const std::string root = ExtractFilePath(ExcludeTrailingPathDelimiter(path));
-  static std::mt19937 rng{std::random_device{}()};
-  const std::string hidden = root + kDeletingPrefix + ExtractFileName(ExcludeTrailingPathDelimiter(path)) + "-" +
-                             std::to_string(::getpid()) + "-" + std::to_string(rng() % 1000000u);
-  const std::string target = RenamePath(path, hidden) ? hidden : path;
-  // RemoveDirectoryTree never follows a symbolic link, so a link inside an archive cannot take
-  // files outside it along.
-  const bool removed = RemoveDirectoryTree(target);
-  RemoveAbandonedDeletions(root);
+  const bool removed = RemoveArchiveFolder(path);
+  RemoveAbandonedDeletions(ExtractFilePath(ExcludeTrailingPathDelimiter(path)));
   return removed ? 0 : fail();
 }
 

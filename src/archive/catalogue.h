@@ -1,12 +1,17 @@
 #pragma once
 // The catalogue of the current agenda's archives, their recapitulation, and deletion. Besides the
 // complete archives it lists the incomplete ones: a save that stopped half-way after writing its
-// file list, whose archive holds the earlier state of every document it reached. An archive whose
-// save is still running, and one without a file list, is not listed.
+// file list, whose archive holds the earlier state of every document it reached, and the archives
+// whose save is still running. A directory without a file list whose save has ended is no archive.
+//
+// Other users work on the same archives: every job holds its archive's directory lock while it
+// runs (ArchiveHold), shared while it reads, exclusively while it deletes; the save holds its
+// new archive exclusively from start to end.
 #include <string>
 #include <vector>
 
 #include "host/host_context.h"
+#include "platform/files.h"
 #include "platform/ports.h"
 
 namespace vorlend {
@@ -18,10 +23,13 @@ struct ArchiveRow {
   std::string AgendaName;  // at most 50
   std::string Dir;         // at most 12: the archive directory's name
   bool Complete = true;    // false: the save did not finish (MAIN/Correct is not set)
+  bool Running = false;    // its save is still writing it (Complete is false)
 };
 
 // The marker the window shows after an incomplete archive's name.
 inline constexpr const char* IncompleteMarker = "(nedokončený)";
+// The marker the window shows after the name of an archive whose save still runs.
+inline constexpr const char* RunningMarker = "(ukládá se)";
 
 class ArchiveList {
 public:
@@ -63,16 +71,55 @@ int ShowRecapitulation(const std::string& archiveDir, Recapitulation& recap);
 // as the context shows it.
 int DeleteArchiveDirectory(const HostContext& ctx, const std::string& path, Dialogs& dialogs);
 
-// Archive numbers are taken again after a deletion, and other users work on the same agenda: a
-// row read a while ago may by now name another user's archive, or one still being written. True
-// when the row's directory still holds the archive of this agenda the row was read from;
-// otherwise false after a message that the list must be read again.
-bool ArchiveStillListed(const HostContext& ctx, const ArchiveRow& row, Dialogs& dialogs);
-
-// The incomplete archives of this agenda, by archive number.
+// The archives of this agenda whose save did not finish or still runs, by archive number.
 std::vector<ArchiveRow> IncompleteArchives(const HostContext& ctx);
-// The warning question the save asks before it starts while an incomplete archive exists.
-std::string IncompleteArchiveQuestion(const ArchiveRow& row);
+
+// Removes what saves killed before they wrote their file list left behind: numbered directories
+// without info.tab that no live process holds and that hold nothing but the description file and
+// untouched copies of the template tables (no document was recorded there, none changed). Also
+// removes deletions that were cut short.
+void RemoveAbandonedSaves(const HostContext& ctx);
+
+// Why the batch tool's --archive `dirName` names no listed archive of this agenda.
+std::string NotListedText(const HostContext& ctx, const std::string& dirName);
+
+// How a job may work with an archive.
+enum class ArchiveAccess {
+  Held,    // the job holds the archive; the row still names the archive it was read from
+  Gone,    // deleted, or replaced by another archive of that number, since the row was read
+  Saving,  // its save still runs
+  InUse,   // another user's job holds it in a way that excludes this one
+};
+
+// Archive numbers are taken again after a deletion, and other users work on the same agenda: a
+// row read a while ago may by now name another user's archive, or one still being written. A job
+// takes the row's archive with a hold before it starts and keeps it to its end: shared for a
+// restore or a look into it, exclusive for a deletion. A refusal is shown as one message.
+class ArchiveHold {
+public:
+  // Waits up to a second for another user's momentary hold (a look into the archive, a deletion).
+  ArchiveHold(const HostContext& ctx, const ArchiveRow& row, LockMode mode);
+  ArchiveAccess Access() const { return m_access; }
+  bool Held() const { return m_access == ArchiveAccess::Held; }
+  // The message for an access other than Held (empty for Held).
+  std::string RefusalText() const;
+  // Shows RefusalText and returns false unless held.
+  bool HeldOrSay(Dialogs& dialogs) const;
+  // For the deletion after a restore: from shared to exclusive, and then the same checks again,
+  // since another user may have come in between. Held when the archive may be deleted.
+  ArchiveAccess Upgrade();
+  // The archive directory, with a trailing separator.
+  std::string Dir() const;
+
+private:
+  ArchiveAccess Refused() const;
+  ArchiveAccess Check() const;
+  const HostContext& m_ctx;
+  ArchiveRow m_row;
+  std::string m_path;  // without a trailing separator
+  DirectoryLock m_lock;
+  ArchiveAccess m_access = ArchiveAccess::Gone;
+};
 
 // The archive directory of a row, with or without a trailing separator.
 std::string ArchiveDirOf(const HostContext& ctx, const ArchiveRow& row, bool trailingSeparator);

@@ -43,13 +43,12 @@ PostOutcome PostWithRetry(TBFTable& table, Dialogs& dialogs, const std::string& 
 }
 
 TableBlock::TableBlock(TBFTable& table, bool synced, Dialogs& dialogs, const std::string& workingStr,
-                       SettleFn settle, bool* mayHaveWritten)
+                       SettleFn settle)
     : m_table(table),
       m_synced(synced),
       m_dialogs(dialogs),
       m_workingStr(workingStr),
-      m_settle(std::move(settle)),
-      m_mayHaveWritten(mayHaveWritten) {}
+      m_settle(std::move(settle)) {}
 
 TableBlock::~TableBlock() {
   if (m_open) m_table.Rollback();
@@ -72,7 +71,6 @@ PostOutcome TableBlock::Post() {
     }
   }
   if (!m_open) {
-    if (m_mayHaveWritten) *m_mayHaveWritten = true;
     return PostWithRetry(m_table, m_dialogs, m_workingStr);
   }
   if (m_table.Post() != 0) return PostOutcome::Failed;
@@ -88,7 +86,6 @@ bool TableBlock::Commit(bool synced) {
     m_unsynced = false;
     return m_table.Commit(true) == 0;
   }
-  if (m_mayHaveWritten && m_pending > 0) *m_mayHaveWritten = true;
   m_open = false;
   m_pending = 0;
   m_unsynced = !synced && !m_synced;

@@ -69,9 +69,7 @@ PostOutcome PostWithRetry(TBFTable& table, Dialogs& dialogs, const std::string& 
 // every block a block of one.
 class TableBlock {
 public:
-  // `mayHaveWritten` (optional) is set once a post of this table may have become permanent.
-  TableBlock(TBFTable& table, bool synced, Dialogs& dialogs, const std::string& workingStr, SettleFn settle,
-             bool* mayHaveWritten = nullptr);
+  TableBlock(TBFTable& table, bool synced, Dialogs& dialogs, const std::string& workingStr, SettleFn settle);
   ~TableBlock();
   TableBlock(const TableBlock&) = delete;
   TableBlock& operator=(const TableBlock&) = delete;
@@ -87,6 +85,8 @@ public:
   // The block has reached `blockSize` posts or BlockTimeLimitMs, or the component commits every
   // post on its own.
   bool Full(int blockSize) const;
+  // The component has no transactions: each post was written on its own (known after a post).
+  bool CommitsEachPost() const { return !m_transactions; }
 
 private:
   TBFTable& m_table;
@@ -94,7 +94,6 @@ private:
   Dialogs& m_dialogs;
   std::string m_workingStr;
   SettleFn m_settle;
-  bool* m_mayHaveWritten;
   bool m_open = false;
   bool m_transactions = true;
   bool m_unsynced = false;  // a block was committed without a sync since the last synced one

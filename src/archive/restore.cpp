@@ -233,16 +233,6 @@ bool ReadArchiveFileList(const HostContext& ctx, const std::string& archiveDir, 
   return true;
 }
 
-RestoreOutcome StartRestore(RestoreJob& job, const ArchiveRow& row) {
-  job.progress.ClearAbort();
-  job.progress.SetText("Načítám archiv...");
-  job.progress.ProcessMessages();
-  job.progress.Begin();
-  if (!ArchiveStillListed(job.context, row, job.dialogs)) return RestoreOutcome::ArchiveGone;
-  return RestoreLocks(job, ArchiveDirOf(job.context, row, true)) == 0 ? RestoreOutcome::Restored
-                                                                       : RestoreOutcome::Failed;
-}
-
 int RestoreLocks(RestoreJob& job, const std::string& archiveDir) {
   try {
     return RestoreLocksUnguarded(job, archiveDir);

@@ -5,7 +5,6 @@
 // damaged table stops the restore while every document is still as it was.
 #include <string>
 
-#include "archive/catalogue.h"
 #include "archive/file_list.h"
 #include "archive/operation.h"
 #include "archive/report.h"
@@ -28,17 +27,6 @@ struct RestoreJob {
   // Filled in by the restore.
   OperationCounts Counts{};
 };
-
-enum class RestoreOutcome {
-  Restored,     // every row of the file list was processed
-  Failed,       // a failure, refusal or abort, after its message
-  ArchiveGone,  // the row no longer names the archive it was read from, after a message
-};
-
-// The restore as its Start button runs it, for the window and the batch tool alike: clears the
-// abort request, shows "Načítám archiv...", begins the progress, makes sure the row still names
-// the archive it was read from, and runs RestoreLocks on it.
-RestoreOutcome StartRestore(RestoreJob& job, const ArchiveRow& row);
 
 // 0 when every row of the file list was processed; -1 after any failure, refusal or abort.
 int RestoreLocks(RestoreJob& job, const std::string& archiveDir);

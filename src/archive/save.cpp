@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <exception>
+#include <memory>
 
 #include "archive/operation.h"
 #include "platform/cp1250.h"
@@ -18,8 +19,8 @@ namespace {
 constexpr const char* kInfoError = "Nastala chyba při ukládání info souboru.";
 constexpr const char* kFileListError = "Nastala chyba při ukládání tabulky souborů";
 constexpr const char* kAbortQuestion =
-    "Přerušíte-li nyní právě probíhající proces, nebudete moci později obnovit stav zámků do původního stavu. "
-    "Opravdu to chcete ?";
+    "Přerušíte-li nyní právě probíhající proces, stav zámků dokladů změněných do této chvíle bude možné později "
+    "obnovit do původního stavu z nedokončeného archivu. Opravdu to chcete ?";
 
 std::string FileNameOf(const ModuleInfo& module, const YearRow& year) {
   return CutToChars(std::string(module.Code) + year.YearExt, 10);
@@ -134,14 +135,18 @@ int SaveRow(SaveJob& job, const FileListRow& row) {
   // Commits the block: the archive records (synced) before the documents. False after the message.
   SettleFn settle;
   TableBlock records(job.BFLockFile, true, job.dialogs, row.WorkingStr, [&] { return settle(); });
-  TableBlock documents(job.BFMoneyFile, false, job.dialogs, row.WorkingStr, [&] { return settle(); },
-                       &job.DocumentsChanged);
+  TableBlock documents(job.BFMoneyFile, false, job.dialogs, row.WorkingStr, [&] { return settle(); });
+  // A post of the open block changes a document's lock. A save that changed no lock leaves
+  // nothing to put back, so it is counted from the moment such a change may become permanent.
+  bool changePending = false;
   settle = [&] {
     if (!records.Commit()) {
       fail(PostErrorText(p.archiveShown));
       return false;
     }
     job.Counts.Recorded += pending.Recorded;
+    if (changePending) job.DocumentsChanged = true;
+    changePending = false;
     if (!documents.Commit()) {
       fail(PostErrorText(p.moneyShown));
       return false;
@@ -184,7 +189,7 @@ int SaveRow(SaveJob& job, const FileListRow& row) {
       const Variant saved = job.BFMoneyFile.Value("Uzamceni");
       // A stop asked for before the first document changes ends the save with every document
       // as it was (and its archive removed); after that, the question comes after each document.
-      if (!job.DocumentsChanged && documents.Pending() == 0 && stopAsked()) return -1;
+      if (!job.DocumentsChanged && !changePending && stopAsked()) return -1;
       const LockOutcome locked = LockRecordWithRetry(job.BFMoneyFile, job.dialogs, row.WorkingStr,
                                                      {job.Observer, p.moneyShown, keyNumber}, settle);
       if (locked == LockOutcome::Failed) return -1;
@@ -210,9 +215,14 @@ int SaveRow(SaveJob& job, const FileListRow& row) {
         if (record(currentKey, current) != 0) return -1;
         job.BFMoneyFile.EditRecord();
         job.BFMoneyFile.SetValue("Uzamceni", newLock);
+        const bool changes = !SameLockState(current, newLock);
         if (post(documents, p.moneyShown) != 0) return -1;
         ++pending.Written;
-        if (!SameLockState(current, newLock)) ++pending.Changed;
+        if (changes) {
+          ++pending.Changed;
+          changePending = true;
+          if (documents.CommitsEachPost()) job.DocumentsChanged = true;
+        }
       }
     }
 
@@ -339,9 +349,21 @@ int StartSave(SaveJob& job) {
   job.progress.SetText("Vytvářím databáze...");
   job.progress.ProcessMessages();
   job.DocumentsChanged = false;
-  if (CreateArchiveDirectory(job) != 0) return -1;
-  // Held until the save ends: the catalogue does not offer an archive whose save still runs.
-  const DirectoryLock running(job.ArchiveDir);
+  // Held until the save ends: other users see that the archive is still being written, and no
+  // one restores or deletes it meanwhile.
+  std::unique_ptr<DirectoryLock> running;
+  for (int attempt = 1;; ++attempt) {
+    if (CreateArchiveDirectory(job) != 0) return -1;
+    running = std::make_unique<DirectoryLock>(job.ArchiveDir);
+    // Another user's catalogue removes a directory without a file list that nobody holds: one
+    // made a moment ago may have gone before its lock was taken. The save then makes another.
+    if (running->Held() && running->StillAt(job.ArchiveDir)) break;
+    if (attempt == 10) {
+      job.dialogs.Message(MsgKind::Error,
+                          "Chyba: nelze vytvořit adresář " + job.context.Shown(ExcludeTrailingPathDelimiter(job.ArchiveDir)));
+      return -1;
+    }
+  }
   job.progress.Begin();
   const int result = SaveLocks(job);
   if (result != 0 && !job.DocumentsChanged) {
@@ -369,7 +391,9 @@ int CreateArchiveDirectory(SaveJob& job) {
   std::string candidate;
   for (unsigned n = 1;; ++n) {
     candidate = ctx.AddOnDataDir() + "Db/" + std::to_string(n);
-    if (DirectoryExists(candidate)) continue;
+    // A name taken by anything (an archive, a file, a link) is skipped; another user's save may
+    // have taken it a moment ago.
+    if (PathExists(candidate)) continue;
     const NewDirResult made = CreateNewDir(candidate);
     if (made == NewDirResult::Created) {
       // The archive must outlive a power cut as surely as the changes it will allow.
@@ -377,8 +401,7 @@ int CreateArchiveDirectory(SaveJob& job) {
       SyncDirectoryOf(candidate);
       break;
     }
-    // Another user's save may have taken this number a moment ago: take the next one.
-    if (made == NewDirResult::Exists && DirectoryExists(candidate)) continue;
+    if (made == NewDirResult::Exists) continue;
     return fail(candidate);
   }
   candidate += "/";

@@ -17,9 +17,10 @@ namespace vorlend::engine {
 
 namespace {
 
-// A writer that holds the database longer than this makes a post fail as busy instead of hanging
-// the window; ordinary commits take microseconds.
-int g_busyTimeoutMs = 10000;
+// A writer that holds the table longer than this makes a post fail as busy, and the user decides
+// as for a held document (a second, like the batch tool's wait for a held document); ordinary
+// commits take microseconds, a block's synced commit milliseconds.
+int g_busyTimeoutMs = 1000;
 // Rows read ahead per query while walking: enough to make a walk cost about what a plain
 // SQLite loop costs, few enough to keep memory flat.
 constexpr std::size_t BlockRows = 256;

@@ -21,7 +21,7 @@
 namespace vorlend::engine {
 
 // How long a write waits for another program that holds the table's write access before the post
-// fails as busy (10 s unless set).
+// fails as busy (a second unless set).
 void SetBusyTimeout(int milliseconds);
 
 class Table {

@@ -14,6 +14,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <random>
+#include <thread>
+#include <chrono>
 
 #include "platform/text.h"
 
@@ -359,18 +361,46 @@ bool ReadWholeFile(std::string_view path, std::string& bytes, std::size_t maxByt
   return ok;
 }
 
+namespace {
+int OpenDirectoryForLock(std::string_view path) {
+  return ::open(ResolvePath(ExcludeTrailingPathDelimiter(path)).c_str(),
+                O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+}
+}  // namespace
+
 DirectoryLock::DirectoryLock(std::string_view path) {
-  m_fd = ::open(ResolvePath(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (m_fd < 0) return;
-  // Waits: the only other holders are catalogues that look for a moment whether a save runs.
-  int rc = 0;
-  do {
-    rc = ::flock(m_fd, LOCK_EX);
-  } while (rc != 0 && errno == EINTR);
-  if (rc != 0) {
-    ::close(m_fd);
-    m_fd = -1;
+  m_fd = OpenDirectoryForLock(path);
+  // Waits: the save takes this lock on a directory it has just made.
+  if (m_fd >= 0) Take(LOCK_EX, -1);
+}
+
+DirectoryLock::DirectoryLock(std::string_view path, LockMode mode, int waitMs) {
+  m_fd = OpenDirectoryForLock(path);
+  if (m_fd >= 0) Take(mode == LockMode::Shared ? LOCK_SH : LOCK_EX, waitMs);
+}
+
+bool DirectoryLock::Take(int operation, int waitMs) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(waitMs, 0));
+  m_busy = false;
+  for (;;) {
+    const int rc = ::flock(m_fd, operation | (waitMs < 0 ? 0 : LOCK_NB));
+    if (rc == 0) return m_held = true;
+    const int error = errno;
+    if (error == EINTR) continue;
+    m_busy = error == EWOULDBLOCK;
+    if (!m_busy || waitMs < 0 || std::chrono::steady_clock::now() >= until) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
+  return m_held = false;
+}
+
+bool DirectoryLock::Upgrade(int waitMs) { return m_fd >= 0 && Take(LOCK_EX, waitMs); }
+
+bool DirectoryLock::StillAt(std::string_view path) const {
+  struct stat held {}, named {};
+  return m_held && ::fstat(m_fd, &held) == 0 &&
+         ::lstat(ResolvePath(ExcludeTrailingPathDelimiter(path)).c_str(), &named) == 0 && S_ISDIR(named.st_mode) &&
+         held.st_dev == named.st_dev && held.st_ino == named.st_ino;
 }
 
 DirectoryLock::~DirectoryLock() {
@@ -378,7 +408,7 @@ DirectoryLock::~DirectoryLock() {
 }
 
 bool DirectoryLocked(std::string_view path) {
-  const int fd = ::open(ResolvePath(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int fd = OpenDirectoryForLock(path);
   if (fd < 0) return false;
   const bool locked = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
   ::close(fd);

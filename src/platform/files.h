@@ -74,21 +74,39 @@ inline constexpr std::size_t MaxSmallFileBytes = 4u << 20;
 // the target are removed.
 bool WriteFileAtomic(std::string_view path, std::string_view bytes);
 
-// An exclusive lock on a directory, held while the object lives and released by the death of the
-// process as well; taking it waits while another process holds it. The save holds its archive directory's lock from start to end, so another
-// process can tell an archive still being written from one whose save was interrupted.
+// A lock on a directory, held while the object lives and released by the death of the process as
+// well. Shared locks go together, an exclusive one stands alone. The save holds its archive
+// directory's lock exclusively from start to end, so another process can tell an archive still
+// being written from one whose save was interrupted; a restore or a look into an archive holds it
+// shared, and a deletion exclusively, so no archive is deleted while it is read.
+enum class LockMode { Shared, Exclusive };
 class DirectoryLock {
 public:
+  // Exclusive, waiting as long as another process holds the directory.
   explicit DirectoryLock(std::string_view path);
+  // Tries for at most `waitMs` milliseconds (0: once). A symbolic link is never locked through.
+  DirectoryLock(std::string_view path, LockMode mode, int waitMs);
   ~DirectoryLock();
   DirectoryLock(const DirectoryLock&) = delete;
   DirectoryLock& operator=(const DirectoryLock&) = delete;
-  bool Held() const { return m_fd >= 0; }
+  bool Held() const { return m_held; }
+  // Not held because another process holds a lock that excludes this one.
+  bool Busy() const { return m_busy; }
+  // True while `path` still names the directory this lock is on: it was not renamed, removed or
+  // replaced by another one of that name since the lock was taken.
+  bool StillAt(std::string_view path) const;
+  // From shared to exclusive within `waitMs`. The change is not atomic: another process may come
+  // in between, so whoever upgrades checks again what it holds (StillAt and the directory's
+  // content) once this returns true. False: the lock is no longer held.
+  bool Upgrade(int waitMs);
 
 private:
+  bool Take(int operation, int waitMs);
   int m_fd = -1;
+  bool m_held = false;
+  bool m_busy = false;
 };
-// True while some DirectoryLock on that directory is alive, in this or any other process.
+// True while some exclusive DirectoryLock on that directory is alive, in this or any other process.
 bool DirectoryLocked(std::string_view path);
 
 // The temporary folder (TMPDIR, else /tmp) with a trailing separator.

@@ -124,6 +124,11 @@ bool TCustomIniFile::ValueExists(const std::string& section, const std::string& 
 
 // ---- the private-profile file ------------------------------------------------------------
 
+bool IniFileUnreadable(const std::string& fileName) {
+  std::string bytes;
+  return !fileName.empty() && PathExists(fileName) && !ReadWholeFile(fileName, bytes, MaxSmallFileBytes);
+}
+
 namespace {
 
 std::vector<std::string> LoadLines(const std::string& fileName) {
@@ -141,6 +146,13 @@ std::vector<std::string> LoadLines(const std::string& fileName) {
   }
   if (start < text.size()) lines.push_back(text.substr(start));
   return lines;
+}
+
+// The lines a write starts from. A file that exists but cannot be read whole (too large, not a
+// plain file, unreadable) is never replaced by the few lines a write would make of it.
+std::vector<std::string> LoadLinesForWrite(const std::string& fileName) {
+  if (IniFileUnreadable(fileName)) throw IniWriteError(fileName);
+  return LoadLines(fileName);
 }
 
 void SaveLines(const std::string& fileName, const std::vector<std::string>& lines) {
@@ -225,7 +237,7 @@ std::string TIniFile::ReadString(const std::string& section, const std::string& 
 }
 
 void TIniFile::WriteString(const std::string& section, const std::string& ident, const std::string& value) {
-  auto lines = LoadLines(m_fileName);
+  auto lines = LoadLinesForWrite(m_fileName);
   const std::string line = StoredName(ident) + "=" + OneLine(value);
   std::size_t begin = 0, end = 0, at = 0;
   if (FindSection(lines, section, begin, end)) {
@@ -275,7 +287,7 @@ void TIniFile::ReadSectionValues(const std::string& section, TStrings& out) {
 }
 
 void TIniFile::EraseSection(const std::string& section) {
-  auto lines = LoadLines(m_fileName);
+  auto lines = LoadLinesForWrite(m_fileName);
   std::size_t begin = 0, end = 0;
   if (!FindSection(lines, section, begin, end)) return;
   lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(begin - 1), lines.begin() + static_cast<std::ptrdiff_t>(end));
@@ -283,7 +295,7 @@ void TIniFile::EraseSection(const std::string& section) {
 }
 
 void TIniFile::DeleteKey(const std::string& section, const std::string& ident) {
-  auto lines = LoadLines(m_fileName);
+  auto lines = LoadLinesForWrite(m_fileName);
   std::size_t begin = 0, end = 0, at = 0;
   if (!FindSection(lines, section, begin, end) || !FindKey(lines, begin, end, ident, at)) return;
   lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(at));

@@ -66,6 +66,11 @@ private:
   std::string m_what;
 };
 
+// True when the file exists but cannot be read whole (larger than MaxSmallFileBytes, no plain
+// file, unreadable): it reads as empty, and every write to it is refused (IniWriteError) rather
+// than replacing what it holds.
+bool IniFileUnreadable(const std::string& fileName);
+
 class TIniFile : public TCustomIniFile {
 public:
   explicit TIniFile(std::string fileName) : TCustomIniFile(std::move(fileName)) {}

@@ -11,6 +11,15 @@ enum class MsgKind { Warning, Error, Information, Confirmation };
 // Titles of the four kinds of message box.
 const char* MsgKindTitle(MsgKind kind);
 
+// The questions whose answer a front end may know beforehand (the batch tool's options), or
+// whose default button it chooses; every other question is Other.
+enum class QuestionId {
+  Other,
+  GoOnDespiteUnfinished,  // a new save while an archive of the agenda is incomplete or still being saved
+  DeleteAfterRestore,     // the deletion offered after a restore
+  DeleteArchive,          // "Smazat" in the archive list
+};
+
 class Dialogs {
 public:
   virtual ~Dialogs() = default;
@@ -18,6 +27,11 @@ public:
   virtual void Message(MsgKind kind, const std::string& text) = 0;
   // A modal question with the buttons "&Ano" and "&Ne"; true only for Ano.
   virtual bool Question(MsgKind kind, const std::string& text) = 0;
+  // The same, for a question a front end may answer by itself.
+  virtual bool Ask(QuestionId id, MsgKind kind, const std::string& text) {
+    (void)id;
+    return Question(kind, text);
+  }
 };
 
 class Progress {

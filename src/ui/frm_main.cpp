@@ -20,8 +20,7 @@
 
 #include "app/settings.h"
 #include "app/startup.h"
-#include "archive/restore.h"
-#include "archive/save.h"
+#include "archive/roads.h"
 #include "platform/environment.h"
 #include "ui/foreground.h"
 #include "ui/grids.h"
@@ -36,10 +35,6 @@ namespace {
 const char* const NoModuleText = "Ve filtru dokladů musíte vybrat alespoň jeden modul.";
 const char* const NoYearText =
     "Musíte označit alespoň jeden rok. Klepněte myší do seznamu \"Roky\" a označte požadované záznamy.";
-const char* const DeleteArchiveQuestion = "Smazání uloženého archivu je nevratná operace. Opravdu to chcete ?";
-const char* const DeleteAfterRestoreQuestion =
-    "Operace byla dokončena. Pokud archiv uložených zámků již nebudete potřebovat, můžete ho smazat, aby "
-    "nezabíral na disku zbytečně místo. Chcete to udělat nyní ?";
 
 // The hourglass for the whole application while the first page's Další works, on every way out.
 class WaitCursor {
@@ -117,6 +112,11 @@ bool TfrmMain::RunStartup(const std::vector<std::string>& args) {
 
 void TfrmMain::LoadSettingsIntoControls() {
   const AddonSettings settings = LoadSettings(m_ctx.SettingsFileName());
+  // The file is left as it is: the defaults below are not what the user remembered.
+  m_settingsUnreadable = settings.Unreadable;
+  if (settings.Unreadable) {
+    dialogs().Message(MsgKind::Warning, UnreadableSettingsText(m_ctx.Shown(m_ctx.SettingsFileName())));
+  }
   for (std::size_t i = 0; i < ModuleCount; ++i) m_moduleBoxes[i]->setChecked(settings.Modules[i]);
   switch (settings.Action) {
     case LockAction::Unlock: rbAllUnlock->setChecked(true); break;
@@ -139,7 +139,7 @@ LockAction TfrmMain::ActionFromControls() const {
 
 void TfrmMain::SaveSettingsFromControls() {
   // A run that ended during the start-up writes nothing; before it the controls held defaults.
-  if (!m_started) return;
+  if (!m_started || m_settingsUnreadable) return;
   SaveSettings(m_ctx.SettingsFileName(), AddonSettings{FilterFromControls(), ActionFromControls()});
 }
 
@@ -258,6 +258,7 @@ void TfrmMain::btnNext1Click() {
         ShowPage(PageSaveOptions);
       }
     } else if (RadioButton2->isChecked()) {
+      RemoveAbandonedSaves(m_ctx);
       LoadArchiveList(m_ctx, m_mtInfoFiles);
       RefreshArchiveList();
       ShowPage(PageArchiveList);
@@ -291,20 +292,13 @@ void TfrmMain::btnNext3Click() {
 }
 
 void TfrmMain::RunSave() {
-  // A new save would record the states an interrupted one already changed.
-  const std::vector<ArchiveRow> incomplete = IncompleteArchives(m_ctx);
-  if (!incomplete.empty() && !dialogs().Question(MsgKind::Warning, IncompleteArchiveQuestion(incomplete.front()))) {
-    return;
-  }
-  // Whatever the save leaves open is closed when it returns, also after an exception.
-  TableCloser closeMoney(m_BFMoneyFile);
-  TableCloser closeLock(m_BFLockFile);
-  SaveJob job{m_ctx, dialogs(), *m_progress, m_BFMoneyFile, m_BFLockFile, m_mtYearName,
-              SaveChoices{FilterFromControls(), ActionFromControls(), S(edtNazevMapy->text())}, m_mtFileList};
-  const int result = StartSave(job);
+  const SaveOutcome saved =
+      RunSaveRoad(m_ctx, RoadPorts{dialogs(), *m_progress}, RoadTables{m_BFMoneyFile, m_BFLockFile, m_mtFileList},
+                  m_mtYearName, SaveChoices{FilterFromControls(), ActionFromControls(), S(edtNazevMapy->text())});
+  if (saved.status == SaveStatus::Declined) return;
   // The save puts "[bez názvu]" into the box when it was left blank.
-  edtNazevMapy->setText(Q(job.choices.archiveName));
-  ShowPage(result == 0 ? PageSaveDone : PageError);
+  edtNazevMapy->setText(Q(saved.archiveName));
+  ShowPage(saved.status == SaveStatus::Saved ? PageSaveDone : PageError);
 }
 
 void TfrmMain::btnNext4Click() {
@@ -312,7 +306,11 @@ void TfrmMain::btnNext4Click() {
     if (m_mtInfoFiles.Empty()) return;
     const ArchiveRow& row = m_mtInfoFiles.Row(m_mtInfoFiles.Current());
     Recapitulation recap;
-    if (ShowRecapitulation(ArchiveDirOf(m_ctx, row, true), recap) != 0) return;
+    {
+      // Read while held shared, so no other user deletes the archive in the middle of the read.
+      const ArchiveHold reading(m_ctx, row, LockMode::Shared);
+      if (ShowRecapitulation(ArchiveDirOf(m_ctx, row, true), recap) != 0) return;
+    }
     lblNedokonceny->setText(recap.Complete ? QString() : Q(IncompleteRecapText));
     lblNedokonceny->setVisible(!recap.Complete);
     lblNazevMapy->setText(Q(recap.Name));
@@ -337,31 +335,35 @@ void TfrmMain::RunRestore() {
   if (m_mtInfoFiles.Empty()) return;
   // The archive is fixed before the restore starts: nothing may change the selection meanwhile.
   const ArchiveRow row = m_mtInfoFiles.Row(m_mtInfoFiles.Current());
-  RestoreOutcome result = RestoreOutcome::Failed;
-  {
-    TableCloser closeMoney(m_BFMoneyFile);
-    TableCloser closeLock(m_BFLockFile);
-    RestoreJob job{m_ctx, dialogs(), *m_progress, m_BFMoneyFile, m_BFLockFile, m_mtFileList};
-    result = StartRestore(job, row);
-  }
-  if (result == RestoreOutcome::ArchiveGone) {
-    ReloadArchiveList();
-    ShowPage(PageArchiveList);
+  RoadPorts ports{dialogs(), *m_progress};
+  ports.succeeded = [this] { ShowPage(PageRestoreDone); };
+  const RestoreRoadOutcome restored =
+      RunRestoreRoad(m_ctx, ports, RoadTables{m_BFMoneyFile, m_BFLockFile, m_mtFileList}, row);
+  if (restored.status == RestoreStatus::Refused) {
+    // Another user deleted or replaced it: the list is read again. One in use stays as it is.
+    if (restored.access == ArchiveAccess::Gone) {
+      ReloadArchiveList();
+      ShowPage(PageArchiveList);
+    }
     return;
   }
-  if (result != RestoreOutcome::Restored) {
+  if (restored.status != RestoreStatus::Restored) {
     ShowPage(PageError);
     return;
   }
-  ShowPage(PageRestoreDone);
-  if (dialogs().Question(MsgKind::Confirmation, DeleteAfterRestoreQuestion)) {
-    if (!ArchiveStillListed(m_ctx, row, dialogs())) {
-      ReloadArchiveList();
-      return;
-    }
-    DeleteArchiveDirectory(m_ctx, ArchiveDirOf(m_ctx, row, false), dialogs());
-    m_mtInfoFiles.DeleteCurrent();
-    RefreshArchiveList();
+  ApplyDeletion(restored.deletion);
+}
+
+void TfrmMain::ApplyDeletion(DeletionStatus deletion) {
+  switch (deletion) {
+    case DeletionStatus::Deleted:
+    case DeletionStatus::Failed:
+      // The row leaves the list even when the directory could not be removed completely.
+      m_mtInfoFiles.DeleteCurrent();
+      RefreshArchiveList();
+      break;
+    case DeletionStatus::Gone: ReloadArchiveList(); break;
+    default: break;
   }
 }
 
@@ -374,17 +376,7 @@ void TfrmMain::btnPrerusitClick() { m_progress->RequestAbort(); }
 
 void TfrmMain::btnDeleteClick() {
   Guarded([this] {
-    if (!m_mtInfoFiles.Empty() && dialogs().Question(MsgKind::Confirmation, DeleteArchiveQuestion)) {
-      const ArchiveRow row = m_mtInfoFiles.Row(m_mtInfoFiles.Current());
-      if (!ArchiveStillListed(m_ctx, row, dialogs())) {
-        ReloadArchiveList();
-      } else {
-        // The row leaves the list even when the directory could not be removed completely.
-        DeleteArchiveDirectory(m_ctx, ArchiveDirOf(m_ctx, row, false), dialogs());
-        m_mtInfoFiles.DeleteCurrent();
-        RefreshArchiveList();
-      }
-    }
+    if (!m_mtInfoFiles.Empty()) ApplyDeletion(RunDeleteRoad(m_ctx, dialogs(), m_mtInfoFiles.Row(m_mtInfoFiles.Current())));
     UpdateArchiveButtons();
   });
 }

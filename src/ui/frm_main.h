@@ -13,6 +13,7 @@
 #include "archive/catalogue.h"
 #include "archive/file_list.h"
 #include "archive/modules.h"
+#include "archive/roads.h"
 #include "archive/year_list.h"
 #include "host/bftable.h"
 #include "platform/ports.h"
@@ -143,6 +144,8 @@ private:
   bool Guarded(const std::function<void()>& body);
   void RunSave();
   void RunRestore();
+  // The archive list after a deletion road.
+  void ApplyDeletion(DeletionStatus deletion);
   void FinishClose();
   void LoadSettingsIntoControls();
   void SaveSettingsFromControls();
@@ -171,6 +174,7 @@ private:
   TBFTable m_BFMoneyFile;
   TBFTable m_BFLockFile;
   bool m_started = false;         // the start-up went through: only then are settings written
+  bool m_settingsUnreadable = false;  // the settings file could not be read: it is never written
   bool m_busy = false;            // a save or restore is running
   bool m_closeRequested = false;
   bool m_allowClose = false;

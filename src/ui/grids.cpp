@@ -174,7 +174,9 @@ QVariant ArchiveListModel::data(const QModelIndex& index, int role) const {
   if (role == Qt::DisplayRole) {
     switch (index.column()) {
       // The marker stands first, so a long name never hides it.
-      case 0: return row.Complete ? Q(row.MapName) : Q(std::string(IncompleteMarker) + " " + row.MapName);
+      case 0:
+        if (row.Complete) return Q(row.MapName);
+        return Q(std::string(row.Running ? RunningMarker : IncompleteMarker) + " " + row.MapName);
       case 1: return Q(row.MapDate);
       case 2: return Q(row.MapTime);
       default: return {};

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "archive/catalogue.h"
+#include "archive/roads.h"
 #include "platform/files.h"
 #include "platform/ini.h"
 #include "support/agenda_builder.h"
@@ -147,28 +148,38 @@ TEST(ArchiveList, DeletingMovesTheSelection) {
 // A save that stopped half-way after writing its file list: its archive holds the earlier states
 // of the documents it reached, so it is listed, marked, and restorable. Without a file list, or
 // while its save still runs, it is not offered.
-TEST_F(CatalogueFixture, IncompleteArchivesAreListedOnlyWithAFileListAndOnceTheirSaveStopped) {
+TEST_F(CatalogueFixture, IncompleteArchivesAreListedWithAFileListAndRunningSavesAsRunning) {
   Archive("1", "0", "001", "Přerušený");
   Archive("2", "1", "001");
   Archive("3", "", "001");  // no Correct key at all, no file list
   Archive("4", "0", "001", "Běží");
   WriteBytes(ResolvePath(ctx.ArchiveRoot()) + "1/info.tab", "\"FileName\",\"MoneyFile\",\"WorkingStr\",\r\n");
   WriteBytes(ResolvePath(ctx.ArchiveRoot()) + "4/info.tab", "\"FileName\",\"MoneyFile\",\"WorkingStr\",\r\n");
+  ArchiveList list;
   {
     const DirectoryLock running(ctx.ArchiveRoot() + "4");
     ASSERT_TRUE(running.Held());
-    EXPECT_EQ(Listed(), (std::vector<std::string>{"1", "2"}));
+    LoadArchiveList(ctx, list);
+    ASSERT_EQ(list.Count(), 3u);
+    EXPECT_TRUE(list.Row(2).Running);
+    // Neither a restore nor a deletion takes an archive whose save runs.
+    for (const LockMode mode : {LockMode::Shared, LockMode::Exclusive}) {
+      const ArchiveHold hold(ctx, list.Row(2), mode);
+      EXPECT_EQ(hold.Access(), ArchiveAccess::Saving);
+      EXPECT_NE(hold.RefusalText().find("Archiv \"Běží\" se právě ukládá"), std::string::npos);
+    }
   }
   EXPECT_EQ(Listed(), (std::vector<std::string>{"1", "2", "4"}));
 
-  ArchiveList list;
   LoadArchiveList(ctx, list);
+  EXPECT_FALSE(list.Row(2).Running);
   EXPECT_FALSE(list.Row(0).Complete);
   EXPECT_TRUE(list.Row(1).Complete);
   const auto incomplete = IncompleteArchives(ctx);
   ASSERT_EQ(incomplete.size(), 2u);
   EXPECT_EQ(incomplete[0].Dir, "1");
-  EXPECT_NE(IncompleteArchiveQuestion(incomplete[0]).find("Archiv \"Přerušený\" uložený 7.12.2026 9:05:03 nebyl dokončen"),
+  EXPECT_NE(UnfinishedArchiveQuestion({incomplete[0], UnfinishedKind::Incomplete})
+                .find("Archiv \"Přerušený\" uložený 7.12.2026 9:05:03 nebyl dokončen"),
             std::string::npos);
 
   Recapitulation recap;
@@ -178,9 +189,14 @@ TEST_F(CatalogueFixture, IncompleteArchivesAreListedOnlyWithAFileListAndOnceThei
   ShowRecapitulation(ArchiveDirOf(ctx, list.Row(1), true), recap);
   EXPECT_TRUE(recap.Complete);
 
-  // The row still names its archive: a restore or a deletion may act on it.
-  EXPECT_TRUE(ArchiveStillListed(ctx, list.Row(0), dialogs));
-  EXPECT_TRUE(dialogs.Entries().empty());
+  // The row still names its archive: a restore or a deletion may act on it. Readers share it; a
+  // deletion waits for none of them.
+  ArchiveHold reader(ctx, list.Row(0), LockMode::Shared);
+  EXPECT_TRUE(reader.Held());
+  EXPECT_TRUE(ArchiveHold(ctx, list.Row(0), LockMode::Shared).Held());
+  const ArchiveHold deleter(ctx, list.Row(0), LockMode::Exclusive);
+  EXPECT_EQ(deleter.Access(), ArchiveAccess::InUse);
+  EXPECT_NE(deleter.RefusalText().find("právě pracuje jiný uživatel"), std::string::npos);
 }
 
 // A deletion first renames the archive out of the catalogue's sight: a deletion cut short leaves a
@@ -191,7 +207,8 @@ TEST_F(CatalogueFixture, ADeletionCutShortLeavesNothingListedAndIsClearedLater) 
   const std::string root = ctx.ArchiveRoot();
   // What a killed deletion of archive 3 left: its folder under the hidden name, info and all.
   Archive(".mazany-3-999999999-1", "1", "001");
-  Archive(".mazany-4-" + std::to_string(::getpid()) + "-2", "1", "001");  // one still running
+  Archive(".mazany-4-1-2", "1", "001");
+  const DirectoryLock deleting(root + ".mazany-4-1-2");  // a deletion still at work holds its folder
   EXPECT_EQ(Listed(), (std::vector<std::string>{"1", "2"}));
 
   EXPECT_EQ(DeleteArchiveDirectory(ctx, root + "1", dialogs), 0);
@@ -200,5 +217,5 @@ TEST_F(CatalogueFixture, ADeletionCutShortLeavesNothingListedAndIsClearedLater) 
   std::vector<std::string> left;
   for (const DirEntry& e : FindEntries(root, "*")) left.push_back(e.name);
   std::sort(left.begin(), left.end());
-  EXPECT_EQ(left, (std::vector<std::string>{".mazany-4-" + std::to_string(::getpid()) + "-2", "2"}));
+  EXPECT_EQ(left, (std::vector<std::string>{".mazany-4-1-2", "2"}));
 }

@@ -23,6 +23,7 @@
 
 #include "archive/catalogue.h"
 #include "archive/restore.h"
+#include "archive/roads.h"
 #include "archive/save.h"
 #include "engine/table_files.h"
 #include "platform/datetime.h"
@@ -624,15 +625,12 @@ struct PowerCutRestore : PowerCutFixture {
     LoadArchiveList(ctx, list);
     if (list.Count() != 1) return 2;
     if (run.moneyOpen) OpenLikeMoney(MoneyPaths());
-    RestoreJob job{ctx, dialogs, progress, money, lock, files};
-    job.BlockSize = run.blockSize;
-    const RestoreOutcome outcome = StartRestore(job, list.Row(0));
-    if (outcome == RestoreOutcome::Restored && run.deleteAfter &&
-        DeleteArchiveDirectory(ctx, ArchiveDirOf(ctx, list.Row(0), false), dialogs) != 0) {
-      return 1;
-    }
+    dialogs.Answer(run.deleteAfter);
+    const RestoreRoadOutcome outcome =
+        RunRestoreRoad(ctx, RoadPorts{dialogs, progress}, RoadTables{money, lock, files}, list.Row(0), run.blockSize);
+    if (run.deleteAfter && outcome.deletion != DeletionStatus::Deleted) return 1;
     message = dialogs.Last() ? dialogs.Last()->text : "";
-    return outcome == RestoreOutcome::Restored ? 0 : 1;
+    return outcome.status == RestoreStatus::Restored ? 0 : 1;
   }
 
   // What the restarted machine must find after a restore was cut: sound tables, every document

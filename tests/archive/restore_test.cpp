@@ -2,6 +2,7 @@
 
 #include "archive/catalogue.h"
 #include "archive/restore.h"
+#include "archive/roads.h"
 #include "archive/save.h"
 #include "engine/table_files.h"
 #include "platform/files.h"
@@ -258,10 +259,10 @@ TEST_F(RestoreFixture, AnIncompleteArchivePutsBackWhatItsSaveReached) {
   for (std::size_t i = 0; i < years.Count(); ++i) years.Toggle(i);
   ModuleFilter all;
   all.fill(true);
-  // "Přerušit" at the third window pass of the lock-all save, answered Ano.
+  // "Přerušit" at the fifth window pass of the lock-all save (after 40 documents), answered Ano.
   progress = ScriptedProgress{};
   progress.onProcessMessages = [&](int n) {
-    if (n == 3) progress.RequestAbort();
+    if (n == 5) progress.RequestAbort();
   };
   dialogs.Answer(true);
   SaveJob job{ctx, dialogs, progress, money, lock, years, SaveChoices{all, LockAction::Lock, "přerušený"}, files};
@@ -271,8 +272,10 @@ TEST_F(RestoreFixture, AnIncompleteArchivePutsBackWhatItsSaveReached) {
   ASSERT_EQ(incomplete.size(), 1u);
 
   progress = ScriptedProgress{};
-  RestoreJob restore{ctx, dialogs, progress, money, lock, files};
-  EXPECT_EQ(StartRestore(restore, incomplete[0]), RestoreOutcome::Restored) << dialogs.Last()->text;
+  dialogs.Answer(false);  // the archive is kept
+  EXPECT_EQ(RunRestoreRoad(ctx, RoadPorts{dialogs, progress}, RoadTables{money, lock, files}, incomplete[0]).status,
+            RestoreStatus::Restored)
+      << dialogs.Last()->text;
   ExpectSeeded();
 }
 

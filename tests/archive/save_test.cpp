@@ -151,7 +151,7 @@ TEST_F(SaveFixture, AbortAsksAfterEveryDocument) {
   EXPECT_EQ(Save(job), -1);
   EXPECT_EQ(dialogs.QuestionCount(), 2u);
   EXPECT_EQ(dialogs.Last()->kind, MsgKind::Confirmation);
-  EXPECT_NE(dialogs.Last()->text.find("nebudete moci později obnovit"), std::string::npos);
+  EXPECT_NE(dialogs.Last()->text.find("bude možné později obnovit do původního stavu z nedokončeného archivu"), std::string::npos);
   TIniFile info(job.ArchiveDir + "info");
   EXPECT_EQ(info.ReadInteger("MAIN", "Correct", -1), 0);
   // Documents were unlocked before the stop: the archive that holds their earlier states stays,
@@ -225,10 +225,11 @@ TEST_F(SaveFixture, ArchiveNumbersAndTheirFailures) {
   SaveJob job = Job(Only({"PD"}), LockAction::NoAction);
   ASSERT_EQ(CreateArchiveDirectory(job), 0);
   EXPECT_EQ(job.ArchiveDir, ctx.ArchiveRoot() + "2/");
-  // A plain file bearing the next free number stops the save before anything else happens.
-  WriteBytes(ResolvePath(ctx.ArchiveRoot()) + "4", "x");
+  // A plain file where the archive root should be stops the save before anything else happens.
+  RemoveDirectoryTree(ctx.ArchiveRoot());
+  WriteBytes(ExcludeTrailingPathDelimiter(ResolvePath(ctx.ArchiveRoot())), "x");
   ASSERT_EQ(CreateArchiveDirectory(job), -1);
-  EXPECT_EQ(dialogs.Last()->text, "Chyba: nelze vytvořit adresář " + ctx.Shown(ctx.ArchiveRoot()) + "4");
+  EXPECT_EQ(dialogs.Last()->text, "Chyba: nelze vytvořit adresář " + ctx.Shown(ctx.ArchiveRoot()));
 }
 
 TEST_F(SaveFixture, YearsThatWouldShareArchiveTablesAreRefusedBeforeAnythingIsCreated) {

@@ -242,8 +242,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(one->MapDate == CutToChars(want.date, 15), described + "\ndate " + Printable(one->MapDate));
     FUZZ_CHECK(one->MapTime == CutToChars(want.time, 10), described + "\ntime " + Printable(one->MapTime));
     FUZZ_CHECK(one->AgendaName == CutToChars(want.agendaName, 50), described);
-    fuzz::CountingDialogs dialogs;
-    FUZZ_CHECK(ArchiveStillListed(f.ctx, *one, dialogs) && dialogs.messages.empty(), described);
+    FUZZ_CHECK(ArchiveHold(f.ctx, *one, LockMode::Shared).Held(), described);
     bool incomplete = false;
     for (const ArchiveRow& row : IncompleteArchives(f.ctx)) incomplete |= row.Dir == "1";
     FUZZ_CHECK(incomplete == !want.complete, described);

@@ -45,6 +45,8 @@ int main(int argc, char** argv) {
   if (argc < 8) { std::fprintf(stderr, "usage\n"); return 2; }
   std::signal(SIGTERM, OnSig);
   std::signal(SIGINT, OnSig);
+  // A Money user's program waits for the add-on's block as long as it must.
+  vorlend::engine::SetBusyTimeout(10000);
   FILE* log = std::fopen(argv[1], "w");
   const double seconds = std::atof(argv[2]);
   std::mt19937 rng(std::atoi(argv[3]));

@@ -188,9 +188,11 @@ TEST_F(RoundTripTest, AnArchiveReplacedByAnotherUserIsNeitherRestoredNorDeleted)
   EXPECT_TRUE(FileExists(info));
   EXPECT_EQ(dialogs.Last()->kind, MsgKind::Warning);
   EXPECT_EQ(dialogs.Last()->text,
-            "Archiv \"první\" mezitím smazal nebo změnil jiný uživatel. Seznam archivů bude načten znovu.");
-  EXPECT_EQ(window->Archives().Count(), 0u);  // read again: an archive still being saved is not listed
-  EXPECT_FALSE(Enabled("btnNext4"));
+            "Archiv \"první\" mezitím smazal nebo změnil jiný uživatel; s archivem se nic neprovedlo.");
+  // Read again: the other user's archive is listed as still being saved.
+  ASSERT_EQ(window->Archives().Count(), 1u);
+  EXPECT_TRUE(window->Archives().Row(0).Running);
+  EXPECT_EQ(window->Archives().Row(0).MapName, "cizí archiv");
   running.reset();
 
   // The same when the row is restored: nothing in Money changes.

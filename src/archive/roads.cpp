@@ -1,0 +1,166 @@
+#include "archive/roads.h"
+
+#include "archive/inspect.h"
+#include "archive/restore.h"
+#include "platform/files.h"
+
+namespace vorlend {
+
+namespace {
+
+// Swallows the messages of a look whose failure only makes the caller careful.
+class SilentDialogs : public Dialogs {
+public:
+  void Message(MsgKind, const std::string&) override {}
+  bool Question(MsgKind, const std::string&) override { return false; }
+};
+
+// True only when restoring the archive would change no document: every state it recorded is the
+// document's state now. A look that cannot be made (the archive held by another user's deletion,
+// a damaged table) counts as a change.
+bool NothingToRestore(const HostContext& ctx, const ArchiveRow& row) {
+  const ArchiveHold hold(ctx, row, LockMode::Shared);
+  if (!hold.Held()) return false;
+  SilentDialogs quiet;
+  ArchiveInspection inspection;
+  if (InspectArchive(ctx, hold.Dir(), quiet, false, inspection) != 0) return false;
+  for (const TableInspection& table : inspection.tables) {
+    if (table.differing > 0) return false;
+  }
+  return true;
+}
+
+// The unfinished archive that matters most to a new save: one whose save runs, then one whose
+// restore would change something, then any other.
+bool FindUnfinished(const HostContext& ctx, UnfinishedArchive& found) {
+  const std::vector<ArchiveRow> rows = IncompleteArchives(ctx);
+  for (const ArchiveRow& row : rows) {
+    if (row.Running) {
+      found = {row, UnfinishedKind::Running};
+      return true;
+    }
+  }
+  for (const ArchiveRow& row : rows) {
+    if (!NothingToRestore(ctx, row)) {
+      found = {row, UnfinishedKind::Incomplete};
+      return true;
+    }
+  }
+  if (rows.empty()) return false;
+  found = {rows.front(), UnfinishedKind::NothingToRestore};
+  return true;
+}
+
+// Deletes the archive the hold holds (exclusively); the message of a refusal has been shown.
+DeletionStatus DeleteHeld(const HostContext& ctx, const ArchiveHold& hold, Dialogs& dialogs) {
+  if (!hold.HeldOrSay(dialogs)) {
+    return hold.Access() == ArchiveAccess::Gone ? DeletionStatus::Gone : DeletionStatus::Refused;
+  }
+  return DeleteArchiveDirectory(ctx, ExcludeTrailingPathDelimiter(hold.Dir()), dialogs) == 0 ? DeletionStatus::Deleted
+                                                                                              : DeletionStatus::Failed;
+}
+
+}  // namespace
+
+std::string UnfinishedArchiveQuestion(const UnfinishedArchive& archive) {
+  const ArchiveRow& row = archive.row;
+  const std::string named = "Archiv \"" + row.MapName + "\" uložený " + row.MapDate + " " + row.MapTime;
+  const char* const goOn = "\r\rChcete přesto pokračovat v novém uložení ?";
+  switch (archive.kind) {
+    case UnfinishedKind::Running:
+      return "Archiv \"" + row.MapName +
+             "\" se právě ukládá: jiný uživatel teď ukládá zámky dokladů této agendy. Nové uložení by jako "
+             "původní stav zaznamenalo zámky, které jeho uložení právě mění.\r\rDoporučujeme počkat, až "
+             "jeho uložení skončí." +
+             goOn;
+    case UnfinishedKind::Incomplete:
+      return named +
+             " nebyl dokončen: jeho uložení se přerušilo a doklady, které stihlo zpracovat, mohou mít změněný "
+             "zámek. Jejich původní stav je jen v tomto archivu.\r\rDoporučujeme nejprve vrátit zámky z tohoto "
+             "archivu." +
+             goOn;
+    case UnfinishedKind::NothingToRestore:
+      return named +
+             " nebyl dokončen, ale jeho obnovení by už nic nezměnilo: všechny zaznamenané doklady mají "
+             "zámek ve stavu, který archiv uchovává.\r\rPokud ho už nepotřebujete, smažte ho tlačítkem "
+             "Smazat v seznamu archivů." +
+             goOn;
+  }
+  return {};
+}
+
+SaveOutcome RunSaveRoad(const HostContext& ctx, const RoadPorts& ports, const RoadTables& tables,
+                        const YearList& years, SaveChoices choices, int blockSize) {
+  SaveOutcome outcome;
+  RemoveAbandonedSaves(ctx);
+  // A new save would record the states an unfinished one changed, or is changing, as the earlier
+  // ones.
+  if (FindUnfinished(ctx, outcome.unfinished) &&
+      !ports.dialogs.Ask(QuestionId::GoOnDespiteUnfinished, MsgKind::Warning,
+                         UnfinishedArchiveQuestion(outcome.unfinished))) {
+    outcome.status = SaveStatus::Declined;
+    return outcome;
+  }
+  // Whatever the save leaves open is closed when it returns, also after an exception.
+  TableCloser closeMoney(tables.money);
+  TableCloser closeLock(tables.lock);
+  SaveJob job{ctx, ports.dialogs, ports.progress, tables.money, tables.lock, years, std::move(choices), tables.files};
+  job.Observer = ports.observer;
+  job.BlockSize = blockSize;
+  const int result = StartSave(job);
+  outcome.status = result == 0 ? SaveStatus::Saved : SaveStatus::Failed;
+  outcome.incompleteLeft = result != 0 && job.DocumentsChanged;
+  if (result == 0 || outcome.incompleteLeft) {
+    outcome.archiveNumber = ExtractFileName(ExcludeTrailingPathDelimiter(job.ArchiveDir));
+  }
+  outcome.archiveName = job.choices.archiveName;
+  outcome.counts = job.Counts;
+  outcome.skipped = job.Skipped;
+  if (result == 0 && ports.succeeded) ports.succeeded();
+  return outcome;
+}
+
+RestoreRoadOutcome RunRestoreRoad(const HostContext& ctx, const RoadPorts& ports, const RoadTables& tables,
+                                  const ArchiveRow& row, int blockSize) {
+  RestoreRoadOutcome outcome;
+  // Held until the road ends: no other user deletes the archive while it is restored, nor
+  // between the restore and its deletion.
+  ArchiveHold hold(ctx, row, LockMode::Shared);
+  outcome.access = hold.Access();
+  if (!hold.HeldOrSay(ports.dialogs)) {
+    outcome.status = RestoreStatus::Refused;
+    return outcome;
+  }
+  int result = -1;
+  {
+    TableCloser closeMoney(tables.money);
+    TableCloser closeLock(tables.lock);
+    RestoreJob job{ctx, ports.dialogs, ports.progress, tables.money, tables.lock, tables.files};
+    job.Observer = ports.observer;
+    job.BlockSize = blockSize;
+    ports.progress.ClearAbort();
+    ports.progress.SetText("Načítám archiv...");
+    ports.progress.ProcessMessages();
+    ports.progress.Begin();
+    result = RestoreLocks(job, hold.Dir());
+    outcome.counts = job.Counts;
+  }
+  if (result != 0) return outcome;
+  outcome.status = RestoreStatus::Restored;
+  if (ports.succeeded) ports.succeeded();
+  if (!ports.dialogs.Ask(QuestionId::DeleteAfterRestore, MsgKind::Confirmation, DeleteAfterRestoreQuestion)) {
+    outcome.deletion = DeletionStatus::Kept;
+    return outcome;
+  }
+  hold.Upgrade();
+  outcome.deletion = DeleteHeld(ctx, hold, ports.dialogs);
+  return outcome;
+}
+
+DeletionStatus RunDeleteRoad(const HostContext& ctx, Dialogs& dialogs, const ArchiveRow& row) {
+  if (!dialogs.Ask(QuestionId::DeleteArchive, MsgKind::Confirmation, DeleteArchiveQuestion)) return DeletionStatus::Kept;
+  const ArchiveHold hold(ctx, row, LockMode::Exclusive);
+  return DeleteHeld(ctx, hold, dialogs);
+}
+
+}  // namespace vorlend

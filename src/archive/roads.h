@@ -1,0 +1,97 @@
+#pragma once
+// The wizard's two roads and the deletion of an archive, once for the window and the batch tool
+// alike. Each road takes the ports and returns an outcome; the steps around its job live here:
+// the question about an unfinished archive before a save, the hold on the archive a job works
+// with, the job itself, the deletion offered after a restore, and the counts. The front ends only
+// present the outcome.
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "archive/catalogue.h"
+#include "archive/file_list.h"
+#include "archive/report.h"
+#include "archive/save.h"
+#include "archive/year_list.h"
+#include "host/bftable.h"
+#include "host/host_context.h"
+#include "platform/ports.h"
+
+namespace vorlend {
+
+inline constexpr const char* DeleteArchiveQuestion = "Smazání uloženého archivu je nevratná operace. Opravdu to chcete ?";
+inline constexpr const char* DeleteAfterRestoreQuestion =
+    "Operace byla dokončena. Pokud archiv uložených zámků již nebudete potřebovat, můžete ho smazat, aby "
+    "nezabíral na disku zbytečně místo. Chcete to udělat nyní ?";
+
+struct RoadPorts {
+  Dialogs& dialogs;
+  Progress& progress;                     // also carries the user's abort request
+  OperationObserver* observer = nullptr;  // optional
+  // The job has succeeded; called before any question that follows it (the window shows its
+  // done page there).
+  std::function<void()> succeeded{};
+};
+
+// What a road works with: the window owns these for its whole life, the batch tool for one run.
+// Every table is closed when the road returns.
+struct RoadTables {
+  TBFTable& money;
+  TBFTable& lock;
+  FileList& files;
+};
+
+// An archive of the agenda that a new save should not ignore.
+enum class UnfinishedKind {
+  Running,           // its save still runs: a new save would record the states it is changing
+  Incomplete,        // its save stopped; only it holds the earlier states of what it changed
+  NothingToRestore,  // its save stopped, but every state it recorded is the document's state now
+};
+struct UnfinishedArchive {
+  ArchiveRow row;
+  UnfinishedKind kind = UnfinishedKind::Incomplete;
+};
+// The window's question before a new save.
+std::string UnfinishedArchiveQuestion(const UnfinishedArchive& archive);
+
+enum class SaveStatus { Saved, Declined, Failed };
+struct SaveOutcome {
+  SaveStatus status = SaveStatus::Failed;
+  UnfinishedArchive unfinished{};  // Declined: what the declined question was about
+  std::string archiveNumber;      // the archive's directory name, when one is left
+  bool incompleteLeft = false;    // failed or stopped after documents changed: the archive keeps them
+  std::string archiveName;        // as stored ("[bez názvu]" for a blank name)
+  OperationCounts counts{};
+  std::vector<SkippedDocuments> skipped{};
+};
+// Asks about an unfinished archive (QuestionId::GoOnDespiteUnfinished), then saves.
+SaveOutcome RunSaveRoad(const HostContext& ctx, const RoadPorts& ports, const RoadTables& tables,
+                        const YearList& years, SaveChoices choices, int blockSize = DefaultBlockSize);
+
+enum class DeletionStatus {
+  NotAsked,  // the road did not come to the question
+  Kept,      // the user answered Ne
+  Deleted,
+  Failed,    // after "Nelze smazat adresář ..."; the archive has left the list all the same
+  Refused,   // another user works with it, or its save runs (after the message)
+  Gone,      // deleted or replaced by another user meanwhile (after the message)
+};
+
+enum class RestoreStatus { Restored, Failed, Refused };
+struct RestoreRoadOutcome {
+  RestoreStatus status = RestoreStatus::Failed;
+  ArchiveAccess access = ArchiveAccess::Held;  // Refused: why (after the message)
+  DeletionStatus deletion = DeletionStatus::NotAsked;
+  OperationCounts counts{};
+};
+// Holds the archive shared for the whole road, restores it, and offers its deletion
+// (QuestionId::DeleteAfterRestore): only the archive it restored is deleted, never another that
+// took its number meanwhile.
+RestoreRoadOutcome RunRestoreRoad(const HostContext& ctx, const RoadPorts& ports, const RoadTables& tables,
+                                  const ArchiveRow& row, int blockSize = DefaultBlockSize);
+
+// "Smazat": asks (QuestionId::DeleteArchive), then deletes the archive while holding it
+// exclusively; an archive that another user's job holds is left with a message.
+DeletionStatus RunDeleteRoad(const HostContext& ctx, Dialogs& dialogs, const ArchiveRow& row);
+
+}  // namespace vorlend
