@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -9,6 +10,7 @@
 #include "platform/ini.h"
 #include "platform/text.h"
 #include "support/agenda_builder.h"
+#include "support/table_support.h"
 #include "batch_fixture.h"
 
 using namespace vorlend;
@@ -186,4 +188,121 @@ TEST(BatchCase, ASiblingFolderThatDiffersOnlyInCaseIsNeverTouched) {
   EXPECT_TRUE(FileExists(live + "/KPX/Vorlend/Db/1/info"));
   EXPECT_FALSE(PathExists(copy + "/KPX"));
   EXPECT_EQ(TIniFile(live + "/KPX/Vorlend/Db/1/info").ReadString("MAIN", "AgendaName", ""), "Živá firma");
+}
+
+// No second user's action takes lock states a job still needs: a save that runs is seen and
+// refuses the other jobs on its archive; a restore holds its archive, so a deletion is refused
+// until it ends and its own deletion afterwards takes the archive it restored; a restore beside a
+// deletion in progress changes nothing.
+TEST_F(BatchFixture, AnArchiveInUseIsNeitherDeletedNorTakenByAnotherJob) {
+  const std::string table = Table("Rok.002", "PFAKTURY");
+  const std::string archive = agenda.Context().ArchiveRoot() + "1";
+  const auto before = ReadLocks(table, "Cislo");
+  // Runs the batch beside the test; the test waits until the job holds archive 1.
+  auto beside = [&](std::vector<std::string> args, int& rc, std::string& berr) {
+    std::vector<std::string> argv = {std::string(VORLEND_BIN_DIR) + "/vorlend-batch", args[0]};
+    argv.insert(argv.end(), groups.begin(), groups.end());
+    argv.insert(argv.end(), args.begin() + 1, args.end());
+    return std::thread([argv, &rc, &berr] { rc = RunProgram(argv, nullptr, &berr); });
+  };
+  auto waitUntilHeld = [&] {
+    for (int i = 0; i < 200; ++i) {
+      if (FileExists(archive + "/info.tab") && DirectoryLock(archive, LockMode::Exclusive, 0).Busy()) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+  };
+
+  // A save waits on a held document: it is listed as running, and nothing else takes its archive.
+  auto holder = std::make_unique<HoldProcess>(table, "Cislo", 5);
+  ASSERT_TRUE(holder->locked());
+  int rc = -1;
+  std::string berr;
+  std::thread job = beside({"save", "--modules", "PF", "--years", "2025", "--action", "unlock", "--on-conflict", "retry=60"},
+                           rc, berr);
+  ASSERT_TRUE(waitUntilHeld());
+  ASSERT_EQ(Batch({"list"}), 0);
+  EXPECT_EQ(out.rfind("1\trunning\t", 0), 0u) << out;
+  EXPECT_EQ(Batch({"save", "--modules", "PF", "--action", "unlock"}), 1);
+  EXPECT_NE(err.find("Archiv 1 (\"[bez názvu]\") se právě ukládá"), std::string::npos) << err;
+  for (const char* command : {"restore", "delete", "show"}) {
+    EXPECT_EQ(Batch({command, "--archive", "1"}), 1) << command;
+    EXPECT_NE(err.find("Archiv \"[bez názvu]\" se právě ukládá"), std::string::npos) << command << err;
+  }
+  holder->release();
+  job.join();
+  ASSERT_EQ(rc, 0) << berr;
+
+  // A restore waits on a held document: the deletion is refused, the restore completes and then
+  // deletes the archive it restored.
+  holder = std::make_unique<HoldProcess>(table, "Cislo", 5);
+  ASSERT_TRUE(holder->locked());
+  job = beside({"restore", "--archive", "1", "--delete-after", "--on-conflict", "retry=60"}, rc, berr);
+  ASSERT_TRUE(waitUntilHeld());
+  EXPECT_EQ(Batch({"delete", "--archive", "1"}), 1);
+  EXPECT_NE(err.find("S archivem \"[bez názvu]\" právě pracuje jiný uživatel"), std::string::npos) << err;
+  EXPECT_TRUE(DirectoryExists(archive));
+  holder->release();
+  job.join();
+  ASSERT_EQ(rc, 0) << berr;
+  EXPECT_EQ(ReadLocks(table, "Cislo"), before);
+  EXPECT_FALSE(PathExists(archive));
+
+  // A restore beside a deletion in progress changes nothing.
+  ASSERT_EQ(Batch({"save", "--modules", "PF", "--years", "2025", "--action", "unlock"}), 0) << err;
+  const auto unlocked = ReadLocks(table, "Cislo");
+  {
+    const DirectoryLock deleting(archive);
+    EXPECT_EQ(Batch({"restore", "--archive", "1"}), 1);
+    EXPECT_NE(err.find("právě pracuje jiný uživatel"), std::string::npos) << err;
+  }
+  EXPECT_EQ(ReadLocks(table, "Cislo"), unlocked);
+}
+
+// A table that another program keeps in a write transaction is a conflict after a second, under
+// every choice of the batch tool; the wait never grows with the other program's transaction.
+TEST_F(BatchFixture, ABusyTableIsAConflictAtOnce) {
+  const std::string table = Table("Rok.002", "INTDOKL");
+  const auto before = ReadLocks(table, "Cislo");
+  sqlite3* other = nullptr;
+  ASSERT_EQ(sqlite3_open_v2(ResolvePath(table + ".dat").c_str(), &other, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+  auto timed = [&](std::vector<std::string> args, int& rc) {
+    const auto start = std::chrono::steady_clock::now();
+    rc = Batch(std::move(args));
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  };
+  int rc = -1;
+  EXPECT_LT(timed({"save", "--modules", "ID", "--years", "2025", "--action", "unlock"}, rc), 6.0);
+  EXPECT_EQ(rc, 4) << err;
+  const double retried = timed({"save", "--modules", "ID", "--years", "2025", "--action", "unlock", "--on-conflict", "retry=3"}, rc);
+  EXPECT_EQ(rc, 4) << err;
+  EXPECT_GE(retried, 3.0);
+  EXPECT_LT(retried, 9.0);
+  EXPECT_EQ(ReadLocks(table, "Cislo"), before);  // read by another process: the open transaction hides nothing
+  // The other program commits while the save retries: the save goes on.
+  std::thread commit([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+  });
+  EXPECT_EQ(Batch({"save", "--modules", "ID", "--years", "2025", "--action", "unlock", "--on-conflict", "retry=30"}), 0)
+      << err;
+  commit.join();
+  sqlite3_close(other);
+  for (const auto& [key, value] : ReadLocks(table, "Cislo")) EXPECT_EQ(value, "0") << key;
+}
+
+// A settings file that exists but cannot be read whole: the batch save never puts defaults in
+// place of the remembered modules and action, and the file stays as it is.
+TEST_F(BatchFixture, AnUnreadableSettingsFileIsNeverReplacedByDefaults) {
+  const std::string settings = agenda.Context().SettingsFileName();
+  ForceDirectories(ExtractFilePath(settings));
+  const std::string bytes = "[SETTINGS]\r\nLockAction=1\r\n" + std::string(MaxSmallFileBytes, ';');
+  WriteBytes(ResolvePath(settings), bytes);
+  EXPECT_EQ(Batch({"save", "--modules", "PD"}), 1);
+  EXPECT_NE(err.find(agenda.Context().Shown(settings)), std::string::npos) << err;
+  EXPECT_NE(err.find("--modules a --action"), std::string::npos) << err;
+  EXPECT_FALSE(DirectoryExists(agenda.Context().ArchiveRoot() + "1"));
+  EXPECT_EQ(Batch({"save", "--modules", "PD", "--action", "lock"}), 0) << err;
+  EXPECT_EQ(ReadBytes(ResolvePath(settings)), bytes);
 }
