@@ -128,6 +128,10 @@ TEST_F(BatchFixture, AnInterruptedSaveLeavesAnIncompleteArchiveThatPutsEveryStat
   ASSERT_EQ(RunProgram({"/usr/bin/env", "PATH=" + path, "/bin/sh", "-c", command}, &out, &err), 0) << err;
   EXPECT_EQ(ReadLocks(table, "Cislo"), before);
 
+  // Restored, the archive would change nothing more: the refusal says to delete it.
+  EXPECT_EQ(Batch({"save", "--modules", "VF", "--action", "unlock"}), 1);
+  EXPECT_NE(err.find("jeho obnovení by už nic nezměnilo"), std::string::npos) << err;
+  EXPECT_NE(err.find("vorlend-batch delete "), std::string::npos) << err;
   EXPECT_EQ(Batch({"save", "--modules", "VF", "--action", "unlock", "--ignore-incomplete"}), 0) << err;
   EXPECT_EQ(out, "2\n");
   ASSERT_EQ(Batch({"delete", "--archive", "1"}), 0) << err;
@@ -136,15 +140,20 @@ TEST_F(BatchFixture, AnInterruptedSaveLeavesAnIncompleteArchiveThatPutsEveryStat
 }
 
 TEST_F(BatchFixture, ASaveStoppedBeforeItChangedAnythingLeavesNoArchive) {
-  // The first document is held: nothing has changed when the save stops.
-  HoldProcess holder(Table("Rok.002", "POKLKNIH"), "Cislo", 1);
-  ASSERT_TRUE(holder.locked());
-  EXPECT_EQ(Batch({"save", "--modules", "PD", "--action", "unlock"}), 4);
-  EXPECT_EQ(err.find("vorlend-batch restore"), std::string::npos);
   const HostContext ctx = agenda.Context();
-  EXPECT_FALSE(DirectoryExists(ctx.ArchiveRoot() + "1"));
-  ASSERT_EQ(Batch({"list"}), 0);
-  EXPECT_EQ(out, "");
+  // The first document is held: nothing has changed when the save stops. Then the third: the two
+  // before it were already unlocked, so the save wrote them but changed nothing either.
+  const std::string table = Table("Rok.002", "POKLKNIH");
+  ASSERT_EQ(RunProgram({ToolPath("tablectl"), "set", table, "--index", "Cislo", "--key", "1", "Uzamceni=0"}), 0);
+  for (const int held : {1, 3}) {
+    HoldProcess holder(table, "Cislo", held);
+    ASSERT_TRUE(holder.locked());
+    EXPECT_EQ(Batch({"save", "--modules", "PD", "--years", "2025", "--action", "unlock"}), 4);
+    EXPECT_EQ(err.find("vorlend-batch restore"), std::string::npos) << err;
+    EXPECT_FALSE(DirectoryExists(ctx.ArchiveRoot() + "1")) << held;
+    ASSERT_EQ(Batch({"list"}), 0);
+    EXPECT_EQ(out, "");
+  }
 }
 
 TEST_F(BatchFixture, LockConflictWaitsWithRetry) {

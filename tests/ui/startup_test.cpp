@@ -12,6 +12,7 @@
 #include "app/startup.h"
 #include "platform/files.h"
 #include "platform/ini.h"
+#include "support/temp_dir.h"
 #include "ui/widgets.h"
 #include "ui_fixture.h"
 
@@ -50,6 +51,21 @@ TEST_F(WindowTest, StartupShowsVersionAgendaAndRememberedSettings) {
   EXPECT_TRUE(Control<QRadioButton>("rbAllNoAction")->isChecked());
   Click("btnKonec1");
   EXPECT_EQ(Setting("LockAction"), "2");
+
+  // A file too large to read whole: the defaults, one warning naming it, and the file stays as it
+  // was when the window closes.
+  window.reset();
+  const std::string large = "[SETTINGS]\r\nBanka=1\r\n" + std::string(MaxSmallFileBytes, ';');
+  WriteBytes(ResolvePath(settingsFile), large);
+  dialogs.Clear();
+  Start();
+  EXPECT_FALSE(Control<QCheckBox>("chckBanka")->isChecked());
+  ASSERT_EQ(dialogs.Entries().size(), 1u);
+  EXPECT_EQ(dialogs.Last()->kind, MsgKind::Warning);
+  EXPECT_NE(dialogs.Last()->text.find(window->Context().Shown(settingsFile)), std::string::npos);
+  Click("btnKonec1");
+  EXPECT_EQ(dialogs.Entries().size(), 1u);
+  EXPECT_EQ(ReadBytes(ResolvePath(settingsFile)), large);
 }
 
 TEST_F(WindowTest, ALongAgendaNameIsCutWithAnEllipsisAndShownWholeInTheTooltip) {
