@@ -75,8 +75,10 @@ bool ArchiveOrder(const ArchiveRow& a, const ArchiveRow& b) {
 
 // The same archive as when the row was read: the save stamps each archive with its name, date and
 // time, so another archive that took the number differs at least in its time.
+// A save that ends makes its archive complete: a job meant for the running save's archive is not
+// run on the archive it has become.
 bool SameArchive(const ArchiveRow& a, const ArchiveRow& b) {
-  return a.MapName == b.MapName && a.MapDate == b.MapDate && a.MapTime == b.MapTime;
+  return a.MapName == b.MapName && a.MapDate == b.MapDate && a.MapTime == b.MapTime && a.Complete == b.Complete;
 }
 
 // A name the save gives an archive directory: a decimal number without a sign or leading zeros.
@@ -91,8 +93,13 @@ bool IsPrefixOf(const std::string& part, const std::string& whole) {
 
 // True when the directory holds only what a save writes before its file list: the description
 // file (and its temporaries) and copies of the template tables, possibly cut short, into which
-// nothing was ever written.
+// nothing was ever written. The save writes its description only once it holds its directory, so
+// one without it may be a save's that has just made it: an empty directory counts only once it
+// is a minute old.
 bool HoldsOnlyAnUnusedStart(const std::string& dir, const std::string& programDir) {
+  if (!FileExists(dir + "info")) {
+    return FindEntries(dir, "*").empty() && SecondsSinceModified(dir) > 60;
+  }
   std::string templateDat, templateDia;
   if (!ReadWholeFile(programDir + "Pattern/DB1.DAT", templateDat, MaxSmallFileBytes) ||
       !ReadWholeFile(programDir + "Pattern/DB1.DIA", templateDia, MaxSmallFileBytes)) {
@@ -197,7 +204,8 @@ ArchiveHold::ArchiveHold(const HostContext& ctx, const ArchiveRow& row, LockMode
     : m_ctx(ctx),
       m_row(row),
       m_path(ArchiveDirOf(ctx, row, false)),
-      m_lock(m_path, mode, kHoldWaitMs) {
+      // A save holds its archive until it ends: nothing is gained by waiting for it.
+      m_lock(m_path, mode, row.Running ? 0 : kHoldWaitMs) {
   m_access = m_lock.Held() ? Check() : Refused();
 }
 

@@ -97,7 +97,8 @@ enum class ArchiveAccess {
 // restore or a look into it, exclusive for a deletion. A refusal is shown as one message.
 class ArchiveHold {
 public:
-  // Waits up to a second for another user's momentary hold (a look into the archive, a deletion).
+  // Waits up to a second for another user's momentary hold (a look into the archive, a deletion),
+  // not for a save that runs.
   ArchiveHold(const HostContext& ctx, const ArchiveRow& row, LockMode mode);
   ArchiveAccess Access() const { return m_access; }
   bool Held() const { return m_access == ArchiveAccess::Held; }

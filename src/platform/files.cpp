@@ -328,6 +328,15 @@ std::vector<DirEntry> FindEntries(std::string_view directory, std::string_view p
   return entries;
 }
 
+double SecondsSinceModified(std::string_view path) {
+  struct stat st {};
+  if (::lstat(ResolvePath(ExcludeTrailingPathDelimiter(path)).c_str(), &st) != 0) return -1;
+  struct timespec now {};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  return static_cast<double>(now.tv_sec - st.st_mtim.tv_sec) +
+         static_cast<double>(now.tv_nsec - st.st_mtim.tv_nsec) / 1e9;
+}
+
 bool RenamePath(std::string_view from, std::string_view to) {
   return ::rename(ResolvePath(from).c_str(), ResolvePath(to).c_str()) == 0;
 }

@@ -49,6 +49,9 @@ bool RenamePath(std::string_view from, std::string_view to);
 // Copies a file byte for byte, replacing an existing target. The copy is synced to the disk, and
 // so is the directory that holds its name.
 bool CopyFile(std::string_view source, std::string_view target);
+// Seconds since the file or directory was last modified (a link itself, not what it names);
+// negative when it does not exist.
+double SecondsSinceModified(std::string_view path);
 // Syncs the directory that holds `path`, so a name made or changed there survives a power cut.
 bool SyncDirectoryOf(std::string_view path);
 

@@ -14,7 +14,7 @@ A save that does not finish leaves either nothing a user could restore, and then
 have changed, or an incomplete archive that `list` shows and `restore` accepts, holding the earlier
 state of every document the save reached.
 """
-import os, random, re, signal, subprocess, sys, time
+import fcntl, os, random, re, signal, subprocess, sys, time
 from collections import defaultdict
 
 BIN, OTHER, WORK = sys.argv[1], sys.argv[2], sys.argv[3]
@@ -100,7 +100,7 @@ def listing(g):
     rows = []
     for l in p.stdout.splitlines():
         f = l.split("\t")
-        ok = len(f) >= 5 and f[1] in ("complete", "incomplete")
+        ok = len(f) >= 5 and f[1] in ("complete", "incomplete", "running")
         rows.append((f[0], f[1] if ok else "bad line %r" % l))
     return rows
 
@@ -490,8 +490,9 @@ def s2(variant):
         a_args = ["--modules", "all", "--action", "unlock"]
         b_args = ["--modules", "all", "--action", "lock"]
     t0 = time.time()
-    pa = batch(g, "save", *a_args, "--on-conflict", "retry=30", "--name", "A")
-    pb = batch(g, "save", *b_args, "--on-conflict", "retry=30", "--name", "B")
+    # each started knowing the other may run (a second save of the agenda otherwise refuses)
+    pa = batch(g, "save", *a_args, "--on-conflict", "retry=30", "--name", "A", "--ignore-incomplete")
+    pb = batch(g, "save", *b_args, "--on-conflict", "retry=30", "--name", "B", "--ignore-incomplete")
     ra, oa, ea = finish(pa)
     rb, ob, eb = finish(pb)
     dt = time.time() - t0
@@ -934,9 +935,9 @@ def s8():
     t0 = time.time()
     procs = {
         "restore": batch(g, "restore", "--archive", n0, "--on-conflict", "retry=30"),
-        "unlock": batch(g, "save", "--modules", "all", "--action", "unlock", "--on-conflict", "retry=30"),
-        "lock": batch(g, "save", "--modules", "all", "--action", "lock", "--on-conflict", "retry=30"),
-        "none": batch(g, "save", "--modules", "all", "--action", "none", "--on-conflict", "retry=30"),
+        "unlock": batch(g, "save", "--modules", "all", "--action", "unlock", "--on-conflict", "retry=30", "--ignore-incomplete"),
+        "lock": batch(g, "save", "--modules", "all", "--action", "lock", "--on-conflict", "retry=30", "--ignore-incomplete"),
+        "none": batch(g, "save", "--modules", "all", "--action", "none", "--on-conflict", "retry=30", "--ignore-incomplete"),
     }
     res = {k: finish(p, timeout=240) for k, p in procs.items()}
     dt = time.time() - t0
@@ -970,7 +971,7 @@ def s9(rounds=8):
     fails, t0 = [], time.time()
     for r in range(rounds):
         d, g = seed("s9", docs=20, s=900 + r)
-        ps = [batch(g, "save", "--modules", "all", "--action", "none") for _ in range(4)]
+        ps = [batch(g, "save", "--modules", "all", "--action", "none", "--ignore-incomplete") for _ in range(4)]
         res = [finish(p) for p in ps]
         nums = sorted(o.strip() for _, o, _ in res)
         if any(rc != 0 for rc, _, _ in res) or nums != ["1", "2", "3", "4"] or \
@@ -1029,8 +1030,8 @@ def s11(rounds=int(os.environ.get("S11_ROUNDS", "100")), term_rounds=int(os.envi
         return p, time.monotonic()
 
     # the length of an uninterrupted save (the median of three), then one more watched through
-    # `list` while it runs: the archive of a running save is never offered, so `restore` and
-    # `delete` refuse it
+    # `list` while it runs: the archive of a running save is listed as running, never as an
+    # incomplete one, and `restore` and `delete` refuse it
     lengths = []
     for i in range(4):
         d, g = seed("s11", docs=docs, s=1100 + i)
@@ -1043,7 +1044,7 @@ def s11(rounds=int(os.environ.get("S11_ROUNDS", "100")), term_rounds=int(os.envi
                 continue
             ls = listing(g)
             if p.poll() is None:
-                seen += [x for x in ls if x[1] != "complete"]
+                seen += [x for x in ls if x[1] not in ("complete", "running")]
             if not tried and os.path.exists(os.path.join(archive_dir(d, "1"), "info.tab")):
                 for cmd in ("restore", "delete"):
                     r = run([tool("vorlend-batch"), cmd, *g, "--archive", "1"])
@@ -1211,11 +1212,115 @@ def s12(rounds=int(os.environ.get("S12_ROUNDS", "60"))):
 
 SCEN["s12"] = s12
 
+def s13():
+    """An archive's life beside other users: (a) a deletion tried again and again while the
+    archive is restored is refused until the restore ends, and the restore puts every document
+    back; (b) `restore --delete-after` while another user deletes that archive and saves a new
+    one: the new archive is never deleted, and a restore that ran put every document back; (c)
+    two restores of one archive at once both finish, and the archive stays."""
+    t0, bad, facts = time.time(), [], []
+    d, g = seed("s13", docs=3000, s=131)
+    before = snapshot(d)
+
+    def save(name, action="unlock"):
+        rc, out, err = finish(batch(g, "save", "--modules", "all", "--action", action, "--name", name))
+        assert rc == 0, err
+        return out.strip()
+
+    def names():
+        p = run([tool("vorlend-batch"), "list", *g])
+        return [tuple(l.split("\t")[:3]) for l in p.stdout.splitlines()]
+
+    def held(n):
+        """True while some process holds archive n's directory lock."""
+        try:
+            fd = os.open(archive_dir(d, n), os.O_RDONLY | os.O_DIRECTORY)
+        except OSError:
+            return False
+        try:
+            fcntl.flock(fd, fcntl.LOCK_EX | fcntl.LOCK_NB)
+            return False
+        except BlockingIOError:
+            return True
+        finally:
+            os.close(fd)
+
+    # (a) another user edits a document for two seconds, so the restore waits on it
+    n = save("a")
+    label, path, key, _ = money_tables(d)[-1]
+    holder = subprocess.Popen([tool("tablectl"), "hold", path, "--index", key, "--key", str(max(before[label]))],
+                              stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
+    holder.stdout.readline()
+    pr = batch(g, "restore", "--archive", n, "--on-conflict", "retry=30")
+    while pr.poll() is None and not held(n):
+        time.sleep(0.002)
+    refused = deleted_while_running = 0
+    t_hold = time.time()
+    while pr.poll() is None:
+        if holder.poll() is None and time.time() - t_hold > 2:
+            holder.stdin.close()
+            holder.wait()
+        r = run([tool("vorlend-batch"), "delete", *g, "--archive", n])
+        if pr.poll() is None:
+            if r.returncode == 0:
+                deleted_while_running += 1
+            elif "právě pracuje jiný uživatel" in r.stderr:
+                refused += 1
+        time.sleep(0.02)
+    if holder.poll() is None:
+        holder.stdin.close()
+        holder.wait()
+    rc, _, err = finish(pr)
+    if rc != 0 or deleted_while_running:
+        bad.append("(a) restore rc=%s, deletions during it %d %s" % (rc, deleted_while_running, err[-200:]))
+    elif changed_docs(before, snapshot(d)):
+        bad.append("(a) documents differ after the restore")
+    facts.append("(a) %d deletions refused" % refused)
+    run([tool("vorlend-batch"), "delete", *g, "--archive", n])
+
+    # (b)
+    before = snapshot(d)
+    n = save("orig")
+    pr = batch(g, "restore", "--archive", n, "--delete-after", "--on-conflict", "retry=30")
+    time.sleep(0.05 * (1 + random.Random(13).random()))
+    rd = run([tool("vorlend-batch"), "delete", *g, "--archive", n])
+    rs = run([tool("vorlend-batch"), "save", *g, "--modules", "all", "--action", "none", "--name", "other"])
+    rc, _, err = finish(pr)
+    listed = names()
+    if rs.returncode != 0 or not any(x[2] == "other" for x in listed):
+        bad.append("(b) the other user's archive is gone: save rc=%s, listed %s" % (rs.returncode, listed))
+    if rc == 0 and changed_docs(before, snapshot(d)):
+        bad.append("(b) the restore ended 0 but documents differ")
+    if rc == 0 and rd.returncode == 0:
+        bad.append("(b) both the restore and the other user's deletion of its archive succeeded")
+    if rc == 0 and any(x[2] == "orig" for x in listed):
+        bad.append("(b) the restored archive was not deleted after it: %s" % listed)
+    facts.append("(b) restore rc=%s, other delete rc=%s" % (rc, rd.returncode))
+    for x in listed:
+        run([tool("vorlend-batch"), "delete", *g, "--archive", x[0]])
+
+    # (c)
+    base = snapshot(d)
+    n = save("c")
+    ps = [batch(g, "restore", "--archive", n, "--on-conflict", "retry=30") for _ in range(2)]
+    res = [finish(p) for p in ps]
+    if any(r[0] != 0 for r in res):
+        bad.append("(c) restores rc %s %s" % ([r[0] for r in res], [r[2][-200:] for r in res]))
+    if changed_docs(base, snapshot(d)):
+        bad.append("(c) documents differ after two restores")
+    if (n, "complete") not in listing(g):
+        bad.append("(c) the archive is no longer listed: %s" % listing(g))
+    bad += tables_check(d)
+    record("s13", not bad, "%.1fs, %s %s" % (time.time() - t0, "; ".join(facts), bad[:4]))
+
+
+SCEN["s13"] = s13
+
 # The bounded, deterministic part that CI runs (fixed seeds; about five minutes on 2 cores):
 # another user flipping documents during a save, two saves at once, a save beside a restore, the
 # pile-up, and the kill tests of the save (with the recovery of its incomplete archive) and of the
 # restore, 50 kill points each.
-CI = {"s1": SCEN["s1"], "s2a": SCEN["s2a"], "s3": SCEN["s3"], "s8": SCEN["s8"],
+CI = {"s1": SCEN["s1"], "s2a": SCEN["s2a"], "s3": SCEN["s3"], "s8": SCEN["s8"], "s13": SCEN["s13"],
       "s11": lambda: s11(rounds=55, term_rounds=10), "s12": lambda: s12(rounds=60)}
 
 if __name__ == "__main__":
