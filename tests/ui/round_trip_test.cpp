@@ -79,9 +79,22 @@ TEST_F(RoundTripTest, SaveUnlocksEverythingAndRestorePutsEveryStateBack) {
   SaveEverything("Před přepočtem");
   ASSERT_EQ(Page(), 4) << (dialogs.Last() ? dialogs.Last()->text : "");
   EXPECT_TRUE(dialogs.Entries().empty());
-  for (const auto& [table, locks] : AllLocks(agendaDir)) {
+  const auto saved = AllLocks(agendaDir);
+  for (const auto& [table, locks] : saved) {
     for (const auto& [key, value] : locks) EXPECT_EQ(value, "0") << table << " " << key;
   }
+  // Each archive table, by name.
+  auto archive = [&](const std::string& number) {
+    std::map<std::string, std::string> tables;
+    for (const char* year : {"001", "002"}) {
+      for (const ModuleInfo& m : Modules) {
+        const std::string name = m.Code + std::string(year);
+        tables[name] = DumpTable(window->Context().ArchiveRoot() + number + "/" + name);
+      }
+    }
+    return tables;
+  };
+  const auto windowArchive = archive("1");
 
   Click("Label10");
   Control<QRadioButton>("RadioButton2")->setChecked(true);
@@ -110,6 +123,22 @@ TEST_F(RoundTripTest, SaveUnlocksEverythingAndRestorePutsEveryStateBack) {
   ASSERT_EQ(Page(), 8);
   EXPECT_EQ(AllLocks(agendaDir), seed);
   EXPECT_EQ(window->Archives().Count(), 0u);
+  EXPECT_FALSE(DirectoryExists(window->Context().ArchiveRoot() + "1"));
+
+  // vorlend-batch goes the same roads: the same choices give the same archive and documents.
+  auto batch = [&](std::vector<std::string> words, std::string* out = nullptr) {
+    std::vector<std::string> argv = {std::string(VORLEND_BIN_DIR) + "/vorlend-batch", words[0]};
+    for (const std::string& group : Args()) argv.push_back(group);
+    argv.insert(argv.end(), words.begin() + 1, words.end());
+    return RunProgram(argv, out);
+  };
+  std::string number;
+  ASSERT_EQ(batch({"save", "--years", "all", "--modules", "all", "--action", "unlock", "--name", "Před přepočtem"}, &number), 0);
+  EXPECT_EQ(number, "1\n");
+  EXPECT_EQ(AllLocks(agendaDir), saved);
+  EXPECT_EQ(archive("1"), windowArchive);
+  ASSERT_EQ(batch({"restore", "--archive", "1", "--delete-after"}), 0);
+  EXPECT_EQ(AllLocks(agendaDir), seed);
   EXPECT_FALSE(DirectoryExists(window->Context().ArchiveRoot() + "1"));
 }
 
