@@ -240,12 +240,14 @@ int SaveRow(SaveJob& job, const FileListRow& row) {
 }
 
 // The sections that describe what the archive holds, and the file list. Written before the first
-// Money table is opened, so an interrupted save can be restored, and again when the save ends.
+// Money table is opened, so an interrupted save can be restored; they do not change afterwards.
+// Each description write is one replace of the whole file.
 int WriteArchiveDescription(SaveJob& job, const std::string& yearsText) {
   try {
-    TIniFile info(job.ArchiveDir + "info");
+    TMemIniFile info(job.ArchiveDir + "info");
     info.WriteString("YEARS", "List", yearsText);
     for (std::size_t m = 0; m < ModuleCount; ++m) info.WriteBool("FILTER", Modules[m].Code, job.choices.filter[m]);
+    info.UpdateFile();
   } catch (const std::exception&) {
     job.dialogs.Message(MsgKind::Error, kInfoError);
     return -1;
@@ -274,7 +276,7 @@ int SaveLocksUnguarded(SaveJob& job) {
   // The start of the archive: its description, marked as not complete.
   if (Trim(job.choices.archiveName).empty()) job.choices.archiveName = "[bez názvu]";
   try {
-    TIniFile info(infoPath);
+    TMemIniFile info(infoPath);
     const TDateTime now = Now();
     info.WriteString("MAIN", "AgendaExt", ctx.AgendaExt);
     info.WriteInteger("MAIN", "Correct", 0);
@@ -282,6 +284,7 @@ int SaveLocksUnguarded(SaveJob& job) {
     info.WriteString("MAIN", "Date", DateToStr(now));
     info.WriteString("MAIN", "Time", TimeToStr(now));
     info.WriteString("MAIN", "AgendaName", ctx.AgendaName);
+    info.UpdateFile();
   } catch (const std::exception&) {
     job.dialogs.Message(MsgKind::Error, kInfoError);
     return -1;
@@ -324,8 +327,7 @@ int SaveLocksUnguarded(SaveJob& job) {
     if (job.Observer) job.Observer->TableEnds();
   }
 
-  // Completion: the description and the file list once more, and last of all the mark.
-  if (WriteArchiveDescription(job, yearsText) != 0) return -1;
+  // Completion: the mark, last of all.
   try {
     TIniFile info(infoPath);
     info.WriteInteger("MAIN", "Correct", 1);

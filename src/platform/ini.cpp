@@ -131,37 +131,47 @@ bool IniFileUnreadable(const std::string& fileName) {
 
 namespace {
 
-std::vector<std::string> LoadLines(const std::string& fileName) {
-  std::vector<std::string> lines;
-  std::string bytes;
-  if (fileName.empty() || !ReadWholeFile(fileName, bytes, MaxSmallFileBytes)) return lines;
-  const std::string text = Cp1250ToUtf8(bytes);
+// The UTF-8 byte-order mark: a file a plain editor saved as UTF-8 starts with it, and is read
+// (and written back) as UTF-8; every other file is Windows-1250.
+constexpr const char* kUtf8Bom = "\xEF\xBB\xBF";
+
+IniLines SplitLines(const std::string& bytes) {
+  IniLines result;
+  result.utf8 = bytes.compare(0, 3, kUtf8Bom) == 0;
+  const std::string text = result.utf8 ? bytes.substr(3) : Cp1250ToUtf8(bytes);
   std::size_t start = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
     if (text[i] == '\r' || text[i] == '\n') {
-      lines.push_back(text.substr(start, i - start));
+      result.lines.push_back(text.substr(start, i - start));
       if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
       start = i + 1;
     }
   }
-  if (start < text.size()) lines.push_back(text.substr(start));
-  return lines;
+  if (start < text.size()) result.lines.push_back(text.substr(start));
+  return result;
+}
+
+IniLines LoadLines(const std::string& fileName) {
+  std::string bytes;
+  if (fileName.empty() || !ReadWholeFile(fileName, bytes, MaxSmallFileBytes)) return {};
+  return SplitLines(bytes);
 }
 
 // The lines a write starts from. A file that exists but cannot be read whole (too large, not a
 // plain file, unreadable) is never replaced by the few lines a write would make of it.
-std::vector<std::string> LoadLinesForWrite(const std::string& fileName) {
+IniLines LoadLinesForWrite(const std::string& fileName) {
   if (IniFileUnreadable(fileName)) throw IniWriteError(fileName);
   return LoadLines(fileName);
 }
 
-void SaveLines(const std::string& fileName, const std::vector<std::string>& lines) {
+void SaveLines(const std::string& fileName, const IniLines& file) {
   std::string text;
-  for (const auto& line : lines) {
+  for (const auto& line : file.lines) {
     text += line;
     text += "\r\n";
   }
-  if (!WriteFileAtomic(fileName, Utf8ToCp1250(text))) throw IniWriteError(fileName);
+  const std::string bytes = file.utf8 ? kUtf8Bom + text : Utf8ToCp1250(text);
+  if (!WriteFileAtomic(fileName, bytes)) throw IniWriteError(fileName);
 }
 
 // CR, LF and NUL would start lines of their own; they are written as blanks.
@@ -226,18 +236,18 @@ bool FindKey(const std::vector<std::string>& lines, std::size_t begin, std::size
   return false;
 }
 
-}  // namespace
-
-std::string TIniFile::ReadString(const std::string& section, const std::string& ident, const std::string& def) {
-  const auto lines = LoadLines(m_fileName);
+// The operations on the lines of one file, for TIniFile (which reads the file for every call and
+// writes it after every change) and TMemIniFile (which reads it once and writes it on request).
+std::string ReadStringIn(const std::vector<std::string>& lines, const std::string& section, const std::string& ident,
+                         const std::string& def) {
   std::size_t begin = 0, end = 0, at = 0;
   std::string value;
   if (FindSection(lines, section, begin, end) && FindKey(lines, begin, end, ident, at, &value)) return value;
   return def;
 }
 
-void TIniFile::WriteString(const std::string& section, const std::string& ident, const std::string& value) {
-  auto lines = LoadLinesForWrite(m_fileName);
+void WriteStringIn(std::vector<std::string>& lines, const std::string& section, const std::string& ident,
+                   const std::string& value) {
   const std::string line = StoredName(ident) + "=" + OneLine(value);
   std::size_t begin = 0, end = 0, at = 0;
   if (FindSection(lines, section, begin, end)) {
@@ -253,12 +263,10 @@ void TIniFile::WriteString(const std::string& section, const std::string& ident,
     lines.push_back("[" + StoredName(section) + "]");
     lines.push_back(line);
   }
-  SaveLines(m_fileName, lines);
 }
 
-void TIniFile::ReadSection(const std::string& section, TStrings& keys) {
+void ReadSectionIn(const std::vector<std::string>& lines, const std::string& section, TStrings& keys) {
   keys.clear();
-  const auto lines = LoadLines(m_fileName);
   std::size_t begin = 0, end = 0;
   if (!FindSection(lines, section, begin, end)) return;
   std::string key, value;
@@ -267,17 +275,16 @@ void TIniFile::ReadSection(const std::string& section, TStrings& keys) {
   }
 }
 
-void TIniFile::ReadSections(TStrings& sections) {
+void ReadSectionsIn(const std::vector<std::string>& lines, TStrings& sections) {
   sections.clear();
   std::string name;
-  for (const auto& line : LoadLines(m_fileName)) {
+  for (const auto& line : lines) {
     if (SectionName(line, name)) sections.push_back(name);
   }
 }
 
-void TIniFile::ReadSectionValues(const std::string& section, TStrings& out) {
+void ReadSectionValuesIn(const std::vector<std::string>& lines, const std::string& section, TStrings& out) {
   out.clear();
-  const auto lines = LoadLines(m_fileName);
   std::size_t begin = 0, end = 0;
   if (!FindSection(lines, section, begin, end)) return;
   std::string key, value;
@@ -286,20 +293,83 @@ void TIniFile::ReadSectionValues(const std::string& section, TStrings& out) {
   }
 }
 
-void TIniFile::EraseSection(const std::string& section) {
-  auto lines = LoadLinesForWrite(m_fileName);
+// False when there was nothing to erase.
+bool EraseSectionIn(std::vector<std::string>& lines, const std::string& section) {
   std::size_t begin = 0, end = 0;
-  if (!FindSection(lines, section, begin, end)) return;
+  if (!FindSection(lines, section, begin, end)) return false;
   lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(begin - 1), lines.begin() + static_cast<std::ptrdiff_t>(end));
-  SaveLines(m_fileName, lines);
+  return true;
+}
+
+bool DeleteKeyIn(std::vector<std::string>& lines, const std::string& section, const std::string& ident) {
+  std::size_t begin = 0, end = 0, at = 0;
+  if (!FindSection(lines, section, begin, end) || !FindKey(lines, begin, end, ident, at)) return false;
+  lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(at));
+  return true;
+}
+
+}  // namespace
+
+std::string TIniFile::ReadString(const std::string& section, const std::string& ident, const std::string& def) {
+  return ReadStringIn(LoadLines(m_fileName).lines, section, ident, def);
+}
+
+void TIniFile::WriteString(const std::string& section, const std::string& ident, const std::string& value) {
+  IniLines file = LoadLinesForWrite(m_fileName);
+  WriteStringIn(file.lines, section, ident, value);
+  SaveLines(m_fileName, file);
+}
+
+void TIniFile::ReadSection(const std::string& section, TStrings& keys) {
+  ReadSectionIn(LoadLines(m_fileName).lines, section, keys);
+}
+
+void TIniFile::ReadSections(TStrings& sections) { ReadSectionsIn(LoadLines(m_fileName).lines, sections); }
+
+void TIniFile::ReadSectionValues(const std::string& section, TStrings& out) {
+  ReadSectionValuesIn(LoadLines(m_fileName).lines, section, out);
+}
+
+void TIniFile::EraseSection(const std::string& section) {
+  IniLines file = LoadLinesForWrite(m_fileName);
+  if (EraseSectionIn(file.lines, section)) SaveLines(m_fileName, file);
 }
 
 void TIniFile::DeleteKey(const std::string& section, const std::string& ident) {
-  auto lines = LoadLinesForWrite(m_fileName);
-  std::size_t begin = 0, end = 0, at = 0;
-  if (!FindSection(lines, section, begin, end) || !FindKey(lines, begin, end, ident, at)) return;
-  lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(at));
-  SaveLines(m_fileName, lines);
+  IniLines file = LoadLinesForWrite(m_fileName);
+  if (DeleteKeyIn(file.lines, section, ident)) SaveLines(m_fileName, file);
+}
+
+TMemIniFile::TMemIniFile(std::string fileName) : TCustomIniFile(std::move(fileName)) {
+  m_unreadable = IniFileUnreadable(m_fileName);
+  if (!m_unreadable) m_file = LoadLines(m_fileName);
+}
+
+TMemIniFile::TMemIniFile(std::string fileName, const std::string& bytes) : TCustomIniFile(std::move(fileName)) {
+  m_file = SplitLines(bytes);
+}
+
+std::string TMemIniFile::ReadString(const std::string& section, const std::string& ident, const std::string& def) {
+  return ReadStringIn(m_file.lines, section, ident, def);
+}
+
+void TMemIniFile::WriteString(const std::string& section, const std::string& ident, const std::string& value) {
+  WriteStringIn(m_file.lines, section, ident, value);
+}
+
+void TMemIniFile::ReadSection(const std::string& section, TStrings& keys) { ReadSectionIn(m_file.lines, section, keys); }
+void TMemIniFile::ReadSections(TStrings& sections) { ReadSectionsIn(m_file.lines, sections); }
+void TMemIniFile::ReadSectionValues(const std::string& section, TStrings& lines) {
+  ReadSectionValuesIn(m_file.lines, section, lines);
+}
+void TMemIniFile::EraseSection(const std::string& section) { EraseSectionIn(m_file.lines, section); }
+void TMemIniFile::DeleteKey(const std::string& section, const std::string& ident) {
+  DeleteKeyIn(m_file.lines, section, ident);
+}
+
+void TMemIniFile::UpdateFile() {
+  if (m_unreadable) throw IniWriteError(m_fileName);
+  SaveLines(m_fileName, m_file);
 }
 
 void TIniFile::UpdateFile() {}

@@ -85,4 +85,34 @@ public:
   void UpdateFile() override;  // every write reaches the disk at once; nothing to flush
 };
 
+// The lines of an ini file, and whether it is kept in UTF-8 (it began with the byte-order mark).
+struct IniLines {
+  std::vector<std::string> lines;
+  bool utf8 = false;
+};
+
+// An ini file read once: reads answer from the text read, writes change only that text, and
+// UpdateFile writes the whole file in one atomic replace with the same bytes a TIniFile would have
+// left after the same writes. A file that exists but cannot be read whole reads as empty, and
+// UpdateFile refuses (IniWriteError) to replace it.
+class TMemIniFile : public TCustomIniFile {
+public:
+  explicit TMemIniFile(std::string fileName);
+  // The file's bytes, read already by the caller.
+  TMemIniFile(std::string fileName, const std::string& bytes);
+
+  std::string ReadString(const std::string& section, const std::string& ident, const std::string& def) override;
+  void WriteString(const std::string& section, const std::string& ident, const std::string& value) override;
+  void ReadSection(const std::string& section, TStrings& keys) override;
+  void ReadSections(TStrings& sections) override;
+  void ReadSectionValues(const std::string& section, TStrings& lines) override;
+  void EraseSection(const std::string& section) override;
+  void DeleteKey(const std::string& section, const std::string& ident) override;
+  void UpdateFile() override;
+
+private:
+  IniLines m_file;
+  bool m_unreadable = false;
+};
+
 }  // namespace vorlend

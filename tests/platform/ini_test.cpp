@@ -100,6 +100,25 @@ TEST(IniFile, WritesKeepEveryOtherLineAndUpdateInPlace) {
   fresh.WriteInteger("SETTINGS", "LockAction", 2);
   fresh.WriteBool("SETTINGS", "Banka", false);
   EXPECT_EQ(ReadBytes(dir / "fresh.ini"), "[SETTINGS]\r\nLockAction=2\r\nBanka=0\r\n");
+
+  // The same writes in memory, then one replace, leave the same bytes.
+  WriteBytes(dir / "mem.ini", "; keep me\r\n[MAIN]\r\nA=1\r\nB = 2\r\n\r\n[Next]\r\nC=3\r\n");
+  TMemIniFile mem(dir / "mem.ini");
+  mem.WriteString("main", "b", "20");
+  mem.WriteString("MAIN", "New", "x");
+  mem.WriteString("Third", "Jméno", "Žluť");
+  EXPECT_EQ(mem.ReadString("MAIN", "B", ""), "20");
+  EXPECT_EQ(ReadBytes(dir / "mem.ini"), "; keep me\r\n[MAIN]\r\nA=1\r\nB = 2\r\n\r\n[Next]\r\nC=3\r\n");
+  mem.UpdateFile();
+  EXPECT_EQ(ReadBytes(dir / "mem.ini"),
+            "; keep me\r\n[MAIN]\r\nA=1\r\nb=20\r\nNew=x\r\n\r\n[Next]\r\nC=3\r\n[Third]\r\nJm\xE9no=\x8E" "lu\x9D\r\n");
+
+  // A file a plain editor saved as UTF-8 with the byte-order mark is read, and kept, as UTF-8.
+  WriteBytes(dir / "bom.ini", "\xEF\xBB\xBF[Údaje]\r\nNázev=Pekárna Křížová\r\n");
+  TIniFile bom(dir / "bom.ini");
+  EXPECT_EQ(bom.ReadString("Údaje", "Název", ""), "Pekárna Křížová");
+  bom.WriteString("Údaje", "Město", "Brno");
+  EXPECT_EQ(ReadBytes(dir / "bom.ini"), "\xEF\xBB\xBF[Údaje]\r\nNázev=Pekárna Křížová\r\nMěsto=Brno\r\n");
 }
 
 // A name is stored with its line breaks and NUL as blanks, and found again in that form: a second
@@ -155,5 +174,11 @@ TEST(IniFile, UnreadableFilesReadAsMissing) {
     TStrings sections;
     ini.ReadSections(sections);
     EXPECT_TRUE(sections.empty()) << name;
+    // Never replaced by the few lines a write would make of it.
+    EXPECT_THROW(ini.WriteString("MAIN", "Correct", "0"), IniWriteError) << name;
+    TMemIniFile mem(dir / name);
+    mem.WriteString("MAIN", "Correct", "0");
+    EXPECT_THROW(mem.UpdateFile(), IniWriteError) << name;
   }
+  EXPECT_EQ(ReadBytes(dir / "huge.ini").size(), MaxSmallFileBytes + 19);
 }
