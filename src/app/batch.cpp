@@ -117,16 +117,14 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
 }
 
 // The listed archive of this agenda with that number, or null after the message that says why
-// there is none.
+// there is none. Only that archive is read, however many others there are.
 const ArchiveRow* FindArchive(const HostContext& ctx, ArchiveList& list, int number, Dialogs& dialogs) {
-  LoadArchiveList(ctx, list);
+  list.Clear();
   const std::string name = std::to_string(number);
-  for (std::size_t i = 0; i < list.Count(); ++i) {
-    // Only the exact decimal spelling: "01" is not archive 1.
-    if (list.Row(i).Dir == name) {
-      list.SetCurrent(i);
-      return &list.Row(i);
-    }
+  ArchiveRow row;
+  if (FindListedArchive(ctx, name, row)) {
+    list.Append(row);
+    return &list.Row(0);
   }
   dialogs.Message(MsgKind::Error, NotListedText(ctx, name));
   return nullptr;

@@ -19,16 +19,6 @@ std::string Hex(const char* format, unsigned value) {
   return buf;
 }
 
-// The codes of the modules an archive holds, in the module table's order.
-std::vector<std::string> ArchivedModules(const std::string& archiveDir) {
-  TIniFile info(archiveDir + "info");
-  std::vector<std::string> codes;
-  for (const ModuleInfo& m : Modules) {
-    if (info.ReadBool("FILTER", m.Code, false)) codes.push_back(m.Code);
-  }
-  return codes;
-}
-
 // "2025, 2024" as the save writes the year filter -> {"2025", "2024"}.
 std::vector<std::string> YearNames(const std::string& yearFilter) {
   std::vector<std::string> names;
@@ -104,7 +94,7 @@ void PrintArchiveList(const HostContext& ctx, const ArchiveList& list, bool json
     const std::string dir = ArchiveDirOf(ctx, r, true);
     Recapitulation recap;
     ShowRecapitulation(dir, recap);
-    const std::vector<std::string> modules = ArchivedModules(dir);
+    const std::vector<std::string>& modules = recap.ModuleCodes;
     if (!json) {
       out << EscapeField(r.Dir) << '\t' << Status(r) << '\t' << EscapeField(r.MapName) << '\t'
           << EscapeField(r.MapDate) << '\t' << EscapeField(r.MapTime) << '\t' << EscapeField(recap.YearFilter) << '\t'

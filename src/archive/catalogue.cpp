@@ -37,23 +37,33 @@ namespace {
 // Waits this long for another user's momentary hold on an archive.
 constexpr int kHoldWaitMs = 1000;
 
-// The row of a listed archive of this agenda, read from its description file; false otherwise.
+// A name the save gives an archive directory: a decimal number from 1 to 2147483647 without a
+// sign, blank or leading zero. Only such names are archives, so every listed archive is reached
+// again by its number.
+bool IsArchiveNumber(const std::string& name) {
+  if (name.empty() || name.size() > 10 || name[0] == '0' || name.find_first_not_of("0123456789") != std::string::npos) {
+    return false;
+  }
+  return std::stoll(name) <= 2147483647LL;
+}
+
+// The row of a listed archive of this agenda, read from its description file (one read, never
+// through a link); false otherwise. `root` is the archive root as it is on the disk.
 // `probeRunning`: an incomplete archive whose directory lock another process holds is a save that
 // still runs. A job that holds the lock itself knows that no save runs.
 bool ReadArchiveRow(const std::string& root, const std::string& dirName, const std::string& agendaExt, ArchiveRow& row,
                     bool probeRunning = true) {
-  const std::string dir = root + dirName + "/";
-  if (CharCount(dirName) > 12 || StartsWith(dirName, kDeletingPrefix) || !DirectoryExists(dir) ||
-      !FileExists(dir + "info")) {
-    return false;
-  }
-  TIniFile info(dir + "info");
+  if (!IsArchiveNumber(dirName)) return false;
+  const DirectoryHandle dir(root + dirName, false);
+  std::string bytes;
+  if (!dir.ReadFile("info", bytes)) return false;
+  TMemIniFile info(root + dirName + "/info", bytes);
   // Only a save that finished sets Correct. One that stopped after writing its file list left an
   // incomplete archive that can still be restored; while its save runs, the save holds the
   // directory's lock.
   row.Complete = info.ReadBool("MAIN", "Correct", false);
-  row.Running = !row.Complete && probeRunning && DirectoryLocked(dir);
-  if (!row.Complete && !row.Running && !FileExists(dir + "info.tab")) return false;
+  row.Running = !row.Complete && probeRunning && dir.LockedExclusively();
+  if (!row.Complete && !row.Running && !dir.HasPlainFile("info.tab")) return false;
   if (UpperCase(info.ReadString("MAIN", "AgendaExt", "")) != UpperCase(agendaExt)) return false;
   row.MapName = CutToChars(info.ReadString("MAIN", "Name", ""), 50);
   row.MapDate = CutToChars(info.ReadString("MAIN", "Date", ""), 15);
@@ -63,14 +73,9 @@ bool ReadArchiveRow(const std::string& root, const std::string& dirName, const s
   return true;
 }
 
-// Archive directories by number, ascending; names that are no number after them, by name.
+// Archive directories by number, ascending.
 bool ArchiveOrder(const ArchiveRow& a, const ArchiveRow& b) {
-  int na = 0, nb = 0;
-  const bool numA = ParseInt32(a.Dir, na) && na >= 0;
-  const bool numB = ParseInt32(b.Dir, nb) && nb >= 0;
-  if (numA != numB) return numA;
-  if (numA && na != nb) return na < nb;
-  return a.Dir < b.Dir;
+  return a.Dir.size() != b.Dir.size() ? a.Dir.size() < b.Dir.size() : a.Dir < b.Dir;
 }
 
 // The same archive as when the row was read: the save stamps each archive with its name, date and
@@ -79,12 +84,6 @@ bool ArchiveOrder(const ArchiveRow& a, const ArchiveRow& b) {
 // run on the archive it has become.
 bool SameArchive(const ArchiveRow& a, const ArchiveRow& b) {
   return a.MapName == b.MapName && a.MapDate == b.MapDate && a.MapTime == b.MapTime && a.Complete == b.Complete;
-}
-
-// A name the save gives an archive directory: a decimal number without a sign or leading zeros.
-bool IsArchiveNumber(const std::string& name) {
-  return !name.empty() && name.size() <= 10 && name[0] != '0' &&
-         name.find_first_not_of("0123456789") == std::string::npos;
 }
 
 bool IsPrefixOf(const std::string& part, const std::string& whole) {
@@ -148,18 +147,21 @@ void RemoveAbandonedDeletions(const std::string& root) {
 
 int LoadArchiveList(const HostContext& ctx, ArchiveList& list) {
   list.Clear();
-  const std::string root = ctx.ArchiveRoot();
+  const std::string root = ResolvePath(ctx.ArchiveRoot());
   if (DirectoryExists(root)) {
     std::vector<ArchiveRow> rows;
     for (const DirEntry& entry : FindEntries(root, "*.*")) {
-      // A name longer than the list's field could not lead back to its directory.
       ArchiveRow row;
-      if (ReadArchiveRow(root, entry.name, ctx.AgendaExt, row)) rows.push_back(std::move(row));
+      if (entry.isDirectory && ReadArchiveRow(root, entry.name, ctx.AgendaExt, row)) rows.push_back(std::move(row));
     }
     std::stable_sort(rows.begin(), rows.end(), ArchiveOrder);
     for (auto& row : rows) list.Append(std::move(row));
   }
   return 0;
+}
+
+bool FindListedArchive(const HostContext& ctx, const std::string& dirName, ArchiveRow& row) {
+  return ReadArchiveRow(ResolvePath(ctx.ArchiveRoot()), dirName, ctx.AgendaExt, row);
 }
 
 std::vector<ArchiveRow> IncompleteArchives(const HostContext& ctx) {
@@ -211,7 +213,7 @@ ArchiveHold::ArchiveHold(const HostContext& ctx, const ArchiveRow& row, LockMode
 
 ArchiveAccess ArchiveHold::Refused() const {
   ArchiveRow now;
-  if (!m_lock.Busy() || !ReadArchiveRow(m_ctx.ArchiveRoot(), m_row.Dir, m_ctx.AgendaExt, now) ||
+  if (!m_lock.Busy() || !FindListedArchive(m_ctx, m_row.Dir, now) ||
       !SameArchive(now, m_row)) {
     return ArchiveAccess::Gone;
   }
@@ -223,7 +225,8 @@ ArchiveAccess ArchiveHold::Refused() const {
 
 ArchiveAccess ArchiveHold::Check() const {
   ArchiveRow now;
-  if (!m_lock.StillAt(m_path) || !ReadArchiveRow(m_ctx.ArchiveRoot(), m_row.Dir, m_ctx.AgendaExt, now, false) ||
+  if (!m_lock.StillAt(m_path) ||
+      !ReadArchiveRow(ResolvePath(m_ctx.ArchiveRoot()), m_row.Dir, m_ctx.AgendaExt, now, false) ||
       !SameArchive(now, m_row)) {
     return ArchiveAccess::Gone;
   }
@@ -259,7 +262,9 @@ bool ArchiveHold::HeldOrSay(Dialogs& dialogs) const {
 }
 
 int ShowRecapitulation(const std::string& archiveDir, Recapitulation& recap) {
-  TIniFile info(IncludeTrailingPathDelimiter(archiveDir) + "info");
+  std::string bytes;
+  DirectoryHandle(archiveDir).ReadFile("info", bytes);
+  TMemIniFile info(IncludeTrailingPathDelimiter(archiveDir) + "info", bytes);
   recap.Complete = info.ReadBool("MAIN", "Correct", false);
   recap.Name = info.ReadString("MAIN", "Name", "");
   recap.AgendaName = info.ReadString("MAIN", "AgendaName", "");
@@ -267,8 +272,11 @@ int ShowRecapitulation(const std::string& archiveDir, Recapitulation& recap) {
   recap.Time = info.ReadString("MAIN", "Time", "");
   recap.YearFilter = info.ReadString("YEARS", "List", "");
   std::string filter;
+  recap.ModuleCodes.clear();
   for (const ModuleInfo& m : Modules) {
-    if (info.ReadBool("FILTER", m.Code, false)) filter += m.RecapText;
+    if (!info.ReadBool("FILTER", m.Code, false)) continue;
+    filter += m.RecapText;
+    recap.ModuleCodes.push_back(m.Code);
   }
   filter = Trim(filter);
   if (!filter.empty()) filter.pop_back();

@@ -56,6 +56,7 @@ struct Recapitulation {
   std::string Time;
   std::string YearFilter;
   std::string DocumentFilter;
+  std::vector<std::string> ModuleCodes;  // the codes of the modules it holds, in the module table's order
   bool Complete = true;
 };
 
@@ -70,6 +71,9 @@ int ShowRecapitulation(const std::string& archiveDir, Recapitulation& recap);
 // 0 when the directory and all its content are gone; -1 after "Nelze smazat adresář " and the path
 // as the context shows it.
 int DeleteArchiveDirectory(const HostContext& ctx, const std::string& path, Dialogs& dialogs);
+
+// The listed archive of this agenda in the directory `dirName` of the archive root, read alone.
+bool FindListedArchive(const HostContext& ctx, const std::string& dirName, ArchiveRow& row);
 
 // The archives of this agenda whose save did not finish or still runs, by archive number.
 std::vector<ArchiveRow> IncompleteArchives(const HostContext& ctx);

@@ -26,13 +26,15 @@ bool SetLock(int fd, short type, std::int64_t recno) {
 
 }  // namespace
 
-bool RecordLockFile::open(const std::string& path, std::string& error) {
+bool RecordLockFile::open(const std::string& path, std::string& error, bool create, bool noFollow) {
   close();
-  int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  const int follow = noFollow ? O_NOFOLLOW : 0;
+  int fd = create ? ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | follow, 0666) : -1;
   m_writable = fd >= 0;
   // A lock file on read-only storage still lets the table be read; LockRecord then fails.
-  if (fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM))
-    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0 && (!create || errno == EACCES || errno == EROFS || errno == EPERM))
+    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | follow);
+  if (fd < 0 && !create && errno == ENOENT) return true;  // read only: no lock file is made
   if (fd < 0) {
     error = std::string("nelze otevřít soubor zámků ") + path + ": " + std::strerror(errno);
     return false;

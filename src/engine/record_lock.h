@@ -17,7 +17,9 @@ public:
 
   // Opens the file, creating it when it is missing: it holds no data, only locks. Close-on-exec,
   // so no lock leaks into a child process.
-  bool open(const std::string& path, std::string& error);
+  // `create`: made when missing (otherwise a missing file leaves the table without record locks);
+  // `noFollow`: a symbolic link in the file's place is refused.
+  bool open(const std::string& path, std::string& error, bool create = true, bool noFollow = false);
   void close();
   bool isOpen() const { return m_fd >= 0; }
   // False when the file could only be opened for reading (read-only storage or permissions): the

@@ -78,9 +78,9 @@ std::string ColumnText(sqlite3_stmt* stmt, int column) {
 
 void SetBusyTimeout(int milliseconds) { g_busyTimeoutMs = milliseconds; }
 
-std::unique_ptr<Table> Table::Open(const std::string& path, std::string& error) {
+std::unique_ptr<Table> Table::Open(const std::string& path, std::string& error, OpenOptions options) {
   std::unique_ptr<Table> table(new Table());
-  if (!table->load(path, error)) return nullptr;
+  if (!table->load(path, error, options)) return nullptr;
   return table;
 }
 
@@ -94,7 +94,7 @@ Table::~Table() {
   sqlite3_close_v2(m_db);
 }
 
-bool Table::load(const std::string& path, std::string& error) {
+bool Table::load(const std::string& path, std::string& error, OpenOptions options) {
   const TablePaths paths = ResolveTablePaths(path);
   m_datPath = paths.dat;
   m_diaPath = paths.dia;
@@ -103,16 +103,33 @@ bool Table::load(const std::string& path, std::string& error) {
     return false;
   }
   // Only regular files: a FIFO or a device in a table's place would block or never end a read.
+  // Without following links, a link is no table either.
   std::error_code ec;
-  if (!std::filesystem::is_regular_file(m_datPath, ec) ||
-      (std::filesystem::exists(m_diaPath, ec) && !std::filesystem::is_regular_file(m_diaPath, ec))) {
+  auto status = [&](const std::string& file) {
+    return options.noFollow ? std::filesystem::symlink_status(file, ec) : std::filesystem::status(file, ec);
+  };
+  const auto dia = status(m_diaPath);
+  if (status(m_datPath).type() != std::filesystem::file_type::regular ||
+      (dia.type() != std::filesystem::file_type::not_found && dia.type() != std::filesystem::file_type::regular)) {
     error = "není tabulkou: " + m_datPath;
     return false;
   }
   // Opened read-write but never created, and nothing is written while opening: the journal mode
-  // belongs to the file and was set when the table was created.
-  if (sqlite3_open_v2(m_datPath.c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) !=
-      SQLITE_OK) {
+  // belongs to the file and was set when the table was created. SQLite refuses a link in the
+  // table's place itself when it must not follow one, so a link put there meanwhile is refused too.
+  const int nofollow = options.noFollow ? SQLITE_OPEN_NOFOLLOW : 0;
+  if (options.readOnly && options.asStored && !PathExists(m_datPath + "-wal")) {
+    // Closed cleanly: everything is in the .dat, read as it stands with nothing created beside it.
+    const std::string uri = "file:" + UriPath(m_datPath) + "?immutable=1";
+    if (sqlite3_open_v2(uri.c_str(), &m_db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX | nofollow,
+                        nullptr) != SQLITE_OK) {
+      error = SqliteMessage(m_db);
+      return false;
+    }
+  } else if (sqlite3_open_v2(m_datPath.c_str(), &m_db,
+                             (options.readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX |
+                                 nofollow,
+                             nullptr) != SQLITE_OK) {
     error = SqliteMessage(m_db);
     return false;
   }
@@ -207,7 +224,7 @@ bool Table::load(const std::string& path, std::string& error) {
                  [](sqlite3_stmt*) {}))
     return false;
 
-  if (!m_lockFile.open(m_diaPath, error)) return false;
+  if (!m_lockFile.open(m_diaPath, error, !options.readOnly, options.noFollow)) return false;
 
   m_wanted.assign(m_fields.size(), 0);
   m_selectList = QuoteIdent(RecNoColumn);

@@ -24,12 +24,25 @@ namespace vorlend::engine {
 // fails as busy (a second unless set).
 void SetBusyTimeout(int milliseconds);
 
+// How a table is opened.
+struct OpenOptions {
+  // The files must be what they claim to be: NAME.dat and NAME.dia plain files, never symbolic
+  // links (a table in storage that other people can write, such as an archive).
+  bool noFollow = false;
+  // For reading only: no lock file is made where none exists.
+  bool readOnly = false;
+  // With readOnly, for a table nobody writes meanwhile (an archive held by its reader): when it
+  // was closed cleanly (no log file beside it) it is read as it stands, and SQLite makes no log
+  // files beside it either.
+  bool asStored = false;
+};
+
 class Table {
 public:
   // Opens NAME.dat and its lock file NAME.dia (created when missing). Returns nullptr, with the
   // reason in `error`, when the file is missing or is not one of our tables; the file is never
   // changed by a failed open.
-  static std::unique_ptr<Table> Open(const std::string& path, std::string& error);
+  static std::unique_ptr<Table> Open(const std::string& path, std::string& error, OpenOptions options = {});
   // Releases the record lock and discards unposted changes.
   ~Table();
   Table(const Table&) = delete;
@@ -112,7 +125,7 @@ private:
   enum class State { Nothing, Record, New, Gone, Eof };
 
   Table() = default;
-  bool load(const std::string& path, std::string& error);
+  bool load(const std::string& path, std::string& error, OpenOptions options);
 
   int requireField(std::string_view name) const;
   void requireRecord(std::string_view field) const;

@@ -22,10 +22,12 @@ engine::Table& TBFTable::table() {
   return *m_table;
 }
 
-int TBFTable::OpenTable(const std::string& path) {
+int TBFTable::OpenTable(const std::string& path) { return OpenTable(path, engine::OpenOptions{}); }
+
+int TBFTable::OpenTable(const std::string& path, engine::OpenOptions options) {
   CloseTable();
   std::string error;
-  m_table = engine::Table::Open(path, error);
+  m_table = engine::Table::Open(path, error, options);
   m_lastError = m_table ? std::string() : error;
   return m_table ? 0 : Failed;
 }

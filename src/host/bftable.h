@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/host_error.h"
+#include "engine/table.h"
 #include "platform/variant.h"
 
 namespace vorlend {
@@ -37,6 +38,8 @@ public:
 
   // Path with or without ".DAT", letter case not significant. 0 = open.
   int OpenTable(const std::string& path);
+  // The same, opened as `options` say (our own tables: an archive's, which must not be a link).
+  int OpenTable(const std::string& path, engine::OpenOptions options);
   // Harmless when nothing is open; releases a held record lock and discards unposted changes.
   void CloseTable();
   bool IsOpen() const;

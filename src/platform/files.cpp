@@ -341,11 +341,11 @@ bool RenamePath(std::string_view from, std::string_view to) {
   return ::rename(ResolvePath(from).c_str(), ResolvePath(to).c_str()) == 0;
 }
 
-bool ReadWholeFile(std::string_view path, std::string& bytes, std::size_t maxBytes) {
+namespace {
+// Reads an opened file whole: only a plain file, at most `maxBytes` (a file that grows while it is
+// read is bounded all the same). `bytes` is empty unless it succeeds.
+bool ReadOpenedFile(int fd, std::string& bytes, std::size_t maxBytes) {
   bytes.clear();
-  // Non-blocking open: a FIFO in the file's place must not stop the reader; it is refused below.
-  const int fd = ::open(ResolvePath(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-  if (fd < 0) return false;
   struct stat st {};
   bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && static_cast<std::uintmax_t>(st.st_size) <= maxBytes;
   if (ok) bytes.reserve(static_cast<std::size_t>(st.st_size));
@@ -358,15 +358,24 @@ bool ReadWholeFile(std::string_view path, std::string& bytes, std::size_t maxByt
       ok = false;
       break;
     }
-    // A file that grows while it is read is bounded all the same.
     if (bytes.size() + static_cast<std::size_t>(n) > maxBytes) {
       ok = false;
       break;
     }
     bytes.append(buffer, static_cast<std::size_t>(n));
   }
-  ::close(fd);
   if (!ok) bytes.clear();
+  return ok;
+}
+}  // namespace
+
+bool ReadWholeFile(std::string_view path, std::string& bytes, std::size_t maxBytes) {
+  bytes.clear();
+  // Non-blocking open: a FIFO in the file's place must not stop the reader; it is refused below.
+  const int fd = ::open(ResolvePath(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return false;
+  const bool ok = ReadOpenedFile(fd, bytes, maxBytes);
+  ::close(fd);
   return ok;
 }
 
@@ -414,6 +423,65 @@ bool DirectoryLock::StillAt(std::string_view path) const {
 
 DirectoryLock::~DirectoryLock() {
   if (m_fd >= 0) ::close(m_fd);
+}
+
+DirectoryHandle::DirectoryHandle(std::string_view path, bool resolve) {
+  const std::string p = ExcludeTrailingPathDelimiter(resolve ? ResolvePath(path) : Slashes(path));
+  m_fd = ::open(p.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+}
+
+DirectoryHandle::~DirectoryHandle() {
+  if (m_fd >= 0) ::close(m_fd);
+}
+
+std::string DirectoryHandle::Spelled(std::string_view name) const {
+  const std::string exact(name);
+  struct stat st {};
+  if (::fstatat(m_fd, exact.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) return exact;
+  // Another spelling: the directory is read through its own descriptor, never by its name.
+  const int copy = ::openat(m_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  DIR* d = copy >= 0 ? ::fdopendir(copy) : nullptr;
+  if (!d) {
+    if (copy >= 0) ::close(copy);
+    return {};
+  }
+  const std::string wanted = UpperCase(exact);
+  std::string found;
+  while (dirent* e = ::readdir(d)) {
+    const std::string entry = e->d_name;
+    if (entry != "." && entry != ".." && UpperCase(entry) == wanted && (found.empty() || entry < found)) found = entry;
+  }
+  ::closedir(d);
+  return found;
+}
+
+bool DirectoryHandle::ReadFile(std::string_view name, std::string& bytes, std::size_t maxBytes) const {
+  bytes.clear();
+  if (m_fd < 0) return false;
+  const std::string spelled = Spelled(name);
+  if (spelled.empty()) return false;
+  const int fd = ::openat(m_fd, spelled.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return false;
+  const bool ok = ReadOpenedFile(fd, bytes, maxBytes);
+  ::close(fd);
+  return ok;
+}
+
+bool DirectoryHandle::HasPlainFile(std::string_view name) const {
+  if (m_fd < 0) return false;
+  const std::string spelled = Spelled(name);
+  struct stat st {};
+  return !spelled.empty() && ::fstatat(m_fd, spelled.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode);
+}
+
+bool DirectoryHandle::LockedExclusively() const {
+  if (m_fd < 0) return false;
+  // A lock probe on a descriptor of our own, so no lock this object's owner holds is touched.
+  const int fd = ::openat(m_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool locked = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+  ::close(fd);
+  return locked;
 }
 
 bool DirectoryLocked(std::string_view path) {

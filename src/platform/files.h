@@ -112,6 +112,32 @@ private:
 // True while some exclusive DirectoryLock on that directory is alive, in this or any other process.
 bool DirectoryLocked(std::string_view path);
 
+// A directory in storage that other people can write (an archive): opened once, never through a
+// symbolic link, and its files read only when they are plain files and no links. What is opened
+// is checked, not the name before it is opened. Names match exactly first, else without regard to
+// letter case.
+class DirectoryHandle {
+public:
+  // `resolve`: the path's letter case is looked up first (a path read from the disk needs none).
+  explicit DirectoryHandle(std::string_view path, bool resolve = true);
+  ~DirectoryHandle();
+  DirectoryHandle(const DirectoryHandle&) = delete;
+  DirectoryHandle& operator=(const DirectoryHandle&) = delete;
+  bool IsOpen() const { return m_fd >= 0; }
+  // Reads a plain file of the directory whole; false for a link, anything but a plain file, one
+  // larger than `maxBytes`, and one that cannot be read.
+  bool ReadFile(std::string_view name, std::string& bytes, std::size_t maxBytes = MaxSmallFileBytes) const;
+  // A plain file of that name is there (not a link).
+  bool HasPlainFile(std::string_view name) const;
+  // Some exclusive DirectoryLock holds the directory, in this or any other process.
+  bool LockedExclusively() const;
+
+private:
+  // The entry's name as it is on the disk, or empty.
+  std::string Spelled(std::string_view name) const;
+  int m_fd = -1;
+};
+
 // The temporary folder (TMPDIR, else /tmp) with a trailing separator.
 std::string TempDirectory();
 // The directory of the running executable with a trailing separator.
