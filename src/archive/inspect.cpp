@@ -49,7 +49,7 @@ int InspectRow(const HostContext& ctx, const std::string& archiveDir, Dialogs& d
   auto fail = [&](const std::string& text) { return FailClosing(money, archive, dialogs, text); };
 
   t.moneyTableExists = FileExists(p.money + ".dat");
-  if (archive.OpenTable(p.archive) != 0) return fail(OpenErrorText(p.archiveShown));
+  if (archive.OpenTable(p.archive, ArchiveTableReading) != 0) return fail(OpenErrorText(p.archiveShown));
   TableCloser closeArchive(archive);
   if (archive.RecCount() < 1) return 0;
   if (archive.GoTop() != 0) return fail(PositionErrorText(p.archiveShown));

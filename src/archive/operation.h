@@ -13,6 +13,12 @@
 
 namespace vorlend {
 
+// An archive's tables are in storage that other users can write: never opened through a link.
+// Read, they are opened read-only and, closed cleanly, read as they stand with nothing made beside
+// them (nobody writes an archive while a job holds it).
+inline constexpr engine::OpenOptions ArchiveTableWriting{true, false, false};
+inline constexpr engine::OpenOptions ArchiveTableReading{true, true, true};
+
 // The progress bar and the window are touched once every this many records.
 inline constexpr int ProgressStep = 20;
 

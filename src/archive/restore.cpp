@@ -57,7 +57,7 @@ int Fail(RestoreJob& job, const std::string& text) {
 // opens that too with its index. 1 when the row has nothing to restore (the tables are closed
 // again), 0 when both tables stand ready, -1 after the message.
 int OpenRow(RestoreJob& job, const FileListRow& row, const RowTables& p, bool showProgress) {
-  if (job.BFLockFile.OpenTable(p.archive) != 0) return Fail(job, OpenErrorText(p.archiveShown));
+  if (job.BFLockFile.OpenTable(p.archive, ArchiveTableReading) != 0) return Fail(job, OpenErrorText(p.archiveShown));
   const int count = job.BFLockFile.RecCount();
   if (count < 1) {
     job.BFLockFile.CloseTable();
@@ -204,16 +204,19 @@ int RestoreLocksUnguarded(RestoreJob& job, const std::string& archiveDir) {
 
 bool ReadArchiveFileList(const HostContext& ctx, const std::string& archiveDir, Dialogs& dialogs, FileList& files) {
   const std::string shownDir = ctx.Shown(archiveDir);
-  const std::string infoTab = archiveDir + "info.tab";
-  if (!FileExists(infoTab)) {
+  // Other users can write the archive folder: nothing in it is read through a link.
+  const DirectoryHandle dir(archiveDir);
+  if (!dir.HasPlainFile("info.tab")) {
     dialogs.Message(MsgKind::Error, "Chyba: soubor " + shownDir + "info.tab neexistuje!");
     return false;
   }
   files.clear();
-  if (!ReadFileListFile(infoTab, files)) {
+  std::string bytes;
+  if (!dir.ReadFile("info.tab", bytes)) {
     dialogs.Message(MsgKind::Error, "Nastala chyba při načítání souboru " + shownDir + "info.tab");
     return false;
   }
+  files = DecodeFileList(bytes);
   if (files.empty()) {
     dialogs.Message(MsgKind::Error, "Chyba: seznam archivních souborů je prázdný!");
     return false;
@@ -225,7 +228,7 @@ bool ReadArchiveFileList(const HostContext& ctx, const std::string& archiveDir, 
                                           row.MoneyFile + "\".");
       return false;
     }
-    if (!FileExists(archiveDir + row.FileName + ".DAT")) {
+    if (!dir.HasPlainFile(row.FileName + ".DAT")) {
       dialogs.Message(MsgKind::Error, "Chyba: archivní soubor " + shownDir + row.FileName + " neexistuje!");
       return false;
     }

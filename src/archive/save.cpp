@@ -83,7 +83,7 @@ int OpenEveryTable(SaveJob& job) {
         }
       }
     }
-    if (job.BFLockFile.OpenTable(p.archive) != 0) return FailClosing(job, OpenErrorText(p.archiveShown));
+    if (job.BFLockFile.OpenTable(p.archive, ArchiveTableWriting) != 0) return FailClosing(job, OpenErrorText(p.archiveShown));
     job.BFLockFile.CloseTable();
   }
   return 0;
@@ -116,7 +116,7 @@ int SaveRow(SaveJob& job, const FileListRow& row) {
   if (job.BFMoneyFile.GoTop() != 0) return fail(PositionErrorText(p.moneyShown));
 
   const std::string keyField = KeyFieldForFileName(row.FileName);
-  if (job.BFLockFile.OpenTable(p.archive) != 0) return fail(OpenErrorText(p.archiveShown));
+  if (job.BFLockFile.OpenTable(p.archive, ArchiveTableWriting) != 0) return fail(OpenErrorText(p.archiveShown));
   TableCloser closeArchive(job.BFLockFile);
   const bool change = job.choices.action != LockAction::NoAction;
   const Variant newLock = Variant::FromBool(job.choices.action == LockAction::Lock);
