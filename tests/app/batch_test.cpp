@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -314,4 +315,57 @@ TEST_F(BatchFixture, AnUnreadableSettingsFileIsNeverReplacedByDefaults) {
   EXPECT_FALSE(DirectoryExists(agenda.Context().ArchiveRoot() + "1"));
   EXPECT_EQ(Batch({"save", "--modules", "PD", "--action", "lock"}), 0) << err;
   EXPECT_EQ(ReadBytes(ResolvePath(settings)), bytes);
+}
+
+// The archive folder is writable by every user of the agenda: nothing in it is followed through a
+// symbolic link, read, written or created elsewhere. A link of any kind makes a damaged archive.
+TEST_F(BatchFixture, LinksInTheArchiveFolderAreNeverFollowed) {
+  namespace fs = std::filesystem;
+  const std::string table = Table("Rok.002", "PFAKTURY");
+  ASSERT_EQ(Batch({"save", "--years", "2025", "--modules", "PF", "--action", "unlock"}), 0) << err;
+  const auto unlocked = ReadLocks(table, "Cislo");
+  const std::string root = ResolvePath(agenda.Context().ArchiveRoot());
+  const std::string outside = dir / "outside";
+  fs::create_directories(outside);
+  fs::copy(root + "1", outside + "/1", fs::copy_options::recursive);
+  auto swap = [&](const std::string& name, const std::string& target) {
+    fs::rename(root + "1/" + name, outside + "/kept");
+    fs::create_symlink(target, root + "1/" + name);
+  };
+  auto unswap = [&](const std::string& name) {
+    fs::remove(root + "1/" + name);
+    fs::rename(outside + "/kept", root + "1/" + name);
+  };
+
+  // A directory or a description file that is a link is no archive.
+  fs::create_directory_symlink(outside + "/1", root + "2");
+  ASSERT_EQ(Batch({"list"}), 0);
+  EXPECT_EQ(out.rfind("1\tcomplete\t", 0), 0u) << out;
+  EXPECT_EQ(out.find("\n2\t"), std::string::npos) << out;
+  EXPECT_EQ(Batch({"restore", "--archive", "2"}), 1);
+  swap("info", outside + "/1/info");
+  ASSERT_EQ(Batch({"list"}), 0);
+  EXPECT_EQ(out, "");
+  unswap("info");
+
+  // A file list, an archive table or its lock file that is a link (to a file, dangling, or a FIFO)
+  // stops the restore before any document changes, and `show` makes nothing where a link points.
+  ASSERT_EQ(::mkfifo((outside + "/fifo").c_str(), 0600), 0);
+  const std::pair<std::string, std::string> links[] = {{"info.tab", outside + "/1/info.tab"},
+                                                       {"info.tab", outside + "/fifo"},
+                                                       {"PF002.dat", outside + "/1/PF002.dat"},
+                                                       {"PF002.dia", outside + "/made.dia"}};
+  for (const auto& [name, target] : links) {
+    swap(name, target);
+    EXPECT_EQ(Batch({"restore", "--archive", "1"}), 1) << name << " -> " << target;
+    EXPECT_EQ(ReadLocks(table, "Cislo"), unlocked) << name;
+    EXPECT_EQ(Batch({"show", "--archive", "1"}), 1) << name << " -> " << target;
+    EXPECT_FALSE(fs::exists(outside + "/made.dia"));
+    unswap(name);
+  }
+  const auto files = Snapshot(root + "1");
+  EXPECT_EQ(Batch({"show", "--archive", "1", "--documents"}), 0) << err;
+  EXPECT_EQ(Snapshot(root + "1"), files);  // nothing made beside the tables either
+  EXPECT_EQ(Batch({"restore", "--archive", "1"}), 0) << err;
+  EXPECT_NE(ReadLocks(table, "Cislo"), unlocked);
 }

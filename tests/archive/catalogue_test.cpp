@@ -62,7 +62,10 @@ TEST_F(CatalogueFixture, OnlyCompleteArchivesOfThisAgendaInNumberOrder) {
   TIniFile(ctx.ArchiveRoot() + "11/info").WriteString("MAIN", "AgendaExt", "");
   ForceDirectories(ctx.ArchiveRoot() + "12");                // no description file
   WriteBytes(ctx.ArchiveRoot() + "13", "a plain file");
-  EXPECT_EQ(Listed(), (std::vector<std::string>{"2", "7", "9", "10"}));
+  // Only a number as the save writes it is an archive: every listed one is reached by its number.
+  for (const char* name : {"007", "+3", " 4", "-5", "2147483648", "99999999999", "1e3"}) Archive(name, "1", "001");
+  Archive("2147483647", "1", "001");
+  EXPECT_EQ(Listed(), (std::vector<std::string>{"2", "7", "9", "10", "2147483647"}));
 
   // Letter case of the agenda extension does not matter.
   HostContext other = ctx;
