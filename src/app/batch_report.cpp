@@ -155,12 +155,24 @@ void PrintInspection(const ArchiveRow& row, const Recapitulation& recap, const A
   out.flush();
 }
 
+namespace {
+// Documents left as they were for a reason, and those a failure or a stop left unwritten: a block
+// that could not be committed changed nothing, and its documents are neither changed nor
+// "unchanged" in the sense of the summary.
+std::string UnchangedText(int documents, int changed, int unchanged) {
+  const int unwritten = documents - changed - unchanged;
+  return ", beze změny " + std::to_string(unchanged) + (unwritten > 0 ? ", nezapsáno " + std::to_string(unwritten) : "");
+}
+}  // namespace
+
 std::string SaveSummary(const OperationCounts& c, LockAction action, bool finished, double seconds) {
   const bool acted = action != LockAction::NoAction;
+  const int asIs = acted ? 0 : c.Recorded;
   return std::string(finished ? "Souhrn uložení: " : "Souhrn uložení (nedokončeno): ") + TablesText(c) +
          ", doklady " + std::to_string(c.Documents) + ", zaznamenáno " + std::to_string(c.Recorded) +
-         ", změněno " + std::to_string(c.Changed) + ", beze změny " + std::to_string(c.Documents - c.Changed) +
-         Reasons({{"bez akce", acted ? 0 : c.Recorded},
+         ", změněno " + std::to_string(c.Changed) +
+         UnchangedText(c.Documents, c.Changed, asIs + (c.Written - c.Changed) + c.UnusableKey + c.Gone) +
+         Reasons({{"bez akce", asIs},
                   {"stav už odpovídal", c.Written - c.Changed},
                   {"číslo dokladu nelze zaznamenat", c.UnusableKey},
                   {"mezitím smazané", c.Gone}}) +
@@ -170,7 +182,7 @@ std::string SaveSummary(const OperationCounts& c, LockAction action, bool finish
 std::string RestoreSummary(const OperationCounts& c, bool finished, double seconds) {
   return std::string(finished ? "Souhrn obnovení: " : "Souhrn obnovení (nedokončeno): ") + TablesText(c) +
          ", záznamy archivu " + std::to_string(c.Documents) + ", změněno " + std::to_string(c.Changed) +
-         ", beze změny " + std::to_string(c.Documents - c.Changed) +
+         UnchangedText(c.Documents, c.Changed, (c.Written - c.Changed) + c.Gone) +
          Reasons({{"stav už odpovídal", c.Written - c.Changed}, {"v Money už nejsou", c.Gone}}) + ", " +
          Seconds(seconds) + ".";
 }

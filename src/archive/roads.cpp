@@ -3,10 +3,30 @@
 #include "archive/inspect.h"
 #include "archive/restore.h"
 #include "platform/files.h"
+#include "platform/text.h"
 
 namespace vorlend {
 
 namespace {
+
+// The ports a job talks through: an error that a full disk caused says so, wherever in the job
+// the write failed that made it.
+class JobDialogs : public Dialogs {
+public:
+  JobDialogs(Dialogs& inner, const HostContext& ctx) : m_inner(inner), m_ctx(ctx) { TakeNoSpaceFolder(); }
+  void Message(MsgKind kind, const std::string& text) override {
+    const std::string folder = kind == MsgKind::Error ? TakeNoSpaceFolder() : std::string();
+    m_inner.Message(kind, folder.empty() ? text
+                                         : text + "\r\rNa disku není dost místa pro " + m_ctx.Shown(folder) +
+                                               ". Uvolněte na disku místo a akci spusťte znovu.");
+  }
+  bool Question(MsgKind kind, const std::string& text) override { return m_inner.Question(kind, text); }
+  bool Ask(QuestionId id, MsgKind kind, const std::string& text) override { return m_inner.Ask(id, kind, text); }
+
+private:
+  Dialogs& m_inner;
+  const HostContext& m_ctx;
+};
 
 // Swallows the messages of a look whose failure only makes the caller careful.
 class SilentDialogs : public Dialogs {
@@ -104,7 +124,8 @@ SaveOutcome RunSaveRoad(const HostContext& ctx, const RoadPorts& ports, const Ro
   // Whatever the save leaves open is closed when it returns, also after an exception.
   TableCloser closeMoney(tables.money);
   TableCloser closeLock(tables.lock);
-  SaveJob job{ctx, ports.dialogs, ports.progress, tables.money, tables.lock, years, std::move(choices), tables.files};
+  JobDialogs dialogs(ports.dialogs, ctx);
+  SaveJob job{ctx, dialogs, ports.progress, tables.money, tables.lock, years, std::move(choices), tables.files};
   job.Observer = ports.observer;
   job.BlockSize = blockSize;
   const int result = StartSave(job);
@@ -135,7 +156,8 @@ RestoreRoadOutcome RunRestoreRoad(const HostContext& ctx, const RoadPorts& ports
   {
     TableCloser closeMoney(tables.money);
     TableCloser closeLock(tables.lock);
-    RestoreJob job{ctx, ports.dialogs, ports.progress, tables.money, tables.lock, tables.files};
+    JobDialogs dialogs(ports.dialogs, ctx);
+    RestoreJob job{ctx, dialogs, ports.progress, tables.money, tables.lock, tables.files};
     job.Observer = ports.observer;
     job.BlockSize = blockSize;
     ports.progress.ClearAbort();

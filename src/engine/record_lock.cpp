@@ -1,5 +1,7 @@
 #include "engine/record_lock.h"
 
+#include "platform/files.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -36,6 +38,7 @@ bool RecordLockFile::open(const std::string& path, std::string& error, bool crea
     fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | follow);
   if (fd < 0 && !create && errno == ENOENT) return true;  // read only: no lock file is made
   if (fd < 0) {
+    NoteWriteFailure(errno, path);
     error = std::string("nelze otevřít soubor zámků ") + path + ": " + std::strerror(errno);
     return false;
   }

@@ -80,7 +80,14 @@ void SetBusyTimeout(int milliseconds) { g_busyTimeoutMs = milliseconds; }
 
 std::unique_ptr<Table> Table::Open(const std::string& path, std::string& error, OpenOptions options) {
   std::unique_ptr<Table> table(new Table());
-  if (!table->load(path, error, options)) return nullptr;
+  if (!table->load(path, error, options)) {
+    // Opening makes the log files beside the table: a full disk stops it there.
+    if (table->m_db && ((sqlite3_extended_errcode(table->m_db) & 0xff) == SQLITE_FULL ||
+                        sqlite3_system_errno(table->m_db) == ENOSPC || sqlite3_system_errno(table->m_db) == EDQUOT)) {
+      NoteWriteFailure(ENOSPC, table->m_datPath);
+    }
+    return nullptr;
+  }
   return table;
 }
 

@@ -4,10 +4,19 @@
 #include "engine/host_error.h"
 #include "engine/table.h"
 
+#include <cerrno>
+
+#include "platform/files.h"
+
 namespace vorlend::engine {
 
 void Table::failWith(const std::string& message) {
   m_lastError = message;
+  // A write SQLite could not make for want of space is reported as such by whoever shows it.
+  if (m_db && ((sqlite3_extended_errcode(m_db) & 0xff) == SQLITE_FULL || sqlite3_system_errno(m_db) == ENOSPC ||
+               sqlite3_system_errno(m_db) == EDQUOT)) {
+    NoteWriteFailure(ENOSPC, m_datPath);
+  }
 }
 
 void Table::clearFailure() {

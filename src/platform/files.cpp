@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <random>
 #include <thread>
+#include <utility>
 #include <chrono>
 
 #include "platform/text.h"
@@ -163,7 +164,9 @@ NewDirResult CreateNewDir(std::string_view path) {
   const std::string p = ResolvePath(ExcludeTrailingPathDelimiter(path));
   if (PathExists(p)) return NewDirResult::Exists;
   if (::mkdir(p.c_str(), 0777) == 0) return NewDirResult::Created;
-  return errno == EEXIST ? NewDirResult::Exists : NewDirResult::Failed;
+  if (errno == EEXIST) return NewDirResult::Exists;
+  NoteWriteFailure(errno, p);
+  return NewDirResult::Failed;
 }
 
 bool ForceDirectories(std::string_view path) {
@@ -234,6 +237,16 @@ bool SyncDirectoryOf(std::string_view path) {
   return ok;
 }
 
+namespace {
+std::string g_noSpaceFolder;
+}  // namespace
+
+void NoteWriteFailure(int error, std::string_view path) {
+  if (error == ENOSPC || error == EDQUOT) g_noSpaceFolder = ExtractFilePath(path);
+}
+
+std::string TakeNoSpaceFolder() { return std::exchange(g_noSpaceFolder, std::string()); }
+
 bool CopyFile(std::string_view source, std::string_view target) {
   const std::string src = ResolvePath(source);
   const std::string dst = ResolvePath(target);
@@ -246,6 +259,7 @@ bool CopyFile(std::string_view source, std::string_view target) {
   }
   const int out = ::open(dst.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (out < 0) {
+    NoteWriteFailure(errno, dst);
     ::close(in);
     return false;
   }
@@ -264,6 +278,7 @@ bool CopyFile(std::string_view source, std::string_view target) {
       const ssize_t w = ::write(out, buffer + done, static_cast<size_t>(n - done));
       if (w < 0) {
         if (errno == EINTR) continue;
+        NoteWriteFailure(errno, dst);
         ok = false;
         break;
       }
@@ -273,8 +288,14 @@ bool CopyFile(std::string_view source, std::string_view target) {
   }
   ::close(in);
   // The copy counts once it is on the disk, with its name.
-  if (ok && ::fsync(out) != 0) ok = false;
-  if (::close(out) != 0) ok = false;
+  if (ok && ::fsync(out) != 0) {
+    NoteWriteFailure(errno, dst);
+    ok = false;
+  }
+  if (::close(out) != 0) {
+    NoteWriteFailure(errno, dst);
+    ok = false;
+  }
   return ok && SyncDirectoryOf(dst);
 }
 
@@ -523,20 +544,27 @@ bool WriteFileAtomic(std::string_view path, std::string_view bytes) {
                 static_cast<unsigned long long>(rng()));
   const std::string temp = target + suffix;
   const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (fd < 0) return false;
+  if (fd < 0) {
+    NoteWriteFailure(errno, target);
+    return false;
+  }
   std::size_t done = 0;
   bool ok = true;
+  auto failed = [&] {
+    NoteWriteFailure(errno, target);
+    ok = false;
+  };
   while (done < bytes.size()) {
     const ssize_t w = ::write(fd, bytes.data() + done, bytes.size() - done);
     if (w < 0) {
       if (errno == EINTR) continue;
-      ok = false;
+      failed();
       break;
     }
     done += static_cast<std::size_t>(w);
   }
-  if (ok && ::fsync(fd) != 0) ok = false;
-  if (::close(fd) != 0) ok = false;
+  if (ok && ::fsync(fd) != 0) failed();
+  if (::close(fd) != 0 && ok) failed();
   if (ok && ::rename(temp.c_str(), target.c_str()) != 0) ok = false;
   // The new name is on the disk only once its directory is.
   if (ok && !SyncDirectoryOf(target)) ok = false;

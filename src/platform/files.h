@@ -52,6 +52,11 @@ bool CopyFile(std::string_view source, std::string_view target);
 // Seconds since the file or directory was last modified (a link itself, not what it names);
 // negative when it does not exist.
 double SecondsSinceModified(std::string_view path);
+// A write that fails because the disk or the user's quota is full is remembered with the folder it
+// wrote to, so that whoever reports the failure can say why. Taken (and forgotten) by the one who
+// reports it; empty when no write failed for want of space since.
+void NoteWriteFailure(int error, std::string_view path);
+std::string TakeNoSpaceFolder();
 // Syncs the directory that holds `path`, so a name made or changed there survives a power cut.
 bool SyncDirectoryOf(std::string_view path);
 

@@ -369,3 +369,25 @@ TEST_F(BatchFixture, LinksInTheArchiveFolderAreNeverFollowed) {
   EXPECT_EQ(Batch({"restore", "--archive", "1"}), 0) << err;
   EXPECT_NE(ReadLocks(table, "Cislo"), unlocked);
 }
+
+// A write that fails because the disk is full says so and names the folder; nothing is lost.
+TEST_F(BatchFixture, AFullDiskIsNamed) {
+  const std::string root = ResolvePath(agenda.Context().ArchiveRoot());
+  ForceDirectories(root);
+  if (RunProgram({"/bin/mount", "-t", "tmpfs", "-o", "size=256k", "tmpfs", root}) != 0) {
+    GTEST_SKIP() << "a small tmpfs cannot be mounted here (mounting needs CAP_SYS_ADMIN)";
+  }
+  struct Unmount {
+    std::string at;
+    ~Unmount() { RunProgram({"/bin/umount", "-l", at}); }
+  } unmount{root};
+  // All but 40 KiB of the disk taken: the archive tables of a save of eight modules cannot all be
+  // copied there.
+  WriteBytes(root + "filler", std::string(256 * 1024 - 40 * 1024, 'x'));
+  const auto before = ReadLocks(Table("Rok.002", "POKLKNIH"), "Cislo");
+  EXPECT_EQ(Batch({"save", "--years", "2025", "--modules", "all", "--action", "unlock"}), 1);
+  const HostContext ctx = agenda.Context();
+  EXPECT_NE(err.find("Na disku není dost místa pro " + ctx.Shown(ctx.ArchiveRoot() + "1/")), std::string::npos) << err;
+  EXPECT_EQ(ReadLocks(Table("Rok.002", "POKLKNIH"), "Cislo"), before);
+  EXPECT_FALSE(PathExists(root + "1"));
+}
