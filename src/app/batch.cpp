@@ -333,7 +333,7 @@ int StartAndRun(const Options& o, ConsoleDialogs& dialogs, std::ostream& out, st
       RemoveAbandonedSaves(ctx);
       ArchiveList list;
       LoadArchiveList(ctx, list);
-      PrintArchiveList(ctx, list, o.Has("--json"), out);
+      PrintArchiveList(list, o.Has("--json"), out);
       return BatchSuccess;
     }
     return RunDelete(o, ctx, dialogs);

@@ -88,16 +88,13 @@ std::string EscapeField(const std::string& text) {
   return out;
 }
 
-void PrintArchiveList(const HostContext& ctx, const ArchiveList& list, bool json, std::ostream& out) {
+void PrintArchiveList(const ArchiveList& list, bool json, std::ostream& out) {
   nlohmann::ordered_json rows = nlohmann::ordered_json::array();
   for (const ArchiveRow& r : list.Rows()) {
-    const std::string dir = ArchiveDirOf(ctx, r, true);
-    Recapitulation recap;
-    ShowRecapitulation(dir, recap);
-    const std::vector<std::string>& modules = recap.ModuleCodes;
+    const std::vector<std::string>& modules = r.ModuleCodes;
     if (!json) {
       out << EscapeField(r.Dir) << '\t' << Status(r) << '\t' << EscapeField(r.MapName) << '\t'
-          << EscapeField(r.MapDate) << '\t' << EscapeField(r.MapTime) << '\t' << EscapeField(recap.YearFilter) << '\t'
+          << EscapeField(r.MapDate) << '\t' << EscapeField(r.MapTime) << '\t' << EscapeField(r.YearFilter) << '\t'
           << Join(modules, ",") << '\n';
       continue;
     }
@@ -110,7 +107,7 @@ void PrintArchiveList(const HostContext& ctx, const ArchiveList& list, bool json
                     {"date", r.MapDate},
                     {"time", r.MapTime},
                     {"agenda", r.AgendaName},
-                    {"years", YearNames(recap.YearFilter)},
+                    {"years", YearNames(r.YearFilter)},
                     {"modules", modules}});
   }
   // Texts come from files anybody could have written: a byte that is no UTF-8 is replaced rather

@@ -19,7 +19,7 @@ namespace vorlend {
 std::string EscapeField(const std::string& text);
 
 // The list: number, status, name, date, time, years, modules.
-void PrintArchiveList(const HostContext& ctx, const ArchiveList& list, bool json, std::ostream& out);
+void PrintArchiveList(const ArchiveList& list, bool json, std::ostream& out);
 
 enum class InspectionView {
   Counts,     // show: the recapitulation and the counts per table

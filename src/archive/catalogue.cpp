@@ -70,6 +70,11 @@ bool ReadArchiveRow(const std::string& root, const std::string& dirName, const s
   row.MapTime = CutToChars(info.ReadString("MAIN", "Time", ""), 10);
   row.AgendaName = CutToChars(info.ReadString("MAIN", "AgendaName", ""), 50);
   row.Dir = dirName;
+  row.YearFilter = info.ReadString("YEARS", "List", "");
+  row.ModuleCodes.clear();
+  for (const ModuleInfo& m : Modules) {
+    if (info.ReadBool("FILTER", m.Code, false)) row.ModuleCodes.push_back(m.Code);
+  }
   return true;
 }
 
@@ -175,12 +180,15 @@ std::vector<ArchiveRow> IncompleteArchives(const HostContext& ctx) {
 }
 
 void RemoveAbandonedSaves(const HostContext& ctx) {
-  const std::string root = ctx.ArchiveRoot();
+  const std::string root = ResolvePath(ctx.ArchiveRoot());
   if (!DirectoryExists(root)) return;
   for (const DirEntry& entry : FindEntries(root, "*")) {
     if (!entry.isDirectory || !IsArchiveNumber(entry.name)) continue;
     const std::string dir = root + entry.name;
-    if (FileExists(dir + "/info.tab") || TIniFile(dir + "/info").ReadBool("MAIN", "Correct", false)) continue;
+    if (DirectoryHandle(dir, false).HasPlainFile("info.tab") ||
+        TIniFile(dir + "/info").ReadBool("MAIN", "Correct", false)) {
+      continue;
+    }
     // A save holds its new directory from just after making it until it ends. One that made it a
     // moment ago and has not taken its lock yet finds the directory gone and makes another.
     const DirectoryLock lock(dir, LockMode::Exclusive, 0);

@@ -24,6 +24,9 @@ struct ArchiveRow {
   std::string Dir;         // at most 12: the archive directory's name
   bool Complete = true;    // false: the save did not finish (MAIN/Correct is not set)
   bool Running = false;    // its save is still writing it (Complete is false)
+  // What the list tells beyond the window's grid, read with the rest of the description.
+  std::string YearFilter{};               // YEARS/List
+  std::vector<std::string> ModuleCodes{};  // FILTER, in the module table's order
 };
 
 // The marker the window shows after an incomplete archive's name.

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -338,8 +339,12 @@ std::vector<DirEntry> FindEntries(std::string_view directory, std::string_view p
     if (name == "." || name == ".." || !MatchesMask(name, pattern)) continue;
     DirEntry entry;
     entry.name = name;
+    // The directory tells the kind of most entries itself; only where it does not is it asked.
     struct stat st {};
-    if (::lstat((dir + name).c_str(), &st) == 0) {
+    if (e->d_type != DT_UNKNOWN) {
+      entry.isSymlink = e->d_type == DT_LNK;
+      entry.isDirectory = e->d_type == DT_DIR;
+    } else if (::lstat((dir + name).c_str(), &st) == 0) {
       entry.isSymlink = S_ISLNK(st.st_mode);
       entry.isDirectory = S_ISDIR(st.st_mode);
     }
@@ -363,9 +368,12 @@ bool RenamePath(std::string_view from, std::string_view to) {
 }
 
 namespace {
+std::atomic<std::uint64_t> g_filesOpenedForReading{0};
+
 // Reads an opened file whole: only a plain file, at most `maxBytes` (a file that grows while it is
 // read is bounded all the same). `bytes` is empty unless it succeeds.
 bool ReadOpenedFile(int fd, std::string& bytes, std::size_t maxBytes) {
+  ++g_filesOpenedForReading;
   bytes.clear();
   struct stat st {};
   bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && static_cast<std::uintmax_t>(st.st_size) <= maxBytes;
@@ -389,6 +397,8 @@ bool ReadOpenedFile(int fd, std::string& bytes, std::size_t maxBytes) {
   return ok;
 }
 }  // namespace
+
+std::uint64_t FilesOpenedForReading() { return g_filesOpenedForReading; }
 
 bool ReadWholeFile(std::string_view path, std::string& bytes, std::size_t maxBytes) {
   bytes.clear();

@@ -74,6 +74,9 @@ bool MatchesMask(std::string_view name, std::string_view mask);
 // that cannot be read and for one longer than `maxBytes`, so such a file counts as missing or
 // damaged; a FIFO never blocks the reader.
 bool ReadWholeFile(std::string_view path, std::string& bytes, std::size_t maxBytes = SIZE_MAX);
+// How many files this process has opened to read them whole (ReadWholeFile, DirectoryHandle):
+// the catalogue's cost in files, for its tests and benchmark.
+std::uint64_t FilesOpenedForReading();
 // The most an ini file, a description file or a file list may hold: far beyond any real one.
 inline constexpr std::size_t MaxSmallFileBytes = 4u << 20;
 // Writes through a temporary file in the same directory and renames it over the target, so a

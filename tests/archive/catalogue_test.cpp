@@ -65,7 +65,10 @@ TEST_F(CatalogueFixture, OnlyCompleteArchivesOfThisAgendaInNumberOrder) {
   // Only a number as the save writes it is an archive: every listed one is reached by its number.
   for (const char* name : {"007", "+3", " 4", "-5", "2147483648", "99999999999", "1e3"}) Archive(name, "1", "001");
   Archive("2147483647", "1", "001");
+  const std::uint64_t opened = FilesOpenedForReading();
   EXPECT_EQ(Listed(), (std::vector<std::string>{"2", "7", "9", "10", "2147483647"}));
+  // One read of each numbered directory's description, nothing more.
+  EXPECT_EQ(FilesOpenedForReading() - opened, 10u);
 
   // Letter case of the agenda extension does not matter.
   HostContext other = ctx;
