@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Regenerates the "Figures" section of README.md: test counts (plain and under the sanitizers),
 # fuzzing executions and crashes, kill points tried and passed, the campaign's scenarios, and the
-# benchmark ratios. Runs the whole of scripts/test.sh and archive_bench first (about 25 minutes on
+# benchmark ratios. Runs the whole of scripts/test.sh, archive_bench and catalogue_bench first (about 25 minutes on
 # 2 cores); `--from-logs` only rereads what the last run left in BUILD_DIR/figures/.
 #   scripts/figures.sh [--from-logs]
 set -euo pipefail
@@ -11,8 +11,9 @@ figures="$build_dir/figures"
 if [[ "${1:-}" != "--from-logs" ]]; then
   scripts/test.sh
   "$build_dir/bin/archive_bench" | tee "$figures/bench.txt"
+  "$build_dir/bin/catalogue_bench" | tee "$figures/catalogue-bench.txt"
 fi
-for f in tests.txt asan-tests.txt fuzz.txt campaign.txt bench.txt; do
+for f in tests.txt asan-tests.txt fuzz.txt campaign.txt bench.txt catalogue-bench.txt; do
   [[ -f "$figures/$f" ]] || { echo "figures.sh: $figures/$f is missing; run without --from-logs" >&2; exit 1; }
 done
 
@@ -39,6 +40,12 @@ tests_line() { grep -E "tests passed" "$1" | tail -n 1; }
   echo
   echo '```'
   cat "$figures/bench.txt"
+  echo '```'
+  echo
+  echo "Catalogue (\`build/bin/catalogue_bench\`):"
+  echo
+  echo '```'
+  cat "$figures/catalogue-bench.txt"
   echo '```'
   echo "<!-- figures:end -->"
 } > "$figures/section.md"

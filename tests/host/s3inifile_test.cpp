@@ -74,6 +74,9 @@ TEST(S3IniFile, WithoutAVersionTheFilesDecideTheForm) {
   EXPECT_EQ(ini.TableFileName, "");
   EXPECT_FALSE(ini.Table);
   EXPECT_EQ(ini.ReadString("Global", "Účetní rok", "????"), "2006");
+  // Saved by a plain editor as UTF-8 with the byte-order mark: read as UTF-8.
+  test::WriteBytes(dir / "ini/AGENDA.INI", "\xEF\xBB\xBF[Údaje o firmě]\r\nNázev-obchodní=Pekárna Křížová\r\n");
+  EXPECT_EQ(TS3IniFile(dir / "ini/AGENDA.INI").ReadString("Údaje o firmě", "Název-obchodní", "---"), "Pekárna Křížová");
 
   TS3IniFile missing(dir / "none/ROK.INI");
   EXPECT_EQ(missing.StorageForm, TS3IniFile::IniForm);
