@@ -34,12 +34,16 @@ ConflictPolicy ParseConflict(const Options& o) {
   throw UsageError{"Volba --on-conflict přijímá stop nebo retry=SEKUNDY."};
 }
 
-int ArchiveNumberOption(const Options& o) {
+// The archive --archive names: its number as the directory's name, or "latest".
+std::string ArchiveNumberOption(const Options& o) {
   const auto it = o.values.find("--archive");
   int n = 0;
   if (it == o.values.end()) throw UsageError{"Příkaz " + o.command + " potřebuje volbu --archive N."};
-  if (!ParseInt32(it->second, n) || n < 1) throw UsageError{"Číslo archivu musí být kladné celé číslo."};
-  return n;
+  if (it->second == "latest") return it->second;
+  if (!ParseInt32(it->second, n) || n < 1) {
+    throw UsageError{"Číslo archivu musí být kladné celé číslo, nebo latest (nejnovější dokončený archiv)."};
+  }
+  return std::to_string(n);
 }
 
 void MarkYears(const Options& o, YearList& years) {
@@ -118,9 +122,18 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
 
 // The listed archive of this agenda with that number, or null after the message that says why
 // there is none. Only that archive is read, however many others there are.
-const ArchiveRow* FindArchive(const HostContext& ctx, ArchiveList& list, int number, Dialogs& dialogs) {
+const ArchiveRow* FindArchive(const HostContext& ctx, ArchiveList& list, const std::string& number, Dialogs& dialogs) {
   list.Clear();
-  const std::string name = std::to_string(number);
+  if (number == "latest") {
+    ArchiveRow latest;
+    if (LatestCompleteArchive(ctx, latest)) {
+      list.Append(latest);
+      return &list.Row(0);
+    }
+    dialogs.Message(MsgKind::Error, "Agenda nemá žádný dokončený archiv.");
+    return nullptr;
+  }
+  const std::string& name = number;
   ArchiveRow row;
   if (FindListedArchive(ctx, name, row)) {
     list.Append(row);
@@ -133,11 +146,26 @@ const ArchiveRow* FindArchive(const HostContext& ctx, ArchiveList& list, int num
 // A word for a POSIX shell: single quotes, each quote inside written as '\''.
 std::string ShellWord(const std::string& word) { return "'" + ReplaceAll(word, "'", "'\\''") + "'"; }
 
-// The command that runs `command` on archive `number` of the same agenda.
+// The command that runs `command` on archive `number` of the same agenda. A password never
+// appears in it: its group is left out, with a word on where the command takes it from.
 std::string ArchiveCommand(const Options& o, const char* command, const std::string& number) {
-  std::string line = std::string("vorlend-batch ") + command;
-  for (const std::string& g : o.groups) line += " " + ShellWord(g);
-  return line + " --archive " + number;
+  const StartupParams params = ParseCommandLine(o.groups);
+  std::string line = std::string("vorlend-batch ") + command, value;
+  bool secret = false;
+  for (const char* name : {"MAIN", "AKTROK", "MVERZE", "AKTHESLO", "AKTCFGNAME"}) {
+    if (!FindParam(params, name, value)) continue;
+    if (std::string(name) == "AKTHESLO" && !value.empty()) {
+      secret = true;
+      continue;
+    }
+    line += " " + ShellWord("?" + std::string(name) + "=" + value + "?" + name);
+  }
+  line += " --archive " + number;
+  if (secret) {
+    line += "\r(heslo se ve výpisu neuvádí: zadejte ho proměnnou VORLEND_AKTHESLO nebo volbou "
+            "--password-file SOUBOR)";
+  }
+  return line;
 }
 
 std::string RestoreCommand(const Options& o, const std::string& number) { return ArchiveCommand(o, "restore", number); }
@@ -210,6 +238,8 @@ int RunSave(const Options& o, HostContext& ctx, SavePlan& plan, ConsoleDialogs& 
   }
   if (saved.status == SaveStatus::Saved) {
     out << saved.archiveNumber << std::endl;
+    // The archive number is the save's one result for a script: never lost without a word.
+    if (!out) err << "Číslo nového archivu: " << saved.archiveNumber << " (standardní výstup nelze zapsat)." << std::endl;
   } else if (saved.incompleteLeft) {
     err << "Uložení nebylo dokončeno. Původní stav zámků všech dokladů, které stihlo zpracovat, je v "
            "nedokončeném archivu "
@@ -292,6 +322,26 @@ int RunDelete(const Options& o, const HostContext& ctx, ConsoleDialogs& dialogs)
   return RunDeleteRoad(ctx, dialogs, *row) == DeletionStatus::Deleted ? BatchSuccess : BatchFailed;
 }
 
+// The groups with the password taken from the environment or a file when no group gives it, so it
+// need not stand on a command line that every user of the machine can read.
+std::vector<std::string> GroupsWithPassword(const Options& o) {
+  std::vector<std::string> groups = o.groups;
+  std::string value;
+  const bool inGroup = FindParam(ParseCommandLine(o.groups), "AKTHESLO", value);
+  const auto file = o.values.find("--password-file");
+  if (file != o.values.end()) {
+    if (inGroup) throw UsageError{"Heslo je zadáno skupinou ?AKTHESLO i volbou --password-file; zadejte ho jednou."};
+    std::string bytes;
+    if (!ReadWholeFile(file->second, bytes, MaxSmallFileBytes)) {
+      throw UsageError{"Soubor s heslem " + file->second + " nelze přečíst."};
+    }
+    groups.push_back("?AKTHESLO=" + bytes.substr(0, bytes.find_first_of("\r\n")) + "?AKTHESLO");
+  } else if (const char* env = std::getenv("VORLEND_AKTHESLO"); env && !inGroup) {
+    groups.push_back("?AKTHESLO=" + std::string(env) + "?AKTHESLO");
+  }
+  return groups;
+}
+
 int Usage(const UsageError& e, std::ostream& err) {
   err << "vorlend-batch: " << e.text << " Nápovědu vypíše vorlend-batch --help." << std::endl;
   return BatchUsage;
@@ -347,15 +397,30 @@ int StartAndRun(const Options& o, ConsoleDialogs& dialogs, std::ostream& out, st
 
 int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   try {
-    const Options o = ParseBatchOptions(args);
+    Options o = ParseBatchOptions(args);
     if (o.help) {
-      out << BatchHelpText << std::flush;
-      return BatchSuccess;
+      out << (o.command.empty() ? std::string(BatchHelpText) : BatchCommandHelp(o.command)) << std::flush;
+      return out ? BatchSuccess : BatchOutput;
     }
+    if (o.version) {
+      out << "vorlend-batch " << ProgramVersion << std::endl;
+      return out ? BatchSuccess : BatchOutput;
+    }
+    o.groups = GroupsWithPassword(o);
     ValidateOptions(o);
     ConsoleDialogs dialogs(err, ParseConflict(o), o.Has("--quiet"));
     const int status = StartAndRun(o, dialogs, out, err);
     if (status != BatchSuccess) dialogs.ReportHeldBack();
+    // What the command printed is its result: a write that failed (a full disk, a closed or
+    // broken output) fails the command, after the job itself has ended.
+    out.flush();
+    err.flush();
+    if (!out) {
+      err.clear();
+      err << "vorlend-batch: standardní výstup nelze zapsat (plný disk, zavřený výstup nebo roura bez čtenáře)."
+          << std::endl;
+    }
+    if (status == BatchSuccess && (!out || !err)) return BatchOutput;
     return status;
   } catch (const UsageError& e) {
     return Usage(e, err);

@@ -13,6 +13,7 @@ enum BatchExit {
   BatchUsage = 2,       // a malformed command line
   BatchRefused = 3,     // the start-up refused
   BatchStopped = 4,     // stopped by the user: abort, or a lock conflict not retried
+  BatchOutput = 5,      // standard output or standard error could not be written
 };
 
 // `args` without the program name: COMMAND GROUPS... [OPTIONS].

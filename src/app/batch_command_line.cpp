@@ -13,6 +13,8 @@ const char* const BatchHelpText =
     "SKUPINY jsou skupiny parametrů, jak je Money předává doplňku (vypisuje je i agenda-seed):\n"
     "  ?MAIN=1?MAIN ?AKTROK=.../AGENDA.nnn/ROK.nnn?AKTROK ?MVERZE=...?MVERZE ?AKTHESLO=...?AKTHESLO\n"
     "  ?AKTCFGNAME=...?AKTCFGNAME\n"
+    "Heslo (skupinu ?AKTHESLO) lze místo příkazového řádku, kde ho vidí každý uživatel počítače,\n"
+    "zadat proměnnou prostředí VORLEND_AKTHESLO nebo volbou --password-file SOUBOR.\n"
     "\n"
     "Příkazy:\n"
     "  save    [--years NÁZEV,NÁZEV|all] [--modules PD,BD,OP,OZ,ID,PF,VF,SD|all]\n"
@@ -25,22 +27,26 @@ const char* const BatchHelpText =
     "          Archivy agendy, jeden na řádek: číslo, stav (complete, incomplete), název, datum,\n"
     "          čas, roky, moduly, oddělené tabulátorem (tabulátor, CR, LF a \\ v textu jako \\t, \\r,\n"
     "          \\n a \\\\). S --json totéž jako pole JSON.\n"
-    "  show    --archive N [--documents]\n"
+    "  show    --archive N|latest [--documents]\n"
     "          Rekapitulace archivu a po tabulkách: zaznamenané doklady, z nich zamčené, kolik se\n"
     "          nyní od archivu liší a kolik už v Money není. S --documents každý takový doklad:\n"
     "          tabulka, číslo, stav v archivu, stav nyní. Jen čte: nic nezamyká ani nezapisuje.\n"
-    "  restore --archive N [--delete-after] [--on-conflict stop|retry=SEKUNDY] [--dry-run] [--quiet]\n"
+    "  restore --archive N|latest [--delete-after] [--on-conflict stop|retry=SEKUNDY] [--dry-run]\n"
+    "          [--quiet]\n"
     "          Vrátí dokladům stav zámků z archivu; --delete-after pak archiv smaže. S --dry-run\n"
     "          jen vypíše jako show doklady, které by se změnily, a nic nemění.\n"
-    "  delete  --archive N\n"
-    "          Smaže archiv.\n"
+    "  delete  --archive N|latest\n"
+    "          Smaže archiv. --archive latest je nejnovější dokončený archiv agendy.\n"
     "\n"
     "Volby:\n"
     "  --on-conflict stop        doklad, který jiný uživatel drží déle než sekundu, operaci zastaví\n"
     "                            (výchozí)\n"
     "  --on-conflict retry=SEKUNDY  na uvolnění dokladu se čeká nejvýše tolik sekund\n"
     "  --quiet                   vypíše jen chyby a souhrn na konci\n"
-    "  -h, --help                tato nápověda\n"
+    "  --password-file SOUBOR    heslo uživatele Money z prvního řádku souboru\n"
+    "  -h, --help                nápověda (za příkazem jen k tomu příkazu)\n"
+    "  --version                 verze doplňku\n"
+    "  --                        dál už jen skupiny parametrů, žádné volby\n"
     "Volbu s hodnotou lze psát i jako --volba=hodnota.\n"
     "\n"
     "Zprávy, průběh a souhrn jdou na standardní chybový výstup. SIGINT a SIGTERM operaci zastaví\n"
@@ -48,7 +54,22 @@ const char* const BatchHelpText =
     "\n"
     "Návratový kód: 0 úspěch, 1 chyba ohlášená doplňkem, 2 chybný příkazový řádek, 3 spuštění\n"
     "odmítnuto (chybějící skupina, práva, adresáře), 4 zastaveno uživatelem (přerušení nebo doklad,\n"
-    "který jiný uživatel neuvolnil).\n";
+    "který jiný uživatel neuvolnil), 5 výstup nelze zapsat (plný disk, zavřený výstup).\n";
+
+std::string BatchCommandHelp(const std::string& command) {
+  // The command's own lines of the whole help, with the options and the exit codes.
+  const std::string all = BatchHelpText;
+  const std::string start = "  " + command + " ";
+  std::size_t at = all.find(start, all.find("Příkazy:"));
+  if (at == std::string::npos) return all;
+  std::size_t end = at;
+  do {
+    end = all.find('\n', end) + 1;
+  } while (end < all.size() && all.compare(end, 10, "          ") == 0);
+  const std::size_t options = all.find("Volby:");
+  return "Použití: vorlend-batch " + command + " SKUPINY... [VOLBY]\n\n" + all.substr(at, end - at) + "\n" +
+         all.substr(options);
+}
 
 namespace {
 
@@ -73,8 +94,14 @@ const std::map<std::string, bool>& KnownOptions(const std::string& command) {
         {"--quiet", false}}},
       {"delete", {{"--archive", true}}},
   };
-  const auto it = known.find(command);
-  if (it == known.end()) throw BatchUsageError{"Neznámý příkaz \"" + command + "\"."};
+  // Every command takes the password from a file instead of a group.
+  static const std::map<std::string, std::map<std::string, bool>> withPassword = [] {
+    auto all = known;
+    for (auto& [name, options] : all) options["--password-file"] = true;
+    return all;
+  }();
+  const auto it = withPassword.find(command);
+  if (it == withPassword.end()) throw BatchUsageError{"Neznámý příkaz \"" + command + "\"."};
   return it->second;
 }
 
@@ -92,7 +119,8 @@ std::size_t FindMarker(const std::string& text, std::size_t from, const std::str
 // Takes the groups that begin at args[i] and returns the position of the last argument they
 // occupy. A group's value may hold blanks and so be split over several arguments; the groups are
 // read as the add-on reads them, from the arguments joined by blanks.
-std::size_t TakeGroups(const std::vector<std::string>& args, std::size_t i, std::vector<std::string>& groups) {
+std::size_t TakeGroups(const std::vector<std::string>& args, std::size_t i, std::vector<std::string>& groups,
+                       std::vector<std::string>& names) {
   const std::size_t first = i;
   std::string text = args[i];
   std::size_t pos = 0;
@@ -108,6 +136,11 @@ std::size_t TakeGroups(const std::vector<std::string>& args, std::size_t i, std:
       throw BatchUsageError{"Chybná skupina parametrů \"" + text.substr(pos) +
                             "\": skupina má tvar ?NÁZEV=hodnota?NÁZEV."};
     }
+    // A second group of one name would leave the add-on to pick one of them unseen.
+    for (const std::string& seen : names) {
+      if (SameText(seen, name)) throw BatchUsageError{"Skupina parametrů ?" + name + " je uvedena dvakrát."};
+    }
+    names.push_back(name);
     const std::string closing = "?" + name;
     for (;;) {
       const std::size_t at = FindMarker(text, eq + 1, closing);
@@ -135,18 +168,29 @@ BatchOptions ParseBatchOptions(const std::vector<std::string>& args) {
     o.help = true;
     return o;
   }
+  if (args[0] == "--version") {
+    o.version = true;
+    return o;
+  }
   o.command = args[0];
   const auto& known = KnownOptions(o.command);
+  std::vector<std::string> names;
+  bool optionsEnded = false;
   for (std::size_t i = 1; i < args.size(); ++i) {
     const std::string& a = args[i];
-    if (IsHelp(a)) {
+    if (!optionsEnded && a == "--") {
+      optionsEnded = true;
+      continue;
+    }
+    if (!optionsEnded && IsHelp(a)) {
       o.help = true;
       continue;
     }
     if (StartsWith(a, "?")) {
-      i = TakeGroups(args, i, o.groups);
+      i = TakeGroups(args, i, o.groups, names);
       continue;
     }
+    if (optionsEnded) throw BatchUsageError{"Za -- smějí být jen skupiny parametrů, ne \"" + a + "\"."};
     if (!StartsWith(a, "--")) {
       throw BatchUsageError{"Nečekané slovo \"" + a +
                             "\": kromě skupin ?NÁZEV=hodnota?NÁZEV přijímá příkaz " + o.command +

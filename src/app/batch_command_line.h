@@ -10,9 +10,12 @@ namespace vorlend {
 
 // The help text, printed by -h and --help.
 extern const char* const BatchHelpText;
+// The help of one command, printed by `vorlend-batch COMMAND --help`.
+std::string BatchCommandHelp(const std::string& command);
 
 struct BatchOptions {
   bool help = false;
+  bool version = false;
   std::string command;
   std::vector<std::string> groups;            // the arguments that hold Money's groups, in order
   std::map<std::string, std::string> values;  // option -> value ("" for flags)

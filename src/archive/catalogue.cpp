@@ -8,6 +8,7 @@
 #include "archive/modules.h"
 #include "platform/files.h"
 #include "platform/ini.h"
+#include "platform/locale.h"
 #include "platform/text.h"
 
 namespace vorlend {
@@ -167,6 +168,26 @@ int LoadArchiveList(const HostContext& ctx, ArchiveList& list) {
 
 bool FindListedArchive(const HostContext& ctx, const std::string& dirName, ArchiveRow& row) {
   return ReadArchiveRow(ResolvePath(ctx.ArchiveRoot()), dirName, ctx.AgendaExt, row);
+}
+
+bool LatestCompleteArchive(const HostContext& ctx, ArchiveRow& latest) {
+  ArchiveList list;
+  LoadArchiveList(ctx, list);
+  bool found = false;
+  TDateTime best = 0;
+  for (const ArchiveRow& row : list.Rows()) {
+    if (!row.Complete) continue;
+    // Numbers are taken again after a deletion: the newest is the one saved last, and among
+    // archives saved in the same second (or with a date nobody can read) the higher number.
+    TDateTime date = 0, time = 0;
+    const TDateTime when = TryStrToDate(row.MapDate, date) ? date + (TryStrToTime(row.MapTime, time) ? time : 0) : 0;
+    if (!found || when >= best) {
+      latest = row;
+      best = when;
+      found = true;
+    }
+  }
+  return found;
 }
 
 std::vector<ArchiveRow> IncompleteArchives(const HostContext& ctx) {

@@ -78,6 +78,9 @@ int DeleteArchiveDirectory(const HostContext& ctx, const std::string& path, Dial
 // The listed archive of this agenda in the directory `dirName` of the archive root, read alone.
 bool FindListedArchive(const HostContext& ctx, const std::string& dirName, ArchiveRow& row);
 
+// The newest complete archive of this agenda (by its date and time of saving); false when none.
+bool LatestCompleteArchive(const HostContext& ctx, ArchiveRow& latest);
+
 // The archives of this agenda whose save did not finish or still runs, by archive number.
 std::vector<ArchiveRow> IncompleteArchives(const HostContext& ctx);
 

@@ -10,6 +10,7 @@
 #include "platform/files.h"
 #include "platform/ini.h"
 #include "platform/text.h"
+#include "support/table_support.h"
 #include "batch_fixture.h"
 
 using namespace vorlend;
@@ -18,6 +19,9 @@ using namespace vorlend::test;
 namespace {
 
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// A word for a POSIX shell.
+std::string ShellWord(const std::string& word) { return "'" + ReplaceAll(word, "'", "'\\''") + "'"; }
 
 std::size_t Lines(const std::string& text) { return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')); }
 
@@ -75,14 +79,30 @@ TEST_F(BatchFixture, StrayWordsAndMalformedGroupsAreRefusedWithNothingWritten) {
   EXPECT_TRUE(Has(err, "Nečekaný text \"x\"")) << err;
   groups[0].pop_back();
 
-  // Help on standard output, whatever the command, and nothing started.
-  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-           {"--help"}, {"-h"}, {"save", "--years", "2025", "-h"}, {"restore", "--archive", "1", "--help"}}) {
+  // Help on standard output, and nothing started: the whole help, or after a command its own.
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{{"--help"}, {"-h"}}) {
     EXPECT_EQ(Batch(args), 0);
     EXPECT_EQ(out.rfind("vorlend-batch: ", 0), 0u);
-    EXPECT_TRUE(Has(out, "restore --archive N [--delete-after]") && Has(out, "Návratový kód")) << out;
+    EXPECT_TRUE(Has(out, "restore --archive N|latest [--delete-after]") && Has(out, "Návratový kód")) << out;
     EXPECT_EQ(err, "");
   }
+  EXPECT_EQ(Batch({"restore", "--archive", "1", "--help"}), 0);
+  EXPECT_EQ(out.rfind("Použití: vorlend-batch restore ", 0), 0u) << out;
+  EXPECT_TRUE(Has(out, "--dry-run") && Has(out, "Návratový kód") && !Has(out, "list    [--json]")) << out;
+  EXPECT_EQ(Batch({"--version"}), 0);
+  EXPECT_EQ(out, std::string("vorlend-batch ") + ProgramVersion + "\n");
+
+  // "--" ends the options; a group given twice would leave one of them unread; the password is
+  // given once.
+  EXPECT_EQ(Batch({"list", "--", "--json"}), 2);
+  EXPECT_TRUE(Has(err, "\"--json\"")) << err;
+  groups.push_back(groups[1]);
+  EXPECT_EQ(Batch({"list"}), 2);
+  EXPECT_TRUE(Has(err, "Skupina parametrů ?AKTROK je uvedena dvakrát.")) << err;
+  groups.pop_back();
+  WriteBytes(dir / "password", "tajné\n");
+  EXPECT_EQ(Batch({"list", "--password-file", dir / "password"}), 2);  // the groups hold one already
+  EXPECT_TRUE(Has(err, "--password-file")) << err;
 
   // Missing groups are refused before any directory is created.
   const std::vector<std::string> all = groups;
@@ -318,4 +338,41 @@ TEST(BatchQuiet, AWarningThatRefusesTheStartIsStillShown) {
   argv.push_back("--quiet");
   EXPECT_EQ(RunProgram(argv, &out, &err), 3);
   EXPECT_TRUE(Has(err, "Varování: Litujeme, ale pro spuštění tohoto doplňku nemáte potřebná přístupová práva")) << err;
+}
+
+// The password never shows in what the tool prints, and it can come from the environment or a
+// file instead of a command line that every user of the machine can read. An output that cannot
+// be written fails the command; the archive number of a save is never lost without a word.
+TEST_F(BatchFixture, SecretsStayOutOfSightAndEveryFailedWriteFails) {
+  const std::string withPassword = groups[3];
+  ASSERT_EQ(withPassword.rfind("?AKTHESLO=", 0), 0u);
+  groups.erase(groups.begin() + 3);
+  auto batchWith = [&](const std::vector<std::string>& env, std::vector<std::string> args, const std::string& shell = "") {
+    std::string line;
+    for (const std::string& a : env) line += ShellWord(a) + " ";
+    line += ShellWord(std::string(VORLEND_BIN_DIR) + "/vorlend-batch") + " " + args[0];
+    for (const std::string& g : groups) line += " " + ShellWord(g);
+    for (std::size_t i = 1; i < args.size(); ++i) line += " " + ShellWord(args[i]);
+    return RunProgram({"/bin/sh", "-c", "exec " + shell + " /usr/bin/env " + line}, &out, &err);
+  };
+  {
+    HoldProcess holder(Table("Rok.002", "PFAKTURY"), "Cislo", 5);
+    ASSERT_TRUE(holder.locked());
+    EXPECT_EQ(batchWith({"VORLEND_AKTHESLO=tajné heslo"}, {"save", "--years", "2025", "--modules", "PF"}), 4) << err;
+  }
+  EXPECT_FALSE(Has(err, "tajné")) << err;
+  EXPECT_TRUE(Has(err, "vorlend-batch restore ")) << err;
+  EXPECT_TRUE(Has(err, "VORLEND_AKTHESLO")) << err;
+  WriteBytes(dir / "password", "tajné heslo\n");
+  EXPECT_EQ(batchWith({}, {"restore", "--archive", "latest", "--password-file", dir / "password"}), 1);
+  EXPECT_TRUE(Has(err, "žádný dokončený archiv")) << err;  // archive 1 is incomplete
+  EXPECT_EQ(batchWith({}, {"restore", "--archive", "1", "--password-file", dir / "password"}), 0) << err;
+
+  // The newest complete archive; a full disk and a closed standard output fail the command.
+  ASSERT_EQ(batchWith({}, {"save", "--password-file", dir / "password", "--years", "2025", "--modules", "PF",
+                           "--ignore-incomplete"}, ">/dev/full"), 5);
+  EXPECT_TRUE(Has(err, "Číslo nového archivu: 2") && Has(err, "standardní výstup nelze zapsat")) << err;
+  EXPECT_EQ(batchWith({}, {"list", "--password-file", dir / "password"}, ">&-"), 5);
+  EXPECT_EQ(batchWith({}, {"show", "--archive", "latest", "--password-file", dir / "password"}), 0) << err;
+  EXPECT_EQ(out.rfind("Archiv: 2 (complete)", 0), 0u) << out;
 }
