@@ -314,12 +314,27 @@ int RunRestore(const Options& o, HostContext& ctx, ConsoleDialogs& dialogs, std:
   return d == DeletionStatus::Kept || d == DeletionStatus::Deleted ? BatchSuccess : BatchFailed;
 }
 
-int RunDelete(const Options& o, const HostContext& ctx, ConsoleDialogs& dialogs) {
+int RunDelete(const Options& o, const HostContext& ctx, ConsoleDialogs& dialogs, std::ostream& err) {
   ArchiveList list;
   const ArchiveRow* row = FindArchive(ctx, list, ArchiveNumberOption(o), dialogs);
   if (!row) return BatchFailed;
+  // What goes is said: a deleted archive may have been the only copy of those states.
+  int states = 0;
+  {
+    const ArchiveHold reading(ctx, *row, LockMode::Shared);
+    states = reading.Held() ? CountArchivedStates(ctx, reading.Dir()) : -1;
+  }
+  const std::string what = "archiv " + row->Dir + " (\"" + row->MapName + "\", " + row->MapDate + " " + row->MapTime +
+                           (row->Complete ? "" : ", nedokončený") + ")" +
+                           (states >= 0 ? ", uložené stavy zámků: " + std::to_string(states) : std::string());
+  if (o.Has("--dry-run")) {
+    err << "Zkušební běh: smazal by se " << what << ". Nic nebylo smazáno." << std::endl;
+    return BatchSuccess;
+  }
   dialogs.Preanswer(QuestionId::DeleteArchive, true);
-  return RunDeleteRoad(ctx, dialogs, *row) == DeletionStatus::Deleted ? BatchSuccess : BatchFailed;
+  if (RunDeleteRoad(ctx, dialogs, *row) != DeletionStatus::Deleted) return BatchFailed;
+  err << "Smazán " << what << "." << std::endl;
+  return BatchSuccess;
 }
 
 // The groups with the password taken from the environment or a file when no group gives it, so it
@@ -386,7 +401,7 @@ int StartAndRun(const Options& o, ConsoleDialogs& dialogs, std::ostream& out, st
       PrintArchiveList(list, o.Has("--json"), out);
       return BatchSuccess;
     }
-    return RunDelete(o, ctx, dialogs);
+    return RunDelete(o, ctx, dialogs, err);
   } catch (const std::exception& e) {
     dialogs.Message(MsgKind::Error, e.what());
     return BatchFailed;

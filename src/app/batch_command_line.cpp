@@ -35,8 +35,9 @@ const char* const BatchHelpText =
     "          [--quiet]\n"
     "          Vrátí dokladům stav zámků z archivu; --delete-after pak archiv smaže. S --dry-run\n"
     "          jen vypíše jako show doklady, které by se změnily, a nic nemění.\n"
-    "  delete  --archive N|latest\n"
-    "          Smaže archiv. --archive latest je nejnovější dokončený archiv agendy.\n"
+    "  delete  --archive N|latest [--dry-run]\n"
+    "          Smaže archiv a vypíše, co smazal (kolik stavů zámků v něm bylo). S --dry-run jen\n"
+    "          vypíše, co by smazal. --archive latest je nejnovější dokončený archiv agendy.\n"
     "\n"
     "Volby:\n"
     "  --on-conflict stop        doklad, který jiný uživatel drží déle než sekundu, operaci zastaví\n"
@@ -92,7 +93,7 @@ const std::map<std::string, bool>& KnownOptions(const std::string& command) {
         {"--on-conflict", true},
         {"--dry-run", false},
         {"--quiet", false}}},
-      {"delete", {{"--archive", true}}},
+      {"delete", {{"--archive", true}, {"--dry-run", false}}},
   };
   // Every command takes the password from a file instead of a group.
   static const std::map<std::string, std::map<std::string, bool>> withPassword = [] {

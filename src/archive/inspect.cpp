@@ -107,4 +107,20 @@ int InspectArchive(const HostContext& ctx, const std::string& archiveDir, Dialog
   return 0;
 }
 
+int CountArchivedStates(const HostContext& ctx, const std::string& archiveDir) {
+  class Silent : public Dialogs {
+    void Message(MsgKind, const std::string&) override {}
+    bool Question(MsgKind, const std::string&) override { return false; }
+  } quiet;
+  FileList files;
+  if (!ReadArchiveFileList(ctx, archiveDir, quiet, files)) return -1;
+  int states = 0;
+  for (const FileListRow& row : files) {
+    TBFTable table;
+    if (table.OpenTable(archiveDir + row.FileName, ArchiveTableReading) != 0) return -1;
+    states += table.RecCount();
+  }
+  return states;
+}
+
 }  // namespace vorlend

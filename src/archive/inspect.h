@@ -44,4 +44,7 @@ struct ArchiveInspection {
 int InspectArchive(const HostContext& ctx, const std::string& archiveDir, Dialogs& dialogs, bool listDocuments,
                    ArchiveInspection& result);
 
+// The lock states an archive holds (its records), or -1 when it cannot be read. Only reads.
+int CountArchivedStates(const HostContext& ctx, const std::string& archiveDir);
+
 }  // namespace vorlend
