@@ -25,6 +25,12 @@ constexpr auto kBusyStretchGap = std::chrono::milliseconds(2500);
 // Position lines within a table come at most this often.
 constexpr auto kProgressInterval = std::chrono::seconds(1);
 
+// The lock-conflict question without its words about the window's buttons: its first sentence.
+std::string ConsoleConflictText(const std::string& question) {
+  const std::size_t end = question.find(". ");
+  return end == std::string::npos ? question : question.substr(0, end + 1);
+}
+
 // "Chyba: text", without repeating the title when the text already begins with it.
 std::string ConsoleLine(MsgKind kind, const std::string& text) {
   const std::string title = std::string(MsgKindTitle(kind)) + ":";
@@ -63,16 +69,18 @@ bool ConsoleDialogs::Ask(QuestionId id, MsgKind kind, const std::string& text) {
 
 bool ConsoleDialogs::Question(MsgKind kind, const std::string& text) {
   const bool conflict = StartsWith(text, LockConflictQuestionStart);
+  // The window's questions name its buttons; on the console only what happened is said.
+  const std::string said = conflict ? ConsoleConflictText(text) : text;
   if (!conflict || g_batchStopSignal) {
-    m_err << ConsoleLine(kind, text) << std::endl;
     m_conflictKnown = false;
     if (!g_batchStopSignal) {
-      m_err << "-> Ne" << std::endl;
+      m_err << ConsoleLine(kind, said) << "\n-> Ne" << std::endl;
       return false;
     }
     // Stopping: Ne to a conflict, Ano to the abort question.
     m_stopped = true;
-    m_err << (conflict ? "-> Ne (přerušeno signálem)" : "-> Ano (přerušeno signálem)") << std::endl;
+    if (conflict) m_err << ConsoleLine(kind, said) << std::endl;
+    m_err << "Operace se zastavuje na pokyn signálu (Ctrl+C, SIGTERM); další signál ukončí program hned." << std::endl;
     return !conflict;
   }
   const std::string document = DocumentText();
@@ -92,7 +100,7 @@ bool ConsoleDialogs::Question(MsgKind kind, const std::string& text) {
     // A conflict retried again and again is reported once, not at every try.
     if (m_policy.retry && !m_reported) {
       if (!m_quiet) {
-        m_err << ConsoleLine(kind, text) << "\n"
+        m_err << ConsoleLine(kind, said) << "\n"
               << document << " drží jiný uživatel; čekám na jeho uvolnění nejvýše " << m_policy.seconds << " s."
               << std::endl;
       }
@@ -102,7 +110,7 @@ bool ConsoleDialogs::Question(MsgKind kind, const std::string& text) {
     m_lastConflict = std::chrono::steady_clock::now();
     return true;
   }
-  if (!m_reported || m_quiet) m_err << ConsoleLine(kind, text) << std::endl;
+  if (!m_reported || m_quiet) m_err << ConsoleLine(kind, said) << std::endl;
   m_stopped = true;
   if (m_policy.retry) {
     m_err << document << " drží jiný uživatel déle než " << m_policy.seconds
