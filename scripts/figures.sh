@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Regenerates the "Figures" section of README.md: test counts (plain and under the sanitizers),
+# Regenerates the "Figures" section of docs/internals.md: test counts (plain and under the sanitizers),
 # fuzzing executions and crashes, kill points tried and passed, the campaign's scenarios, and the
 # benchmark ratios. Runs the whole of scripts/test.sh, archive_bench and catalogue_bench first (about 25 minutes on
 # 2 cores); `--from-logs` only rereads what the last run left in BUILD_DIR/figures/.
@@ -53,10 +53,10 @@ tests_line() { grep -E "tests passed" "$1" | tail -n 1; }
 python3 - "$figures/section.md" <<'PY'
 import re, sys
 section = open(sys.argv[1], encoding="utf-8").read().rstrip("\n")
-readme = open("README.md", encoding="utf-8").read()
+readme = open("docs/internals.md", encoding="utf-8").read()
 pattern = re.compile(r"<!-- figures:begin.*?<!-- figures:end -->", re.S)
 if not pattern.search(readme):
-    sys.exit("figures.sh: README.md has no figures section")
-open("README.md", "w", encoding="utf-8").write(pattern.sub(lambda m: section, readme))
+    sys.exit("figures.sh: docs/internals.md has no figures section")
+open("docs/internals.md", "w", encoding="utf-8").write(pattern.sub(lambda m: section, readme))
 PY
-echo "figures.sh: README.md updated"
+echo "figures.sh: docs/internals.md updated"
