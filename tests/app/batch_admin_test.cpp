@@ -85,6 +85,7 @@ TEST_F(BatchFixture, StrayWordsAndMalformedGroupsAreRefusedWithNothingWritten) {
     EXPECT_EQ(out.rfind("vorlend-batch: ", 0), 0u);
     EXPECT_TRUE(Has(out, "restore --archive N|latest [--delete-after]") && Has(out, "Návratový kód")) << out;
     EXPECT_EQ(err, "");
+    for (const std::string& line : Split(out, '\n')) EXPECT_LE(CharCount(line), 80u) << line;  // a console's width
   }
   EXPECT_EQ(Batch({"restore", "--archive", "1", "--help"}), 0);
   EXPECT_EQ(out.rfind("Použití: vorlend-batch restore ", 0), 0u) << out;
