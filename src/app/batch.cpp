@@ -222,6 +222,15 @@ int PlanSave(const Options& o, const HostContext& ctx, Dialogs& dialogs, SavePla
   return BatchSuccess;
 }
 
+const char* ActionWord(LockAction action) {
+  return action == LockAction::Unlock ? "unlock" : action == LockAction::Lock ? "lock" : "none";
+}
+
+// The archive a job left, as the list would show it (null when there is none).
+const ArchiveRow* LeftArchive(const HostContext& ctx, const std::string& number, ArchiveRow& row) {
+  return !number.empty() && FindListedArchive(ctx, number, row) ? &row : nullptr;
+}
+
 int RunSave(const Options& o, HostContext& ctx, SavePlan& plan, ConsoleDialogs& dialogs, std::ostream& out,
             std::ostream& err) {
   dialogs.Preanswer(QuestionId::GoOnDespiteUnfinished, o.Has("--ignore-incomplete"));
@@ -236,7 +245,13 @@ int RunSave(const Options& o, HostContext& ctx, SavePlan& plan, ConsoleDialogs& 
     dialogs.Message(MsgKind::Error, UnfinishedRefusal(o, saved.unfinished));
     return BatchFailed;
   }
-  if (saved.status == SaveStatus::Saved) {
+  const double seconds = SecondsSince(start);
+  if (o.Has("--json")) {
+    ArchiveRow row;
+    const char* status = saved.status == SaveStatus::Saved ? "saved" : dialogs.StoppedByUser() ? "stopped" : "failed";
+    PrintJobJson("save", status, LeftArchive(ctx, saved.archiveNumber, row), ActionWord(plan.choices.action),
+                 &saved.counts, seconds, {}, out);
+  } else if (saved.status == SaveStatus::Saved) {
     out << saved.archiveNumber << std::endl;
     // The archive number is the save's one result for a script: never lost without a word.
     if (!out) err << "Číslo nového archivu: " << saved.archiveNumber << " (standardní výstup nelze zapsat)." << std::endl;
@@ -246,8 +261,7 @@ int RunSave(const Options& o, HostContext& ctx, SavePlan& plan, ConsoleDialogs& 
         << saved.archiveNumber << ". Vrátíte ho příkazem:\n"
         << RestoreCommand(o, saved.archiveNumber) << std::endl;
   }
-  err << SaveSummary(saved.counts, plan.choices.action, saved.status == SaveStatus::Saved, SecondsSince(start))
-      << std::endl;
+  err << SaveSummary(saved.counts, plan.choices.action, saved.status == SaveStatus::Saved, seconds) << std::endl;
   return Outcome(saved.status == SaveStatus::Saved ? 0 : -1, dialogs);
 }
 
@@ -275,16 +289,25 @@ int RunShow(const Options& o, const HostContext& ctx, Dialogs& dialogs, std::ost
   const bool documents = o.Has("--documents");
   NamedArchive a;
   if (!InspectNamedArchive(o, ctx, dialogs, documents, a)) return BatchFailed;
-  PrintInspection(*a.row, a.recap, a.inspection, documents ? InspectionView::Documents : InspectionView::Counts, out);
+  if (o.Has("--json")) {
+    PrintInspectionJson(*a.row, a.inspection, documents, out);
+  } else {
+    PrintInspection(*a.row, a.recap, a.inspection, documents ? InspectionView::Documents : InspectionView::Counts, out);
+  }
   return BatchSuccess;
 }
+
 
 // The restore's preview: what `show --documents` prints about the documents the restore would
 // change. Nothing is locked or written.
 int RunDryRun(const Options& o, const HostContext& ctx, Dialogs& dialogs, std::ostream& out, std::ostream& err) {
   NamedArchive a;
   if (!InspectNamedArchive(o, ctx, dialogs, true, a)) return BatchFailed;
-  PrintInspection(*a.row, a.recap, a.inspection, InspectionView::DryRun, out);
+  if (o.Has("--json")) {
+    PrintInspectionJson(*a.row, a.inspection, true, out);
+  } else {
+    PrintInspection(*a.row, a.recap, a.inspection, InspectionView::DryRun, out);
+  }
   int differing = 0, missing = 0;
   for (const TableInspection& t : a.inspection.tables) {
     differing += t.differing;
@@ -295,7 +318,7 @@ int RunDryRun(const Options& o, const HostContext& ctx, Dialogs& dialogs, std::o
   return BatchSuccess;
 }
 
-int RunRestore(const Options& o, HostContext& ctx, ConsoleDialogs& dialogs, std::ostream& err) {
+int RunRestore(const Options& o, HostContext& ctx, ConsoleDialogs& dialogs, std::ostream& out, std::ostream& err) {
   ArchiveList list;
   const ArchiveRow* row = FindArchive(ctx, list, ArchiveNumberOption(o), dialogs);
   if (!row) return BatchFailed;
@@ -308,13 +331,21 @@ int RunRestore(const Options& o, HostContext& ctx, ConsoleDialogs& dialogs, std:
   const RestoreRoadOutcome restored =
       RunRestoreRoad(ctx, RoadPorts{dialogs, progress, &observer}, RoadTables{money, lock, files}, *row);
   if (restored.status == RestoreStatus::Refused) return BatchFailed;
-  err << RestoreSummary(restored.counts, restored.status == RestoreStatus::Restored, SecondsSince(start)) << std::endl;
+  const double seconds = SecondsSince(start);
+  if (o.Has("--json")) {
+    const char* status = restored.status == RestoreStatus::Restored ? "restored"
+                         : dialogs.StoppedByUser()                  ? "stopped"
+                                                                    : "failed";
+    PrintJobJson("restore", status, row, nullptr, &restored.counts, seconds,
+                 {{"deleted", restored.deletion == DeletionStatus::Deleted ? 1 : 0}}, out);
+  }
+  err << RestoreSummary(restored.counts, restored.status == RestoreStatus::Restored, seconds) << std::endl;
   if (restored.status != RestoreStatus::Restored) return Outcome(-1, dialogs);
   const DeletionStatus d = restored.deletion;
   return d == DeletionStatus::Kept || d == DeletionStatus::Deleted ? BatchSuccess : BatchFailed;
 }
 
-int RunDelete(const Options& o, const HostContext& ctx, ConsoleDialogs& dialogs, std::ostream& err) {
+int RunDelete(const Options& o, const HostContext& ctx, ConsoleDialogs& dialogs, std::ostream& out, std::ostream& err) {
   ArchiveList list;
   const ArchiveRow* row = FindArchive(ctx, list, ArchiveNumberOption(o), dialogs);
   if (!row) return BatchFailed;
@@ -327,12 +358,16 @@ int RunDelete(const Options& o, const HostContext& ctx, ConsoleDialogs& dialogs,
   const std::string what = "archiv " + row->Dir + " (\"" + row->MapName + "\", " + row->MapDate + " " + row->MapTime +
                            (row->Complete ? "" : ", nedokončený") + ")" +
                            (states >= 0 ? ", uložené stavy zámků: " + std::to_string(states) : std::string());
+  const std::vector<std::pair<std::string, int>> extra = {{"states", states}};
   if (o.Has("--dry-run")) {
     err << "Zkušební běh: smazal by se " << what << ". Nic nebylo smazáno." << std::endl;
+    if (o.Has("--json")) PrintJobJson("delete", "dry-run", row, nullptr, nullptr, 0, extra, out);
     return BatchSuccess;
   }
   dialogs.Preanswer(QuestionId::DeleteArchive, true);
-  if (RunDeleteRoad(ctx, dialogs, *row) != DeletionStatus::Deleted) return BatchFailed;
+  const bool deleted = RunDeleteRoad(ctx, dialogs, *row) == DeletionStatus::Deleted;
+  if (o.Has("--json")) PrintJobJson("delete", deleted ? "deleted" : "failed", row, nullptr, nullptr, 0, extra, out);
+  if (!deleted) return BatchFailed;
   err << "Smazán " << what << "." << std::endl;
   return BatchSuccess;
 }
@@ -391,7 +426,7 @@ int StartAndRun(const Options& o, ConsoleDialogs& dialogs, std::ostream& out, st
   try {
     if (o.command == "save") return RunSave(o, ctx, plan, dialogs, out, err);
     if (o.command == "restore") {
-      return o.Has("--dry-run") ? RunDryRun(o, ctx, dialogs, out, err) : RunRestore(o, ctx, dialogs, err);
+      return o.Has("--dry-run") ? RunDryRun(o, ctx, dialogs, out, err) : RunRestore(o, ctx, dialogs, out, err);
     }
     if (o.command == "show") return RunShow(o, ctx, dialogs, out);
     if (o.command == "list") {
@@ -401,7 +436,7 @@ int StartAndRun(const Options& o, ConsoleDialogs& dialogs, std::ostream& out, st
       PrintArchiveList(list, o.Has("--json"), out);
       return BatchSuccess;
     }
-    return RunDelete(o, ctx, dialogs, err);
+    return RunDelete(o, ctx, dialogs, out, err);
   } catch (const std::exception& e) {
     dialogs.Message(MsgKind::Error, e.what());
     return BatchFailed;

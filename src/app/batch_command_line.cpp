@@ -47,6 +47,8 @@ const char* const BatchHelpText =
     "                         operaci zastaví (výchozí)\n"
     "  --on-conflict retry=S  na uvolnění dokladu se čeká nejvýše S sekund\n"
     "  --quiet                vypíše jen chyby a souhrn na konci\n"
+    "  --json                 výsledek (save, restore, delete, show) jako JSON na\n"
+    "                         standardní výstup, se schématem a počty\n"
     "  --password-file SOUBOR heslo uživatele Money z prvního řádku souboru\n"
     "  -h, --help             nápověda (za příkazem jen k tomu příkazu)\n"
     "  --version              verze doplňku\n"
@@ -88,16 +90,18 @@ const std::map<std::string, bool>& KnownOptions(const std::string& command) {
         {"--name", true},
         {"--on-conflict", true},
         {"--ignore-incomplete", false},
-        {"--quiet", false}}},
+        {"--quiet", false},
+        {"--json", false}}},
       {"list", {{"--json", false}}},
-      {"show", {{"--archive", true}, {"--documents", false}}},
+      {"show", {{"--archive", true}, {"--documents", false}, {"--json", false}}},
       {"restore",
        {{"--archive", true},
         {"--delete-after", false},
         {"--on-conflict", true},
         {"--dry-run", false},
-        {"--quiet", false}}},
-      {"delete", {{"--archive", true}, {"--dry-run", false}}},
+        {"--quiet", false},
+        {"--json", false}}},
+      {"delete", {{"--archive", true}, {"--dry-run", false}, {"--json", false}}},
   };
   // Every command takes the password from a file instead of a group.
   static const std::map<std::string, std::map<std::string, bool>> withPassword = [] {

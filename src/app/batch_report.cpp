@@ -6,6 +6,7 @@
 #include "archive/operation.h"
 #include "platform/files.h"
 #include "platform/ini.h"
+#include "platform/datetime.h"
 #include "platform/locale.h"
 #include "platform/text.h"
 
@@ -88,6 +89,51 @@ std::string EscapeField(const std::string& text) {
   return out;
 }
 
+std::string IsoDateTime(const std::string& date, const std::string& time) {
+  TDateTime d = 0, t = 0;
+  if (!TryStrToDate(date, d)) return {};
+  if (!TryStrToTime(time, t)) t = 0;
+  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, msec = 0;
+  DecodeDate(d, year, month, day);
+  DecodeTime(t, hour, minute, second, msec);
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d", year, month, day, hour, minute, second);
+  return buf;
+}
+
+nlohmann::ordered_json ArchiveJson(const ArchiveRow& r) {
+  int number = 0;
+  const bool numbered = ParseInt32(r.Dir, number) && std::to_string(number) == r.Dir;
+  const std::string saved = IsoDateTime(r.MapDate, r.MapTime);
+  return {{"number", numbered ? nlohmann::ordered_json(number) : nlohmann::ordered_json(nullptr)},
+          {"dir", r.Dir},
+          {"status", Status(r)},
+          {"name", r.MapName},
+          {"date", r.MapDate},
+          {"time", r.MapTime},
+          {"saved", saved.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(saved)},
+          {"agenda", r.AgendaName},
+          {"years", YearNames(r.YearFilter)},
+          {"modules", r.ModuleCodes}};
+}
+
+nlohmann::ordered_json CountsJson(const OperationCounts& c) {
+  return {{"tables", c.Tables},      {"tablesDone", c.TablesDone}, {"tablesAbsent", c.TablesAbsent},
+          {"documents", c.Documents}, {"recorded", c.Recorded},     {"written", c.Written},
+          {"changed", c.Changed},     {"unusableKey", c.UnusableKey}, {"gone", c.Gone}};
+}
+
+void PrintJson(const nlohmann::ordered_json& document, std::ostream& out) {
+  // Texts come from files anybody could have written: a byte that is no UTF-8 is replaced rather
+  // than ending the output.
+  out << document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
+  out.flush();
+}
+
+nlohmann::ordered_json JobJson(const char* command, const char* status) {
+  return {{"schema", BatchJsonSchema}, {"command", command}, {"status", status}};
+}
+
 void PrintArchiveList(const ArchiveList& list, bool json, std::ostream& out) {
   nlohmann::ordered_json rows = nlohmann::ordered_json::array();
   for (const ArchiveRow& r : list.Rows()) {
@@ -98,22 +144,47 @@ void PrintArchiveList(const ArchiveList& list, bool json, std::ostream& out) {
           << Join(modules, ",") << '\n';
       continue;
     }
-    int number = 0;
-    const bool numbered = ParseInt32(r.Dir, number) && std::to_string(number) == r.Dir;
-    rows.push_back({{"number", numbered ? nlohmann::ordered_json(number) : nlohmann::ordered_json(nullptr)},
-                    {"dir", r.Dir},
-                    {"status", Status(r)},
-                    {"name", r.MapName},
-                    {"date", r.MapDate},
-                    {"time", r.MapTime},
-                    {"agenda", r.AgendaName},
-                    {"years", YearNames(r.YearFilter)},
-                    {"modules", modules}});
+    rows.push_back(ArchiveJson(r));
   }
-  // Texts come from files anybody could have written: a byte that is no UTF-8 is replaced rather
-  // than ending the listing.
-  if (json) out << rows.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
+  if (json) PrintJson(rows, out);
   out.flush();
+}
+
+void PrintInspectionJson(const ArchiveRow& row, const ArchiveInspection& inspection, bool documents,
+                         std::ostream& out) {
+  nlohmann::ordered_json doc = JobJson("show", "ok");
+  doc["archive"] = ArchiveJson(row);
+  nlohmann::ordered_json tables = nlohmann::ordered_json::array();
+  for (const TableInspection& t : inspection.tables) {
+    tables.push_back({{"table", t.row.WorkingStr},  {"money", NativePath(t.row.MoneyFile)},
+                      {"moneyTableExists", t.moneyTableExists}, {"recorded", t.recorded},
+                      {"locked", t.locked},         {"differing", t.differing},
+                      {"missing", t.missing}});
+  }
+  doc["tables"] = tables;
+  if (documents) {
+    nlohmann::ordered_json list = nlohmann::ordered_json::array();
+    for (const DocumentInspection& d : inspection.documents) {
+      list.push_back({{"table", inspection.tables[d.table].row.WorkingStr},
+                      {"key", d.key},
+                      {"archived", LockWord(d.archived)},
+                      {"now", d.exists ? LockWord(d.current) : std::string("missing")}});
+    }
+    doc["documents"] = list;
+  }
+  PrintJson(doc, out);
+}
+
+void PrintJobJson(const char* command, const char* status, const ArchiveRow* archive, const char* action,
+                  const OperationCounts* counts, double seconds, const std::vector<std::pair<std::string, int>>& extra,
+                  std::ostream& out) {
+  nlohmann::ordered_json doc = JobJson(command, status);
+  doc["archive"] = archive ? ArchiveJson(*archive) : nlohmann::ordered_json(nullptr);
+  if (action) doc["action"] = action;
+  if (counts) doc["counts"] = CountsJson(*counts);
+  for (const auto& [key, value] : extra) doc[key] = value;
+  doc["seconds"] = seconds;
+  PrintJson(doc, out);
 }
 
 void PrintInspection(const ArchiveRow& row, const Recapitulation& recap, const ArchiveInspection& inspection,

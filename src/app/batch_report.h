@@ -18,6 +18,24 @@ namespace vorlend {
 // line or a terminal command.
 std::string EscapeField(const std::string& text);
 
+// The version of the JSON documents the tool prints (`--json`): raised when a key changes meaning
+// or goes; new keys may come without it.
+inline constexpr int BatchJsonSchema = 1;
+
+// "2026-12-07T12:37:50" from an archive's date and time as the locale wrote them; empty when they
+// cannot be read.
+std::string IsoDateTime(const std::string& date, const std::string& time);
+
+// `show --json`: the archive, its tables beside Money, and with `documents` every document that
+// differs or is gone.
+void PrintInspectionJson(const ArchiveRow& row, const ArchiveInspection& inspection, bool documents,
+                         std::ostream& out);
+// The JSON result of save, restore and delete: schema, command, status, the archive, the action,
+// the counts, further numbers, and the seconds taken.
+void PrintJobJson(const char* command, const char* status, const ArchiveRow* archive, const char* action,
+                  const OperationCounts* counts, double seconds, const std::vector<std::pair<std::string, int>>& extra,
+                  std::ostream& out);
+
 // The list: number, status, name, date, time, years, modules.
 void PrintArchiveList(const ArchiveList& list, bool json, std::ostream& out);
 

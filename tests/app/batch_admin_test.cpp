@@ -377,3 +377,39 @@ TEST_F(BatchFixture, SecretsStayOutOfSightAndEveryFailedWriteFails) {
   EXPECT_EQ(batchWith({}, {"show", "--archive", "latest", "--password-file", dir / "password"}), 0) << err;
   EXPECT_EQ(out.rfind("Archiv: 2 (complete)", 0), 0u) << out;
 }
+
+// The results for scripts: one JSON document per command, with the schema version, ISO 8601
+// date-times, the action and the counts, as the README documents them.
+TEST_F(BatchFixture, EveryJobReportsItsResultAsJson) {
+  using nlohmann::json;
+  ASSERT_EQ(Batch({"save", "--years", "2025", "--modules", "PF", "--action", "unlock", "--json"}), 0) << err;
+  const json saved = json::parse(out);
+  EXPECT_EQ(saved["schema"], 1);
+  EXPECT_EQ(saved["command"], "save");
+  EXPECT_EQ(saved["status"], "saved");
+  EXPECT_EQ(saved["action"], "unlock");
+  EXPECT_EQ(saved["archive"]["number"], 1);
+  EXPECT_EQ(saved["archive"]["status"], "complete");
+  const std::string iso = saved["archive"]["saved"];
+  EXPECT_TRUE(iso.size() == 19 && iso[4] == '-' && iso[10] == 'T' && iso[13] == ':') << iso;
+  EXPECT_EQ(saved["counts"]["documents"], 30);
+  EXPECT_EQ(saved["counts"]["changed"], 10);
+  for (const char* key : {"tables", "tablesDone", "recorded", "written", "unusableKey", "gone"})
+    EXPECT_TRUE(saved["counts"].contains(key)) << key;
+
+  ASSERT_EQ(Batch({"show", "--archive", "1", "--documents", "--json"}), 0) << err;
+  const json shown = json::parse(out);
+  EXPECT_EQ(shown["command"], "show");
+  ASSERT_EQ(shown["tables"].size(), 1u);
+  EXPECT_EQ(shown["tables"][0]["differing"], 10);
+  EXPECT_EQ(shown["documents"].size(), 10u);
+
+  ASSERT_EQ(Batch({"restore", "--archive", "latest", "--json"}), 0) << err;
+  EXPECT_EQ(json::parse(out)["status"], "restored");
+  EXPECT_EQ(json::parse(out)["counts"]["changed"], 10);
+  ASSERT_EQ(Batch({"delete", "--archive", "1", "--dry-run", "--json"}), 0) << err;
+  EXPECT_EQ(json::parse(out)["status"], "dry-run");
+  EXPECT_EQ(json::parse(out)["states"], 30);
+  ASSERT_EQ(Batch({"list", "--json"}), 0);
+  EXPECT_EQ(json::parse(out)[0]["saved"], iso);
+}
