@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <chrono>
 
+#include <unistd.h>
+
 #include "app/batch_command_line.h"
 #include "app/batch_report.h"
 #include "app/console_ports.h"
@@ -222,6 +224,20 @@ int PlanSave(const Options& o, const HostContext& ctx, Dialogs& dialogs, SavePla
   return BatchSuccess;
 }
 
+// While a job runs, whatever the dialogs write first clears the progress line redrawn in place;
+// the hook goes with the progress.
+struct ProgressLineGuard {
+  ConsoleDialogs& dialogs;
+  ConsoleProgress& progress;
+  ProgressLineGuard(ConsoleDialogs& d, ConsoleProgress& p) : dialogs(d), progress(p) {
+    dialogs.BeforeOutput([this] { progress.CloseLine(); });
+  }
+  ~ProgressLineGuard() {
+    progress.CloseLine();
+    dialogs.BeforeOutput({});
+  }
+};
+
 const char* ActionWord(LockAction action) {
   return action == LockAction::Unlock ? "unlock" : action == LockAction::Lock ? "lock" : "none";
 }
@@ -234,8 +250,9 @@ const ArchiveRow* LeftArchive(const HostContext& ctx, const std::string& number,
 int RunSave(const Options& o, HostContext& ctx, SavePlan& plan, ConsoleDialogs& dialogs, std::ostream& out,
             std::ostream& err) {
   dialogs.Preanswer(QuestionId::GoOnDespiteUnfinished, o.Has("--ignore-incomplete"));
-  ConsoleProgress progress(err, o.Has("--quiet"));
+  ConsoleProgress progress(err, o.Has("--quiet"), {}, ::isatty(STDERR_FILENO) == 1);
   ConsoleObserver observer(dialogs, progress);
+  const ProgressLineGuard line(dialogs, progress);
   TBFTable money, lock;
   FileList files;
   const auto start = std::chrono::steady_clock::now();
@@ -246,6 +263,7 @@ int RunSave(const Options& o, HostContext& ctx, SavePlan& plan, ConsoleDialogs& 
     return BatchFailed;
   }
   const double seconds = SecondsSince(start);
+  progress.CloseLine();
   if (o.Has("--json")) {
     ArchiveRow row;
     const char* status = saved.status == SaveStatus::Saved ? "saved" : dialogs.StoppedByUser() ? "stopped" : "failed";
@@ -323,8 +341,9 @@ int RunRestore(const Options& o, HostContext& ctx, ConsoleDialogs& dialogs, std:
   const ArchiveRow* row = FindArchive(ctx, list, ArchiveNumberOption(o), dialogs);
   if (!row) return BatchFailed;
   dialogs.Preanswer(QuestionId::DeleteAfterRestore, o.Has("--delete-after"));
-  ConsoleProgress progress(err, o.Has("--quiet"));
+  ConsoleProgress progress(err, o.Has("--quiet"), {}, ::isatty(STDERR_FILENO) == 1);
   ConsoleObserver observer(dialogs, progress);
+  const ProgressLineGuard line(dialogs, progress);
   TBFTable money, lock;
   FileList files;
   const auto start = std::chrono::steady_clock::now();
@@ -332,6 +351,7 @@ int RunRestore(const Options& o, HostContext& ctx, ConsoleDialogs& dialogs, std:
       RunRestoreRoad(ctx, RoadPorts{dialogs, progress, &observer}, RoadTables{money, lock, files}, *row);
   if (restored.status == RestoreStatus::Refused) return BatchFailed;
   const double seconds = SecondsSince(start);
+  progress.CloseLine();
   if (o.Has("--json")) {
     const char* status = restored.status == RestoreStatus::Restored ? "restored"
                          : dialogs.StoppedByUser()                  ? "stopped"

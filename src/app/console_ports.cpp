@@ -24,6 +24,8 @@ constexpr auto kStretchGap = std::chrono::milliseconds(500);
 constexpr auto kBusyStretchGap = std::chrono::milliseconds(2500);
 // Position lines within a table come at most this often.
 constexpr auto kProgressInterval = std::chrono::seconds(1);
+// On a terminal the line is redrawn in place, so it may change more often.
+constexpr auto kTerminalInterval = std::chrono::milliseconds(200);
 
 // The lock-conflict question without its words about the window's buttons: its first sentence.
 std::string ConsoleConflictText(const std::string& question) {
@@ -43,6 +45,7 @@ void ConsoleDialogs::Message(MsgKind kind, const std::string& text) {
     m_heldBack.push_back(ConsoleLine(kind, text));
     return;
   }
+  Clear();
   m_err << ConsoleLine(kind, text) << std::endl;
 }
 
@@ -71,6 +74,7 @@ bool ConsoleDialogs::Question(MsgKind kind, const std::string& text) {
   const bool conflict = StartsWith(text, LockConflictQuestionStart);
   // The window's questions name its buttons; on the console only what happened is said.
   const std::string said = conflict ? ConsoleConflictText(text) : text;
+  Clear();
   if (!conflict || g_batchStopSignal) {
     m_conflictKnown = false;
     if (!g_batchStopSignal) {
@@ -126,8 +130,17 @@ bool ConsoleDialogs::Question(MsgKind kind, const std::string& text) {
   return false;
 }
 
-ConsoleProgress::ConsoleProgress(std::ostream& err, bool quiet, ConsoleClock clock)
-    : m_err(err), m_quiet(quiet), m_clock(clock ? std::move(clock) : ConsoleClock(&std::chrono::steady_clock::now)) {}
+ConsoleProgress::ConsoleProgress(std::ostream& err, bool quiet, ConsoleClock clock, bool terminal)
+    : m_err(err),
+      m_quiet(quiet),
+      m_clock(clock ? std::move(clock) : ConsoleClock(&std::chrono::steady_clock::now)),
+      m_terminal(terminal) {}
+
+void ConsoleProgress::CloseLine() {
+  if (!m_lineOpen) return;
+  m_err << "\r\x1b[K" << std::flush;
+  m_lineOpen = false;
+}
 
 std::string ConsoleProgress::TableLabel() const {
   return "tabulka " + std::to_string(m_tableNumber) + " z " + std::to_string(m_tableCount);
@@ -142,8 +155,9 @@ void ConsoleProgress::TableBegins(int number, int count) {
 }
 
 void ConsoleProgress::TableEnds() {
+  CloseLine();
   // A table whose position was shown is seen to its end; a shorter one needs no more than its text.
-  if (!m_quiet && m_tableNumber > 0 && m_positionShown && m_maximum > 0) {
+  if (!m_quiet && !m_terminal && m_tableNumber > 0 && m_positionShown && m_maximum > 0) {
     m_err << "  " << TableLabel() << ": " << m_maximum << " / " << m_maximum << " (100 %)" << std::endl;
     m_lastLine = m_clock();
   }
@@ -152,6 +166,7 @@ void ConsoleProgress::TableEnds() {
 
 void ConsoleProgress::SetText(const std::string& text) {
   if (m_quiet) return;
+  CloseLine();
   if (m_tableNumber > 0 && !m_tableTextShown) {
     m_err << text << " (" << TableLabel() << ")" << std::endl;
     m_tableTextShown = true;
@@ -164,8 +179,20 @@ void ConsoleProgress::SetText(const std::string& text) {
 void ConsoleProgress::SetPosition(int position) {
   if (m_quiet || m_tableNumber == 0 || m_maximum <= 0 || position <= 0) return;
   const auto now = m_clock();
-  if (now - m_lastLine < kProgressInterval) return;
+  if (now - m_lastLine < (m_terminal ? std::chrono::steady_clock::duration(kTerminalInterval) : kProgressInterval)) {
+    return;
+  }
   const long long percent = static_cast<long long>(position) * 100 / m_maximum;
+  if (m_terminal) {
+    // The whole job: the tables before this one, and this one's share.
+    const long long whole =
+        m_tableCount > 0 ? ((m_tableNumber - 1) * 100LL + percent) / m_tableCount : percent;
+    m_err << "\r\x1b[K  " << TableLabel() << ": " << position << " / " << m_maximum << " (" << percent
+          << " %), celkem " << whole << " %" << std::flush;
+    m_lineOpen = true;
+    m_lastLine = now;
+    return;
+  }
   m_err << "  " << TableLabel() << ": " << position << " / " << m_maximum << " (" << percent << " %)" << std::endl;
   m_positionShown = true;
   m_lastLine = now;

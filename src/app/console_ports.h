@@ -38,6 +38,8 @@ public:
   // Questions answered from the command line are answered without a word.
   bool Ask(QuestionId id, MsgKind kind, const std::string& text) override;
   void Preanswer(QuestionId id, bool yes) { m_answers[id] = yes; }
+  // Runs before each line this port writes (the progress clears its line redrawn in place).
+  void BeforeOutput(std::function<void()> hook) { m_beforeOutput = std::move(hook); }
   // True once a question was answered so that the operation stops (abort, or a conflict given up).
   bool StoppedByUser() const { return m_stopped; }
   // The document the next lock-conflict question is about.
@@ -51,6 +53,10 @@ private:
   bool m_quiet;
   std::vector<std::string> m_heldBack;
   std::map<QuestionId, bool> m_answers;
+  std::function<void()> m_beforeOutput;
+  void Clear() const {
+    if (m_beforeOutput) m_beforeOutput();
+  }
   bool m_stopped = false;
   std::chrono::steady_clock::time_point m_conflictSince{};
   std::chrono::steady_clock::time_point m_lastConflict{};
@@ -63,9 +69,12 @@ private:
 
 // Progress as lines: each table's text with "tabulka i z n", and within a table its position and
 // percentage at most once a second; a table whose position was shown ends with its 100 % line.
+// On a terminal the position is one line redrawn in place, with the whole job's percentage.
 class ConsoleProgress : public Progress {
 public:
-  explicit ConsoleProgress(std::ostream& err, bool quiet = false, ConsoleClock clock = {});
+  explicit ConsoleProgress(std::ostream& err, bool quiet = false, ConsoleClock clock = {}, bool terminal = false);
+  // Clears the line redrawn in place, before anything else is written.
+  void CloseLine();
   void SetText(const std::string& text) override;
   void SetMaximum(int maximum) override { m_maximum = maximum; }
   void SetPosition(int position) override;
@@ -86,6 +95,8 @@ private:
   int m_tableCount = 0;
   bool m_tableTextShown = false;
   bool m_positionShown = false;
+  bool m_terminal = false;
+  bool m_lineOpen = false;
 };
 
 // Hands what the save or the restore tells beyond the ports to the two console ports.

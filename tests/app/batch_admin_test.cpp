@@ -327,6 +327,25 @@ TEST(ConsoleProgressCadence, PositionLinesComeAtMostOnceASecondAndReachTheTotal)
   quiet.SetPosition(5);
   quiet.TableEnds();
   EXPECT_EQ(silent.str(), "");
+
+  // On a terminal one line is redrawn in place, with the whole job's share, and cleared before the
+  // next text.
+  std::ostringstream screen;
+  ConsoleProgress terminal(screen, false, [&] { return now; }, true);
+  terminal.TableBegins(2, 4);
+  terminal.SetText("Procházím B...");
+  terminal.SetMaximum(100);
+  now += std::chrono::seconds(1);
+  terminal.SetPosition(50);
+  now += std::chrono::seconds(1);
+  terminal.SetPosition(100);
+  terminal.TableEnds();
+  terminal.SetText("Hotovo.");
+  EXPECT_EQ(screen.str(),
+            "Procházím B... (tabulka 2 z 4)\n"
+            "\r\x1b[K  tabulka 2 z 4: 50 / 100 (50 %), celkem 37 %"
+            "\r\x1b[K  tabulka 2 z 4: 100 / 100 (100 %), celkem 50 %"
+            "\r\x1b[KHotovo.\n");
 }
 
 // --quiet holds back warnings, but not one that is the reason the run ends without success.
