@@ -279,7 +279,8 @@ int RunSave(const Options& o, HostContext& ctx, SavePlan& plan, ConsoleDialogs& 
         << saved.archiveNumber << ". Vrátíte ho příkazem:\n"
         << RestoreCommand(o, saved.archiveNumber) << std::endl;
   }
-  err << SaveSummary(saved.counts, plan.choices.action, saved.status == SaveStatus::Saved, seconds) << std::endl;
+  err << WrapForConsole(SaveSummary(saved.counts, plan.choices.action, saved.status == SaveStatus::Saved, seconds))
+      << std::endl;
   return Outcome(saved.status == SaveStatus::Saved ? 0 : -1, dialogs);
 }
 
@@ -359,7 +360,8 @@ int RunRestore(const Options& o, HostContext& ctx, ConsoleDialogs& dialogs, std:
     PrintJobJson("restore", status, row, nullptr, &restored.counts, seconds,
                  {{"deleted", restored.deletion == DeletionStatus::Deleted ? 1 : 0}}, out);
   }
-  err << RestoreSummary(restored.counts, restored.status == RestoreStatus::Restored, seconds) << std::endl;
+  err << WrapForConsole(RestoreSummary(restored.counts, restored.status == RestoreStatus::Restored, seconds))
+      << std::endl;
   if (restored.status != RestoreStatus::Restored) return Outcome(-1, dialogs);
   const DeletionStatus d = restored.deletion;
   return d == DeletionStatus::Kept || d == DeletionStatus::Deleted ? BatchSuccess : BatchFailed;

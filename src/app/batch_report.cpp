@@ -255,4 +255,16 @@ std::string RestoreSummary(const OperationCounts& c, bool finished, double secon
          Seconds(seconds) + ".";
 }
 
+std::string WrapForConsole(const std::string& text, std::size_t width) {
+  std::string out, line;
+  for (const std::string& word : Split(text, ' ')) {
+    if (!line.empty() && CharCount(line) + 1 + CharCount(word) > width) {
+      out += line + "\n";
+      line = "  ";
+    }
+    line += (line.empty() || line == "  " ? "" : " ") + word;
+  }
+  return out + line;
+}
+
 }  // namespace vorlend

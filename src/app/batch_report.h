@@ -51,4 +51,8 @@ void PrintInspection(const ArchiveRow& row, const Recapitulation& recap, const A
 std::string SaveSummary(const OperationCounts& counts, LockAction action, bool finished, double seconds);
 std::string RestoreSummary(const OperationCounts& counts, bool finished, double seconds);
 
+// A line for a console `width` characters wide: broken at blanks, the following lines indented by
+// two blanks.
+std::string WrapForConsole(const std::string& text, std::size_t width = 80);
+
 }  // namespace vorlend

@@ -38,6 +38,13 @@ struct BatchFixture : ::testing::Test {
   std::string Table(const std::string& year, const std::string& table) { return agenda.AgendaDir() + year + "/" + table; }
 };
 
+// Standard error with the lines a console's width broke rejoined: a summary reads as one line.
+inline std::string Unwrapped(const std::string& text) {
+  std::string out = text;
+  for (std::size_t at = out.find("\n  "); at != std::string::npos; at = out.find("\n  ", at)) out.replace(at, 3, " ");
+  return out;
+}
+
 // Every directory and every file's bytes below a directory: equal snapshots mean nothing was
 // created, removed or written there. Take it while no table there is open in this process.
 inline std::map<std::string, std::string> Snapshot(const std::string& directory) {
