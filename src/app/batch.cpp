@@ -332,8 +332,10 @@ int RunDryRun(const Options& o, const HostContext& ctx, Dialogs& dialogs, std::o
     differing += t.differing;
     missing += t.missing;
   }
-  err << "Zkušební běh: obnovení by změnilo dokladů " << differing << ", zaznamenaných dokladů už v Money není "
-      << missing << ". Nic nebylo změněno." << std::endl;
+  err << WrapForConsole("Zkušební běh: obnovení by změnilo dokladů " + std::to_string(differing) +
+                        ", zaznamenaných dokladů už v Money není " + std::to_string(missing) +
+                        ". Nic nebylo změněno.")
+      << std::endl;
   return BatchSuccess;
 }
 
@@ -382,7 +384,7 @@ int RunDelete(const Options& o, const HostContext& ctx, ConsoleDialogs& dialogs,
                            (states >= 0 ? ", uložené stavy zámků: " + std::to_string(states) : std::string());
   const std::vector<std::pair<std::string, int>> extra = {{"states", states}};
   if (o.Has("--dry-run")) {
-    err << "Zkušební běh: smazal by se " << what << ". Nic nebylo smazáno." << std::endl;
+    err << WrapForConsole("Zkušební běh: smazal by se " + what + ". Nic nebylo smazáno.") << std::endl;
     if (o.Has("--json")) PrintJobJson("delete", "dry-run", row, nullptr, nullptr, 0, extra, out);
     return BatchSuccess;
   }
@@ -390,7 +392,7 @@ int RunDelete(const Options& o, const HostContext& ctx, ConsoleDialogs& dialogs,
   const bool deleted = RunDeleteRoad(ctx, dialogs, *row) == DeletionStatus::Deleted;
   if (o.Has("--json")) PrintJobJson("delete", deleted ? "deleted" : "failed", row, nullptr, nullptr, 0, extra, out);
   if (!deleted) return BatchFailed;
-  err << "Smazán " << what << "." << std::endl;
+  err << WrapForConsole("Smazán " + what + ".") << std::endl;
   return BatchSuccess;
 }
 
