@@ -229,7 +229,8 @@ namespace {
 // "unchanged" in the sense of the summary.
 std::string UnchangedText(int documents, int changed, int unchanged) {
   const int unwritten = documents - changed - unchanged;
-  return ", beze změny " + std::to_string(unchanged) + (unwritten > 0 ? ", nezapsáno " + std::to_string(unwritten) : "");
+  return ", beze změny " + std::to_string(unchanged) +
+         (unwritten > 0 ? ", nezapsáno " + std::to_string(unwritten) + " (operace skončila dřív, než se zapsaly)" : "");
 }
 }  // namespace
 
