@@ -108,7 +108,7 @@ bool AbortConfirmed(Progress& progress, Dialogs& dialogs, MsgKind kind, const ch
                     const SettleFn& settle) {
   if (!progress.AbortRequested()) return false;
   if (settle && !settle()) return true;
-  if (dialogs.Question(kind, question)) return true;
+  if (dialogs.Ask(QuestionId::StopJob, kind, question)) return true;
   progress.ClearAbort();
   return false;
 }

@@ -18,7 +18,11 @@ enum class QuestionId {
   GoOnDespiteUnfinished,  // a new save while an archive of the agenda is incomplete or still being saved
   DeleteAfterRestore,     // the deletion offered after a restore
   DeleteArchive,          // "Smazat" in the archive list
+  StopJob,                // "Přerušit" pressed while a save or a restore runs
 };
+
+// A question whose "Ano" deletes or stops something: a stray Enter must not answer it.
+inline bool AnoIsRisky(QuestionId id) { return id != QuestionId::Other; }
 
 class Dialogs {
 public:

@@ -126,12 +126,16 @@ void QtDialogs::Message(MsgKind kind, const std::string& text) {
   box.exec();
 }
 
-bool QtDialogs::Question(MsgKind kind, const std::string& text) {
+bool QtDialogs::Question(MsgKind kind, const std::string& text) { return Asked(kind, text, true); }
+
+bool QtDialogs::Ask(QuestionId id, MsgKind kind, const std::string& text) { return Asked(kind, text, !AnoIsRisky(id)); }
+
+bool QtDialogs::Asked(MsgKind kind, const std::string& text, bool anoByDefault) {
   QWidget* owner = m_owner && m_owner->isVisible() ? m_owner.data() : nullptr;
   MessageBox box(kind, text, owner);
   QPushButton* yes = box.addButton(QStringLiteral("&Ano"), QMessageBox::YesRole);
   QPushButton* no = box.addButton(QStringLiteral("&Ne"), QMessageBox::NoRole);
-  box.setDefaultButton(yes);
+  box.setDefaultButton(anoByDefault ? yes : no);
   box.setEscapeButton(no);
   ArrowCursor arrow;
   box.exec();

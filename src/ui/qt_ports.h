@@ -31,8 +31,11 @@ public:
 
   void Message(MsgKind kind, const std::string& text) override;
   bool Question(MsgKind kind, const std::string& text) override;
+  // "Ne" is the default button of a question whose "Ano" deletes or stops something.
+  bool Ask(QuestionId id, MsgKind kind, const std::string& text) override;
 
 private:
+  bool Asked(MsgKind kind, const std::string& text, bool anoByDefault);
   QPointer<QWidget> m_owner;
 };
 

@@ -88,6 +88,14 @@ TEST(MessageBoxes, CarryTheKindsBareTitleAndTheirButtons) {
       EXPECT_EQ(seen, title);
       EXPECT_EQ(buttons, (QStringList{QStringLiteral("&Ano"), QStringLiteral("&Ne")}));
     }
+    // A question whose Ano deletes or stops something has Ne as its default: a stray Enter keeps.
+    for (const QuestionId id : {QuestionId::Other, QuestionId::DeleteArchive, QuestionId::DeleteAfterRestore,
+                                QuestionId::StopJob, QuestionId::GoOnDespiteUnfinished}) {
+      QString byDefault;
+      WhenBoxShows([&](QMessageBox& box) { byDefault = box.defaultButton()->text(); }, QStringLiteral("&Ne"));
+      EXPECT_FALSE(dialogs.Ask(id, kind, "Otázka ?"));
+      EXPECT_EQ(byDefault, id == QuestionId::Other ? QStringLiteral("&Ano") : QStringLiteral("&Ne"));
+    }
   }
 }
 
