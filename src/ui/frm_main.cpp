@@ -232,12 +232,18 @@ void TfrmMain::FocusFirstControl(int page) {
     (RadioButton2->isChecked() ? RadioButton2 : RadioButton1)->setFocus(Qt::OtherFocusReason);
     return;
   }
+  // A page begins at its first control that is no link: Space on the advertising link would open
+  // a web page instead of going on. The links are reached with Tab.
+  QWidget* first = nullptr;
   for (QWidget* control : m_focusChains[static_cast<std::size_t>(page)]) {
-    if (control->isEnabled() && (control->focusPolicy() & Qt::TabFocus)) {
-      control->setFocus(Qt::OtherFocusReason);
-      return;
+    if (!control->isEnabled() || !(control->focusPolicy() & Qt::TabFocus)) continue;
+    if (!first) first = control;
+    if (!qobject_cast<LinkLabel*>(control)) {
+      first = control;
+      break;
     }
   }
+  if (first) first->setFocus(Qt::OtherFocusReason);
 }
 
 int TfrmMain::CurrentPage() const { return PageControl1->currentIndex(); }
