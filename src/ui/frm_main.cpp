@@ -149,8 +149,13 @@ void TfrmMain::CloseAddOn() {
     // A settings file that cannot be written is reported, but never keeps the user in the add-on.
     Guarded([this] { SaveSettingsFromControls(); });
   }
-  // A running save or restore goes on to its end; its handler finishes the close.
-  if (!m_busy) FinishClose();
+  // A running save or restore goes on to its end; its handler finishes the close. The user sees
+  // at once that the request was taken.
+  if (m_busy) {
+    lblZavreni->show();
+    return;
+  }
+  FinishClose();
 }
 
 void TfrmMain::FinishClose() {

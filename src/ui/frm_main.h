@@ -210,6 +210,7 @@ private:
   QLabel* lblFiltrRoku = nullptr;
   QLabel* lblFiltrDokladu = nullptr;
   QLabel* lblNedokonceny = nullptr;  // the line about an incomplete archive
+  QLabel* lblZavreni = nullptr;      // the progress page's note that the add-on closes when the job ends
   QTimer* tmSetFormInForeground = nullptr;
 };
 
