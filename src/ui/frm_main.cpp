@@ -69,6 +69,8 @@ TfrmMain::TfrmMain(Dialogs* dialogs, Shell* shell, QWidget* parent) : QWidget(pa
   m_versionCheck = RunVendorVersionCheck;
   BuildWindow();
   m_progress = std::make_unique<QtProgress>(lblWorking, ProgressBar1, [this] { ShowPage(PageProgress); });
+  m_progress->SetOverallLabel(lblCelkem);
+  m_observer = std::make_unique<QtObserver>(*m_progress);
   UpdateArchiveButtons();
 }
 
@@ -304,7 +306,7 @@ void TfrmMain::btnNext3Click() {
 
 void TfrmMain::RunSave() {
   const SaveOutcome saved =
-      RunSaveRoad(m_ctx, RoadPorts{dialogs(), *m_progress}, RoadTables{m_BFMoneyFile, m_BFLockFile, m_mtFileList},
+      RunSaveRoad(m_ctx, RoadPorts{dialogs(), *m_progress, m_observer.get()}, RoadTables{m_BFMoneyFile, m_BFLockFile, m_mtFileList},
                   m_mtYearName, SaveChoices{FilterFromControls(), ActionFromControls(), S(edtNazevMapy->text())});
   if (saved.status == SaveStatus::Declined) return;
   // The save puts "[bez názvu]" into the box when it was left blank.
@@ -346,7 +348,7 @@ void TfrmMain::RunRestore() {
   if (m_mtInfoFiles.Empty()) return;
   // The archive is fixed before the restore starts: nothing may change the selection meanwhile.
   const ArchiveRow row = m_mtInfoFiles.Row(m_mtInfoFiles.Current());
-  RoadPorts ports{dialogs(), *m_progress};
+  RoadPorts ports{dialogs(), *m_progress, m_observer.get()};
   ports.succeeded = [this] { ShowPage(PageRestoreDone); };
   const RestoreRoadOutcome restored =
       RunRestoreRoad(m_ctx, ports, RoadTables{m_BFMoneyFile, m_BFLockFile, m_mtFileList}, row);

@@ -34,6 +34,7 @@ namespace vorlend::ui {
 class ArchiveListModel;
 class LinkLabel;
 class QtProgress;
+class QtObserver;
 class YearListModel;
 
 inline constexpr const char* AppTitle = "Uložení / načtení zámků dokladů";
@@ -164,6 +165,7 @@ private:
   Dialogs* m_dialogs = nullptr;
   Shell* m_shell = nullptr;
   std::unique_ptr<QtProgress> m_progress;
+  std::unique_ptr<QtObserver> m_observer;
   VersionCheck m_versionCheck;
 
   // State.
@@ -210,7 +212,8 @@ private:
   QLabel* lblFiltrRoku = nullptr;
   QLabel* lblFiltrDokladu = nullptr;
   QLabel* lblNedokonceny = nullptr;  // the line about an incomplete archive
-  QLabel* lblZavreni = nullptr;      // the progress page's note that the add-on closes when the job ends
+  QLabel* lblZavreni = nullptr;
+  QLabel* lblCelkem = nullptr;       // the progress page's line on the whole job      // the progress page's note that the add-on closes when the job ends
   QTimer* tmSetFormInForeground = nullptr;
 };
 

@@ -397,6 +397,9 @@ QWidget* TfrmMain::BuildProgressPage() {
   ProgressBar1->setTextVisible(false);
   ProgressBar1->setFixedHeight(18);
   layout->addWidget(ProgressBar1);
+  lblCelkem = PlainLabel(QString(), page);
+  lblCelkem->setObjectName(QStringLiteral("lblCelkem"));
+  layout->addWidget(lblCelkem);
   lblZavreni = BoldLabel(T("Doplněk se zavře, jakmile operace skončí."), page, "lblZavreni");
   lblZavreni->hide();
   layout->addWidget(lblZavreni);

@@ -146,7 +146,31 @@ QtProgress::QtProgress(QLabel* text, QProgressBar* bar, std::function<void()> be
     : m_text(text), m_bar(bar), m_begin(std::move(begin)) {}
 
 void QtProgress::Begin() {
+  m_table = m_tables = 0;
+  if (m_overall) m_overall->clear();
   if (m_begin) m_begin();
+}
+
+void QtProgress::SetOverallLabel(QLabel* overall) { m_overall = overall; }
+
+void QtProgress::TableBegins(int number, int count) {
+  m_table = number;
+  m_tables = count;
+  m_maximum = 0;
+  ShowOverall(0);
+}
+
+void QtProgress::TableEnds() {
+  m_maximum = 0;
+  ShowOverall(-1);
+}
+
+// `position` within the current table; -1: the table is done.
+void QtProgress::ShowOverall(int position) {
+  if (!m_overall || m_tables <= 0) return;
+  const long long share = position < 0 ? 100 : m_maximum > 0 ? std::min(100LL, position * 100LL / m_maximum) : 0;
+  const long long whole = ((m_table - 1) * 100LL + share) / m_tables;
+  m_overall->setText(QStringLiteral("Tabulka %1 z %2, celkem %3 %").arg(m_table).arg(m_tables).arg(whole));
 }
 
 void QtProgress::SetText(const std::string& text) {
@@ -156,11 +180,13 @@ void QtProgress::SetText(const std::string& text) {
 void QtProgress::SetMaximum(int maximum) {
   // A range of 0..0 would turn the bar into a busy indicator.
   if (m_bar) m_bar->setRange(0, std::max(1, maximum));
+  m_maximum = maximum;
 }
 
 void QtProgress::SetPosition(int position) {
   // QProgressBar ignores a value outside its range; the bar is clamped instead.
   if (m_bar) m_bar->setValue(std::clamp(position, m_bar->minimum(), m_bar->maximum()));
+  if (position > 0) ShowOverall(position);
 }
 
 void QtProgress::ProcessMessages() { QCoreApplication::processEvents(QEventLoop::AllEvents); }

@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 
+#include "archive/report.h"
 #include "platform/ports.h"
 
 class QLabel;
@@ -50,10 +51,30 @@ public:
   void ProcessMessages() override;
   void Begin() override;
 
+  // The whole job under the bar: "Tabulka i z n, celkem p %", in `overall`.
+  void SetOverallLabel(QLabel* overall);
+  void TableBegins(int number, int count);
+  void TableEnds();
+
 private:
+  void ShowOverall(int position);
   QPointer<QLabel> m_text;
   QPointer<QProgressBar> m_bar;
+  QPointer<QLabel> m_overall;
   std::function<void()> m_begin;
+  int m_table = 0, m_tables = 0, m_maximum = 0;
+};
+
+// Hands the tables a save or a restore goes through to the window's progress.
+class QtObserver : public OperationObserver {
+public:
+  explicit QtObserver(QtProgress& progress) : m_progress(progress) {}
+  void TableBegins(int number, int count) override { m_progress.TableBegins(number, count); }
+  void TableEnds() override { m_progress.TableEnds(); }
+  void LockConflict(const std::string&, std::int32_t) override {}
+
+private:
+  QtProgress& m_progress;
 };
 
 class QtShell : public Shell {

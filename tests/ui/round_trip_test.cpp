@@ -79,6 +79,8 @@ TEST_F(RoundTripTest, SaveUnlocksEverythingAndRestorePutsEveryStateBack) {
   SaveEverything("Před přepočtem");
   ASSERT_EQ(Page(), 4) << (dialogs.Last() ? dialogs.Last()->text : "");
   EXPECT_TRUE(dialogs.Entries().empty());
+  // The progress page told the whole job, table by table, to its end.
+  EXPECT_EQ(Control<QLabel>("lblCelkem")->text().toStdString(), "Tabulka 16 z 16, celkem 100 %");
   const auto saved = AllLocks(agendaDir);
   for (const auto& [table, locks] : saved) {
     for (const auto& [key, value] : locks) EXPECT_EQ(value, "0") << table << " " << key;
