@@ -22,7 +22,9 @@ bool ClickGuard::Blocks(quint64 pressTimestamp) const {
   if (!m_painted) return true;
   // A press stamped before the click that changed the page was meant for the page before.
   if (pressTimestamp < *m_armedAt) return true;
-  const auto interval = static_cast<quint64>(std::max(0, QGuiApplication::styleHints()->mouseDoubleClickInterval()));
+  // At least 600 ms: a slow double click (450 ms apart) must not press the new page's button either.
+  const auto interval =
+      static_cast<quint64>(std::max(MinimumGuardMs, QGuiApplication::styleHints()->mouseDoubleClickInterval()));
   return pressTimestamp - *m_armedAt < interval;
 }
 

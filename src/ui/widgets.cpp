@@ -41,6 +41,15 @@ void WizardButton::mouseReleaseEvent(QMouseEvent* event) {
   QPushButton::mouseReleaseEvent(event);
 }
 
+void WizardButton::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    event->accept();
+    if (!event->isAutoRepeat() && isEnabled()) click();
+    return;
+  }
+  QPushButton::keyPressEvent(event);
+}
+
 LinkLabel::LinkLabel(const QString& text, QWidget* parent, ClickGuard* guard) : QLabel(text, parent), m_guard(guard) {
   setTextFormat(Qt::PlainText);
   setFocusPolicy(Qt::TabFocus);

@@ -21,6 +21,9 @@ public:
 protected:
   void mousePressEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  // Enter (and the keypad's Enter) presses the focused button, as Space does and as Windows users
+  // expect; a key held down presses it once.
+  void keyPressEvent(QKeyEvent* event) override;
 
 private:
   ClickGuard& m_guard;

@@ -5,14 +5,18 @@
 #include <QStyleHints>
 
 #include "platform/files.h"
+#include "ui/click_guard.h"
 #include "ui_fixture.h"
 
 namespace vorlend::test {
 
 namespace {
 
+// How long after a click that changed the page the new page's buttons take no click: the
+// platform's double-click interval, and at least 600 ms (a slow double click).
 quint64 DoubleClickInterval() {
-  return static_cast<quint64>(QGuiApplication::styleHints()->mouseDoubleClickInterval());
+  return static_cast<quint64>(
+      std::max(ui::ClickGuard::MinimumGuardMs, QGuiApplication::styleHints()->mouseDoubleClickInterval()));
 }
 
 }  // namespace

@@ -59,6 +59,16 @@ TEST_F(WindowTest, TabWalksEveryPageTopToBottomThenBackNextAndEnd) {
   Key(Qt::Key_Backtab, Qt::ShiftModifier);
   EXPECT_EQ(FocusName(), "chckSkDoklady");
   EXPECT_EQ(dialogs.Entries().size(), 0u);
+
+  // Enter, and the keypad's Enter, press the focused button as Space does.
+  window->ShowPage(1);
+  Control<QWidget>("btnPrev2")->setFocus(Qt::TabFocusReason);
+  Key(Qt::Key_Return);
+  EXPECT_EQ(window->CurrentPage(), 0);
+  window->ShowPage(1);
+  Control<QWidget>("btnPrev2")->setFocus(Qt::TabFocusReason);
+  Key(Qt::Key_Enter, Qt::KeypadModifier);
+  EXPECT_EQ(window->CurrentPage(), 0);
 }
 
 TEST_F(WindowTest, FocusStartsOnTheChosenActionAndNeverLandsOnTheEndButton) {
