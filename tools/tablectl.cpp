@@ -344,7 +344,11 @@ int main(int argc, char** argv) {
     RecordArgs r;
     if (const std::string problem = ParseRecordArgs(command, args, r); !problem.empty()) return Usage(problem);
     TBFTable table;
-    if (table.OpenTable(path) != 0) return Fail(table.LastError());
+    // The table component speaks the add-on's Czech; this developer tool says it in English.
+    if (table.OpenTable(path) != 0) {
+      return Fail(FileExists(path + ".dat") ? path + ".dat cannot be opened as a table (damaged, or not one of ours)"
+                                            : "no table " + path + ".dat");
+    }
     if (command == "dump") return Dump(table, r);
     if (command == "set") return Set(table, r);
     return Hold(table, r);
