@@ -396,7 +396,8 @@ TEST_F(SaveFixture, ATableAnotherProgramKeepsBusyIsAskedAboutLikeAHeldDocument) 
   SaveJob job = Job(Only({"ID"}), LockAction::Unlock);
   const int result = Save(job);
   sqlite3_close(other);
-  EXPECT_LT(untilAsked, std::chrono::seconds(2));
+  // The wait is a second; the rest is the save's own start, slower on a loaded machine.
+  EXPECT_LT(untilAsked, std::chrono::seconds(3));
   ASSERT_EQ(result, 0) << dialogs.Last()->text;
   ASSERT_EQ(dialogs.QuestionCount(), 1u);
   EXPECT_EQ(dialogs.Entries()[0].text.rfind("Zámek v modulu interní doklady 2005: ", 0), 0u);
