@@ -246,9 +246,16 @@ std::string ReadStringIn(const std::vector<std::string>& lines, const std::strin
   return def;
 }
 
-void WriteStringIn(std::vector<std::string>& lines, const std::string& section, const std::string& ident,
-                   const std::string& value) {
-  const std::string line = StoredName(ident) + "=" + OneLine(value);
+// What a written text becomes in the file: in a Windows-1250 file the code page's own conversion
+// does it for the whole file; a UTF-8 file gets the same text, so that a character the code page
+// cannot hold, or bytes that are no well-formed UTF-8, read back as "?" in either file.
+std::string AsWritten(const IniLines& file, const std::string& text) {
+  return file.utf8 ? Cp1250ToUtf8(Utf8ToCp1250(text)) : text;
+}
+
+void WriteStringIn(IniLines& file, const std::string& section, const std::string& ident, const std::string& value) {
+  std::vector<std::string>& lines = file.lines;
+  const std::string line = AsWritten(file, StoredName(ident) + "=" + OneLine(value));
   std::size_t begin = 0, end = 0, at = 0;
   if (FindSection(lines, section, begin, end)) {
     if (FindKey(lines, begin, end, ident, at)) {
@@ -260,7 +267,7 @@ void WriteStringIn(std::vector<std::string>& lines, const std::string& section, 
       lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insert), line);
     }
   } else {
-    lines.push_back("[" + StoredName(section) + "]");
+    lines.push_back(AsWritten(file, "[" + StoredName(section) + "]"));
     lines.push_back(line);
   }
 }
@@ -316,7 +323,7 @@ std::string TIniFile::ReadString(const std::string& section, const std::string& 
 
 void TIniFile::WriteString(const std::string& section, const std::string& ident, const std::string& value) {
   IniLines file = LoadLinesForWrite(m_fileName);
-  WriteStringIn(file.lines, section, ident, value);
+  WriteStringIn(file, section, ident, value);
   SaveLines(m_fileName, file);
 }
 
@@ -354,7 +361,7 @@ std::string TMemIniFile::ReadString(const std::string& section, const std::strin
 }
 
 void TMemIniFile::WriteString(const std::string& section, const std::string& ident, const std::string& value) {
-  WriteStringIn(m_file.lines, section, ident, value);
+  WriteStringIn(m_file, section, ident, value);
 }
 
 void TMemIniFile::ReadSection(const std::string& section, TStrings& keys) { ReadSectionIn(m_file.lines, section, keys); }
