@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <optional>
 
 #include <unistd.h>
 
@@ -124,25 +125,16 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
 
 // The listed archive of this agenda with that number, or null after the message that says why
 // there is none. Only that archive is read, however many others there are.
-const ArchiveRow* FindArchive(const HostContext& ctx, ArchiveList& list, const std::string& number, Dialogs& dialogs) {
-  list.Clear();
-  if (number == "latest") {
-    ArchiveRow latest;
-    if (LatestCompleteArchive(ctx, latest)) {
-      list.Append(latest);
-      return &list.Row(0);
-    }
-    dialogs.Message(MsgKind::Error, "Agenda nemá žádný dokončený archiv.");
-    return nullptr;
-  }
-  const std::string& name = number;
+std::optional<ArchiveRow> FindArchive(const HostContext& ctx, const std::string& number, Dialogs& dialogs) {
   ArchiveRow row;
-  if (FindListedArchive(ctx, name, row)) {
-    list.Append(row);
-    return &list.Row(0);
+  if (number == "latest") {
+    if (LatestCompleteArchive(ctx, row)) return row;
+    dialogs.Message(MsgKind::Error, "Agenda nemá žádný dokončený archiv.");
+    return std::nullopt;
   }
-  dialogs.Message(MsgKind::Error, NotListedText(ctx, name));
-  return nullptr;
+  if (FindListedArchive(ctx, number, row)) return row;
+  dialogs.Message(MsgKind::Error, NotListedText(ctx, number));
+  return std::nullopt;
 }
 
 // A word for a POSIX shell: single quotes, each quote inside written as '\''.
@@ -287,8 +279,7 @@ int RunSave(const Options& o, HostContext& ctx, SavePlan& plan, ConsoleDialogs& 
 // The archive --archive names, its recapitulation and its comparison with Money, read without
 // locking or writing anything.
 struct NamedArchive {
-  ArchiveList list;
-  const ArchiveRow* row = nullptr;
+  std::optional<ArchiveRow> row;
   Recapitulation recap;
   ArchiveInspection inspection;
 };
@@ -296,7 +287,7 @@ struct NamedArchive {
 // False after the message. The archive is held shared while it is read, so no other user deletes
 // it meanwhile.
 bool InspectNamedArchive(const Options& o, const HostContext& ctx, Dialogs& dialogs, bool documents, NamedArchive& a) {
-  a.row = FindArchive(ctx, a.list, ArchiveNumberOption(o), dialogs);
+  a.row = FindArchive(ctx, ArchiveNumberOption(o), dialogs);
   if (!a.row) return false;
   const ArchiveHold hold(ctx, *a.row, LockMode::Shared);
   if (!hold.HeldOrSay(dialogs)) return false;
@@ -315,7 +306,6 @@ int RunShow(const Options& o, const HostContext& ctx, Dialogs& dialogs, std::ost
   }
   return BatchSuccess;
 }
-
 
 // The restore's preview: what `show --documents` prints about the documents the restore would
 // change. Nothing is locked or written.
@@ -340,8 +330,7 @@ int RunDryRun(const Options& o, const HostContext& ctx, Dialogs& dialogs, std::o
 }
 
 int RunRestore(const Options& o, HostContext& ctx, ConsoleDialogs& dialogs, std::ostream& out, std::ostream& err) {
-  ArchiveList list;
-  const ArchiveRow* row = FindArchive(ctx, list, ArchiveNumberOption(o), dialogs);
+  const std::optional<ArchiveRow> row = FindArchive(ctx, ArchiveNumberOption(o), dialogs);
   if (!row) return BatchFailed;
   dialogs.Preanswer(QuestionId::DeleteAfterRestore, o.Has("--delete-after"));
   ConsoleProgress progress(err, o.Has("--quiet"), {}, ::isatty(STDERR_FILENO) == 1);
@@ -359,7 +348,7 @@ int RunRestore(const Options& o, HostContext& ctx, ConsoleDialogs& dialogs, std:
     const char* status = restored.status == RestoreStatus::Restored ? "restored"
                          : dialogs.StoppedByUser()                  ? "stopped"
                                                                     : "failed";
-    PrintJobJson("restore", status, row, nullptr, &restored.counts, seconds,
+    PrintJobJson("restore", status, &*row, nullptr, &restored.counts, seconds,
                  {{"deleted", restored.deletion == DeletionStatus::Deleted ? 1 : 0}}, out);
   }
   err << WrapForConsole(RestoreSummary(restored.counts, restored.status == RestoreStatus::Restored, seconds))
@@ -370,8 +359,7 @@ int RunRestore(const Options& o, HostContext& ctx, ConsoleDialogs& dialogs, std:
 }
 
 int RunDelete(const Options& o, const HostContext& ctx, ConsoleDialogs& dialogs, std::ostream& out, std::ostream& err) {
-  ArchiveList list;
-  const ArchiveRow* row = FindArchive(ctx, list, ArchiveNumberOption(o), dialogs);
+  const std::optional<ArchiveRow> row = FindArchive(ctx, ArchiveNumberOption(o), dialogs);
   if (!row) return BatchFailed;
   // What goes is said: a deleted archive may have been the only copy of those states.
   int states = 0;
@@ -385,12 +373,12 @@ int RunDelete(const Options& o, const HostContext& ctx, ConsoleDialogs& dialogs,
   const std::vector<std::pair<std::string, int>> extra = {{"states", states}};
   if (o.Has("--dry-run")) {
     err << WrapForConsole("Zkušební běh: smazal by se " + what + ". Nic nebylo smazáno.") << std::endl;
-    if (o.Has("--json")) PrintJobJson("delete", "dry-run", row, nullptr, nullptr, 0, extra, out);
+    if (o.Has("--json")) PrintJobJson("delete", "dry-run", &*row, nullptr, nullptr, 0, extra, out);
     return BatchSuccess;
   }
   dialogs.Preanswer(QuestionId::DeleteArchive, true);
   const bool deleted = RunDeleteRoad(ctx, dialogs, *row) == DeletionStatus::Deleted;
-  if (o.Has("--json")) PrintJobJson("delete", deleted ? "deleted" : "failed", row, nullptr, nullptr, 0, extra, out);
+  if (o.Has("--json")) PrintJobJson("delete", deleted ? "deleted" : "failed", &*row, nullptr, nullptr, 0, extra, out);
   if (!deleted) return BatchFailed;
   err << WrapForConsole("Smazán " + what + ".") << std::endl;
   return BatchSuccess;

@@ -206,14 +206,12 @@ void RemoveAbandonedSaves(const HostContext& ctx) {
   for (const DirEntry& entry : FindEntries(root, "*")) {
     if (!entry.isDirectory || !IsArchiveNumber(entry.name)) continue;
     const std::string dir = root + entry.name;
-    if (DirectoryHandle(dir, false).HasPlainFile("info.tab") ||
-        TIniFile(dir + "/info").ReadBool("MAIN", "Correct", false)) {
-      continue;
-    }
+    auto hasFileList = [&] { return DirectoryHandle(dir, false).HasPlainFile("info.tab"); };
+    if (hasFileList() || TIniFile(dir + "/info").ReadBool("MAIN", "Correct", false)) continue;
     // A save holds its new directory from just after making it until it ends. One that made it a
     // moment ago and has not taken its lock yet finds the directory gone and makes another.
     const DirectoryLock lock(dir, LockMode::Exclusive, 0);
-    if (!lock.Held() || !lock.StillAt(dir) || FileExists(dir + "/info.tab")) continue;
+    if (!lock.Held() || !lock.StillAt(dir) || hasFileList()) continue;
     if (HoldsOnlyAnUnusedStart(dir + "/", ctx.ProgramDir())) RemoveArchiveFolder(dir);
   }
   RemoveAbandonedDeletions(root);
@@ -242,14 +240,12 @@ ArchiveHold::ArchiveHold(const HostContext& ctx, const ArchiveRow& row, LockMode
 
 ArchiveAccess ArchiveHold::Refused() const {
   ArchiveRow now;
-  if (!m_lock.Busy() || !FindListedArchive(m_ctx, m_row.Dir, now) ||
-      !SameArchive(now, m_row)) {
+  if (!m_lock.Busy() || !FindListedArchive(m_ctx, m_row.Dir, now) || !SameArchive(now, m_row)) {
     return ArchiveAccess::Gone;
   }
-  // Readers hold it shared. An incomplete archive held exclusively is being saved; a complete one
-  // is being deleted.
-  if (!DirectoryLocked(m_path)) return ArchiveAccess::InUse;
-  return TIniFile(m_path + "/info").ReadBool("MAIN", "Correct", false) ? ArchiveAccess::InUse : ArchiveAccess::Saving;
+  // Readers hold it shared, a deletion exclusively; an incomplete archive held exclusively is a
+  // save that runs.
+  return now.Running ? ArchiveAccess::Saving : ArchiveAccess::InUse;
 }
 
 ArchiveAccess ArchiveHold::Check() const {
@@ -301,11 +297,8 @@ int ShowRecapitulation(const std::string& archiveDir, Recapitulation& recap) {
   recap.Time = info.ReadString("MAIN", "Time", "");
   recap.YearFilter = info.ReadString("YEARS", "List", "");
   std::string filter;
-  recap.ModuleCodes.clear();
   for (const ModuleInfo& m : Modules) {
-    if (!info.ReadBool("FILTER", m.Code, false)) continue;
-    filter += m.RecapText;
-    recap.ModuleCodes.push_back(m.Code);
+    if (info.ReadBool("FILTER", m.Code, false)) filter += m.RecapText;
   }
   filter = Trim(filter);
   if (!filter.empty()) filter.pop_back();

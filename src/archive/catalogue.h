@@ -59,7 +59,6 @@ struct Recapitulation {
   std::string Time;
   std::string YearFilter;
   std::string DocumentFilter;
-  std::vector<std::string> ModuleCodes;  // the codes of the modules it holds, in the module table's order
   bool Complete = true;
 };
 

@@ -140,11 +140,4 @@ bool WriteFileListFile(const std::string& path, const FileList& rows) {
   return WriteFileAtomic(path, EncodeFileList(rows));
 }
 
-bool ReadFileListFile(const std::string& path, FileList& rows) {
-  std::string bytes;
-  if (!ReadWholeFile(path, bytes, MaxSmallFileBytes)) return false;
-  rows = DecodeFileList(bytes);
-  return true;
-}
-
 }  // namespace vorlend

@@ -22,7 +22,5 @@ std::string EncodeFileList(const FileList& rows);
 FileList DecodeFileList(const std::string& bytes);
 
 bool WriteFileListFile(const std::string& path, const FileList& rows);
-// False when the file cannot be read.
-bool ReadFileListFile(const std::string& path, FileList& rows);
 
 }  // namespace vorlend

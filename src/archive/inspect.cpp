@@ -108,10 +108,7 @@ int InspectArchive(const HostContext& ctx, const std::string& archiveDir, Dialog
 }
 
 int CountArchivedStates(const HostContext& ctx, const std::string& archiveDir) {
-  class Silent : public Dialogs {
-    void Message(MsgKind, const std::string&) override {}
-    bool Question(MsgKind, const std::string&) override { return false; }
-  } quiet;
+  SilentDialogs quiet;
   FileList files;
   if (!ReadArchiveFileList(ctx, archiveDir, quiet, files)) return -1;
   int states = 0;

@@ -28,13 +28,6 @@ private:
   const HostContext& m_ctx;
 };
 
-// Swallows the messages of a look whose failure only makes the caller careful.
-class SilentDialogs : public Dialogs {
-public:
-  void Message(MsgKind, const std::string&) override {}
-  bool Question(MsgKind, const std::string&) override { return false; }
-};
-
 // True only when restoring the archive would change no document: every state it recorded is the
 // document's state now. A look that cannot be made (the archive held by another user's deletion,
 // a damaged table) counts as a change.

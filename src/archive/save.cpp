@@ -136,17 +136,15 @@ int SaveRow(SaveJob& job, const FileListRow& row) {
   SettleFn settle;
   TableBlock records(job.BFLockFile, true, job.dialogs, row.WorkingStr, [&] { return settle(); });
   TableBlock documents(job.BFMoneyFile, false, job.dialogs, row.WorkingStr, [&] { return settle(); });
-  // A post of the open block changes a document's lock. A save that changed no lock leaves
-  // nothing to put back, so it is counted from the moment such a change may become permanent.
-  bool changePending = false;
   settle = [&] {
     if (!records.Commit()) {
       fail(PostErrorText(p.archiveShown));
       return false;
     }
     job.Counts.Recorded += pending.Recorded;
-    if (changePending) job.DocumentsChanged = true;
-    changePending = false;
+    // A save that changed no lock leaves nothing to put back: a change counts from the moment it
+    // may become permanent.
+    if (pending.Changed > 0) job.DocumentsChanged = true;
     if (!documents.Commit()) {
       fail(PostErrorText(p.moneyShown));
       return false;
@@ -189,7 +187,7 @@ int SaveRow(SaveJob& job, const FileListRow& row) {
       const Variant saved = job.BFMoneyFile.Value("Uzamceni");
       // A stop asked for before the first document changes ends the save with every document
       // as it was (and its archive removed); after that, the question comes after each document.
-      if (!job.DocumentsChanged && !changePending && stopAsked()) return -1;
+      if (!job.DocumentsChanged && pending.Changed == 0 && stopAsked()) return -1;
       const LockOutcome locked = LockRecordWithRetry(job.BFMoneyFile, job.dialogs, row.WorkingStr,
                                                      {job.Observer, p.moneyShown, keyNumber}, settle);
       if (locked == LockOutcome::Failed) return -1;
@@ -220,7 +218,6 @@ int SaveRow(SaveJob& job, const FileListRow& row) {
         ++pending.Written;
         if (changes) {
           ++pending.Changed;
-          changePending = true;
           if (documents.CommitsEachPost()) job.DocumentsChanged = true;
         }
       }

@@ -38,9 +38,9 @@ bool LstatExists(const std::string& path) {
   return ::lstat(path.c_str(), &st) == 0;
 }
 
-// The entry of `dir` that equals `name` without regard to case; the first in byte order wins.
-bool FindCaseVariant(const std::string& dir, const std::string& name, std::string& found) {
-  DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
+// The entry of an open directory that equals `name` without regard to case; the first in byte
+// order wins. Closes the directory.
+bool PickCaseVariant(DIR* d, const std::string& name, std::string& found) {
   if (!d) return false;
   const std::string wanted = UpperCase(name);
   bool any = false;
@@ -54,6 +54,10 @@ bool FindCaseVariant(const std::string& dir, const std::string& name, std::strin
   }
   ::closedir(d);
   return any;
+}
+
+bool FindCaseVariant(const std::string& dir, const std::string& name, std::string& found) {
+  return PickCaseVariant(::opendir(dir.empty() ? "." : dir.c_str()), name, found);
 }
 
 }  // namespace
@@ -472,18 +476,9 @@ std::string DirectoryHandle::Spelled(std::string_view name) const {
   // Another spelling: the directory is read through its own descriptor, never by its name.
   const int copy = ::openat(m_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   DIR* d = copy >= 0 ? ::fdopendir(copy) : nullptr;
-  if (!d) {
-    if (copy >= 0) ::close(copy);
-    return {};
-  }
-  const std::string wanted = UpperCase(exact);
+  if (!d && copy >= 0) ::close(copy);
   std::string found;
-  while (dirent* e = ::readdir(d)) {
-    const std::string entry = e->d_name;
-    if (entry != "." && entry != ".." && UpperCase(entry) == wanted && (found.empty() || entry < found)) found = entry;
-  }
-  ::closedir(d);
-  return found;
+  return PickCaseVariant(d, exact, found) ? found : std::string();
 }
 
 bool DirectoryHandle::ReadFile(std::string_view name, std::string& bytes, std::size_t maxBytes) const {
@@ -509,14 +504,6 @@ bool DirectoryHandle::LockedExclusively() const {
   if (m_fd < 0) return false;
   // A lock probe on a descriptor of our own, so no lock this object's owner holds is touched.
   const int fd = ::openat(m_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return false;
-  const bool locked = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
-  ::close(fd);
-  return locked;
-}
-
-bool DirectoryLocked(std::string_view path) {
-  const int fd = OpenDirectoryForLock(path);
   if (fd < 0) return false;
   const bool locked = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
   ::close(fd);

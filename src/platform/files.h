@@ -117,8 +117,6 @@ private:
   bool m_held = false;
   bool m_busy = false;
 };
-// True while some exclusive DirectoryLock on that directory is alive, in this or any other process.
-bool DirectoryLocked(std::string_view path);
 
 // A directory in storage that other people can write (an archive): opened once, never through a
 // symbolic link, and its files read only when they are plain files and no links. What is opened

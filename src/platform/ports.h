@@ -38,6 +38,14 @@ public:
   }
 };
 
+// Says nothing and answers every question "Ne": for a look whose failure only makes the caller
+// careful.
+class SilentDialogs : public Dialogs {
+public:
+  void Message(MsgKind, const std::string&) override {}
+  bool Question(MsgKind, const std::string&) override { return false; }
+};
+
 class Progress {
 public:
   virtual ~Progress() = default;

@@ -120,11 +120,7 @@ TEST_F(RestoreFixture, AMissingArchiveTableStopsBeforeAnyDocumentChanges) {
 }
 
 TEST_F(RestoreFixture, DamagedArchivesNeverWriteOutsideTheAgenda) {
-  const FileList original = [&] {
-    FileList f;
-    ReadFileListFile(archiveDir + "info.tab", f);
-    return f;
-  }();
+  const FileList original = DecodeFileList(ReadBytes(ResolvePath(archiveDir + "info.tab")));
   struct Case {
     std::string fileName, moneyFile;
   };
