@@ -224,36 +224,36 @@ void PrintInspection(const ArchiveRow& row, const Recapitulation& recap, const A
 }
 
 namespace {
-// Documents left as they were for a reason, and those a failure or a stop left unwritten: a block
-// that could not be committed changed nothing, and its documents are neither changed nor
-// "unchanged" in the sense of the summary.
-std::string UnchangedText(int documents, int changed, int unchanged) {
+// Documents left as they were, each kind with its reason; then those a failure or a stop left
+// unwritten: a block that could not be committed changed nothing, and its documents are neither
+// changed nor "unchanged" in the sense of the summary.
+std::string UnchangedText(int documents, int changed, const std::vector<std::pair<const char*, int>>& reasons) {
+  int unchanged = 0;
+  for (const auto& [reason, count] : reasons) unchanged += count;
   const int unwritten = documents - changed - unchanged;
-  return ", beze změny " + std::to_string(unchanged) +
+  return ", beze změny " + std::to_string(unchanged) + Reasons(reasons) +
          (unwritten > 0 ? ", nezapsáno " + std::to_string(unwritten) + " (operace skončila dřív, než se zapsaly)" : "");
 }
 }  // namespace
 
 std::string SaveSummary(const OperationCounts& c, LockAction action, bool finished, double seconds) {
   const bool acted = action != LockAction::NoAction;
-  const int asIs = acted ? 0 : c.Recorded;
   return std::string(finished ? "Souhrn uložení: " : "Souhrn uložení (nedokončeno): ") + TablesText(c) +
          ", doklady " + std::to_string(c.Documents) + ", zaznamenáno " + std::to_string(c.Recorded) +
          ", změněno " + std::to_string(c.Changed) +
-         UnchangedText(c.Documents, c.Changed, asIs + (c.Written - c.Changed) + c.UnusableKey + c.Gone) +
-         Reasons({{"bez akce", asIs},
-                  {"stav už odpovídal", c.Written - c.Changed},
-                  {"číslo dokladu nelze zaznamenat", c.UnusableKey},
-                  {"mezitím smazané", c.Gone}}) +
+         UnchangedText(c.Documents, c.Changed,
+                       {{"bez akce", acted ? 0 : c.Recorded},
+                        {"stav už odpovídal", c.Written - c.Changed},
+                        {"číslo dokladu nelze zaznamenat", c.UnusableKey},
+                        {"mezitím smazané", c.Gone}}) +
          ", " + Seconds(seconds) + ".";
 }
 
 std::string RestoreSummary(const OperationCounts& c, bool finished, double seconds) {
   return std::string(finished ? "Souhrn obnovení: " : "Souhrn obnovení (nedokončeno): ") + TablesText(c) +
          ", záznamy archivu " + std::to_string(c.Documents) + ", změněno " + std::to_string(c.Changed) +
-         UnchangedText(c.Documents, c.Changed, (c.Written - c.Changed) + c.Gone) +
-         Reasons({{"stav už odpovídal", c.Written - c.Changed}, {"v Money už nejsou", c.Gone}}) + ", " +
-         Seconds(seconds) + ".";
+         UnchangedText(c.Documents, c.Changed, {{"stav už odpovídal", c.Written - c.Changed}, {"v Money už nejsou", c.Gone}}) +
+         ", " + Seconds(seconds) + ".";
 }
 
 std::string WrapForConsole(const std::string& text, std::size_t width) {
