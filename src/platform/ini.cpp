@@ -135,9 +135,14 @@ namespace {
 // (and written back) as UTF-8; every other file is Windows-1250.
 constexpr const char* kUtf8Bom = "\xEF\xBB\xBF";
 
+// Text that reads back as the same bytes: no ill-formed or overlong sequence in it.
+bool WellFormedUtf8(std::string_view text) { return CodePointsToUtf8(Utf8ToCodePoints(text)) == text; }
+
 IniLines SplitLines(const std::string& bytes) {
   IniLines result;
-  result.utf8 = bytes.compare(0, 3, kUtf8Bom) == 0;
+  // A Windows-1250 file may begin with those three bytes too ("ď»ż"): only well-formed UTF-8
+  // after the mark makes it a UTF-8 file.
+  result.utf8 = bytes.compare(0, 3, kUtf8Bom) == 0 && WellFormedUtf8(std::string_view(bytes).substr(3));
   const std::string text = result.utf8 ? bytes.substr(3) : Cp1250ToUtf8(bytes);
   std::size_t start = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
