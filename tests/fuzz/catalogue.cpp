@@ -66,11 +66,20 @@ const Fixture& TheFixture() {
 }
 
 // ---- an ini reader of its own: sections in brackets, key=value lines, names compared without
-// regard to case, the first match wins, values trimmed and stripped of one pair of quotes.
+// regard to case, the first match wins, values trimmed and stripped of one pair of quotes. Text
+// is Windows-1250, unless the UTF-8 byte-order mark is followed by well-formed UTF-8.
+std::string DecodeIniText(const std::string& bytes) {
+  if (bytes.rfind("\xEF\xBB\xBF", 0) == 0) {
+    const std::string rest = bytes.substr(3);
+    if (CodePointsToUtf8(Utf8ToCodePoints(rest)) == rest) return rest;
+  }
+  return Cp1250ToUtf8(bytes);
+}
+
 class ReferenceIni {
 public:
   explicit ReferenceIni(const std::string& bytes) {
-    const std::string text = Cp1250ToUtf8(bytes);
+    const std::string text = DecodeIniText(bytes);
     std::string line;
     for (std::size_t i = 0; i <= text.size(); ++i) {
       if (i == text.size() || text[i] == '\r' || text[i] == '\n') {
