@@ -175,7 +175,14 @@ void SaveLines(const std::string& fileName, const IniLines& file) {
     text += line;
     text += "\r\n";
   }
-  const std::string bytes = file.utf8 ? kUtf8Bom + text : Utf8ToCp1250(text);
+  std::string bytes = file.utf8 ? kUtf8Bom + text : Utf8ToCp1250(text);
+  // A Windows-1250 file that begins with "ď»ż" reads as Windows-1250 only while something after
+  // it is no well-formed UTF-8; once a write has replaced the last such byte, it would read as a
+  // UTF-8 file and its first line would lose those three characters. It is written as UTF-8 then,
+  // with the mark and the same text, so every line reads as before.
+  if (!file.utf8 && bytes.compare(0, 3, kUtf8Bom) == 0 && WellFormedUtf8(std::string_view(bytes).substr(3))) {
+    bytes = kUtf8Bom + Cp1250ToUtf8(bytes);
+  }
   if (!WriteFileAtomic(fileName, bytes)) throw IniWriteError(fileName);
 }
 

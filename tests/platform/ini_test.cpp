@@ -119,6 +119,15 @@ TEST(IniFile, WritesKeepEveryOtherLineAndUpdateInPlace) {
   EXPECT_EQ(bom.ReadString("Údaje", "Název", ""), "Pekárna Křížová");
   bom.WriteString("Údaje", "Město", "Brno");
   EXPECT_EQ(ReadBytes(dir / "bom.ini"), "\xEF\xBB\xBF[Údaje]\r\nNázev=Pekárna Křížová\r\nMěsto=Brno\r\n");
+
+  // A Windows-1250 file that merely begins with those bytes stays what it read as, even after a
+  // write replaces its only byte that is no UTF-8: the first line is still "ď»ż[A]", no section.
+  WriteBytes(dir / "cp.ini", "\xEF\xBB\xBF[A]\r\nk=v\r\n[B]\r\nk=\x91\r\n");
+  TIniFile cp(dir / "cp.ini");
+  cp.WriteString("B", "K", "");
+  cp.ReadSections(sections);
+  EXPECT_EQ(sections, (TStrings{"B"}));
+  EXPECT_EQ(cp.ReadString("B", "k", "none"), "");
 }
 
 // A name is stored with its line breaks and NUL as blanks, and found again in that form: a second
