@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -217,6 +218,24 @@ void TfrmMain::tmSetFormInForegroundTimer() {
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::Paint && watched == PageControl1->currentWidget()) m_clickGuard.PagePainted();
   return QWidget::eventFilter(watched, event);
+}
+
+void TfrmMain::keyPressEvent(QKeyEvent* event) {
+  // A focused button or link takes Enter itself; what reaches the window comes from a choice, a
+  // grid or a box. It goes on only where going on starts nothing: never "Start", "Smazat",
+  // "Přerušit" or "Konec" by a stray Enter.
+  const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+  const int page = CurrentPage();
+  if (enter && !event->isAutoRepeat() && (page == PageStart || page == PageSaveOptions || page == PageArchiveList)) {
+    const char* name = page == PageStart ? "btnNext1" : page == PageSaveOptions ? "btnNext2" : "btnNext4";
+    auto* next = PageControl1->currentWidget()->findChild<QPushButton*>(QString::fromLatin1(name));
+    if (next && next->isEnabled() && !(event->modifiers() & ~Qt::KeypadModifier)) {
+      event->accept();
+      next->click();
+      return;
+    }
+  }
+  QWidget::keyPressEvent(event);
 }
 
 // ---------------------------------------------------------------------------------------------

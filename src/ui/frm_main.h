@@ -109,6 +109,8 @@ protected:
   void closeEvent(QCloseEvent* event) override;  // FormClose
   void showEvent(QShowEvent* event) override;    // FormShow
   bool eventFilter(QObject* watched, QEvent* event) override;
+  // Enter that no control took: "Další >>" on the pages where going on starts nothing.
+  void keyPressEvent(QKeyEvent* event) override;
 
 private:
   static constexpr int PageStart = 0;
@@ -212,8 +214,8 @@ private:
   QLabel* lblFiltrRoku = nullptr;
   QLabel* lblFiltrDokladu = nullptr;
   QLabel* lblNedokonceny = nullptr;  // the line about an incomplete archive
-  QLabel* lblZavreni = nullptr;
-  QLabel* lblCelkem = nullptr;       // the progress page's line on the whole job      // the progress page's note that the add-on closes when the job ends
+  QLabel* lblZavreni = nullptr;  // the progress page's note that the add-on closes when the job ends
+  QLabel* lblCelkem = nullptr;   // the progress page's line on the whole job
   QTimer* tmSetFormInForeground = nullptr;
 };
 

@@ -223,11 +223,15 @@ void SetUpGrid(QTableView* grid) {
   grid->horizontalHeader()->setHighlightSections(false);
   grid->horizontalHeader()->setSectionsClickable(false);
   grid->horizontalHeader()->setMinimumSectionSize(8);
-  // The selection keeps its colour when the grid loses the focus.
+  // The selected row stays marked when the grid loses the focus, in a paler shade of the
+  // highlight with the ordinary text: the full colour shows where the keys go.
   QPalette palette = grid->palette();
-  palette.setColor(QPalette::Inactive, QPalette::Highlight, palette.color(QPalette::Active, QPalette::Highlight));
-  palette.setColor(QPalette::Inactive, QPalette::HighlightedText,
-                   palette.color(QPalette::Active, QPalette::HighlightedText));
+  const QColor active = palette.color(QPalette::Active, QPalette::Highlight);
+  const QColor base = palette.color(QPalette::Active, QPalette::Base);
+  const QColor pale((active.red() + 2 * base.red()) / 3, (active.green() + 2 * base.green()) / 3,
+                    (active.blue() + 2 * base.blue()) / 3);
+  palette.setColor(QPalette::Inactive, QPalette::Highlight, pale);
+  palette.setColor(QPalette::Inactive, QPalette::HighlightedText, palette.color(QPalette::Active, QPalette::Text));
   grid->setPalette(palette);
 }
 

@@ -69,6 +69,23 @@ TEST_F(WindowTest, TabWalksEveryPageTopToBottomThenBackNextAndEnd) {
   Control<QWidget>("btnPrev2")->setFocus(Qt::TabFocusReason);
   Key(Qt::Key_Enter, Qt::KeypadModifier);
   EXPECT_EQ(window->CurrentPage(), 0);
+
+  // Enter that no button takes goes on where going on starts nothing: from the chosen action,
+  // the years and the archive list; never "Start" from the archive's name.
+  Key(Qt::Key_Return);
+  ASSERT_EQ(window->CurrentPage(), 1);
+  EXPECT_EQ(FocusName(), "grYearName");
+  Key(Qt::Key_Enter, Qt::KeypadModifier);
+  EXPECT_EQ(window->CurrentPage(), 1);
+  EXPECT_EQ(dialogs.Entries().size(), 1u);  // no year marked: "Další >>" said so
+  window->ShowPage(2);
+  Key(Qt::Key_Return);
+  EXPECT_EQ(window->CurrentPage(), 2);
+  window->ShowPage(6);
+  ASSERT_EQ(FocusName(), "grInfoFiles");
+  Key(Qt::Key_Return);
+  EXPECT_EQ(window->CurrentPage(), 7);
+  EXPECT_EQ(dialogs.Entries().size(), 1u);
 }
 
 TEST_F(WindowTest, FocusStartsOnTheChosenActionAndNeverLandsOnTheEndButton) {
