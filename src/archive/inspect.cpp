@@ -42,7 +42,7 @@ bool IsLocked(const Variant& lock) {
 
 // One row of the file list: every archive record sought in the Money table, nothing locked.
 int InspectRow(const HostContext& ctx, const std::string& archiveDir, Dialogs& dialogs, std::size_t index,
-               bool listDocuments, ArchiveInspection& result) {
+               bool listDocuments, ArchiveInspection& result, const InspectionProgress* shown) {
   TableInspection& t = result.tables[index];
   const RowTables p = RowTablePaths(ctx, t.row, archiveDir);
   TBFTable archive, money;
@@ -51,6 +51,12 @@ int InspectRow(const HostContext& ctx, const std::string& archiveDir, Dialogs& d
   t.moneyTableExists = FileExists(p.money + ".dat");
   if (archive.OpenTable(p.archive, ArchiveTableReading) != 0) return fail(OpenErrorText(p.archiveShown));
   TableCloser closeArchive(archive);
+  if (shown) {
+    shown->progress.SetText("Porovnávám " + t.row.WorkingStr + "...");
+    shown->progress.SetMaximum(archive.RecCount());
+    shown->progress.SetPosition(0);
+    shown->progress.ProcessMessages();
+  }
   if (archive.RecCount() < 1) return 0;
   if (archive.GoTop() != 0) return fail(PositionErrorText(p.archiveShown));
 
@@ -79,22 +85,34 @@ int InspectRow(const HostContext& ctx, const std::string& archiveDir, Dialogs& d
     if (!d.exists) ++t.missing;
     if (differs) ++t.differing;
     if (listDocuments && (differs || !d.exists)) result.documents.push_back(std::move(d));
+    if (shown && t.recorded % ProgressStep == 0) {
+      shown->progress.SetPosition(t.recorded);
+      shown->progress.ProcessMessages();
+      if (shown->progress.AbortRequested()) return 1;
+    }
     archive.Skip();
   } while (!archive.IsEof());
+  if (shown) shown->progress.SetPosition(t.recorded);
   return 0;
 }
 
 }  // namespace
 
 int InspectArchive(const HostContext& ctx, const std::string& archiveDir, Dialogs& dialogs, bool listDocuments,
-                   ArchiveInspection& result) {
+                   ArchiveInspection& result, const InspectionProgress* shown) {
   result = {};
   FileList files;
   if (!ReadArchiveFileList(ctx, archiveDir, dialogs, files)) return -1;
   for (const FileListRow& row : files) result.tables.push_back(TableInspection{row});
+  if (shown) shown->progress.ClearAbort();
   try {
     for (std::size_t i = 0; i < result.tables.size(); ++i) {
-      if (InspectRow(ctx, archiveDir, dialogs, i, listDocuments, result) != 0) return -1;
+      if (shown && shown->observer) {
+        shown->observer->TableBegins(static_cast<int>(i) + 1, static_cast<int>(result.tables.size()));
+      }
+      const int rc = InspectRow(ctx, archiveDir, dialogs, i, listDocuments, result, shown);
+      if (rc != 0) return rc;
+      if (shown && shown->observer) shown->observer->TableEnds();
     }
   } catch (const DamagedArchive& damaged) {
     dialogs.Message(MsgKind::Error, "Chyba: archiv je poškozen, databáze " + damaged.table +

@@ -38,11 +38,19 @@ struct ArchiveInspection {
   std::vector<DocumentInspection> documents;  // only when asked for, in the order of the walk
 };
 
+// Where a long comparison shows how far it is, as a save does: the table (with the observer's
+// number of it) and a position every few documents. A request to stop ends it at the next one.
+struct InspectionProgress {
+  Progress& progress;
+  OperationObserver* observer = nullptr;
+};
+
 // Compares every archived document with its document in Money, found by the key index as the
 // restore finds it. `listDocuments` also collects each differing and each missing document.
-// 0 on success; -1 after a message (the restore's messages for a damaged archive or table).
+// 0 on success; 1 when stopped on request; -1 after a message (the restore's messages for a
+// damaged archive or table).
 int InspectArchive(const HostContext& ctx, const std::string& archiveDir, Dialogs& dialogs, bool listDocuments,
-                   ArchiveInspection& result);
+                   ArchiveInspection& result, const InspectionProgress* shown = nullptr);
 
 // The lock states an archive holds (its records), or -1 when it cannot be read. Only reads.
 int CountArchivedStates(const HostContext& ctx, const std::string& archiveDir);

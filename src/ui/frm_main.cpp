@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -23,6 +24,7 @@
 #include "app/startup.h"
 #include "archive/roads.h"
 #include "platform/environment.h"
+#include "ui/comparison.h"
 #include "ui/foreground.h"
 #include "ui/grids.h"
 #include "ui/qt_ports.h"
@@ -352,6 +354,21 @@ void TfrmMain::btnNext4Click() {
     lblFiltrRoku->setText(Q(recap.YearFilter));
     lblFiltrDokladu->setText(Q(recap.DocumentFilter));
     ShowPage(PageRecapitulation);
+  });
+}
+
+void TfrmMain::lblPorovnatClick() {
+  Guarded([this] {
+    if (m_busy || m_mtInfoFiles.Empty()) return;
+    const ArchiveRow row = m_mtInfoFiles.Row(m_mtInfoFiles.Current());
+    auto* dialog = new ComparisonDialog(this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->show();
+    const QPointer<ComparisonDialog> alive(dialog);
+    const bool counted = dialog->Compare(m_ctx, row, dialogs());
+    // Stopped, or a message said why there is nothing to show: the dialog goes.
+    if (!counted && alive) dialog->close();
   });
 }
 

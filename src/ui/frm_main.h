@@ -89,6 +89,7 @@ public:
   void Label10Click();
   void Label12Click();
   void Label22Click();
+  void lblPorovnatClick();
   void lblTarvellWebPage1Click();
   void lblTarvellWebPage2Click();
   void btnKonec1Click();

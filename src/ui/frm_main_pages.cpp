@@ -543,11 +543,13 @@ QWidget* TfrmMain::BuildRecapitulationPage() {
   layout->addWidget(hint);
   layout->addStretch(1);
 
+  // What the restore would change, counted only when the user asks.
+  LinkLabel* compare = MakeLink("lblPorovnat", T("Porovnat s Money"), &TfrmMain::lblPorovnatClick);
   QPushButton* prev = MakeButton("btnPrev5", T("<< Zpět"), &TfrmMain::btnPrev5Click);
   QPushButton* start = MakeButton("btnNext5", T("Start"), &TfrmMain::btnNext5Click);
   QPushButton* end = MakeButton("btnkonec8", T("Konec"), &TfrmMain::btnkonec8Click);
-  layout->addLayout(ButtonRow({}, {prev, start}, end));
-  SetFocusChain(PageRecapitulation, {prev, start, end});
+  layout->addLayout(ButtonRow({compare}, {prev, start}, end));
+  SetFocusChain(PageRecapitulation, {compare, prev, start, end});
   return page;
 }
 

@@ -35,7 +35,7 @@ TEST_F(WindowTest, TabWalksEveryPageTopToBottomThenBackNextAndEnd) {
       {4, {"btnKonec5", "lblTarvellWebPage1", "Label10"}},
       {5, {"btnKonec6", "Label12"}},
       {6, {"grInfoFiles", "btnDelete", "btnPrev4", "btnNext4", "btnkonec7"}},
-      {7, {"btnPrev5", "btnNext5", "btnkonec8"}},
+      {7, {"btnPrev5", "btnNext5", "btnkonec8", "lblPorovnat"}},
       {8, {"btnKonec9", "lblTarvellWebPage2", "Label22"}},
   };
   for (const auto& [page, chain] : pages) {

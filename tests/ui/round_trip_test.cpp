@@ -1,9 +1,11 @@
 // The add-on's two main jobs driven through the window's own handlers: the save with "unlock all",
 // then the restore of its archive, on real tables, with another Money user holding a document.
+#include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTableView>
+#include <QTableWidget>
 #include <QTimer>
 
 #include "archive/catalogue.h"
@@ -15,6 +17,7 @@
 #include "platform/ini.h"
 #include "support/agenda_builder.h"
 #include "support/http_server.h"
+#include "ui/comparison.h"
 #include "ui_fixture.h"
 
 namespace vorlend::test {
@@ -107,6 +110,34 @@ TEST_F(RoundTripTest, SaveUnlocksEverythingAndRestorePutsEveryStateBack) {
   ASSERT_EQ(Page(), 7);
   EXPECT_EQ(Control<QLabel>("lblNazevMapy")->text().toStdString(), "Před přepočtem");
   EXPECT_EQ(Control<QLabel>("lblFiltrRoku")->text().toStdString(), "2026, 2025");
+
+  // "Porovnat s Money" counts what the restore would change, changing nothing: every archived
+  // lock is undone by the save, and one unlocked document another user has locked since.
+  {
+    TBFTable other;
+    ASSERT_EQ(other.OpenTable(agendaDir + "ROK.002/" + Modules[0].MoneyTable), 0);
+    ASSERT_EQ(other.SetOrder(Modules[0].KeyField), 0);
+    ASSERT_EQ(other.Seek1(Variant::FromInt(seed["ROK.002/" + std::string(Modules[0].MoneyTable)][1].first)), SeekFound);
+    ASSERT_EQ(other.LockRecord(), 0);
+    other.SetValue("Uzamceni", Variant::FromBool(true));
+    ASSERT_EQ(other.Post(), 0);
+  }
+  const auto beforeComparison = AllLocks(agendaDir);
+  Click("lblPorovnat");
+  auto* comparison = window->findChild<ui::ComparisonDialog*>("dlgPorovnani");
+  ASSERT_NE(comparison, nullptr);
+  EXPECT_EQ(Control<QLabel>("lblPorovnaniCelkem")->text().toStdString(), "Tabulka 16 z 16, celkem 100 %");
+  const QTableWidget* counts = comparison->Counts();
+  ASSERT_EQ(counts->rowCount(), 17);
+  std::vector<std::string> total;
+  for (int c = 0; c < 5; ++c) total.push_back(counts->item(16, c)->text().toStdString());
+  EXPECT_EQ(total, (std::vector<std::string>{"Celkem", "480", "160", "161", "0"}));
+  EXPECT_EQ(comparison->Summary()->text().toStdString(), "Obnovení by změnilo dokladů: 161.");
+  EXPECT_EQ(AllLocks(agendaDir), beforeComparison);
+  Click("btnZavrit");
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_EQ(window->findChild<ui::ComparisonDialog*>("dlgPorovnani"), nullptr);
+  EXPECT_EQ(Page(), 7);
 
   dialogs.Answer(false);  // keep the archive
   Click("btnNext5");
