@@ -5,6 +5,8 @@ set -euo pipefail
 
 packages=(cmake g++ make pkg-config ccache qt6-base-dev libsqlite3-dev libcurl4-openssl-dev uuid-dev
           libxcb1-dev libgtest-dev python3 nlohmann-json3-dev xvfb xauth fonts-dejavu-core)
+# The window tests on a virtual X display want a window manager and a real pointer and keyboard.
+packages+=(openbox xdotool)
 # The fuzz targets (scripts/fuzz.sh) are built with clang and its libFuzzer runtime.
 packages+=(clang-14 libclang-rt-14-dev)
 

@@ -8,7 +8,6 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "archive/inspect.h"
 #include "ui/qt_ports.h"
 #include "ui/widgets.h"
 
@@ -56,6 +55,7 @@ ComparisonDialog::ComparisonDialog(QWidget* parent) : QDialog(parent) {
   m_counts->setHorizontalHeaderLabels({QStringLiteral("Doklady"), QStringLiteral("V archivu"), QStringLiteral("Zamčené"),
                                        QStringLiteral("Liší se od Money"), QStringLiteral("Nejsou v Money")});
   m_counts->verticalHeader()->hide();
+  m_counts->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
   m_counts->setSelectionMode(QAbstractItemView::NoSelection);
   m_counts->setEditTriggers(QAbstractItemView::NoEditTriggers);
   m_counts->setShowGrid(false);
@@ -105,7 +105,11 @@ bool ComparisonDialog::Compare(const HostContext& ctx, const ArchiveRow& row, Di
     m_running = false;
   }
   if (rc != 0) return false;
+  ShowCounts(inspection);
+  return true;
+}
 
+void ComparisonDialog::ShowCounts(const ArchiveInspection& inspection) {
   m_text->hide();
   m_bar->hide();
   m_overall->hide();
@@ -129,7 +133,6 @@ bool ComparisonDialog::Compare(const HostContext& ctx, const ArchiveRow& row, Di
   m_summary->show();
   m_counts->show();
   m_close->setFocus(Qt::OtherFocusReason);
-  return true;
 }
 
 }  // namespace vorlend::ui

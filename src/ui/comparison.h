@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "archive/catalogue.h"
+#include "archive/inspect.h"
 #include "host/host_context.h"
 #include "platform/ports.h"
 
@@ -27,6 +28,9 @@ public:
   // Compares the archive of `row` with Money, showing how far it is, and then the counts. False
   // when it ended without counts: stopped by closing the dialog, or after a message.
   bool Compare(const HostContext& ctx, const ArchiveRow& row, Dialogs& dialogs);
+
+  // The counts of a comparison, in place of its progress.
+  void ShowCounts(const ArchiveInspection& inspection);
 
   QTableWidget* Counts() const { return m_counts; }
   QLabel* Summary() const { return m_summary; }

@@ -22,6 +22,7 @@
 #include "platform/files.h"
 #include "platform/ini.h"
 #include "platform/locale.h"
+#include "ui/comparison.h"
 #include "ui/frm_main.h"
 #include "ui/qt_ports.h"
 
@@ -103,6 +104,7 @@ int main(int argc, char** argv) {
   if (auto* name = Find<QLineEdit>(window, "edtNazevMapy")) name->setText(QStringLiteral("Před přepočtem cen 2026"));
   SetLabel(window, "lblWorking", "Procházím přijaté faktury 2026...");
   if (auto* bar = Find<QProgressBar>(window, "ProgressBar1")) bar->setValue(40);
+  SetLabel(window, "lblCelkem", "Tabulka 6 z 16, celkem 33 %");
 
   vorlend::ArchiveList& archives = window.Archives();
   archives.Append({"Před přepočtem cen 2026", "14.3.2026", "9:41:07", "Truhlářství Novák, s.r.o.", "1"});
@@ -138,6 +140,38 @@ int main(int argc, char** argv) {
     line->show();
   }
   render(7, QStringLiteral("page7-incomplete.png"));
+
+  // "Porovnat s Money" on an archive of two years, with documents changed and deleted since.
+  {
+    window.ShowPage(7);
+    vorlend::ui::ComparisonDialog comparison(&window);
+    vorlend::ArchiveInspection sample;
+    const struct {
+      const char* table;
+      int recorded, locked, differing, missing;
+    } rows[] = {{"pokladní doklady 2026", 412, 388, 388, 0}, {"bankovní doklady 2026", 1260, 1187, 1185, 2},
+                {"přijaté faktury 2026", 934, 902, 899, 0}, {"vystavené faktury 2026", 1511, 1470, 1470, 0},
+                {"pokladní doklady 2025", 398, 398, 0, 0}, {"přijaté faktury 2025", 1022, 1022, 3, 1}};
+    for (const auto& r : rows) {
+      vorlend::TableInspection t;
+      t.row.WorkingStr = r.table;
+      t.recorded = r.recorded;
+      t.locked = r.locked;
+      t.differing = r.differing;
+      t.missing = r.missing;
+      sample.tables.push_back(t);
+    }
+    comparison.ShowCounts(sample);
+    comparison.show();
+    QApplication::processEvents();
+    const QString file = QDir(outDir).filePath(QStringLiteral("comparison.png"));
+    if (!comparison.grab().save(file)) {
+      std::fprintf(stderr, "vorlend-screens: cannot write %s\n", file.toLocal8Bit().constData());
+      ++failures;
+    } else {
+      std::printf("%s\n", file.toLocal8Bit().constData());
+    }
+  }
 
   // The first page with an agenda name too long for its line: cut with "…", whole in the tooltip.
   if (auto* name = Find<QLabel>(window, "lblAgendaName")) {
