@@ -620,11 +620,11 @@ int main(int argc, char** argv) {
 
   std::printf("save = 8 tables, each document's key and lock recorded in an archive, then the document unlocked; "
               "restore = each archived document sought by key and given its lock back | ours, blocks = the add-on, "
-              "blocks of %d docs or %d ms | ours, record by record = the add-on through a component without "
+              "blocks of %d docs or %d-%d ms (ten syncs) | ours, record by record = the add-on through a component without "
               "transactions | per-record loop = SQLite, a commit per archive record and per document | block loop = "
               "SQLite with the add-on's guarantees: record locks, blocks of %d, archive synced before the documents "
               "commit | bulk = SQLite, one statement per table and step, no record locks\n",
-              DefaultBlockSize, BlockTimeLimitMs, kLoopBlock);
+              DefaultBlockSize, BlockTimeLimitMs, MaxBlockTimeMs, kLoopBlock);
   PrintHeader();
   const std::string loadBefore = LoadAverage();
   std::vector<Measured> all;

@@ -1,10 +1,16 @@
 #include "archive/operation.h"
 
 #include <algorithm>
+#include <atomic>
+#include <cstdint>
 
 namespace vorlend {
 
 namespace {
+
+// How long the last synced commit of a block took, in microseconds.
+std::atomic<std::int64_t> g_lastSyncMicros{0};
+
 bool ConflictAnsweredYes(Dialogs& dialogs, const std::string& workingStr) {
   const std::string question = LockConflictQuestionStart + workingStr +
                                ": některý doklad je právě editován uživatelem Money. Počkejte na uvolnění a "
@@ -78,6 +84,11 @@ PostOutcome TableBlock::Post() {
   return PostOutcome::Posted;
 }
 
+std::chrono::milliseconds BlockTime() {
+  const std::chrono::milliseconds tenSyncs(g_lastSyncMicros.load() / 100);
+  return std::clamp(tenSyncs, std::chrono::milliseconds(BlockTimeLimitMs), std::chrono::milliseconds(MaxBlockTimeMs));
+}
+
 bool TableBlock::Commit(bool synced) {
   if (!m_open) {
     // Blocks committed before are made durable now; a component without transactions keeps its
@@ -89,13 +100,28 @@ bool TableBlock::Commit(bool synced) {
   m_open = false;
   m_pending = 0;
   m_unsynced = !synced && !m_synced;
-  return m_table.Commit(synced) == 0;
+  const bool timed = synced || m_synced;
+  const auto started = std::chrono::steady_clock::now();
+  const bool committed = m_table.Commit(synced) == 0;
+  if (timed && committed) {
+    g_lastSyncMicros = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started).count();
+  }
+  return committed;
 }
 
 bool TableBlock::Full(int blockSize) const {
   if (!m_open) return !m_transactions;
-  return m_pending >= blockSize ||
-         std::chrono::steady_clock::now() - m_started >= std::chrono::milliseconds(BlockTimeLimitMs);
+  return m_pending >= blockSize || std::chrono::steady_clock::now() - m_started >= BlockTime();
+}
+
+PostOutcome ChangeLock(TBFTable& table, TableBlock& block, const Variant& before, const Variant& lock,
+                       OperationCounts& pending) {
+  table.SetValue("Uzamceni", lock);
+  const PostOutcome posted = block.Post();
+  if (posted != PostOutcome::Posted) return posted;
+  ++pending.Written;
+  if (!SameLockState(before, lock)) ++pending.Changed;
+  return posted;
 }
 
 void ProgressTick(Progress& progress, int counter) {

@@ -24,11 +24,17 @@ inline constexpr int ProgressStep = 20;
 
 // Documents are changed block by block: the archive records of a block in one synced commit, then
 // the block's documents in one transaction whose record locks are held until it commits. A block
-// ends after this many documents or after BlockTimeLimit, whichever comes first, so another user
-// waits only briefly for a document and the window stays responsive. A block of one is the
+// ends after this many documents or after its time, whichever comes first. The time is ten times
+// what the last synced commit took, so a disk where a sync is slow still spends most of a block
+// on the documents, but never less than BlockTimeLimitMs nor more than MaxBlockTimeMs: another
+// user waits for a document at most one block's time and one sync. A block of one is the
 // record-by-record way, the only one a table component without transactions allows.
-inline constexpr int DefaultBlockSize = 500;
+inline constexpr int DefaultBlockSize = 5000;
 inline constexpr int BlockTimeLimitMs = 50;
+inline constexpr int MaxBlockTimeMs = 250;
+
+// The time a block may last now (see above).
+std::chrono::milliseconds BlockTime();
 
 // The lock-conflict question begins with this text; the batch tool's console answers it by it.
 inline constexpr const char* LockConflictQuestionStart = "Zámek v modulu ";
@@ -106,6 +112,12 @@ private:
   int m_pending = 0;
   std::chrono::steady_clock::time_point m_started;
 };
+
+// The last step of a document, the same for the save and the restore: the locked document of
+// `table`, in edit mode and read again with `before` as its lock, gets `lock` within `block`.
+// Counted in `pending` as written, and as changed when its lock was different.
+PostOutcome ChangeLock(TBFTable& table, TableBlock& block, const Variant& before, const Variant& lock,
+                       OperationCounts& pending);
 
 // At every ProgressStep-th record: lets the window work and moves the bar to `counter`.
 void ProgressTick(Progress& progress, int counter);

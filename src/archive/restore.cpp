@@ -108,10 +108,76 @@ int CheckEveryTable(RestoreJob& job, const std::string& archiveDir) {
   return 0;
 }
 
-// One row of the file list: each archived document sought by its key and given its saved value.
-// The changes go block by block, each block one transaction whose record locks are held until it
-// commits; before any question the block is committed, so everything before the document asked
-// about is written.
+// The block of one Money table within a restore: the documents' changes wait here, each holding
+// its record lock, until Settle commits them. The table's last block is synced, and with it every
+// earlier one: an archive deleted after the restore never outlives the states it put back.
+class RestoreBlock {
+public:
+  RestoreBlock(RestoreJob& job, const RowTables& tables, const std::string& workingStr)
+      : m_job(job),
+        m_tables(tables),
+        m_settle([this] { return Settle(); }),
+        m_documents(job.BFMoneyFile, false, job.dialogs, workingStr, m_settle) {}
+
+  // Gives the locked document, whose lock read again is `current`, its archived lock. 0 to go on.
+  int Change(const Variant& current, const Variant& archived) {
+    const PostOutcome posted = ChangeLock(m_job.BFMoneyFile, m_documents, current, archived, m_pending);
+    if (posted == PostOutcome::Failed) return Fail(m_job, PostErrorText(m_tables.moneyShown));
+    return posted == PostOutcome::Posted ? 0 : -1;
+  }
+
+  // Commits the block; `last` syncs it. False after the message.
+  [[nodiscard]] bool Settle(bool last = false) {
+    if (!m_documents.Commit(last)) {
+      Fail(m_job, PostErrorText(m_tables.moneyShown));
+      return false;
+    }
+    m_job.Counts.Written += m_pending.Written;
+    m_job.Counts.Changed += m_pending.Changed;
+    m_pending = {};
+    return true;
+  }
+
+  bool Full(int blockSize) const { return m_documents.Full(blockSize); }
+  // What a question needs first: everything done so far written.
+  const SettleFn& BeforeQuestion() const { return m_settle; }
+
+private:
+  RestoreJob& m_job;
+  const RowTables& m_tables;
+  const SettleFn m_settle;
+  TableBlock m_documents;
+  OperationCounts m_pending{};  // counted when their block is settled
+};
+
+// One archive record, in the order things happen: find its document by the key, take the record
+// lock, read the document again, give it the archived lock. A document no longer in Money, or
+// deleted since it was found, is skipped. 0 to go on; -1 when the row ends (after a message or
+// the user's stop).
+int RestoreDocument(RestoreJob& job, RestoreBlock& block, const RowTables& p, const std::string& workingStr) {
+  ++job.Counts.Documents;
+  const std::int32_t key = ArchivedKey(job.BFLockFile, p.archiveShown);
+  if (job.BFMoneyFile.Seek1(Variant::FromInt(key)) != SeekFound) {
+    ++job.Counts.Gone;
+    return 0;
+  }
+  const LockOutcome locked = LockRecordWithRetry(job.BFMoneyFile, job.dialogs, workingStr,
+                                                 {job.Observer, p.moneyShown, key}, block.BeforeQuestion());
+  switch (locked) {
+    case LockOutcome::Refused:
+    case LockOutcome::Failed: return -1;
+    case LockOutcome::Unavailable: return Fail(job, job.context.ShownIn(job.BFMoneyFile.LastError()));
+    case LockOutcome::Gone: ++job.Counts.Gone; return 0;
+    case LockOutcome::Locked: break;
+  }
+  const Variant current = job.BFMoneyFile.Value("Uzamceni");
+  job.BFMoneyFile.EditRecord();
+  return block.Change(current, ArchivedLock(job.BFLockFile, p.archiveShown));
+}
+
+// One row of the file list: each archived document sought by its key and given its saved value,
+// block by block; before any question the block is committed, so everything before the document
+// asked about is written.
 int RestoreRow(RestoreJob& job, const FileListRow& row, const std::string& archiveDir) {
   const RowTables p = RowTablePaths(job.context, row, archiveDir);
 
@@ -126,56 +192,19 @@ int RestoreRow(RestoreJob& job, const FileListRow& row, const std::string& archi
   TableCloser closeArchive(job.BFLockFile);
   TableCloser closeMoney(job.BFMoneyFile);
 
-  OperationCounts pending{};  // counted when their block is committed
   const int blockSize = std::max(1, job.BlockSize);
-  SettleFn settle;
-  TableBlock documents(job.BFMoneyFile, false, job.dialogs, row.WorkingStr, [&] { return settle(); });
-  bool lastBlock = false;
-  settle = [&] {
-    // The table's last block is synced, and with it every earlier one: an archive deleted after
-    // the restore never outlives the states it put back.
-    if (!documents.Commit(lastBlock)) {
-      Fail(job, PostErrorText(p.moneyShown));
-      return false;
-    }
-    job.Counts.Written += pending.Written;
-    job.Counts.Changed += pending.Changed;
-    pending = {};
-    return true;
-  };
-
+  RestoreBlock block(job, p, row.WorkingStr);
   for (int counter = 0;; ++counter) {
-    ++job.Counts.Documents;
-    const std::int32_t key = ArchivedKey(job.BFLockFile, p.archiveShown);
-    const bool found = job.BFMoneyFile.Seek1(Variant::FromInt(key)) == SeekFound;
-    if (!found) ++job.Counts.Gone;
-    if (found) {
-      const LockOutcome locked = LockRecordWithRetry(job.BFMoneyFile, job.dialogs, row.WorkingStr,
-                                                     {job.Observer, p.moneyShown, key}, settle);
-      if (locked == LockOutcome::Gone) ++job.Counts.Gone;
-      if (locked == LockOutcome::Refused || locked == LockOutcome::Failed) return -1;
-      if (locked == LockOutcome::Unavailable) return Fail(job, job.context.ShownIn(job.BFMoneyFile.LastError()));
-      // A document deleted since the seek is skipped like one that was never found.
-      if (locked == LockOutcome::Locked) {
-        const Variant before = job.BFMoneyFile.Value("Uzamceni");
-        job.BFMoneyFile.EditRecord();
-        const Variant archived = ArchivedLock(job.BFLockFile, p.archiveShown);
-        job.BFMoneyFile.SetValue("Uzamceni", archived);
-        const PostOutcome posted = documents.Post();
-        if (posted == PostOutcome::Failed) return Fail(job, PostErrorText(p.moneyShown));
-        if (posted == PostOutcome::Refused) return -1;
-        ++pending.Written;
-        if (!SameLockState(before, archived)) ++pending.Changed;
-      }
-    }
+    if (RestoreDocument(job, block, p, row.WorkingStr) != 0) return -1;
     ProgressTick(job.progress, counter);
-    if (AbortConfirmed(job.progress, job.dialogs, MsgKind::Confirmation, kAbortQuestion, settle)) return -1;
+    if (AbortConfirmed(job.progress, job.dialogs, MsgKind::Confirmation, kAbortQuestion, block.BeforeQuestion())) {
+      return -1;
+    }
     job.BFLockFile.Skip();
     if (job.BFLockFile.IsEof()) break;
-    if (documents.Full(blockSize) && !settle()) return -1;
+    if (block.Full(blockSize) && !block.Settle()) return -1;
   }
-  lastBlock = true;
-  if (!settle()) return -1;
+  if (!block.Settle(true)) return -1;
   job.progress.SetPosition(0);
   job.progress.ProcessMessages();
   return 0;

@@ -89,11 +89,148 @@ int OpenEveryTable(SaveJob& job) {
   return 0;
 }
 
-// One row of the file list: the Money table walked from its first record, each document first
-// recorded in the archive table and only then changed. Documents go block by block: a document is
-// locked, read again, recorded and changed inside the block; at the end of the block the archive
-// records are committed and synced first, and only then the block's changes, so no change is ever
-// on the disk without the earlier state it replaced. Before any question the block is committed.
+// The block of one Money table within a save. Each document's archive record and its change wait
+// here until Settle writes them: the archive records first, committed and synced, and only then
+// the documents, whose record locks go with their commit. So no change is ever on the disk without
+// the earlier state it replaced. Whatever is not settled is rolled back when the block goes.
+class SaveBlock {
+public:
+  SaveBlock(SaveJob& job, const RowTables& tables, const std::string& workingStr)
+      : m_job(job),
+        m_tables(tables),
+        m_settle([this] { return Settle(); }),
+        m_records(job.BFLockFile, true, job.dialogs, workingStr, m_settle),
+        m_documents(job.BFMoneyFile, false, job.dialogs, workingStr, m_settle) {}
+
+  // Posts a document's archive record, its key and lock in one post: no record without its values.
+  [[nodiscard]] bool Record(const Variant& key, const Variant& lock) {
+    m_job.BFLockFile.AppendBlank();
+    m_job.BFLockFile.SetValue("ID", key);
+    m_job.BFLockFile.SetValue("Lock", lock);
+    if (!Posted(m_records, m_tables.archiveShown)) return false;
+    ++m_pending.Recorded;
+    return true;
+  }
+
+  // Gives the locked document, whose lock read again is `current`, the chosen lock.
+  [[nodiscard]] bool Change(const Variant& current, const Variant& lock) {
+    const PostOutcome posted = ChangeLock(m_job.BFMoneyFile, m_documents, current, lock, m_pending);
+    if (posted == PostOutcome::Failed) return FailWith(PostErrorText(m_tables.moneyShown));
+    if (posted == PostOutcome::Refused) return false;
+    // A component without transactions wrote the change already.
+    if (!SameLockState(current, lock) && m_documents.CommitsEachPost()) m_job.DocumentsChanged = true;
+    return true;
+  }
+
+  // Writes the block. False after the message.
+  [[nodiscard]] bool Settle() {
+    if (!m_records.Commit()) return FailWith(PostErrorText(m_tables.archiveShown));
+    m_job.Counts.Recorded += m_pending.Recorded;
+    // A save that changed no lock leaves nothing to put back: a change counts from the moment it
+    // may become permanent.
+    if (m_pending.Changed > 0) m_job.DocumentsChanged = true;
+    if (!m_documents.Commit()) return FailWith(PostErrorText(m_tables.moneyShown));
+    m_job.Counts.Written += m_pending.Written;
+    m_job.Counts.Changed += m_pending.Changed;
+    m_pending = {};
+    return true;
+  }
+
+  bool Full(int blockSize) const { return m_records.Full(blockSize) || m_documents.Full(blockSize); }
+  // No document has changed yet, in this block or before it.
+  bool NothingChanged() const { return !m_job.DocumentsChanged && m_pending.Changed == 0; }
+  // What a question needs first: everything done so far written.
+  const SettleFn& BeforeQuestion() const { return m_settle; }
+
+private:
+  bool Posted(TableBlock& block, const std::string& shownTable) {
+    const PostOutcome posted = block.Post();
+    if (posted == PostOutcome::Failed) return FailWith(PostErrorText(shownTable));
+    return posted == PostOutcome::Posted;
+  }
+  bool FailWith(const std::string& text) {
+    FailClosing(m_job, text);
+    return false;
+  }
+
+  SaveJob& m_job;
+  const RowTables& m_tables;
+  const SettleFn m_settle;
+  TableBlock m_records;
+  TableBlock m_documents;
+  OperationCounts m_pending{};  // counted when their block is settled
+};
+
+// A document's key and lock as the save reads them.
+struct DocumentState {
+  Variant key;
+  Variant lock;
+};
+
+// The user's stop is asked about with every earlier document written; true means stop.
+bool StopAsked(SaveJob& job, const SaveBlock& block) {
+  return AbortConfirmed(job.progress, job.dialogs, MsgKind::Confirmation, kAbortQuestion, block.BeforeQuestion());
+}
+
+bool RecordDocument(SaveBlock& block, const DocumentState& state) { return block.Record(state.key, state.lock); }
+
+// The document as it is now that it is locked: another user may have changed it since the walk
+// read it, and the archive must hold what it was when it is changed. A key that cannot be
+// recorded any more keeps the one the walk read, which the document can be found by.
+DocumentState ReadAgain(SaveJob& job, const std::string& keyField, const DocumentState& walked) {
+  DocumentState now{job.BFMoneyFile.Value(keyField), job.BFMoneyFile.Value("Uzamceni")};
+  std::int32_t number = 0;
+  if (!RecordableKey(now.key, number)) now.key = walked.key;
+  return now;
+}
+
+// A document another user holds and the user did not wait for (or whose lock file nobody can
+// write): it stays as it was, and the archive holds what the walk read of it, as it holds every
+// document the save reached. The save ends here.
+int LeaveHeldDocument(SaveJob& job, SaveBlock& block, const DocumentState& walked, LockOutcome locked) {
+  const std::string why = job.BFMoneyFile.LastError();
+  if (!RecordDocument(block, walked) || !block.Settle()) return -1;
+  return locked == LockOutcome::Refused ? -1 : FailClosing(job, job.context.ShownIn(why));
+}
+
+// One document, in the order things happen to it: take its record lock, read it again, write its
+// archive record, change it. 0 to go on; -1 when the row ends (after a message or the user's stop).
+int SaveDocument(SaveJob& job, SaveBlock& block, const RowTables& p, const std::string& keyField,
+                 const std::string& workingStr, int& skipped) {
+  ++job.Counts.Documents;
+  const DocumentState walked{job.BFMoneyFile.Value(keyField), job.BFMoneyFile.Value("Uzamceni")};
+  std::int32_t keyNumber = 0;
+  if (!RecordableKey(walked.key, keyNumber)) {
+    ++skipped;
+    ++job.Counts.UnusableKey;
+    return 0;
+  }
+  if (job.choices.action == LockAction::NoAction) return RecordDocument(block, walked) ? 0 : -1;
+  // A stop asked for before the first document changes ends the save with every document as it
+  // was (and its archive removed); after that, the question comes after each document.
+  if (block.NothingChanged() && StopAsked(job, block)) return -1;
+
+  const LockOutcome locked = LockRecordWithRetry(job.BFMoneyFile, job.dialogs, workingStr,
+                                                 {job.Observer, p.moneyShown, keyNumber}, block.BeforeQuestion());
+  switch (locked) {
+    case LockOutcome::Failed: return -1;
+    case LockOutcome::Refused:
+    case LockOutcome::Unavailable: return LeaveHeldDocument(job, block, walked, locked);
+    case LockOutcome::Gone:
+      // Another user deleted the document meanwhile: nothing is left to change, and its record
+      // holds what was read before; the restore never finds it.
+      ++job.Counts.Gone;
+      return RecordDocument(block, walked) ? 0 : -1;
+    case LockOutcome::Locked: break;
+  }
+  const DocumentState now = ReadAgain(job, keyField, walked);
+  if (!RecordDocument(block, now)) return -1;
+  job.BFMoneyFile.EditRecord();
+  return block.Change(now.lock, Variant::FromBool(job.choices.action == LockAction::Lock)) ? 0 : -1;
+}
+
+// One row of the file list: the Money table walked from its first record, block by block, each
+// document recorded in the archive before it changes. Before any question the block is settled.
 int SaveRow(SaveJob& job, const FileListRow& row) {
   const RowTables p = RowTablePaths(job.context, row, job.ArchiveDir);
   auto fail = [&](const std::string& text) { return FailClosing(job, text); };
@@ -114,12 +251,12 @@ int SaveRow(SaveJob& job, const FileListRow& row) {
   if (count < 1) return 0;
   job.progress.SetMaximum(count);
   if (job.BFMoneyFile.GoTop() != 0) return fail(PositionErrorText(p.moneyShown));
-
-  const std::string keyField = KeyFieldForFileName(row.FileName);
   if (job.BFLockFile.OpenTable(p.archive, ArchiveTableWriting) != 0) return fail(OpenErrorText(p.archiveShown));
   TableCloser closeArchive(job.BFLockFile);
-  const bool change = job.choices.action != LockAction::NoAction;
-  const Variant newLock = Variant::FromBool(job.choices.action == LockAction::Lock);
+
+  const std::string keyField = KeyFieldForFileName(row.FileName);
+  const int blockSize = std::max(1, job.BlockSize);
+  // The documents left out for their keys are reported however the row ends.
   SkippedDocuments skipped{row.WorkingStr, 0};
   struct SkipReport {
     SaveJob& job;
@@ -128,109 +265,16 @@ int SaveRow(SaveJob& job, const FileListRow& row) {
       if (skipped.count > 0) job.Skipped.push_back(skipped);
     }
   } report{job, skipped};
-
-  // Counted when their block is committed.
-  OperationCounts pending{};
-  const int blockSize = std::max(1, job.BlockSize);
-  // Commits the block: the archive records (synced) before the documents. False after the message.
-  SettleFn settle;
-  TableBlock records(job.BFLockFile, true, job.dialogs, row.WorkingStr, [&] { return settle(); });
-  TableBlock documents(job.BFMoneyFile, false, job.dialogs, row.WorkingStr, [&] { return settle(); });
-  settle = [&] {
-    if (!records.Commit()) {
-      fail(PostErrorText(p.archiveShown));
-      return false;
-    }
-    job.Counts.Recorded += pending.Recorded;
-    // A save that changed no lock leaves nothing to put back: a change counts from the moment it
-    // may become permanent.
-    if (pending.Changed > 0) job.DocumentsChanged = true;
-    if (!documents.Commit()) {
-      fail(PostErrorText(p.moneyShown));
-      return false;
-    }
-    job.Counts.Written += pending.Written;
-    job.Counts.Changed += pending.Changed;
-    pending = {};
-    return true;
-  };
-  // 0 once posted into the block; -1 after the message, or with none when the user stopped.
-  auto post = [&](TableBlock& block, const std::string& shownPath) {
-    const PostOutcome posted = block.Post();
-    if (posted == PostOutcome::Failed) return fail(PostErrorText(shownPath));
-    return posted == PostOutcome::Posted ? 0 : -1;
-  };
-  // The archive record gets its key and lock in one post: no record without its values.
-  auto record = [&](const Variant& key, const Variant& lock) {
-    job.BFLockFile.AppendBlank();
-    job.BFLockFile.SetValue("ID", key);
-    job.BFLockFile.SetValue("Lock", lock);
-    if (post(records, p.archiveShown) != 0) return -1;
-    ++pending.Recorded;
-    return 0;
-  };
-  // The user's stop is asked about with every earlier document committed; true means stop.
-  auto stopAsked = [&] {
-    return AbortConfirmed(job.progress, job.dialogs, MsgKind::Confirmation, kAbortQuestion, settle);
-  };
-
+  SaveBlock block(job, p, row.WorkingStr);
   for (int counter = 0;; ++counter) {
-    ++job.Counts.Documents;
-    const Variant key = job.BFMoneyFile.Value(keyField);
-    std::int32_t keyNumber = 0;
-    if (!RecordableKey(key, keyNumber)) {
-      ++skipped.count;
-      ++job.Counts.UnusableKey;
-    } else if (!change) {
-      if (record(key, job.BFMoneyFile.Value("Uzamceni")) != 0) return -1;
-    } else {
-      const Variant saved = job.BFMoneyFile.Value("Uzamceni");
-      // A stop asked for before the first document changes ends the save with every document
-      // as it was (and its archive removed); after that, the question comes after each document.
-      if (!job.DocumentsChanged && pending.Changed == 0 && stopAsked()) return -1;
-      const LockOutcome locked = LockRecordWithRetry(job.BFMoneyFile, job.dialogs, row.WorkingStr,
-                                                     {job.Observer, p.moneyShown, keyNumber}, settle);
-      if (locked == LockOutcome::Failed) return -1;
-      if (locked == LockOutcome::Refused || locked == LockOutcome::Unavailable) {
-        // The document stays as it was; the archive holds what the walk read of it, as it holds
-        // every document the save reached.
-        const std::string why = job.BFMoneyFile.LastError();
-        if (record(key, saved) != 0 || !settle()) return -1;
-        return locked == LockOutcome::Refused ? -1 : fail(job.context.ShownIn(why));
-      }
-      if (locked == LockOutcome::Gone) {
-        // Another user deleted the document meanwhile: nothing is left to change, and its record
-        // holds what was read before; the restore never finds it.
-        ++job.Counts.Gone;
-        if (record(key, saved) != 0) return -1;
-      } else {
-        // The lock read the document again: another user may have changed it since the walk
-        // read it, and the archive must hold what it was when it is changed.
-        Variant currentKey = job.BFMoneyFile.Value(keyField);
-        const Variant current = job.BFMoneyFile.Value("Uzamceni");
-        std::int32_t currentNumber = 0;
-        if (!RecordableKey(currentKey, currentNumber)) currentKey = key;  // the record keeps the key it can be found by
-        if (record(currentKey, current) != 0) return -1;
-        job.BFMoneyFile.EditRecord();
-        job.BFMoneyFile.SetValue("Uzamceni", newLock);
-        const bool changes = !SameLockState(current, newLock);
-        if (post(documents, p.moneyShown) != 0) return -1;
-        ++pending.Written;
-        if (changes) {
-          ++pending.Changed;
-          if (documents.CommitsEachPost()) job.DocumentsChanged = true;
-        }
-      }
-    }
-
+    if (SaveDocument(job, block, p, keyField, row.WorkingStr, skipped.count) != 0) return -1;
     ProgressTick(job.progress, counter);
-    if (stopAsked()) return -1;
-    if ((records.Full(blockSize) || documents.Full(blockSize)) && !settle()) return -1;
-
+    if (StopAsked(job, block)) return -1;
+    if (block.Full(blockSize) && !block.Settle()) return -1;
     job.BFMoneyFile.Skip();
     if (job.BFMoneyFile.IsEof()) break;
   }
-  if (!settle()) return -1;
+  if (!block.Settle()) return -1;
   job.progress.SetPosition(0);
   job.progress.ProcessMessages();
   return 0;
@@ -307,9 +351,16 @@ int SaveLocksUnguarded(SaveJob& job) {
     return -1;
   }
 
-  // Every archive table exists before the first Money table is opened.
+  // Every archive table exists, and stays after a power cut, before the first Money table is
+  // opened.
   for (const FileListRow& row : job.mtFileList) {
     if (CreateLockTable(ctx, job.ArchiveDir + row.FileName, ctx.ProgramDir(), job.dialogs) != 0) return -1;
+  }
+  if (!job.mtFileList.empty() && !SyncDirectoryOf(job.ArchiveDir + job.mtFileList.front().FileName)) {
+    job.dialogs.Message(MsgKind::Error,
+                        "Chyba: nelze vytvořit soubor " + ctx.Shown(job.ArchiveDir + job.mtFileList.front().FileName) +
+                            ".%%%");
+    return -1;
   }
   yearsText = Trim(yearsText);
   if (!yearsText.empty()) yearsText.pop_back();
@@ -440,7 +491,9 @@ int CreateLockTable(const HostContext& context, const std::string& basePath, con
                       "Chyba: soubor " + source + " neexistuje. Proveďte reinstalaci tohoto programu.");
       return -1;
     }
-    if (!CopyFile(source, target)) {
+    // The names of every copy are synced once, with the archive's folder, before the first
+    // document changes.
+    if (!CopyFile(source, target, false)) {
       dialogs.Message(MsgKind::Error, "Chyba: nelze vytvořit soubor " + context.Shown(target));
       return -1;
     }

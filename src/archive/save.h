@@ -64,7 +64,8 @@ int StartSave(SaveJob& job);
 int CreateArchiveDirectory(SaveJob& job);
 // 0 when the archive is complete; -1 after any failure, refusal or abort.
 int SaveLocks(SaveJob& job);
-// 0 when both files are fresh copies of the template files in `programDir`; -1 after its message,
+// 0 when both files are fresh copies of the template files in `programDir` (their content synced;
+// the caller syncs the folder that holds their names); -1 after its message,
 // which shows the path as the context shows paths.
 int CreateLockTable(const HostContext& context, const std::string& basePath, const std::string& programDir,
                     Dialogs& dialogs);

@@ -252,7 +252,7 @@ void NoteWriteFailure(int error, std::string_view path) {
 
 std::string TakeNoSpaceFolder() { return std::exchange(g_noSpaceFolder, std::string()); }
 
-bool CopyFile(std::string_view source, std::string_view target) {
+bool CopyFile(std::string_view source, std::string_view target, bool syncDirectory) {
   const std::string src = ResolvePath(source);
   const std::string dst = ResolvePath(target);
   const int in = ::open(src.c_str(), O_RDONLY | O_CLOEXEC);
@@ -269,6 +269,7 @@ bool CopyFile(std::string_view source, std::string_view target) {
     return false;
   }
   bool ok = true;
+  bool written = false;
   char buffer[65536];
   for (;;) {
     const ssize_t n = ::read(in, buffer, sizeof buffer);
@@ -288,12 +289,13 @@ bool CopyFile(std::string_view source, std::string_view target) {
         break;
       }
       done += w;
+      written = true;
     }
     if (!ok) break;
   }
   ::close(in);
   // The copy counts once it is on the disk, with its name.
-  if (ok && ::fsync(out) != 0) {
+  if (ok && written && ::fsync(out) != 0) {
     NoteWriteFailure(errno, dst);
     ok = false;
   }
@@ -301,7 +303,7 @@ bool CopyFile(std::string_view source, std::string_view target) {
     NoteWriteFailure(errno, dst);
     ok = false;
   }
-  return ok && SyncDirectoryOf(dst);
+  return ok && (!syncDirectory || SyncDirectoryOf(dst));
 }
 
 bool MatchesMask(std::string_view name, std::string_view mask) {

@@ -46,9 +46,10 @@ bool RemoveDir(std::string_view path);
 bool RemoveDirectoryTree(std::string_view path);
 // Renames a file or directory in one step (within one file system); false when it cannot.
 bool RenamePath(std::string_view from, std::string_view to);
-// Copies a file byte for byte, replacing an existing target. The copy is synced to the disk, and
-// so is the directory that holds its name.
-bool CopyFile(std::string_view source, std::string_view target);
+// Copies a file byte for byte, replacing an existing target. The copy's content is synced to the
+// disk (an empty copy has none to sync), and so is the directory that holds its name unless the
+// caller syncs it once after several copies (`syncDirectory` false).
+bool CopyFile(std::string_view source, std::string_view target, bool syncDirectory = true);
 // Seconds since the file or directory was last modified (a link itself, not what it names);
 // negative when it does not exist.
 double SecondsSinceModified(std::string_view path);
