@@ -65,16 +65,6 @@ std::string AgendaPathWithoutSeparator(const std::string& currentYearDir) {
 }
 }  // namespace
 
-std::string AgendaLevelDir(const std::string& currentYearDir) {
-  return UpperCase(AgendaPathWithoutSeparator(currentYearDir));
-}
-
-std::string DataLevelDir(const std::string& currentYearDir) {
-  const std::string agenda = AgendaLevelDir(currentYearDir);
-  if (agenda.empty()) return {};
-  return agenda.substr(0, agenda.find_last_of("/\\") + 1);
-}
-
 bool DeriveAgendaPaths(const std::string& currentYearDir, std::string& agendaPath, std::string& dataPath) {
   const std::string agenda = AgendaPathWithoutSeparator(currentYearDir);
   if (agenda.empty()) return false;

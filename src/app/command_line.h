@@ -19,10 +19,6 @@ StartupParams ParseCommandLine(const std::vector<std::string>& args);
 // The first row of that name (compared without regard to case).
 bool FindParam(const StartupParams& params, const std::string& name, std::string& value);
 
-// Agenda-level and data-level derivation of the current-year directory, in upper case; empty when
-// the path does not end in a ROK* directory inside an AGENDA* directory.
-std::string AgendaLevelDir(const std::string& currentYearDir);
-std::string DataLevelDir(const std::string& currentYearDir);
 // The same directories as Money named them (letter case kept), each with a trailing separator;
 // false when the path does not end in a ROK* directory inside an AGENDA* directory.
 bool DeriveAgendaPaths(const std::string& currentYearDir, std::string& agendaPath, std::string& dataPath);

@@ -107,21 +107,6 @@ void TCustomIniFile::WriteTime(const std::string& section, const std::string& id
   WriteString(section, ident, TimeToStr(value));
 }
 
-bool TCustomIniFile::SectionExists(const std::string& section) {
-  TStrings keys;
-  ReadSection(section, keys);
-  return !keys.empty();
-}
-
-bool TCustomIniFile::ValueExists(const std::string& section, const std::string& ident) {
-  TStrings keys;
-  ReadSection(section, keys);
-  for (const auto& k : keys) {
-    if (SameText(k, ident)) return true;
-  }
-  return false;
-}
-
 // ---- the private-profile file ------------------------------------------------------------
 
 bool IniFileUnreadable(const std::string& fileName) {

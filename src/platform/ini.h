@@ -50,9 +50,6 @@ public:
   virtual void DeleteKey(const std::string& section, const std::string& ident) = 0;
   virtual void UpdateFile() = 0;
 
-  bool SectionExists(const std::string& section);
-  bool ValueExists(const std::string& section, const std::string& ident);
-
 protected:
   std::string m_fileName;
 };

@@ -55,12 +55,15 @@ TEST(CommandLine, ParsingRules) {
 }
 
 TEST(CommandLine, Derivations) {
-  EXPECT_EQ(AgendaLevelDir("/Money/Data/Agenda.001/Rok.002/"), "/MONEY/DATA/AGENDA.001");
-  EXPECT_EQ(DataLevelDir("/Money/Data/Agenda.001/Rok.002/"), "/MONEY/DATA/");
-  EXPECT_EQ(AgendaLevelDir(" /m/agendaX/rokY "), "/M/AGENDAX");
-  EXPECT_EQ(AgendaLevelDir("/m/Agenda.001/Year.002/"), "");
-  EXPECT_EQ(AgendaLevelDir("/m/Data/Rok.002/"), "");
-  EXPECT_EQ(AgendaLevelDir("Rok.002"), "");
+  std::string agenda, data;
+  ASSERT_TRUE(DeriveAgendaPaths("/Money/Data/Agenda.001/Rok.002/", agenda, data));
+  EXPECT_EQ(agenda, "/Money/Data/Agenda.001/");
+  EXPECT_EQ(data, "/Money/Data/");
+  ASSERT_TRUE(DeriveAgendaPaths(" /m/agendaX/rokY ", agenda, data));
+  EXPECT_EQ(agenda, "/m/agendaX/");
+  EXPECT_FALSE(DeriveAgendaPaths("/m/Agenda.001/Year.002/", agenda, data));
+  EXPECT_FALSE(DeriveAgendaPaths("/m/Data/Rok.002/", agenda, data));
+  EXPECT_FALSE(DeriveAgendaPaths("Rok.002", agenda, data));
 
   EXPECT_EQ(SafeConfigName("A/B:C"), "A_B_C");
   EXPECT_EQ(SafeConfigName("\"*/:<>?\\|"), "_________");
