@@ -27,7 +27,7 @@ Outcome Start(const std::vector<std::string>& groups) {
   ScriptedDialogs dialogs;
   HostContext ctx;
   Outcome o;
-  EXPECT_TRUE(PrepareHostContext(groups, dialogs, ctx)) << (dialogs.Last() ? dialogs.Last()->text : "");
+  EXPECT_TRUE(PrepareHostContext(groups, dialogs, ctx)) << (dialogs.Last() ? dialogs.LastEntry().text : "");
   o.started = CheckAccessRights(ctx, dialogs);
   o.messages = dialogs.Entries();
   return o;

@@ -96,7 +96,7 @@ TEST_F(BlockFixture, EveryBlockSizeAndAComponentWithoutTransactionsGiveTheSameAr
     const bool transactions = run < 3;
     TBFTable::SetTransactionsAvailable(transactions);
     SaveJob job = Job(LockAction::Lock, blockSize);
-    ASSERT_EQ(StartSave(job), 0) << blockSize << (dialogs.Last() ? dialogs.Last()->text : "");
+    ASSERT_EQ(StartSave(job), 0) << blockSize << (dialogs.Last() ? dialogs.LastEntry().text : "");
     EXPECT_EQ(job.Counts.Recorded, 180);
     EXPECT_EQ(job.Counts.Written, 180);
     EXPECT_EQ(job.Counts.Changed, 180 - 60);  // every third document was locked already
@@ -197,7 +197,7 @@ TEST_F(BlockFixture, AFailureInsideABlockLeavesNoneOfItsDocumentsChanged) {
   };
   SaveJob job = Job(LockAction::Unlock, 500);
   EXPECT_EQ(StartSave(job), -1);
-  EXPECT_EQ(dialogs.Last()->text, "Chyba okna.");
+  EXPECT_EQ(dialogs.LastEntry().text, "Chyba okna.");
   ExpectSeeded();
   // Nothing changed, so the archive went too; and no document is left held.
   EXPECT_FALSE(job.DocumentsChanged);

@@ -135,7 +135,7 @@ TEST_F(CatalogueFixture, DeletionRemovesEverythingInsideButNothingALinkPointsTo)
   EXPECT_EQ(ReadBytes(dir / "outside/keep.txt"), "keep");
 
   EXPECT_EQ(DeleteArchiveDirectory(ctx, ctx.ArchiveRoot() + "1", dialogs), -1);
-  EXPECT_EQ(dialogs.Last()->text, "Nelze smazat adresář " + ctx.Shown(ctx.ArchiveRoot()) + "1");
+  EXPECT_EQ(dialogs.LastEntry().text, "Nelze smazat adresář " + ctx.Shown(ctx.ArchiveRoot()) + "1");
 }
 
 TEST(ArchiveList, DeletingMovesTheSelection) {

@@ -379,7 +379,7 @@ struct PowerCutFixture : ::testing::Test {
     FileList files;
     RestoreJob job{ctx, dialogs, progress, money, lock, files};
     const int result = RestoreLocks(job, archiveDir);
-    message = dialogs.Last() ? dialogs.Last()->text : "";
+    message = dialogs.Last() ? dialogs.LastEntry().text : "";
     return result;
   }
 
@@ -506,7 +506,7 @@ struct PowerCutSave : PowerCutFixture {
     SaveJob job{ctx, dialogs, progress, money, lock, years, SaveChoices{filter, run.action, "před výpadkem"}, files};
     job.BlockSize = run.blockSize;
     const int result = StartSave(job);
-    message = dialogs.Last() ? dialogs.Last()->text : "";
+    message = dialogs.Last() ? dialogs.LastEntry().text : "";
     return result == 0 ? 0 : 1;
   }
 
@@ -598,7 +598,7 @@ struct PowerCutRestore : PowerCutFixture {
     ASSERT_TRUE(FillYearList(ctx.AgendaPath, dialogs, years));
     for (std::size_t i = 0; i < years.Count(); ++i) years.Toggle(i);
     SaveJob job{ctx, dialogs, progress, money, lock, years, SaveChoices{filter, LockAction::Unlock, "odemčeno"}, files};
-    ASSERT_EQ(StartSave(job), 0) << (dialogs.Last() ? dialogs.Last()->text : "");
+    ASSERT_EQ(StartSave(job), 0) << (dialogs.Last() ? dialogs.LastEntry().text : "");
     archiveDir = job.ArchiveDir;
     unlocked = MoneyNow();
     for (const auto& entry : fs::directory_iterator(archiveDir)) {
@@ -629,7 +629,7 @@ struct PowerCutRestore : PowerCutFixture {
     const RestoreRoadOutcome outcome =
         RunRestoreRoad(ctx, RoadPorts{dialogs, progress}, RoadTables{money, lock, files}, list.Row(0), run.blockSize);
     if (run.deleteAfter && outcome.deletion != DeletionStatus::Deleted) return 1;
-    message = dialogs.Last() ? dialogs.Last()->text : "";
+    message = dialogs.Last() ? dialogs.LastEntry().text : "";
     return outcome.status == RestoreStatus::Restored ? 0 : 1;
   }
 

@@ -77,7 +77,7 @@ TEST_F(RestoreFixture, RoundTripPutsBackEveryStateAndIsIdempotent) {
       EXPECT_EQ(value, "0") << path << " " << key;
     }
   }
-  ASSERT_EQ(Restore(), 0) << (dialogs.Last() ? dialogs.Last()->text : "");
+  ASSERT_EQ(Restore(), 0) << (dialogs.Last() ? dialogs.LastEntry().text : "");
   EXPECT_TRUE(dialogs.Entries().empty());
   ExpectSeeded();
   EXPECT_EQ(ReadLocks(Money("Rok.002", "POKLKNIH"), "Cislo")[5].second, "Null");
@@ -115,7 +115,7 @@ TEST_F(RestoreFixture, AMissingArchiveTableStopsBeforeAnyDocumentChanges) {
   ASSERT_TRUE(engine::DeleteTableFiles(archiveDir + "VF001"));
   EXPECT_EQ(Restore(), -1);
   ASSERT_EQ(dialogs.Entries().size(), 1u);
-  EXPECT_EQ(dialogs.Last()->text, "Chyba: archivní soubor " + ctx.Shown(archiveDir) + "VF001 neexistuje!");
+  EXPECT_EQ(dialogs.LastEntry().text, "Chyba: archivní soubor " + ctx.Shown(archiveDir) + "VF001 neexistuje!");
   for (const auto& [path, dump] : dumps) EXPECT_EQ(DumpTable(path), dump) << path;
 }
 
@@ -137,7 +137,7 @@ TEST_F(RestoreFixture, DamagedArchivesNeverWriteOutsideTheAgenda) {
     dialogs.Clear();
     EXPECT_EQ(Restore(), -1) << c.moneyFile;
     ASSERT_EQ(dialogs.Entries().size(), 1u);
-    EXPECT_NE(dialogs.Last()->text.find("archiv je poškozen"), std::string::npos);
+    EXPECT_NE(dialogs.LastEntry().text.find("archiv je poškozen"), std::string::npos);
   }
   for (const auto& [key, value] : ReadLocks(Money("Rok.002", "POKLKNIH"), "Cislo")) EXPECT_EQ(value, "0") << key;
 
@@ -154,7 +154,7 @@ TEST_F(RestoreFixture, DamagedArchivesNeverWriteOutsideTheAgenda) {
   }
   dialogs.Clear();
   EXPECT_EQ(Restore(), -1);
-  EXPECT_EQ(dialogs.Last()->text, "Chyba: archiv je poškozen, databáze " + ctx.Shown(archiveDir) +
+  EXPECT_EQ(dialogs.LastEntry().text, "Chyba: archiv je poškozen, databáze " + ctx.Shown(archiveDir) +
                                       "BD002.DAT obsahuje záznam, který nelze načíst.");
   // The whole archive is read before the first document is written: every document, those of
   // the tables before the damaged one too, is still as the save left it.
@@ -168,10 +168,10 @@ TEST_F(RestoreFixture, DamagedArchivesNeverWriteOutsideTheAgenda) {
 TEST_F(RestoreFixture, MissingOrEmptyFileList) {
   DeleteFile(archiveDir + "info.tab");
   EXPECT_EQ(Restore(), -1);
-  EXPECT_EQ(dialogs.Last()->text, "Chyba: soubor " + ctx.Shown(archiveDir) + "info.tab neexistuje!");
+  EXPECT_EQ(dialogs.LastEntry().text, "Chyba: soubor " + ctx.Shown(archiveDir) + "info.tab neexistuje!");
   WriteBytes(archiveDir + "info.tab", "\"FileName\",\"MoneyFile\",\"WorkingStr\",\r\n");
   EXPECT_EQ(Restore(), -1);
-  EXPECT_EQ(dialogs.Last()->text, "Chyba: seznam archivních souborů je prázdný!");
+  EXPECT_EQ(dialogs.LastEntry().text, "Chyba: seznam archivních souborů je prázdný!");
 }
 
 TEST_F(RestoreFixture, ConflictRetriesTheSameRecordAndAbortAsks) {
@@ -237,7 +237,7 @@ TEST_F(RestoreFixture, AMoneyTableWithoutItsIndexStopsBeforeAnyDocumentChanges) 
   }
   EXPECT_EQ(Restore(), -1);
   ASSERT_EQ(dialogs.Entries().size(), 1u);
-  EXPECT_EQ(dialogs.Last()->text, "Nastala chyba při nastavení indexu v databázi " + ctx.AgendaDir + "ROK.001/SKSEZDOK.DAT");
+  EXPECT_EQ(dialogs.LastEntry().text, "Nastala chyba při nastavení indexu v databázi " + ctx.AgendaDir + "ROK.001/SKSEZDOK.DAT");
   for (const auto& [path, locks] : seed) {
     if (path == table) continue;
     for (const auto& [key, value] : ReadLocks(path, path.find("SKSEZDOK") != std::string::npos ? "CDokladu" : "Cislo")) {
@@ -271,7 +271,7 @@ TEST_F(RestoreFixture, AnIncompleteArchivePutsBackWhatItsSaveReached) {
   dialogs.Answer(false);  // the archive is kept
   EXPECT_EQ(RunRestoreRoad(ctx, RoadPorts{dialogs, progress}, RoadTables{money, lock, files}, incomplete[0]).status,
             RestoreStatus::Restored)
-      << dialogs.Last()->text;
+      << dialogs.LastEntry().text;
   ExpectSeeded();
 }
 
@@ -282,6 +282,6 @@ TEST_F(RestoreFixture, AnArchiveInAFolderThatTakesNoNewFilesIsRestored) {
   if (!SetImmutable(folder, true)) GTEST_SKIP() << "this file system cannot make " << folder << " read-only to root";
   const int result = Restore();
   SetImmutable(folder, false);
-  ASSERT_EQ(result, 0) << (dialogs.Last() ? dialogs.Last()->text : "");
+  ASSERT_EQ(result, 0) << (dialogs.Last() ? dialogs.LastEntry().text : "");
   ExpectSeeded();
 }

@@ -83,7 +83,7 @@ TEST_F(SaveFixture, DescriptionAndFileListAreWrittenByteForByte) {
   MarkAll();
   name = "Před přepočtem";
   SaveJob job = Job(Only({"PD", "SD"}), LockAction::NoAction);
-  ASSERT_EQ(Save(job), 0) << (dialogs.Last() ? dialogs.Last()->text : "");
+  ASSERT_EQ(Save(job), 0) << (dialogs.Last() ? dialogs.LastEntry().text : "");
   EXPECT_EQ(job.ArchiveDir, ctx.ArchiveRoot() + "1/");
   EXPECT_EQ(ReadBytes(job.ArchiveDir + "info.tab"),
             "\"FileName\",\"MoneyFile\",\"WorkingStr\",\r\n"
@@ -152,8 +152,8 @@ TEST_F(SaveFixture, AbortAsksAfterEveryDocument) {
   SaveJob job = Job(Only({"PD", "BD"}), LockAction::Unlock);
   EXPECT_EQ(Save(job), -1);
   EXPECT_EQ(dialogs.QuestionCount(), 2u);
-  EXPECT_EQ(dialogs.Last()->kind, MsgKind::Confirmation);
-  EXPECT_NE(dialogs.Last()->text.find("bude možné později obnovit do původního stavu z nedokončeného archivu"), std::string::npos);
+  EXPECT_EQ(dialogs.LastEntry().kind, MsgKind::Confirmation);
+  EXPECT_NE(dialogs.LastEntry().text.find("bude možné později obnovit do původního stavu z nedokončeného archivu"), std::string::npos);
   TIniFile info(job.ArchiveDir + "info");
   EXPECT_EQ(info.ReadInteger("MAIN", "Correct", -1), 0);
   // Documents were unlocked before the stop: the archive that holds their earlier states stays,
@@ -231,7 +231,7 @@ TEST_F(SaveFixture, ArchiveNumbersAndTheirFailures) {
   RemoveDirectoryTree(ctx.ArchiveRoot());
   WriteBytes(ExcludeTrailingPathDelimiter(ResolvePath(ctx.ArchiveRoot())), "x");
   ASSERT_EQ(CreateArchiveDirectory(job), -1);
-  EXPECT_EQ(dialogs.Last()->text, "Chyba: nelze vytvořit adresář " + ctx.Shown(ctx.ArchiveRoot()));
+  EXPECT_EQ(dialogs.LastEntry().text, "Chyba: nelze vytvořit adresář " + ctx.Shown(ctx.ArchiveRoot()));
 }
 
 TEST_F(SaveFixture, YearsThatWouldShareArchiveTablesAreRefusedBeforeAnythingIsCreated) {
@@ -242,14 +242,14 @@ TEST_F(SaveFixture, YearsThatWouldShareArchiveTablesAreRefusedBeforeAnythingIsCr
   SaveJob job = Job(Only({"PD"}), LockAction::Unlock);
   EXPECT_EQ(CreateArchiveDirectory(job), -1);
   ASSERT_EQ(dialogs.Entries().size(), 1u);
-  EXPECT_NE(dialogs.Last()->text.find("ROK.002 a Rok.002"), std::string::npos);
+  EXPECT_NE(dialogs.LastEntry().text.find("ROK.002 a Rok.002"), std::string::npos);
   EXPECT_FALSE(DirectoryExists(ctx.ArchiveRoot()));
 
   // "Rok.002" alone cannot be told apart from "ROK.002" by its Money path "ROK.002\...": refused.
   years.Toggle(0);
   dialogs.Clear();
   EXPECT_EQ(CreateArchiveDirectory(job), -1);
-  EXPECT_EQ(dialogs.Last()->text.rfind("Chyba: adresář účetního roku Rok.002 nelze v archivu", 0), 0u);
+  EXPECT_EQ(dialogs.LastEntry().text.rfind("Chyba: adresář účetního roku Rok.002 nelze v archivu", 0), 0u);
 
   // "ROK.002" is reached by its own path: with only that one marked, the save goes on.
   years.Toggle(0);
@@ -268,7 +268,7 @@ TEST_F(SaveFixture, MissingTemplateAndBlankName) {
   // CreateLockTable names the template it misses, and Money stays untouched.
   TempDir emptyProgramDir;
   EXPECT_EQ(CreateLockTable(ctx, job.ArchiveDir + "PD002", emptyProgramDir.Path(), dialogs), -1);
-  EXPECT_EQ(dialogs.Last()->text, "Chyba: soubor " + emptyProgramDir.Path() +
+  EXPECT_EQ(dialogs.LastEntry().text, "Chyba: soubor " + emptyProgramDir.Path() +
                                       "Pattern/DB1.DAT neexistuje. Proveďte reinstalaci tohoto programu.");
   ASSERT_EQ(SaveLocks(job), 0);
   EXPECT_EQ(job.choices.archiveName, "[bez názvu]");
@@ -297,7 +297,7 @@ TEST_F(SaveFixture, DocumentsDeletedMeanwhileOrWithoutAKeyAreLeftAsTheyAre) {
   };
   dialogs.Answer(true);  // "wait and go on" once: the document is gone, nothing more is asked
   SaveJob job = Job(Only({"PF"}), LockAction::Unlock);
-  ASSERT_EQ(Save(job), 0) << dialogs.Last()->text;
+  ASSERT_EQ(Save(job), 0) << dialogs.LastEntry().text;
   EXPECT_EQ(dialogs.QuestionCount(), 1u);
   const auto archived = ReadLocks(job.ArchiveDir + "PF002", "ID");
   EXPECT_EQ(archived.size(), 45u);  // 45 documents with keys, the deleted one among them
@@ -305,9 +305,9 @@ TEST_F(SaveFixture, DocumentsDeletedMeanwhileOrWithoutAKeyAreLeftAsTheyAre) {
   ASSERT_EQ(now.size(), 45u);
   EXPECT_EQ(now.back(), (std::pair<std::int32_t, std::string>{0, "1"}));  // the keyless one, untouched
   // The archive is complete, and the user learns that one document was left as it was.
-  EXPECT_EQ(dialogs.Last()->kind, MsgKind::Warning);
-  EXPECT_EQ(dialogs.Last()->text.rfind("Zámky byly uloženy, ale některé doklady nemají celé číslo", 0), 0u);
-  EXPECT_NE(dialogs.Last()->text.find("\rpřijaté faktury 2005: 1"), std::string::npos);
+  EXPECT_EQ(dialogs.LastEntry().kind, MsgKind::Warning);
+  EXPECT_EQ(dialogs.LastEntry().text.rfind("Zámky byly uloženy, ale některé doklady nemají celé číslo", 0), 0u);
+  EXPECT_NE(dialogs.LastEntry().text.find("\rpřijaté faktury 2005: 1"), std::string::npos);
   EXPECT_EQ(job.Skipped.size(), 1u);
 }
 
@@ -360,7 +360,7 @@ TEST_F(SaveFixture, ADamagedTableOfALaterYearStopsTheSaveBeforeAnyDocumentChange
   SaveJob job = Job(All(), LockAction::Unlock);
   EXPECT_EQ(Save(job), -1);
   ASSERT_EQ(dialogs.Entries().size(), 1u);
-  EXPECT_EQ(dialogs.Last()->text, "Nastala chyba při otevírání databáze " + ctx.AgendaDir + "ROK.001/SKSEZDOK.DAT");
+  EXPECT_EQ(dialogs.LastEntry().text, "Nastala chyba při otevírání databáze " + ctx.AgendaDir + "ROK.001/SKSEZDOK.DAT");
   for (const auto& [table, dump] : dumps) EXPECT_EQ(DumpTable(Money("Rok.002", table)), dump) << table;
   EXPECT_FALSE(job.DocumentsChanged);
   EXPECT_FALSE(PathExists(job.ArchiveDir));
@@ -372,7 +372,7 @@ TEST_F(SaveFixture, AYearWhoseNameTheArchiveCannotHoldIsRefused) {
   MarkAll();
   SaveJob job = Job(Only({"PD"}), LockAction::Unlock);
   EXPECT_EQ(CreateArchiveDirectory(job), -1);
-  EXPECT_EQ(dialogs.Last()->text.rfind("Chyba: adresář účetního roku Rok.Ω1 nelze", 0), 0u);
+  EXPECT_EQ(dialogs.LastEntry().text.rfind("Chyba: adresář účetního roku Rok.Ω1 nelze", 0), 0u);
   EXPECT_FALSE(DirectoryExists(ctx.ArchiveRoot()));
 }
 
@@ -398,7 +398,7 @@ TEST_F(SaveFixture, ATableAnotherProgramKeepsBusyIsAskedAboutLikeAHeldDocument) 
   sqlite3_close(other);
   // The wait is a second; the rest is the save's own start, slower on a loaded machine.
   EXPECT_LT(untilAsked, std::chrono::seconds(3));
-  ASSERT_EQ(result, 0) << dialogs.Last()->text;
+  ASSERT_EQ(result, 0) << dialogs.LastEntry().text;
   ASSERT_EQ(dialogs.QuestionCount(), 1u);
   EXPECT_EQ(dialogs.Entries()[0].text.rfind("Zámek v modulu interní doklady 2005: ", 0), 0u);
   EXPECT_EQ(ReadLocks(job.ArchiveDir + "ID002", "ID"), before);
@@ -426,7 +426,7 @@ TEST_F(SaveFixture, ATableWithoutTheRestoresIndexIsRefusedBeforeAnyChange) {
   const std::string dump = DumpTable(Money("Rok.002", "POKLKNIH"));
   SaveJob job = Job(Only({"PD"}), LockAction::Unlock);
   EXPECT_EQ(Save(job), -1);
-  EXPECT_EQ(dialogs.Last()->text, "Nastala chyba při nastavení indexu v databázi " + ctx.AgendaDir + "ROK.001/POKLKNIH.DAT");
+  EXPECT_EQ(dialogs.LastEntry().text, "Nastala chyba při nastavení indexu v databázi " + ctx.AgendaDir + "ROK.001/POKLKNIH.DAT");
   EXPECT_EQ(DumpTable(Money("Rok.002", "POKLKNIH")), dump);
   EXPECT_FALSE(PathExists(job.ArchiveDir));
 
@@ -447,8 +447,8 @@ TEST_F(SaveFixture, ALockFileThatCannotBeWrittenIsOneClearError) {
   EXPECT_EQ(result, -1);
   EXPECT_EQ(dialogs.QuestionCount(), 0u);
   ASSERT_EQ(dialogs.Entries().size(), 1u);
-  EXPECT_EQ(dialogs.Last()->text.rfind("Soubor zámků " + ctx.AgendaDir + "Rok.002/VFAKTURY.dia nelze otevřít pro zápis", 0), 0u)
-      << dialogs.Last()->text;
+  EXPECT_EQ(dialogs.LastEntry().text.rfind("Soubor zámků " + ctx.AgendaDir + "Rok.002/VFAKTURY.dia nelze otevřít pro zápis", 0), 0u)
+      << dialogs.LastEntry().text;
   EXPECT_EQ(DumpTable(Money("Rok.002", "VFAKTURY")), dump);
   EXPECT_FALSE(PathExists(job.ArchiveDir));
 }

@@ -12,6 +12,15 @@ std::size_t ScriptedDialogs::QuestionCount() const {
 
 std::size_t ScriptedDialogs::MessageCount() const { return m_entries.size() - QuestionCount(); }
 
+const ScriptedDialogs::Entry& ScriptedDialogs::LastEntry() const {
+  static const Entry none{MsgKind::Information, "(no message came)"};
+  if (m_entries.empty()) {
+    ADD_FAILURE() << "a message was expected, but none came";
+    return none;
+  }
+  return m_entries.back();
+}
+
 void ScriptedDialogs::Message(MsgKind kind, const std::string& text) {
   m_entries.push_back({kind, text, false, false});
 }

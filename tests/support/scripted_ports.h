@@ -30,6 +30,9 @@ public:
   std::size_t QuestionCount() const;
   std::size_t MessageCount() const;  // plain messages, questions not counted
   const Entry* Last() const { return m_entries.empty() ? nullptr : &m_entries.back(); }
+  // The last message or question; when none came, the running test fails and an empty entry
+  // stands in for it.
+  const Entry& LastEntry() const;
   void Clear() { m_entries.clear(); m_answers.clear(); }
 
   void Message(MsgKind kind, const std::string& text) override;

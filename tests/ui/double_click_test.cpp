@@ -105,7 +105,7 @@ TEST_F(DoubleClickTest, OnNextOfTheArchiveListShowsTheRecapitulationAndRestoresN
   MouseClickAt(Control<QWidget>("btnNext5"), 30000 + DoubleClickInterval() + 100);
   EXPECT_EQ(Page(), 6);
   ASSERT_EQ(dialogs.MessageCount(), 1u);
-  EXPECT_NE(dialogs.Last()->text.find("jiný uživatel"), std::string::npos) << dialogs.Last()->text;
+  EXPECT_NE(dialogs.LastEntry().text.find("jiný uživatel"), std::string::npos) << dialogs.LastEntry().text;
 }
 
 TEST_F(DoubleClickTest, APageChangedByTheKeyboardTakesAClickAtOnce) {

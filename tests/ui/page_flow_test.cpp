@@ -29,15 +29,15 @@ TEST_F(WindowTest, SaveRoadValidatesModulesFirstThenYears) {
   for (const char* box : {"chckPfaktury", "chckVfkatury", "chckSkDoklady"}) Tick(box, false);
   Click("btnNext2");
   ASSERT_EQ(dialogs.Entries().size(), 1u);
-  EXPECT_EQ(dialogs.Last()->kind, MsgKind::Information);
-  EXPECT_EQ(dialogs.Last()->text, "Ve filtru dokladů musíte vybrat alespoň jeden modul.");
+  EXPECT_EQ(dialogs.LastEntry().kind, MsgKind::Information);
+  EXPECT_EQ(dialogs.LastEntry().text, "Ve filtru dokladů musíte vybrat alespoň jeden modul.");
   EXPECT_EQ(Page(), 1);
 
   Tick("chckBanka", true);
   Click("btnNext2");
   ASSERT_EQ(dialogs.Entries().size(), 2u);
-  EXPECT_EQ(dialogs.Last()->kind, MsgKind::Information);
-  EXPECT_EQ(dialogs.Last()->text,
+  EXPECT_EQ(dialogs.LastEntry().kind, MsgKind::Information);
+  EXPECT_EQ(dialogs.LastEntry().text,
             "Musíte označit alespoň jeden rok. Klepněte myší do seznamu \"Roky\" a označte požadované záznamy.");
   EXPECT_EQ(Page(), 1);
 
@@ -72,8 +72,8 @@ TEST_F(WindowTest, AgendaWithoutYearsStaysOnFirstPageWithNormalCursor) {
   Click("btnNext1");
   EXPECT_EQ(Page(), 0);
   ASSERT_EQ(dialogs.Entries().size(), 1u);
-  EXPECT_EQ(dialogs.Last()->kind, MsgKind::Error);
-  EXPECT_EQ(dialogs.Last()->text, "Chyba: vybraná agenda neobsahuje žádný účetní rok.");
+  EXPECT_EQ(dialogs.LastEntry().kind, MsgKind::Error);
+  EXPECT_EQ(dialogs.LastEntry().text, "Chyba: vybraná agenda neobsahuje žádný účetní rok.");
   EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 
@@ -84,8 +84,8 @@ TEST_F(WindowTest, FailingHandlerShowsErrorAndGivesBackCursor) {
   Click("btnNext1");
   EXPECT_EQ(Page(), 0);
   ASSERT_EQ(dialogs.Entries().size(), 1u);
-  EXPECT_EQ(dialogs.Last()->kind, MsgKind::Error);
-  EXPECT_EQ(dialogs.Last()->text, "spadlo");
+  EXPECT_EQ(dialogs.LastEntry().kind, MsgKind::Error);
+  EXPECT_EQ(dialogs.LastEntry().text, "spadlo");
   EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
   EXPECT_FALSE(window->CloseRequested());
 }
@@ -145,8 +145,8 @@ TEST_F(WindowTest, DeletingArchivesAsksAndDisablesButtonsWhenEmpty) {
   dialogs.Answer(false);
   Click("btnDelete");
   ASSERT_EQ(dialogs.QuestionCount(), 1u);
-  EXPECT_EQ(dialogs.Last()->kind, MsgKind::Confirmation);
-  EXPECT_EQ(dialogs.Last()->text, "Smazání uloženého archivu je nevratná operace. Opravdu to chcete ?");
+  EXPECT_EQ(dialogs.LastEntry().kind, MsgKind::Confirmation);
+  EXPECT_EQ(dialogs.LastEntry().text, "Smazání uloženého archivu je nevratná operace. Opravdu to chcete ?");
   EXPECT_EQ(window->Archives().Count(), 1u);
   EXPECT_TRUE(Enabled("btnDelete"));
 
@@ -243,7 +243,7 @@ TEST_F(WindowTest, EndGoesOnWhenSettingsCannotBeWritten) {
   EXPECT_TRUE(window->CloseRequested());
   EXPECT_FALSE(window->isVisible());
   ASSERT_EQ(dialogs.Entries().size(), 1u);
-  EXPECT_EQ(dialogs.Last()->kind, MsgKind::Error);
+  EXPECT_EQ(dialogs.LastEntry().kind, MsgKind::Error);
 }
 
 TEST_F(WindowTest, ClosingDuringSaveWaitsForItsEnd) {

@@ -80,7 +80,7 @@ protected:
 TEST_F(RoundTripTest, SaveUnlocksEverythingAndRestorePutsEveryStateBack) {
   Start();
   SaveEverything("Před přepočtem");
-  ASSERT_EQ(Page(), 4) << (dialogs.Last() ? dialogs.Last()->text : "");
+  ASSERT_EQ(Page(), 4) << (dialogs.Last() ? dialogs.LastEntry().text : "");
   EXPECT_TRUE(dialogs.Entries().empty());
   // The progress page told the whole job, table by table, to its end.
   EXPECT_EQ(Control<QLabel>("lblCelkem")->text().toStdString(), "Tabulka 16 z 16, celkem 100 %");
@@ -143,7 +143,7 @@ TEST_F(RoundTripTest, SaveUnlocksEverythingAndRestorePutsEveryStateBack) {
   Click("btnNext5");
   ASSERT_EQ(Page(), 8);
   ASSERT_EQ(dialogs.QuestionCount(), 1u);
-  EXPECT_EQ(dialogs.Last()->text.rfind("Operace byla dokončena. Pokud archiv", 0), 0u);
+  EXPECT_EQ(dialogs.LastEntry().text.rfind("Operace byla dokončena. Pokud archiv", 0), 0u);
   EXPECT_EQ(AllLocks(agendaDir), seed);
   EXPECT_EQ(window->Archives().Count(), 1u);
 
@@ -220,8 +220,8 @@ TEST_F(RoundTripTest, AnOutdatedAddOnOffersTheDownloadAndAnoEndsWithTheSettingsS
   EXPECT_EQ(server.RequestCount(), 1);
   EXPECT_EQ(server.LastPath(), "/download/kpxver.dat");
   ASSERT_EQ(dialogs.QuestionCount(), 1u);
-  EXPECT_EQ(dialogs.Last()->kind, MsgKind::Warning);
-  EXPECT_NE(dialogs.Last()->text.find("\r\rPřejete si nyní přesměrovat na internetové stránky"), std::string::npos);
+  EXPECT_EQ(dialogs.LastEntry().kind, MsgKind::Warning);
+  EXPECT_NE(dialogs.LastEntry().text.find("\r\rPřejete si nyní přesměrovat na internetové stránky"), std::string::npos);
   EXPECT_EQ(shell.Urls(), (std::vector<std::string>{"http://127.0.0.1/vorlend"}));
   EXPECT_TRUE(window->CloseRequested());
   EXPECT_EQ(Page(), 0);
@@ -248,8 +248,8 @@ TEST_F(RoundTripTest, AnArchiveReplacedByAnotherUserIsNeitherRestoredNorDeleted)
   dialogs.Answer(true);
   Click("btnDelete");
   EXPECT_TRUE(FileExists(info));
-  EXPECT_EQ(dialogs.Last()->kind, MsgKind::Warning);
-  EXPECT_EQ(dialogs.Last()->text,
+  EXPECT_EQ(dialogs.LastEntry().kind, MsgKind::Warning);
+  EXPECT_EQ(dialogs.LastEntry().text,
             "Archiv \"první\" mezitím smazal nebo změnil jiný uživatel; s archivem se nic neprovedlo.");
   // Read again: the other user's archive is listed as still being saved.
   ASSERT_EQ(window->Archives().Count(), 1u);
@@ -312,8 +312,8 @@ TEST_F(RoundTripTest, AnInterruptedSaveIsMarkedWarnedAboutAndRestored) {
   SaveEverything("druhý");
   EXPECT_EQ(Page(), 2);
   ASSERT_EQ(dialogs.QuestionCount(), 1u);
-  EXPECT_EQ(dialogs.Last()->kind, MsgKind::Warning);
-  EXPECT_EQ(dialogs.Last()->text.rfind("Archiv \"přerušený\" uložený ", 0), 0u);
+  EXPECT_EQ(dialogs.LastEntry().kind, MsgKind::Warning);
+  EXPECT_EQ(dialogs.LastEntry().text.rfind("Archiv \"přerušený\" uložený ", 0), 0u);
   EXPECT_FALSE(DirectoryExists(window->Context().ArchiveRoot() + "2"));
 
   // Restoring the incomplete archive puts back every state.
@@ -324,7 +324,7 @@ TEST_F(RoundTripTest, AnInterruptedSaveIsMarkedWarnedAboutAndRestored) {
   Click("btnNext4");
   dialogs.Answer(true);  // and delete it afterwards
   Click("btnNext5");
-  ASSERT_EQ(Page(), 8) << (dialogs.Last() ? dialogs.Last()->text : "");
+  ASSERT_EQ(Page(), 8) << (dialogs.Last() ? dialogs.LastEntry().text : "");
   EXPECT_EQ(AllLocks(agendaDir), seed);
   EXPECT_EQ(window->Archives().Count(), 0u);
   EXPECT_FALSE(DirectoryExists(window->Context().ArchiveRoot() + "1"));

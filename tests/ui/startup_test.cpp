@@ -61,8 +61,8 @@ TEST_F(WindowTest, StartupShowsVersionAgendaAndRememberedSettings) {
   Start();
   EXPECT_FALSE(Control<QCheckBox>("chckBanka")->isChecked());
   ASSERT_EQ(dialogs.Entries().size(), 1u);
-  EXPECT_EQ(dialogs.Last()->kind, MsgKind::Warning);
-  EXPECT_NE(dialogs.Last()->text.find(window->Context().Shown(settingsFile)), std::string::npos);
+  EXPECT_EQ(dialogs.LastEntry().kind, MsgKind::Warning);
+  EXPECT_NE(dialogs.LastEntry().text.find(window->Context().Shown(settingsFile)), std::string::npos);
   Click("btnKonec1");
   EXPECT_EQ(dialogs.Entries().size(), 1u);
   EXPECT_EQ(ReadBytes(ResolvePath(settingsFile)), large);
@@ -154,8 +154,8 @@ TEST_F(WindowTest, StartupWithoutTheLockRightEndsWithTheWarning) {
   EXPECT_TRUE(w.RunStartup(Args()));
   EXPECT_FALSE(w.isVisible());
   ASSERT_EQ(dialogs.Entries().size(), 1u);
-  EXPECT_EQ(dialogs.Last()->kind, MsgKind::Warning);
-  EXPECT_EQ(dialogs.Last()->text, NoRightsText);
+  EXPECT_EQ(dialogs.LastEntry().kind, MsgKind::Warning);
+  EXPECT_EQ(dialogs.LastEntry().text, NoRightsText);
   w.close();
   EXPECT_FALSE(FileExists(w.Context().SettingsFileName()));
 }

@@ -65,7 +65,7 @@ void WindowTest::Start() {
     EXPECT_EQ(ctx.MoneyVersionText, "12.5");
     return versionAnswer;
   });
-  ASSERT_FALSE(window->RunStartup(Args())) << (dialogs.Last() ? dialogs.Last()->text : "");
+  ASSERT_FALSE(window->RunStartup(Args())) << (dialogs.Last() ? dialogs.LastEntry().text : "");
 }
 
 void WindowTest::Click(const char* name) {

@@ -160,8 +160,8 @@ TEST_F(VerCheckerTest, DifferentVersionAsksUntilAnsweredYes) {
 
   EXPECT_TRUE(Check());
   ASSERT_EQ(dialogs.QuestionCount(), 1u);
-  EXPECT_EQ(dialogs.Last()->kind, MsgKind::Warning);
-  EXPECT_EQ(dialogs.Last()->text,
+  EXPECT_EQ(dialogs.LastEntry().kind, MsgKind::Warning);
+  EXPECT_EQ(dialogs.LastEntry().text,
             Outdated + "Přejete si nyní přesměrovat na internetové stránky, kde je možné novou verzi stáhnout?");
   EXPECT_TRUE(shell.Urls().empty());
   EXPECT_FALSE(fs::exists(StateFile()));  // nothing remembered: the next press asks again
@@ -233,7 +233,7 @@ TEST_F(VerCheckerTest, WithoutAlwaysOfferDownloadBuildDateChoosesTheForm) {
   // Built before the date: no free upgrade, the user is sent to the contact address.
   dialogs.Answer(true);
   EXPECT_FALSE(Check(MoneyVer, false, EncodeDate(2025, 1, 14)));
-  EXPECT_EQ(dialogs.Last()->text, Outdated +
+  EXPECT_EQ(dialogs.LastEntry().text, Outdated +
                                       "Informujte se, prosím, na naší e-mailové adrese, za jakých podmínek můžete "
                                       "vyšší verzi získat.  Kontaktní e-mail: " +
                                       VendorContactEmail + "\r\rPřejete si nyní tento doplněk ukončit?");
@@ -244,19 +244,19 @@ TEST_F(VerCheckerTest, WithoutAlwaysOfferDownloadBuildDateChoosesTheForm) {
                                "přejete si nyní na tyto stránky přesměrovat?";
   dialogs.Answer(false);
   EXPECT_TRUE(Check(MoneyVer, false, EncodeDate(2025, 1, 15)));
-  EXPECT_EQ(dialogs.Last()->text, freeForm);
+  EXPECT_EQ(dialogs.LastEntry().text, freeForm);
   EXPECT_TRUE(shell.Urls().empty());
 
   dialogs.Answer(true);
   EXPECT_FALSE(Check(MoneyVer, false, EncodeDate(2025, 2, 1)));
-  EXPECT_EQ(dialogs.Last()->text, freeForm);
+  EXPECT_EQ(dialogs.LastEntry().text, freeForm);
   EXPECT_EQ(shell.Urls().size(), 1u);
 
   // No BUILDDATE published: an add-on without a build date is not older than no date.
   Publish("VER=1.15\r\n");
   dialogs.Answer(false);
   EXPECT_TRUE(Check(MoneyVer, false, 0));
-  EXPECT_EQ(dialogs.Last()->text, freeForm);
+  EXPECT_EQ(dialogs.LastEntry().text, freeForm);
 }
 
 TEST_F(VerCheckerTest, OnlyWebAddressesAreOpened) {
