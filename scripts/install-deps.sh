@@ -9,6 +9,8 @@ packages=(cmake g++ make pkg-config ccache qt6-base-dev libsqlite3-dev libcurl4-
 packages+=(openbox xdotool)
 # The fuzz targets (scripts/fuzz.sh) are built with clang and its libFuzzer runtime.
 packages+=(clang-14 libclang-rt-14-dev)
+# scripts/tidy.sh holds src/ to the project's .clang-tidy.
+packages+=(clang-tidy-14)
 
 missing=()
 for p in "${packages[@]}"; do

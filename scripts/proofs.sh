@@ -3,7 +3,8 @@
 # scripts/build.sh; scripts/test.sh runs it):
 #   1. the whole test suite again, built with AddressSanitizer and UndefinedBehaviorSanitizer;
 #   2. every fuzz target for FUZZ_SECONDS (default 30) on its committed seed corpus;
-#   3. the kill test and a bounded concurrency campaign (tests/stress/campaign.py ci).
+#   3. the kill test and a bounded concurrency campaign (tests/stress/campaign.py ci);
+#   4. clang-tidy over src/ with the project's .clang-tidy (scripts/tidy.sh), which must be clean.
 # What each stage printed is kept in BUILD_DIR/figures/ for scripts/figures.sh.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -36,4 +37,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 python3 tests/stress/campaign.py "$build_dir/bin" "$build_dir/bin/stress-other-user" "$work" ci | tee "$figures/campaign.txt"
 grep -q "failed: \[\]" "$figures/campaign.txt" || { echo "proofs: the campaign failed" >&2; exit 1; }
+
+stage "clang-tidy over src/"
+scripts/tidy.sh "$build_dir" | tee "$figures/tidy.txt"
 stage "done"

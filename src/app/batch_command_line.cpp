@@ -65,7 +65,7 @@ const char* const BatchHelpText =
 
 std::string BatchCommandHelp(const std::string& command) {
   // The command's own lines of the whole help, with the options and the exit codes.
-  const std::string all = BatchHelpText;
+  std::string all = BatchHelpText;
   const std::string start = "  " + command + " ";
   std::size_t at = all.find(start, all.find("Příkazy:"));
   if (at == std::string::npos) return all;
@@ -125,6 +125,27 @@ std::size_t FindMarker(const std::string& text, std::size_t from, const std::str
   return std::string::npos;
 }
 
+// The name of the group that begins at `pos`, checked; `eq` is the position of its "=".
+std::string GroupName(const std::string& text, std::size_t pos, std::size_t& eq,
+                      const std::vector<std::string>& names) {
+  if (text[pos] != '?') throw BatchUsageError{"Nečekaný text \"" + text.substr(pos) + "\" za skupinou parametrů."};
+  eq = text.find('=', pos);
+  std::string name = eq == std::string::npos ? std::string() : text.substr(pos + 1, eq - pos - 1);
+  if (name.empty() || name.find_first_of("? ") != std::string::npos) {
+    throw BatchUsageError{"Chybná skupina parametrů \"" + text.substr(pos) +
+                          "\": skupina má tvar ?NÁZEV=hodnota?NÁZEV."};
+  }
+  // A second group of one name would leave the add-on to pick one of them unseen.
+  for (const std::string& seen : names) {
+    if (SameText(seen, name)) throw BatchUsageError{"Skupina parametrů ?" + name + " je uvedena dvakrát."};
+  }
+  return name;
+}
+
+std::string UnclosedGroupText(const std::string& name) {
+  return "Skupina parametrů ?" + name + "= není uzavřena textem ?" + name + ".";
+}
+
 // Takes the groups that begin at args[i] and returns the position of the last argument they
 // occupy. A group's value may hold blanks and so be split over several arguments; the groups are
 // read as the add-on reads them, from the arguments joined by blanks.
@@ -136,19 +157,8 @@ std::size_t TakeGroups(const std::vector<std::string>& args, std::size_t i, std:
   for (;;) {
     while (pos < text.size() && text[pos] == ' ') ++pos;
     if (pos == text.size()) break;
-    if (text[pos] != '?') {
-      throw BatchUsageError{"Nečekaný text \"" + text.substr(pos) + "\" za skupinou parametrů."};
-    }
-    const std::size_t eq = text.find('=', pos);
-    const std::string name = eq == std::string::npos ? std::string() : text.substr(pos + 1, eq - pos - 1);
-    if (name.empty() || name.find_first_of("? ") != std::string::npos) {
-      throw BatchUsageError{"Chybná skupina parametrů \"" + text.substr(pos) +
-                            "\": skupina má tvar ?NÁZEV=hodnota?NÁZEV."};
-    }
-    // A second group of one name would leave the add-on to pick one of them unseen.
-    for (const std::string& seen : names) {
-      if (SameText(seen, name)) throw BatchUsageError{"Skupina parametrů ?" + name + " je uvedena dvakrát."};
-    }
+    std::size_t eq = 0;
+    const std::string name = GroupName(text, pos, eq, names);
     names.push_back(name);
     const std::string closing = "?" + name;
     for (;;) {
@@ -158,13 +168,41 @@ std::size_t TakeGroups(const std::vector<std::string>& args, std::size_t i, std:
         break;
       }
       if (i + 1 >= args.size()) {
-        throw BatchUsageError{"Skupina parametrů ?" + name + "= není uzavřena textem " + closing + "."};
+        throw BatchUsageError{UnclosedGroupText(name)};
       }
-      text += " " + args[++i];
+      text += ' ';
+      text += args[++i];
     }
   }
   groups.insert(groups.end(), args.begin() + static_cast<std::ptrdiff_t>(first),
                 args.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+  return i;
+}
+
+// Takes the option at args[i] ("--name", "--name=value" or "--name value") and returns the
+// position of the last argument it occupies.
+std::size_t TakeOption(const std::vector<std::string>& args, std::size_t i,
+                       const std::map<std::string, bool>& known, BatchOptions& o) {
+  const std::string& a = args[i];
+  if (!StartsWith(a, "--")) {
+    throw BatchUsageError{"Nečekané slovo \"" + a + "\": kromě skupin ?NÁZEV=hodnota?NÁZEV přijímá příkaz " +
+                          o.command + " jen své volby začínající --."};
+  }
+  std::string name = a, value;
+  const std::size_t eq = a.find('=');
+  if (eq != std::string::npos) {
+    name = a.substr(0, eq);
+    value = a.substr(eq + 1);
+  }
+  const auto k = known.find(name);
+  if (k == known.end()) throw BatchUsageError{"Neznámá volba " + name + " příkazu " + o.command + "."};
+  if (!k->second && eq != std::string::npos) throw BatchUsageError{"Volba " + name + " nemá hodnotu."};
+  if (k->second && eq == std::string::npos) {
+    if (i + 1 >= args.size()) throw BatchUsageError{"Volbě " + name + " chybí hodnota."};
+    value = args[++i];
+  }
+  if (o.values.count(name)) throw BatchUsageError{"Volba " + name + " je uvedena dvakrát."};
+  o.values[name] = value;
   return i;
 }
 
@@ -200,26 +238,7 @@ BatchOptions ParseBatchOptions(const std::vector<std::string>& args) {
       continue;
     }
     if (optionsEnded) throw BatchUsageError{"Za -- smějí být jen skupiny parametrů, ne \"" + a + "\"."};
-    if (!StartsWith(a, "--")) {
-      throw BatchUsageError{"Nečekané slovo \"" + a +
-                            "\": kromě skupin ?NÁZEV=hodnota?NÁZEV přijímá příkaz " + o.command +
-                            " jen své volby začínající --."};
-    }
-    std::string name = a, value;
-    const std::size_t eq = a.find('=');
-    if (eq != std::string::npos) {
-      name = a.substr(0, eq);
-      value = a.substr(eq + 1);
-    }
-    const auto k = known.find(name);
-    if (k == known.end()) throw BatchUsageError{"Neznámá volba " + name + " příkazu " + o.command + "."};
-    if (!k->second && eq != std::string::npos) throw BatchUsageError{"Volba " + name + " nemá hodnotu."};
-    if (k->second && eq == std::string::npos) {
-      if (i + 1 >= args.size()) throw BatchUsageError{"Volbě " + name + " chybí hodnota."};
-      value = args[++i];
-    }
-    if (o.values.count(name)) throw BatchUsageError{"Volba " + name + " je uvedena dvakrát."};
-    o.values[name] = value;
+    i = TakeOption(args, i, known, o);
   }
   return o;
 }

@@ -40,7 +40,34 @@ bool IsLocked(const Variant& lock) {
   return !lock.isNull() && lock.toBool(b) && b;
 }
 
+// One archive record beside its document in Money (sought by the key when `seekable`).
+void InspectRecord(TBFTable& archive, TBFTable& money, bool seekable, const std::string& archiveShown,
+                   std::size_t index, bool listDocuments, ArchiveInspection& result) {
+  TableInspection& t = result.tables[index];
+  const ArchivedRecord r = ReadArchived(archive, archiveShown);
+  ++t.recorded;
+  if (IsLocked(r.lock)) ++t.locked;
+  DocumentInspection d{index, r.key, r.lock, false, Variant::Null()};
+  if (seekable && money.Seek1(Variant::FromInt(r.key)) == SeekFound) {
+    d.exists = true;
+    d.current = money.Value("Uzamceni");
+  }
+  const bool differs = d.exists && !SameLockState(d.current, d.archived);
+  if (!d.exists) ++t.missing;
+  if (differs) ++t.differing;
+  if (listDocuments && (differs || !d.exists)) result.documents.push_back(std::move(d));
+}
+
+void ShowTableBegins(const InspectionProgress* shown, const TableInspection& t, int records) {
+  if (!shown) return;
+  shown->progress.SetText("Porovnávám " + t.row.WorkingStr + "...");
+  shown->progress.SetMaximum(records);
+  shown->progress.SetPosition(0);
+  shown->progress.ProcessMessages();
+}
+
 // One row of the file list: every archive record sought in the Money table, nothing locked.
+// 0 when done, 1 when stopped on request, -1 after the message.
 int InspectRow(const HostContext& ctx, const std::string& archiveDir, Dialogs& dialogs, std::size_t index,
                bool listDocuments, ArchiveInspection& result, const InspectionProgress* shown) {
   TableInspection& t = result.tables[index];
@@ -51,40 +78,20 @@ int InspectRow(const HostContext& ctx, const std::string& archiveDir, Dialogs& d
   t.moneyTableExists = FileExists(p.money + ".dat");
   if (archive.OpenTable(p.archive, ArchiveTableReading) != 0) return fail(OpenErrorText(p.archiveShown));
   TableCloser closeArchive(archive);
-  if (shown) {
-    shown->progress.SetText("Porovnávám " + t.row.WorkingStr + "...");
-    shown->progress.SetMaximum(archive.RecCount());
-    shown->progress.SetPosition(0);
-    shown->progress.ProcessMessages();
-  }
+  ShowTableBegins(shown, t, archive.RecCount());
   if (archive.RecCount() < 1) return 0;
   if (archive.GoTop() != 0) return fail(PositionErrorText(p.archiveShown));
 
   bool seekable = false;
   if (t.moneyTableExists) {
     if (money.OpenTable(p.money) != 0) return fail(OpenErrorText(p.moneyShown));
-    if (money.RecCount() >= 1) {
-      if (money.SetOrder(KeyFieldForFileName(t.row.FileName)) != 0) {
-        return fail("Nastala chyba při nastavení indexu v databázi " + p.moneyShown + ".DAT");
-      }
-      seekable = true;
-    }
+    seekable = money.RecCount() >= 1;
+    if (seekable && money.SetOrder(KeyFieldForFileName(t.row.FileName)) != 0) return fail(IndexErrorText(p.moneyShown));
   }
   TableCloser closeMoney(money);
 
   do {
-    const ArchivedRecord r = ReadArchived(archive, p.archiveShown);
-    ++t.recorded;
-    if (IsLocked(r.lock)) ++t.locked;
-    DocumentInspection d{index, r.key, r.lock, false, Variant::Null()};
-    if (seekable && money.Seek1(Variant::FromInt(r.key)) == SeekFound) {
-      d.exists = true;
-      d.current = money.Value("Uzamceni");
-    }
-    const bool differs = d.exists && !SameLockState(d.current, d.archived);
-    if (!d.exists) ++t.missing;
-    if (differs) ++t.differing;
-    if (listDocuments && (differs || !d.exists)) result.documents.push_back(std::move(d));
+    InspectRecord(archive, money, seekable, p.archiveShown, index, listDocuments, result);
     if (shown && t.recorded % ProgressStep == 0) {
       shown->progress.SetPosition(t.recorded);
       shown->progress.ProcessMessages();

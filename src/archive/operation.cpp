@@ -104,7 +104,8 @@ bool TableBlock::Commit(bool synced) {
   const auto started = std::chrono::steady_clock::now();
   const bool committed = m_table.Commit(synced) == 0;
   if (timed && committed) {
-    g_lastSyncMicros = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started).count();
+    g_lastSyncMicros =
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started).count();
   }
   return committed;
 }

@@ -308,16 +308,12 @@ std::string SkippedWarning(const std::vector<SkippedDocuments>& skipped) {
   return text;
 }
 
-int SaveLocksUnguarded(SaveJob& job) {
+// The start of the archive: its description, marked as not complete.
+int WriteArchiveStart(SaveJob& job) {
   const HostContext& ctx = job.context;
-  const std::string infoPath = job.ArchiveDir + "info";
-  job.Skipped.clear();
-  job.Counts = {};
-
-  // The start of the archive: its description, marked as not complete.
   if (Trim(job.choices.archiveName).empty()) job.choices.archiveName = "[bez názvu]";
   try {
-    TMemIniFile info(infoPath);
+    TMemIniFile info(job.ArchiveDir + "info");
     const TDateTime now = Now();
     info.WriteString("MAIN", "AgendaExt", ctx.AgendaExt);
     info.WriteInteger("MAIN", "Correct", 0);
@@ -330,11 +326,15 @@ int SaveLocksUnguarded(SaveJob& job) {
     job.dialogs.Message(MsgKind::Error, kInfoError);
     return -1;
   }
+  return 0;
+}
 
-  // The file list: marked years in the list's order, modules in the module table's order.
+// The file list: marked years in the list's order, modules in the module table's order. Gives
+// the years' names as the archive lists them ("2026, 2025").
+int BuildFileList(SaveJob& job, std::string& yearsText) {
   job.mtFileList.clear();
   std::size_t moduleCounter = 0;
-  std::string yearsText;
+  yearsText.clear();
   for (const YearRow& year : job.years.Rows()) {
     if (!year.Checked) continue;
     yearsText += year.YearName + ", ";
@@ -350,9 +350,15 @@ int SaveLocksUnguarded(SaveJob& job) {
     job.dialogs.Message(MsgKind::Error, "Interní chyba: počet databází k vytvoření neodpovídá filtru.");
     return -1;
   }
+  yearsText = Trim(yearsText);
+  if (!yearsText.empty()) yearsText.pop_back();
+  return 0;
+}
 
-  // Every archive table exists, and stays after a power cut, before the first Money table is
-  // opened.
+// Every archive table exists, and stays after a power cut, before the first Money table is
+// opened.
+int CreateArchiveTables(SaveJob& job) {
+  const HostContext& ctx = job.context;
   for (const FileListRow& row : job.mtFileList) {
     if (CreateLockTable(ctx, job.ArchiveDir + row.FileName, ctx.ProgramDir(), job.dialogs) != 0) return -1;
   }
@@ -362,11 +368,17 @@ int SaveLocksUnguarded(SaveJob& job) {
                             ".%%%");
     return -1;
   }
-  yearsText = Trim(yearsText);
-  if (!yearsText.empty()) yearsText.pop_back();
+  return 0;
+}
 
-  if (WriteArchiveDescription(job, yearsText) != 0) return -1;
-  if (OpenEveryTable(job) != 0) return -1;
+int SaveLocksUnguarded(SaveJob& job) {
+  job.Skipped.clear();
+  job.Counts = {};
+  std::string yearsText;
+  if (WriteArchiveStart(job) != 0 || BuildFileList(job, yearsText) != 0 || CreateArchiveTables(job) != 0 ||
+      WriteArchiveDescription(job, yearsText) != 0 || OpenEveryTable(job) != 0) {
+    return -1;
+  }
 
   job.Counts.Tables = static_cast<int>(job.mtFileList.size());
   for (const FileListRow& row : job.mtFileList) {
@@ -377,7 +389,7 @@ int SaveLocksUnguarded(SaveJob& job) {
 
   // Completion: the mark, last of all.
   try {
-    TIniFile info(infoPath);
+    TIniFile info(job.ArchiveDir + "info");
     info.WriteInteger("MAIN", "Correct", 1);
   } catch (const std::exception&) {
     job.dialogs.Message(MsgKind::Error, kInfoError);

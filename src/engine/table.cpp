@@ -105,12 +105,33 @@ bool Table::load(const std::string& path, std::string& error, OpenOptions option
   const TablePaths paths = ResolveTablePaths(path);
   m_datPath = paths.dat;
   m_diaPath = paths.dia;
+  if (!checkTableFiles(error, options) || !openConnection(error, options) || !checkIsTable(error) ||
+      !readFields(error) || !readIndexes(error)) {
+    return false;
+  }
+  // Touches the right edge of the records; a database cut short usually fails here already.
+  if (!QueryRows(m_db, "SELECT max(" + QuoteIdent(RecNoColumn) + ") FROM " + QuoteIdent(RecordsTable), error,
+                 [](sqlite3_stmt*) {})) {
+    return false;
+  }
+  if (!m_lockFile.open(m_diaPath, error, !options.readOnly, options.noFollow)) return false;
+  prepareRecordBuffers();
+  try {
+    goTop();
+  } catch (const HostError& e) {
+    error = e.what();
+    return false;
+  }
+  return true;
+}
+
+// Only regular files: a FIFO or a device in a table's place would block or never end a read.
+// Without following links, a link is no table either.
+bool Table::checkTableFiles(std::string& error, OpenOptions options) const {
   if (!FileExists(m_datPath)) {
     error = "soubor neexistuje: " + m_datPath;
     return false;
   }
-  // Only regular files: a FIFO or a device in a table's place would block or never end a read.
-  // Without following links, a link is no table either.
   std::error_code ec;
   auto status = [&](const std::string& file) {
     return options.noFollow ? std::filesystem::symlink_status(file, ec) : std::filesystem::status(file, ec);
@@ -121,54 +142,36 @@ bool Table::load(const std::string& path, std::string& error, OpenOptions option
     error = "není tabulkou: " + m_datPath;
     return false;
   }
-  // Opened read-write but never created, and nothing is written while opening: the journal mode
-  // belongs to the file and was set when the table was created. SQLite refuses a link in the
-  // table's place itself when it must not follow one, so a link put there meanwhile is refused too.
+  return true;
+}
+
+// Opened read-write but never created, and nothing is written while opening: the journal mode
+// belongs to the file and was set when the table was created. SQLite refuses a link in the
+// table's place itself when it must not follow one, so a link put there meanwhile is refused too.
+bool Table::openConnection(std::string& error, OpenOptions options) {
   const int nofollow = options.noFollow ? SQLITE_OPEN_NOFOLLOW : 0;
-  if (options.readOnly && options.asStored && !PathExists(m_datPath + "-wal")) {
-    // Closed cleanly: everything is in the .dat, read as it stands with nothing created beside it.
-    const std::string uri = "file:" + UriPath(m_datPath) + "?immutable=1";
-    if (sqlite3_open_v2(uri.c_str(), &m_db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX | nofollow,
-                        nullptr) != SQLITE_OK) {
-      error = SqliteMessage(m_db);
-      return false;
-    }
-  } else if (sqlite3_open_v2(m_datPath.c_str(), &m_db,
-                             (options.readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX |
-                                 nofollow,
-                             nullptr) != SQLITE_OK) {
+  // Closed cleanly: everything is in the .dat, read as it stands with nothing created beside it.
+  const bool asStored = options.readOnly && options.asStored && !PathExists(m_datPath + "-wal");
+  const int flags = asStored ? SQLITE_OPEN_READONLY | SQLITE_OPEN_URI
+                             : (options.readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE);
+  const std::string name = asStored ? "file:" + UriPath(m_datPath) + "?immutable=1" : m_datPath;
+  if (sqlite3_open_v2(name.c_str(), &m_db, flags | SQLITE_OPEN_NOMUTEX | nofollow, nullptr) != SQLITE_OK) {
     error = SqliteMessage(m_db);
     return false;
   }
   sqlite3_extended_result_codes(m_db, 1);
   sqlite3_busy_timeout(m_db, g_busyTimeoutMs);
+  return true;
+}
 
-  // The first read of the file: a text file, an empty or a truncated database fails here.
+// The first reads of the file: a text file, an empty or a truncated database fails here.
+bool Table::checkIsTable(std::string& error) {
   int applicationId = 0;
   auto readApplicationId = [&] {
     return QueryRows(m_db, "PRAGMA application_id", error,
                      [&](sqlite3_stmt* s) { applicationId = sqlite3_column_int(s, 0); });
   };
-  if (!readApplicationId()) {
-    // A table in a folder that takes no new files (read-only storage, an archive copied to a
-    // read-only share): SQLite cannot create the files of its write-ahead log. A table closed
-    // cleanly has everything in its .dat, so it is read as it stands; any write then fails.
-    const int code = sqlite3_extended_errcode(m_db) & 0xff;
-    if ((code != SQLITE_CANTOPEN && code != SQLITE_READONLY) || FolderTakesNewFiles(ExtractFilePath(m_datPath)) ||
-        FileExists(m_datPath + "-wal")) {
-      return false;
-    }
-    sqlite3_close_v2(m_db);
-    m_db = nullptr;
-    const std::string uri = "file:" + UriPath(m_datPath) + "?immutable=1";
-    if (sqlite3_open_v2(uri.c_str(), &m_db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX, nullptr) !=
-        SQLITE_OK) {
-      error = SqliteMessage(m_db);
-      return false;
-    }
-    sqlite3_extended_result_codes(m_db, 1);
-    if (!readApplicationId()) return false;
-  }
+  if (!readApplicationId() && !(reopenAsStored(error) && readApplicationId())) return false;
   if (applicationId != TableApplicationId) {
     error = "soubor není tabulka: " + m_datPath;
     return false;
@@ -177,16 +180,41 @@ bool Table::load(const std::string& path, std::string& error, OpenOptions option
   // would read the missing tail as zeros. The size comes from stat: opening the file here would
   // drop SQLite's own locks on it when closed.
   int pageSize = 0;
-  if (!QueryRows(m_db, "PRAGMA page_size", error, [&](sqlite3_stmt* s) { pageSize = sqlite3_column_int(s, 0); }))
+  if (!QueryRows(m_db, "PRAGMA page_size", error, [&](sqlite3_stmt* s) { pageSize = sqlite3_column_int(s, 0); })) {
     return false;
-  ec.clear();
+  }
+  std::error_code ec;
   const auto fileSize = std::filesystem::file_size(m_datPath, ec);
   if (ec || pageSize <= 0 || fileSize % static_cast<std::uintmax_t>(pageSize) != 0) {
     error = "poškozená tabulka (soubor je zkrácený): " + m_datPath;
     return false;
   }
-  if (!QueryRows(m_db, "PRAGMA synchronous=NORMAL", error, [](sqlite3_stmt*) {})) return false;
+  return QueryRows(m_db, "PRAGMA synchronous=NORMAL", error, [](sqlite3_stmt*) {});
+}
 
+// A table in a folder that takes no new files (read-only storage, an archive copied to a
+// read-only share): SQLite cannot create the files of its write-ahead log. A table closed cleanly
+// has everything in its .dat, so it is read as it stands; any write then fails. False when the
+// first read failed for another reason.
+bool Table::reopenAsStored(std::string& error) {
+  const int code = sqlite3_extended_errcode(m_db) & 0xff;
+  if ((code != SQLITE_CANTOPEN && code != SQLITE_READONLY) || FolderTakesNewFiles(ExtractFilePath(m_datPath)) ||
+      FileExists(m_datPath + "-wal")) {
+    return false;
+  }
+  sqlite3_close_v2(m_db);
+  m_db = nullptr;
+  const std::string uri = "file:" + UriPath(m_datPath) + "?immutable=1";
+  if (sqlite3_open_v2(uri.c_str(), &m_db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX, nullptr) !=
+      SQLITE_OK) {
+    error = SqliteMessage(m_db);
+    return false;
+  }
+  sqlite3_extended_result_codes(m_db, 1);
+  return true;
+}
+
+bool Table::readFields(std::string& error) {
   bool schemaOk = true;
   bool sawRecNo = false;
   if (!QueryRows(m_db, "PRAGMA table_info(" + QuoteIdent(RecordsTable) + ")", error, [&](sqlite3_stmt* s) {
@@ -198,53 +226,52 @@ bool Table::load(const std::string& path, std::string& error, OpenOptions option
         const auto type = FieldTypeFromDeclared(ColumnText(s, 2));
         if (!type) schemaOk = false;
         m_fields.push_back(FieldDef{name, type.value_or(FieldType::Untyped)});
-      }))
+      })) {
     return false;
+  }
   if (!schemaOk || !sawRecNo || m_fields.empty()) {
     error = "soubor není tabulka: " + m_datPath;
     return false;
   }
+  return true;
+}
 
+bool Table::readIndexes(std::string& error) {
   std::vector<std::string> indexNames;
   if (!QueryRows(m_db,
-                 "SELECT name FROM sqlite_schema WHERE type='index' AND tbl_name='" +
-                     std::string(RecordsTable) + "' AND substr(name,1,3)='" + IndexPrefix + "' ORDER BY rowid",
-                 error, [&](sqlite3_stmt* s) { indexNames.push_back(ColumnText(s, 0)); }))
+                 "SELECT name FROM sqlite_schema WHERE type='index' AND tbl_name='" + std::string(RecordsTable) +
+                     "' AND substr(name,1,3)='" + IndexPrefix + "' ORDER BY rowid",
+                 error, [&](sqlite3_stmt* s) { indexNames.push_back(ColumnText(s, 0)); })) {
     return false;
+  }
   for (const std::string& sqliteName : indexNames) {
     IndexDef index;
     index.name = sqliteName.substr(3);
-    if (!QueryRows(m_db, "PRAGMA index_info(" + QuoteIdent(sqliteName) + ")", error, [&](sqlite3_stmt* s) {
-          index.fields.push_back(fieldIndex(ColumnText(s, 2)));
-        }))
+    if (!QueryRows(m_db, "PRAGMA index_info(" + QuoteIdent(sqliteName) + ")", error,
+                   [&](sqlite3_stmt* s) { index.fields.push_back(fieldIndex(ColumnText(s, 2))); })) {
       return false;
-    for (int f : index.fields)
-      if (f < 0) {
-        error = "poškozený index " + index.name + ": " + m_datPath;
-        return false;
-      }
+    }
+    if (std::find(index.fields.begin(), index.fields.end(), -1) != index.fields.end()) {
+      error = "poškozený index " + index.name + ": " + m_datPath;
+      return false;
+    }
     m_indexes.push_back(std::move(index));
   }
+  return true;
+}
 
-  // Touches the right edge of the records; a database cut short usually fails here already.
-  if (!QueryRows(m_db, "SELECT max(" + QuoteIdent(RecNoColumn) + ") FROM " + QuoteIdent(RecordsTable), error,
-                 [](sqlite3_stmt*) {}))
-    return false;
-
-  if (!m_lockFile.open(m_diaPath, error, !options.readOnly, options.noFollow)) return false;
-
+// The statement texts built once per table, and the buffers of the current record.
+void Table::prepareRecordBuffers() {
   m_wanted.assign(m_fields.size(), 0);
   m_selectList = QuoteIdent(RecNoColumn);
   for (const FieldDef& f : m_fields) m_selectList += "," + QuoteIdent(f.name);
   m_rereadSql = selectSql() + " WHERE " + QuoteIdent(RecNoColumn) + "=?";
-  {
-    std::string columns, marks;
-    for (std::size_t j = 0; j < m_fields.size(); ++j) {
-      columns += (j ? "," : "") + QuoteIdent(m_fields[j].name);
-      marks += j ? ",?" : "?";
-    }
-    m_insertSql = "INSERT INTO " + QuoteIdent(RecordsTable) + "(" + columns + ") VALUES(" + marks + ")";
+  std::string columns, marks;
+  for (std::size_t j = 0; j < m_fields.size(); ++j) {
+    columns += (j ? "," : "") + QuoteIdent(m_fields[j].name);
+    marks += j ? ",?" : "?";
   }
+  m_insertSql = "INSERT INTO " + QuoteIdent(RecordsTable) + "(" + columns + ") VALUES(" + marks + ")";
   buildOrderBySql();
   m_statements = std::make_unique<StatementCache>(m_db);
   m_cells.resize(m_fields.size());
@@ -254,13 +281,6 @@ bool Table::load(const std::string& path, std::string& error, OpenOptions option
   m_rowReady.assign(m_fields.size(), 0);
   m_pending.resize(m_fields.size());
   m_dirty.assign(m_fields.size(), 0);
-  try {
-    goTop();
-  } catch (const HostError& e) {
-    error = e.what();
-    return false;
-  }
-  return true;
 }
 
 std::vector<std::string> Table::indexNames() const {

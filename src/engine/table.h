@@ -126,6 +126,18 @@ private:
 
   Table() = default;
   bool load(const std::string& path, std::string& error, OpenOptions options);
+  // The steps of load, in their order.
+  bool checkTableFiles(std::string& error, OpenOptions options) const;
+  bool openConnection(std::string& error, OpenOptions options);
+  bool checkIsTable(std::string& error);
+  bool reopenAsStored(std::string& error);
+  bool readFields(std::string& error);
+  bool readIndexes(std::string& error);
+  void prepareRecordBuffers();
+  // The steps of post.
+  bool postNewRecord();
+  bool updateCurrentRecord();
+  void keepPostedValues();
 
   int requireField(std::string_view name) const;
   void requireRecord(std::string_view field) const;

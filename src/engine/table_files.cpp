@@ -24,26 +24,40 @@ bool Exec(sqlite3* db, const std::string& sql, std::string& error) {
   return false;
 }
 
-std::optional<std::string> CheckDefinitions(const std::vector<FieldDef>& fields,
-                                            const std::vector<std::string>& indexes,
-                                            std::vector<std::vector<int>>& indexFields) {
+std::optional<std::string> CheckFields(const std::vector<FieldDef>& fields) {
   if (fields.empty()) return std::string("tabulka musí mít aspoň jedno pole");
   for (std::size_t i = 0; i < fields.size(); ++i) {
     const std::string& name = fields[i].name;
     if (name.empty()) return std::string("prázdný název pole");
     if (name.find('+') != std::string::npos) return "název pole nesmí obsahovat \"+\": " + name;
     if (SameFieldName(name, RecNoColumn)) return "vyhrazený název pole: " + name;
-    for (std::size_t j = 0; j < i; ++j)
+    for (std::size_t j = 0; j < i; ++j) {
       if (SameFieldName(fields[j].name, name)) return "pole je uvedeno dvakrát: " + name;
+    }
   }
+  return std::nullopt;
+}
+
+// The position of the field named `part`, or -1.
+int FieldPosition(const std::vector<FieldDef>& fields, const std::string& part) {
+  int found = -1;
+  for (std::size_t f = 0; f < fields.size(); ++f) {
+    if (SameFieldName(fields[f].name, part)) found = static_cast<int>(f);
+  }
+  return found;
+}
+
+std::optional<std::string> CheckDefinitions(const std::vector<FieldDef>& fields,
+                                            const std::vector<std::string>& indexes,
+                                            std::vector<std::vector<int>>& indexFields) {
+  if (auto error = CheckFields(fields)) return error;
   for (std::size_t i = 0; i < indexes.size(); ++i) {
-    for (std::size_t j = 0; j < i; ++j)
+    for (std::size_t j = 0; j < i; ++j) {
       if (SameText(indexes[i], indexes[j])) return "index je uveden dvakrát: " + indexes[i];
+    }
     std::vector<int> parts;
     for (const std::string& part : Split(indexes[i], '+')) {
-      int found = -1;
-      for (std::size_t f = 0; f < fields.size(); ++f)
-        if (SameFieldName(fields[f].name, part)) found = static_cast<int>(f);
+      const int found = FieldPosition(fields, part);
       if (found < 0) return "index " + indexes[i] + " uvádí neznámé pole " + part;
       parts.push_back(found);
     }

@@ -207,33 +207,7 @@ bool Table::lockRecord() {
 
 bool Table::post() {
   clearFailure();
-  if (m_state == State::New) {
-    if (!begin()) return false;
-    {
-      StatementUse use(m_statements->get(m_insertSql));
-      // Text is bound without a copy, so the values must outlive the statement's step.
-      std::vector<Variant> values(m_fields.size());
-      for (std::size_t j = 0; j < m_fields.size(); ++j) {
-        values[j] = m_dirty[j] ? m_pending[j] : storedValue(j);
-        BindValue(use.get(), static_cast<int>(j + 1), values[j]);
-      }
-      if (sqlite3_step(use.get()) != SQLITE_DONE) {
-        failWith("Nelze zapsat do databáze " + m_datPath + ": " + SqliteMessage(m_db));
-        rollback();
-        return false;
-      }
-    }
-    const std::int64_t recno = sqlite3_last_insert_rowid(m_db);
-    if (!commit()) return false;
-    for (std::size_t j = 0; j < m_fields.size(); ++j)
-      if (m_dirty[j]) setStoredValue(j, m_pending[j]);
-    discardChanges();
-    m_recno = recno;
-    m_state = State::Record;
-    capturePositionKey();
-    releaseLock();
-    return true;
-  }
+  if (m_state == State::New) return postNewRecord();
   if (m_state != State::Record) {
     failWith("Tabulka " + m_datPath + " nestojí na žádném záznamu.");
     return false;
@@ -248,28 +222,7 @@ bool Table::post() {
     failWith("Záznam je uzamčen jiným uživatelem.");
     return false;
   }
-  if (m_updateSql.empty() || m_updateFields != m_dirty) {
-    std::string assignments;
-    for (std::size_t j = 0; j < m_fields.size(); ++j)
-      if (m_dirty[j]) assignments += (assignments.empty() ? "" : ",") + QuoteIdent(m_fields[j].name) + "=?";
-    m_updateFields = m_dirty;
-    m_updateSql = "UPDATE " + QuoteIdent(RecordsTable) + " SET " + assignments + " WHERE " + QuoteIdent(RecNoColumn) + "=?";
-  }
-  bool ok = begin();
-  if (ok) {
-    StatementUse use(m_statements->get(m_updateSql));
-    int i = 1;
-    for (std::size_t j = 0; j < m_fields.size(); ++j)
-      if (m_dirty[j]) BindValue(use.get(), i++, m_pending[j]);
-    sqlite3_bind_int64(use.get(), i, m_recno);
-    if (sqlite3_step(use.get()) != SQLITE_DONE) {
-      failWith("Nelze zapsat do databáze " + m_datPath + ": " + SqliteMessage(m_db));
-      ok = false;
-    } else if (sqlite3_changes(m_db) == 0) {
-      failWith("Záznam mezitím někdo smazal.");
-      ok = false;
-    }
-  }
+  bool ok = begin() && updateCurrentRecord();
   if (ok) ok = commit();
   else rollback();
   if (borrowed) returnBorrowedLock(ok);
@@ -277,9 +230,7 @@ bool Table::post() {
 
   bool keyChanged = false;
   for (int f : orderFields()) keyChanged = keyChanged || m_dirty[static_cast<std::size_t>(f)];
-  for (std::size_t j = 0; j < m_fields.size(); ++j)
-    if (m_dirty[j]) setStoredValue(j, m_pending[j]);
-  discardChanges();
+  keepPostedValues();
   if (keyChanged) {
     // The record moved within the order: the walk goes on from its new place.
     dropReadAhead();
@@ -287,6 +238,69 @@ bool Table::post() {
   }
   releaseLock();
   return true;
+}
+
+// The appended record: every field, set or not, in one insert.
+bool Table::postNewRecord() {
+  if (!begin()) return false;
+  {
+    StatementUse use(m_statements->get(m_insertSql));
+    // Text is bound without a copy, so the values must outlive the statement's step.
+    std::vector<Variant> values(m_fields.size());
+    for (std::size_t j = 0; j < m_fields.size(); ++j) {
+      values[j] = m_dirty[j] ? m_pending[j] : storedValue(j);
+      BindValue(use.get(), static_cast<int>(j + 1), values[j]);
+    }
+    if (sqlite3_step(use.get()) != SQLITE_DONE) {
+      failWith("Nelze zapsat do databáze " + m_datPath + ": " + SqliteMessage(m_db));
+      rollback();
+      return false;
+    }
+  }
+  const std::int64_t recno = sqlite3_last_insert_rowid(m_db);
+  if (!commit()) return false;
+  keepPostedValues();
+  m_recno = recno;
+  m_state = State::Record;
+  capturePositionKey();
+  releaseLock();
+  return true;
+}
+
+// The changed fields of the current record, in one update whose text is built once per set of
+// fields. False (with the reason) when the write failed or the record is gone.
+bool Table::updateCurrentRecord() {
+  if (m_updateSql.empty() || m_updateFields != m_dirty) {
+    std::string assignments;
+    for (std::size_t j = 0; j < m_fields.size(); ++j) {
+      if (m_dirty[j]) assignments += (assignments.empty() ? "" : ",") + QuoteIdent(m_fields[j].name) + "=?";
+    }
+    m_updateFields = m_dirty;
+    m_updateSql = "UPDATE " + QuoteIdent(RecordsTable) + " SET " + assignments + " WHERE " + QuoteIdent(RecNoColumn) + "=?";
+  }
+  StatementUse use(m_statements->get(m_updateSql));
+  int i = 1;
+  for (std::size_t j = 0; j < m_fields.size(); ++j) {
+    if (m_dirty[j]) BindValue(use.get(), i++, m_pending[j]);
+  }
+  sqlite3_bind_int64(use.get(), i, m_recno);
+  if (sqlite3_step(use.get()) != SQLITE_DONE) {
+    failWith("Nelze zapsat do databáze " + m_datPath + ": " + SqliteMessage(m_db));
+    return false;
+  }
+  if (sqlite3_changes(m_db) == 0) {
+    failWith("Záznam mezitím někdo smazal.");
+    return false;
+  }
+  return true;
+}
+
+// What was posted becomes the current record's stored values.
+void Table::keepPostedValues() {
+  for (std::size_t j = 0; j < m_fields.size(); ++j) {
+    if (m_dirty[j]) setStoredValue(j, m_pending[j]);
+  }
+  discardChanges();
 }
 
 bool Table::deleteRecord() {

@@ -74,7 +74,7 @@ std::string NormaliseInputPath(std::string_view path) {
 }
 
 std::string ResolvePath(std::string_view path) {
-  const std::string p = Slashes(path);
+  std::string p = Slashes(path);
   if (p.empty()) return p;
   const bool absolute = p[0] == '/';
   const bool trailing = p.size() > 1 && p.back() == '/';
@@ -210,7 +210,7 @@ bool RemoveTreeAt(const std::string& path) {
       if (name != "." && name != "..") names.push_back(name);
     }
     ::closedir(d);
-    for (const auto& name : names) ok = RemoveTreeAt(path + "/" + name) && ok;
+    for (const auto& name : names) ok = RemoveTreeAt(std::string(path).append("/").append(name)) && ok;
   } else {
     ok = false;
   }
@@ -252,6 +252,31 @@ void NoteWriteFailure(int error, std::string_view path) {
 
 std::string TakeNoSpaceFolder() { return std::exchange(g_noSpaceFolder, std::string()); }
 
+namespace {
+
+// Writes everything `in` holds into `out`; false when a read or a write failed. `written`: some
+// bytes were written.
+bool CopyContent(int in, int out, const std::string& target, bool& written) {
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = ::read(in, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return n == 0;
+    for (ssize_t done = 0; done < n;) {
+      const ssize_t w = ::write(out, buffer + done, static_cast<size_t>(n - done));
+      if (w < 0 && errno == EINTR) continue;
+      if (w < 0) {
+        NoteWriteFailure(errno, target);
+        return false;
+      }
+      done += w;
+      written = true;
+    }
+  }
+}
+
+}  // namespace
+
 bool CopyFile(std::string_view source, std::string_view target, bool syncDirectory) {
   const std::string src = ResolvePath(source);
   const std::string dst = ResolvePath(target);
@@ -268,31 +293,8 @@ bool CopyFile(std::string_view source, std::string_view target, bool syncDirecto
     ::close(in);
     return false;
   }
-  bool ok = true;
   bool written = false;
-  char buffer[65536];
-  for (;;) {
-    const ssize_t n = ::read(in, buffer, sizeof buffer);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      ok = false;
-      break;
-    }
-    if (n == 0) break;
-    ssize_t done = 0;
-    while (done < n) {
-      const ssize_t w = ::write(out, buffer + done, static_cast<size_t>(n - done));
-      if (w < 0) {
-        if (errno == EINTR) continue;
-        NoteWriteFailure(errno, dst);
-        ok = false;
-        break;
-      }
-      done += w;
-      written = true;
-    }
-    if (!ok) break;
-  }
+  bool ok = CopyContent(in, out, dst, written);
   ::close(in);
   // The copy counts once it is on the disk, with its name.
   if (ok && written && ::fsync(out) != 0) {
@@ -472,7 +474,7 @@ DirectoryHandle::~DirectoryHandle() {
 }
 
 std::string DirectoryHandle::Spelled(std::string_view name) const {
-  const std::string exact(name);
+  std::string exact(name);
   struct stat st {};
   if (::fstatat(m_fd, exact.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) return exact;
   // Another spelling: the directory is read through its own descriptor, never by its name.

@@ -293,7 +293,7 @@ void ReadSectionValuesIn(const std::vector<std::string>& lines, const std::strin
   if (!FindSection(lines, section, begin, end)) return;
   std::string key, value;
   for (std::size_t i = begin; i < end; ++i) {
-    if (KeyValue(lines[i], key, value)) out.push_back(key + "=" + value);
+    if (KeyValue(lines[i], key, value)) out.push_back(key.append("=").append(value));
   }
 }
 

@@ -57,7 +57,7 @@ protected:
 // Raised when the system refuses a write to an ini file.
 class IniWriteError : public std::exception {
 public:
-  explicit IniWriteError(std::string path) : m_what("Nelze zapsat do souboru " + path) {}
+  explicit IniWriteError(const std::string& path) : m_what("Nelze zapsat do souboru " + path) {}
   const char* what() const noexcept override { return m_what.c_str(); }
 private:
   std::string m_what;

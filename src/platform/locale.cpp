@@ -147,37 +147,52 @@ void SetFormatSettings(const LocaleFormats& formats) {
   g_formats = formats;
 }
 
+namespace {
+
+// One run of a pattern letter ("dd", "yyyy") as the parts of a date and time give it.
+std::string FormatRun(char letter, int length, int y, int mo, int d, int h, int mi, int s) {
+  const int width = length >= 2 ? 2 : 1;
+  switch (letter) {
+    case 'd': return Pad(d, width);
+    case 'M': return Pad(mo, width);
+    case 'y': return length <= 2 ? Pad(y % 100, 2) : Pad(y, 4);
+    case 'H': return Pad(h, width);
+    case 'h': return Pad(h % 12 == 0 ? 12 : h % 12, width);
+    case 'm': return Pad(mi, width);
+    case 's': return Pad(s, width);
+    case 't': return h < 12 ? "AM" : "PM";
+    default: return std::string(static_cast<std::size_t>(length), letter);
+  }
+}
+
+bool IsPatternLetter(char c) { return std::string_view("dMyHhmst").find(c) != std::string_view::npos; }
+
+}  // namespace
+
 std::string FormatDateTime(const std::string& format, TDateTime dt, const LocaleFormats&) {
   int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0, ms = 0;
   DecodeDate(dt, y, mo, d);
   DecodeTime(dt, h, mi, s, ms);
   std::string out;
   std::size_t i = 0;
-  auto run = [&](char c) {
-    std::size_t n = 0;
-    while (i + n < format.size() && format[i + n] == c) ++n;
-    i += n;
-    return static_cast<int>(n);
-  };
   while (i < format.size()) {
     const char c = format[i];
     if (c == '\'' || c == '"') {
+      // Quoted text stands as it is.
       const std::size_t end = format.find(c, i + 1);
       out += format.substr(i + 1, end == std::string::npos ? std::string::npos : end - i - 1);
       i = end == std::string::npos ? format.size() : end + 1;
       continue;
     }
-    switch (c) {
-      case 'd': { const int n = run('d'); out += Pad(d, n >= 2 ? 2 : 1); break; }
-      case 'M': { const int n = run('M'); out += Pad(mo, n >= 2 ? 2 : 1); break; }
-      case 'y': { const int n = run('y'); out += n <= 2 ? Pad(y % 100, 2) : Pad(y, 4); break; }
-      case 'H': { const int n = run('H'); out += Pad(h, n >= 2 ? 2 : 1); break; }
-      case 'h': { const int n = run('h'); const int h12 = h % 12 == 0 ? 12 : h % 12; out += Pad(h12, n >= 2 ? 2 : 1); break; }
-      case 'm': { const int n = run('m'); out += Pad(mi, n >= 2 ? 2 : 1); break; }
-      case 's': { const int n = run('s'); out += Pad(s, n >= 2 ? 2 : 1); break; }
-      case 't': { run('t'); out += h < 12 ? "AM" : "PM"; break; }
-      default: out.push_back(c); ++i; break;
+    if (!IsPatternLetter(c)) {
+      out.push_back(c);
+      ++i;
+      continue;
     }
+    std::size_t n = 0;
+    while (i + n < format.size() && format[i + n] == c) ++n;
+    i += n;
+    out += FormatRun(c, static_cast<int>(n), y, mo, d, h, mi, s);
   }
   return out;
 }
@@ -189,16 +204,22 @@ std::string DateTimeToStr(TDateTime dt, const LocaleFormats& fs) {
   return DateToStr(dt, fs) + " " + TimeToStr(dt, fs);
 }
 
+namespace {
+// The order of day, month and year ("DMY") as the short date format gives it.
+std::string DateOrder(const LocaleFormats& fs) {
+  std::string order;
+  for (char c : fs.ShortDateFormat) {
+    const char k = c == 'd' ? 'D' : c == 'M' ? 'M' : c == 'y' ? 'Y' : '\0';
+    if (k && order.find(k) == std::string::npos) order.push_back(k);
+  }
+  return order.size() == 3 ? order : "DMY";
+}
+}  // namespace
+
 bool TryStrToDate(const std::string& text, TDateTime& out, const LocaleFormats& fs) {
   std::vector<int> n;
   if (!Numbers(Trim(text), n, fs.DateSeparator + "./-") || n.size() < 2 || n.size() > 3) return false;
-  // The order of day, month and year follows the short date format.
-  std::string order;
-  for (char c : fs.ShortDateFormat) {
-    const char k = c == 'd' ? 'D' : c == 'M' ? 'M' : c == 'y' ? 'Y' : 0;
-    if (k && order.find(k) == std::string::npos) order.push_back(k);
-  }
-  if (order.size() != 3) order = "DMY";
+  const std::string order = DateOrder(fs);
   int day = 0, month = 0, year = 0;
   int y0 = 0, m0 = 0, d0 = 0;
   DecodeDate(Today(), y0, m0, d0);

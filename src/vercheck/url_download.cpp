@@ -12,7 +12,7 @@ namespace vorlend {
 namespace {
 
 // A version file is a few hundred bytes; anything far beyond is not one and must not fill the disk.
-constexpr std::size_t MaxDownloadBytes = 1024 * 1024;
+constexpr std::size_t MaxDownloadBytes = std::size_t{1024} * 1024;
 
 struct Sink {
   std::FILE* file = nullptr;
