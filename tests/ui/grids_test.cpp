@@ -138,6 +138,11 @@ TEST_F(WindowTest, ArchiveListAlwaysHighlightsTheRowItsButtonsActOn) {
     return rows.size() == 1 ? rows.front().row() : -1;
   };
   EXPECT_EQ(highlighted(), 2);
+  // Without the focus the row stays marked, in a shade of its own: the full colour shows where
+  // the keys go.
+  const QPalette colours = grid->palette();
+  EXPECT_NE(colours.color(QPalette::Inactive, QPalette::Highlight), colours.color(QPalette::Inactive, QPalette::Base));
+  EXPECT_NE(colours.color(QPalette::Inactive, QPalette::Highlight), colours.color(QPalette::Active, QPalette::Highlight));
 
   // A click below the last row, and a Ctrl+click on the highlighted row, leave it highlighted.
   const QPoint below(20, grid->visualRect(grid->model()->index(2, 0)).bottom() + 30);
