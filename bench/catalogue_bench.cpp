@@ -62,7 +62,7 @@ int main(int argc, char** argv) {
     Failed("agenda-seed");
   }
   std::string groupBytes;
-  ReadWholeFile(groupsFile, groupBytes);
+  if (!ReadWholeFile(groupsFile, groupBytes)) Failed("reading " + groupsFile);
   std::vector<std::string> groups;
   for (std::size_t at = 0; at < groupBytes.size();) {
     const std::size_t end = groupBytes.find('\n', at);

@@ -49,10 +49,10 @@ struct InspectionProgress {
 // restore finds it. `listDocuments` also collects each differing and each missing document.
 // 0 on success; 1 when stopped on request; -1 after a message (the restore's messages for a
 // damaged archive or table).
-int InspectArchive(const HostContext& ctx, const std::string& archiveDir, Dialogs& dialogs, bool listDocuments,
+[[nodiscard]] int InspectArchive(const HostContext& ctx, const std::string& archiveDir, Dialogs& dialogs, bool listDocuments,
                    ArchiveInspection& result, const InspectionProgress* shown = nullptr);
 
 // The lock states an archive holds (its records), or -1 when it cannot be read. Only reads.
-int CountArchivedStates(const HostContext& ctx, const std::string& archiveDir);
+[[nodiscard]] int CountArchivedStates(const HostContext& ctx, const std::string& archiveDir);
 
 }  // namespace vorlend

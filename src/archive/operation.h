@@ -61,7 +61,7 @@ struct LockSubject {
 
 // Locks the current record of `table`. While another user holds it, asks the lock-conflict
 // question; Ano tries the same record again, Ne gives Refused.
-LockOutcome LockRecordWithRetry(TBFTable& table, Dialogs& dialogs, const std::string& workingStr,
+[[nodiscard]] LockOutcome LockRecordWithRetry(TBFTable& table, Dialogs& dialogs, const std::string& workingStr,
                                 const LockSubject& subject = {}, const SettleFn& settle = {});
 
 enum class PostOutcome {
@@ -72,7 +72,7 @@ enum class PostOutcome {
 
 // Posts the current record of `table`. A table that another program keeps busy is another user at
 // work, like a held record: the lock-conflict question is asked, and Ano posts again.
-PostOutcome PostWithRetry(TBFTable& table, Dialogs& dialogs, const std::string& workingStr);
+[[nodiscard]] PostOutcome PostWithRetry(TBFTable& table, Dialogs& dialogs, const std::string& workingStr);
 
 // The posts of one table within the current block. The first post begins the table's
 // transaction (a synced one for the archive table); Commit writes them all at once and releases
@@ -88,10 +88,10 @@ public:
 
   // Posts the current record into the block. Failed: table.LastError() says why, nothing of the
   // block is written.
-  PostOutcome Post();
+  [[nodiscard]] PostOutcome Post();
   // Writes the block's posts; false when the commit failed and none of them was written.
   // `synced`: they are on the disk, with every earlier block, when it returns.
-  bool Commit(bool synced = false);
+  [[nodiscard]] bool Commit(bool synced = false);
   // Posts waiting for Commit.
   int Pending() const { return m_pending; }
   // The block has reached `blockSize` posts or BlockTimeLimitMs, or the component commits every
@@ -116,7 +116,7 @@ private:
 // The last step of a document, the same for the save and the restore: the locked document of
 // `table`, in edit mode and read again with `before` as its lock, gets `lock` within `block`.
 // Counted in `pending` as written, and as changed when its lock was different.
-PostOutcome ChangeLock(TBFTable& table, TableBlock& block, const Variant& before, const Variant& lock,
+[[nodiscard]] PostOutcome ChangeLock(TBFTable& table, TableBlock& block, const Variant& before, const Variant& lock,
                        OperationCounts& pending);
 
 // At every ProgressStep-th record: lets the window work and moves the bar to `counter`.
@@ -125,7 +125,7 @@ void ProgressTick(Progress& progress, int counter);
 // When the user pressed "Přerušit": asks `question`; true means stop. On Ne the request is cleared.
 // With `settle`, everything done so far is committed before the question; true also when that
 // failed (after its message).
-bool AbortConfirmed(Progress& progress, Dialogs& dialogs, MsgKind kind, const char* question,
+[[nodiscard]] bool AbortConfirmed(Progress& progress, Dialogs& dialogs, MsgKind kind, const char* question,
                     const SettleFn& settle = {});
 
 // A path the add-on built from a stored one: "\" becomes the native separator.

@@ -29,11 +29,11 @@ struct RestoreJob {
 };
 
 // 0 when every row of the file list was processed; -1 after any failure, refusal or abort.
-int RestoreLocks(RestoreJob& job, const std::string& archiveDir);
+[[nodiscard]] int RestoreLocks(RestoreJob& job, const std::string& archiveDir);
 
 // The archive's file list as the restore reads it before anything in Money is touched: info.tab
 // present, readable and not empty, every row a safe path, every archive table present. False
 // after the message.
-bool ReadArchiveFileList(const HostContext& ctx, const std::string& archiveDir, Dialogs& dialogs, FileList& files);
+[[nodiscard]] bool ReadArchiveFileList(const HostContext& ctx, const std::string& archiveDir, Dialogs& dialogs, FileList& files);
 
 }  // namespace vorlend

@@ -458,9 +458,12 @@ int CreateArchiveDirectory(SaveJob& job) {
     if (PathExists(candidate)) continue;
     const NewDirResult made = CreateNewDir(candidate);
     if (made == NewDirResult::Created) {
-      // The archive must outlive a power cut as surely as the changes it will allow.
-      SyncDirectoryOf(ExcludeTrailingPathDelimiter(root));
-      SyncDirectoryOf(candidate);
+      // The archive must outlive a power cut as surely as the changes it will allow; a folder
+      // whose name cannot be made durable takes no archive.
+      if (!SyncDirectoryOf(ExcludeTrailingPathDelimiter(root)) || !SyncDirectoryOf(candidate)) {
+        RemoveDir(candidate);
+        return fail(candidate);
+      }
       break;
     }
     if (made == NewDirResult::Exists) continue;

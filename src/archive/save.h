@@ -58,20 +58,20 @@ struct SaveJob {
 // request, creates the archive directory, begins the progress, and runs SaveLocks while holding
 // the archive directory's lock. A save that fails or stops before it changed any document removes
 // its archive directory again, so nothing incomplete is left for nothing. 0 when complete.
-int StartSave(SaveJob& job);
+[[nodiscard]] int StartSave(SaveJob& job);
 
 // 0 after ArchiveDir has been set; -1 after its message.
-int CreateArchiveDirectory(SaveJob& job);
+[[nodiscard]] int CreateArchiveDirectory(SaveJob& job);
 // 0 when the archive is complete; -1 after any failure, refusal or abort.
-int SaveLocks(SaveJob& job);
+[[nodiscard]] int SaveLocks(SaveJob& job);
 // 0 when both files are fresh copies of the template files in `programDir` (their content synced;
 // the caller syncs the folder that holds their names); -1 after its message,
 // which shows the path as the context shows paths.
-int CreateLockTable(const HostContext& context, const std::string& basePath, const std::string& programDir,
+[[nodiscard]] int CreateLockTable(const HostContext& context, const std::string& basePath, const std::string& programDir,
                     Dialogs& dialogs);
 
 // The key a document can be recorded under: a whole number that fits 32 bits. A fraction is never
 // rounded, since the restore would then put the state on another document.
-bool RecordableKey(const Variant& key, std::int32_t& number);
+[[nodiscard]] bool RecordableKey(const Variant& key, std::int32_t& number);
 
 }  // namespace vorlend

@@ -35,7 +35,7 @@ bool CreateDir(std::string_view path);
 // Creates one directory level that must not exist yet, in any spelling: Exists when it (or a file
 // of that name) is already there, as when another process created it a moment ago.
 enum class NewDirResult { Created, Exists, Failed };
-NewDirResult CreateNewDir(std::string_view path);
+[[nodiscard]] NewDirResult CreateNewDir(std::string_view path);
 // Creates the directory with every missing parent.
 bool ForceDirectories(std::string_view path);
 bool DeleteFile(std::string_view path);
@@ -45,11 +45,11 @@ bool RemoveDir(std::string_view path);
 // item does not stop the rest. True when nothing is left. A link given as `path` is removed itself.
 bool RemoveDirectoryTree(std::string_view path);
 // Renames a file or directory in one step (within one file system); false when it cannot.
-bool RenamePath(std::string_view from, std::string_view to);
+[[nodiscard]] bool RenamePath(std::string_view from, std::string_view to);
 // Copies a file byte for byte, replacing an existing target. The copy's content is synced to the
 // disk (an empty copy has none to sync), and so is the directory that holds its name unless the
 // caller syncs it once after several copies (`syncDirectory` false).
-bool CopyFile(std::string_view source, std::string_view target, bool syncDirectory = true);
+[[nodiscard]] bool CopyFile(std::string_view source, std::string_view target, bool syncDirectory = true);
 // Seconds since the file or directory was last modified (a link itself, not what it names);
 // negative when it does not exist.
 double SecondsSinceModified(std::string_view path);
@@ -59,7 +59,7 @@ double SecondsSinceModified(std::string_view path);
 void NoteWriteFailure(int error, std::string_view path);
 std::string TakeNoSpaceFolder();
 // Syncs the directory that holds `path`, so a name made or changed there survives a power cut.
-bool SyncDirectoryOf(std::string_view path);
+[[nodiscard]] bool SyncDirectoryOf(std::string_view path);
 
 struct DirEntry {
   std::string name;
@@ -74,7 +74,7 @@ bool MatchesMask(std::string_view name, std::string_view mask);
 // Reads a regular file whole. False for anything else (a directory, a FIFO, a device), for a file
 // that cannot be read and for one longer than `maxBytes`, so such a file counts as missing or
 // damaged; a FIFO never blocks the reader.
-bool ReadWholeFile(std::string_view path, std::string& bytes, std::size_t maxBytes = SIZE_MAX);
+[[nodiscard]] bool ReadWholeFile(std::string_view path, std::string& bytes, std::size_t maxBytes = SIZE_MAX);
 // How many files this process has opened to read them whole (ReadWholeFile, DirectoryHandle):
 // the catalogue's cost in files, for its tests and benchmark.
 std::uint64_t FilesOpenedForReading();
@@ -84,7 +84,7 @@ inline constexpr std::size_t MaxSmallFileBytes = 4u << 20;
 // crash leaves either the old or the new file; the file and its directory are synced before it
 // returns, so a power cut cannot take back a write that succeeded. Temporary files that a dead process left beside
 // the target are removed.
-bool WriteFileAtomic(std::string_view path, std::string_view bytes);
+[[nodiscard]] bool WriteFileAtomic(std::string_view path, std::string_view bytes);
 
 // A lock on a directory, held while the object lives and released by the death of the process as
 // well. Shared locks go together, an exclusive one stands alone. The save holds its archive

@@ -57,7 +57,7 @@ const Fixture& TheFixture() {
     ForceDirectories(x.one);
     ForceDirectories(x.root + "2");
     WriteInfo(x.root + "2/", "001", "kontrolní archiv", true);
-    WriteFileAtomic(x.root + "2/info.tab", "\"FileName\",\"MoneyFile\",\"WorkingStr\",\r\n");
+    FUZZ_CHECK(WriteFileAtomic(x.root + "2/info.tab", "\"FileName\",\"MoneyFile\",\"WorkingStr\",\r\n"), "sandbox");
     ForceDirectories(x.root + "3");
     WriteInfo(x.root + "3/", "002", "jiná agenda", true);
     return x;
@@ -168,14 +168,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const bool raw = data[0] & 1;
   const bool withFileList = data[0] & 2;
   DeleteFile(f.one + "info");
-  if (withFileList) WriteFileAtomic(f.one + "info.tab", "\"FileName\",\"MoneyFile\",\"WorkingStr\",\r\n");
+  if (withFileList) {
+    FUZZ_CHECK(WriteFileAtomic(f.one + "info.tab", "\"FileName\",\"MoneyFile\",\"WorkingStr\",\r\n"), "sandbox");
+  }
   else DeleteFile(f.one + "info.tab");
 
   Expected want;
   std::string described;
   if (raw) {
     const std::string bytes(reinterpret_cast<const char*>(data) + 1, size - 1);
-    WriteFileAtomic(f.one + "info", bytes);
+    FUZZ_CHECK(WriteFileAtomic(f.one + "info", bytes), "sandbox");
     const ReferenceIni ref(bytes);
     want.complete = ref.True("MAIN", "Correct");
     want.listed = (want.complete || withFileList) && UpperCase(ref.Text("MAIN", "AgendaExt")) == "001";

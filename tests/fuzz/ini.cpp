@@ -121,7 +121,7 @@ void CheckAfterWrite(const Snapshot& before, const Snapshot& after, const std::s
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzedDataProvider in(data, size);
   static const std::string path = fuzz::Sandbox() + "fuzz.ini";
-  WriteFileAtomic(path, in.ConsumeRandomLengthString(4096));
+  FUZZ_CHECK(WriteFileAtomic(path, in.ConsumeRandomLengthString(4096)), "the sandbox takes no file");
   TIniFile ini(path);
 
   const int writes = in.ConsumeIntegralInRange(0, 4);

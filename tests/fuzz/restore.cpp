@@ -292,7 +292,7 @@ extern "C" int __wrap_sqlite3_open_v2(const char* filename, sqlite3** db, int fl
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const Fixture& f = TheFixture();
   g_input.assign(reinterpret_cast<const char*>(data), size);
-  WriteFileAtomic(f.archive + "info.tab", g_input);
+  FUZZ_CHECK(WriteFileAtomic(f.archive + "info.tab", g_input), "the sandbox takes no file");
 
   fuzz::CountingDialogs dialogs;
   fuzz::QuietProgress progress;
