@@ -14,43 +14,27 @@
 #include "platform/locale.h"
 #include "support/agenda_builder.h"
 #include "support/scripted_ports.h"
+#include "archive_fixture.h"
 
 using namespace vorlend;
 using namespace vorlend::test;
 
 namespace {
 
-using Locks = std::vector<std::pair<std::int32_t, std::string>>;
-
 // One year with three modules of 60 documents each, keys from 100.
-struct BlockFixture : ::testing::Test {
-  TempDir dir;
-  AgendaBuilder agenda{dir};
-  HostContext ctx;
-  ScriptedDialogs dialogs;
-  ScriptedProgress progress;
-  TBFTable money, lock;
-  YearList years;
-  FileList files;
-  std::map<std::string, Locks> seed;
-
+struct BlockFixture : ArchiveFixture {
   void SetUp() override {
-    SetFormatSettings(CzechLocaleFormats());
     agenda.AddYear("Rok.001", "2025");
     std::vector<Document> docs = MakeDocuments(60, 100, 3);
     docs[4].lock = Variant::Null();
-    for (const char* table : {"POKLKNIH", "INTDOKL", "SKSEZDOK"}) {
-      agenda.AddTable("Rok.001", table, docs);
-      seed[Money(table)] = ReadLocks(Money(table), KeyOf(table));
-    }
+    for (const char* table : {"POKLKNIH", "INTDOKL", "SKSEZDOK"}) AddSeeded("Rok.001", table, docs);
     ctx = agenda.Context();
     ASSERT_TRUE(FillYearList(ctx.AgendaPath, dialogs, years));
     years.Toggle(0);
   }
   void TearDown() override { TBFTable::SetTransactionsAvailable(true); }
 
-  static std::string KeyOf(const std::string& table) { return table == "SKSEZDOK" ? "CDokladu" : "Cislo"; }
-  std::string Money(const std::string& table) const { return agenda.AgendaDir() + "Rok.001/" + table; }
+  std::string Money(const std::string& table) const { return ArchiveFixture::Money("Rok.001", table); }
   static ModuleFilter Filter() {
     ModuleFilter f{};
     for (std::size_t m = 0; m < ModuleCount; ++m) {
@@ -59,16 +43,7 @@ struct BlockFixture : ::testing::Test {
     }
     return f;
   }
-  SaveJob Job(LockAction action, int blockSize) {
-    SaveJob job{ctx, dialogs, progress, money, lock, years, SaveChoices{Filter(), action, "bloky"}, files};
-    job.BlockSize = blockSize;
-    return job;
-  }
-  int Restore(const std::string& archiveDir, int blockSize) {
-    RestoreJob job{ctx, dialogs, progress, money, lock, files};
-    job.BlockSize = blockSize;
-    return RestoreLocks(job, archiveDir);
-  }
+  SaveJob Job(LockAction action, int blockSize) { return SaveJobFor(Filter(), action, "bloky", blockSize); }
   std::map<std::string, std::string> ArchiveDumps(const std::string& archiveDir) {
     std::map<std::string, std::string> dumps;
     for (const char* name : {"PD001", "ID001", "SD001"}) dumps[name] = DumpTable(archiveDir + name);
@@ -76,13 +51,8 @@ struct BlockFixture : ::testing::Test {
   }
   void ExpectAll(const std::string& value) {
     for (const auto& [path, locks] : seed) {
-      for (const auto& [key, v] : ReadLocks(path, path.find("SKSEZDOK") != std::string::npos ? "CDokladu" : "Cislo"))
-        EXPECT_EQ(v, value) << path << " " << key;
+      for (const auto& [key, v] : ReadLocks(path, KeyOf(path))) EXPECT_EQ(v, value) << path << " " << key;
     }
-  }
-  void ExpectSeeded() {
-    for (const auto& [path, locks] : seed)
-      EXPECT_EQ(ReadLocks(path, path.find("SKSEZDOK") != std::string::npos ? "CDokladu" : "Cislo"), locks) << path;
   }
 };
 

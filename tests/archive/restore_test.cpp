@@ -10,63 +10,37 @@
 #include "platform/locale.h"
 #include "support/agenda_builder.h"
 #include "support/scripted_ports.h"
+#include "archive_fixture.h"
 
 using namespace vorlend;
 using namespace vorlend::test;
 
 namespace {
 
-using Locks = std::vector<std::pair<std::int32_t, std::string>>;
-
 // An agenda saved once with "unlock all" over two years and every module.
-struct RestoreFixture : ::testing::Test {
-  TempDir dir;
-  AgendaBuilder agenda{dir};
-  HostContext ctx;
-  ScriptedDialogs dialogs;
-  ScriptedProgress progress;
-  TBFTable money, lock;
-  FileList files;
+struct RestoreFixture : ArchiveFixture {
   std::string archiveDir;
-  std::map<std::string, Locks> seed;  // Money table path -> locks as seeded
 
   void SetUp() override {
-    SetFormatSettings(CzechLocaleFormats());
     agenda.AddYear("Rok.001", "2024");
     agenda.AddYear("Rok.002", "2025");
     std::vector<Document> withNull = MakeDocuments(45, 1000, 2);
     withNull[5].lock = Variant::Null();  // a document that never had the flag set
     for (const char* year : {"Rok.001", "Rok.002"}) {
       for (const ModuleInfo& m : Modules) {
-        agenda.AddTable(year, m.MoneyTable, std::string(m.Code) == "PD" ? withNull : MakeDocuments(45, 1, 3));
-        const std::string path = Money(year, m.MoneyTable);
-        seed[path] = ReadLocks(path, m.KeyField);
+        AddSeeded(year, m.MoneyTable, std::string(m.Code) == "PD" ? withNull : MakeDocuments(45, 1, 3));
       }
     }
     ctx = agenda.Context();
-    YearList years;
-    ASSERT_TRUE(FillYearList(ctx.AgendaPath, dialogs, years));
-    for (std::size_t i = 0; i < years.Count(); ++i) years.Toggle(i);
+    MarkAll();
     ModuleFilter all;
     all.fill(true);
-    SaveJob job{ctx, dialogs, progress, money, lock, years, SaveChoices{all, LockAction::Unlock, "test"}, files};
+    SaveJob job = SaveJobFor(all, LockAction::Unlock, "test");
     ASSERT_EQ(StartSave(job), 0);
     archiveDir = job.ArchiveDir;
     progress = ScriptedProgress{};
   }
-
-  std::string Money(const std::string& year, const std::string& table) const {
-    return agenda.AgendaDir() + year + "/" + table;
-  }
-  int Restore() {
-    RestoreJob job{ctx, dialogs, progress, money, lock, files};
-    return RestoreLocks(job, archiveDir);
-  }
-  void ExpectSeeded() {
-    for (const auto& [path, locks] : seed) {
-      EXPECT_EQ(ReadLocks(path, path.find("SKSEZDOK") != std::string::npos ? "CDokladu" : "Cislo"), locks) << path;
-    }
-  }
+  int Restore() { return ArchiveFixture::Restore(archiveDir); }
 };
 
 }  // namespace
@@ -250,9 +224,6 @@ TEST_F(RestoreFixture, AMoneyTableWithoutItsIndexStopsBeforeAnyDocumentChanges) 
 // save reached, and leaves the others as they are.
 TEST_F(RestoreFixture, AnIncompleteArchivePutsBackWhatItsSaveReached) {
   ASSERT_EQ(Restore(), 0);
-  YearList years;
-  ASSERT_TRUE(FillYearList(ctx.AgendaPath, dialogs, years));
-  for (std::size_t i = 0; i < years.Count(); ++i) years.Toggle(i);
   ModuleFilter all;
   all.fill(true);
   // "Přerušit" at the fifth window pass of the lock-all save (after 40 documents), answered Ano.
@@ -261,7 +232,7 @@ TEST_F(RestoreFixture, AnIncompleteArchivePutsBackWhatItsSaveReached) {
     if (n == 5) progress.RequestAbort();
   };
   dialogs.Answer(true);
-  SaveJob job{ctx, dialogs, progress, money, lock, years, SaveChoices{all, LockAction::Lock, "přerušený"}, files};
+  SaveJob job = SaveJobFor(all, LockAction::Lock, "přerušený");
   ASSERT_EQ(StartSave(job), -1);
   ASSERT_TRUE(job.DocumentsChanged);
   const auto incomplete = IncompleteArchives(ctx);

@@ -22,6 +22,7 @@
 #include "platform/locale.h"
 #include "support/agenda_builder.h"
 #include "support/scripted_ports.h"
+#include "archive_fixture.h"
 
 using namespace vorlend;
 using namespace vorlend::test;
@@ -29,19 +30,10 @@ using namespace vorlend::test;
 namespace {
 
 // An agenda with two years, every module filled in ROK.002 and a few modules in ROK.001.
-struct SaveFixture : ::testing::Test {
-  TempDir dir;
-  AgendaBuilder agenda{dir};
-  HostContext ctx;
-  ScriptedDialogs dialogs;
-  ScriptedProgress progress;
-  TBFTable money, lock;
-  YearList years;
-  FileList files;
+struct SaveFixture : ArchiveFixture {
   std::string name;
 
   void SetUp() override {
-    SetFormatSettings(CzechLocaleFormats());
     SetClockForTesting([] { return EncodeDate(2026, 12, 7) + EncodeTime(9, 5, 3); });
     agenda.AddYear("Rok.001", "2004");
     agenda.AddYear("Rok.002", "2005");
@@ -52,15 +44,8 @@ struct SaveFixture : ::testing::Test {
   }
   void TearDown() override { SetClockForTesting(nullptr); }
 
-  SaveJob Job(ModuleFilter filter, LockAction action) {
-    return SaveJob{ctx, dialogs, progress, money, lock, years, SaveChoices{filter, action, name}, files};
-  }
-  void MarkAll() {
-    ASSERT_TRUE(FillYearList(ctx.AgendaPath, dialogs, years));
-    for (std::size_t i = 0; i < years.Count(); ++i) years.Toggle(i);
-  }
+  SaveJob Job(ModuleFilter filter, LockAction action) { return SaveJobFor(filter, action, name); }
   int Save(SaveJob& job) { return StartSave(job); }
-  std::string Money(const std::string& year, const std::string& table) { return agenda.AgendaDir() + year + "/" + table; }
 };
 
 ModuleFilter Only(std::initializer_list<const char*> codes) {
