@@ -288,11 +288,7 @@ struct NamedArchive {
 // it meanwhile.
 bool InspectNamedArchive(const Options& o, const HostContext& ctx, Dialogs& dialogs, bool documents, NamedArchive& a) {
   a.row = FindArchive(ctx, ArchiveNumberOption(o), dialogs);
-  if (!a.row) return false;
-  const ArchiveHold hold(ctx, *a.row, LockMode::Shared);
-  if (!hold.HeldOrSay(dialogs)) return false;
-  ShowRecapitulation(hold.Dir(), a.recap);
-  return InspectArchive(ctx, hold.Dir(), dialogs, documents, a.inspection) == 0;
+  return a.row && RunComparisonRoad(ctx, dialogs, *a.row, documents, a.inspection, &a.recap) == 0;
 }
 
 int RunShow(const Options& o, const HostContext& ctx, Dialogs& dialogs, std::ostream& out) {
@@ -317,13 +313,9 @@ int RunDryRun(const Options& o, const HostContext& ctx, Dialogs& dialogs, std::o
   } else {
     PrintInspection(*a.row, a.recap, a.inspection, InspectionView::DryRun, out);
   }
-  int differing = 0, missing = 0;
-  for (const TableInspection& t : a.inspection.tables) {
-    differing += t.differing;
-    missing += t.missing;
-  }
-  err << WrapForConsole("Zkušební běh: obnovení by změnilo dokladů " + std::to_string(differing) +
-                        ", zaznamenaných dokladů už v Money není " + std::to_string(missing) +
+  const TableInspection total = InspectionTotals(a.inspection);
+  err << WrapForConsole("Zkušební běh: obnovení by změnilo dokladů " + std::to_string(total.differing) +
+                        ", zaznamenaných dokladů už v Money není " + std::to_string(total.missing) +
                         ". Nic nebylo změněno.")
       << std::endl;
   return BatchSuccess;

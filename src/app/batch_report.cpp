@@ -199,15 +199,11 @@ void PrintInspection(const ArchiveRow& row, const Recapitulation& recap, const A
   if (!recap.Complete) out << IncompleteRecapText << "\n";
 
   out << "\ntabulka\tMoney\tv archivu\tzamčené\tliší se\tnejsou v Money\n";
-  TableInspection total;
   for (const TableInspection& t : inspection.tables) {
     out << EscapeField(t.row.WorkingStr) << '\t' << EscapeField(NativePath(t.row.MoneyFile)) << '\t' << t.recorded
         << '\t' << t.locked << '\t' << t.differing << '\t' << t.missing << '\n';
-    total.recorded += t.recorded;
-    total.locked += t.locked;
-    total.differing += t.differing;
-    total.missing += t.missing;
   }
+  const TableInspection total = InspectionTotals(inspection);
   out << "celkem\t\t" << total.recorded << '\t' << total.locked << '\t' << total.differing << '\t' << total.missing
       << '\n';
 

@@ -92,9 +92,8 @@ int InspectRow(const HostContext& ctx, const std::string& archiveDir, Dialogs& d
 
   do {
     InspectRecord(archive, money, seekable, p.archiveShown, index, listDocuments, result);
-    if (shown && t.recorded % ProgressStep == 0) {
-      shown->progress.SetPosition(t.recorded);
-      shown->progress.ProcessMessages();
+    if (shown) {
+      ProgressTick(shown->progress, t.recorded);
       if (shown->progress.AbortRequested()) return 1;
     }
     archive.Skip();
@@ -130,6 +129,17 @@ int InspectArchive(const HostContext& ctx, const std::string& archiveDir, Dialog
     return -1;
   }
   return 0;
+}
+
+TableInspection InspectionTotals(const ArchiveInspection& inspection) {
+  TableInspection total;
+  for (const TableInspection& t : inspection.tables) {
+    total.recorded += t.recorded;
+    total.locked += t.locked;
+    total.differing += t.differing;
+    total.missing += t.missing;
+  }
+  return total;
 }
 
 int CountArchivedStates(const HostContext& ctx, const std::string& archiveDir) {

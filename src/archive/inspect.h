@@ -49,8 +49,12 @@ struct InspectionProgress {
 // restore finds it. `listDocuments` also collects each differing and each missing document.
 // 0 on success; 1 when stopped on request; -1 after a message (the restore's messages for a
 // damaged archive or table).
-[[nodiscard]] int InspectArchive(const HostContext& ctx, const std::string& archiveDir, Dialogs& dialogs, bool listDocuments,
-                   ArchiveInspection& result, const InspectionProgress* shown = nullptr);
+[[nodiscard]] int InspectArchive(const HostContext& ctx, const std::string& archiveDir, Dialogs& dialogs,
+                                 bool listDocuments, ArchiveInspection& result,
+                                 const InspectionProgress* shown = nullptr);
+
+// The counts of every table added up (its `row` empty, `moneyTableExists` as it stands).
+TableInspection InspectionTotals(const ArchiveInspection& inspection);
 
 // The lock states an archive holds (its records), or -1 when it cannot be read. Only reads.
 [[nodiscard]] int CountArchivedStates(const HostContext& ctx, const std::string& archiveDir);

@@ -178,4 +178,12 @@ DeletionStatus RunDeleteRoad(const HostContext& ctx, Dialogs& dialogs, const Arc
   return DeleteHeld(ctx, hold, dialogs);
 }
 
+int RunComparisonRoad(const HostContext& ctx, Dialogs& dialogs, const ArchiveRow& row, bool listDocuments,
+                      ArchiveInspection& inspection, Recapitulation* recap, const InspectionProgress* shown) {
+  const ArchiveHold hold(ctx, row, LockMode::Shared);
+  if (!hold.HeldOrSay(dialogs)) return -1;
+  if (recap) ShowRecapitulation(hold.Dir(), *recap);
+  return InspectArchive(ctx, hold.Dir(), dialogs, listDocuments, inspection, shown);
+}
+
 }  // namespace vorlend

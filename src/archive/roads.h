@@ -10,6 +10,7 @@
 
 #include "archive/catalogue.h"
 #include "archive/file_list.h"
+#include "archive/inspect.h"
 #include "archive/report.h"
 #include "archive/save.h"
 #include "archive/year_list.h"
@@ -93,5 +94,13 @@ RestoreRoadOutcome RunRestoreRoad(const HostContext& ctx, const RoadPorts& ports
 // "Smazat": asks (QuestionId::DeleteArchive), then deletes the archive while holding it
 // exclusively; an archive that another user's job holds is left with a message.
 DeletionStatus RunDeleteRoad(const HostContext& ctx, Dialogs& dialogs, const ArchiveRow& row);
+
+// What a restore of the archive would change ("Porovnat s Money", `show`, `restore --dry-run`):
+// the archive held shared while its recapitulation (when asked for) and every record are read, so
+// no other user deletes it meanwhile; nothing is locked or written. 0 with the counts; 1 when
+// stopped on request; -1 after the message that says why not.
+[[nodiscard]] int RunComparisonRoad(const HostContext& ctx, Dialogs& dialogs, const ArchiveRow& row,
+                                    bool listDocuments, ArchiveInspection& inspection,
+                                    Recapitulation* recap = nullptr, const InspectionProgress* shown = nullptr);
 
 }  // namespace vorlend

@@ -8,6 +8,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "archive/roads.h"
 #include "ui/qt_ports.h"
 #include "ui/widgets.h"
 
@@ -94,16 +95,10 @@ void ComparisonDialog::reject() {
 
 bool ComparisonDialog::Compare(const HostContext& ctx, const ArchiveRow& row, Dialogs& dialogs) {
   ArchiveInspection inspection;
-  int rc = -1;
-  {
-    // Held shared, as a restore holds it: no other user deletes the archive in the middle.
-    const ArchiveHold hold(ctx, row, LockMode::Shared);
-    if (!hold.HeldOrSay(dialogs)) return false;
-    m_running = true;
-    const InspectionProgress shown{*m_progress, m_observer.get()};
-    rc = InspectArchive(ctx, hold.Dir(), dialogs, false, inspection, &shown);
-    m_running = false;
-  }
+  const InspectionProgress shown{*m_progress, m_observer.get()};
+  m_running = true;
+  const int rc = RunComparisonRoad(ctx, dialogs, row, false, inspection, nullptr, &shown);
+  m_running = false;
   if (rc != 0) return false;
   ShowCounts(inspection);
   return true;
@@ -113,14 +108,8 @@ void ComparisonDialog::ShowCounts(const ArchiveInspection& inspection) {
   m_text->hide();
   m_bar->hide();
   m_overall->hide();
-  TableInspection total;
-  for (const TableInspection& t : inspection.tables) {
-    AddRow(m_counts, Q(t.row.WorkingStr), t, false);
-    total.recorded += t.recorded;
-    total.locked += t.locked;
-    total.differing += t.differing;
-    total.missing += t.missing;
-  }
+  for (const TableInspection& t : inspection.tables) AddRow(m_counts, Q(t.row.WorkingStr), t, false);
+  const TableInspection total = InspectionTotals(inspection);
   AddRow(m_counts, QStringLiteral("Celkem"), total, true);
   m_counts->resizeColumnsToContents();
   m_counts->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
