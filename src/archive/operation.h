@@ -62,7 +62,7 @@ struct LockSubject {
 // Locks the current record of `table`. While another user holds it, asks the lock-conflict
 // question; Ano tries the same record again, Ne gives Refused.
 [[nodiscard]] LockOutcome LockRecordWithRetry(TBFTable& table, Dialogs& dialogs, const std::string& workingStr,
-                                const LockSubject& subject = {}, const SettleFn& settle = {});
+                                              const LockSubject& subject = {}, const SettleFn& settle = {});
 
 enum class PostOutcome {
   Posted,
@@ -116,8 +116,8 @@ private:
 // The last step of a document, the same for the save and the restore: the locked document of
 // `table`, in edit mode and read again with `before` as its lock, gets `lock` within `block`.
 // Counted in `pending` as written, and as changed when its lock was different.
-[[nodiscard]] PostOutcome ChangeLock(TBFTable& table, TableBlock& block, const Variant& before, const Variant& lock,
-                       OperationCounts& pending);
+[[nodiscard]] PostOutcome ChangeLock(TBFTable& table, TableBlock& block, const Variant& before,
+                                     const Variant& lock, OperationCounts& pending);
 
 // At every ProgressStep-th record: lets the window work and moves the bar to `counter`.
 void ProgressTick(Progress& progress, int counter);
@@ -126,7 +126,7 @@ void ProgressTick(Progress& progress, int counter);
 // With `settle`, everything done so far is committed before the question; true also when that
 // failed (after its message).
 [[nodiscard]] bool AbortConfirmed(Progress& progress, Dialogs& dialogs, MsgKind kind, const char* question,
-                    const SettleFn& settle = {});
+                                  const SettleFn& settle = {});
 
 // A path the add-on built from a stored one: "\" becomes the native separator.
 std::string NativePath(std::string path);

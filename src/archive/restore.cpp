@@ -119,11 +119,12 @@ public:
         m_settle([this] { return Settle(); }),
         m_documents(job.BFMoneyFile, false, job.dialogs, workingStr, m_settle) {}
 
-  // Gives the locked document, whose lock read again is `current`, its archived lock. 0 to go on.
-  int Change(const Variant& current, const Variant& archived) {
+  // Gives the locked document, whose lock read again is `current`, its archived lock. False after
+  // the message or the user's stop.
+  [[nodiscard]] bool Change(const Variant& current, const Variant& archived) {
     const PostOutcome posted = ChangeLock(m_job.BFMoneyFile, m_documents, current, archived, m_pending);
-    if (posted == PostOutcome::Failed) return Fail(m_job, PostErrorText(m_tables.moneyShown));
-    return posted == PostOutcome::Posted ? 0 : -1;
+    if (posted == PostOutcome::Failed) Fail(m_job, PostErrorText(m_tables.moneyShown));
+    return posted == PostOutcome::Posted;
   }
 
   // Commits the block; `last` syncs it. False after the message.
@@ -172,7 +173,7 @@ int RestoreDocument(RestoreJob& job, RestoreBlock& block, const RowTables& p, co
   }
   const Variant current = job.BFMoneyFile.Value("Uzamceni");
   job.BFMoneyFile.EditRecord();
-  return block.Change(current, ArchivedLock(job.BFLockFile, p.archiveShown));
+  return block.Change(current, ArchivedLock(job.BFLockFile, p.archiveShown)) ? 0 : -1;
 }
 
 // One row of the file list: each archived document sought by its key and given its saved value,

@@ -89,6 +89,12 @@ int OpenEveryTable(SaveJob& job) {
   return 0;
 }
 
+// A document's key and lock as the save reads them.
+struct DocumentState {
+  Variant key;
+  Variant lock;
+};
+
 // The block of one Money table within a save. Each document's archive record and its change wait
 // here until Settle writes them: the archive records first, committed and synced, and only then
 // the documents, whose record locks go with their commit. So no change is ever on the disk without
@@ -103,10 +109,10 @@ public:
         m_documents(job.BFMoneyFile, false, job.dialogs, workingStr, m_settle) {}
 
   // Posts a document's archive record, its key and lock in one post: no record without its values.
-  [[nodiscard]] bool Record(const Variant& key, const Variant& lock) {
+  [[nodiscard]] bool Record(const DocumentState& state) {
     m_job.BFLockFile.AppendBlank();
-    m_job.BFLockFile.SetValue("ID", key);
-    m_job.BFLockFile.SetValue("Lock", lock);
+    m_job.BFLockFile.SetValue("ID", state.key);
+    m_job.BFLockFile.SetValue("Lock", state.lock);
     if (!Posted(m_records, m_tables.archiveShown)) return false;
     ++m_pending.Recorded;
     return true;
@@ -161,18 +167,10 @@ private:
   OperationCounts m_pending{};  // counted when their block is settled
 };
 
-// A document's key and lock as the save reads them.
-struct DocumentState {
-  Variant key;
-  Variant lock;
-};
-
 // The user's stop is asked about with every earlier document written; true means stop.
 bool StopAsked(SaveJob& job, const SaveBlock& block) {
   return AbortConfirmed(job.progress, job.dialogs, MsgKind::Confirmation, kAbortQuestion, block.BeforeQuestion());
 }
-
-bool RecordDocument(SaveBlock& block, const DocumentState& state) { return block.Record(state.key, state.lock); }
 
 // The document as it is now that it is locked: another user may have changed it since the walk
 // read it, and the archive must hold what it was when it is changed. A key that cannot be
@@ -189,7 +187,7 @@ DocumentState ReadAgain(SaveJob& job, const std::string& keyField, const Documen
 // document the save reached. The save ends here.
 int LeaveHeldDocument(SaveJob& job, SaveBlock& block, const DocumentState& walked, LockOutcome locked) {
   const std::string why = job.BFMoneyFile.LastError();
-  if (!RecordDocument(block, walked) || !block.Settle()) return -1;
+  if (!block.Record(walked) || !block.Settle()) return -1;
   return locked == LockOutcome::Refused ? -1 : FailClosing(job, job.context.ShownIn(why));
 }
 
@@ -205,7 +203,7 @@ int SaveDocument(SaveJob& job, SaveBlock& block, const RowTables& p, const std::
     ++job.Counts.UnusableKey;
     return 0;
   }
-  if (job.choices.action == LockAction::NoAction) return RecordDocument(block, walked) ? 0 : -1;
+  if (job.choices.action == LockAction::NoAction) return block.Record(walked) ? 0 : -1;
   // A stop asked for before the first document changes ends the save with every document as it
   // was (and its archive removed); after that, the question comes after each document.
   if (block.NothingChanged() && StopAsked(job, block)) return -1;
@@ -220,11 +218,11 @@ int SaveDocument(SaveJob& job, SaveBlock& block, const RowTables& p, const std::
       // Another user deleted the document meanwhile: nothing is left to change, and its record
       // holds what was read before; the restore never finds it.
       ++job.Counts.Gone;
-      return RecordDocument(block, walked) ? 0 : -1;
+      return block.Record(walked) ? 0 : -1;
     case LockOutcome::Locked: break;
   }
   const DocumentState now = ReadAgain(job, keyField, walked);
-  if (!RecordDocument(block, now)) return -1;
+  if (!block.Record(now)) return -1;
   job.BFMoneyFile.EditRecord();
   return block.Change(now.lock, Variant::FromBool(job.choices.action == LockAction::Lock)) ? 0 : -1;
 }
@@ -362,7 +360,7 @@ int CreateArchiveTables(SaveJob& job) {
   for (const FileListRow& row : job.mtFileList) {
     if (CreateLockTable(ctx, job.ArchiveDir + row.FileName, ctx.ProgramDir(), job.dialogs) != 0) return -1;
   }
-  if (!job.mtFileList.empty() && !SyncDirectoryOf(job.ArchiveDir + job.mtFileList.front().FileName)) {
+  if (!job.mtFileList.empty() && !SyncDirectoryOf(job.ArchiveDir)) {
     job.dialogs.Message(MsgKind::Error,
                         "Chyba: nelze vytvořit soubor " + ctx.Shown(job.ArchiveDir + job.mtFileList.front().FileName) +
                             ".%%%");

@@ -67,8 +67,8 @@ struct SaveJob {
 // 0 when both files are fresh copies of the template files in `programDir` (their content synced;
 // the caller syncs the folder that holds their names); -1 after its message,
 // which shows the path as the context shows paths.
-[[nodiscard]] int CreateLockTable(const HostContext& context, const std::string& basePath, const std::string& programDir,
-                    Dialogs& dialogs);
+[[nodiscard]] int CreateLockTable(const HostContext& context, const std::string& basePath,
+                                  const std::string& programDir, Dialogs& dialogs);
 
 // The key a document can be recorded under: a whole number that fits 32 bits. A fraction is never
 // rounded, since the restore would then put the state on another document.

@@ -120,14 +120,17 @@ namespace {
 // (and written back) as UTF-8; every other file is Windows-1250.
 constexpr const char* kUtf8Bom = "\xEF\xBB\xBF";
 
-// Text that reads back as the same bytes: no ill-formed or overlong sequence in it.
-bool WellFormedUtf8(std::string_view text) { return CodePointsToUtf8(Utf8ToCodePoints(text)) == text; }
+// A file is UTF-8 when it begins with the mark and all that follows is well-formed UTF-8 (reads
+// back as the same bytes): a Windows-1250 file may begin with those three bytes too ("ď»ż").
+bool ReadsAsUtf8(std::string_view bytes) {
+  if (bytes.substr(0, 3) != kUtf8Bom) return false;
+  const std::string_view rest = bytes.substr(3);
+  return CodePointsToUtf8(Utf8ToCodePoints(rest)) == rest;
+}
 
 IniLines SplitLines(const std::string& bytes) {
   IniLines result;
-  // A Windows-1250 file may begin with those three bytes too ("ď»ż"): only well-formed UTF-8
-  // after the mark makes it a UTF-8 file.
-  result.utf8 = bytes.compare(0, 3, kUtf8Bom) == 0 && WellFormedUtf8(std::string_view(bytes).substr(3));
+  result.utf8 = ReadsAsUtf8(bytes);
   const std::string text = result.utf8 ? bytes.substr(3) : Cp1250ToUtf8(bytes);
   std::size_t start = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -165,7 +168,7 @@ void SaveLines(const std::string& fileName, const IniLines& file) {
   // it is no well-formed UTF-8; once a write has replaced the last such byte, it would read as a
   // UTF-8 file and its first line would lose those three characters. It is written as UTF-8 then,
   // with the mark and the same text, so every line reads as before.
-  if (!file.utf8 && bytes.compare(0, 3, kUtf8Bom) == 0 && WellFormedUtf8(std::string_view(bytes).substr(3))) {
+  if (!file.utf8 && ReadsAsUtf8(bytes)) {
     bytes = kUtf8Bom + Cp1250ToUtf8(bytes);
   }
   if (!WriteFileAtomic(fileName, bytes)) throw IniWriteError(fileName);

@@ -327,8 +327,9 @@ void TfrmMain::btnNext3Click() {
 
 void TfrmMain::RunSave() {
   const SaveOutcome saved =
-      RunSaveRoad(m_ctx, RoadPorts{dialogs(), *m_progress, m_observer.get()}, RoadTables{m_BFMoneyFile, m_BFLockFile, m_mtFileList},
-                  m_mtYearName, SaveChoices{FilterFromControls(), ActionFromControls(), S(edtNazevMapy->text())});
+      RunSaveRoad(m_ctx, RoadPorts{dialogs(), *m_progress, m_observer.get()},
+                  RoadTables{m_BFMoneyFile, m_BFLockFile, m_mtFileList}, m_mtYearName,
+                  SaveChoices{FilterFromControls(), ActionFromControls(), S(edtNazevMapy->text())});
   if (saved.status == SaveStatus::Declined) return;
   // The save puts "[bez názvu]" into the box when it was left blank.
   edtNazevMapy->setText(Q(saved.archiveName));
