@@ -624,7 +624,7 @@ int main(int argc, char** argv) {
               "transactions | per-record loop = SQLite, a commit per archive record and per document | block loop = "
               "SQLite with the add-on's guarantees: record locks, blocks of %d, archive synced before the documents "
               "commit | bulk = SQLite, one statement per table and step, no record locks\n",
-              DefaultBlockSize, BlockTimeLimitMs, MaxBlockTimeMs, kLoopBlock);
+              kDefaultBlockSize, kBlockTimeLimitMs, kMaxBlockTimeMs, kLoopBlock);
   PrintHeader();
   const std::string loadBefore = LoadAverage();
   std::vector<Measured> all;

@@ -71,20 +71,20 @@ public:
   explicit Direct(const std::string& path) {
     Check(sqlite3_open_v2(path.c_str(), &m_db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK, "open");
     sqlite3_busy_timeout(m_db, 10000);
-    exec("PRAGMA synchronous=NORMAL");
+    Exec("PRAGMA synchronous=NORMAL");
   }
   ~Direct() {
     for (sqlite3_stmt* s : m_stmts) sqlite3_finalize(s);
     sqlite3_close(m_db);
   }
-  sqlite3_stmt* prepare(const char* sql) {
+  sqlite3_stmt* Prepare(const char* sql) {
     sqlite3_stmt* s = nullptr;
     Check(sqlite3_prepare_v3(m_db, sql, -1, SQLITE_PREPARE_PERSISTENT, &s, nullptr) == SQLITE_OK, sqlite3_errmsg(m_db));
     m_stmts.push_back(s);
     return s;
   }
-  void exec(const char* sql) { Check(sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) == SQLITE_OK, sqlite3_errmsg(m_db)); }
-  void step(sqlite3_stmt* s) {
+  void Exec(const char* sql) { Check(sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) == SQLITE_OK, sqlite3_errmsg(m_db)); }
+  void Step(sqlite3_stmt* s) {
     Check(sqlite3_step(s) == SQLITE_DONE, sqlite3_errmsg(m_db));
     sqlite3_reset(s);
   }
@@ -94,7 +94,7 @@ private:
   std::vector<sqlite3_stmt*> m_stmts;
 };
 
-const char* const DocSelect = "SELECT \"_RecNo\",\"Cislo\",\"Uzamceni\",\"Datum\",\"Firma\",\"Castka\",\"Popis\" FROM records";
+const char* const kDocSelect = "SELECT \"_RecNo\",\"Cislo\",\"Uzamceni\",\"Datum\",\"Firma\",\"Castka\",\"Popis\" FROM records";
 
 void BuildDocuments(const std::string& path, int records, std::vector<int>& keys) {
   if (auto error = engine::CreateTable(path,
@@ -113,18 +113,18 @@ void BuildDocuments(const std::string& path, int records, std::vector<int>& keys
   for (int i = 0; i < records; ++i) keys[static_cast<std::size_t>(i)] = 24000001 + i;
   std::mt19937 rng(7);
   std::shuffle(keys.begin(), keys.end(), rng);
-  Check(t->beginTransaction(), "begin");
+  Check(t->BeginTransaction(), "begin");
   for (int key : keys) {
-    t->appendBlank();
-    t->setValue(0, Variant::FromInt(key));
-    t->setValue(1, Variant::FromBool(key % 3 == 0));
-    t->setValue(2, Variant::FromDate(45292.0 + key % 365));
-    t->setValue(3, Variant::FromString("Železářství Dvořák s.r.o."));
-    t->setValue(4, Variant::FromDouble(key % 100000 / 100.0));
-    t->setValue(5, Variant::FromString("Přijatá faktura " + std::to_string(key)));
-    Check(t->post(), "post");
+    t->AppendBlank();
+    t->SetValue(0, Variant::FromInt(key));
+    t->SetValue(1, Variant::FromBool(key % 3 == 0));
+    t->SetValue(2, Variant::FromDate(45292.0 + key % 365));
+    t->SetValue(3, Variant::FromString("Železářství Dvořák s.r.o."));
+    t->SetValue(4, Variant::FromDouble(key % 100000 / 100.0));
+    t->SetValue(5, Variant::FromString("Přijatá faktura " + std::to_string(key)));
+    Check(t->Post(), "post");
   }
-  Check(t->commitTransaction(), "commit");
+  Check(t->CommitTransaction(), "commit");
 }
 
 void Report(const char* name, double ours, double direct) {
@@ -158,15 +158,15 @@ int main(int argc, char** argv) {
     TBFTable t;
     Check(t.OpenTable(docs) == 0, "OpenTable");
     Direct d(docs + ".dat");
-    sqlite3_stmt* count = d.prepare("SELECT count(*) FROM records");
-    sqlite3_stmt* all = d.prepare((std::string(DocSelect) + " ORDER BY \"_RecNo\"").c_str());
+    sqlite3_stmt* count = d.Prepare("SELECT count(*) FROM records");
+    sqlite3_stmt* all = d.Prepare((std::string(kDocSelect) + " ORDER BY \"_RecNo\"").c_str());
     double ours = 0, direct = 0;
     BestOfThree([&] { return TimeMs([&] {
       Check(t.RecCount() == records, "RecCount");
       t.GoTop();
       int visited = 0;
       while (!t.IsEof()) {
-        sink += t.Value("Cislo").intValue() + t.Value("Uzamceni").boolValue();
+        sink += t.Value("Cislo").IntValue() + t.Value("Uzamceni").BoolValue();
         t.Skip();
         if (++visited == records / 10) rssEarly = CurrentRssKb();
       }
@@ -183,11 +183,11 @@ int main(int argc, char** argv) {
     auto walkOurs = [&] {
       t.GoTop();
       while (!t.IsEof()) {
-        sink += t.Value("Cislo").intValue() + t.Value("Uzamceni").boolValue();
+        sink += t.Value("Cislo").IntValue() + t.Value("Uzamceni").BoolValue();
         t.Skip();
       }
     };
-    sqlite3_stmt* two = d.prepare("SELECT \"_RecNo\",\"Cislo\",\"Uzamceni\" FROM records ORDER BY \"_RecNo\"");
+    sqlite3_stmt* two = d.Prepare("SELECT \"_RecNo\",\"Cislo\",\"Uzamceni\" FROM records ORDER BY \"_RecNo\"");
     double oursAgain = 0, directTwo = 0;
     BestOfThree([&] { return TimeMs(walkOurs); }, [&] { return TimeMs([&] {
       while (sqlite3_step(two) == SQLITE_ROW) sink += sqlite3_column_int(two, 1) + sqlite3_column_int(two, 2);
@@ -196,7 +196,7 @@ int main(int argc, char** argv) {
     Report("  the same, direct selecting 2 fields only", oursAgain, directTwo);
 
     Check(t.SetOrder("Cislo") == 0, "SetOrder");
-    sqlite3_stmt* byKey = d.prepare((std::string(DocSelect) + " ORDER BY \"Cislo\",\"_RecNo\"").c_str());
+    sqlite3_stmt* byKey = d.Prepare((std::string(kDocSelect) + " ORDER BY \"Cislo\",\"_RecNo\"").c_str());
     double oursIndexed = 0, directIndexed = 0;
     BestOfThree([&] { return TimeMs(walkOurs); }, [&] { return TimeMs([&] {
       while (sqlite3_step(byKey) == SQLITE_ROW) sink += sqlite3_column_int(byKey, 1) + sqlite3_column_int(byKey, 2);
@@ -205,12 +205,12 @@ int main(int argc, char** argv) {
     Report("full walk, index order (Cislo)", oursIndexed, directIndexed);
 
     // Seeks by key, reading the lock flag of the document found.
-    sqlite3_stmt* seek = d.prepare((std::string(DocSelect) + " WHERE \"Cislo\"=? ORDER BY \"Cislo\",\"_RecNo\" LIMIT 1").c_str());
+    sqlite3_stmt* seek = d.Prepare((std::string(kDocSelect) + " WHERE \"Cislo\"=? ORDER BY \"Cislo\",\"_RecNo\" LIMIT 1").c_str());
     double oursSeek = 0, directSeek = 0;
     BestOfThree([&] { return TimeMs([&] {
       for (int key : seekKeys) {
-        Check(t.Seek1(Variant::FromInt(key)) == SeekFound, "Seek1");
-        sink += t.Value("Uzamceni").boolValue();
+        Check(t.Seek1(Variant::FromInt(key)) == kSeekFound, "Seek1");
+        sink += t.Value("Uzamceni").BoolValue();
       }
     }); }, [&] { return TimeMs([&] {
       for (int key : seekKeys) {
@@ -239,16 +239,16 @@ int main(int argc, char** argv) {
       }
     });
     Direct d(directPath + ".dat");
-    sqlite3_stmt* begin = d.prepare("BEGIN IMMEDIATE");
-    sqlite3_stmt* insert = d.prepare("INSERT INTO records(\"ID\",\"Lock\") VALUES(?,?)");
-    sqlite3_stmt* commit = d.prepare("COMMIT");
+    sqlite3_stmt* begin = d.Prepare("BEGIN IMMEDIATE");
+    sqlite3_stmt* insert = d.Prepare("INSERT INTO records(\"ID\",\"Lock\") VALUES(?,?)");
+    sqlite3_stmt* commit = d.Prepare("COMMIT");
     const double direct = TimeMs([&] {
       for (int i = 0; i < records; ++i) {
-        d.step(begin);
+        d.Step(begin);
         sqlite3_bind_int(insert, 1, keys[static_cast<std::size_t>(i)]);
         sqlite3_bind_int(insert, 2, i % 3 == 0);
-        d.step(insert);
-        d.step(commit);
+        d.Step(insert);
+        d.Step(commit);
       }
     });
     Report("append+post of archive records", ours, direct);
@@ -270,20 +270,20 @@ int main(int argc, char** argv) {
     });
     t.CloseTable();
     Direct d(docs + ".dat");
-    sqlite3_stmt* recnos = d.prepare("SELECT \"_RecNo\" FROM records ORDER BY \"_RecNo\"");
-    sqlite3_stmt* begin = d.prepare("BEGIN IMMEDIATE");
-    sqlite3_stmt* update = d.prepare("UPDATE records SET \"Uzamceni\"=? WHERE \"_RecNo\"=?");
-    sqlite3_stmt* commit = d.prepare("COMMIT");
+    sqlite3_stmt* recnos = d.Prepare("SELECT \"_RecNo\" FROM records ORDER BY \"_RecNo\"");
+    sqlite3_stmt* begin = d.Prepare("BEGIN IMMEDIATE");
+    sqlite3_stmt* update = d.Prepare("UPDATE records SET \"Uzamceni\"=? WHERE \"_RecNo\"=?");
+    sqlite3_stmt* commit = d.Prepare("COMMIT");
     const double direct = TimeMs([&] {
       std::vector<sqlite3_int64> ids;
       while (sqlite3_step(recnos) == SQLITE_ROW) ids.push_back(sqlite3_column_int64(recnos, 0));
       sqlite3_reset(recnos);
       for (sqlite3_int64 id : ids) {
-        d.step(begin);
+        d.Step(begin);
         sqlite3_bind_int(update, 1, 0);
         sqlite3_bind_int64(update, 2, id);
-        d.step(update);
-        d.step(commit);
+        d.Step(update);
+        d.Step(commit);
       }
     });
     Report("lock+edit+post of every document", ours, direct);

@@ -25,7 +25,7 @@ using namespace vorlend::seed;
 
 namespace {
 
-constexpr int FirstYearName = 2024;
+constexpr int kFirstYearName = 2024;
 
 struct Options {
   std::string dataDir;
@@ -85,9 +85,9 @@ std::string ParseOptions(int argc, char** argv, Options& o) {
       o.rights.prispol = false;
       continue;
     }
-    static const char* const valued[] = {"--agendas", "--years", "--docs", "--locked", "--form",
+    static const char* const kValued[] = {"--agendas", "--years", "--docs", "--locked", "--form",
                                          "--rights", "--rights-user", "--password", "--seed"};
-    if (std::find(std::begin(valued), std::end(valued), arg) == std::end(valued)) return "unknown option " + arg;
+    if (std::find(std::begin(kValued), std::end(kValued), arg) == std::end(kValued)) return "unknown option " + arg;
     if (i + 1 == argc) return arg + " needs a value";
     const std::string value = argv[++i];
     int seed = 0;
@@ -130,13 +130,13 @@ std::string Numbered(const char* prefix, int n) {
 }
 
 const std::vector<std::string>& FirmNames() {
-  static const std::vector<std::string> names = {"Pekárna Křížová s.r.o.", "Stavby Dvořák a.s.",
+  static const std::vector<std::string> kNames = {"Pekárna Křížová s.r.o.", "Stavby Dvořák a.s.",
                                                  "Účetní kancelář Šťastná", "Železářství U Žáků"};
-  return names;
+  return kNames;
 }
 
 std::string WriteAgenda(const Options& o, int agenda, Random& random) {
-  const std::string agendaDir = o.dataDir + Numbered("AGENDA", agenda) + PathDelim;
+  const std::string agendaDir = o.dataDir + Numbered("AGENDA", agenda) + kPathDelim;
   if (!ForceDirectories(agendaDir)) return "cannot create " + agendaDir;
   const std::string firm = FirmNames()[static_cast<std::size_t>(agenda - 1) % FirmNames().size()];
   std::string error = WriteSettingsStore(agendaDir + "AGENDA.INI", o.form,
@@ -145,8 +145,8 @@ std::string WriteAgenda(const Options& o, int agenda, Random& random) {
                                           {"Údaje o firmě", "IČO", std::to_string(25000000 + agenda)}});
   if (!error.empty()) return error;
   for (int year = 1; year <= o.years; ++year) {
-    const int yearName = FirstYearName + year - 1;
-    const std::string yearDir = agendaDir + Numbered("ROK", year) + PathDelim;
+    const int yearName = kFirstYearName + year - 1;
+    const std::string yearDir = agendaDir + Numbered("ROK", year) + kPathDelim;
     if (!ForceDirectories(yearDir)) return "cannot create " + yearDir;
     const std::string y = std::to_string(yearName);
     error = WriteSettingsStore(yearDir + "ROK.INI", o.form,
@@ -191,7 +191,7 @@ int main(int argc, char** argv) {
   for (int agenda = 1; agenda <= o.agendas; ++agenda)
     if (const std::string error = WriteAgenda(o, agenda, random); !error.empty()) return Fail(error);
 
-  const std::string currentYear = o.dataDir + Numbered("AGENDA", 1) + PathDelim + Numbered("ROK", o.years);
+  const std::string currentYear = o.dataDir + Numbered("AGENDA", 1) + kPathDelim + Numbered("ROK", o.years);
   // Money always passes its version; the add-on refuses to start without one that reads as a
   // number. The first page's "Další >>" then asks the vendor's server (VORLEND_VENDOR_URL).
   std::printf("?MAIN=1?MAIN\n?AKTROK=%s?AKTROK\n?MVERZE=13.00?MVERZE\n?AKTHESLO=%s?AKTHESLO\n?AKTCFGNAME=?AKTCFGNAME\n",

@@ -31,8 +31,8 @@ using engine::FieldType;
 
 namespace {
 
-constexpr int ExitFailure = 1;
-constexpr int ExitUsage = 2;
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
 
 constexpr const char* kUsage =
     "usage: tablectl create TABLE FIELD:TYPE... [--index NAME]...\n"
@@ -48,7 +48,7 @@ constexpr const char* kUsage =
 // One line that names what is wrong; nothing has been opened.
 int Usage(const std::string& problem) {
   std::fprintf(stderr, "tablectl: %s (tablectl --help shows the usage)\n", problem.c_str());
-  return ExitUsage;
+  return kExitUsage;
 }
 
 // -h or --help standing as a word of its own, not as the value of an option.
@@ -63,7 +63,7 @@ bool HelpAsked(int argc, char** argv) {
 
 int Fail(const std::string& message) {
   std::fprintf(stderr, "tablectl: %s\n", message.c_str());
-  return ExitFailure;
+  return kExitFailure;
 }
 
 std::string Escape(const std::string& text) {
@@ -121,13 +121,13 @@ std::string FormatDate(double d) {
 }
 
 std::string Format(const Variant& v) {
-  switch (v.kind()) {
+  switch (v.GetKind()) {
     case Variant::Kind::Null: return "\\N";
-    case Variant::Kind::String: return Escape(v.text());
-    case Variant::Kind::Bool: return v.boolValue() ? "1" : "0";
-    case Variant::Kind::Int: return std::to_string(v.intValue());
-    case Variant::Kind::Double: return FormatDouble(v.doubleValue());
-    case Variant::Kind::Date: return FormatDate(v.doubleValue());
+    case Variant::Kind::String: return Escape(v.Text());
+    case Variant::Kind::Bool: return v.BoolValue() ? "1" : "0";
+    case Variant::Kind::Int: return std::to_string(v.IntValue());
+    case Variant::Kind::Double: return FormatDouble(v.DoubleValue());
+    case Variant::Kind::Date: return FormatDate(v.DoubleValue());
   }
   return {};
 }
@@ -242,14 +242,14 @@ std::string ParseRecordArgs(const std::string& command, const std::vector<std::s
 }
 
 int Dump(TBFTable& table, const RecordArgs& r) {
-  engine::Table& t = table.table();
-  if (!r.order.empty() && !t.setOrder(r.order)) return Fail("no index " + r.order + " in " + t.dataFile());
+  engine::Table& t = table.Table();
+  if (!r.order.empty() && !t.SetOrder(r.order)) return Fail("no index " + r.order + " in " + t.DataFile());
   std::string line;
-  for (std::size_t j = 0; j < t.fields().size(); ++j) line += (j ? "\t" : "") + t.fields()[j].name;
+  for (std::size_t j = 0; j < t.Fields().size(); ++j) line += (j ? "\t" : "") + t.Fields()[j].name;
   std::printf("%s\n", line.c_str());
-  for (bool more = t.goTop(); more && !t.eof(); t.skip(), more = !t.eof()) {
+  for (bool more = t.GoTop(); more && !t.Eof(); t.Skip(), more = !t.Eof()) {
     line.clear();
-    for (std::size_t j = 0; j < t.fields().size(); ++j) line += (j ? "\t" : "") + Format(t.value(static_cast<int>(j)));
+    for (std::size_t j = 0; j < t.Fields().size(); ++j) line += (j ? "\t" : "") + Format(t.Value(static_cast<int>(j)));
     std::fwrite(line.data(), 1, line.size(), stdout);
     std::fputc('\n', stdout);
   }
@@ -264,46 +264,46 @@ struct Assignment {
 // Seeks the record and converts the FIELD=VALUE words. Returns an exit status to end with, or -1
 // when the record is current.
 int FindRecord(TBFTable& table, const RecordArgs& r, std::vector<Assignment>& assignments) {
-  engine::Table& t = table.table();
-  if (!t.setOrder(r.index)) return Fail("no index " + r.index + " in " + t.dataFile());
-  const std::vector<std::string> parts = Split(t.order(), '+');
+  engine::Table& t = table.Table();
+  if (!t.SetOrder(r.index)) return Fail("no index " + r.index + " in " + t.DataFile());
+  const std::vector<std::string> parts = Split(t.Order(), '+');
   if (r.keys.size() > parts.size()) return Usage("more keys than the index has fields");
   std::vector<Variant> keys;
   for (std::size_t k = 0; k < r.keys.size(); ++k) {
-    const engine::FieldDef& f = t.fields()[static_cast<std::size_t>(t.fieldIndex(parts[k]))];
+    const engine::FieldDef& f = t.Fields()[static_cast<std::size_t>(t.FieldIndex(parts[k]))];
     Variant key;
     if (!ParseValue(r.keys[k], f.type, key)) return Fail("not a " + std::string(engine::FieldTypeName(f.type)) + " key: " + r.keys[k]);
     keys.push_back(key);
   }
   for (const std::string& s : r.settings) {
     const std::size_t eq = s.find('=');
-    const int field = t.fieldIndex(s.substr(0, eq));
-    if (field < 0) return Fail("no field " + s.substr(0, eq) + " in " + t.dataFile());
+    const int field = t.FieldIndex(s.substr(0, eq));
+    if (field < 0) return Fail("no field " + s.substr(0, eq) + " in " + t.DataFile());
     Assignment a{field, {}};
-    const FieldType type = t.fields()[static_cast<std::size_t>(field)].type;
+    const FieldType type = t.Fields()[static_cast<std::size_t>(field)].type;
     if (!ParseValue(s.substr(eq + 1), type, a.value)) return Fail("not a " + std::string(engine::FieldTypeName(type)) + " value: " + s);
     assignments.push_back(a);
   }
-  if (!t.seek(keys)) return Fail("no record with that key in " + t.dataFile());
+  if (!t.Seek(keys)) return Fail("no record with that key in " + t.DataFile());
   return -1;
 }
 
 int Set(TBFTable& table, const RecordArgs& r) {
   std::vector<Assignment> assignments;
   if (const int rc = FindRecord(table, r, assignments); rc >= 0) return rc;
-  engine::Table& t = table.table();
-  if (!t.lockRecord()) return Fail(t.lastError());
-  for (const Assignment& a : assignments) t.setValue(a.field, a.value);
-  if (!t.post()) return Fail(t.lastError());
+  engine::Table& t = table.Table();
+  if (!t.LockRecord()) return Fail(t.LastError());
+  for (const Assignment& a : assignments) t.SetValue(a.field, a.value);
+  if (!t.Post()) return Fail(t.LastError());
   return 0;
 }
 
 int Hold(TBFTable& table, const RecordArgs& r) {
   std::vector<Assignment> assignments;
   if (const int rc = FindRecord(table, r, assignments); rc >= 0) return rc;
-  engine::Table& t = table.table();
-  if (!t.lockRecord()) return Fail(t.lastError());
-  for (const Assignment& a : assignments) t.setValue(a.field, a.value);
+  engine::Table& t = table.Table();
+  if (!t.LockRecord()) return Fail(t.LastError());
+  for (const Assignment& a : assignments) t.SetValue(a.field, a.value);
   std::printf("locked\n");
   std::fflush(stdout);
   char buf[256];
@@ -311,7 +311,7 @@ int Hold(TBFTable& table, const RecordArgs& r) {
     const ssize_t n = ::read(STDIN_FILENO, buf, sizeof buf);
     if (n == 0 || (n < 0 && errno != EINTR)) break;
   }
-  if (!assignments.empty() && !t.post()) return Fail(t.lastError());
+  if (!assignments.empty() && !t.Post()) return Fail(t.LastError());
   return 0;
 }
 
@@ -339,7 +339,7 @@ int main(int argc, char** argv) {
       if (!args.empty()) return Usage("unexpected argument " + args[0]);
       const std::string result = engine::CheckTable(path);
       std::printf("%s\n", result.c_str());
-      return result == "ok" ? 0 : ExitFailure;
+      return result == "ok" ? 0 : kExitFailure;
     }
     RecordArgs r;
     if (const std::string problem = ParseRecordArgs(command, args, r); !problem.empty()) return Usage(problem);

@@ -28,7 +28,7 @@ bool CheckAccessRights(const HostContext& ctx, Dialogs& dialogs) {
     return false;
   }
   if (!mayLock) {
-    dialogs.Message(MsgKind::Warning, NoRightsText);
+    dialogs.Message(MsgKind::Warning, kNoRightsText);
     return false;
   }
   return true;

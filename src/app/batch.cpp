@@ -78,8 +78,8 @@ void ChooseModules(const Options& o, ModuleFilter& filter) {
   filter.fill(false);
   for (const std::string& code : Split(it->second, ',')) {
     bool found = false;
-    for (std::size_t m = 0; m < ModuleCount; ++m) {
-      if (SameText(Trim(code), Modules[m].Code)) filter[m] = found = true;
+    for (std::size_t m = 0; m < kModuleCount; ++m) {
+      if (SameText(Trim(code), kModules[m].Code)) filter[m] = found = true;
     }
     if (!found) throw UsageError{"Neznámý modul \"" + code + "\"."};
   }
@@ -386,7 +386,7 @@ std::vector<std::string> GroupsWithPassword(const Options& o) {
   if (file != o.values.end()) {
     if (inGroup) throw UsageError{"Heslo je zadáno skupinou ?AKTHESLO i volbou --password-file; zadejte ho jednou."};
     std::string bytes;
-    if (!ReadWholeFile(file->second, bytes, MaxSmallFileBytes)) {
+    if (!ReadWholeFile(file->second, bytes, kMaxSmallFileBytes)) {
       throw UsageError{"Soubor s heslem " + file->second + " nelze přečíst."};
     }
     groups.push_back("?AKTHESLO=" + bytes.substr(0, bytes.find_first_of("\r\n")) + "?AKTHESLO");
@@ -453,7 +453,7 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
   try {
     Options o = ParseBatchOptions(args);
     if (o.help) {
-      out << (o.command.empty() ? std::string(BatchHelpText) : BatchCommandHelp(o.command)) << std::flush;
+      out << (o.command.empty() ? std::string(kBatchHelpText) : BatchCommandHelp(o.command)) << std::flush;
       return out ? BatchSuccess : BatchOutput;
     }
     if (o.version) {

@@ -5,7 +5,7 @@
 
 namespace vorlend {
 
-const char* const BatchHelpText =
+const char* const kBatchHelpText =
     "vorlend-batch: uložení a vrácení zámků dokladů Money bez okna doplňku.\n"
     "\n"
     "Použití: vorlend-batch PŘÍKAZ SKUPINY... [VOLBY]\n"
@@ -65,7 +65,7 @@ const char* const BatchHelpText =
 
 std::string BatchCommandHelp(const std::string& command) {
   // The command's own lines of the whole help, with the options and the exit codes.
-  std::string all = BatchHelpText;
+  std::string all = kBatchHelpText;
   const std::string start = "  " + command + " ";
   std::size_t at = all.find(start, all.find("Příkazy:"));
   if (at == std::string::npos) return all;
@@ -82,7 +82,7 @@ namespace {
 
 // Option name -> whether it takes a value, per command.
 const std::map<std::string, bool>& KnownOptions(const std::string& command) {
-  static const std::map<std::string, std::map<std::string, bool>> known = {
+  static const std::map<std::string, std::map<std::string, bool>> kKnownOptions = {
       {"save",
        {{"--years", true},
         {"--modules", true},
@@ -104,13 +104,13 @@ const std::map<std::string, bool>& KnownOptions(const std::string& command) {
       {"delete", {{"--archive", true}, {"--dry-run", false}, {"--json", false}}},
   };
   // Every command takes the password from a file instead of a group.
-  static const std::map<std::string, std::map<std::string, bool>> withPassword = [] {
-    auto all = known;
+  static const std::map<std::string, std::map<std::string, bool>> kWithPassword = [] {
+    auto all = kKnownOptions;
     for (auto& [name, options] : all) options["--password-file"] = true;
     return all;
   }();
-  const auto it = withPassword.find(command);
-  if (it == withPassword.end()) throw BatchUsageError{"Neznámý příkaz \"" + command + "\"."};
+  const auto it = kWithPassword.find(command);
+  if (it == kWithPassword.end()) throw BatchUsageError{"Neznámý příkaz \"" + command + "\"."};
   return it->second;
 }
 

@@ -9,7 +9,7 @@
 namespace vorlend {
 
 // The help text, printed by -h and --help.
-extern const char* const BatchHelpText;
+extern const char* const kBatchHelpText;
 // The help of one command, printed by `vorlend-batch COMMAND --help`.
 std::string BatchCommandHelp(const std::string& command);
 

@@ -42,11 +42,11 @@ const char* Status(const ArchiveRow& row) {
 
 // The lock flag as a word; a value of another kind (a damaged table) as its text.
 std::string LockWord(const Variant& lock) {
-  if (lock.isNull()) return "null";
-  if (lock.kind() == Variant::Kind::Bool || lock.kind() == Variant::Kind::Int) {
-    return lock.intValue() != 0 ? "locked" : "unlocked";
+  if (lock.IsNull()) return "null";
+  if (lock.GetKind() == Variant::Kind::Bool || lock.GetKind() == Variant::Kind::Int) {
+    return lock.IntValue() != 0 ? "locked" : "unlocked";
   }
-  return EscapeField(lock.toString());
+  return EscapeField(lock.ToString());
 }
 
 std::string Seconds(double seconds) {
@@ -131,7 +131,7 @@ void PrintJson(const nlohmann::ordered_json& document, std::ostream& out) {
 }
 
 nlohmann::ordered_json JobJson(const char* command, const char* status) {
-  return {{"schema", BatchJsonSchema}, {"command", command}, {"status", status}};
+  return {{"schema", kBatchJsonSchema}, {"command", command}, {"status", status}};
 }
 
 void PrintArchiveList(const ArchiveList& list, bool json, std::ostream& out) {
@@ -196,7 +196,7 @@ void PrintInspection(const ArchiveRow& row, const Recapitulation& recap, const A
       << "Čas uložení: " << EscapeField(recap.Time) << "\n"
       << "Filtr roků: " << EscapeField(recap.YearFilter) << "\n"
       << "Filtr dokladů: " << EscapeField(recap.DocumentFilter) << "\n";
-  if (!recap.Complete) out << IncompleteRecapText << "\n";
+  if (!recap.Complete) out << kIncompleteRecapText << "\n";
 
   out << "\ntabulka\tMoney\tv archivu\tzamčené\tliší se\tnejsou v Money\n";
   for (const TableInspection& t : inspection.tables) {

@@ -20,7 +20,7 @@ std::string EscapeField(const std::string& text);
 
 // The version of the JSON documents the tool prints (`--json`): raised when a key changes meaning
 // or goes; new keys may come without it.
-inline constexpr int BatchJsonSchema = 1;
+inline constexpr int kBatchJsonSchema = 1;
 
 // "2026-12-07T12:37:50" from an archive's date and time as the locale wrote them; empty when they
 // cannot be read.

@@ -71,7 +71,7 @@ bool ConsoleDialogs::Ask(QuestionId id, MsgKind kind, const std::string& text) {
 }
 
 bool ConsoleDialogs::Question(MsgKind kind, const std::string& text) {
-  const bool conflict = StartsWith(text, LockConflictQuestionStart);
+  const bool conflict = StartsWith(text, kLockConflictQuestionStart);
   // The window's questions name its buttons; on the console only what happened is said.
   const std::string said = conflict ? ConsoleConflictText(text) : text;
   Clear();

@@ -11,8 +11,8 @@ constexpr const char* kSection = "SETTINGS";
 AddonSettings LoadSettings(const std::string& settingsFileName) {
   TIniFile ini(settingsFileName);
   AddonSettings s;
-  for (std::size_t i = 0; i < ModuleCount; ++i) {
-    s.Modules[i] = ini.ReadBool(kSection, Modules[i].SettingsKey, Modules[i].DefaultChecked);
+  for (std::size_t i = 0; i < kModuleCount; ++i) {
+    s.Modules[i] = ini.ReadBool(kSection, kModules[i].SettingsKey, kModules[i].DefaultChecked);
   }
   const int action = ini.ReadInteger(kSection, "LockAction", 0);
   s.Action = action == 0 ? LockAction::Unlock : action == 1 ? LockAction::Lock : LockAction::NoAction;
@@ -27,7 +27,7 @@ std::string UnreadableSettingsText(const std::string& shownFileName) {
 
 void SaveSettings(const std::string& settingsFileName, const AddonSettings& s) {
   TIniFile ini(settingsFileName);
-  for (std::size_t i = 0; i < ModuleCount; ++i) ini.WriteBool(kSection, Modules[i].SettingsKey, s.Modules[i]);
+  for (std::size_t i = 0; i < kModuleCount; ++i) ini.WriteBool(kSection, kModules[i].SettingsKey, s.Modules[i]);
   ini.WriteInteger(kSection, "LockAction", static_cast<int>(s.Action));
 }
 

@@ -15,7 +15,7 @@ bool ReadHostContext(const StartupParams& params, Dialogs& dialogs, HostContext&
   std::string value;
   auto required = [&](const char* name) {
     if (FindParam(params, name, value)) return true;
-    dialogs.Message(MsgKind::Error, IncompleteParametersText);
+    dialogs.Message(MsgKind::Error, kIncompleteParametersText);
     return false;
   };
 
@@ -38,7 +38,7 @@ bool ReadHostContext(const StartupParams& params, Dialogs& dialogs, HostContext&
   if (!required("MVERZE")) return false;
   ctx.MoneyVersionText = value;
   if (!MoneyVersionConverts(ctx.MoneyVersionText)) {
-    dialogs.Message(MsgKind::Error, MoneyVersionErrorText);
+    dialogs.Message(MsgKind::Error, kMoneyVersionErrorText);
     return false;
   }
 

@@ -11,11 +11,11 @@
 
 namespace vorlend {
 
-inline constexpr const char* IncompleteParametersText =
+inline constexpr const char* kIncompleteParametersText =
     "Doplněk byl spuštěn s neúplným parametrem - pravděpodobně ho spouštíte jako samostatný program, "
     "nikoliv jako zásuvný modul Money přímo z plochy.";
-inline constexpr const char* MoneyVersionErrorText = "Nastala chyba při zjišťování verze Money.";
-inline constexpr const char* NoRightsText =
+inline constexpr const char* kMoneyVersionErrorText = "Nastala chyba při zjišťování verze Money.";
+inline constexpr const char* kNoRightsText =
     "Litujeme, ale pro spuštění tohoto doplňku nemáte potřebná přístupová práva. Chcete-li využívat "
     "tento doplněk, požádejte administrátora o nastavení práv k funkci \"Uzamčení dokladů\"";
 

@@ -73,7 +73,7 @@ bool ReadArchiveRow(const std::string& root, const std::string& dirName, const s
   row.Dir = dirName;
   row.YearFilter = info.ReadString("YEARS", "List", "");
   row.ModuleCodes.clear();
-  for (const ModuleInfo& m : Modules) {
+  for (const ModuleInfo& m : kModules) {
     if (info.ReadBool("FILTER", m.Code, false)) row.ModuleCodes.push_back(m.Code);
   }
   return true;
@@ -106,8 +106,8 @@ bool HoldsOnlyAnUnusedStart(const std::string& dir, const std::string& programDi
     return FindEntries(dir, "*").empty() && SecondsSinceModified(dir) > 60;
   }
   std::string templateDat, templateDia;
-  if (!ReadWholeFile(programDir + "Pattern/DB1.DAT", templateDat, MaxSmallFileBytes) ||
-      !ReadWholeFile(programDir + "Pattern/DB1.DIA", templateDia, MaxSmallFileBytes)) {
+  if (!ReadWholeFile(programDir + "Pattern/DB1.DAT", templateDat, kMaxSmallFileBytes) ||
+      !ReadWholeFile(programDir + "Pattern/DB1.DIA", templateDia, kMaxSmallFileBytes)) {
     return false;
   }
   for (const DirEntry& entry : FindEntries(dir, "*")) {
@@ -117,7 +117,7 @@ bool HoldsOnlyAnUnusedStart(const std::string& dir, const std::string& programDi
     const std::string ext = ExtractFileExt(name);
     if (ext != ".DAT" && ext != ".DIA") return false;
     std::string bytes;
-    if (!ReadWholeFile(dir + entry.name, bytes, MaxSmallFileBytes) ||
+    if (!ReadWholeFile(dir + entry.name, bytes, kMaxSmallFileBytes) ||
         !IsPrefixOf(bytes, ext == ".DAT" ? templateDat : templateDia)) {
       return false;
     }
@@ -297,7 +297,7 @@ int ShowRecapitulation(const std::string& archiveDir, Recapitulation& recap) {
   recap.Time = info.ReadString("MAIN", "Time", "");
   recap.YearFilter = info.ReadString("YEARS", "List", "");
   std::string filter;
-  for (const ModuleInfo& m : Modules) {
+  for (const ModuleInfo& m : kModules) {
     if (info.ReadBool("FILTER", m.Code, false)) filter += m.RecapText;
   }
   filter = Trim(filter);

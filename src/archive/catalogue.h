@@ -30,9 +30,9 @@ struct ArchiveRow {
 };
 
 // The marker the window shows after an incomplete archive's name.
-inline constexpr const char* IncompleteMarker = "(nedokončený)";
+inline constexpr const char* kIncompleteMarker = "(nedokončený)";
 // The marker the window shows after the name of an archive whose save still runs.
-inline constexpr const char* RunningMarker = "(ukládá se)";
+inline constexpr const char* kRunningMarker = "(ukládá se)";
 
 class ArchiveList {
 public:
@@ -63,7 +63,7 @@ struct Recapitulation {
 };
 
 // The recapitulation's line about an incomplete archive.
-inline constexpr const char* IncompleteRecapText =
+inline constexpr const char* kIncompleteRecapText =
     "Uložení archivu nebylo dokončeno: obnoví se jen zaznamenané doklady.";
 
 // Always 0. Lists the complete and incomplete archives of ctx.AgendaExt, by archive number.

@@ -37,7 +37,7 @@ ArchivedRecord ReadArchived(TBFTable& archive, const std::string& shownTable) {
 
 bool IsLocked(const Variant& lock) {
   bool b = false;
-  return !lock.isNull() && lock.toBool(b) && b;
+  return !lock.IsNull() && lock.ToBool(b) && b;
 }
 
 // One archive record beside its document in Money (sought by the key when `seekable`).
@@ -48,7 +48,7 @@ void InspectRecord(TBFTable& archive, TBFTable& money, bool seekable, const std:
   ++t.recorded;
   if (IsLocked(r.lock)) ++t.locked;
   DocumentInspection d{index, r.key, r.lock, false, Variant::Null()};
-  if (seekable && money.Seek1(Variant::FromInt(r.key)) == SeekFound) {
+  if (seekable && money.Seek1(Variant::FromInt(r.key)) == kSeekFound) {
     d.exists = true;
     d.current = money.Value("Uzamceni");
   }
@@ -76,7 +76,7 @@ int InspectRow(const HostContext& ctx, const std::string& archiveDir, Dialogs& d
   auto fail = [&](const std::string& text) { return FailClosing(money, archive, dialogs, text); };
 
   t.moneyTableExists = FileExists(p.money + ".dat");
-  if (archive.OpenTable(p.archive, ArchiveTableReading) != 0) return fail(OpenErrorText(p.archiveShown));
+  if (archive.OpenTable(p.archive, kArchiveTableReading) != 0) return fail(OpenErrorText(p.archiveShown));
   TableCloser closeArchive(archive);
   ShowTableBegins(shown, t, archive.RecCount());
   if (archive.RecCount() < 1) return 0;
@@ -149,7 +149,7 @@ int CountArchivedStates(const HostContext& ctx, const std::string& archiveDir) {
   int states = 0;
   for (const FileListRow& row : files) {
     TBFTable table;
-    if (table.OpenTable(archiveDir + row.FileName, ArchiveTableReading) != 0) return -1;
+    if (table.OpenTable(archiveDir + row.FileName, kArchiveTableReading) != 0) return -1;
     states += table.RecCount();
   }
   return states;

@@ -2,7 +2,7 @@
 
 namespace vorlend {
 
-const std::array<ModuleInfo, ModuleCount> Modules = {{
+const std::array<ModuleInfo, kModuleCount> kModules = {{
     {"PD", "chckPokladna", "pokladní doklady", "Pokladna", false, "POKLKNIH", "Cislo", "pokladní doklady ", "pokladní doklady, "},
     {"BD", "chckBanka", "bankovní doklady", "Banka", false, "BANKKNIH", "Cislo", "bankovní doklady ", "bankovní doklady, "},
     {"OP", "chckPohledavky", "pohledávky", "Pohledavky", false, "KNIHPOHL", "Cislo", "ostatní pohledávky ", "ostatní pohledávky, "},

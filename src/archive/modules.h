@@ -17,10 +17,10 @@ struct ModuleInfo {
   const char* RecapText;    // recapitulation text, ends in a comma and a blank
 };
 
-inline constexpr std::size_t ModuleCount = 8;
-extern const std::array<ModuleInfo, ModuleCount> Modules;
+inline constexpr std::size_t kModuleCount = 8;
+extern const std::array<ModuleInfo, kModuleCount> kModules;
 
-using ModuleFilter = std::array<bool, ModuleCount>;
+using ModuleFilter = std::array<bool, kModuleCount>;
 
 enum class LockAction { Unlock = 0, Lock = 1, NoAction = 2 };
 

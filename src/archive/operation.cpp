@@ -12,7 +12,7 @@ namespace {
 std::atomic<std::int64_t> g_lastSyncMicros{0};
 
 bool ConflictAnsweredYes(Dialogs& dialogs, const std::string& workingStr) {
-  const std::string question = LockConflictQuestionStart + workingStr +
+  const std::string question = kLockConflictQuestionStart + workingStr +
                                ": některý doklad je právě editován uživatelem Money. Počkejte na uvolnění a "
                                "pokračujte tlačítkem [Ano]. Klepnutím na tlačítko [Ne] celou operaci přerušíte.";
   return dialogs.Question(MsgKind::Warning, question);
@@ -30,9 +30,9 @@ LockOutcome LockRecordWithRetry(TBFTable& table, Dialogs& dialogs, const std::st
     }
     if (result == 0) return LockOutcome::Locked;
     // Asking "wait and go on" about a deleted document would ask for ever.
-    if (result == LockRecordGone) return LockOutcome::Gone;
+    if (result == kLockRecordGone) return LockOutcome::Gone;
     // Asking "wait and go on" about a lock file nobody can write would ask for ever.
-    if (result == LockRecordUnavailable) return LockOutcome::Unavailable;
+    if (result == kLockRecordUnavailable) return LockOutcome::Unavailable;
     if (!settled && settle && !settle()) return LockOutcome::Failed;
     if (subject.observer) subject.observer->LockConflict(subject.shownTable, subject.key);
     if (!ConflictAnsweredYes(dialogs, workingStr)) return LockOutcome::Refused;
@@ -43,7 +43,7 @@ PostOutcome PostWithRetry(TBFTable& table, Dialogs& dialogs, const std::string& 
   for (;;) {
     const int result = table.Post();
     if (result == 0) return PostOutcome::Posted;
-    if (result != PostBusy) return PostOutcome::Failed;
+    if (result != kPostBusy) return PostOutcome::Failed;
     if (!ConflictAnsweredYes(dialogs, workingStr)) return PostOutcome::Refused;
   }
 }
@@ -66,9 +66,9 @@ PostOutcome TableBlock::Post() {
     if (begun == 0) {
       m_open = true;
       m_started = std::chrono::steady_clock::now();
-    } else if (begun == TransactionUnavailable) {
+    } else if (begun == kTransactionUnavailable) {
       m_transactions = false;
-    } else if (begun == PostBusy) {
+    } else if (begun == kPostBusy) {
       // Another program keeps the table busy, like a held record: the user waits or stops.
       if (m_settle && !m_settle()) return PostOutcome::Refused;
       if (!ConflictAnsweredYes(m_dialogs, m_workingStr)) return PostOutcome::Refused;
@@ -86,7 +86,7 @@ PostOutcome TableBlock::Post() {
 
 std::chrono::milliseconds BlockTime() {
   const std::chrono::milliseconds tenSyncs(g_lastSyncMicros.load() / 100);
-  return std::clamp(tenSyncs, std::chrono::milliseconds(BlockTimeLimitMs), std::chrono::milliseconds(MaxBlockTimeMs));
+  return std::clamp(tenSyncs, std::chrono::milliseconds(kBlockTimeLimitMs), std::chrono::milliseconds(kMaxBlockTimeMs));
 }
 
 bool TableBlock::Commit(bool synced) {
@@ -126,7 +126,7 @@ PostOutcome ChangeLock(TBFTable& table, TableBlock& block, const Variant& before
 }
 
 void ProgressTick(Progress& progress, int counter) {
-  if (counter % ProgressStep != 0) return;
+  if (counter % kProgressStep != 0) return;
   progress.ProcessMessages();
   progress.SetPosition(counter);
 }

@@ -16,11 +16,11 @@ namespace vorlend {
 // An archive's tables are in storage that other users can write: never opened through a link.
 // Read, they are opened read-only and, closed cleanly, read as they stand with nothing made beside
 // them (nobody writes an archive while a job holds it).
-inline constexpr engine::OpenOptions ArchiveTableWriting{true, false, false};
-inline constexpr engine::OpenOptions ArchiveTableReading{true, true, true};
+inline constexpr engine::OpenOptions kArchiveTableWriting{true, false, false};
+inline constexpr engine::OpenOptions kArchiveTableReading{true, true, true};
 
 // The progress bar and the window are touched once every this many records.
-inline constexpr int ProgressStep = 20;
+inline constexpr int kProgressStep = 20;
 
 // Documents are changed block by block: the archive records of a block in one synced commit, then
 // the block's documents in one transaction whose record locks are held until it commits. A block
@@ -29,15 +29,15 @@ inline constexpr int ProgressStep = 20;
 // on the documents, but never less than BlockTimeLimitMs nor more than MaxBlockTimeMs: another
 // user waits for a document at most one block's time and one sync. A block of one is the
 // record-by-record way, the only one a table component without transactions allows.
-inline constexpr int DefaultBlockSize = 5000;
-inline constexpr int BlockTimeLimitMs = 50;
-inline constexpr int MaxBlockTimeMs = 250;
+inline constexpr int kDefaultBlockSize = 5000;
+inline constexpr int kBlockTimeLimitMs = 50;
+inline constexpr int kMaxBlockTimeMs = 250;
 
 // The time a block may last now (see above).
 std::chrono::milliseconds BlockTime();
 
 // The lock-conflict question begins with this text; the batch tool's console answers it by it.
-inline constexpr const char* LockConflictQuestionStart = "Zámek v modulu ";
+inline constexpr const char* kLockConflictQuestionStart = "Zámek v modulu ";
 
 enum class LockOutcome {
   Locked,       // the record is ours until it is posted (inside a block: until the block commits)

@@ -3,9 +3,9 @@
 namespace vorlend {
 
 bool SameLockState(const Variant& a, const Variant& b) {
-  if (a.isNull() || b.isNull()) return a.isNull() && b.isNull();
+  if (a.IsNull() || b.IsNull()) return a.IsNull() && b.IsNull();
   bool x = false, y = false;
-  if (a.toBool(x) && b.toBool(y)) return x == y;
+  if (a.ToBool(x) && b.ToBool(y)) return x == y;
   return a == b;
 }
 

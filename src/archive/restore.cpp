@@ -57,7 +57,7 @@ int Fail(RestoreJob& job, const std::string& text) {
 // opens that too with its index. 1 when the row has nothing to restore (the tables are closed
 // again), 0 when both tables stand ready, -1 after the message.
 int OpenRow(RestoreJob& job, const FileListRow& row, const RowTables& p, bool showProgress) {
-  if (job.BFLockFile.OpenTable(p.archive, ArchiveTableReading) != 0) return Fail(job, OpenErrorText(p.archiveShown));
+  if (job.BFLockFile.OpenTable(p.archive, kArchiveTableReading) != 0) return Fail(job, OpenErrorText(p.archiveShown));
   const int count = job.BFLockFile.RecCount();
   if (count < 1) {
     job.BFLockFile.CloseTable();
@@ -158,7 +158,7 @@ private:
 int RestoreDocument(RestoreJob& job, RestoreBlock& block, const RowTables& p, const std::string& workingStr) {
   ++job.Counts.Documents;
   const std::int32_t key = ArchivedKey(job.BFLockFile, p.archiveShown);
-  if (job.BFMoneyFile.Seek1(Variant::FromInt(key)) != SeekFound) {
+  if (job.BFMoneyFile.Seek1(Variant::FromInt(key)) != kSeekFound) {
     ++job.Counts.Gone;
     return 0;
   }

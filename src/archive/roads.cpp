@@ -163,7 +163,7 @@ RestoreRoadOutcome RunRestoreRoad(const HostContext& ctx, const RoadPorts& ports
   if (result != 0) return outcome;
   outcome.status = RestoreStatus::Restored;
   if (ports.succeeded) ports.succeeded();
-  if (!ports.dialogs.Ask(QuestionId::DeleteAfterRestore, MsgKind::Confirmation, DeleteAfterRestoreQuestion)) {
+  if (!ports.dialogs.Ask(QuestionId::DeleteAfterRestore, MsgKind::Confirmation, kDeleteAfterRestoreQuestion)) {
     outcome.deletion = DeletionStatus::Kept;
     return outcome;
   }
@@ -173,7 +173,7 @@ RestoreRoadOutcome RunRestoreRoad(const HostContext& ctx, const RoadPorts& ports
 }
 
 DeletionStatus RunDeleteRoad(const HostContext& ctx, Dialogs& dialogs, const ArchiveRow& row) {
-  if (!dialogs.Ask(QuestionId::DeleteArchive, MsgKind::Confirmation, DeleteArchiveQuestion)) return DeletionStatus::Kept;
+  if (!dialogs.Ask(QuestionId::DeleteArchive, MsgKind::Confirmation, kDeleteArchiveQuestion)) return DeletionStatus::Kept;
   const ArchiveHold hold(ctx, row, LockMode::Exclusive);
   return DeleteHeld(ctx, hold, dialogs);
 }

@@ -46,7 +46,7 @@ bool CheckMarkedYears(const SaveJob& job) {
     }
     for (std::size_t j = i + 1; j < rows.size(); ++j) {
       if (!rows[j].Checked) continue;
-      if (SameText(FileNameOf(Modules[0], year), FileNameOf(Modules[0], rows[j]))) {
+      if (SameText(FileNameOf(kModules[0], year), FileNameOf(kModules[0], rows[j]))) {
         job.dialogs.Message(MsgKind::Error,
                             "Chyba: účetní roky v adresářích " + year.EntryName + " a " + rows[j].EntryName +
                                 " by se v archivu uložily do stejných souborů. Označte jen jeden z nich, nebo "
@@ -83,7 +83,7 @@ int OpenEveryTable(SaveJob& job) {
         }
       }
     }
-    if (job.BFLockFile.OpenTable(p.archive, ArchiveTableWriting) != 0) return FailClosing(job, OpenErrorText(p.archiveShown));
+    if (job.BFLockFile.OpenTable(p.archive, kArchiveTableWriting) != 0) return FailClosing(job, OpenErrorText(p.archiveShown));
     job.BFLockFile.CloseTable();
   }
   return 0;
@@ -249,7 +249,7 @@ int SaveRow(SaveJob& job, const FileListRow& row) {
   if (count < 1) return 0;
   job.progress.SetMaximum(count);
   if (job.BFMoneyFile.GoTop() != 0) return fail(PositionErrorText(p.moneyShown));
-  if (job.BFLockFile.OpenTable(p.archive, ArchiveTableWriting) != 0) return fail(OpenErrorText(p.archiveShown));
+  if (job.BFLockFile.OpenTable(p.archive, kArchiveTableWriting) != 0) return fail(OpenErrorText(p.archiveShown));
   TableCloser closeArchive(job.BFLockFile);
 
   const std::string keyField = KeyFieldForFileName(row.FileName);
@@ -285,7 +285,7 @@ int WriteArchiveDescription(SaveJob& job, const std::string& yearsText) {
   try {
     TMemIniFile info(job.ArchiveDir + "info");
     info.WriteString("YEARS", "List", yearsText);
-    for (std::size_t m = 0; m < ModuleCount; ++m) info.WriteBool("FILTER", Modules[m].Code, job.choices.filter[m]);
+    for (std::size_t m = 0; m < kModuleCount; ++m) info.WriteBool("FILTER", kModules[m].Code, job.choices.filter[m]);
     info.UpdateFile();
   } catch (const std::exception&) {
     job.dialogs.Message(MsgKind::Error, kInfoError);
@@ -336,12 +336,12 @@ int BuildFileList(SaveJob& job, std::string& yearsText) {
   for (const YearRow& year : job.years.Rows()) {
     if (!year.Checked) continue;
     yearsText += year.YearName + ", ";
-    for (std::size_t m = 0; m < ModuleCount; ++m) {
+    for (std::size_t m = 0; m < kModuleCount; ++m) {
       if (!job.choices.filter[m]) continue;
       ++moduleCounter;
-      job.mtFileList.push_back(MakeFileListRow(FileNameOf(Modules[m], year),
-                                               "ROK." + year.YearExt + "\\" + Modules[m].MoneyTable,
-                                               Modules[m].WorkingText + year.YearName));
+      job.mtFileList.push_back(MakeFileListRow(FileNameOf(kModules[m], year),
+                                               "ROK." + year.YearExt + "\\" + kModules[m].MoneyTable,
+                                               kModules[m].WorkingText + year.YearName));
     }
   }
   if (moduleCounter != job.mtFileList.size()) {
@@ -401,7 +401,7 @@ int SaveLocksUnguarded(SaveJob& job) {
 
 bool RecordableKey(const Variant& key, std::int32_t& number) {
   double exact = 0;
-  return key.toInt(number) && key.toDouble(exact) && exact == static_cast<double>(number);
+  return key.ToInt(number) && key.ToDouble(exact) && exact == static_cast<double>(number);
 }
 
 int StartSave(SaveJob& job) {

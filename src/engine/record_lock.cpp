@@ -28,8 +28,8 @@ bool SetLock(int fd, short type, std::int64_t recno) {
 
 }  // namespace
 
-bool RecordLockFile::open(const std::string& path, std::string& error, bool create, bool noFollow) {
-  close();
+bool RecordLockFile::Open(const std::string& path, std::string& error, bool create, bool noFollow) {
+  Close();
   const int follow = noFollow ? O_NOFOLLOW : 0;
   int fd = create ? ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | follow, 0666) : -1;
   m_writable = fd >= 0;
@@ -46,7 +46,7 @@ bool RecordLockFile::open(const std::string& path, std::string& error, bool crea
   return true;
 }
 
-void RecordLockFile::close() {
+void RecordLockFile::Close() {
   if (m_fd >= 0) {
     ::close(m_fd);
     m_fd = -1;
@@ -54,11 +54,11 @@ void RecordLockFile::close() {
   m_writable = false;
 }
 
-bool RecordLockFile::tryLock(std::int64_t recno) {
+bool RecordLockFile::TryLock(std::int64_t recno) {
   return m_fd >= 0 && recno > 0 && SetLock(m_fd, F_WRLCK, recno);
 }
 
-void RecordLockFile::unlock(std::int64_t recno) {
+void RecordLockFile::Unlock(std::int64_t recno) {
   if (m_fd >= 0 && recno > 0) SetLock(m_fd, F_UNLCK, recno);
 }
 

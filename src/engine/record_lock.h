@@ -11,7 +11,7 @@ namespace vorlend::engine {
 class RecordLockFile {
 public:
   RecordLockFile() = default;
-  ~RecordLockFile() { close(); }
+  ~RecordLockFile() { Close(); }
   RecordLockFile(const RecordLockFile&) = delete;
   RecordLockFile& operator=(const RecordLockFile&) = delete;
 
@@ -19,16 +19,16 @@ public:
   // so no lock leaks into a child process.
   // `create`: made when missing (otherwise a missing file leaves the table without record locks);
   // `noFollow`: a symbolic link in the file's place is refused.
-  bool open(const std::string& path, std::string& error, bool create = true, bool noFollow = false);
-  void close();
-  bool isOpen() const { return m_fd >= 0; }
+  bool Open(const std::string& path, std::string& error, bool create = true, bool noFollow = false);
+  void Close();
+  bool IsOpen() const { return m_fd >= 0; }
   // False when the file could only be opened for reading (read-only storage or permissions): the
   // table can be read, but no record lock can be taken.
-  bool writable() const { return m_writable; }
+  bool Writable() const { return m_writable; }
 
   // Never waits: false at once when another handle holds the byte (or the lock cannot be taken).
-  bool tryLock(std::int64_t recno);
-  void unlock(std::int64_t recno);
+  bool TryLock(std::int64_t recno);
+  void Unlock(std::int64_t recno);
 
 private:
   int m_fd = -1;

@@ -24,7 +24,7 @@ StatementCache::~StatementCache() {
   for (auto& entry : m_statements) sqlite3_finalize(entry.second);
 }
 
-sqlite3_stmt* StatementCache::get(const std::string& sql) {
+sqlite3_stmt* StatementCache::Get(const std::string& sql) {
   auto it = m_statements.find(sql);
   if (it != m_statements.end()) return it->second;
   sqlite3_stmt* stmt = nullptr;
@@ -39,23 +39,23 @@ sqlite3_stmt* StatementCache::get(const std::string& sql) {
 }
 
 void BindValue(sqlite3_stmt* stmt, int index, const Variant& value) {
-  switch (value.kind()) {
+  switch (value.GetKind()) {
     case Variant::Kind::Null:
       sqlite3_bind_null(stmt, index);
       break;
     case Variant::Kind::String:
-      sqlite3_bind_text(stmt, index, value.text().data(), static_cast<int>(value.text().size()),
+      sqlite3_bind_text(stmt, index, value.Text().data(), static_cast<int>(value.Text().size()),
                         SQLITE_STATIC);
       break;
     case Variant::Kind::Bool:
-      sqlite3_bind_int(stmt, index, value.boolValue() ? 1 : 0);
+      sqlite3_bind_int(stmt, index, value.BoolValue() ? 1 : 0);
       break;
     case Variant::Kind::Int:
-      sqlite3_bind_int(stmt, index, value.intValue());
+      sqlite3_bind_int(stmt, index, value.IntValue());
       break;
     case Variant::Kind::Double:
     case Variant::Kind::Date:
-      sqlite3_bind_double(stmt, index, value.doubleValue());
+      sqlite3_bind_double(stmt, index, value.DoubleValue());
       break;
   }
 }
@@ -112,7 +112,7 @@ Variant ToVariant(const StoredValue& stored, const std::string& bytes, FieldType
     case FieldType::Text:
       // A number in a text field (written by another program) reads as SQLite's text of it.
       if (stored.storage == SQLITE_INTEGER) return Variant::FromString(std::to_string(stored.integer));
-      return Variant::FromString(Variant::FromDouble(stored.real).toString());
+      return Variant::FromString(Variant::FromDouble(stored.real).ToString());
     case FieldType::Boolean:
       return Variant::FromBool(number != 0.0);
     case FieldType::Double:
@@ -151,42 +151,42 @@ bool FitsInt32(double d) {
 }  // namespace
 
 bool ConvertForField(const Variant& in, FieldType type, Variant& out) {
-  if (in.isNull() || type == FieldType::Untyped) {
+  if (in.IsNull() || type == FieldType::Untyped) {
     out = in;
     return true;
   }
   switch (type) {
     case FieldType::Text:
-      out = in.kind() == Variant::Kind::String ? in : Variant::FromString(in.toString());
+      out = in.GetKind() == Variant::Kind::String ? in : Variant::FromString(in.ToString());
       return true;
     case FieldType::Integer: {
-      if (in.kind() == Variant::Kind::Int) {
+      if (in.GetKind() == Variant::Kind::Int) {
         out = in;
         return true;
       }
-      if ((in.kind() == Variant::Kind::Double || in.kind() == Variant::Kind::Date) &&
-          !FitsInt32(in.doubleValue()))
+      if ((in.GetKind() == Variant::Kind::Double || in.GetKind() == Variant::Kind::Date) &&
+          !FitsInt32(in.DoubleValue()))
         return false;
       std::int32_t i = 0;
-      if (!in.toInt(i)) return false;
+      if (!in.ToInt(i)) return false;
       out = Variant::FromInt(i);
       return true;
     }
     case FieldType::Boolean: {
       bool b = false;
-      if (!in.toBool(b)) return false;
+      if (!in.ToBool(b)) return false;
       out = Variant::FromBool(b);
       return true;
     }
     case FieldType::Double: {
       double d = 0.0;
-      if (!in.toDouble(d)) return false;
+      if (!in.ToDouble(d)) return false;
       out = Variant::FromDouble(d);
       return true;
     }
     case FieldType::Date: {
       double d = 0.0;
-      if (!in.toDouble(d)) return false;
+      if (!in.ToDouble(d)) return false;
       out = Variant::FromDate(d);
       return true;
     }

@@ -15,12 +15,12 @@ namespace vorlend::engine {
 
 // The name of the SQLite table that holds the records, and of its record-number column. The
 // leading underscore keeps the column apart from any field a caller may declare.
-inline constexpr const char* RecordsTable = "records";
-inline constexpr const char* RecNoColumn = "_RecNo";
+inline constexpr const char* kRecordsTable = "records";
+inline constexpr const char* kRecNoColumn = "_RecNo";
 // SQLite index names carry this prefix so that no index can clash with the records table.
-inline constexpr const char* IndexPrefix = "ix:";
+inline constexpr const char* kIndexPrefix = "ix:";
 // Marks a database as one of our tables ("VRLT").
-inline constexpr int TableApplicationId = 0x56524C54;
+inline constexpr int kTableApplicationId = 0x56524C54;
 
 std::string QuoteIdent(std::string_view name);
 std::string SqliteMessage(sqlite3* db);
@@ -34,7 +34,7 @@ public:
   StatementCache& operator=(const StatementCache&) = delete;
 
   // Throws HostError when the statement does not compile.
-  sqlite3_stmt* get(const std::string& sql);
+  sqlite3_stmt* Get(const std::string& sql);
 
 private:
   sqlite3* m_db;
@@ -49,7 +49,7 @@ public:
   ~StatementUse() { sqlite3_reset(m_stmt); }
   StatementUse(const StatementUse&) = delete;
   StatementUse& operator=(const StatementUse&) = delete;
-  sqlite3_stmt* get() const { return m_stmt; }
+  sqlite3_stmt* Get() const { return m_stmt; }
 private:
   sqlite3_stmt* m_stmt;
 };
@@ -61,7 +61,7 @@ void BindValue(sqlite3_stmt* stmt, int index, const Variant& value);
 // two fields of a record pays for two values, not for all of them. Text and blob bytes live in a
 // separate buffer at [offset, offset + length).
 // The storage of a column that a block did not read.
-inline constexpr int StorageNotRead = 0;
+inline constexpr int kStorageNotRead = 0;
 
 struct StoredValue {
   int storage = SQLITE_NULL;

@@ -76,7 +76,7 @@ void SetBusyTimeout(int milliseconds) { g_busyTimeoutMs = milliseconds; }
 
 std::unique_ptr<Table> Table::Open(const std::string& path, std::string& error, OpenOptions options) {
   std::unique_ptr<Table> table(new Table());
-  if (!table->load(path, error, options)) {
+  if (!table->Load(path, error, options)) {
     // Opening makes the log files beside the table: a full disk stops it there.
     if (table->m_db && ((sqlite3_extended_errcode(table->m_db) & 0xff) == SQLITE_FULL ||
                         sqlite3_system_errno(table->m_db) == ENOSPC || sqlite3_system_errno(table->m_db) == EDQUOT)) {
@@ -91,29 +91,29 @@ Table::~Table() {
   // Closing the connection rolls back an open transaction; closing the lock file drops every
   // record lock this handle holds.
   m_inTransaction = false;
-  releaseLock();
-  m_lockFile.close();
+  ReleaseLock();
+  m_lockFile.Close();
   m_statements.reset();
   sqlite3_close_v2(m_db);
 }
 
-bool Table::load(const std::string& path, std::string& error, OpenOptions options) {
+bool Table::Load(const std::string& path, std::string& error, OpenOptions options) {
   const TablePaths paths = ResolveTablePaths(path);
   m_datPath = paths.dat;
   m_diaPath = paths.dia;
-  if (!checkTableFiles(error, options) || !openConnection(error, options) || !checkIsTable(error) ||
-      !readFields(error) || !readIndexes(error)) {
+  if (!CheckTableFiles(error, options) || !OpenConnection(error, options) || !CheckIsTable(error) ||
+      !ReadFields(error) || !ReadIndexes(error)) {
     return false;
   }
   // Touches the right edge of the records; a database cut short usually fails here already.
-  if (!QueryRows(m_db, "SELECT max(" + QuoteIdent(RecNoColumn) + ") FROM " + QuoteIdent(RecordsTable), error,
+  if (!QueryRows(m_db, "SELECT max(" + QuoteIdent(kRecNoColumn) + ") FROM " + QuoteIdent(kRecordsTable), error,
                  [](sqlite3_stmt*) {})) {
     return false;
   }
-  if (!m_lockFile.open(m_diaPath, error, !options.readOnly, options.noFollow)) return false;
-  prepareRecordBuffers();
+  if (!m_lockFile.Open(m_diaPath, error, !options.readOnly, options.noFollow)) return false;
+  PrepareRecordBuffers();
   try {
-    goTop();
+    GoTop();
   } catch (const HostError& e) {
     error = e.what();
     return false;
@@ -123,7 +123,7 @@ bool Table::load(const std::string& path, std::string& error, OpenOptions option
 
 // Only regular files: a FIFO or a device in a table's place would block or never end a read.
 // Without following links, a link is no table either.
-bool Table::checkTableFiles(std::string& error, OpenOptions options) const {
+bool Table::CheckTableFiles(std::string& error, OpenOptions options) const {
   if (!FileExists(m_datPath)) {
     error = "soubor neexistuje: " + m_datPath;
     return false;
@@ -144,7 +144,7 @@ bool Table::checkTableFiles(std::string& error, OpenOptions options) const {
 // Opened read-write but never created, and nothing is written while opening: the journal mode
 // belongs to the file and was set when the table was created. SQLite refuses a link in the
 // table's place itself when it must not follow one, so a link put there meanwhile is refused too.
-bool Table::openConnection(std::string& error, OpenOptions options) {
+bool Table::OpenConnection(std::string& error, OpenOptions options) {
   const int nofollow = options.noFollow ? SQLITE_OPEN_NOFOLLOW : 0;
   // Closed cleanly: everything is in the .dat, read as it stands with nothing created beside it.
   const bool asStored = options.readOnly && options.asStored && !PathExists(m_datPath + "-wal");
@@ -161,14 +161,14 @@ bool Table::openConnection(std::string& error, OpenOptions options) {
 }
 
 // The first reads of the file: a text file, an empty or a truncated database fails here.
-bool Table::checkIsTable(std::string& error) {
+bool Table::CheckIsTable(std::string& error) {
   int applicationId = 0;
   auto readApplicationId = [&] {
     return QueryRows(m_db, "PRAGMA application_id", error,
                      [&](sqlite3_stmt* s) { applicationId = sqlite3_column_int(s, 0); });
   };
-  if (!readApplicationId() && !(reopenAsStored(error) && readApplicationId())) return false;
-  if (applicationId != TableApplicationId) {
+  if (!readApplicationId() && !(ReopenAsStored(error) && readApplicationId())) return false;
+  if (applicationId != kTableApplicationId) {
     error = "soubor není tabulka: " + m_datPath;
     return false;
   }
@@ -192,7 +192,7 @@ bool Table::checkIsTable(std::string& error) {
 // read-only share): SQLite cannot create the files of its write-ahead log. A table closed cleanly
 // has everything in its .dat, so it is read as it stands; any write then fails. False when the
 // first read failed for another reason.
-bool Table::reopenAsStored(std::string& error) {
+bool Table::ReopenAsStored(std::string& error) {
   const int code = sqlite3_extended_errcode(m_db) & 0xff;
   if ((code != SQLITE_CANTOPEN && code != SQLITE_READONLY) || FolderTakesNewFiles(ExtractFilePath(m_datPath)) ||
       FileExists(m_datPath + "-wal")) {
@@ -210,12 +210,12 @@ bool Table::reopenAsStored(std::string& error) {
   return true;
 }
 
-bool Table::readFields(std::string& error) {
+bool Table::ReadFields(std::string& error) {
   bool schemaOk = true;
   bool sawRecNo = false;
-  if (!QueryRows(m_db, "PRAGMA table_info(" + QuoteIdent(RecordsTable) + ")", error, [&](sqlite3_stmt* s) {
+  if (!QueryRows(m_db, "PRAGMA table_info(" + QuoteIdent(kRecordsTable) + ")", error, [&](sqlite3_stmt* s) {
         const std::string name = ColumnText(s, 1);
-        if (name == RecNoColumn) {
+        if (name == kRecNoColumn) {
           sawRecNo = true;
           return;
         }
@@ -232,11 +232,11 @@ bool Table::readFields(std::string& error) {
   return true;
 }
 
-bool Table::readIndexes(std::string& error) {
+bool Table::ReadIndexes(std::string& error) {
   std::vector<std::string> indexNames;
   if (!QueryRows(m_db,
-                 "SELECT name FROM sqlite_schema WHERE type='index' AND tbl_name='" + std::string(RecordsTable) +
-                     "' AND substr(name,1,3)='" + IndexPrefix + "' ORDER BY rowid",
+                 "SELECT name FROM sqlite_schema WHERE type='index' AND tbl_name='" + std::string(kRecordsTable) +
+                     "' AND substr(name,1,3)='" + kIndexPrefix + "' ORDER BY rowid",
                  error, [&](sqlite3_stmt* s) { indexNames.push_back(ColumnText(s, 0)); })) {
     return false;
   }
@@ -244,7 +244,7 @@ bool Table::readIndexes(std::string& error) {
     IndexDef index;
     index.name = sqliteName.substr(3);
     if (!QueryRows(m_db, "PRAGMA index_info(" + QuoteIdent(sqliteName) + ")", error,
-                   [&](sqlite3_stmt* s) { index.fields.push_back(fieldIndex(ColumnText(s, 2))); })) {
+                   [&](sqlite3_stmt* s) { index.fields.push_back(FieldIndex(ColumnText(s, 2))); })) {
       return false;
     }
     if (std::find(index.fields.begin(), index.fields.end(), -1) != index.fields.end()) {
@@ -257,18 +257,18 @@ bool Table::readIndexes(std::string& error) {
 }
 
 // The statement texts built once per table, and the buffers of the current record.
-void Table::prepareRecordBuffers() {
+void Table::PrepareRecordBuffers() {
   m_wanted.assign(m_fields.size(), 0);
-  m_selectList = QuoteIdent(RecNoColumn);
+  m_selectList = QuoteIdent(kRecNoColumn);
   for (const FieldDef& f : m_fields) m_selectList += "," + QuoteIdent(f.name);
-  m_rereadSql = selectSql() + " WHERE " + QuoteIdent(RecNoColumn) + "=?";
+  m_rereadSql = SelectSql() + " WHERE " + QuoteIdent(kRecNoColumn) + "=?";
   std::string columns, marks;
   for (std::size_t j = 0; j < m_fields.size(); ++j) {
     columns += (j ? "," : "") + QuoteIdent(m_fields[j].name);
     marks += j ? ",?" : "?";
   }
-  m_insertSql = "INSERT INTO " + QuoteIdent(RecordsTable) + "(" + columns + ") VALUES(" + marks + ")";
-  buildOrderBySql();
+  m_insertSql = "INSERT INTO " + QuoteIdent(kRecordsTable) + "(" + columns + ") VALUES(" + marks + ")";
+  BuildOrderBySql();
   m_statements = std::make_unique<StatementCache>(m_db);
   m_cells.resize(m_fields.size());
   m_current = m_cells.data();
@@ -279,13 +279,13 @@ void Table::prepareRecordBuffers() {
   m_dirty.assign(m_fields.size(), 0);
 }
 
-std::vector<std::string> Table::indexNames() const {
+std::vector<std::string> Table::IndexNames() const {
   std::vector<std::string> names;
   for (const IndexDef& index : m_indexes) names.push_back(index.name);
   return names;
 }
 
-int Table::fieldIndex(std::string_view name) const {
+int Table::FieldIndex(std::string_view name) const {
   // Callers nearly always spell a field as it was declared; that costs one comparison.
   for (std::size_t i = 0; i < m_fields.size(); ++i)
     if (m_fields[i].name == name) return static_cast<int>(i);
@@ -294,80 +294,80 @@ int Table::fieldIndex(std::string_view name) const {
   return -1;
 }
 
-int Table::requireField(std::string_view name) const {
-  const int index = fieldIndex(name);
+int Table::RequireField(std::string_view name) const {
+  const int index = FieldIndex(name);
   if (index < 0) throw HostError("Pole \"" + std::string(name) + "\" v tabulce " + m_datPath + " neexistuje.");
   return index;
 }
 
-void Table::requireRecord(std::string_view field) const {
-  if (!hasRecord())
+void Table::RequireRecord(std::string_view field) const {
+  if (!HasRecord())
     throw HostError("Tabulka " + m_datPath + " nestojí na žádném záznamu (pole \"" + std::string(field) + "\").");
 }
 
-Variant Table::storedValue(std::size_t field) {
+Variant Table::CurrentValue(std::size_t field) {
   if (m_rowReady[field]) return m_row[field];
-  if (m_current[field].storage == StorageNotRead) {
+  if (m_current[field].storage == kStorageNotRead) {
     // A field first read in the middle of a block: the whole record is read again, and the
     // blocks that follow carry the field.
-    markWanted(field);
-    if (!rereadCurrent())
+    MarkWanted(field);
+    if (!RereadCurrent())
       throw HostError("Záznam tabulky " + m_datPath + " mezitím někdo smazal (pole \"" + m_fields[field].name + "\").");
   }
   return ToVariant(m_current[field], *m_currentBytes, m_fields[field].type);
 }
 
-void Table::setStoredValue(std::size_t field, Variant value) {
+void Table::SetStoredValue(std::size_t field, Variant value) {
   m_row[field] = std::move(value);
   m_rowReady[field] = 1;
 }
 
-void Table::capturePositionKey() {
+void Table::CapturePositionKey() {
   m_positionKey.clear();
-  for (int f : orderFields()) m_positionKey.push_back(storedValue(static_cast<std::size_t>(f)));
+  for (int f : OrderFields()) m_positionKey.push_back(CurrentValue(static_cast<std::size_t>(f)));
 }
 
-void Table::discardChanges() {
+void Table::DiscardChanges() {
   if (m_anyDirty) {
     std::fill(m_dirty.begin(), m_dirty.end(), 0);
     m_anyDirty = false;
   }
 }
 
-void Table::appendBlank() {
-  discardChanges();
-  dropReadAhead();
-  for (std::size_t j = 0; j < m_fields.size(); ++j) setStoredValue(j, BlankValue(m_fields[j].type));
+void Table::AppendBlank() {
+  DiscardChanges();
+  DropReadAhead();
+  for (std::size_t j = 0; j < m_fields.size(); ++j) SetStoredValue(j, BlankValue(m_fields[j].type));
   m_recno = 0;
   m_state = State::New;
 }
 
-Variant Table::value(std::string_view field) {
-  const int index = requireField(field);
-  requireRecord(field);
-  return value(index);
+Variant Table::Value(std::string_view field) {
+  const int index = RequireField(field);
+  RequireRecord(field);
+  return Value(index);
 }
 
-Variant Table::value(int field) {
+Variant Table::Value(int field) {
   const auto j = static_cast<std::size_t>(field);
   if (j >= m_fields.size()) throw HostError("Pole č. " + std::to_string(field) + " v tabulce " + m_datPath + " neexistuje.");
-  requireRecord(m_fields[j].name);
-  markWanted(j);
-  return m_dirty[j] ? m_pending[j] : storedValue(j);
+  RequireRecord(m_fields[j].name);
+  MarkWanted(j);
+  return m_dirty[j] ? m_pending[j] : CurrentValue(j);
 }
 
-void Table::setValue(std::string_view field, const Variant& v) {
-  setValue(requireField(field), v);
+void Table::SetValue(std::string_view field, const Variant& v) {
+  SetValue(RequireField(field), v);
 }
 
-void Table::setValue(int field, const Variant& v) {
+void Table::SetValue(int field, const Variant& v) {
   const auto j = static_cast<std::size_t>(field);
   if (j >= m_fields.size()) throw HostError("Pole č. " + std::to_string(field) + " v tabulce " + m_datPath + " neexistuje.");
   const FieldDef& def = m_fields[j];
-  requireRecord(def.name);
+  RequireRecord(def.name);
   Variant converted;
   if (!ConvertForField(v, def.type, converted))
-    throw HostError("Hodnotu \"" + v.toString() + "\" nelze zapsat do pole \"" + def.name + "\" (" +
+    throw HostError("Hodnotu \"" + v.ToString() + "\" nelze zapsat do pole \"" + def.name + "\" (" +
                     FieldTypeName(def.type) + ") tabulky " + m_datPath + ".");
   m_pending[j] = std::move(converted);
   m_dirty[j] = 1;

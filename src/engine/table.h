@@ -48,52 +48,52 @@ public:
   Table(const Table&) = delete;
   Table& operator=(const Table&) = delete;
 
-  const std::string& dataFile() const { return m_datPath; }
-  const std::vector<FieldDef>& fields() const { return m_fields; }
-  std::vector<std::string> indexNames() const;
+  const std::string& DataFile() const { return m_datPath; }
+  const std::vector<FieldDef>& Fields() const { return m_fields; }
+  std::vector<std::string> IndexNames() const;
   // Position of the field, compared without regard to letter case; -1 when there is none.
-  int fieldIndex(std::string_view name) const;
+  int FieldIndex(std::string_view name) const;
 
-  std::int64_t recordCount();
+  std::int64_t RecordCount();
   // Selects an index by name, without regard to letter case; an empty name selects record order.
   // The current record stays current. False when the table has no such index.
-  bool setOrder(std::string_view indexName);
-  const std::string& order() const;
+  bool SetOrder(std::string_view indexName);
+  const std::string& Order() const;
 
   // The first record in the current order becomes current; false (and eof) when there is none.
-  bool goTop();
+  bool GoTop();
   // The next record in the current order becomes current, or eof is reached.
-  void skip();
-  bool eof() const { return m_state == State::Eof; }
+  void Skip();
+  bool Eof() const { return m_state == State::Eof; }
   // The first record whose leading index fields equal the keys becomes current; on a miss eof
   // is set. Throws HostError when no index is selected or there are more keys than index fields.
-  bool seek(const std::vector<Variant>& keys);
+  bool Seek(const std::vector<Variant>& keys);
 
   // A new record of blank values becomes current; its first post inserts it.
-  void appendBlank();
+  void AppendBlank();
   // Writes the fields set since the record was read or locked, by record number, in one write
   // transaction, and releases this handle's record lock. False when nothing was written: no
   // current record, the record is gone, another handle holds its lock, or the database refused.
-  bool post();
+  bool Post();
   // Takes the current record's lock without waiting, then re-reads the record. False when another
   // handle holds the lock or the record no longer exists.
-  bool lockRecord();
+  bool LockRecord();
   // Deletes the current record unless another handle holds its lock. The cursor stays between
   // the neighbours, so skip goes on with the next record.
-  bool deleteRecord();
+  bool DeleteRecord();
 
-  bool hasRecord() const { return m_state == State::Record || m_state == State::New; }
+  bool HasRecord() const { return m_state == State::Record || m_state == State::New; }
   // True after lockRecord found that another user had deleted the current record meanwhile.
-  bool recordGone() const { return m_state == State::Gone; }
-  std::int64_t recordNumber() const { return m_state == State::Record ? m_recno : 0; }
-  std::int64_t lockedRecord() const { return m_lockedRecno; }
+  bool RecordGone() const { return m_state == State::Gone; }
+  std::int64_t RecordNumber() const { return m_state == State::Record ? m_recno : 0; }
+  std::int64_t LockedRecord() const { return m_lockedRecno; }
 
   // Field values of the current record. Throw HostError for a field that does not exist, when no
   // record is current, and for a written value that does not convert to the field's type.
-  Variant value(std::string_view field);
-  Variant value(int field);
-  void setValue(std::string_view field, const Variant& value);
-  void setValue(int field, const Variant& value);
+  Variant Value(std::string_view field);
+  Variant Value(int field);
+  void SetValue(std::string_view field, const Variant& value);
+  void SetValue(int field, const Variant& value);
 
   // Groups the posts that follow into one write transaction until commitTransaction or
   // rollbackTransaction. Every record lock taken or used inside it is held until it ends, so no
@@ -101,74 +101,74 @@ public:
   // disk when commitTransaction returns; an ordinary one is safe against a killed process only.
   // False when a transaction is already open, or the table's write access could not be had
   // (lastFailureBusy tells a busy table).
-  bool beginTransaction(bool synced = false);
+  bool BeginTransaction(bool synced = false);
   // Commits and releases the record locks; false (everything rolled back) when the commit failed.
   // `synced`: returns once the table, with every earlier commit, is on the disk; with no
   // transaction open it only does that.
-  bool commitTransaction(bool synced = false);
+  bool CommitTransaction(bool synced = false);
   // Discards every post since beginTransaction and releases the record locks; harmless when no
   // transaction is open. The current record is read again, or is gone when this transaction
   // made it.
-  void rollbackTransaction();
-  bool inTransaction() const { return m_inTransaction; }
+  void RollbackTransaction();
+  bool InTransaction() const { return m_inTransaction; }
 
   // The reason of the last failed post, lock or delete.
-  const std::string& lastError() const { return m_lastError; }
+  const std::string& LastError() const { return m_lastError; }
   // The last post failed because another program kept the table's write access past the busy
   // timeout: like a held record, it may succeed when tried again.
-  bool lastFailureBusy() const { return m_busy; }
+  bool LastFailureBusy() const { return m_busy; }
   // The last lock failed because the lock file cannot be written: no record of this table can be
   // locked by anyone through this handle, so trying again cannot help.
-  bool lastFailureLockFile() const { return m_lockFileFailure; }
+  bool LastFailureLockFile() const { return m_lockFileFailure; }
 
 private:
   enum class State { Nothing, Record, New, Gone, Eof };
 
   Table() = default;
-  bool load(const std::string& path, std::string& error, OpenOptions options);
+  bool Load(const std::string& path, std::string& error, OpenOptions options);
   // The steps of load, in their order.
-  bool checkTableFiles(std::string& error, OpenOptions options) const;
-  bool openConnection(std::string& error, OpenOptions options);
-  bool checkIsTable(std::string& error);
-  bool reopenAsStored(std::string& error);
-  bool readFields(std::string& error);
-  bool readIndexes(std::string& error);
-  void prepareRecordBuffers();
+  bool CheckTableFiles(std::string& error, OpenOptions options) const;
+  bool OpenConnection(std::string& error, OpenOptions options);
+  bool CheckIsTable(std::string& error);
+  bool ReopenAsStored(std::string& error);
+  bool ReadFields(std::string& error);
+  bool ReadIndexes(std::string& error);
+  void PrepareRecordBuffers();
   // The steps of post.
-  bool postNewRecord();
-  bool updateCurrentRecord();
-  void keepPostedValues();
+  bool PostNewRecord();
+  bool UpdateCurrentRecord();
+  void KeepPostedValues();
 
-  int requireField(std::string_view name) const;
-  void requireRecord(std::string_view field) const;
-  void discardChanges();
-  Variant storedValue(std::size_t field);
-  void setStoredValue(std::size_t field, Variant value);
-  void capturePositionKey();
-  void dropReadAhead();
-  void releaseLock();
-  void endTransaction();
-  void returnBorrowedLock(bool written);
-  void forgetRolledBack();
-  bool syncLog();
+  int RequireField(std::string_view name) const;
+  void RequireRecord(std::string_view field) const;
+  void DiscardChanges();
+  Variant CurrentValue(std::size_t field);
+  void SetStoredValue(std::size_t field, Variant value);
+  void CapturePositionKey();
+  void DropReadAhead();
+  void ReleaseLock();
+  void EndTransaction();
+  void ReturnBorrowedLock(bool written);
+  void ForgetRolledBack();
+  bool SyncLog();
 
   // All fields, or only those read so far and the current order's key (m_blockFields).
-  std::string selectSql(bool readFieldsOnly = false);
-  const std::string& orderBySql() const { return m_orderBySql; }
-  void buildOrderBySql();
-  void markWanted(std::size_t field);
-  void updateBlockFields();  // the fields a row read ahead holds: those read so far and the key
-  const std::vector<int>& orderFields() const;
+  std::string SelectSql(bool readFieldsOnly = false);
+  const std::string& OrderBySql() const { return m_orderBySql; }
+  void BuildOrderBySql();
+  void MarkWanted(std::size_t field);
+  void UpdateBlockFields();  // the fields a row read ahead holds: those read so far and the key
+  const std::vector<int>& OrderFields() const;
   // Reads the rows a prepared statement yields into the read-ahead block; returns their number.
-  std::size_t readRows(sqlite3_stmt* stmt, std::size_t limit, const std::vector<int>* fields = nullptr);
-  void fetchAfterPosition(std::size_t limit);
-  bool takeNextRow();
-  bool rereadCurrent();
-  bool begin();
-  bool commit();
-  void rollback();
-  void failWith(const std::string& message);
-  void clearFailure();
+  std::size_t ReadRows(sqlite3_stmt* stmt, std::size_t limit, const std::vector<int>* fields = nullptr);
+  void FetchAfterPosition(std::size_t limit);
+  bool TakeNextRow();
+  bool RereadCurrent();
+  bool Begin();
+  bool Commit();
+  void Rollback();
+  void FailWith(const std::string& message);
+  void ClearFailure();
 
   sqlite3* m_db = nullptr;
   std::unique_ptr<StatementCache> m_statements;

@@ -30,7 +30,7 @@ std::optional<std::string> CheckFields(const std::vector<FieldDef>& fields) {
     const std::string& name = fields[i].name;
     if (name.empty()) return std::string("prázdný název pole");
     if (name.find('+') != std::string::npos) return "název pole nesmí obsahovat \"+\": " + name;
-    if (SameFieldName(name, RecNoColumn)) return "vyhrazený název pole: " + name;
+    if (SameFieldName(name, kRecNoColumn)) return "vyhrazený název pole: " + name;
     for (std::size_t j = 0; j < i; ++j) {
       if (SameFieldName(fields[j].name, name)) return "pole je uvedeno dvakrát: " + name;
     }
@@ -68,9 +68,9 @@ std::optional<std::string> CheckDefinitions(const std::vector<FieldDef>& fields,
 
 std::string CreateSql(const std::vector<FieldDef>& fields, const std::vector<std::string>& indexes,
                       const std::vector<std::vector<int>>& indexFields) {
-  std::string sql = "PRAGMA application_id=" + std::to_string(TableApplicationId) +
-                    ";PRAGMA user_version=1;BEGIN;CREATE TABLE " + QuoteIdent(RecordsTable) + "(" +
-                    QuoteIdent(RecNoColumn) + " INTEGER PRIMARY KEY AUTOINCREMENT";
+  std::string sql = "PRAGMA application_id=" + std::to_string(kTableApplicationId) +
+                    ";PRAGMA user_version=1;BEGIN;CREATE TABLE " + QuoteIdent(kRecordsTable) + "(" +
+                    QuoteIdent(kRecNoColumn) + " INTEGER PRIMARY KEY AUTOINCREMENT";
   for (const FieldDef& f : fields) {
     sql += "," + QuoteIdent(f.name);
     const std::string declared = DeclaredType(f.type);
@@ -78,8 +78,8 @@ std::string CreateSql(const std::vector<FieldDef>& fields, const std::vector<std
   }
   sql += ");";
   for (std::size_t i = 0; i < indexes.size(); ++i) {
-    sql += "CREATE INDEX " + QuoteIdent(std::string(IndexPrefix) + indexes[i]) + " ON " +
-           QuoteIdent(RecordsTable) + "(";
+    sql += "CREATE INDEX " + QuoteIdent(std::string(kIndexPrefix) + indexes[i]) + " ON " +
+           QuoteIdent(kRecordsTable) + "(";
     for (std::size_t p = 0; p < indexFields[i].size(); ++p)
       sql += (p ? "," : "") + QuoteIdent(fields[static_cast<std::size_t>(indexFields[i][p])].name);
     sql += ");";

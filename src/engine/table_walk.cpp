@@ -12,14 +12,14 @@ namespace {
 
 // Rows read ahead per query while walking: enough to make a walk cost about what a plain
 // SQLite loop costs, few enough to keep memory flat.
-constexpr std::size_t BlockRows = 256;
+constexpr std::size_t kBlockRows = 256;
 // Rows read ahead are dropped after this long, so a walk that pauses (a question to the user)
 // goes on from fresh data.
-constexpr std::chrono::milliseconds ReadAheadLifetime{100};
+constexpr std::chrono::milliseconds kReadAheadLifetime{100};
 
 }  // namespace
 
-void Table::dropReadAhead() {
+void Table::DropReadAhead() {
   if (m_currentBytes == &m_aheadBytes) {
     // The current record stays readable after the block is gone.
     m_cellBytes.clear();
@@ -39,56 +39,56 @@ void Table::dropReadAhead() {
   m_aheadReachesEnd = false;
 }
 
-void Table::releaseLock() {
+void Table::ReleaseLock() {
   if (m_lockedRecno != 0) {
     // Inside a transaction the record may carry a change nobody else may see or overwrite
     // before the commit: its lock is kept until the transaction ends.
     if (m_inTransaction) m_heldLocks.push_back(m_lockedRecno);
-    else m_lockFile.unlock(m_lockedRecno);
+    else m_lockFile.Unlock(m_lockedRecno);
     m_lockedRecno = 0;
   }
 }
 
-const std::vector<int>& Table::orderFields() const {
-  static const std::vector<int> none;
-  return m_order < 0 ? none : m_indexes[static_cast<std::size_t>(m_order)].fields;
+const std::vector<int>& Table::OrderFields() const {
+  static const std::vector<int> kNone;
+  return m_order < 0 ? kNone : m_indexes[static_cast<std::size_t>(m_order)].fields;
 }
 
-const std::string& Table::order() const {
-  static const std::string none;
-  return m_order < 0 ? none : m_indexes[static_cast<std::size_t>(m_order)].name;
+const std::string& Table::Order() const {
+  static const std::string kNone;
+  return m_order < 0 ? kNone : m_indexes[static_cast<std::size_t>(m_order)].name;
 }
 
-std::string Table::selectSql(bool readFieldsOnly) {
-  if (!readFieldsOnly) return "SELECT " + m_selectList + " FROM " + QuoteIdent(RecordsTable);
-  updateBlockFields();
-  std::string list = QuoteIdent(RecNoColumn);
+std::string Table::SelectSql(bool readFieldsOnly) {
+  if (!readFieldsOnly) return "SELECT " + m_selectList + " FROM " + QuoteIdent(kRecordsTable);
+  UpdateBlockFields();
+  std::string list = QuoteIdent(kRecNoColumn);
   for (int f : m_blockFields) list += "," + QuoteIdent(m_fields[static_cast<std::size_t>(f)].name);
-  return "SELECT " + list + " FROM " + QuoteIdent(RecordsTable);
+  return "SELECT " + list + " FROM " + QuoteIdent(kRecordsTable);
 }
 
-void Table::updateBlockFields() {
+void Table::UpdateBlockFields() {
   m_blockFields.clear();
-  const std::vector<int>& keyFields = orderFields();
+  const std::vector<int>& keyFields = OrderFields();
   for (std::size_t j = 0; j < m_fields.size(); ++j) {
     if (m_wanted[j] || std::find(keyFields.begin(), keyFields.end(), static_cast<int>(j)) != keyFields.end())
       m_blockFields.push_back(static_cast<int>(j));
   }
 }
 
-void Table::buildOrderBySql() {
+void Table::BuildOrderBySql() {
   m_orderBySql.clear();
-  for (int f : orderFields()) m_orderBySql += QuoteIdent(m_fields[static_cast<std::size_t>(f)].name) + ",";
-  m_orderBySql += QuoteIdent(RecNoColumn);
+  for (int f : OrderFields()) m_orderBySql += QuoteIdent(m_fields[static_cast<std::size_t>(f)].name) + ",";
+  m_orderBySql += QuoteIdent(kRecNoColumn);
 }
 
-void Table::markWanted(std::size_t field) {
+void Table::MarkWanted(std::size_t field) {
   if (m_wanted[field]) return;
   m_wanted[field] = 1;
   ++m_wantedVersion;
 }
 
-std::size_t Table::readRows(sqlite3_stmt* stmt, std::size_t limit, const std::vector<int>* fields) {
+std::size_t Table::ReadRows(sqlite3_stmt* stmt, std::size_t limit, const std::vector<int>* fields) {
   const std::size_t n = m_fields.size();
   std::size_t got = 0;
   while (got < limit) {
@@ -105,7 +105,7 @@ std::size_t Table::readRows(sqlite3_stmt* stmt, std::size_t limit, const std::ve
     if (!fields) {
       for (std::size_t j = 0; j < n; ++j) ReadStored(stmt, static_cast<int>(j + 1), cells[j], m_aheadBytes);
     } else {
-      for (std::size_t j = 0; j < n; ++j) cells[j].storage = StorageNotRead;
+      for (std::size_t j = 0; j < n; ++j) cells[j].storage = kStorageNotRead;
       int column = 1;
       for (int f : *fields) ReadStored(stmt, column++, cells[f], m_aheadBytes);
     }
@@ -115,7 +115,7 @@ std::size_t Table::readRows(sqlite3_stmt* stmt, std::size_t limit, const std::ve
   return got;
 }
 
-bool Table::takeNextRow() {
+bool Table::TakeNextRow() {
   if (m_aheadNext >= m_aheadCount) return false;
   const std::size_t n = m_fields.size();
   m_current = &m_aheadCells[m_aheadNext * n];
@@ -124,18 +124,18 @@ bool Table::takeNextRow() {
   m_recno = m_aheadRecnos[m_aheadNext];
   ++m_aheadNext;
   m_state = State::Record;
-  discardChanges();
-  capturePositionKey();
+  DiscardChanges();
+  CapturePositionKey();
   return true;
 }
 
 // The records after the current position in the current order: first those with the same key
 // and a higher record number, then those whose key is greater, one key part at a time from the
 // last, so that every query is a range of the index.
-void Table::fetchAfterPosition(std::size_t limit) {
-  dropReadAhead();
+void Table::FetchAfterPosition(std::size_t limit) {
+  DropReadAhead();
   m_aheadTime = std::chrono::steady_clock::now();
-  const std::vector<int>& keyFields = orderFields();
+  const std::vector<int>& keyFields = OrderFields();
   const std::size_t parts = keyFields.size();
   for (std::size_t level = parts + 1; level-- > 0 && m_aheadCount < limit;) {
     std::string where;
@@ -143,7 +143,7 @@ void Table::fetchAfterPosition(std::size_t limit) {
     const std::size_t equalParts = level == parts ? parts : level;
     for (std::size_t j = 0; j < equalParts; ++j) {
       const std::string column = QuoteIdent(m_fields[static_cast<std::size_t>(keyFields[j])].name);
-      if (m_positionKey[j].isNull()) {
+      if (m_positionKey[j].IsNull()) {
         where += column + " IS NULL AND ";
       } else {
         where += column + "=? AND ";
@@ -151,40 +151,40 @@ void Table::fetchAfterPosition(std::size_t limit) {
       }
     }
     if (level == parts) {
-      where += QuoteIdent(RecNoColumn) + ">?";
+      where += QuoteIdent(kRecNoColumn) + ">?";
       binds.push_back(nullptr);
     } else {
       const std::string column = QuoteIdent(m_fields[static_cast<std::size_t>(keyFields[level])].name);
-      if (m_positionKey[level].isNull()) {
+      if (m_positionKey[level].IsNull()) {
         where += column + " IS NOT NULL";
       } else {
         where += column + ">?";
         binds.push_back(&m_positionKey[level]);
       }
     }
-    StatementUse use(m_statements->get(selectSql(true) + " WHERE " + where + " ORDER BY " + orderBySql() +
+    StatementUse use(m_statements->Get(SelectSql(true) + " WHERE " + where + " ORDER BY " + OrderBySql() +
                                        " LIMIT ?"));
     int i = 1;
     for (const Variant* v : binds) {
       if (!v)
-        sqlite3_bind_int64(use.get(), i++, m_recno);
+        sqlite3_bind_int64(use.Get(), i++, m_recno);
       else
-        BindValue(use.get(), i++, *v);
+        BindValue(use.Get(), i++, *v);
     }
-    sqlite3_bind_int64(use.get(), i, static_cast<sqlite3_int64>(limit - m_aheadCount));
-    readRows(use.get(), limit - m_aheadCount, &m_blockFields);
+    sqlite3_bind_int64(use.Get(), i, static_cast<sqlite3_int64>(limit - m_aheadCount));
+    ReadRows(use.Get(), limit - m_aheadCount, &m_blockFields);
   }
   m_aheadReachesEnd = m_aheadCount < limit;
 }
 
-std::int64_t Table::recordCount() {
-  StatementUse use(m_statements->get("SELECT count(*) FROM " + QuoteIdent(RecordsTable)));
-  if (sqlite3_step(use.get()) != SQLITE_ROW)
+std::int64_t Table::RecordCount() {
+  StatementUse use(m_statements->Get("SELECT count(*) FROM " + QuoteIdent(kRecordsTable)));
+  if (sqlite3_step(use.Get()) != SQLITE_ROW)
     throw HostError("Chyba při čtení tabulky " + m_datPath + ": " + SqliteMessage(m_db));
-  return sqlite3_column_int64(use.get(), 0);
+  return sqlite3_column_int64(use.Get(), 0);
 }
 
-bool Table::setOrder(std::string_view indexName) {
+bool Table::SetOrder(std::string_view indexName) {
   int found = -1;
   if (!indexName.empty()) {
     for (std::size_t i = 0; i < m_indexes.size(); ++i)
@@ -192,11 +192,11 @@ bool Table::setOrder(std::string_view indexName) {
     if (found < 0) return false;
   }
   m_order = found;
-  buildOrderBySql();
-  dropReadAhead();
+  BuildOrderBySql();
+  DropReadAhead();
   if (m_state == State::Record || m_state == State::Gone) {
     try {
-      capturePositionKey();
+      CapturePositionKey();
     } catch (const HostError&) {
       // The record vanished before its key in the new order was known: no place to go on from.
       m_state = State::Eof;
@@ -205,55 +205,55 @@ bool Table::setOrder(std::string_view indexName) {
   return true;
 }
 
-bool Table::goTop() {
-  discardChanges();
-  dropReadAhead();
+bool Table::GoTop() {
+  DiscardChanges();
+  DropReadAhead();
   m_aheadTime = std::chrono::steady_clock::now();
-  StatementUse use(m_statements->get(selectSql() + " ORDER BY " + orderBySql() + " LIMIT 1"));
-  readRows(use.get(), 1);
-  if (takeNextRow()) return true;
+  StatementUse use(m_statements->Get(SelectSql() + " ORDER BY " + OrderBySql() + " LIMIT 1"));
+  ReadRows(use.Get(), 1);
+  if (TakeNextRow()) return true;
   m_state = State::Eof;
   return false;
 }
 
-void Table::skip() {
+void Table::Skip() {
   switch (m_state) {
     case State::Eof:
       return;
     case State::Nothing:
-      goTop();
+      GoTop();
       return;
     case State::New:
       // An appended record that was never posted is dropped; it stood after the last record.
-      discardChanges();
+      DiscardChanges();
       m_state = State::Eof;
       return;
     case State::Record:
     case State::Gone:
       break;
   }
-  discardChanges();
+  DiscardChanges();
   // The clock is read at every step: after a pause (a question to the user) the walk must go on
   // from fresh data, not from rows read before it.
-  const bool expired = std::chrono::steady_clock::now() - m_aheadTime > ReadAheadLifetime;
+  const bool expired = std::chrono::steady_clock::now() - m_aheadTime > kReadAheadLifetime;
   if (expired || m_aheadNext >= m_aheadCount) {
     if (!expired && m_aheadReachesEnd) {
       m_state = State::Eof;
       return;
     }
-    fetchAfterPosition(BlockRows);
+    FetchAfterPosition(kBlockRows);
   }
-  if (!takeNextRow()) m_state = State::Eof;
+  if (!TakeNextRow()) m_state = State::Eof;
 }
 
-bool Table::seek(const std::vector<Variant>& keys) {
+bool Table::Seek(const std::vector<Variant>& keys) {
   if (m_order < 0) throw HostError("Tabulka " + m_datPath + " nemá nastavený index pro hledání.");
-  const std::vector<int>& keyFields = orderFields();
+  const std::vector<int>& keyFields = OrderFields();
   if (keys.empty() || keys.size() > keyFields.size())
-    throw HostError("Index " + order() + " tabulky " + m_datPath + " nemá " + std::to_string(keys.size()) +
+    throw HostError("Index " + Order() + " tabulky " + m_datPath + " nemá " + std::to_string(keys.size()) +
                     " částí klíče.");
-  discardChanges();
-  dropReadAhead();
+  DiscardChanges();
+  DropReadAhead();
   m_aheadTime = std::chrono::steady_clock::now();
 
   std::vector<Variant> converted(keys.size());
@@ -265,7 +265,7 @@ bool Table::seek(const std::vector<Variant>& keys) {
       m_state = State::Eof;
       return false;
     }
-    if (converted[j].isNull()) nullKeys |= std::uint64_t{1} << (j % 64);
+    if (converted[j].IsNull()) nullKeys |= std::uint64_t{1} << (j % 64);
   }
   // The record found carries the fields read so far (and its key), like a block of a walk; a field
   // first read later reads the record again.
@@ -275,19 +275,19 @@ bool Table::seek(const std::vector<Variant>& keys) {
     std::string where;
     for (std::size_t j = 0; j < keys.size(); ++j) {
       where += (j ? " AND " : "") + QuoteIdent(m_fields[static_cast<std::size_t>(keyFields[j])].name) +
-               (converted[j].isNull() ? " IS NULL" : "=?");
+               (converted[j].IsNull() ? " IS NULL" : "=?");
     }
     text = SeekText{m_order, keys.size(), nullKeys, m_wantedVersion,
-                    selectSql(true) + " WHERE " + where + " ORDER BY " + orderBySql() + " LIMIT 1"};
+                    SelectSql(true) + " WHERE " + where + " ORDER BY " + OrderBySql() + " LIMIT 1"};
   } else {
-    updateBlockFields();
+    UpdateBlockFields();
   }
-  StatementUse use(m_statements->get(text.sql));
+  StatementUse use(m_statements->Get(text.sql));
   int i = 1;
   for (const Variant& key : converted)
-    if (!key.isNull()) BindValue(use.get(), i++, key);
-  readRows(use.get(), 1, &m_blockFields);
-  if (takeNextRow()) return true;
+    if (!key.IsNull()) BindValue(use.Get(), i++, key);
+  ReadRows(use.Get(), 1, &m_blockFields);
+  if (TakeNextRow()) return true;
   m_state = State::Eof;
   return false;
 }

@@ -7,8 +7,8 @@ namespace vorlend {
 namespace {
 
 // Results of the component besides 0 (success) and SeekFound.
-constexpr int Failed = 1;
-constexpr int NotFound = 0;
+constexpr int kFailed = 1;
+constexpr int kNotFound = 0;
 
 bool g_transactionsAvailable = true;
 
@@ -17,7 +17,7 @@ bool g_transactionsAvailable = true;
 TBFTable::TBFTable() = default;
 TBFTable::~TBFTable() = default;
 
-engine::Table& TBFTable::table() {
+engine::Table& TBFTable::Table() {
   if (!m_table) throw HostError("Tabulka není otevřena.");
   return *m_table;
 }
@@ -29,7 +29,7 @@ int TBFTable::OpenTable(const std::string& path, engine::OpenOptions options) {
   std::string error;
   m_table = engine::Table::Open(path, error, options);
   m_lastError = m_table ? std::string() : error;
-  return m_table ? 0 : Failed;
+  return m_table ? 0 : kFailed;
 }
 
 void TBFTable::CloseTable() {
@@ -41,59 +41,59 @@ bool TBFTable::IsOpen() const {
 }
 
 int TBFTable::RecCount() {
-  const std::int64_t count = table().recordCount();
+  const std::int64_t count = Table().RecordCount();
   return count > INT32_MAX ? INT32_MAX : static_cast<int>(count);
 }
 
 int TBFTable::SetOrder(const std::string& indexName) {
-  return table().setOrder(indexName) ? 0 : Failed;
+  return Table().SetOrder(indexName) ? 0 : kFailed;
 }
 
 int TBFTable::GoTop() {
-  return table().goTop() ? 0 : Failed;
+  return Table().GoTop() ? 0 : kFailed;
 }
 
 int TBFTable::Skip() {
-  table().skip();
+  Table().Skip();
   return 0;
 }
 
 bool TBFTable::IsEof() {
-  return table().eof();
+  return Table().Eof();
 }
 
 int TBFTable::Seek1(const Variant& key) {
-  return table().seek({key}) ? SeekFound : NotFound;
+  return Table().Seek({key}) ? kSeekFound : kNotFound;
 }
 
 int TBFTable::Seek2(const Variant& key1, const Variant& key2) {
-  return table().seek({key1, key2}) ? SeekFound : NotFound;
+  return Table().Seek({key1, key2}) ? kSeekFound : kNotFound;
 }
 
 int TBFTable::SeekN(const std::vector<Variant>& keys) {
-  return table().seek(keys) ? SeekFound : NotFound;
+  return Table().Seek(keys) ? kSeekFound : kNotFound;
 }
 
 int TBFTable::AppendBlank() {
-  table().appendBlank();
+  Table().AppendBlank();
   return 0;
 }
 
 int TBFTable::Post() {
-  engine::Table& t = table();
-  const bool ok = t.post();
-  m_lastError = t.lastError();
+  engine::Table& t = Table();
+  const bool ok = t.Post();
+  m_lastError = t.LastError();
   if (ok) return 0;
-  return t.lastFailureBusy() ? PostBusy : Failed;
+  return t.LastFailureBusy() ? kPostBusy : kFailed;
 }
 
 int TBFTable::LockRecord() {
-  engine::Table& t = table();
-  const bool ok = t.lockRecord();
-  m_lastError = t.lastError();
+  engine::Table& t = Table();
+  const bool ok = t.LockRecord();
+  m_lastError = t.LastError();
   if (ok) return 0;
-  if (t.lastFailureLockFile()) return LockRecordUnavailable;
-  return t.recordGone() ? LockRecordGone : Failed;
+  if (t.LastFailureLockFile()) return kLockRecordUnavailable;
+  return t.RecordGone() ? kLockRecordGone : kFailed;
 }
 
 void TBFTable::SetTransactionsAvailable(bool available) {
@@ -101,42 +101,42 @@ void TBFTable::SetTransactionsAvailable(bool available) {
 }
 
 int TBFTable::StartTransaction(bool synced) {
-  engine::Table& t = table();
-  if (!g_transactionsAvailable) return TransactionUnavailable;
-  const bool ok = t.beginTransaction(synced);
-  m_lastError = t.lastError();
+  engine::Table& t = Table();
+  if (!g_transactionsAvailable) return kTransactionUnavailable;
+  const bool ok = t.BeginTransaction(synced);
+  m_lastError = t.LastError();
   if (ok) return 0;
-  return t.lastFailureBusy() ? PostBusy : Failed;
+  return t.LastFailureBusy() ? kPostBusy : kFailed;
 }
 
 int TBFTable::Commit(bool synced) {
-  engine::Table& t = table();
-  const bool ok = t.commitTransaction(synced);
-  m_lastError = t.lastError();
-  return ok ? 0 : Failed;
+  engine::Table& t = Table();
+  const bool ok = t.CommitTransaction(synced);
+  m_lastError = t.LastError();
+  return ok ? 0 : kFailed;
 }
 
 void TBFTable::Rollback() {
-  if (m_table) m_table->rollbackTransaction();
+  if (m_table) m_table->RollbackTransaction();
 }
 
 int TBFTable::EditRecord() {
-  return table().hasRecord() ? 0 : Failed;
+  return Table().HasRecord() ? 0 : kFailed;
 }
 
 int TBFTable::DeleteRecord() {
-  engine::Table& t = table();
-  const bool ok = t.deleteRecord();
-  m_lastError = t.lastError();
-  return ok ? 0 : Failed;
+  engine::Table& t = Table();
+  const bool ok = t.DeleteRecord();
+  m_lastError = t.LastError();
+  return ok ? 0 : kFailed;
 }
 
 Variant TBFTable::Value(const std::string& field) {
-  return table().value(field);
+  return Table().Value(field);
 }
 
 void TBFTable::SetValue(const std::string& field, const Variant& value) {
-  table().setValue(field, value);
+  Table().SetValue(field, value);
 }
 
 }  // namespace vorlend

@@ -15,19 +15,19 @@ namespace vorlend {
 
 namespace engine { class Table; }
 
-inline constexpr int SeekFound = 7;
+inline constexpr int kSeekFound = 7;
 // LockRecord's answer when another user deleted the record meanwhile (any other non-zero answer:
 // another user holds it).
-inline constexpr int LockRecordGone = 2;
+inline constexpr int kLockRecordGone = 2;
 // LockRecord's answer when the table's lock file cannot be written: no record of the table can be
 // locked, however often it is tried.
-inline constexpr int LockRecordUnavailable = 3;
+inline constexpr int kLockRecordUnavailable = 3;
 // Post's answer when another program kept the table's write access past the wait: the table is
 // busy the way a held record is, and the same post may succeed when tried again.
-inline constexpr int PostBusy = 4;
+inline constexpr int kPostBusy = 4;
 // StartTransaction's answer from a component that has no transactions (the host's own component
 // offers only single posts): every post then commits on its own.
-inline constexpr int TransactionUnavailable = 5;
+inline constexpr int kTransactionUnavailable = 5;
 
 class TBFTable {
 public:
@@ -80,7 +80,7 @@ public:
   const std::string& LastError() const { return m_lastError; }
   // The engine's table, for tools and tests that need more than the component offers; throws
   // HostError when nothing is open.
-  engine::Table& table();
+  engine::Table& Table();
 
 private:
   std::unique_ptr<engine::Table> m_table;

@@ -16,12 +16,12 @@ namespace vorlend {
 
 // The one start value of the transform, shared by the rights reader and the tools that write
 // rights tables.
-inline constexpr std::uint8_t PasswordScrambleStart = 0x5A;
+inline constexpr std::uint8_t kPasswordScrambleStart = 0x5A;
 
 inline std::string ScramblePassword(std::string_view text) {
   std::string bytes = Utf8ToCp1250(text);
   for (std::size_t i = 0; i < bytes.size(); ++i) {
-    const auto key = static_cast<unsigned char>((PasswordScrambleStart + i) & 0xFF);
+    const auto key = static_cast<unsigned char>((kPasswordScrambleStart + i) & 0xFF);
     bytes[i] = static_cast<char>(static_cast<unsigned char>(bytes[i]) ^ key);
   }
   return Cp1250ToUtf8(bytes);

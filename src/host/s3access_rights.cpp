@@ -11,7 +11,7 @@ namespace {
 using K = RightKind;
 using T = OldRightsTable;
 
-const std::array<AccessRightDef, AccessRightCount> Defs = {{
+const std::array<AccessRightDef, kAccessRightCount> kDefs = {{
     {AccessRight::VystaveneFaktury, "VystaveneFaktury", K::Level, "VystaveneF", T::Pristup},
     {AccessRight::SzSkladDokladu, "SzSkladDokladu", K::Level, "SzSkladDok", T::Pristup},
     {AccessRight::PristupovaPrava, "PristupovaPrava", K::Level, "Pristupova", T::Pristup},
@@ -45,31 +45,31 @@ const std::array<AccessRightDef, AccessRightCount> Defs = {{
     {AccessRight::JUKUhradDluz, "JUKUhradDluz", K::Level, "JUKUhradDl", T::Pristup},
 }};
 
-constexpr std::uint8_t HighestLevel = 2;
-constexpr const char* OpenErrorText = "Nastala chyba při otevírání databáze ";
-constexpr const char* IndexErrorText = "Nastala chyba při nastavení indexu databáze ";
+constexpr std::uint8_t kHighestLevel = 2;
+constexpr const char* kOpenErrorText = "Nastala chyba při otevírání databáze ";
+constexpr const char* kIndexErrorText = "Nastala chyba při nastavení indexu databáze ";
 
 // Field values that do not convert fail the load as the table component's own errors do.
 bool BoolField(TBFTable& table, const char* field) {
   bool b = false;
-  if (!table.Value(field).toBool(b)) throw HostError(std::string("Hodnotu pole ") + field + " nelze převést na logickou hodnotu.");
+  if (!table.Value(field).ToBool(b)) throw HostError(std::string("Hodnotu pole ") + field + " nelze převést na logickou hodnotu.");
   return b;
 }
 
 std::int32_t IntField(TBFTable& table, const char* field) {
   std::int32_t i = 0;
-  if (!table.Value(field).toInt(i)) throw HostError(std::string("Hodnotu pole ") + field + " nelze převést na celé číslo.");
+  if (!table.Value(field).ToInt(i)) throw HostError(std::string("Hodnotu pole ") + field + " nelze převést na celé číslo.");
   return i;
 }
 
 double NumberField(TBFTable& table, const char* field) {
   double d = 0;
-  if (!table.Value(field).toDouble(d)) throw HostError(std::string("Hodnotu pole ") + field + " nelze převést na číslo.");
+  if (!table.Value(field).ToDouble(d)) throw HostError(std::string("Hodnotu pole ") + field + " nelze převést na číslo.");
   return d;
 }
 
 std::string TextField(TBFTable& table, const char* field) {
-  return table.Value(field).toString();
+  return table.Value(field).ToString();
 }
 
 // Closes the tables on every way out of a load, exceptions included.
@@ -83,13 +83,13 @@ OnExit(F) -> OnExit<F>;
 
 }  // namespace
 
-const std::array<AccessRightDef, AccessRightCount>& AccessRightDefs() {
-  static_assert(static_cast<std::size_t>(AccessRight::JUKUhradDluz) + 1 == AccessRightCount);
-  return Defs;
+const std::array<AccessRightDef, kAccessRightCount>& AccessRightDefs() {
+  static_assert(static_cast<std::size_t>(AccessRight::JUKUhradDluz) + 1 == kAccessRightCount);
+  return kDefs;
 }
 
 const AccessRightDef* FindAccessRight(std::string_view name) {
-  for (const AccessRightDef& def : Defs)
+  for (const AccessRightDef& def : kDefs)
     if (name == def.name) return &def;
   return nullptr;
 }
@@ -129,7 +129,7 @@ bool TS3AccessRights::LoadUserRights(const std::string& password) {
   } else {
     switch (IdentifyByAccount()) {
       case Identification::Identified: result = true; break;
-      case Identification::NotIdentified: m_lastError = UserNotFoundText; break;
+      case Identification::NotIdentified: m_lastError = kUserNotFoundText; break;
       case Identification::Failed: break;
     }
   }
@@ -140,12 +140,12 @@ bool TS3AccessRights::OpenOne(std::unique_ptr<TBFTable>& table, bool& open, cons
   const std::string path = m_dataDir + name;
   table = std::make_unique<TBFTable>();
   if (table->OpenTable(path) != 0) {
-    m_lastError = OpenErrorText + path + ".DAT";
+    m_lastError = kOpenErrorText + path + ".DAT";
     return false;
   }
   open = true;
   if (order && table->SetOrder(order) != 0) {
-    m_lastError = IndexErrorText + path + ".DAT";
+    m_lastError = kIndexErrorText + path + ".DAT";
     return false;
   }
   return true;
@@ -183,8 +183,8 @@ void TS3AccessRights::CloseTables() {
 TBFTable& TS3AccessRights::Users() { return m_oldModel ? *m_pristup : *m_prisuziv; }
 
 void TS3AccessRights::SetAllRights(bool highest) {
-  for (const AccessRightDef& def : Defs) {
-    const std::uint8_t value = !highest ? 0 : def.kind == RightKind::Level ? HighestLevel : 1;
+  for (const AccessRightDef& def : kDefs) {
+    const std::uint8_t value = !highest ? 0 : def.kind == RightKind::Level ? kHighestLevel : 1;
     m_rights[static_cast<std::size_t>(def.right)] = value;
   }
 }
@@ -192,7 +192,7 @@ void TS3AccessRights::SetAllRights(bool highest) {
 void TS3AccessRights::SetUnnamedUser() {
   SetAllRights(true);
   m_userConfigName.clear();
-  m_userName = UnnamedUserName;
+  m_userName = kUnnamedUserName;
   m_userID = 0;
   m_userNote.clear();
   // The unnamed user has no password; the previous load's must not stay behind.
@@ -200,7 +200,7 @@ void TS3AccessRights::SetUnnamedUser() {
 }
 
 void TS3AccessRights::SetIndexError(const char* table) {
-  m_lastError = IndexErrorText + m_dataDir + table + ".DAT";
+  m_lastError = kIndexErrorText + m_dataDir + table + ".DAT";
 }
 
 bool TS3AccessRights::FindUserByPassword(const std::string& password) {
@@ -222,7 +222,7 @@ bool TS3AccessRights::FindOldModelUser(const std::string& password) {
     }
   }
   if (!found) {
-    m_lastError = UserNotFoundText;
+    m_lastError = kUserNotFoundText;
     return false;
   }
 
@@ -244,8 +244,8 @@ bool TS3AccessRights::FindNewModelUser(const std::string& password) {
     return false;
   }
   // The new model keeps passwords as they are typed.
-  if (users.Seek1(Variant::FromString(password)) == SeekFound) return true;
-  m_lastError = UserNotFoundText;
+  if (users.Seek1(Variant::FromString(password)) == kSeekFound) return true;
+  m_lastError = kUserNotFoundText;
   return false;
 }
 
@@ -263,7 +263,7 @@ TS3AccessRights::Identification TS3AccessRights::IdentifyByAccount() {
     return Identification::Failed;
   }
   // Money lets a user in by the system account only where that user's record allows it.
-  if (users.Seek1(Variant::FromString(CurrentUserName())) != SeekFound || NumberField(users, "PrihlZp") == 0)
+  if (users.Seek1(Variant::FromString(CurrentUserName())) != kSeekFound || NumberField(users, "PrihlZp") == 0)
     return Identification::NotIdentified;
   ReadUserRights();
   return Identification::Identified;
@@ -277,7 +277,7 @@ void TS3AccessRights::ReadUserRights() {
     m_userID = IntField(users, "ID");
     m_userNote = TextField(users, "Poznamka");
     m_userPasswordText = ScramblePassword(TextField(users, "Password"));
-    for (const AccessRightDef& def : Defs) {
+    for (const AccessRightDef& def : kDefs) {
       TBFTable& table = def.oldTable == OldRightsTable::Pristup ? users : *m_pristup2;
       m_rights[static_cast<std::size_t>(def.right)] =
           def.kind == RightKind::Level ? RightLevel(TextField(table, def.oldField)) : BoolField(table, def.oldField);
@@ -290,7 +290,7 @@ void TS3AccessRights::ReadUserRights() {
   m_userID = IntField(users, "ID_Pristup");
   m_userNote = TextField(users, "Poznamka");
   m_userPasswordText = TextField(users, "Password");
-  for (const AccessRightDef& def : Defs) {
+  for (const AccessRightDef& def : kDefs) {
     m_rights[static_cast<std::size_t>(def.right)] =
         def.kind == RightKind::Level ? RightLevel(ItemValue(m_userID, def.name)) : BoolField(users, def.name);
   }
@@ -298,7 +298,7 @@ void TS3AccessRights::ReadUserRights() {
 
 std::string TS3AccessRights::ItemValue(std::int32_t id, const char* item) {
   if (!m_prispolOpen) return "A";
-  if (m_prispol->SeekN({Variant::FromInt(id), Variant::FromString(item)}) != SeekFound) return "A";
+  if (m_prispol->SeekN({Variant::FromInt(id), Variant::FromString(item)}) != kSeekFound) return "A";
   return TextField(*m_prispol, "Hodnota");
 }
 

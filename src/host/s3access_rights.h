@@ -51,7 +51,7 @@ enum class AccessRight : std::uint8_t {
   KUhradDluz,
   JUKUhradDluz,
 };
-inline constexpr std::size_t AccessRightCount = 31;
+inline constexpr std::size_t kAccessRightCount = 31;
 
 enum class RightKind { Level, Boolean };
 enum class OldRightsTable { Pristup, Pristup2 };
@@ -65,15 +65,15 @@ struct AccessRightDef {
 };
 
 // Every right, in field order.
-const std::array<AccessRightDef, AccessRightCount>& AccessRightDefs();
+const std::array<AccessRightDef, kAccessRightCount>& AccessRightDefs();
 // The right of that name, compared exactly; nullptr when there is none.
 const AccessRightDef* FindAccessRight(std::string_view name);
 
 // Level of a right's code: "A" gives 2, "R" gives 1, any other text 0; compared exactly.
 std::uint8_t RightLevel(const std::string& code);
 
-inline constexpr const char* UnnamedUserName = "uživatel bez jména";
-inline constexpr const char* UserNotFoundText =
+inline constexpr const char* kUnnamedUserName = "uživatel bez jména";
+inline constexpr const char* kUserNotFoundText =
     "Aktuální uživatel nebyl nalezen v databázi přístupových práv Money.";
 
 class TS3AccessRights {
@@ -135,7 +135,7 @@ private:
   bool m_pristup2Open = false;
   bool m_prisuzivOpen = false;
   bool m_prispolOpen = false;
-  std::array<std::uint8_t, AccessRightCount> m_rights{};
+  std::array<std::uint8_t, kAccessRightCount> m_rights{};
   bool m_oldModel = true;
 };
 

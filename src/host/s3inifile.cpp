@@ -7,23 +7,23 @@ namespace vorlend {
 
 namespace {
 
-constexpr const char* NoVersion = "00.000";
+constexpr const char* kNoVersion = "00.000";
 // Money keeps its settings in tables from this version on.
-constexpr double FirstTableVersion = 12.1;
+constexpr double kFirstTableVersion = 12.1;
 
 }  // namespace
 
-TS3IniFile::TS3IniFile(const std::string& fileName) : TS3IniFile(fileName, NoVersion) {}
+TS3IniFile::TS3IniFile(const std::string& fileName) : TS3IniFile(fileName, kNoVersion) {}
 
 TS3IniFile::TS3IniFile(const std::string& fileName, const std::string& versionText)
     : TIniFile(fileName), VersionText(versionText) {
   std::string tableName;
-  if (VersionText == NoVersion) {
+  if (VersionText == kNoVersion) {
     const std::string datName = ChangeFileExt(fileName, ".DAT");
     if (FileExists(ResolvePath(datName))) tableName = datName;
   } else {
-    if (!TryStrToFloat(VersionText, VersionNumber, FormatSettings())) VersionNumber = FirstTableVersion;
-    if (VersionNumber >= FirstTableVersion) tableName = ChangeFileExt(fileName, ".DAT");
+    if (!TryStrToFloat(VersionText, VersionNumber, FormatSettings())) VersionNumber = kFirstTableVersion;
+    if (VersionNumber >= kFirstTableVersion) tableName = ChangeFileExt(fileName, ".DAT");
   }
   if (tableName.empty()) return;
 
@@ -40,22 +40,22 @@ TS3IniFile::~TS3IniFile() {
   if (Table) Table->CloseTable();
 }
 
-bool TS3IniFile::readValue(const std::string& section, const std::string& ident, Variant& value) {
+bool TS3IniFile::ReadValue(const std::string& section, const std::string& ident, Variant& value) {
   try {
     Table->GoTop();
-    if (Table->Seek2(Variant::FromString(section), Variant::FromString(ident)) != SeekFound) return false;
+    if (Table->Seek2(Variant::FromString(section), Variant::FromString(ident)) != kSeekFound) return false;
     value = Table->Value("Value");
     // A stored Null holds no value of any type.
-    return !value.isNull();
+    return !value.IsNull();
   } catch (...) {
     return false;
   }
 }
 
-void TS3IniFile::writeValue(const std::string& section, const std::string& ident, const Variant& value) {
+void TS3IniFile::WriteValue(const std::string& section, const std::string& ident, const Variant& value) {
   try {
     Table->GoTop();
-    if (Table->Seek2(Variant::FromString(section), Variant::FromString(ident)) == SeekFound) {
+    if (Table->Seek2(Variant::FromString(section), Variant::FromString(ident)) == kSeekFound) {
       Table->SetValue("Value", value);
       Table->Post();
       return;
@@ -72,60 +72,60 @@ void TS3IniFile::writeValue(const std::string& section, const std::string& ident
 }
 
 std::string TS3IniFile::ReadString(const std::string& section, const std::string& ident, const std::string& def) {
-  if (!isTable()) return TIniFile::ReadString(section, ident, def);
+  if (!IsTable()) return TIniFile::ReadString(section, ident, def);
   Variant v;
-  if (!readValue(section, ident, v)) return def;
-  return v.toString();
+  if (!ReadValue(section, ident, v)) return def;
+  return v.ToString();
 }
 
 void TS3IniFile::WriteString(const std::string& section, const std::string& ident, const std::string& value) {
-  if (!isTable()) return TIniFile::WriteString(section, ident, value);
-  writeValue(section, ident, Variant::FromString(value));
+  if (!IsTable()) return TIniFile::WriteString(section, ident, value);
+  WriteValue(section, ident, Variant::FromString(value));
 }
 
 std::int32_t TS3IniFile::ReadInteger(const std::string& section, const std::string& ident, std::int32_t def) {
-  if (!isTable()) return TIniFile::ReadInteger(section, ident, def);
+  if (!IsTable()) return TIniFile::ReadInteger(section, ident, def);
   Variant v;
   std::int32_t result = 0;
   try {
-    if (readValue(section, ident, v) && v.toInt(result)) return result;
+    if (ReadValue(section, ident, v) && v.ToInt(result)) return result;
   } catch (...) {
   }
   return def;
 }
 
 void TS3IniFile::WriteInteger(const std::string& section, const std::string& ident, std::int32_t value) {
-  if (!isTable()) return TIniFile::WriteInteger(section, ident, value);
-  writeValue(section, ident, Variant::FromInt(value));
+  if (!IsTable()) return TIniFile::WriteInteger(section, ident, value);
+  WriteValue(section, ident, Variant::FromInt(value));
 }
 
 bool TS3IniFile::ReadBool(const std::string& section, const std::string& ident, bool def) {
-  if (!isTable()) return TIniFile::ReadBool(section, ident, def);
+  if (!IsTable()) return TIniFile::ReadBool(section, ident, def);
   Variant v;
   bool result = false;
   try {
-    if (readValue(section, ident, v) && v.toBool(result)) return result;
+    if (ReadValue(section, ident, v) && v.ToBool(result)) return result;
   } catch (...) {
   }
   return def;
 }
 
 void TS3IniFile::WriteBool(const std::string& section, const std::string& ident, bool value) {
-  if (!isTable()) return TIniFile::WriteBool(section, ident, value);
-  writeValue(section, ident, Variant::FromBool(value));
+  if (!IsTable()) return TIniFile::WriteBool(section, ident, value);
+  WriteValue(section, ident, Variant::FromBool(value));
 }
 
 std::size_t TS3IniFile::ReadBinaryStream(const std::string& section, const std::string& ident, std::string& out) {
-  if (!isTable()) return TIniFile::ReadBinaryStream(section, ident, out);
+  if (!IsTable()) return TIniFile::ReadBinaryStream(section, ident, out);
   return 0;
 }
 
 double TS3IniFile::ReadFloat(const std::string& section, const std::string& ident, double def) {
-  if (!isTable()) return TIniFile::ReadFloat(section, ident, def);
+  if (!IsTable()) return TIniFile::ReadFloat(section, ident, def);
   Variant v;
   double result = 0.0;
   try {
-    if (readValue(section, ident, v) && v.toDouble(result)) return result;
+    if (ReadValue(section, ident, v) && v.ToDouble(result)) return result;
   } catch (...) {
   }
   return def;
@@ -133,72 +133,72 @@ double TS3IniFile::ReadFloat(const std::string& section, const std::string& iden
 
 // Dates and times are kept as day counts and read back as floating-point numbers.
 TDateTime TS3IniFile::ReadDate(const std::string& section, const std::string& ident, TDateTime def) {
-  if (!isTable()) return TIniFile::ReadDate(section, ident, def);
+  if (!IsTable()) return TIniFile::ReadDate(section, ident, def);
   return ReadFloat(section, ident, def);
 }
 
 TDateTime TS3IniFile::ReadDateTime(const std::string& section, const std::string& ident, TDateTime def) {
-  if (!isTable()) return TIniFile::ReadDateTime(section, ident, def);
+  if (!IsTable()) return TIniFile::ReadDateTime(section, ident, def);
   return ReadFloat(section, ident, def);
 }
 
 TDateTime TS3IniFile::ReadTime(const std::string& section, const std::string& ident, TDateTime def) {
-  if (!isTable()) return TIniFile::ReadTime(section, ident, def);
+  if (!IsTable()) return TIniFile::ReadTime(section, ident, def);
   return ReadFloat(section, ident, def);
 }
 
 void TS3IniFile::WriteBinaryStream(const std::string& section, const std::string& ident, const std::string& bytes) {
-  if (!isTable()) TIniFile::WriteBinaryStream(section, ident, bytes);
+  if (!IsTable()) TIniFile::WriteBinaryStream(section, ident, bytes);
 }
 
 void TS3IniFile::WriteDate(const std::string& section, const std::string& ident, TDateTime value) {
-  if (!isTable()) return TIniFile::WriteDate(section, ident, value);
-  writeValue(section, ident, Variant::FromDate(value));
+  if (!IsTable()) return TIniFile::WriteDate(section, ident, value);
+  WriteValue(section, ident, Variant::FromDate(value));
 }
 
 void TS3IniFile::WriteDateTime(const std::string& section, const std::string& ident, TDateTime value) {
-  if (!isTable()) return TIniFile::WriteDateTime(section, ident, value);
-  writeValue(section, ident, Variant::FromDate(value));
+  if (!IsTable()) return TIniFile::WriteDateTime(section, ident, value);
+  WriteValue(section, ident, Variant::FromDate(value));
 }
 
 void TS3IniFile::WriteFloat(const std::string& section, const std::string& ident, double value) {
-  if (!isTable()) return TIniFile::WriteFloat(section, ident, value);
-  writeValue(section, ident, Variant::FromDouble(value));
+  if (!IsTable()) return TIniFile::WriteFloat(section, ident, value);
+  WriteValue(section, ident, Variant::FromDouble(value));
 }
 
 void TS3IniFile::WriteTime(const std::string& section, const std::string& ident, TDateTime value) {
-  if (!isTable()) return TIniFile::WriteTime(section, ident, value);
-  writeValue(section, ident, Variant::FromDate(value));
+  if (!IsTable()) return TIniFile::WriteTime(section, ident, value);
+  WriteValue(section, ident, Variant::FromDate(value));
 }
 
 // Listing and erasing sections, and flushing, have no counterpart in the table form.
 void TS3IniFile::ReadSection(const std::string& section, TStrings& keys) {
-  if (!isTable()) TIniFile::ReadSection(section, keys);
+  if (!IsTable()) TIniFile::ReadSection(section, keys);
 }
 
 void TS3IniFile::ReadSections(TStrings& sections) {
-  if (!isTable()) TIniFile::ReadSections(sections);
+  if (!IsTable()) TIniFile::ReadSections(sections);
 }
 
 void TS3IniFile::ReadSectionValues(const std::string& section, TStrings& lines) {
-  if (!isTable()) TIniFile::ReadSectionValues(section, lines);
+  if (!IsTable()) TIniFile::ReadSectionValues(section, lines);
 }
 
 void TS3IniFile::EraseSection(const std::string& section) {
-  if (!isTable()) TIniFile::EraseSection(section);
+  if (!IsTable()) TIniFile::EraseSection(section);
 }
 
 void TS3IniFile::DeleteKey(const std::string& section, const std::string& ident) {
-  if (!isTable()) return TIniFile::DeleteKey(section, ident);
+  if (!IsTable()) return TIniFile::DeleteKey(section, ident);
   try {
     Table->GoTop();
-    if (Table->Seek2(Variant::FromString(section), Variant::FromString(ident)) == SeekFound) Table->DeleteRecord();
+    if (Table->Seek2(Variant::FromString(section), Variant::FromString(ident)) == kSeekFound) Table->DeleteRecord();
   } catch (...) {
   }
 }
 
 void TS3IniFile::UpdateFile() {
-  if (!isTable()) TIniFile::UpdateFile();
+  if (!IsTable()) TIniFile::UpdateFile();
 }
 
 }  // namespace vorlend

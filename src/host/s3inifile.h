@@ -54,10 +54,10 @@ public:
   std::unique_ptr<TBFTable> Table;  // the open settings table; table form only
 
 private:
-  bool isTable() const { return StorageForm == TableForm; }
+  bool IsTable() const { return StorageForm == TableForm; }
   // The stored value of the key, when the table has it; any failure counts as a miss.
-  bool readValue(const std::string& section, const std::string& ident, Variant& value);
-  void writeValue(const std::string& section, const std::string& ident, const Variant& value);
+  bool ReadValue(const std::string& section, const std::string& ident, Variant& value);
+  void WriteValue(const std::string& section, const std::string& ident, const Variant& value);
 };
 
 }  // namespace vorlend

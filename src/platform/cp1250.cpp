@@ -21,12 +21,12 @@ constexpr char32_t kUpperHalf[128] = {
 };
 
 const std::unordered_map<char32_t, char>& ReverseTable() {
-  static const std::unordered_map<char32_t, char> table = [] {
+  static const std::unordered_map<char32_t, char> kTable = [] {
     std::unordered_map<char32_t, char> t;
     for (int i = 0; i < 128; ++i) t.emplace(kUpperHalf[i], static_cast<char>(0x80 + i));
     return t;
   }();
-  return table;
+  return kTable;
 }
 }  // namespace
 

@@ -112,7 +112,7 @@ std::string ResolvePath(std::string_view path) {
 
 std::string IncludeTrailingPathDelimiter(std::string_view path) {
   std::string p(path);
-  if (p.empty() || (p.back() != '/' && p.back() != '\\')) p.push_back(PathDelim);
+  if (p.empty() || (p.back() != '/' && p.back() != '\\')) p.push_back(kPathDelim);
   return p;
 }
 

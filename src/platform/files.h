@@ -9,7 +9,7 @@
 
 namespace vorlend {
 
-inline constexpr char PathDelim = '/';
+inline constexpr char kPathDelim = '/';
 
 // Turns "\" into "/" and makes a relative path absolute (against the current directory).
 std::string NormaliseInputPath(std::string_view path);
@@ -79,7 +79,7 @@ bool MatchesMask(std::string_view name, std::string_view mask);
 // the catalogue's cost in files, for its tests and benchmark.
 std::uint64_t FilesOpenedForReading();
 // The most an ini file, a description file or a file list may hold: far beyond any real one.
-inline constexpr std::size_t MaxSmallFileBytes = 4u << 20;
+inline constexpr std::size_t kMaxSmallFileBytes = 4u << 20;
 // Writes through a temporary file in the same directory and renames it over the target, so a
 // crash leaves either the old or the new file; the file and its directory are synced before it
 // returns, so a power cut cannot take back a write that succeeded. Temporary files that a dead process left beside
@@ -133,7 +133,7 @@ public:
   bool IsOpen() const { return m_fd >= 0; }
   // Reads a plain file of the directory whole; false for a link, anything but a plain file, one
   // larger than `maxBytes`, and one that cannot be read.
-  bool ReadFile(std::string_view name, std::string& bytes, std::size_t maxBytes = MaxSmallFileBytes) const;
+  bool ReadFile(std::string_view name, std::string& bytes, std::size_t maxBytes = kMaxSmallFileBytes) const;
   // A plain file of that name is there (not a link).
   bool HasPlainFile(std::string_view name) const;
   // Some exclusive DirectoryLock holds the directory, in this or any other process.

@@ -61,12 +61,12 @@ std::size_t TCustomIniFile::ReadBinaryStream(const std::string& section, const s
 }
 
 void TCustomIniFile::WriteBinaryStream(const std::string& section, const std::string& ident, const std::string& bytes) {
-  static const char digits[] = "0123456789ABCDEF";
+  static const char kDigits[] = "0123456789ABCDEF";
   std::string hex;
   for (char c : bytes) {
     const auto b = static_cast<unsigned char>(c);
-    hex.push_back(digits[b >> 4]);
-    hex.push_back(digits[b & 15]);
+    hex.push_back(kDigits[b >> 4]);
+    hex.push_back(kDigits[b & 15]);
   }
   WriteString(section, ident, hex);
 }
@@ -111,7 +111,7 @@ void TCustomIniFile::WriteTime(const std::string& section, const std::string& id
 
 bool IniFileUnreadable(const std::string& fileName) {
   std::string bytes;
-  return !fileName.empty() && PathExists(fileName) && !ReadWholeFile(fileName, bytes, MaxSmallFileBytes);
+  return !fileName.empty() && PathExists(fileName) && !ReadWholeFile(fileName, bytes, kMaxSmallFileBytes);
 }
 
 namespace {
@@ -146,7 +146,7 @@ IniLines SplitLines(const std::string& bytes) {
 
 IniLines LoadLines(const std::string& fileName) {
   std::string bytes;
-  if (fileName.empty() || !ReadWholeFile(fileName, bytes, MaxSmallFileBytes)) return {};
+  if (fileName.empty() || !ReadWholeFile(fileName, bytes, kMaxSmallFileBytes)) return {};
   return SplitLines(bytes);
 }
 

@@ -18,7 +18,7 @@ bool RoundToInt(double d, std::int32_t& out) {
 }
 }  // namespace
 
-bool Variant::toInt(std::int32_t& out) const {
+bool Variant::ToInt(std::int32_t& out) const {
   switch (m_kind) {
     case Kind::Null: return false;
     case Kind::Int:
@@ -39,7 +39,7 @@ bool Variant::toInt(std::int32_t& out) const {
   return false;
 }
 
-bool Variant::toDouble(double& out) const {
+bool Variant::ToDouble(double& out) const {
   switch (m_kind) {
     case Kind::Null: return false;
     case Kind::Int:
@@ -51,7 +51,7 @@ bool Variant::toDouble(double& out) const {
   return false;
 }
 
-bool Variant::toBool(bool& out) const {
+bool Variant::ToBool(bool& out) const {
   switch (m_kind) {
     case Kind::Null: return false;
     case Kind::Int:
@@ -71,7 +71,7 @@ bool Variant::toBool(bool& out) const {
   return false;
 }
 
-std::string Variant::toString() const {
+std::string Variant::ToString() const {
   switch (m_kind) {
     case Kind::Null: return {};
     case Kind::String: return m_text;

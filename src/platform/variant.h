@@ -19,20 +19,20 @@ public:
   static Variant FromDouble(double d) { Variant v; v.m_kind = Kind::Double; v.m_double = d; return v; }
   static Variant FromDate(double d) { Variant v; v.m_kind = Kind::Date; v.m_double = d; return v; }
 
-  Kind kind() const { return m_kind; }
-  bool isNull() const { return m_kind == Kind::Null; }
+  Kind GetKind() const { return m_kind; }
+  bool IsNull() const { return m_kind == Kind::Null; }
 
   // Raw accessors; call only for the matching kind.
-  const std::string& text() const { return m_text; }
-  std::int32_t intValue() const { return m_int; }
-  double doubleValue() const { return m_double; }
-  bool boolValue() const { return m_int != 0; }
+  const std::string& Text() const { return m_text; }
+  std::int32_t IntValue() const { return m_int; }
+  double DoubleValue() const { return m_double; }
+  bool BoolValue() const { return m_int != 0; }
 
   // Conversions as the automation variant performs them; false when the value does not convert.
-  bool toInt(std::int32_t& out) const;
-  bool toDouble(double& out) const;
-  bool toBool(bool& out) const;
-  std::string toString() const;  // Null gives an empty text
+  bool ToInt(std::int32_t& out) const;
+  bool ToDouble(double& out) const;
+  bool ToBool(bool& out) const;
+  std::string ToString() const;  // Null gives an empty text
 
   bool operator==(const Variant& other) const;
   bool operator!=(const Variant& other) const { return !(*this == other); }

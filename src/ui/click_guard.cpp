@@ -24,7 +24,7 @@ bool ClickGuard::Blocks(quint64 pressTimestamp) const {
   if (pressTimestamp < *m_armedAt) return true;
   // At least 600 ms: a slow double click (450 ms apart) must not press the new page's button either.
   const auto interval =
-      static_cast<quint64>(std::max(MinimumGuardMs, QGuiApplication::styleHints()->mouseDoubleClickInterval()));
+      static_cast<quint64>(std::max(kMinimumGuardMs, QGuiApplication::styleHints()->mouseDoubleClickInterval()));
   return pressTimestamp - *m_armedAt < interval;
 }
 

@@ -18,7 +18,7 @@ class ClickGuard {
 public:
   // However short the platform's double-click interval, the new page's buttons take no click for
   // this long after the click that showed it.
-  static constexpr int MinimumGuardMs = 600;
+  static constexpr int kMinimumGuardMs = 600;
 
   // Marks the handling of a click's release on a button or link: a page change made inside it
   // comes from that click.

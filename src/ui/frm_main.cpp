@@ -35,8 +35,8 @@ namespace vorlend::ui {
 
 namespace {
 
-const char* const NoModuleText = "Ve filtru dokladů musíte vybrat alespoň jeden modul.";
-const char* const NoYearText =
+const char* const kNoModuleText = "Ve filtru dokladů musíte vybrat alespoň jeden modul.";
+const char* const kNoYearText =
     "Musíte označit alespoň jeden rok. Klepněte myší do seznamu \"Roky\" a označte požadované záznamy.";
 
 // The hourglass for the whole application while the first page's Další works, on every way out.
@@ -71,7 +71,7 @@ TfrmMain::TfrmMain(Dialogs* dialogs, Shell* shell, QWidget* parent) : QWidget(pa
   }
   m_versionCheck = RunVendorVersionCheck;
   BuildWindow();
-  m_progress = std::make_unique<QtProgress>(lblWorking, ProgressBar1, [this] { ShowPage(PageProgress); });
+  m_progress = std::make_unique<QtProgress>(lblWorking, ProgressBar1, [this] { ShowPage(kPageProgress); });
   m_progress->SetOverallLabel(lblCelkem);
   m_observer = std::make_unique<QtObserver>(*m_progress);
   UpdateArchiveButtons();
@@ -85,12 +85,12 @@ bool TfrmMain::Guarded(const std::function<void()>& body) {
     return true;
   } catch (const std::exception& e) {
     try {
-      dialogs().Message(MsgKind::Error, e.what());
+      DialogPort().Message(MsgKind::Error, e.what());
     } catch (...) {
     }
   } catch (...) {
     try {
-      dialogs().Message(MsgKind::Error, "Nastala neočekávaná chyba.");
+      DialogPort().Message(MsgKind::Error, "Nastala neočekávaná chyba.");
     } catch (...) {
     }
   }
@@ -103,12 +103,12 @@ bool TfrmMain::Guarded(const std::function<void()>& body) {
 bool TfrmMain::RunStartup(const std::vector<std::string>& args) {
   bool end = true;
   Guarded([&] {
-    if (!PrepareHostContext(args, dialogs(), m_ctx)) return;
+    if (!PrepareHostContext(args, DialogPort(), m_ctx)) return;
     lblProgramVersion->setText(QStringLiteral("Verze %1").arg(QLatin1String(ProgramVersion)));
     lblAgendaName->setText(Q(m_ctx.AgendaName));
     LoadSettingsIntoControls();
-    ShowPage(PageStart);
-    if (!CheckAccessRights(m_ctx, dialogs())) return;
+    ShowPage(kPageStart);
+    if (!CheckAccessRights(m_ctx, DialogPort())) return;
     m_started = true;
     end = false;
   });
@@ -120,9 +120,9 @@ void TfrmMain::LoadSettingsIntoControls() {
   // The file is left as it is: the defaults below are not what the user remembered.
   m_settingsUnreadable = settings.Unreadable;
   if (settings.Unreadable) {
-    dialogs().Message(MsgKind::Warning, UnreadableSettingsText(m_ctx.Shown(m_ctx.SettingsFileName())));
+    DialogPort().Message(MsgKind::Warning, UnreadableSettingsText(m_ctx.Shown(m_ctx.SettingsFileName())));
   }
-  for (std::size_t i = 0; i < ModuleCount; ++i) m_moduleBoxes[i]->setChecked(settings.Modules[i]);
+  for (std::size_t i = 0; i < kModuleCount; ++i) m_moduleBoxes[i]->setChecked(settings.Modules[i]);
   switch (settings.Action) {
     case LockAction::Unlock: rbAllUnlock->setChecked(true); break;
     case LockAction::Lock: rbAllLock->setChecked(true); break;
@@ -132,7 +132,7 @@ void TfrmMain::LoadSettingsIntoControls() {
 
 ModuleFilter TfrmMain::FilterFromControls() const {
   ModuleFilter filter{};
-  for (std::size_t i = 0; i < ModuleCount; ++i) filter[i] = m_moduleBoxes[i]->isChecked();
+  for (std::size_t i = 0; i < kModuleCount; ++i) filter[i] = m_moduleBoxes[i]->isChecked();
   return filter;
 }
 
@@ -228,8 +228,8 @@ void TfrmMain::keyPressEvent(QKeyEvent* event) {
   // "Přerušit" or "Konec" by a stray Enter.
   const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
   const int page = CurrentPage();
-  if (enter && !event->isAutoRepeat() && (page == PageStart || page == PageSaveOptions || page == PageArchiveList)) {
-    const char* name = page == PageStart ? "btnNext1" : page == PageSaveOptions ? "btnNext2" : "btnNext4";
+  if (enter && !event->isAutoRepeat() && (page == kPageStart || page == kPageSaveOptions || page == kPageArchiveList)) {
+    const char* name = page == kPageStart ? "btnNext1" : page == kPageSaveOptions ? "btnNext2" : "btnNext4";
     auto* next = PageControl1->currentWidget()->findChild<QPushButton*>(QString::fromLatin1(name));
     if (next && next->isEnabled() && !(event->modifiers() & ~Qt::KeypadModifier)) {
       event->accept();
@@ -244,7 +244,7 @@ void TfrmMain::keyPressEvent(QKeyEvent* event) {
 // Pages
 
 void TfrmMain::ShowPage(int index) {
-  if (index < 0 || index >= PageCount) return;
+  if (index < 0 || index >= kPageCount) return;
   if (index != PageControl1->currentIndex()) {
     PageControl1->setCurrentIndex(index);
     m_clickGuard.PageChanged();
@@ -255,7 +255,7 @@ void TfrmMain::ShowPage(int index) {
 void TfrmMain::FocusFirstControl(int page) {
   // Never left to Qt: hiding the page that held the focus would pass it on to whatever follows
   // in the focus chain, the next page's "Konec" among others.
-  if (page == PageStart) {
+  if (page == kPageStart) {
     // The first page's first choice is the chosen action.
     (RadioButton2->isChecked() ? RadioButton2 : RadioButton1)->setFocus(Qt::OtherFocusReason);
     return;
@@ -280,22 +280,22 @@ void TfrmMain::btnNext1Click() {
   Guarded([this] {
     tmSetFormInForeground->stop();
     WaitCursor wait;
-    if (!m_ctx.MoneyVersionText.empty() && !m_versionCheck(m_ctx, dialogs(), shell())) {
+    if (!m_ctx.MoneyVersionText.empty() && !m_versionCheck(m_ctx, DialogPort(), ShellPort())) {
       CloseAddOn();
       return;
     }
     if (RadioButton1->isChecked()) {
-      const bool filled = FillYearList(m_ctx.AgendaPath, dialogs(), m_mtYearName);
+      const bool filled = FillYearList(m_ctx.AgendaPath, DialogPort(), m_mtYearName);
       m_yearModel->Reset();
       if (filled) {
         grYearName->selectRow(static_cast<int>(m_mtYearName.Current()));
-        ShowPage(PageSaveOptions);
+        ShowPage(kPageSaveOptions);
       }
     } else if (RadioButton2->isChecked()) {
       RemoveAbandonedSaves(m_ctx);
       LoadArchiveList(m_ctx, m_mtInfoFiles);
       RefreshArchiveList();
-      ShowPage(PageArchiveList);
+      ShowPage(kPageArchiveList);
     }
   });
 }
@@ -304,15 +304,15 @@ void TfrmMain::btnNext2Click() {
   Guarded([this] {
     const ModuleFilter filter = FilterFromControls();
     if (std::none_of(filter.begin(), filter.end(), [](bool ticked) { return ticked; })) {
-      dialogs().Message(MsgKind::Information, NoModuleText);
+      DialogPort().Message(MsgKind::Information, kNoModuleText);
       return;
     }
     if (!m_mtYearName.AnyChecked()) {
-      dialogs().Message(MsgKind::Information, NoYearText);
+      DialogPort().Message(MsgKind::Information, kNoYearText);
       return;
     }
     edtNazevMapy->clear();
-    ShowPage(PageArchiveName);
+    ShowPage(kPageArchiveName);
   });
 }
 
@@ -320,20 +320,20 @@ void TfrmMain::btnNext3Click() {
   // Pending messages are processed while the save runs: a second Start must not begin another.
   if (m_busy) return;
   m_busy = true;
-  if (!Guarded([this] { RunSave(); })) ShowPage(PageError);
+  if (!Guarded([this] { RunSave(); })) ShowPage(kPageError);
   m_busy = false;
   if (m_closeRequested) FinishClose();
 }
 
 void TfrmMain::RunSave() {
   const SaveOutcome saved =
-      RunSaveRoad(m_ctx, RoadPorts{dialogs(), *m_progress, m_observer.get()},
+      RunSaveRoad(m_ctx, RoadPorts{DialogPort(), *m_progress, m_observer.get()},
                   RoadTables{m_BFMoneyFile, m_BFLockFile, m_mtFileList}, m_mtYearName,
                   SaveChoices{FilterFromControls(), ActionFromControls(), S(edtNazevMapy->text())});
   if (saved.status == SaveStatus::Declined) return;
   // The save puts "[bez názvu]" into the box when it was left blank.
   edtNazevMapy->setText(Q(saved.archiveName));
-  ShowPage(saved.status == SaveStatus::Saved ? PageSaveDone : PageError);
+  ShowPage(saved.status == SaveStatus::Saved ? kPageSaveDone : kPageError);
 }
 
 void TfrmMain::btnNext4Click() {
@@ -346,7 +346,7 @@ void TfrmMain::btnNext4Click() {
       const ArchiveHold reading(m_ctx, row, LockMode::Shared);
       if (ShowRecapitulation(ArchiveDirOf(m_ctx, row, true), recap) != 0) return;
     }
-    lblNedokonceny->setText(recap.Complete ? QString() : Q(IncompleteRecapText));
+    lblNedokonceny->setText(recap.Complete ? QString() : Q(kIncompleteRecapText));
     lblNedokonceny->setVisible(!recap.Complete);
     lblNazevMapy->setText(Q(recap.Name));
     lblNazevArchAgendy->setText(Q(recap.AgendaName));
@@ -354,7 +354,7 @@ void TfrmMain::btnNext4Click() {
     lblCasUlozeni->setText(Q(recap.Time));
     lblFiltrRoku->setText(Q(recap.YearFilter));
     lblFiltrDokladu->setText(Q(recap.DocumentFilter));
-    ShowPage(PageRecapitulation);
+    ShowPage(kPageRecapitulation);
   });
 }
 
@@ -367,7 +367,7 @@ void TfrmMain::lblPorovnatClick() {
     dialog->setWindowModality(Qt::WindowModal);
     dialog->show();
     const QPointer<ComparisonDialog> alive(dialog);
-    const bool counted = dialog->Compare(m_ctx, row, dialogs());
+    const bool counted = dialog->Compare(m_ctx, row, DialogPort());
     // Stopped, or a message said why there is nothing to show: the dialog goes.
     if (!counted && alive) dialog->close();
   });
@@ -376,7 +376,7 @@ void TfrmMain::lblPorovnatClick() {
 void TfrmMain::btnNext5Click() {
   if (m_busy) return;
   m_busy = true;
-  if (!Guarded([this] { RunRestore(); })) ShowPage(PageError);
+  if (!Guarded([this] { RunRestore(); })) ShowPage(kPageError);
   m_busy = false;
   if (m_closeRequested) FinishClose();
 }
@@ -385,20 +385,20 @@ void TfrmMain::RunRestore() {
   if (m_mtInfoFiles.Empty()) return;
   // The archive is fixed before the restore starts: nothing may change the selection meanwhile.
   const ArchiveRow row = m_mtInfoFiles.Row(m_mtInfoFiles.Current());
-  RoadPorts ports{dialogs(), *m_progress, m_observer.get()};
-  ports.succeeded = [this] { ShowPage(PageRestoreDone); };
+  RoadPorts ports{DialogPort(), *m_progress, m_observer.get()};
+  ports.succeeded = [this] { ShowPage(kPageRestoreDone); };
   const RestoreRoadOutcome restored =
       RunRestoreRoad(m_ctx, ports, RoadTables{m_BFMoneyFile, m_BFLockFile, m_mtFileList}, row);
   if (restored.status == RestoreStatus::Refused) {
     // Another user deleted or replaced it: the list is read again. One in use stays as it is.
     if (restored.access == ArchiveAccess::Gone) {
       ReloadArchiveList();
-      ShowPage(PageArchiveList);
+      ShowPage(kPageArchiveList);
     }
     return;
   }
   if (restored.status != RestoreStatus::Restored) {
-    ShowPage(PageError);
+    ShowPage(kPageError);
     return;
   }
   ApplyDeletion(restored.deletion);
@@ -417,16 +417,16 @@ void TfrmMain::ApplyDeletion(DeletionStatus deletion) {
   }
 }
 
-void TfrmMain::btnPrev2Click() { ShowPage(PageStart); }
-void TfrmMain::btnPrev3Click() { ShowPage(PageSaveOptions); }
-void TfrmMain::btnPrev4Click() { ShowPage(PageStart); }
-void TfrmMain::btnPrev5Click() { ShowPage(PageArchiveList); }
+void TfrmMain::btnPrev2Click() { ShowPage(kPageStart); }
+void TfrmMain::btnPrev3Click() { ShowPage(kPageSaveOptions); }
+void TfrmMain::btnPrev4Click() { ShowPage(kPageStart); }
+void TfrmMain::btnPrev5Click() { ShowPage(kPageArchiveList); }
 
 void TfrmMain::btnPrerusitClick() { m_progress->RequestAbort(); }
 
 void TfrmMain::btnDeleteClick() {
   Guarded([this] {
-    if (!m_mtInfoFiles.Empty()) ApplyDeletion(RunDeleteRoad(m_ctx, dialogs(), m_mtInfoFiles.Row(m_mtInfoFiles.Current())));
+    if (!m_mtInfoFiles.Empty()) ApplyDeletion(RunDeleteRoad(m_ctx, DialogPort(), m_mtInfoFiles.Row(m_mtInfoFiles.Current())));
     UpdateArchiveButtons();
   });
 }
@@ -455,13 +455,13 @@ void TfrmMain::UpdateArchiveButtons() {
   btnDelete->setEnabled(any);
 }
 
-void TfrmMain::Label10Click() { ShowPage(PageStart); }
-void TfrmMain::Label12Click() { ShowPage(PageStart); }
-void TfrmMain::Label22Click() { ShowPage(PageStart); }
+void TfrmMain::Label10Click() { ShowPage(kPageStart); }
+void TfrmMain::Label12Click() { ShowPage(kPageStart); }
+void TfrmMain::Label22Click() { ShowPage(kPageStart); }
 
 void TfrmMain::OpenVendorPage() {
   // Whether the browser opened is not reported.
-  Guarded([this] { shell().OpenUrl(VendorAddOnsPageUrl()); });
+  Guarded([this] { ShellPort().OpenUrl(VendorAddOnsPageUrl()); });
 }
 
 void TfrmMain::lblTarvellWebPage1Click() { OpenVendorPage(); }

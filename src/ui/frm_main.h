@@ -37,7 +37,7 @@ class QtProgress;
 class QtObserver;
 class YearListModel;
 
-inline constexpr const char* AppTitle = "Uložení / načtení zámků dokladů";
+inline constexpr const char* kAppTitle = "Uložení / načtení zámků dokladů";
 
 class TfrmMain : public QWidget {
   Q_OBJECT
@@ -114,16 +114,16 @@ protected:
   void keyPressEvent(QKeyEvent* event) override;
 
 private:
-  static constexpr int PageStart = 0;
-  static constexpr int PageSaveOptions = 1;
-  static constexpr int PageArchiveName = 2;
-  static constexpr int PageProgress = 3;
-  static constexpr int PageSaveDone = 4;
-  static constexpr int PageError = 5;
-  static constexpr int PageArchiveList = 6;
-  static constexpr int PageRecapitulation = 7;
-  static constexpr int PageRestoreDone = 8;
-  static constexpr int PageCount = 9;
+  static constexpr int kPageStart = 0;
+  static constexpr int kPageSaveOptions = 1;
+  static constexpr int kPageArchiveName = 2;
+  static constexpr int kPageProgress = 3;
+  static constexpr int kPageSaveDone = 4;
+  static constexpr int kPageError = 5;
+  static constexpr int kPageArchiveList = 6;
+  static constexpr int kPageRecapitulation = 7;
+  static constexpr int kPageRestoreDone = 8;
+  static constexpr int kPageCount = 9;
 
   // Page building (frm_main_pages.cpp).
   void BuildWindow();
@@ -159,8 +159,8 @@ private:
   void ToggleYear(int row);
   void UpdateArchiveButtons();
   void OpenVendorPage();
-  Dialogs& dialogs() { return *m_dialogs; }
-  Shell& shell() { return *m_shell; }
+  Dialogs& DialogPort() { return *m_dialogs; }
+  Shell& ShellPort() { return *m_shell; }
 
   // The ports.
   std::unique_ptr<Dialogs> m_ownDialogs;
@@ -186,7 +186,7 @@ private:
   bool m_inCloseEvent = false;
   bool m_placed = false;
   ClickGuard m_clickGuard;
-  std::array<std::vector<QWidget*>, PageCount> m_focusChains;
+  std::array<std::vector<QWidget*>, kPageCount> m_focusChains;
 
   YearListModel* m_yearModel = nullptr;
   ArchiveListModel* m_archiveModel = nullptr;
@@ -198,7 +198,7 @@ private:
   QRadioButton* RadioButton1 = nullptr;
   QRadioButton* RadioButton2 = nullptr;
   QTableView* grYearName = nullptr;
-  std::array<QCheckBox*, ModuleCount> m_moduleBoxes{};  // chckPokladna .. chckSkDoklady
+  std::array<QCheckBox*, kModuleCount> m_moduleBoxes{};  // chckPokladna .. chckSkDoklady
   QRadioButton* rbAllUnlock = nullptr;
   QRadioButton* rbAllLock = nullptr;
   QRadioButton* rbAllNoAction = nullptr;

@@ -27,17 +27,17 @@ namespace vorlend::ui {
 
 namespace {
 
-constexpr int ClientWidth = 527;
-constexpr int ClientHeight = 338;
-constexpr int HeaderHeight = 57;
+constexpr int kClientWidth = 527;
+constexpr int kClientHeight = 338;
+constexpr int kHeaderHeight = 57;
 
-const char* const WarningText =
+const char* const kWarningText =
     "Zkontrolujte prosím, zda na ostatních stanicích nejsou otevřené doklady v modulech, ve kterých bude "
     "program měnit stav zámků.";
-const char* const StartHintText = "Akci spustíte tlačítkem Start.";
-const char* const BackToStartText = "Zpět na první stránku";
-const char* const TipText = "Tip: další doplňky k Money si můžete";
-const char* const DownloadText = "stáhnout zde";
+const char* const kStartHintText = "Akci spustíte tlačítkem Start.";
+const char* const kBackToStartText = "Zpět na první stránku";
+const char* const kTipText = "Tip: další doplňky k Money si můžete";
+const char* const kDownloadText = "stáhnout zde";
 
 QString T(const char* text) { return QString::fromUtf8(text); }
 
@@ -73,7 +73,7 @@ QHBoxLayout* WarningRow(QWidget* page, const char* iconName, const char* labelNa
   auto* row = new QHBoxLayout;
   row->setSpacing(10);
   row->addWidget(WarningIcon(page, iconName), 0, Qt::AlignTop);
-  QLabel* text = PlainLabel(T(WarningText), page, true);
+  QLabel* text = PlainLabel(T(kWarningText), page, true);
   text->setObjectName(QLatin1String(labelName));
   row->addWidget(text, 1);
   return row;
@@ -83,7 +83,7 @@ QHBoxLayout* WarningRow(QWidget* page, const char* iconName, const char* labelNa
 QHBoxLayout* TipRow(QWidget* page, const char* tipName, LinkLabel* link) {
   auto* row = new QHBoxLayout;
   row->setSpacing(4);
-  QLabel* tip = PlainLabel(T(TipText), page);
+  QLabel* tip = PlainLabel(T(kTipText), page);
   tip->setObjectName(QLatin1String(tipName));
   row->addWidget(tip);
   row->addWidget(link);
@@ -128,7 +128,7 @@ QPushButton* TfrmMain::MakeButton(const char* name, const QString& text, void (T
 LinkLabel* TfrmMain::MakeLink(const char* name, const QString& text, void (TfrmMain::*handler)()) {
   auto* link = new LinkLabel(text, this, &m_clickGuard);
   link->setObjectName(QLatin1String(name));
-  connect(link, &LinkLabel::clicked, this, [this, handler] { (this->*handler)(); });
+  connect(link, &LinkLabel::Clicked, this, [this, handler] { (this->*handler)(); });
   return link;
 }
 
@@ -147,14 +147,14 @@ void TfrmMain::SetFocusChain(int page, std::initializer_list<QWidget*> chain) {
 
 void TfrmMain::BuildWindow() {
   setObjectName(QStringLiteral("frmMain"));
-  setWindowTitle(T(AppTitle));
+  setWindowTitle(T(kAppTitle));
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
   // The pages are laid out for this size in pixels; the font follows it.
   QFont f = font();
   f.setPixelSize(11);
   setFont(f);
-  setFixedSize(ClientWidth, ClientHeight);
+  setFixedSize(kClientWidth, kClientHeight);
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
@@ -190,7 +190,7 @@ void TfrmMain::BuildWindow() {
 QWidget* TfrmMain::BuildHeader() {
   auto* panel = new QWidget(this);
   panel->setObjectName(QStringLiteral("Panel1"));
-  panel->setFixedHeight(HeaderHeight);
+  panel->setFixedHeight(kHeaderHeight);
   panel->setAutoFillBackground(true);
   QPalette p = panel->palette();
   p.setColor(QPalette::Window, Qt::white);
@@ -251,7 +251,7 @@ QWidget* TfrmMain::BuildStartPage() {
   QPushButton* next = MakeButton("btnNext1", T("Další >>"), &TfrmMain::btnNext1Click);
   QPushButton* end = MakeButton("btnKonec1", T("Konec"), &TfrmMain::btnKonec1Click);
   layout->addLayout(ButtonRow({}, {next}, end));
-  SetFocusChain(PageStart, {RadioButton1, RadioButton2, next, end});
+  SetFocusChain(kPageStart, {RadioButton1, RadioButton2, next, end});
   return page;
 }
 
@@ -303,9 +303,9 @@ QWidget* TfrmMain::BuildSaveOptionsPage() {
   auto* filterLayout = new QVBoxLayout(filter);
   filterLayout->setContentsMargins(6, 2, 6, 2);
   filterLayout->setSpacing(0);
-  for (std::size_t i = 0; i < ModuleCount; ++i) {
-    auto* box = new QCheckBox(T(Modules[i].Caption), filter);
-    box->setObjectName(QLatin1String(Modules[i].CheckBox));
+  for (std::size_t i = 0; i < kModuleCount; ++i) {
+    auto* box = new QCheckBox(T(kModules[i].Caption), filter);
+    box->setObjectName(QLatin1String(kModules[i].CheckBox));
     m_moduleBoxes[i] = box;
     filterLayout->addWidget(box);
   }
@@ -334,7 +334,7 @@ QWidget* TfrmMain::BuildSaveOptionsPage() {
   QPushButton* next = MakeButton("btnNext2", T("Další >>"), &TfrmMain::btnNext2Click);
   QPushButton* end = MakeButton("btnKonec2", T("Konec"), &TfrmMain::btnKonec2Click);
   layout->addLayout(ButtonRow({}, {prev, next}, end));
-  SetFocusChain(PageSaveOptions, {grYearName, m_moduleBoxes[0], m_moduleBoxes[1], m_moduleBoxes[2], m_moduleBoxes[3],
+  SetFocusChain(kPageSaveOptions, {grYearName, m_moduleBoxes[0], m_moduleBoxes[1], m_moduleBoxes[2], m_moduleBoxes[3],
                                   m_moduleBoxes[4], m_moduleBoxes[5], m_moduleBoxes[6], m_moduleBoxes[7], rbAllUnlock,
                                   rbAllLock, rbAllNoAction, prev, next, end});
   return page;
@@ -366,7 +366,7 @@ QWidget* TfrmMain::BuildArchiveNamePage() {
 
   layout->addLayout(WarningRow(page, "Image1", "Label7"));
   layout->addSpacing(8);
-  QLabel* hint = PlainLabel(T(StartHintText), page);
+  QLabel* hint = PlainLabel(T(kStartHintText), page);
   hint->setObjectName(QStringLiteral("Label8"));
   layout->addWidget(hint);
   layout->addStretch(1);
@@ -375,7 +375,7 @@ QWidget* TfrmMain::BuildArchiveNamePage() {
   QPushButton* start = MakeButton("btnNext3", T("Start"), &TfrmMain::btnNext3Click);
   QPushButton* end = MakeButton("btnKonec3", T("Konec"), &TfrmMain::btnKonec3Click);
   layout->addLayout(ButtonRow({}, {prev, start}, end));
-  SetFocusChain(PageArchiveName, {edtNazevMapy, prev, start, end});
+  SetFocusChain(kPageArchiveName, {edtNazevMapy, prev, start, end});
   return page;
 }
 
@@ -407,7 +407,7 @@ QWidget* TfrmMain::BuildProgressPage() {
 
   QPushButton* abort = MakeButton("btnPrerusit", T("Přerušit"), &TfrmMain::btnPrerusitClick);
   layout->addLayout(ButtonRow({}, {abort}, nullptr));
-  SetFocusChain(PageProgress, {abort});
+  SetFocusChain(kPageProgress, {abort});
   return page;
 }
 
@@ -422,14 +422,14 @@ QWidget* TfrmMain::BuildSaveDonePage() {
   done->setObjectName(QStringLiteral("Label11"));
   layout->addWidget(done);
   layout->addSpacing(10);
-  LinkLabel* web = MakeLink("lblTarvellWebPage1", T(DownloadText), &TfrmMain::lblTarvellWebPage1Click);
+  LinkLabel* web = MakeLink("lblTarvellWebPage1", T(kDownloadText), &TfrmMain::lblTarvellWebPage1Click);
   layout->addLayout(TipRow(page, "Label13", web));
   layout->addStretch(1);
 
-  LinkLabel* back = MakeLink("Label10", T(BackToStartText), &TfrmMain::Label10Click);
+  LinkLabel* back = MakeLink("Label10", T(kBackToStartText), &TfrmMain::Label10Click);
   QPushButton* end = MakeButton("btnKonec5", T("Konec"), &TfrmMain::btnKonec5Click);
   layout->addLayout(ButtonRow({back}, {}, end));
-  SetFocusChain(PageSaveDone, {web, back, end});
+  SetFocusChain(kPageSaveDone, {web, back, end});
   return page;
 }
 
@@ -442,10 +442,10 @@ QWidget* TfrmMain::BuildErrorPage() {
   layout->addWidget(text);
   layout->addStretch(1);
 
-  LinkLabel* back = MakeLink("Label12", T(BackToStartText), &TfrmMain::Label12Click);
+  LinkLabel* back = MakeLink("Label12", T(kBackToStartText), &TfrmMain::Label12Click);
   QPushButton* end = MakeButton("btnKonec6", T("Konec"), &TfrmMain::btnKonec6Click);
   layout->addLayout(ButtonRow({back}, {}, end));
-  SetFocusChain(PageError, {back, end});
+  SetFocusChain(kPageError, {back, end});
   return page;
 }
 
@@ -480,7 +480,7 @@ QWidget* TfrmMain::BuildArchiveListPage() {
   btnNext4 = MakeButton("btnNext4", T("Další >>"), &TfrmMain::btnNext4Click);
   QPushButton* end = MakeButton("btnkonec7", T("Konec"), &TfrmMain::btnkonec7Click);
   layout->addLayout(ButtonRow({btnDelete}, {prev, btnNext4}, end));
-  SetFocusChain(PageArchiveList, {grInfoFiles, btnDelete, prev, btnNext4, end});
+  SetFocusChain(kPageArchiveList, {grInfoFiles, btnDelete, prev, btnNext4, end});
   return page;
 }
 
@@ -538,7 +538,7 @@ QWidget* TfrmMain::BuildRecapitulationPage() {
   layout->addWidget(lblNedokonceny);
   layout->addSpacing(4);
   layout->addLayout(WarningRow(page, "Image2", "Label25"));
-  QLabel* hint = PlainLabel(T(StartHintText), page);
+  QLabel* hint = PlainLabel(T(kStartHintText), page);
   hint->setObjectName(QStringLiteral("Label26"));
   layout->addWidget(hint);
   layout->addStretch(1);
@@ -549,7 +549,7 @@ QWidget* TfrmMain::BuildRecapitulationPage() {
   QPushButton* start = MakeButton("btnNext5", T("Start"), &TfrmMain::btnNext5Click);
   QPushButton* end = MakeButton("btnkonec8", T("Konec"), &TfrmMain::btnkonec8Click);
   layout->addLayout(ButtonRow({compare}, {prev, start}, end));
-  SetFocusChain(PageRecapitulation, {compare, prev, start, end});
+  SetFocusChain(kPageRecapitulation, {compare, prev, start, end});
   return page;
 }
 
@@ -561,14 +561,14 @@ QWidget* TfrmMain::BuildRestoreDonePage() {
   done->setObjectName(QStringLiteral("Label27"));
   layout->addWidget(done);
   layout->addSpacing(10);
-  LinkLabel* web = MakeLink("lblTarvellWebPage2", T(DownloadText), &TfrmMain::lblTarvellWebPage2Click);
+  LinkLabel* web = MakeLink("lblTarvellWebPage2", T(kDownloadText), &TfrmMain::lblTarvellWebPage2Click);
   layout->addLayout(TipRow(page, "Label28", web));
   layout->addStretch(1);
 
-  LinkLabel* back = MakeLink("Label22", T(BackToStartText), &TfrmMain::Label22Click);
+  LinkLabel* back = MakeLink("Label22", T(kBackToStartText), &TfrmMain::Label22Click);
   QPushButton* end = MakeButton("btnKonec9", T("Konec"), &TfrmMain::btnKonec9Click);
   layout->addLayout(ButtonRow({back}, {}, end));
-  SetFocusChain(PageRestoreDone, {web, back, end});
+  SetFocusChain(kPageRestoreDone, {web, back, end});
   return page;
 }
 

@@ -176,7 +176,7 @@ QVariant ArchiveListModel::data(const QModelIndex& index, int role) const {
       // The marker stands first, so a long name never hides it.
       case 0:
         if (row.Complete) return Q(row.MapName);
-        return Q(std::string(row.Running ? RunningMarker : IncompleteMarker) + " " + row.MapName);
+        return Q(std::string(row.Running ? kRunningMarker : kIncompleteMarker) + " " + row.MapName);
       case 1: return Q(row.MapDate);
       case 2: return Q(row.MapTime);
       default: return {};

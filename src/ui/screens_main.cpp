@@ -136,7 +136,7 @@ int main(int argc, char** argv) {
   for (int page = 0; page < 9; ++page) render(page, QStringLiteral("page%1.png").arg(page));
   // The recapitulation of an archive whose save did not finish.
   if (auto* line = Find<QLabel>(window, "lblNedokonceny")) {
-    line->setText(QString::fromUtf8(vorlend::IncompleteRecapText));
+    line->setText(QString::fromUtf8(vorlend::kIncompleteRecapText));
     line->show();
   }
   render(7, QStringLiteral("page7-incomplete.png"));

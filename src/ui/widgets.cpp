@@ -75,9 +75,9 @@ void LinkLabel::mouseReleaseEvent(QMouseEvent* event) {
   if (!click) return;
   if (m_guard) {
     ClickGuard::Click scope(*m_guard, event->timestamp());
-    emit clicked();
+    emit Clicked();
   } else {
-    emit clicked();
+    emit Clicked();
   }
 }
 
@@ -85,7 +85,7 @@ void LinkLabel::keyPressEvent(QKeyEvent* event) {
   const int key = event->key();
   if ((key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter) && event->modifiers() == Qt::NoModifier) {
     event->accept();
-    if (!event->isAutoRepeat()) emit clicked();
+    if (!event->isAutoRepeat()) emit Clicked();
     return;
   }
   QLabel::keyPressEvent(event);
@@ -146,30 +146,30 @@ WrapRadioButton::WrapRadioButton(const QString& text, QWidget* parent) : QRadioB
   setSizePolicy(policy);
 }
 
-int WrapRadioButton::indicatorSpace() const {
+int WrapRadioButton::IndicatorSpace() const {
   return style()->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth, nullptr, this) +
          style()->pixelMetric(QStyle::PM_RadioButtonLabelSpacing, nullptr, this);
 }
 
-QRect WrapRadioButton::textRect(int width) const {
-  const int left = indicatorSpace();
+QRect WrapRadioButton::TextRect(int width) const {
+  const int left = IndicatorSpace();
   const QRect bounds = fontMetrics().boundingRect(QRect(0, 0, std::max(1, width - left), 10000), Qt::TextWordWrap, text());
   return QRect(left, 0, std::max(1, width - left), bounds.height());
 }
 
 int WrapRadioButton::heightForWidth(int width) const {
   const int indicator = style()->pixelMetric(QStyle::PM_ExclusiveIndicatorHeight, nullptr, this);
-  return std::max(indicator, textRect(width).height()) + 2;
+  return std::max(indicator, TextRect(width).height()) + 2;
 }
 
 QSize WrapRadioButton::sizeHint() const {
   // Wide enough for a few words per line; the layout gives the real width.
-  const int width = std::min(indicatorSpace() + fontMetrics().horizontalAdvance(text()) + 4, 400);
+  const int width = std::min(IndicatorSpace() + fontMetrics().horizontalAdvance(text()) + 4, 400);
   return QSize(width, heightForWidth(width));
 }
 
 QSize WrapRadioButton::minimumSizeHint() const {
-  const int width = indicatorSpace() + fontMetrics().horizontalAdvance(QStringLiteral("MMMMMMMMMM"));
+  const int width = IndicatorSpace() + fontMetrics().horizontalAdvance(QStringLiteral("MMMMMMMMMM"));
   return QSize(width, heightForWidth(width));
 }
 
@@ -185,7 +185,7 @@ void WrapRadioButton::paintEvent(QPaintEvent*) {
   option.rect.setHeight(std::max(lineHeight, indicatorHeight));
   painter.drawControl(QStyle::CE_RadioButton, option);
 
-  const QRect area = textRect(width());
+  const QRect area = TextRect(width());
   painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
   painter.drawText(area.translated(0, std::max(0, (option.rect.height() - lineHeight) / 2)),
                    Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop, caption);

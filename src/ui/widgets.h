@@ -38,7 +38,7 @@ public:
   explicit LinkLabel(const QString& text, QWidget* parent = nullptr, ClickGuard* guard = nullptr);
 
 signals:
-  void clicked();
+  void Clicked();
 
 protected:
   void mousePressEvent(QMouseEvent* event) override;
@@ -88,8 +88,8 @@ protected:
   bool hitButton(const QPoint& pos) const override;
 
 private:
-  int indicatorSpace() const;
-  QRect textRect(int width) const;
+  int IndicatorSpace() const;
+  QRect TextRect(int width) const;
 };
 
 // A label with the caption taken literally (never as rich text).

@@ -12,27 +12,27 @@ namespace vorlend {
 
 namespace {
 
-const char* const StateSection = "KPXVERCHECKER";
-const char* const VersionFilePath = "/download/kpxver.dat";
-constexpr int RecheckAfterDays = 60;
+const char* const kStateSection = "KPXVERCHECKER";
+const char* const kVersionFilePath = "/download/kpxver.dat";
+constexpr int kRecheckAfterDays = 60;
 
-const char* const ParagraphBreak = "\r\r";
+const char* const kParagraphBreak = "\r\r";
 
-const char* const TextNotCompatible =
+const char* const kTextNotCompatible =
     "Aktuálně nainstalovaná verze Money není kompatibilní s tímto doplňkem, což může mít za následek "
     "nepředvídatelné chování celého programu (v krajním případě i poškození databáze).";
-const char* const TextRecommendUpgrade =
+const char* const kTextRecommendUpgrade =
     "Doporučujeme vám co nejdříve provést upgrade na vyšší verzi doplňku, která je kompatibilní i s "
     "novějšími verzemi Money.";
-const char* const TextOfferDownload =
+const char* const kTextOfferDownload =
     "Přejete si nyní přesměrovat na internetové stránky, kde je možné novou verzi stáhnout?";
-const char* const TextOfferFreeDownload =
+const char* const kTextOfferFreeDownload =
     "Novou verzi tohoto doplňku si můžete bezplatně stáhnout z internetových stránek, přejete si nyní "
     "na tyto stránky přesměrovat?";
-const char* const TextContactUs =
+const char* const kTextContactUs =
     "Informujte se, prosím, na naší e-mailové adrese, za jakých podmínek můžete vyšší verzi získat.  "
     "Kontaktní e-mail: ";
-const char* const TextEndAddon = "Přejete si nyní tento doplněk ukončit?";
+const char* const kTextEndAddon = "Přejete si nyní tento doplněk ukončit?";
 
 // Digits only: the fields of a check date are plain decimal numbers.
 bool ReadDigits(const std::u32string& text, std::size_t first, std::size_t count, int& value) {
@@ -48,7 +48,7 @@ bool ReadDigits(const std::u32string& text, std::size_t first, std::size_t count
 std::string JoinParagraphs(const std::vector<std::string>& paragraphs) {
   std::string text;
   for (const auto& paragraph : paragraphs) {
-    if (!text.empty()) text += ParagraphBreak;
+    if (!text.empty()) text += kParagraphBreak;
     text += paragraph;
   }
   return text;
@@ -91,7 +91,7 @@ bool TKPXVerChecker::CheckVersion() {
   if (!NoCheckForMoneyVer.empty() && (NoCheckForMoneyVer == "*" || NoCheckForMoneyVer == MoneyVersion)) return true;
 
   // Due when Money's version differs from the one last found compatible, or from the 61st day on.
-  if (LastCheckMoneyVersion == MoneyVersion && LastCheckDate + RecheckAfterDays >= Today()) return true;
+  if (LastCheckMoneyVersion == MoneyVersion && LastCheckDate + kRecheckAfterDays >= Today()) return true;
 
   // An unreachable server must never stop the user's work: no message, nothing remembered.
   if (!FetchVersionFile()) return true;
@@ -110,14 +110,14 @@ bool TKPXVerChecker::CheckVersion() {
 
 void TKPXVerChecker::ReadState() {
   TIniFile ini(StateFileName);
-  LastCheckMoneyVersion = ini.ReadString(StateSection, "LastCheckMoneyVersion", "");
-  LastCheckDate = ParseCheckDate(ini.ReadString(StateSection, "LastCheckDate", ""));
-  NoCheckForMoneyVer = ini.ReadString(StateSection, "NOCHECKFORMONEYVER", "");
+  LastCheckMoneyVersion = ini.ReadString(kStateSection, "LastCheckMoneyVersion", "");
+  LastCheckDate = ParseCheckDate(ini.ReadString(kStateSection, "LastCheckDate", ""));
+  NoCheckForMoneyVer = ini.ReadString(kStateSection, "NOCHECKFORMONEYVER", "");
 }
 
 bool TKPXVerChecker::FetchVersionFile() {
   const std::string localFile = TempDirectory() + NewGuidText();
-  const std::string url = m_versionFileUrl.empty() ? VendorBaseUrl() + VersionFilePath : m_versionFileUrl;
+  const std::string url = m_versionFileUrl.empty() ? VendorBaseUrl() + kVersionFilePath : m_versionFileUrl;
 
   const bool downloaded = DownloadToFile(url, localFile, m_limits);
   if (downloaded) {
@@ -135,8 +135,8 @@ bool TKPXVerChecker::FetchVersionFile() {
 void TKPXVerChecker::SaveState() {
   TIniFile ini(StateFileName);
   try {
-    ini.WriteString(StateSection, "LastCheckDate", FormatCheckDate(Today()));
-    ini.WriteString(StateSection, "LastCheckMoneyVersion", MoneyVersion);
+    ini.WriteString(kStateSection, "LastCheckDate", FormatCheckDate(Today()));
+    ini.WriteString(kStateSection, "LastCheckMoneyVersion", MoneyVersion);
   } catch (const IniWriteError&) {
     // The add-on is current; a state that cannot be remembered only means the check runs again
     // next time. Turning it into an error would lock the user out of the wizard.
@@ -144,13 +144,13 @@ void TKPXVerChecker::SaveState() {
 }
 
 bool TKPXVerChecker::AskUser() {
-  std::vector<std::string> paragraphs{TextNotCompatible, TextRecommendUpgrade};
+  std::vector<std::string> paragraphs{kTextNotCompatible, kTextRecommendUpgrade};
   const bool offerDownload = AddonBuildDate >= LatestBuildDate || AlwaysOfferDownload;
   if (offerDownload) {
-    paragraphs.emplace_back(AlwaysOfferDownload ? TextOfferDownload : TextOfferFreeDownload);
+    paragraphs.emplace_back(AlwaysOfferDownload ? kTextOfferDownload : kTextOfferFreeDownload);
   } else {
-    paragraphs.emplace_back(std::string(TextContactUs) + VendorContactEmail);
-    paragraphs.emplace_back(TextEndAddon);
+    paragraphs.emplace_back(std::string(kTextContactUs) + kVendorContactEmail);
+    paragraphs.emplace_back(kTextEndAddon);
   }
 
   const bool yes = m_dialogs.Question(MsgKind::Warning, JoinParagraphs(paragraphs));

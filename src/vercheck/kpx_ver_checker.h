@@ -11,7 +11,7 @@
 namespace vorlend {
 
 // Where a user whose add-on is too old for a free upgrade asks about the conditions.
-inline constexpr const char* VendorContactEmail = "podpora@vendor.example";
+inline constexpr const char* kVendorContactEmail = "podpora@vendor.example";
 
 // "yyyy-mm-dd": exactly 10 characters, year from characters 1-4, month from 6-7, day from 9-10,
 // the separators not examined. Anything that is not a valid calendar date gives 0 (no date).

@@ -12,7 +12,7 @@ namespace vorlend {
 namespace {
 
 // A version file is a few hundred bytes; anything far beyond is not one and must not fill the disk.
-constexpr std::size_t MaxDownloadBytes = std::size_t{1024} * 1024;
+constexpr std::size_t kMaxDownloadBytes = std::size_t{1024} * 1024;
 
 struct Sink {
   std::FILE* file = nullptr;
@@ -22,7 +22,7 @@ struct Sink {
 extern "C" std::size_t WriteToSink(char* data, std::size_t size, std::size_t count, void* user) {
   auto* sink = static_cast<Sink*>(user);
   const std::size_t bytes = size * count;
-  if (sink->written + bytes > MaxDownloadBytes) return 0;  // a short count makes curl fail the transfer
+  if (sink->written + bytes > kMaxDownloadBytes) return 0;  // a short count makes curl fail the transfer
   const std::size_t done = std::fwrite(data, 1, bytes, sink->file);
   sink->written += done;
   return done;

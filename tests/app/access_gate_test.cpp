@@ -70,7 +70,7 @@ TEST(AccessGate, UserWithoutTheLockRightIsTurnedAwayWithTheWarning) {
   EXPECT_FALSE(o.started);
   ASSERT_EQ(o.messages.size(), 1u);
   EXPECT_EQ(o.messages[0].kind, MsgKind::Warning);
-  EXPECT_EQ(o.messages[0].text, NoRightsText);
+  EXPECT_EQ(o.messages[0].text, kNoRightsText);
 }
 
 TEST(AccessGate, TablesWrittenByAgendaSeed) {
@@ -85,8 +85,8 @@ TEST(AccessGate, TablesWrittenByAgendaSeed) {
       {"tables without any user", {"--rights", "none"}, true, MsgKind::Error, ""},
       {"old model, password passed on", {"--rights", "old", "--password", "Žluťoučký kůň"}, true, MsgKind::Error, ""},
       {"new model, no lock right, no PRISPOL", {"--no-prispol", "--no-lock-right"}, false, MsgKind::Warning,
-       NoRightsText},
-      {"new model, another account", {"--rights-user", "nekdo-jiny"}, false, MsgKind::Error, UserNotFoundText},
+       kNoRightsText},
+      {"new model, another account", {"--rights-user", "nekdo-jiny"}, false, MsgKind::Error, kUserNotFoundText},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -133,5 +133,5 @@ TEST(AccessGate, ReaderFailuresAndTableErrorsAreShownAsErrors) {
   ASSERT_EQ(dialogs.Entries().size(), 1u);
   EXPECT_EQ(dialogs.Entries()[0].kind, MsgKind::Error);
   EXPECT_FALSE(dialogs.Entries()[0].text.empty());
-  EXPECT_NE(dialogs.Entries()[0].text, UserNotFoundText);
+  EXPECT_NE(dialogs.Entries()[0].text, kUserNotFoundText);
 }

@@ -225,7 +225,7 @@ TEST_F(BatchFixture, ShowCountsAfterTheSaveAfterAnotherUserAndAfterTheRestore) {
   {
     // show only reads: it goes on while another user edits a document, and writes nothing.
     HoldProcess holder(sd, "CDokladu", 4);
-    ASSERT_TRUE(holder.locked());
+    ASSERT_TRUE(holder.Locked());
     const auto before = DataSnapshot(agenda.DataDir());
     ASSERT_EQ(Batch({"show", "--archive", "1", "--documents"}), 0) << err;
     EXPECT_TRUE(Has(out, "přijaté faktury 2025\tROK.002/PFAKTURY\t30\t10\t10\t1\n")) << out;
@@ -378,7 +378,7 @@ TEST_F(BatchFixture, SecretsStayOutOfSightAndEveryFailedWriteFails) {
   };
   {
     HoldProcess holder(Table("Rok.002", "PFAKTURY"), "Cislo", 5);
-    ASSERT_TRUE(holder.locked());
+    ASSERT_TRUE(holder.Locked());
     EXPECT_EQ(batchWith({"VORLEND_AKTHESLO=tajné heslo"}, {"save", "--years", "2025", "--modules", "PF"}), 4) << err;
   }
   EXPECT_FALSE(Has(err, "tajné")) << err;

@@ -95,7 +95,7 @@ TEST_F(BatchFixture, AnInterruptedSaveLeavesAnIncompleteArchiveThatPutsEveryStat
   const auto before = ReadLocks(table, "Cislo");
   {
     HoldProcess holder(table, "Cislo", 5);
-    ASSERT_TRUE(holder.locked());
+    ASSERT_TRUE(holder.Locked());
     EXPECT_EQ(Batch({"save", "--modules", "VF", "--action", "lock"}), 4);
     EXPECT_NE(err.find("Zámek v modulu vystavené faktury 2025: "), std::string::npos);
     // Said plainly: which document of which table, and how to wait for it.
@@ -154,7 +154,7 @@ TEST_F(BatchFixture, ASaveStoppedBeforeItChangedAnythingLeavesNoArchive) {
   ASSERT_EQ(RunProgram({ToolPath("tablectl"), "set", table, "--index", "Cislo", "--key", "1", "Uzamceni=0"}), 0);
   for (const int held : {1, 3}) {
     HoldProcess holder(table, "Cislo", held);
-    ASSERT_TRUE(holder.locked());
+    ASSERT_TRUE(holder.Locked());
     EXPECT_EQ(Batch({"save", "--modules", "PD", "--years", "2025", "--action", "unlock"}), 4);
     EXPECT_EQ(err.find("vorlend-batch restore"), std::string::npos) << err;
     EXPECT_FALSE(DirectoryExists(ctx.ArchiveRoot() + "1")) << held;
@@ -165,10 +165,10 @@ TEST_F(BatchFixture, ASaveStoppedBeforeItChangedAnythingLeavesNoArchive) {
 
 TEST_F(BatchFixture, LockConflictWaitsWithRetry) {
   auto holder = std::make_unique<HoldProcess>(Table("Rok.002", "VFAKTURY"), "Cislo", 5);
-  ASSERT_TRUE(holder->locked());
+  ASSERT_TRUE(holder->Locked());
   std::thread release([&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(800));
-    holder->release();
+    holder->Release();
   });
   const int rc = Batch({"save", "--modules", "VF", "--action", "lock", "--on-conflict", "retry=30"});
   release.join();
@@ -184,7 +184,7 @@ TEST(BatchCase, ASiblingFolderThatDiffersOnlyInCaseIsNeverTouched) {
   AgendaBuilder agenda(dir, "Agenda.001", "Živá firma");
   agenda.AddRightsWithoutUsers();
   agenda.AddYear("Rok.001", "2025");
-  for (const ModuleInfo& m : Modules) agenda.AddTable("Rok.001", m.MoneyTable, MakeDocuments(20, 1, 2));
+  for (const ModuleInfo& m : kModules) agenda.AddTable("Rok.001", m.MoneyTable, MakeDocuments(20, 1, 2));
   const std::string live = ExcludeTrailingPathDelimiter(agenda.DataDir());
   const std::string copy = ExtractFilePath(live) + UpperCase(ExtractFileName(live));
   ASSERT_NE(copy, live);
@@ -231,7 +231,7 @@ TEST_F(BatchFixture, AnArchiveInUseIsNeitherDeletedNorTakenByAnotherJob) {
 
   // A save waits on a held document: it is listed as running, and nothing else takes its archive.
   auto holder = std::make_unique<HoldProcess>(table, "Cislo", 5);
-  ASSERT_TRUE(holder->locked());
+  ASSERT_TRUE(holder->Locked());
   int rc = -1;
   std::string berr;
   std::thread job = beside({"save", "--modules", "PF", "--years", "2025", "--action", "unlock", "--on-conflict", "retry=60"},
@@ -245,20 +245,20 @@ TEST_F(BatchFixture, AnArchiveInUseIsNeitherDeletedNorTakenByAnotherJob) {
     EXPECT_EQ(Batch({command, "--archive", "1"}), 1) << command;
     EXPECT_NE(err.find("Archiv \"[bez názvu]\" se právě ukládá"), std::string::npos) << command << err;
   }
-  holder->release();
+  holder->Release();
   job.join();
   ASSERT_EQ(rc, 0) << berr;
 
   // A restore waits on a held document: the deletion is refused, the restore completes and then
   // deletes the archive it restored.
   holder = std::make_unique<HoldProcess>(table, "Cislo", 5);
-  ASSERT_TRUE(holder->locked());
+  ASSERT_TRUE(holder->Locked());
   job = beside({"restore", "--archive", "1", "--delete-after", "--on-conflict", "retry=60"}, rc, berr);
   ASSERT_TRUE(waitUntilHeld());
   EXPECT_EQ(Batch({"delete", "--archive", "1"}), 1);
   EXPECT_NE(err.find("S archivem \"[bez názvu]\" právě pracuje jiný uživatel"), std::string::npos) << err;
   EXPECT_TRUE(DirectoryExists(archive));
-  holder->release();
+  holder->Release();
   job.join();
   ASSERT_EQ(rc, 0) << berr;
   EXPECT_EQ(ReadLocks(table, "Cislo"), before);
@@ -313,7 +313,7 @@ TEST_F(BatchFixture, ABusyTableIsAConflictAtOnce) {
 TEST_F(BatchFixture, AnUnreadableSettingsFileIsNeverReplacedByDefaults) {
   const std::string settings = agenda.Context().SettingsFileName();
   ForceDirectories(ExtractFilePath(settings));
-  const std::string bytes = "[SETTINGS]\r\nLockAction=1\r\n" + std::string(MaxSmallFileBytes, ';');
+  const std::string bytes = "[SETTINGS]\r\nLockAction=1\r\n" + std::string(kMaxSmallFileBytes, ';');
   WriteBytes(ResolvePath(settings), bytes);
   EXPECT_EQ(Batch({"save", "--modules", "PD"}), 1);
   EXPECT_NE(err.find(agenda.Context().Shown(settings)), std::string::npos) << err;

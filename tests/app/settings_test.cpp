@@ -18,7 +18,7 @@ TEST(Settings, FirstRunRoundTripAndUnknownLockAction) {
   EXPECT_EQ(first.Action, LockAction::Unlock);
 
   // Every module and every action survives a round trip.
-  for (std::size_t m = 0; m < ModuleCount; ++m) {
+  for (std::size_t m = 0; m < kModuleCount; ++m) {
     for (LockAction action : {LockAction::Unlock, LockAction::Lock, LockAction::NoAction}) {
       AddonSettings s;
       s.Modules[m] = true;

@@ -139,7 +139,7 @@ TEST(Startup, EveryMissingParameterAndABadVersionEndTheStart) {
     EXPECT_FALSE(PrepareHostContext(args, dialogs, ctx));
     ASSERT_EQ(dialogs.Entries().size(), 1u);
     EXPECT_EQ(dialogs.Entries()[0].kind, MsgKind::Error);
-    EXPECT_EQ(dialogs.Entries()[0].text, IncompleteParametersText);
+    EXPECT_EQ(dialogs.Entries()[0].text, kIncompleteParametersText);
   }
   // Nothing was created by a start that failed on its parameters.
   EXPECT_FALSE(DirectoryExists(a.dir / "Money/Data/KPX"));
@@ -150,7 +150,7 @@ TEST(Startup, EveryMissingParameterAndABadVersionEndTheStart) {
   HostContext ctx;
   EXPECT_FALSE(PrepareHostContext(args, dialogs, ctx));
   ASSERT_EQ(dialogs.Entries().size(), 1u);
-  EXPECT_EQ(dialogs.Entries()[0].text, MoneyVersionErrorText);
+  EXPECT_EQ(dialogs.Entries()[0].text, kMoneyVersionErrorText);
 }
 
 TEST(Startup, AYearPathOutsideAnAgendaIsRefusedBeforeAnythingIsCreated) {

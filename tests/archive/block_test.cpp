@@ -37,8 +37,8 @@ struct BlockFixture : ArchiveFixture {
   std::string Money(const std::string& table) const { return ArchiveFixture::Money("Rok.001", table); }
   static ModuleFilter Filter() {
     ModuleFilter f{};
-    for (std::size_t m = 0; m < ModuleCount; ++m) {
-      const std::string code = Modules[m].Code;
+    for (std::size_t m = 0; m < kModuleCount; ++m) {
+      const std::string code = kModules[m].Code;
       f[m] = code == "PD" || code == "ID" || code == "SD";
     }
     return f;
@@ -87,7 +87,7 @@ TEST_F(BlockFixture, EveryBlockSizeAndAComponentWithoutTransactionsGiveTheSameAr
 TEST_F(BlockFixture, AQuestionFindsEveryEarlierDocumentCommittedAndFreeForOtherUsers) {
   // Another user edits the 11th document of the second table; the block is far from full there.
   auto holder = std::make_unique<HoldProcess>(Money("INTDOKL"), "Cislo", 110);
-  ASSERT_TRUE(holder->locked());
+  ASSERT_TRUE(holder->Locked());
   bool checked = false;
   dialogs.onQuestion = [&](const ScriptedDialogs::Entry&) {
     const Locks now = ReadLocks(Money("INTDOKL"), "Cislo");
@@ -95,7 +95,7 @@ TEST_F(BlockFixture, AQuestionFindsEveryEarlierDocumentCommittedAndFreeForOtherU
     EXPECT_EQ(now.at(10).second, seed[Money("INTDOKL")].at(10).second);
     // The earlier documents of the block are no longer held by the save.
     HoldProcess other(Money("INTDOKL"), "Cislo", 105);
-    EXPECT_TRUE(other.locked());
+    EXPECT_TRUE(other.Locked());
     checked = true;
     holder.reset();
   };
@@ -108,7 +108,7 @@ TEST_F(BlockFixture, AQuestionFindsEveryEarlierDocumentCommittedAndFreeForOtherU
 
   // The restore asks with its earlier documents written as well.
   holder = std::make_unique<HoldProcess>(Money("SKSEZDOK"), "CDokladu", 130);
-  ASSERT_TRUE(holder->locked());
+  ASSERT_TRUE(holder->Locked());
   checked = false;
   dialogs.onQuestion = [&](const ScriptedDialogs::Entry&) {
     const Locks now = ReadLocks(Money("SKSEZDOK"), "CDokladu");
@@ -116,7 +116,7 @@ TEST_F(BlockFixture, AQuestionFindsEveryEarlierDocumentCommittedAndFreeForOtherU
               Locks(seed[Money("SKSEZDOK")].begin(), seed[Money("SKSEZDOK")].begin() + 30));
     EXPECT_EQ(now.at(30).second, "0");
     HoldProcess other(Money("SKSEZDOK"), "CDokladu", 129);
-    EXPECT_TRUE(other.locked());
+    EXPECT_TRUE(other.Locked());
     checked = true;
   };
   dialogs.Answer(false);
@@ -152,7 +152,7 @@ TEST_F(BlockFixture, WhileABlockIsOpenOtherUsersSeeNothingOfItAndCannotTakeItsDo
     checked = true;
     EXPECT_EQ(ReadLocks(Money("POKLKNIH"), "Cislo"), seed[Money("POKLKNIH")]);
     HoldProcess other(Money("POKLKNIH"), "Cislo", 105);
-    EXPECT_FALSE(other.locked());
+    EXPECT_FALSE(other.Locked());
   };
   SaveJob job = Job(LockAction::Unlock, 500);
   ASSERT_EQ(StartSave(job), 0);
@@ -173,7 +173,7 @@ TEST_F(BlockFixture, AFailureInsideABlockLeavesNoneOfItsDocumentsChanged) {
   EXPECT_FALSE(job.DocumentsChanged);
   EXPECT_FALSE(PathExists(job.ArchiveDir));
   HoldProcess other(Money("POKLKNIH"), "Cislo", 105);
-  EXPECT_TRUE(other.locked());
+  EXPECT_TRUE(other.Locked());
 }
 
 TEST_F(BlockFixture, ATableBlockRollsBackOnEveryWayOut) {
@@ -195,6 +195,6 @@ TEST_F(BlockFixture, ATableBlockRollsBackOnEveryWayOut) {
   // Nothing of the block was written, and its documents are free again.
   EXPECT_EQ(ReadLocks(Money("POKLKNIH"), "Cislo"), before);
   HoldProcess other(Money("POKLKNIH"), "Cislo", 100);
-  EXPECT_TRUE(other.locked());
+  EXPECT_TRUE(other.Locked());
   money.CloseTable();
 }

@@ -66,7 +66,7 @@ public:
     if (!line.empty()) std::printf("power cuts: %s\n", line.c_str());
   }
 };
-[[maybe_unused]] ::testing::Environment* const g_report = ::testing::AddGlobalTestEnvironment(new CutReport);
+[[maybe_unused]] ::testing::Environment* const kCutReport = ::testing::AddGlobalTestEnvironment(new CutReport);
 
 // ---- a run in a child process.
 
@@ -126,7 +126,7 @@ ChildRun RunInChild(long cutAt, const WrittenBack& writtenBack, const std::funct
   }
 
   ChildRun run;
-  run.cut = WIFEXITED(status) && WEXITSTATUS(status) == PowerCutExitCode;
+  run.cut = WIFEXITED(status) && WEXITSTATUS(status) == kPowerCutExitCode;
   if (!run.cut) run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   run.ended = !text.empty();
   if (!run.ended) return run;
@@ -216,7 +216,7 @@ constexpr SeededTable kAgenda[] = {
 };
 
 const ModuleInfo& ModuleOf(const std::string& code) {
-  for (const ModuleInfo& m : Modules) {
+  for (const ModuleInfo& m : kModules) {
     if (code == m.Code) return m;
   }
   throw std::logic_error("no module " + code);
@@ -318,7 +318,7 @@ struct PowerCutFixture : ::testing::Test {
       const std::string ext = std::string(table.yearDir).substr(4);
       tables.push_back({agenda.AgendaDir() + table.yearDir + "/" + module.MoneyTable, module.KeyField,
                         std::string(table.code) + ext});
-      filter[static_cast<std::size_t>(&module - Modules.data())] = true;
+      filter[static_cast<std::size_t>(&module - kModules.data())] = true;
     }
     ctx = agenda.Context();
     for (const MoneyTable& t : tables) seeded[t.path] = ReadLockMap(t.path, t.keyField);

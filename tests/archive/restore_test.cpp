@@ -27,7 +27,7 @@ struct RestoreFixture : ArchiveFixture {
     std::vector<Document> withNull = MakeDocuments(45, 1000, 2);
     withNull[5].lock = Variant::Null();  // a document that never had the flag set
     for (const char* year : {"Rok.001", "Rok.002"}) {
-      for (const ModuleInfo& m : Modules) {
+      for (const ModuleInfo& m : kModules) {
         AddSeeded(year, m.MoneyTable, std::string(m.Code) == "PD" ? withNull : MakeDocuments(45, 1, 3));
       }
     }
@@ -150,7 +150,7 @@ TEST_F(RestoreFixture, MissingOrEmptyFileList) {
 
 TEST_F(RestoreFixture, ConflictRetriesTheSameRecordAndAbortAsks) {
   auto holder = std::make_unique<HoldProcess>(Money("Rok.002", "KNIHZAV"), "Cislo", 30);
-  ASSERT_TRUE(holder->locked());
+  ASSERT_TRUE(holder->Locked());
   dialogs.onQuestion = [&](const ScriptedDialogs::Entry& e) {
     if (e.text.rfind("Zámek v modulu", 0) == 0) holder.reset();
   };
@@ -168,7 +168,7 @@ TEST_F(RestoreFixture, ConflictRetriesTheSameRecordAndAbortAsks) {
 
 TEST_F(RestoreFixture, RefusedConflictEndsWithTheEarlierDocumentsRestored) {
   HoldProcess holder(Money("Rok.002", "POKLKNIH"), "Cislo", 1010);
-  ASSERT_TRUE(holder.locked());
+  ASSERT_TRUE(holder.Locked());
   dialogs.Answer(false);
   EXPECT_EQ(Restore(), -1);
   EXPECT_EQ(dialogs.Entries().size(), 1u);
@@ -181,7 +181,7 @@ TEST_F(RestoreFixture, RefusedConflictEndsWithTheEarlierDocumentsRestored) {
 TEST_F(RestoreFixture, ADocumentDeletedWhileItsHolderEditedItIsSkipped) {
   const std::string table = Money("Rok.002", "PFAKTURY");
   auto holder = std::make_unique<HoldProcess>(table, "Cislo", 7);
-  ASSERT_TRUE(holder->locked());
+  ASSERT_TRUE(holder->Locked());
   dialogs.onQuestion = [&](const ScriptedDialogs::Entry&) {
     holder.reset();
     DeleteDocument(table, "Cislo", 7);

@@ -37,7 +37,7 @@ struct SaveFixture : ArchiveFixture {
     SetClockForTesting([] { return EncodeDate(2026, 12, 7) + EncodeTime(9, 5, 3); });
     agenda.AddYear("Rok.001", "2004");
     agenda.AddYear("Rok.002", "2005");
-    for (const ModuleInfo& m : Modules) agenda.AddTable("Rok.002", m.MoneyTable, MakeDocuments(45, 100));
+    for (const ModuleInfo& m : kModules) agenda.AddTable("Rok.002", m.MoneyTable, MakeDocuments(45, 100));
     agenda.AddTable("Rok.001", "POKLKNIH", MakeDocuments(7, 1, 2));
     agenda.AddTable("Rok.001", "SKSEZDOK", {});  // empty; the other tables of 2004 are missing
     ctx = agenda.Context();
@@ -50,8 +50,8 @@ struct SaveFixture : ArchiveFixture {
 
 ModuleFilter Only(std::initializer_list<const char*> codes) {
   ModuleFilter f{};
-  for (std::size_t m = 0; m < ModuleCount; ++m) {
-    for (const char* c : codes) f[m] = f[m] || std::string(c) == Modules[m].Code;
+  for (std::size_t m = 0; m < kModuleCount; ++m) {
+    for (const char* c : codes) f[m] = f[m] || std::string(c) == kModules[m].Code;
   }
   return f;
 }
@@ -171,7 +171,7 @@ TEST_F(SaveFixture, ALockedDocumentIsRetriedUntilItsHolderLetsGo) {
   MarkAll();
   const auto before = ReadLocks(Money("Rok.002", "INTDOKL"), "Cislo");
   auto holder = std::make_unique<HoldProcess>(Money("Rok.002", "INTDOKL"), "Cislo", 110);
-  ASSERT_TRUE(holder->locked());
+  ASSERT_TRUE(holder->Locked());
   // The user answers Ano twice while the other user still edits, then the other user lets go.
   dialogs.onQuestion = [&](const ScriptedDialogs::Entry&) {
     if (dialogs.QuestionCount() == 2) holder.reset();
@@ -189,7 +189,7 @@ TEST_F(SaveFixture, ALockedDocumentIsRetriedUntilItsHolderLetsGo) {
 TEST_F(SaveFixture, RefusingTheConflictLeavesAnIncompleteArchiveAndTheEarlierDocumentsChanged) {
   MarkAll();
   HoldProcess holder(Money("Rok.002", "INTDOKL"), "Cislo", 110);
-  ASSERT_TRUE(holder.locked());
+  ASSERT_TRUE(holder.Locked());
   dialogs.Answer(false);
   SaveJob job = Job(Only({"ID"}), LockAction::Lock);
   EXPECT_EQ(Save(job), -1);
@@ -275,7 +275,7 @@ TEST_F(SaveFixture, DocumentsDeletedMeanwhileOrWithoutAKeyAreLeftAsTheyAre) {
   }
   // Another user holds document 120 and deletes it before letting go.
   auto holder = std::make_unique<HoldProcess>(table, "Cislo", 120);
-  ASSERT_TRUE(holder->locked());
+  ASSERT_TRUE(holder->Locked());
   dialogs.onQuestion = [&](const ScriptedDialogs::Entry&) {
     holder.reset();
     DeleteDocument(table, "Cislo", 120);
@@ -319,9 +319,9 @@ TEST_F(SaveFixture, TheArchiveHoldsTheStateTheDocumentHadWhenItWasChanged) {
   const std::string earlier = before.at(10).second;  // document 110
   const std::string posted = earlier == "1" ? "0" : "1";
   auto holder = std::make_unique<HoldProcess>(table, "Cislo", 110, std::vector<std::string>{"Uzamceni=" + posted});
-  ASSERT_TRUE(holder->locked());
+  ASSERT_TRUE(holder->Locked());
   dialogs.onQuestion = [&](const ScriptedDialogs::Entry&) {
-    EXPECT_EQ(holder->release(), 0);  // posts the other user's value as it lets go
+    EXPECT_EQ(holder->Release(), 0);  // posts the other user's value as it lets go
   };
   dialogs.Answer(true);
   SaveJob job = Job(Only({"OZ"}), LockAction::Lock);
@@ -340,7 +340,7 @@ TEST_F(SaveFixture, ADamagedTableOfALaterYearStopsTheSaveBeforeAnyDocumentChange
   ASSERT_TRUE(engine::DeleteTableFiles(damaged));
   WriteBytes(damaged + ".dat", "not a table at all");
   std::map<std::string, std::string> dumps;
-  for (const ModuleInfo& m : Modules) dumps[m.MoneyTable] = DumpTable(Money("Rok.002", m.MoneyTable));
+  for (const ModuleInfo& m : kModules) dumps[m.MoneyTable] = DumpTable(Money("Rok.002", m.MoneyTable));
 
   SaveJob job = Job(All(), LockAction::Unlock);
   EXPECT_EQ(Save(job), -1);

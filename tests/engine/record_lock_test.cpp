@@ -40,8 +40,8 @@ TEST(RecordLock, TwoHandlesInOneProcess) {
   ASSERT_EQ(b.OpenTable(path), 0);
   ASSERT_EQ(a.SetOrder("Cislo"), 0);
   ASSERT_EQ(b.SetOrder("Cislo"), 0);
-  ASSERT_EQ(a.Seek1(Variant::FromInt(2)), SeekFound);
-  ASSERT_EQ(b.Seek1(Variant::FromInt(2)), SeekFound);
+  ASSERT_EQ(a.Seek1(Variant::FromInt(2)), kSeekFound);
+  ASSERT_EQ(b.Seek1(Variant::FromInt(2)), kSeekFound);
 
   ASSERT_EQ(a.LockRecord(), 0);
   EXPECT_EQ(a.LockRecord(), 0);  // retaking one's own lock succeeds
@@ -93,15 +93,15 @@ TEST(RecordLock, AnotherProcessHoldsTheLockUntilItLetsGo) {
   TBFTable t;
   ASSERT_EQ(t.OpenTable(path), 0);
   ASSERT_EQ(t.SetOrder("Cislo"), 0);
-  ASSERT_EQ(t.Seek1(Variant::FromInt(4)), SeekFound);
+  ASSERT_EQ(t.Seek1(Variant::FromInt(4)), kSeekFound);
   {
     HoldProcess holder(path, "Cislo", 4, {"Uzamceni=1", "Firma=Jiný uživatel"});
-    ASSERT_TRUE(holder.locked());
+    ASSERT_TRUE(holder.Locked());
     int busy = 0;
     EXPECT_LT(Timed([&] { busy = t.LockRecord(); }).count(), 500);
     EXPECT_NE(busy, 0);
     EXPECT_NE(t.LockRecord(), 0);  // still busy on a retry
-    EXPECT_EQ(holder.release(), 0);  // posts its values, then exits
+    EXPECT_EQ(holder.Release(), 0);  // posts its values, then exits
   }
   ASSERT_EQ(t.LockRecord(), 0);
   EXPECT_EQ(t.Value("Firma"), Variant::FromString("Jiný uživatel"));
@@ -109,7 +109,7 @@ TEST(RecordLock, AnotherProcessHoldsTheLockUntilItLetsGo) {
   ASSERT_EQ(t.Post(), 0);
   // The other process now finds the record free; a second holder on another record is no obstacle.
   HoldProcess other(path, "Cislo", 5);
-  ASSERT_TRUE(other.locked());
+  ASSERT_TRUE(other.Locked());
   EXPECT_EQ(t.LockRecord(), 0);
 }
 
@@ -119,11 +119,11 @@ TEST(RecordLock, AKilledHolderReleasesItsLockAndLeavesASoundTable) {
   TBFTable t;
   ASSERT_EQ(t.OpenTable(path), 0);
   ASSERT_EQ(t.SetOrder("Cislo"), 0);
-  ASSERT_EQ(t.Seek1(Variant::FromInt(7)), SeekFound);
+  ASSERT_EQ(t.Seek1(Variant::FromInt(7)), kSeekFound);
   HoldProcess holder(path, "Cislo", 7, {"Uzamceni=1"});
-  ASSERT_TRUE(holder.locked());
+  ASSERT_TRUE(holder.Locked());
   EXPECT_NE(t.LockRecord(), 0);
-  holder.kill();
+  holder.Kill();
   EXPECT_EQ(t.LockRecord(), 0);
   EXPECT_EQ(t.Value("Uzamceni"), Variant::FromBool(false));  // the killed holder posted nothing
   t.SetValue("Uzamceni", Variant::FromBool(true));
@@ -154,14 +154,14 @@ TEST(RecordLock, AWalkVisitsEveryRecordOnceWhileAnotherHandleWrites) {
     std::set<int> seen;
     int visits = 0, mismatched = 0;
     for (walker.GoTop(); !walker.IsEof(); walker.Skip()) {
-      const int key = walker.Value("Cislo").intValue();
+      const int key = walker.Value("Cislo").IntValue();
       ++visits;
       if (key > 10000) continue;  // appended meanwhile
       seen.insert(key);
       if (visits % 50 != 0) continue;
       // The writer flips the record 10 steps ahead of the walker.
       const int ahead = order.empty() ? key - 10 : key + 10;
-      if (ahead >= 1 && ahead <= 10000 && writer.Seek1(Variant::FromInt(ahead)) == SeekFound) {
+      if (ahead >= 1 && ahead <= 10000 && writer.Seek1(Variant::FromInt(ahead)) == kSeekFound) {
         ASSERT_EQ(writer.LockRecord(), 0);
         writer.SetValue("Uzamceni", Variant::FromBool(true));
         ASSERT_EQ(writer.Post(), 0);
@@ -171,7 +171,7 @@ TEST(RecordLock, AWalkVisitsEveryRecordOnceWhileAnotherHandleWrites) {
       ASSERT_EQ(writer.Post(), 0);
       // The walker's own lock re-reads: it never acts on a stale copy.
       ASSERT_EQ(walker.LockRecord(), 0);
-      if (walker.Value("Cislo").intValue() != key) ++mismatched;
+      if (walker.Value("Cislo").IntValue() != key) ++mismatched;
       ASSERT_EQ(walker.Post(), 0);
     }
     EXPECT_EQ(seen.size(), 10000u);
@@ -182,7 +182,7 @@ TEST(RecordLock, AWalkVisitsEveryRecordOnceWhileAnotherHandleWrites) {
   ASSERT_EQ(check.OpenTable(path), 0);
   int lockedCount = 0;
   for (check.GoTop(); !check.IsEof(); check.Skip())
-    lockedCount += check.Value("Uzamceni").isNull() ? 0 : check.Value("Uzamceni").boolValue();
+    lockedCount += check.Value("Uzamceni").IsNull() ? 0 : check.Value("Uzamceni").BoolValue();
   EXPECT_GT(lockedCount, 300);
 }
 

@@ -49,8 +49,8 @@ TEST(Table, ValuesKeepTheirTypeAcrossPostAndReopen) {
     EXPECT_EQ(t.Value("T"), Variant::FromString(""));
     EXPECT_EQ(t.Value("I"), Variant::FromInt(0));
     EXPECT_EQ(t.Value("B"), Variant::FromBool(false));
-    EXPECT_TRUE(t.Value("Dt").isNull());
-    EXPECT_TRUE(t.Value("U").isNull());
+    EXPECT_TRUE(t.Value("Dt").IsNull());
+    EXPECT_TRUE(t.Value("U").IsNull());
     t.SetValue("T", Variant::FromString(textWithNul));
     t.SetValue("I", Variant::FromInt(INT32_MIN));
     t.SetValue("B", Variant::FromBool(true));
@@ -77,7 +77,7 @@ TEST(Table, ValuesKeepTheirTypeAcrossPostAndReopen) {
   EXPECT_EQ(t.Value("U"), Variant::FromString("007"));  // untyped keeps text as text
   t.Skip();
   EXPECT_EQ(t.Value("I"), Variant::FromInt(42));
-  EXPECT_TRUE(t.Value("B").isNull());
+  EXPECT_TRUE(t.Value("B").IsNull());
   EXPECT_EQ(t.Value("Dt"), Variant::FromDate(45000.75));
   EXPECT_EQ(t.Value("U"), Variant::FromDouble(2.5));
   t.Skip();
@@ -124,7 +124,7 @@ TEST(Table, OrdersAndSeeks) {
   }
   auto walk = [&] {
     std::vector<int> seen;
-    for (t.GoTop(); !t.IsEof(); t.Skip()) seen.push_back(t.Value("N").intValue());
+    for (t.GoTop(); !t.IsEof(); t.Skip()) seen.push_back(t.Value("N").IntValue());
     return seen;
   };
   EXPECT_EQ(walk(), (std::vector<int>{1, 2, 3, 4, 5}));
@@ -134,13 +134,13 @@ TEST(Table, OrdersAndSeeks) {
   // Binary order ("B" before "a"), ties by record number.
   EXPECT_EQ(walk(), (std::vector<int>{4, 3, 5, 2, 1}));
 
-  EXPECT_EQ(t.Seek2(Variant::FromString("a"), Variant::FromString("x")), SeekFound);
+  EXPECT_EQ(t.Seek2(Variant::FromString("a"), Variant::FromString("x")), kSeekFound);
   EXPECT_EQ(t.Value("N"), Variant::FromInt(3));
   t.Skip();
   EXPECT_EQ(t.Value("N"), Variant::FromInt(5));
-  EXPECT_EQ(t.SeekN({Variant::FromString("b")}), SeekFound);  // a leading part of the key
+  EXPECT_EQ(t.SeekN({Variant::FromString("b")}), kSeekFound);  // a leading part of the key
   EXPECT_EQ(t.Value("N"), Variant::FromInt(1));
-  EXPECT_NE(t.Seek2(Variant::FromString("A"), Variant::FromString("x")), SeekFound);  // case counts
+  EXPECT_NE(t.Seek2(Variant::FromString("A"), Variant::FromString("x")), kSeekFound);  // case counts
   EXPECT_TRUE(t.IsEof());
   EXPECT_THROW(t.Value("N"), HostError);
   EXPECT_THROW(t.SeekN({Variant::FromString("a"), Variant::FromString("x"), Variant::FromInt(1)}), HostError);
@@ -151,30 +151,30 @@ TEST(Table, IntegerKeysSeekAcrossVariantKinds) {
   TBFTable t;
   ASSERT_EQ(t.OpenTable(test::MakeDocTable(dir, "DOC", {30, 10, 20})), 0);
   ASSERT_EQ(t.SetOrder("cislo"), 0);
-  EXPECT_EQ(t.Seek1(Variant::FromInt(20)), SeekFound);
+  EXPECT_EQ(t.Seek1(Variant::FromInt(20)), kSeekFound);
   EXPECT_EQ(t.Value("Firma"), Variant::FromString("F20"));
-  EXPECT_EQ(t.Seek1(Variant::FromString("10")), SeekFound);
-  EXPECT_EQ(t.Seek1(Variant::FromDouble(30.0)), SeekFound);
-  EXPECT_NE(t.Seek1(Variant::FromString("třicet")), SeekFound);
-  EXPECT_NE(t.Seek1(Variant::FromInt(15)), SeekFound);
+  EXPECT_EQ(t.Seek1(Variant::FromString("10")), kSeekFound);
+  EXPECT_EQ(t.Seek1(Variant::FromDouble(30.0)), kSeekFound);
+  EXPECT_NE(t.Seek1(Variant::FromString("třicet")), kSeekFound);
+  EXPECT_NE(t.Seek1(Variant::FromInt(15)), kSeekFound);
 }
 
 TEST(Table, DeletingKeepsTheWalkAndNumbersAreNeverReused) {
   TempDir dir;
   TBFTable t;
   ASSERT_EQ(t.OpenTable(test::MakeDocTable(dir, "DOC", {1, 2, 3})), 0);
-  engine::Table& e = t.table();
+  engine::Table& e = t.Table();
   ASSERT_EQ(t.GoTop(), 0);
   t.Skip();
   EXPECT_EQ(t.DeleteRecord(), 0);
   EXPECT_THROW(t.Value("Cislo"), HostError);
   t.Skip();
   EXPECT_EQ(t.Value("Cislo"), Variant::FromInt(3));
-  const std::int64_t third = e.recordNumber();
+  const std::int64_t third = e.RecordNumber();
   ASSERT_EQ(t.DeleteRecord(), 0);
   t.AppendBlank();
   ASSERT_EQ(t.Post(), 0);
-  EXPECT_GT(e.recordNumber(), third);  // the lock byte of a deleted record is never handed on
+  EXPECT_GT(e.RecordNumber(), third);  // the lock byte of a deleted record is never handed on
   EXPECT_EQ(t.RecCount(), 2);
 }
 
@@ -271,7 +271,7 @@ TEST(Table, AFieldFirstReadLateInAWalkIsRight) {
   ASSERT_EQ(t.SetOrder("Cislo"), 0);
   int checked = 0;
   for (t.GoTop(); !t.IsEof(); t.Skip()) {
-    const int key = t.Value("Cislo").intValue();
+    const int key = t.Value("Cislo").IntValue();
     if (key < 300) continue;
     ASSERT_EQ(t.Value("Firma"), Variant::FromString("F" + std::to_string(key)));
     ++checked;
@@ -309,10 +309,10 @@ TEST(Table, ACopyOfTheTemplateIsAnEmptyArchiveTable) {
   t.SetValue("ID", Variant::FromInt(24000001));
   t.SetValue("Lock", Variant::Null());  // a Null lock flag is archived as Null
   ASSERT_EQ(t.Post(), 0);
-  ASSERT_EQ(t.Seek1(Variant::FromInt(24000001)), SeekFound);
-  EXPECT_TRUE(t.Value("Lock").isNull());
-  EXPECT_EQ(t.table().fields().size(), 2u);
-  EXPECT_EQ(t.table().fields()[1].type, FieldType::Boolean);
+  ASSERT_EQ(t.Seek1(Variant::FromInt(24000001)), kSeekFound);
+  EXPECT_TRUE(t.Value("Lock").IsNull());
+  EXPECT_EQ(t.Table().Fields().size(), 2u);
+  EXPECT_EQ(t.Table().Fields()[1].type, FieldType::Boolean);
 }
 
 
@@ -332,11 +332,11 @@ TEST(Table, AWalkAfterAPauseSeesChangesMadeMeanwhile) {
     TBFTable other;
     ASSERT_EQ(other.OpenTable(path), 0);
     ASSERT_EQ(other.SetOrder("Cislo"), 0);
-    ASSERT_EQ(other.Seek1(Variant::FromInt(7)), SeekFound);
+    ASSERT_EQ(other.Seek1(Variant::FromInt(7)), kSeekFound);
     ASSERT_EQ(other.LockRecord(), 0);
     other.SetValue("Uzamceni", Variant::FromBool(true));
     ASSERT_EQ(other.Post(), 0);
-    ASSERT_EQ(other.Seek1(Variant::FromInt(8)), SeekFound);
+    ASSERT_EQ(other.Seek1(Variant::FromInt(8)), kSeekFound);
     other.DeleteRecord();
   }
   walk.Skip();  // record 6

@@ -46,7 +46,7 @@ void WriteInfo(const std::string& dir, const std::string& agendaExt, const std::
 }
 
 const Fixture& TheFixture() {
-  static const Fixture f = [] {
+  static const Fixture kFixture = [] {
     Fixture x;
     const std::string data = fuzz::Sandbox() + "DATA/";
     ForceDirectories(data + "AGENDA.001");
@@ -62,7 +62,7 @@ const Fixture& TheFixture() {
     WriteInfo(x.root + "3/", "002", "jiná agenda", true);
     return x;
   }();
-  return f;
+  return kFixture;
 }
 
 // ---- an ini reader of its own: sections in brackets, key=value lines, names compared without
@@ -150,10 +150,10 @@ struct Expected {
   std::string name, date, time, agendaName, years, filter;
 };
 
-std::string FilterText(const bool (&checked)[ModuleCount]) {
+std::string FilterText(const bool (&checked)[kModuleCount]) {
   std::string filter;
-  for (std::size_t m = 0; m < ModuleCount; ++m) {
-    if (checked[m]) filter += Modules[m].RecapText;
+  for (std::size_t m = 0; m < kModuleCount; ++m) {
+    if (checked[m]) filter += kModules[m].RecapText;
   }
   filter = Trim(filter);
   if (!filter.empty()) filter.pop_back();
@@ -186,8 +186,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     want.time = ref.Text("MAIN", "Time");
     want.agendaName = ref.Text("MAIN", "AgendaName");
     want.years = ref.Text("YEARS", "List");
-    bool checked[ModuleCount];
-    for (std::size_t m = 0; m < ModuleCount; ++m) checked[m] = ref.True("FILTER", Modules[m].Code);
+    bool checked[kModuleCount];
+    for (std::size_t m = 0; m < kModuleCount; ++m) checked[m] = ref.True("FILTER", kModules[m].Code);
     want.filter = FilterText(checked);
     described = "info " + Printable(bytes);
   } else {
@@ -207,14 +207,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     info.WriteString("MAIN", "Date", date);
     info.WriteString("MAIN", "Time", time);
     info.WriteString("MAIN", "AgendaName", agendaName);
-    bool checked[ModuleCount] = {};
+    bool checked[kModuleCount] = {};
     // A save that ended writes the years, the filter and then Correct; an interrupted one did not.
     const bool ended = in.ConsumeBool();
     if (ended) {
       info.WriteString("YEARS", "List", years);
-      for (std::size_t m = 0; m < ModuleCount; ++m) {
+      for (std::size_t m = 0; m < kModuleCount; ++m) {
         checked[m] = in.ConsumeBool();
-        info.WriteBool("FILTER", Modules[m].Code, checked[m]);
+        info.WriteBool("FILTER", kModules[m].Code, checked[m]);
       }
       if (complete) info.WriteInteger("MAIN", "Correct", 1);
       want.years = fuzz::ExpectedIniRead(years);

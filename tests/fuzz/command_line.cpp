@@ -36,7 +36,7 @@ struct Fixture {
 const char* const kTradeName = "Pekárna Škvor s.r.o.";
 
 const Fixture& TheFixture() {
-  static const Fixture f = [] {
+  static const Fixture kFixture = [] {
     Fixture x;
     x.data = fuzz::Sandbox() + "DATA";
     x.agenda1 = x.data + "/AGENDA.001";
@@ -48,7 +48,7 @@ const Fixture& TheFixture() {
     ini.WriteString("Údaje o firmě", "Název-obchodní", kTradeName);
     return x;
   }();
-  return f;
+  return kFixture;
 }
 
 std::string Describe(const std::vector<std::string>& args) {

@@ -56,7 +56,7 @@ std::string ExpectedIniRead(const std::string& written) {
 }
 
 std::string Printable(const std::string& text) {
-  static const char hex[] = "0123456789ABCDEF";
+  static const char kHex[] = "0123456789ABCDEF";
   std::string out = "\"";
   for (char c : text) {
     const auto b = static_cast<unsigned char>(c);
@@ -64,8 +64,8 @@ std::string Printable(const std::string& text) {
       out.push_back(c);
     } else {
       out += "\\x";
-      out.push_back(hex[b >> 4]);
-      out.push_back(hex[b & 15]);
+      out.push_back(kHex[b >> 4]);
+      out.push_back(kHex[b & 15]);
     }
   }
   return out + "\"";

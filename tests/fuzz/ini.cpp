@@ -120,9 +120,9 @@ void CheckAfterWrite(const Snapshot& before, const Snapshot& after, const std::s
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzedDataProvider in(data, size);
-  static const std::string path = fuzz::Sandbox() + "fuzz.ini";
-  FUZZ_CHECK(WriteFileAtomic(path, in.ConsumeRandomLengthString(4096)), "the sandbox takes no file");
-  TIniFile ini(path);
+  static const std::string kPath = fuzz::Sandbox() + "fuzz.ini";
+  FUZZ_CHECK(WriteFileAtomic(kPath, in.ConsumeRandomLengthString(4096)), "the sandbox takes no file");
+  TIniFile ini(kPath);
 
   const int writes = in.ConsumeIntegralInRange(0, 4);
   for (int w = 0; w < writes; ++w) {

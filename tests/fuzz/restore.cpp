@@ -71,9 +71,9 @@ const std::vector<ArchiveTable> kArchive = {
 };
 
 std::string LockText(const Variant& v) {
-  if (v.isNull()) return "Null";
+  if (v.IsNull()) return "Null";
   bool b = false;
-  return v.toBool(b) ? (b ? "1" : "0") : "?";
+  return v.ToBool(b) ? (b ? "1" : "0") : "?";
 }
 
 using State = std::map<std::string, std::map<std::int32_t, std::string>>;  // table -> key -> lock
@@ -126,7 +126,7 @@ std::map<std::int32_t, std::string> ReadMoney(const std::string& path, const std
   if (t.RecCount() > 0 && t.GoTop() == 0) {
     while (!t.IsEof()) {
       std::int32_t key = 0;
-      t.Value(keyField).toInt(key);
+      t.Value(keyField).ToInt(key);
       out[key] = LockText(t.Value("Uzamceni"));
       t.Skip();
     }
@@ -145,7 +145,7 @@ void ResetState(const Fixture& f) {
     TBFTable t;
     if (t.OpenTable(f.agenda + m.relative) != 0 || t.SetOrder(m.keyField) != 0) throw std::runtime_error("reset");
     for (std::int32_t key : m.keys) {
-      if (t.Seek1(I(key)) != SeekFound || t.LockRecord() != 0) throw std::runtime_error("reset");
+      if (t.Seek1(I(key)) != kSeekFound || t.LockRecord() != 0) throw std::runtime_error("reset");
       t.EditRecord();
       t.SetValue("Uzamceni", B(false));
       if (t.Post() != 0) throw std::runtime_error("reset");
@@ -259,7 +259,7 @@ State ExpectedAfterSuccess(const State& baseline, const FileList& rows) {
     if (!a || !m) continue;
     for (const Record& r : a->records) {
       std::int32_t key = 0;
-      if (r.key.toInt(key) && s[m->relative].count(key)) s[m->relative][key] = LockText(r.lock);
+      if (r.key.ToInt(key) && s[m->relative].count(key)) s[m->relative][key] = LockText(r.lock);
     }
   }
   return s;

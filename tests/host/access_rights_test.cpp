@@ -17,8 +17,8 @@ using vorlend::test::WriteBytes;
 
 namespace {
 
-const std::string OpenError = "Nastala chyba při otevírání databáze ";
-const std::string IndexError = "Nastala chyba při nastavení indexu databáze ";
+const std::string kOpenError = "Nastala chyba při otevírání databáze ";
+const std::string kIndexError = "Nastala chyba při nastavení indexu databáze ";
 
 // Sets USERNAME for one scope and puts the old value back.
 class ScopedUserName {
@@ -48,11 +48,11 @@ RightsUser User(std::int32_t id, const std::string& name, const std::string& pas
 TEST(Password, ScrambleIsItsOwnInverseOnWindows1250Bytes) {
   EXPECT_EQ(ScramblePassword(""), "");
   // The key moves with the position; "Z[\]^" meets the keys of positions 0 to 4 and becomes NULs.
-  const std::string ab = {char('a' ^ PasswordScrambleStart), char('b' ^ (PasswordScrambleStart + 1))};
+  const std::string ab = {char('a' ^ kPasswordScrambleStart), char('b' ^ (kPasswordScrambleStart + 1))};
   EXPECT_EQ(ScramblePassword("ab"), ab);
   EXPECT_EQ(ScramblePassword("Z[\\]^"), std::string(5, '\0'));
   // Czech letters are one byte each: "ž" is 0x9E in Windows-1250.
-  EXPECT_EQ(Utf8ToCp1250(ScramblePassword("ž")), std::string(1, char(0x9E ^ PasswordScrambleStart)));
+  EXPECT_EQ(Utf8ToCp1250(ScramblePassword("ž")), std::string(1, char(0x9E ^ kPasswordScrambleStart)));
   for (const std::string& text : {std::string("tajné heslo Ř"), std::string(600, 'x'), std::string("Z[\\]^")})
     EXPECT_EQ(ScramblePassword(ScramblePassword(text)), text);
 }
@@ -139,7 +139,7 @@ TEST(AccessRights, NewModelPasswordOrSystemAccount) {
   EXPECT_EQ(r.UserID(), 3);
   for (const std::string& wrong : {std::string("nikdo"), ScramblePassword("tajné")}) {
     EXPECT_FALSE(r.LoadUserRights(wrong));
-    EXPECT_EQ(r.LastError(), UserNotFoundText);
+    EXPECT_EQ(r.LastError(), kUserNotFoundText);
     EXPECT_FALSE(r.Granted(AccessRight::UzamceniDo));
   }
   // A record that does not allow logging in by the account; an account not there; keys are exact.
@@ -147,7 +147,7 @@ TEST(AccessRights, NewModelPasswordOrSystemAccount) {
     SCOPED_TRACE(name);
     ScopedUserName other(name);
     EXPECT_FALSE(r.LoadUserRights(""));
-    EXPECT_EQ(r.LastError(), UserNotFoundText);
+    EXPECT_EQ(r.LastError(), kUserNotFoundText);
   }
   ASSERT_TRUE(r.LoadUserRights(""));
   EXPECT_EQ(r.LastError(), "");
@@ -166,7 +166,7 @@ TEST(AccessRights, OldModelScrambledPasswordsAndTheSecondTable) {
     TBFTable t;
     ASSERT_EQ(t.OpenTable(dir.Path() + "PRISTUP"), 0);
     ASSERT_EQ(t.GoTop(), 0);
-    EXPECT_EQ(t.Value("Password").toString(), ScramblePassword("tajné heslo"));
+    EXPECT_EQ(t.Value("Password").ToString(), ScramblePassword("tajné heslo"));
   }
 
   TS3AccessRights r(dir.Path());
@@ -188,7 +188,7 @@ TEST(AccessRights, OldModelScrambledPasswordsAndTheSecondTable) {
   EXPECT_EQ(r.UserID(), 4);
   // The typed text matches, not the stored one.
   EXPECT_FALSE(r.LoadUserRights(ScramblePassword("tajné heslo")));
-  EXPECT_EQ(r.LastError(), UserNotFoundText);
+  EXPECT_EQ(r.LastError(), kUserNotFoundText);
   EXPECT_FALSE(r.LoadUserRights("pryč"));
   EXPECT_EQ(r.LastError(), "Interní chyba - uživatel ID 5 nebyl nalezen v databázi PRISTUP2.");
 }
@@ -199,7 +199,7 @@ TEST(AccessRights, TablesThatDoNotOpenOrLackAnIndex) {
     TempDir dir;
     TS3AccessRights r(dir.Path());
     EXPECT_FALSE(r.LoadUserRights(""));
-    EXPECT_EQ(r.LastError(), OpenError + dir.Path() + "PRISTUP.DAT");
+    EXPECT_EQ(r.LastError(), kOpenError + dir.Path() + "PRISTUP.DAT");
     RightsUser jan = User(1, "Jan", "");
     jan.WithPristup2 = false;
     ASSERT_FALSE(WriteOldModelRights(dir.Path(), {jan}));
@@ -207,7 +207,7 @@ TEST(AccessRights, TablesThatDoNotOpenOrLackAnIndex) {
     EXPECT_EQ(r.LastError(), "Interní chyba - uživatel ID 1 nebyl nalezen v databázi PRISTUP2.");
     ASSERT_TRUE(engine::DeleteTableFiles(dir.Path() + "PRISTUP2"));
     EXPECT_FALSE(r.LoadUserRights(""));
-    EXPECT_EQ(r.LastError(), OpenError + dir.Path() + "PRISTUP2.DAT");
+    EXPECT_EQ(r.LastError(), kOpenError + dir.Path() + "PRISTUP2.DAT");
   }
   {
     SCOPED_TRACE("a marker in another letter case that is no table");
@@ -216,7 +216,7 @@ TEST(AccessRights, TablesThatDoNotOpenOrLackAnIndex) {
     TS3AccessRights r(dir.Path());
     EXPECT_FALSE(r.OldModel());
     EXPECT_FALSE(r.LoadUserRights("x"));
-    EXPECT_EQ(r.LastError(), OpenError + dir.Path() + "PRISUZIV.DAT");
+    EXPECT_EQ(r.LastError(), kOpenError + dir.Path() + "PRISUZIV.DAT");
   }
   {
     SCOPED_TRACE("PRISPOL without its index, PRISUZIV without UzivOS");
@@ -232,9 +232,9 @@ TEST(AccessRights, TablesThatDoNotOpenOrLackAnIndex) {
     t.CloseTable();
     TS3AccessRights r(dir.Path());
     EXPECT_FALSE(r.LoadUserRights(""));
-    EXPECT_EQ(r.LastError(), IndexError + dir.Path() + "PRISUZIV.DAT");
+    EXPECT_EQ(r.LastError(), kIndexError + dir.Path() + "PRISUZIV.DAT");
     ASSERT_FALSE(engine::CreateTable(dir.Path() + "PRISPOL", {{"Hodnota", engine::FieldType::Text}}, {}));
     EXPECT_FALSE(r.LoadUserRights(""));
-    EXPECT_EQ(r.LastError(), IndexError + dir.Path() + "PRISPOL.DAT");
+    EXPECT_EQ(r.LastError(), kIndexError + dir.Path() + "PRISPOL.DAT");
   }
 }

@@ -62,7 +62,7 @@ TEST(AgendaSeed, WritesAgendasYearsAndDocumentsInTheTableForm) {
   TBFTable users;
   ASSERT_EQ(users.OpenTable(data + "/PRISUZIV"), 0);
   ASSERT_EQ(users.SetOrder("UzivOS"), 0);
-  ASSERT_EQ(users.Seek1(Variant::FromString(CurrentUserName())), SeekFound);
+  ASSERT_EQ(users.Seek1(Variant::FromString(CurrentUserName())), kSeekFound);
   EXPECT_EQ(users.Value("PrihlZp"), Variant::FromInt(1));
   EXPECT_EQ(users.Value("UzamceniDo"), Variant::FromBool(true));
   EXPECT_EQ(users.SetOrder("Password"), 0);

@@ -34,9 +34,9 @@ TEST(BFTable, OneTableAtATimeAndCallsWhenClosed) {
 
   ASSERT_EQ(t.OpenTable(second), 0);
   ASSERT_EQ(t.SetOrder("Cislo"), 0);
-  EXPECT_EQ(t.SeekN({Variant::FromInt(5)}), SeekFound);
+  EXPECT_EQ(t.SeekN({Variant::FromInt(5)}), kSeekFound);
   EXPECT_EQ(t.EditRecord(), 0);
-  EXPECT_NE(t.Seek1(Variant::FromInt(6)), SeekFound);
+  EXPECT_NE(t.Seek1(Variant::FromInt(6)), kSeekFound);
   EXPECT_NE(t.EditRecord(), 0);
   EXPECT_NE(t.LockRecord(), 0);
   EXPECT_NE(t.Post(), 0);

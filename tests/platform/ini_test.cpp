@@ -172,10 +172,10 @@ TEST(IniFile, UnreadableFilesReadAsMissing) {
   ASSERT_EQ(::mkfifo((dir / "fifo.ini").c_str(), 0600), 0);
   ASSERT_EQ(::symlink("/dev/zero", (dir / "zero.ini").c_str()), 0);
   // A file far larger than any ini file could be: a damaged one, never read into memory whole.
-  WriteBytes(dir / "huge.ini", "[MAIN]\r\nCorrect=1\r\n" + std::string(MaxSmallFileBytes, ';'));
+  WriteBytes(dir / "huge.ini", "[MAIN]\r\nCorrect=1\r\n" + std::string(kMaxSmallFileBytes, ';'));
   for (const char* name : {"a directory.ini", "fifo.ini", "zero.ini", "huge.ini"}) {
     std::string bytes = "old";
-    EXPECT_FALSE(ReadWholeFile(dir / name, bytes, MaxSmallFileBytes)) << name;
+    EXPECT_FALSE(ReadWholeFile(dir / name, bytes, kMaxSmallFileBytes)) << name;
     EXPECT_TRUE(bytes.empty()) << name;
     TIniFile ini(dir / name);
     EXPECT_EQ(ini.ReadString("MAIN", "Correct", "default"), "default") << name;
@@ -189,5 +189,5 @@ TEST(IniFile, UnreadableFilesReadAsMissing) {
     mem.WriteString("MAIN", "Correct", "0");
     EXPECT_THROW(mem.UpdateFile(), IniWriteError) << name;
   }
-  EXPECT_EQ(ReadBytes(dir / "huge.ini").size(), MaxSmallFileBytes + 19);
+  EXPECT_EQ(ReadBytes(dir / "huge.ini").size(), kMaxSmallFileBytes + 19);
 }

@@ -29,9 +29,9 @@ static volatile std::sig_atomic_t g_stop = 0;
 static void OnSig(int) { g_stop = 1; }
 
 static std::string V(const Variant& v) {
-  if (v.isNull()) return "N";
+  if (v.IsNull()) return "N";
   bool b = false;
-  if (v.toBool(b)) return b ? "1" : "0";
+  if (v.ToBool(b)) return b ? "1" : "0";
   return "?";
 }
 
@@ -64,7 +64,7 @@ int main(int argc, char** argv) {
     if (t.t->OpenTable(t.path) != 0) { std::fprintf(stderr, "open %s: %s\n", t.path.c_str(), t.t->LastError().c_str()); return 1; }
     t.t->SetOrder(t.keyField);
     for (t.t->GoTop(); !t.t->IsEof(); t.t->Skip()) {
-      std::int32_t k; if (t.t->Value(t.keyField).toInt(k)) t.keys.push_back(k);
+      std::int32_t k; if (t.t->Value(t.keyField).ToInt(k)) t.keys.push_back(k);
     }
     if (const char* lim = std::getenv("KEYS_PER_TABLE")) {
       std::shuffle(t.keys.begin(), t.keys.end(), rng);
@@ -94,9 +94,9 @@ int main(int argc, char** argv) {
         if (t.keys.empty()) continue;
         const std::size_t ki = rng() % t.keys.size();
         const int key = t.keys[ki];
-        if (b.Seek1(Variant::FromInt(key)) != SeekFound) { std::fprintf(log, "G %s %d seek\n", t.name.c_str(), key); continue; }
+        if (b.Seek1(Variant::FromInt(key)) != kSeekFound) { std::fprintf(log, "G %s %d seek\n", t.name.c_str(), key); continue; }
         const int lr = b.LockRecord();
-        if (lr == LockRecordGone) { std::fprintf(log, "G %s %d\n", t.name.c_str(), key); continue; }
+        if (lr == kLockRecordGone) { std::fprintf(log, "G %s %d\n", t.name.c_str(), key); continue; }
         if (lr != 0) { std::fprintf(log, "C %s %d\n", t.name.c_str(), key); continue; }
         if (r < pApp + pDel) {
           if (b.DeleteRecord() != 0) std::fprintf(log, "E %s %d delete %s\n", t.name.c_str(), key, b.LastError().c_str());
@@ -104,8 +104,8 @@ int main(int argc, char** argv) {
         } else {
           const Variant obs = b.Value("Uzamceni");
           const double stamp = std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-          bool ob = false; obs.toBool(ob);
-          const bool w = obs.isNull() ? true : !ob;
+          bool ob = false; obs.ToBool(ob);
+          const bool w = obs.IsNull() ? true : !ob;
           if (holdMax > 0) std::this_thread::sleep_for(std::chrono::milliseconds(rng() % (holdMax + 1)));
           b.EditRecord();
           b.SetValue("Uzamceni", Variant::FromBool(w));

@@ -86,16 +86,16 @@ std::vector<std::string> AgendaBuilder::Groups(const std::string& yearDir, const
 
 void DeleteDocument(const std::string& tablePath, const std::string& keyField, std::int32_t key) {
   TBFTable t;
-  if (t.OpenTable(tablePath) != 0 || t.SetOrder(keyField) != 0 || t.Seek1(Variant::FromInt(key)) != SeekFound) {
+  if (t.OpenTable(tablePath) != 0 || t.SetOrder(keyField) != 0 || t.Seek1(Variant::FromInt(key)) != kSeekFound) {
     throw std::runtime_error("no document " + std::to_string(key) + " in " + tablePath);
   }
   t.DeleteRecord();
 }
 
 std::string LockText(const Variant& v) {
-  if (v.isNull()) return "Null";
+  if (v.IsNull()) return "Null";
   bool b = false;
-  return v.toBool(b) ? (b ? "1" : "0") : "?";
+  return v.ToBool(b) ? (b ? "1" : "0") : "?";
 }
 
 std::vector<std::pair<std::int32_t, std::string>> ReadLocks(const std::string& tablePath, const std::string& keyField) {
@@ -105,7 +105,7 @@ std::vector<std::pair<std::int32_t, std::string>> ReadLocks(const std::string& t
   if (t.RecCount() > 0 && t.GoTop() == 0) {
     while (!t.IsEof()) {
       std::int32_t key = 0;
-      t.Value(keyField).toInt(key);
+      t.Value(keyField).ToInt(key);
       out.emplace_back(key, LockText(t.Value(keyField == "ID" ? "Lock" : "Uzamceni")));
       t.Skip();
     }

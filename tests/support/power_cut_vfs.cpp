@@ -19,7 +19,7 @@ namespace {
 
 // Ends the process when the durable state itself could not be put back: the files would then
 // show the cache's content, and every check made on them would prove nothing.
-constexpr int kCutFailedExitCode = PowerCutExitCode + 1;
+constexpr int kCutFailedExitCode = kPowerCutExitCode + 1;
 
 // One file as the disk holds it after a power cut.
 struct DurableFile {
@@ -75,7 +75,7 @@ bool WriteAll(int fd, const std::string& bytes) {
     ::close(fd);
   }
   for (const std::string& shm : g_shmFiles) ::unlink(shm.c_str());
-  ::_exit(ok ? PowerCutExitCode : kCutFailedExitCode);
+  ::_exit(ok ? kPowerCutExitCode : kCutFailedExitCode);
 }
 
 // Counts one write or sync of a tracked file; at the cut point the power goes before it happens.

@@ -37,7 +37,7 @@
 namespace vorlend::test {
 
 // How a process whose power was cut ends.
-inline constexpr int PowerCutExitCode = 86;
+inline constexpr int kPowerCutExitCode = 86;
 
 // True for a file (by the path SQLite opened) whose cache was written back just before the cut.
 using WrittenBack = std::function<bool(const std::string& path)>;

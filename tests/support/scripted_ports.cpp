@@ -13,10 +13,10 @@ std::size_t ScriptedDialogs::QuestionCount() const {
 std::size_t ScriptedDialogs::MessageCount() const { return m_entries.size() - QuestionCount(); }
 
 const ScriptedDialogs::Entry& ScriptedDialogs::LastEntry() const {
-  static const Entry none{MsgKind::Information, "(no message came)"};
+  static const Entry kNone{MsgKind::Information, "(no message came)"};
   if (m_entries.empty()) {
     ADD_FAILURE() << "a message was expected, but none came";
-    return none;
+    return kNone;
   }
   return m_entries.back();
 }

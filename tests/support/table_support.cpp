@@ -27,7 +27,7 @@ std::string MakeDocTable(const TempDir& dir, const std::string& name, const std:
     throw std::runtime_error(*error);
   TBFTable t;
   if (t.OpenTable(path) != 0) throw std::runtime_error("cannot open " + path);
-  t.table().beginTransaction();
+  t.Table().BeginTransaction();
   for (int key : keys) {
     t.AppendBlank();
     t.SetValue("Cislo", Variant::FromInt(key));
@@ -35,7 +35,7 @@ std::string MakeDocTable(const TempDir& dir, const std::string& name, const std:
     t.SetValue("Firma", Variant::FromString("F" + std::to_string(key)));
     if (t.Post() != 0) throw std::runtime_error("cannot post " + path);
   }
-  t.table().commitTransaction();
+  t.Table().CommitTransaction();
   return path;
 }
 
@@ -66,25 +66,25 @@ HoldProcess::HoldProcess(const std::string& table, const std::string& index, int
 }
 
 HoldProcess::~HoldProcess() {
-  release();
+  Release();
 }
 
-int HoldProcess::wait() {
+int HoldProcess::Wait() {
   int status = 0;
   if (m_pid > 0) ::waitpid(m_pid, &status, 0);
   m_pid = -1;
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-int HoldProcess::release() {
+int HoldProcess::Release() {
   if (m_stdin >= 0) ::close(m_stdin);
   m_stdin = -1;
-  return m_pid > 0 ? wait() : 0;
+  return m_pid > 0 ? Wait() : 0;
 }
 
-void HoldProcess::kill() {
+void HoldProcess::Kill() {
   if (m_pid > 0) ::kill(m_pid, SIGKILL);
-  wait();
+  Wait();
   if (m_stdin >= 0) ::close(m_stdin);
   m_stdin = -1;
 }

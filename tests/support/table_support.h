@@ -30,14 +30,14 @@ public:
   HoldProcess& operator=(const HoldProcess&) = delete;
 
   // True once the child printed "locked".
-  bool locked() const { return m_locked; }
+  bool Locked() const { return m_locked; }
   // Closes the child's standard input and returns its exit status.
-  int release();
+  int Release();
   // SIGKILL, then waits for the child.
-  void kill();
+  void Kill();
 
 private:
-  int wait();
+  int Wait();
   pid_t m_pid = -1;
   int m_stdin = -1;
   bool m_locked = false;

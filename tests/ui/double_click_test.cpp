@@ -16,7 +16,7 @@ namespace {
 // platform's double-click interval, and at least 600 ms (a slow double click).
 quint64 DoubleClickInterval() {
   return static_cast<quint64>(
-      std::max(ui::ClickGuard::MinimumGuardMs, QGuiApplication::styleHints()->mouseDoubleClickInterval()));
+      std::max(ui::ClickGuard::kMinimumGuardMs, QGuiApplication::styleHints()->mouseDoubleClickInterval()));
 }
 
 }  // namespace
@@ -27,15 +27,15 @@ protected:
   // what the platform delivers a click at that place to.
   QWidget* WidgetAtPlaceOf(const char* name) {
     QWidget* w = Control<QWidget>(name);
-    return window->childAt(w->mapTo(window.get(), w->rect().center()));
+    return m_window->childAt(w->mapTo(m_window.get(), w->rect().center()));
   }
   // A real double click on `name`: press and release, then the double-click press and release
   // at the same place, to whatever is there by then.
   void DoubleClick(const char* name, quint64 at) {
     QWidget* first = Control<QWidget>(name);
-    const QPoint place = first->mapTo(window.get(), first->rect().center());
+    const QPoint place = first->mapTo(m_window.get(), first->rect().center());
     MouseClickAt(first, at);
-    QWidget* second = window->childAt(place);
+    QWidget* second = m_window->childAt(place);
     ASSERT_NE(second, nullptr);
     MouseClickAt(second, at + 120, true);
   }
@@ -43,13 +43,13 @@ protected:
     ShowActive();
     Click("btnNext1");
     ASSERT_EQ(Page(), 1);
-    window->grYearNameCellClick(0, 1);
+    m_window->grYearNameCellClick(0, 1);
     ProcessEvents();
   }
   void ToArchiveList() {
-    window->Archives().Append({"první", "1.3.2026", "8:00:00", agendaName, "1"});
-    window->RefreshArchiveList();
-    window->ShowPage(6);
+    m_window->Archives().Append({"první", "1.3.2026", "8:00:00", m_agendaName, "1"});
+    m_window->RefreshArchiveList();
+    m_window->ShowPage(6);
     ShowActive();
     ProcessEvents();
   }
@@ -60,16 +60,16 @@ TEST_F(DoubleClickTest, OnNextOfTheSaveOptionsShowsTheNamePageAndStartsNothing) 
   Start();
   ToSaveOptionsWithAYearMarked();
   // The premise: the next page's "Start" sits where "Další >>" was.
-  window->ShowPage(2);
+  m_window->ShowPage(2);
   ASSERT_EQ(WidgetAtPlaceOf("btnNext2"), Control<QWidget>("btnNext3"));
-  window->ShowPage(1);
+  m_window->ShowPage(1);
   ProcessEvents();
 
   DoubleClick("btnNext2", 10000);
   EXPECT_EQ(Page(), 2);
-  EXPECT_FALSE(window->Busy());
-  EXPECT_EQ(dialogs.Entries().size(), 0u);
-  EXPECT_FALSE(DirectoryExists(window->Context().ArchiveRoot()));
+  EXPECT_FALSE(m_window->Busy());
+  EXPECT_EQ(m_dialogs.Entries().size(), 0u);
+  EXPECT_FALSE(DirectoryExists(m_window->Context().ArchiveRoot()));
 
   // A click queued behind the page change is ignored until the page has been painted, however
   // late it was made...
@@ -87,25 +87,25 @@ TEST_F(DoubleClickTest, OnNextOfTheArchiveListShowsTheRecapitulationAndRestoresN
   ToArchiveList();
   DoubleClick("btnNext4", 20000);
   EXPECT_EQ(Page(), 7);
-  EXPECT_FALSE(window->Busy());
-  EXPECT_EQ(dialogs.Entries().size(), 0u);
+  EXPECT_FALSE(m_window->Busy());
+  EXPECT_EQ(m_dialogs.Entries().size(), 0u);
 
   // Two single clicks as close together as a double click are held off the same way.
-  window->ShowPage(6);
+  m_window->ShowPage(6);
   ProcessEvents();
   MouseClickAt(Control<QWidget>("btnNext4"), 30000);
   ASSERT_EQ(Page(), 7);
   ProcessEvents();
   MouseClickAt(WidgetAtPlaceOf("btnNext4"), 30000 + DoubleClickInterval() - 50);
   EXPECT_EQ(Page(), 7);
-  EXPECT_EQ(dialogs.Entries().size(), 0u);
+  EXPECT_EQ(m_dialogs.Entries().size(), 0u);
 
   // Once the interval is over, "Start" works: the archive here is not on the disk, so the
   // restore reports it gone and shows the list again.
   MouseClickAt(Control<QWidget>("btnNext5"), 30000 + DoubleClickInterval() + 100);
   EXPECT_EQ(Page(), 6);
-  ASSERT_EQ(dialogs.MessageCount(), 1u);
-  EXPECT_NE(dialogs.LastEntry().text.find("jiný uživatel"), std::string::npos) << dialogs.LastEntry().text;
+  ASSERT_EQ(m_dialogs.MessageCount(), 1u);
+  EXPECT_NE(m_dialogs.LastEntry().text.find("jiný uživatel"), std::string::npos) << m_dialogs.LastEntry().text;
 }
 
 TEST_F(DoubleClickTest, APageChangedByTheKeyboardTakesAClickAtOnce) {

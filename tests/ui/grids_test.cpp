@@ -39,7 +39,7 @@ void ClickCell(QTableView* grid, int row, int column, bool doubleClick = false) 
 TEST_F(WindowTest, YearGridClickTogglesTheRowsMark) {
   MakeAgenda({"2024", "2025", "2026"});
   Start();
-  window->show();
+  m_window->show();
   Click("btnNext1");
   ASSERT_EQ(Page(), 1);
   auto* grid = Control<QTableView>("grYearName");
@@ -53,21 +53,21 @@ TEST_F(WindowTest, YearGridClickTogglesTheRowsMark) {
 
   // A click on the year's name marks the row, a click on its mark cell unmarks it.
   ClickCell(grid, 1, 1);
-  EXPECT_TRUE(window->Years().Row(1).Checked);
-  EXPECT_EQ(window->Years().Current(), 1u);
+  EXPECT_TRUE(m_window->Years().Row(1).Checked);
+  EXPECT_EQ(m_window->Years().Current(), 1u);
   ClickCell(grid, 1, 0);
-  EXPECT_FALSE(window->Years().Row(1).Checked);
+  EXPECT_FALSE(m_window->Years().Row(1).Checked);
 
   // Every click counts: a double click leaves the mark as it was.
   ClickCell(grid, 2, 1, true);
-  EXPECT_FALSE(window->Years().Row(2).Checked);
-  EXPECT_FALSE(window->Years().AnyChecked());
+  EXPECT_FALSE(m_window->Years().Row(2).Checked);
+  EXPECT_FALSE(m_window->Years().AnyChecked());
 
   // Clicks outside the rows do nothing.
-  window->grYearNameCellClick(3, 0);
-  window->grYearNameCellClick(-1, 0);
-  EXPECT_FALSE(window->Years().AnyChecked());
-  EXPECT_EQ(dialogs.Entries().size(), 0u);
+  m_window->grYearNameCellClick(3, 0);
+  m_window->grYearNameCellClick(-1, 0);
+  EXPECT_FALSE(m_window->Years().AnyChecked());
+  EXPECT_EQ(m_dialogs.Entries().size(), 0u);
 }
 
 TEST(CheckImage, TickedBoxInsideATransparentRing) {
@@ -104,30 +104,30 @@ TEST_F(WindowTest, ArchiveGridColumns) {
     const auto alignment = grid->model()->headerData(c, Qt::Horizontal, Qt::TextAlignmentRole).value<Qt::Alignment>();
     EXPECT_EQ(bool(alignment & Qt::AlignRight), c > 0) << c;
   }
-  window->Archives().Append({"a", "1.3.2026", "8:00:00", "x", "1"});
-  window->Archives().Append({"b", "2.3.2026", "9:00:00", "x", "2"});
-  window->RefreshArchiveList();
+  m_window->Archives().Append({"a", "1.3.2026", "8:00:00", "x", "1"});
+  m_window->Archives().Append({"b", "2.3.2026", "9:00:00", "x", "2"});
+  m_window->RefreshArchiveList();
   const auto cellAlignment = grid->model()->index(0, 2).data(Qt::TextAlignmentRole).value<Qt::Alignment>();
   EXPECT_TRUE(cellAlignment & Qt::AlignRight);
   // The last row appended is the selected archive; choosing another row moves it.
   EXPECT_EQ(grid->currentIndex().row(), 1);
   grid->selectRow(0);
-  EXPECT_EQ(window->Archives().Current(), 0u);
+  EXPECT_EQ(m_window->Archives().Current(), 0u);
 }
 
 TEST_F(WindowTest, ArchiveListAlwaysHighlightsTheRowItsButtonsActOn) {
   MakeAgenda({"2026"});
   Start();
   for (const char* dir : {"1", "2", "3"}) {
-    TIniFile info(window->Context().ArchiveRoot() + dir + "/info");
-    ForceDirectories(window->Context().ArchiveRoot() + dir);
+    TIniFile info(m_window->Context().ArchiveRoot() + dir + "/info");
+    ForceDirectories(m_window->Context().ArchiveRoot() + dir);
     info.WriteString("MAIN", "Correct", "1");
     info.WriteString("MAIN", "AgendaExt", "001");
     info.WriteString("MAIN", "Name", std::string("archiv ") + dir);
     info.WriteString("MAIN", "Date", "1.3.2026");
     info.WriteString("MAIN", "Time", "8:00:00");
   }
-  window->show();
+  m_window->show();
   Control<QRadioButton>("RadioButton2")->setChecked(true);
   Click("btnNext1");
   ASSERT_EQ(Page(), 6);
@@ -159,18 +159,18 @@ TEST_F(WindowTest, ArchiveListAlwaysHighlightsTheRowItsButtonsActOn) {
                       Qt::LeftButton, Qt::NoButton, Qt::ControlModifier);
   QApplication::sendEvent(grid->viewport(), &release);
   EXPECT_EQ(highlighted(), 0);
-  EXPECT_EQ(window->Archives().Current(), 0u);
+  EXPECT_EQ(m_window->Archives().Current(), 0u);
 
   // "Smazat" removes the highlighted archive and highlights the one that takes its place.
-  dialogs.Answer(true);
+  m_dialogs.Answer(true);
   Click("btnDelete");
-  EXPECT_FALSE(DirectoryExists(window->Context().ArchiveRoot() + "1"));
-  EXPECT_TRUE(DirectoryExists(window->Context().ArchiveRoot() + "2"));
-  EXPECT_TRUE(DirectoryExists(window->Context().ArchiveRoot() + "3"));
+  EXPECT_FALSE(DirectoryExists(m_window->Context().ArchiveRoot() + "1"));
+  EXPECT_TRUE(DirectoryExists(m_window->Context().ArchiveRoot() + "2"));
+  EXPECT_TRUE(DirectoryExists(m_window->Context().ArchiveRoot() + "3"));
   ASSERT_EQ(grid->model()->rowCount(), 2);
   EXPECT_EQ(highlighted(), 0);
   EXPECT_EQ(grid->model()->index(0, 0).data().toString(), QStringLiteral("archiv 2"));
-  EXPECT_EQ(dialogs.MessageCount(), 0u);
+  EXPECT_EQ(m_dialogs.MessageCount(), 0u);
 }
 
 TEST(QtPorts, MessageTextsAndRefusedAddresses) {

@@ -18,8 +18,8 @@ using Chain = std::vector<std::string>;
 TEST_F(WindowTest, TabWalksEveryPageTopToBottomThenBackNextAndEnd) {
   MakeAgenda({"2025", "2026"});
   Start();
-  window->Archives().Append({"první", "1.3.2026", "8:00:00", agendaName, "1"});
-  window->RefreshArchiveList();
+  m_window->Archives().Append({"první", "1.3.2026", "8:00:00", m_agendaName, "1"});
+  m_window->RefreshArchiveList();
   Control<QRadioButton>("rbAllLock")->setChecked(true);
   ShowActive();
 
@@ -40,7 +40,7 @@ TEST_F(WindowTest, TabWalksEveryPageTopToBottomThenBackNextAndEnd) {
   };
   for (const auto& [page, chain] : pages) {
     SCOPED_TRACE("page " + std::to_string(page));
-    window->ShowPage(page);
+    m_window->ShowPage(page);
     // The page shows with the focus on its first control, and Tab goes round once.
     Chain walked = {FocusName()};
     for (std::size_t i = 0; i < chain.size(); ++i) {
@@ -52,47 +52,47 @@ TEST_F(WindowTest, TabWalksEveryPageTopToBottomThenBackNextAndEnd) {
     EXPECT_EQ(walked, expected);
   }
   // Shift+Tab walks back the same way, entering the radio group at its chosen button too.
-  window->ShowPage(1);
+  m_window->ShowPage(1);
   Control<QWidget>("btnPrev2")->setFocus(Qt::TabFocusReason);
   Key(Qt::Key_Backtab, Qt::ShiftModifier);
   EXPECT_EQ(FocusName(), "rbAllLock");
   Key(Qt::Key_Backtab, Qt::ShiftModifier);
   EXPECT_EQ(FocusName(), "chckSkDoklady");
-  EXPECT_EQ(dialogs.Entries().size(), 0u);
+  EXPECT_EQ(m_dialogs.Entries().size(), 0u);
 
   // Enter, and the keypad's Enter, press the focused button as Space does.
-  window->ShowPage(1);
+  m_window->ShowPage(1);
   Control<QWidget>("btnPrev2")->setFocus(Qt::TabFocusReason);
   Key(Qt::Key_Return);
-  EXPECT_EQ(window->CurrentPage(), 0);
-  window->ShowPage(1);
+  EXPECT_EQ(m_window->CurrentPage(), 0);
+  m_window->ShowPage(1);
   Control<QWidget>("btnPrev2")->setFocus(Qt::TabFocusReason);
   Key(Qt::Key_Enter, Qt::KeypadModifier);
-  EXPECT_EQ(window->CurrentPage(), 0);
+  EXPECT_EQ(m_window->CurrentPage(), 0);
 
   // Enter that no button takes goes on where going on starts nothing: from the chosen action,
   // the years and the archive list; never "Start" from the archive's name.
   Key(Qt::Key_Return);
-  ASSERT_EQ(window->CurrentPage(), 1);
+  ASSERT_EQ(m_window->CurrentPage(), 1);
   EXPECT_EQ(FocusName(), "grYearName");
   Key(Qt::Key_Enter, Qt::KeypadModifier);
-  EXPECT_EQ(window->CurrentPage(), 1);
-  EXPECT_EQ(dialogs.Entries().size(), 1u);  // no year marked: "Další >>" said so
-  window->ShowPage(2);
+  EXPECT_EQ(m_window->CurrentPage(), 1);
+  EXPECT_EQ(m_dialogs.Entries().size(), 1u);  // no year marked: "Další >>" said so
+  m_window->ShowPage(2);
   Key(Qt::Key_Return);
-  EXPECT_EQ(window->CurrentPage(), 2);
-  window->ShowPage(6);
+  EXPECT_EQ(m_window->CurrentPage(), 2);
+  m_window->ShowPage(6);
   ASSERT_EQ(FocusName(), "grInfoFiles");
   Key(Qt::Key_Return);
-  EXPECT_EQ(window->CurrentPage(), 7);
-  EXPECT_EQ(dialogs.Entries().size(), 1u);
+  EXPECT_EQ(m_window->CurrentPage(), 7);
+  EXPECT_EQ(m_dialogs.Entries().size(), 1u);
 }
 
 TEST_F(WindowTest, FocusStartsOnTheChosenActionAndNeverLandsOnTheEndButton) {
   MakeAgenda({"2025", "2026"});
   Start();
   // Start-up gave the first choice the focus before the window ever showed.
-  EXPECT_EQ(window->focusWidget(), Control<QWidget>("RadioButton1"));
+  EXPECT_EQ(m_window->focusWidget(), Control<QWidget>("RadioButton1"));
   ShowActive();
   EXPECT_EQ(FocusName(), "RadioButton1");
 
@@ -138,7 +138,7 @@ TEST_F(WindowTest, SpaceMarksTheCurrentYearAndArrowsMoveIt) {
   ASSERT_EQ(Page(), 1);
   ASSERT_EQ(FocusName(), "grYearName");
   auto* grid = Control<QTableView>("grYearName");
-  const YearList& list = window->Years();
+  const YearList& list = m_window->Years();
 
   Key(Qt::Key_Space);
   EXPECT_TRUE(list.Row(0).Checked);
@@ -169,7 +169,7 @@ TEST_F(WindowTest, SpaceMarksTheCurrentYearAndArrowsMoveIt) {
   Tick("chckPfaktury", true);
   Click("btnNext2");
   EXPECT_EQ(Page(), 2);
-  EXPECT_EQ(dialogs.Entries().size(), 0u);
+  EXPECT_EQ(m_dialogs.Entries().size(), 0u);
   EXPECT_EQ(FocusName(), "edtNazevMapy");
 }
 

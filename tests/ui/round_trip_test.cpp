@@ -26,7 +26,7 @@ namespace {
 
 // Every document table of the year, 30 documents each, every third one locked.
 void AddDocuments(const std::string& yearDir) {
-  for (const ModuleInfo& m : Modules) {
+  for (const ModuleInfo& m : kModules) {
     const std::string path = yearDir + m.MoneyTable;
     ASSERT_FALSE(engine::CreateTable(path, {{m.KeyField, engine::FieldType::Integer}, {"Uzamceni", engine::FieldType::Boolean}},
                                      {m.KeyField}));
@@ -46,7 +46,7 @@ using Locks = std::vector<std::pair<std::int32_t, std::string>>;
 std::map<std::string, Locks> AllLocks(const std::string& agendaDir) {
   std::map<std::string, Locks> all;
   for (const char* year : {"ROK.001/", "ROK.002/"}) {
-    for (const ModuleInfo& m : Modules) all[year + std::string(m.MoneyTable)] = ReadLocks(agendaDir + year + m.MoneyTable, m.KeyField);
+    for (const ModuleInfo& m : kModules) all[year + std::string(m.MoneyTable)] = ReadLocks(agendaDir + year + m.MoneyTable, m.KeyField);
   }
   return all;
 }
@@ -55,24 +55,24 @@ class RoundTripTest : public WindowTest {
 protected:
   void SetUp() override {
     MakeAgenda({"2025", "2026"});
-    AddDocuments(agendaDir + "ROK.001/");
-    AddDocuments(agendaDir + "ROK.002/");
-    seed = AllLocks(agendaDir);
+    AddDocuments(m_agendaDir + "ROK.001/");
+    AddDocuments(m_agendaDir + "ROK.002/");
+    m_seed = AllLocks(m_agendaDir);
   }
   // Through page 1 and 2 to the Start of the save, every year and module chosen.
   void SaveEverything(const char* name) {
     Click("btnNext1");
     ASSERT_EQ(Page(), 1);
-    window->grYearNameCellClick(0, 0);
-    window->grYearNameCellClick(1, 1);
-    for (const ModuleInfo& m : Modules) Tick(m.CheckBox, true);
+    m_window->grYearNameCellClick(0, 0);
+    m_window->grYearNameCellClick(1, 1);
+    for (const ModuleInfo& m : kModules) Tick(m.CheckBox, true);
     Control<QRadioButton>("rbAllUnlock")->setChecked(true);
     Click("btnNext2");
     ASSERT_EQ(Page(), 2);
     Control<QLineEdit>("edtNazevMapy")->setText(QString::fromUtf8(name));
     Click("btnNext3");
   }
-  std::map<std::string, Locks> seed;
+  std::map<std::string, Locks> m_seed;
 };
 
 }  // namespace
@@ -80,11 +80,11 @@ protected:
 TEST_F(RoundTripTest, SaveUnlocksEverythingAndRestorePutsEveryStateBack) {
   Start();
   SaveEverything("Před přepočtem");
-  ASSERT_EQ(Page(), 4) << (dialogs.Last() ? dialogs.LastEntry().text : "");
-  EXPECT_TRUE(dialogs.Entries().empty());
+  ASSERT_EQ(Page(), 4) << (m_dialogs.Last() ? m_dialogs.LastEntry().text : "");
+  EXPECT_TRUE(m_dialogs.Entries().empty());
   // The progress page told the whole job, table by table, to its end.
   EXPECT_EQ(Control<QLabel>("lblCelkem")->text().toStdString(), "Tabulka 16 z 16, celkem 100 %");
-  const auto saved = AllLocks(agendaDir);
+  const auto saved = AllLocks(m_agendaDir);
   for (const auto& [table, locks] : saved) {
     for (const auto& [key, value] : locks) EXPECT_EQ(value, "0") << table << " " << key;
   }
@@ -92,9 +92,9 @@ TEST_F(RoundTripTest, SaveUnlocksEverythingAndRestorePutsEveryStateBack) {
   auto archive = [&](const std::string& number) {
     std::map<std::string, std::string> tables;
     for (const char* year : {"001", "002"}) {
-      for (const ModuleInfo& m : Modules) {
+      for (const ModuleInfo& m : kModules) {
         const std::string name = m.Code + std::string(year);
-        tables[name] = DumpTable(window->Context().ArchiveRoot() + number + "/" + name);
+        tables[name] = DumpTable(m_window->Context().ArchiveRoot() + number + "/" + name);
       }
     }
     return tables;
@@ -105,7 +105,7 @@ TEST_F(RoundTripTest, SaveUnlocksEverythingAndRestorePutsEveryStateBack) {
   Control<QRadioButton>("RadioButton2")->setChecked(true);
   Click("btnNext1");
   ASSERT_EQ(Page(), 6);
-  ASSERT_EQ(window->Archives().Count(), 1u);
+  ASSERT_EQ(m_window->Archives().Count(), 1u);
   Click("btnNext4");
   ASSERT_EQ(Page(), 7);
   EXPECT_EQ(Control<QLabel>("lblNazevMapy")->text().toStdString(), "Před přepočtem");
@@ -115,16 +115,16 @@ TEST_F(RoundTripTest, SaveUnlocksEverythingAndRestorePutsEveryStateBack) {
   // lock is undone by the save, and one unlocked document another user has locked since.
   {
     TBFTable other;
-    ASSERT_EQ(other.OpenTable(agendaDir + "ROK.002/" + Modules[0].MoneyTable), 0);
-    ASSERT_EQ(other.SetOrder(Modules[0].KeyField), 0);
-    ASSERT_EQ(other.Seek1(Variant::FromInt(seed["ROK.002/" + std::string(Modules[0].MoneyTable)][1].first)), SeekFound);
+    ASSERT_EQ(other.OpenTable(m_agendaDir + "ROK.002/" + kModules[0].MoneyTable), 0);
+    ASSERT_EQ(other.SetOrder(kModules[0].KeyField), 0);
+    ASSERT_EQ(other.Seek1(Variant::FromInt(m_seed["ROK.002/" + std::string(kModules[0].MoneyTable)][1].first)), kSeekFound);
     ASSERT_EQ(other.LockRecord(), 0);
     other.SetValue("Uzamceni", Variant::FromBool(true));
     ASSERT_EQ(other.Post(), 0);
   }
-  const auto beforeComparison = AllLocks(agendaDir);
+  const auto beforeComparison = AllLocks(m_agendaDir);
   Click("lblPorovnat");
-  auto* comparison = window->findChild<ui::ComparisonDialog*>("dlgPorovnani");
+  auto* comparison = m_window->findChild<ui::ComparisonDialog*>("dlgPorovnani");
   ASSERT_NE(comparison, nullptr);
   EXPECT_EQ(Control<QLabel>("lblPorovnaniCelkem")->text().toStdString(), "Tabulka 16 z 16, celkem 100 %");
   const QTableWidget* counts = comparison->Counts();
@@ -133,30 +133,30 @@ TEST_F(RoundTripTest, SaveUnlocksEverythingAndRestorePutsEveryStateBack) {
   for (int c = 0; c < 5; ++c) total.push_back(counts->item(16, c)->text().toStdString());
   EXPECT_EQ(total, (std::vector<std::string>{"Celkem", "480", "160", "161", "0"}));
   EXPECT_EQ(comparison->Summary()->text().toStdString(), "Obnovení by změnilo dokladů: 161.");
-  EXPECT_EQ(AllLocks(agendaDir), beforeComparison);
+  EXPECT_EQ(AllLocks(m_agendaDir), beforeComparison);
   Click("btnZavrit");
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  EXPECT_EQ(window->findChild<ui::ComparisonDialog*>("dlgPorovnani"), nullptr);
+  EXPECT_EQ(m_window->findChild<ui::ComparisonDialog*>("dlgPorovnani"), nullptr);
   EXPECT_EQ(Page(), 7);
 
-  dialogs.Answer(false);  // keep the archive
+  m_dialogs.Answer(false);  // keep the archive
   Click("btnNext5");
   ASSERT_EQ(Page(), 8);
-  ASSERT_EQ(dialogs.QuestionCount(), 1u);
-  EXPECT_EQ(dialogs.LastEntry().text.rfind("Operace byla dokončena. Pokud archiv", 0), 0u);
-  EXPECT_EQ(AllLocks(agendaDir), seed);
-  EXPECT_EQ(window->Archives().Count(), 1u);
+  ASSERT_EQ(m_dialogs.QuestionCount(), 1u);
+  EXPECT_EQ(m_dialogs.LastEntry().text.rfind("Operace byla dokončena. Pokud archiv", 0), 0u);
+  EXPECT_EQ(AllLocks(m_agendaDir), m_seed);
+  EXPECT_EQ(m_window->Archives().Count(), 1u);
 
   // Restoring again with Ano to the question deletes the archive and its row.
   Click("Label22");
   Click("btnNext1");
   Click("btnNext4");
-  dialogs.Answer(true);
+  m_dialogs.Answer(true);
   Click("btnNext5");
   ASSERT_EQ(Page(), 8);
-  EXPECT_EQ(AllLocks(agendaDir), seed);
-  EXPECT_EQ(window->Archives().Count(), 0u);
-  EXPECT_FALSE(DirectoryExists(window->Context().ArchiveRoot() + "1"));
+  EXPECT_EQ(AllLocks(m_agendaDir), m_seed);
+  EXPECT_EQ(m_window->Archives().Count(), 0u);
+  EXPECT_FALSE(DirectoryExists(m_window->Context().ArchiveRoot() + "1"));
 
   // vorlend-batch goes the same roads: the same choices give the same archive and documents.
   auto batch = [&](std::vector<std::string> words, std::string* out = nullptr) {
@@ -168,41 +168,41 @@ TEST_F(RoundTripTest, SaveUnlocksEverythingAndRestorePutsEveryStateBack) {
   std::string number;
   ASSERT_EQ(batch({"save", "--years", "all", "--modules", "all", "--action", "unlock", "--name", "Před přepočtem"}, &number), 0);
   EXPECT_EQ(number, "1\n");
-  EXPECT_EQ(AllLocks(agendaDir), saved);
+  EXPECT_EQ(AllLocks(m_agendaDir), saved);
   EXPECT_EQ(archive("1"), windowArchive);
   ASSERT_EQ(batch({"restore", "--archive", "1", "--delete-after"}), 0);
-  EXPECT_EQ(AllLocks(agendaDir), seed);
-  EXPECT_FALSE(DirectoryExists(window->Context().ArchiveRoot() + "1"));
+  EXPECT_EQ(AllLocks(m_agendaDir), m_seed);
+  EXPECT_FALSE(DirectoryExists(m_window->Context().ArchiveRoot() + "1"));
 }
 
 TEST_F(RoundTripTest, ADocumentHeldByAnotherUserAsksAndRetries) {
-  auto holder = std::make_unique<HoldProcess>(agendaDir + "ROK.002/PFAKTURY", "Cislo", 12);
-  ASSERT_TRUE(holder->locked());
+  auto holder = std::make_unique<HoldProcess>(m_agendaDir + "ROK.002/PFAKTURY", "Cislo", 12);
+  ASSERT_TRUE(holder->Locked());
   Start();
-  dialogs.Answers({true, true});
-  dialogs.onQuestion = [&](const ScriptedDialogs::Entry&) {
-    if (dialogs.QuestionCount() == 2) holder.reset();  // the other user saves the document
+  m_dialogs.Answers({true, true});
+  m_dialogs.onQuestion = [&](const ScriptedDialogs::Entry&) {
+    if (m_dialogs.QuestionCount() == 2) holder.reset();  // the other user saves the document
   };
   SaveEverything("s konfliktem");
   ASSERT_EQ(Page(), 4);
-  ASSERT_EQ(dialogs.QuestionCount(), 2u);
-  EXPECT_EQ(dialogs.Entries()[0].kind, MsgKind::Warning);
-  EXPECT_EQ(dialogs.Entries()[0].text.rfind("Zámek v modulu přijaté faktury 2026: některý doklad je právě editován", 0), 0u);
+  ASSERT_EQ(m_dialogs.QuestionCount(), 2u);
+  EXPECT_EQ(m_dialogs.Entries()[0].kind, MsgKind::Warning);
+  EXPECT_EQ(m_dialogs.Entries()[0].text.rfind("Zámek v modulu přijaté faktury 2026: některý doklad je právě editován", 0), 0u);
 
   // Ne ends on the error page, the documents before the held one already changed.
   Click("Label10");
-  dialogs.onQuestion = nullptr;
-  HoldProcess again(agendaDir + "ROK.002/POKLKNIH", "Cislo", 5);
-  ASSERT_TRUE(again.locked());
-  dialogs.Answer(false);
+  m_dialogs.onQuestion = nullptr;
+  HoldProcess again(m_agendaDir + "ROK.002/POKLKNIH", "Cislo", 5);
+  ASSERT_TRUE(again.Locked());
+  m_dialogs.Answer(false);
   Click("btnNext1");
-  window->grYearNameCellClick(0, 0);
+  m_window->grYearNameCellClick(0, 0);
   Tick("chckPokladna", true);
   Control<QRadioButton>("rbAllLock")->setChecked(true);
   Click("btnNext2");
   Click("btnNext3");
   EXPECT_EQ(Page(), 5);
-  const Locks now = ReadLocks(agendaDir + "ROK.002/POKLKNIH", "Cislo");
+  const Locks now = ReadLocks(m_agendaDir + "ROK.002/POKLKNIH", "Cislo");
   for (std::size_t i = 0; i < 4; ++i) EXPECT_EQ(now[i].second, "1") << i;
 }
 
@@ -211,19 +211,19 @@ TEST_F(RoundTripTest, AnOutdatedAddOnOffersTheDownloadAndAnoEndsWithTheSettingsS
   server.ServeBody("[VORLEND]\r\nVER=1.15\r\nHOMEPAGE=http://127.0.0.1/vorlend\r\n");
   ::setenv("VORLEND_VENDOR_URL", server.BaseUrl().c_str(), 1);
   // The real version checker, not the fixture's stand-in.
-  window = std::make_unique<ui::TfrmMain>(&dialogs, &shell);
-  ASSERT_FALSE(window->RunStartup(Args()));
+  m_window = std::make_unique<ui::TfrmMain>(&m_dialogs, &m_shell);
+  ASSERT_FALSE(m_window->RunStartup(Args()));
   Tick("chckBanka", true);
-  dialogs.Answer(true);
+  m_dialogs.Answer(true);
   Click("btnNext1");
   ::unsetenv("VORLEND_VENDOR_URL");
   EXPECT_EQ(server.RequestCount(), 1);
   EXPECT_EQ(server.LastPath(), "/download/kpxver.dat");
-  ASSERT_EQ(dialogs.QuestionCount(), 1u);
-  EXPECT_EQ(dialogs.LastEntry().kind, MsgKind::Warning);
-  EXPECT_NE(dialogs.LastEntry().text.find("\r\rPřejete si nyní přesměrovat na internetové stránky"), std::string::npos);
-  EXPECT_EQ(shell.Urls(), (std::vector<std::string>{"http://127.0.0.1/vorlend"}));
-  EXPECT_TRUE(window->CloseRequested());
+  ASSERT_EQ(m_dialogs.QuestionCount(), 1u);
+  EXPECT_EQ(m_dialogs.LastEntry().kind, MsgKind::Warning);
+  EXPECT_NE(m_dialogs.LastEntry().text.find("\r\rPřejete si nyní přesměrovat na internetové stránky"), std::string::npos);
+  EXPECT_EQ(m_shell.Urls(), (std::vector<std::string>{"http://127.0.0.1/vorlend"}));
+  EXPECT_TRUE(m_window->CloseRequested());
   EXPECT_EQ(Page(), 0);
   EXPECT_EQ(Setting("Banka"), "1");
 }
@@ -236,25 +236,25 @@ TEST_F(RoundTripTest, AnArchiveReplacedByAnotherUserIsNeitherRestoredNorDeleted)
   Click("Label10");
   Control<QRadioButton>("RadioButton2")->setChecked(true);
   Click("btnNext1");
-  ASSERT_EQ(window->Archives().Count(), 1u);
+  ASSERT_EQ(m_window->Archives().Count(), 1u);
   // Meanwhile another user deletes archive 1 and a third user's save takes its number.
-  const std::string info = window->Context().ArchiveRoot() + "1/info";
+  const std::string info = m_window->Context().ArchiveRoot() + "1/info";
   TIniFile(info).WriteString("MAIN", "Name", "cizí archiv");
   TIniFile(info).WriteString("MAIN", "Correct", "0");
-  auto running = std::make_unique<DirectoryLock>(window->Context().ArchiveRoot() + "1");  // that save still runs
+  auto running = std::make_unique<DirectoryLock>(m_window->Context().ArchiveRoot() + "1");  // that save still runs
   ASSERT_TRUE(running->Held());
-  const auto before = AllLocks(agendaDir);
+  const auto before = AllLocks(m_agendaDir);
 
-  dialogs.Answer(true);
+  m_dialogs.Answer(true);
   Click("btnDelete");
   EXPECT_TRUE(FileExists(info));
-  EXPECT_EQ(dialogs.LastEntry().kind, MsgKind::Warning);
-  EXPECT_EQ(dialogs.LastEntry().text,
+  EXPECT_EQ(m_dialogs.LastEntry().kind, MsgKind::Warning);
+  EXPECT_EQ(m_dialogs.LastEntry().text,
             "Archiv \"první\" mezitím smazal nebo změnil jiný uživatel; s archivem se nic neprovedlo.");
   // Read again: the other user's archive is listed as still being saved.
-  ASSERT_EQ(window->Archives().Count(), 1u);
-  EXPECT_TRUE(window->Archives().Row(0).Running);
-  EXPECT_EQ(window->Archives().Row(0).MapName, "cizí archiv");
+  ASSERT_EQ(m_window->Archives().Count(), 1u);
+  EXPECT_TRUE(m_window->Archives().Row(0).Running);
+  EXPECT_EQ(m_window->Archives().Row(0).MapName, "cizí archiv");
   running.reset();
 
   // The same when the row is restored: nothing in Money changes.
@@ -265,8 +265,8 @@ TEST_F(RoundTripTest, AnArchiveReplacedByAnotherUserIsNeitherRestoredNorDeleted)
   TIniFile(info).WriteString("MAIN", "Time", "0:00:01");
   Click("btnNext5");
   EXPECT_EQ(Page(), 6);
-  EXPECT_EQ(AllLocks(agendaDir), before);
-  EXPECT_EQ(window->Archives().Count(), 1u);
+  EXPECT_EQ(AllLocks(m_agendaDir), before);
+  EXPECT_EQ(m_window->Archives().Count(), 1u);
 }
 
 }  // namespace vorlend::test
@@ -284,37 +284,37 @@ TEST_F(RoundTripTest, AnInterruptedSaveIsMarkedWarnedAboutAndRestored) {
   QObject::connect(&pressAbort, &QTimer::timeout, [&] {
     if (++passes < 4) return;
     pressAbort.stop();
-    window->btnPrerusitClick();
+    m_window->btnPrerusitClick();
   });
   pressAbort.start(0);
-  dialogs.Answer(true);
+  m_dialogs.Answer(true);
   SaveEverything("přerušený");
   ASSERT_EQ(Page(), 5);
-  EXPECT_NE(AllLocks(agendaDir), seed);
+  EXPECT_NE(AllLocks(m_agendaDir), m_seed);
 
   Click("Label12");
   Control<QRadioButton>("RadioButton2")->setChecked(true);
   Click("btnNext1");
-  ASSERT_EQ(window->Archives().Count(), 1u);
+  ASSERT_EQ(m_window->Archives().Count(), 1u);
   const QString shown = Control<QTableView>("grInfoFiles")->model()->index(0, 0).data().toString();
   EXPECT_EQ(shown.toStdString(), "(nedokončený) přerušený");
   Click("btnNext4");
   ASSERT_EQ(Page(), 7);
   EXPECT_FALSE(Control<QLabel>("lblNedokonceny")->isHidden());
-  EXPECT_EQ(Control<QLabel>("lblNedokonceny")->text().toStdString(), IncompleteRecapText);
+  EXPECT_EQ(Control<QLabel>("lblNedokonceny")->text().toStdString(), kIncompleteRecapText);
 
   // A new save asks first; "Ne" stays on the name page and creates nothing.
   Click("btnPrev5");
   Click("btnPrev4");
   Control<QRadioButton>("RadioButton1")->setChecked(true);
-  dialogs.Clear();
-  dialogs.Answer(false);
+  m_dialogs.Clear();
+  m_dialogs.Answer(false);
   SaveEverything("druhý");
   EXPECT_EQ(Page(), 2);
-  ASSERT_EQ(dialogs.QuestionCount(), 1u);
-  EXPECT_EQ(dialogs.LastEntry().kind, MsgKind::Warning);
-  EXPECT_EQ(dialogs.LastEntry().text.rfind("Archiv \"přerušený\" uložený ", 0), 0u);
-  EXPECT_FALSE(DirectoryExists(window->Context().ArchiveRoot() + "2"));
+  ASSERT_EQ(m_dialogs.QuestionCount(), 1u);
+  EXPECT_EQ(m_dialogs.LastEntry().kind, MsgKind::Warning);
+  EXPECT_EQ(m_dialogs.LastEntry().text.rfind("Archiv \"přerušený\" uložený ", 0), 0u);
+  EXPECT_FALSE(DirectoryExists(m_window->Context().ArchiveRoot() + "2"));
 
   // Restoring the incomplete archive puts back every state.
   Click("btnPrev3");
@@ -322,12 +322,12 @@ TEST_F(RoundTripTest, AnInterruptedSaveIsMarkedWarnedAboutAndRestored) {
   Control<QRadioButton>("RadioButton2")->setChecked(true);
   Click("btnNext1");
   Click("btnNext4");
-  dialogs.Answer(true);  // and delete it afterwards
+  m_dialogs.Answer(true);  // and delete it afterwards
   Click("btnNext5");
-  ASSERT_EQ(Page(), 8) << (dialogs.Last() ? dialogs.LastEntry().text : "");
-  EXPECT_EQ(AllLocks(agendaDir), seed);
-  EXPECT_EQ(window->Archives().Count(), 0u);
-  EXPECT_FALSE(DirectoryExists(window->Context().ArchiveRoot() + "1"));
+  ASSERT_EQ(Page(), 8) << (m_dialogs.Last() ? m_dialogs.LastEntry().text : "");
+  EXPECT_EQ(AllLocks(m_agendaDir), m_seed);
+  EXPECT_EQ(m_window->Archives().Count(), 0u);
+  EXPECT_FALSE(DirectoryExists(m_window->Context().ArchiveRoot() + "1"));
 }
 
 }  // namespace vorlend::test

@@ -22,12 +22,12 @@ TEST_F(WindowTest, StartupShowsVersionAgendaAndRememberedSettings) {
   MakeAgenda({"2025", "2026"});
   Start();
   EXPECT_EQ(Control<QLabel>("lblProgramVersion")->text(), QStringLiteral("Verze 1.14"));
-  EXPECT_EQ(Control<QLabel>("lblAgendaName")->text().toStdString(), agendaName);
+  EXPECT_EQ(Control<QLabel>("lblAgendaName")->text().toStdString(), m_agendaName);
   EXPECT_EQ(Page(), 0);
   EXPECT_TRUE(Control<QRadioButton>("RadioButton1")->isChecked());
-  EXPECT_FALSE(window->isVisible());
-  EXPECT_EQ(dialogs.Entries().size(), 0u);
-  EXPECT_EQ(window->size(), QSize(527, 338));
+  EXPECT_FALSE(m_window->isVisible());
+  EXPECT_EQ(m_dialogs.Entries().size(), 0u);
+  EXPECT_EQ(m_window->size(), QSize(527, 338));
 
   // First run: received and issued invoices and stock documents ticked, unlock all.
   for (const char* off : {"chckPokladna", "chckBanka", "chckPohledavky", "chckZavazky", "chckInterni"})
@@ -37,8 +37,8 @@ TEST_F(WindowTest, StartupShowsVersionAgendaAndRememberedSettings) {
   EXPECT_TRUE(Control<QRadioButton>("rbAllUnlock")->isChecked());
 
   // A remembered choice is loaded into the controls; an unknown lock action means no action.
-  const std::string settingsFile = window->Context().SettingsFileName();
-  window.reset();
+  const std::string settingsFile = m_window->Context().SettingsFileName();
+  m_window.reset();
   {
     TIniFile ini(settingsFile);
     ini.WriteBool("SETTINGS", "Banka", true);
@@ -54,32 +54,32 @@ TEST_F(WindowTest, StartupShowsVersionAgendaAndRememberedSettings) {
 
   // A file too large to read whole: the defaults, one warning naming it, and the file stays as it
   // was when the window closes.
-  window.reset();
-  const std::string large = "[SETTINGS]\r\nBanka=1\r\n" + std::string(MaxSmallFileBytes, ';');
+  m_window.reset();
+  const std::string large = "[SETTINGS]\r\nBanka=1\r\n" + std::string(kMaxSmallFileBytes, ';');
   WriteBytes(ResolvePath(settingsFile), large);
-  dialogs.Clear();
+  m_dialogs.Clear();
   Start();
   EXPECT_FALSE(Control<QCheckBox>("chckBanka")->isChecked());
-  ASSERT_EQ(dialogs.Entries().size(), 1u);
-  EXPECT_EQ(dialogs.LastEntry().kind, MsgKind::Warning);
-  EXPECT_NE(dialogs.LastEntry().text.find(window->Context().Shown(settingsFile)), std::string::npos);
+  ASSERT_EQ(m_dialogs.Entries().size(), 1u);
+  EXPECT_EQ(m_dialogs.LastEntry().kind, MsgKind::Warning);
+  EXPECT_NE(m_dialogs.LastEntry().text.find(m_window->Context().Shown(settingsFile)), std::string::npos);
   Click("btnKonec1");
-  EXPECT_EQ(dialogs.Entries().size(), 1u);
+  EXPECT_EQ(m_dialogs.Entries().size(), 1u);
   EXPECT_EQ(ReadBytes(ResolvePath(settingsFile)), large);
 }
 
 TEST_F(WindowTest, ALongAgendaNameIsCutWithAnEllipsisAndShownWholeInTheTooltip) {
-  agendaName = "Truhlářství Novák a synové, výroba nábytku na zakázku & <montáže>, Brno-Královo Pole";
+  m_agendaName = "Truhlářství Novák a synové, výroba nábytku na zakázku & <montáže>, Brno-Královo Pole";
   MakeAgenda({"2026"});
   Start();
   ShowActive();
   auto* label = Control<ui::ElidedLabel>("lblAgendaName");
   ASSERT_NE(label, nullptr);
-  EXPECT_EQ(label->text().toStdString(), agendaName);
-  EXPECT_EQ(window->size(), QSize(527, 338));
+  EXPECT_EQ(label->text().toStdString(), m_agendaName);
+  EXPECT_EQ(m_window->size(), QSize(527, 338));
   const QString shown = label->DisplayedText();
   EXPECT_TRUE(shown.endsWith(QChar(0x2026))) << shown.toStdString();
-  EXPECT_TRUE(QString::fromStdString(agendaName).startsWith(shown.chopped(1)));
+  EXPECT_TRUE(QString::fromStdString(m_agendaName).startsWith(shown.chopped(1)));
   EXPECT_LE(label->fontMetrics().horizontalAdvance(shown), label->contentsRect().width());
   EXPECT_LE(label->geometry().right(), label->parentWidget()->contentsRect().right());
 
@@ -89,7 +89,7 @@ TEST_F(WindowTest, ALongAgendaNameIsCutWithAnEllipsisAndShownWholeInTheTooltip) 
   ASSERT_TRUE(QToolTip::isVisible());
   QTextDocument tip;
   tip.setHtml(QToolTip::text());
-  EXPECT_EQ(tip.toPlainText().toStdString(), agendaName);
+  EXPECT_EQ(tip.toPlainText().toStdString(), m_agendaName);
   QToolTip::hideText();
   QElapsedTimer waited;
   waited.start();
@@ -123,19 +123,19 @@ TEST_F(WindowTest, StartupFailuresEndBeforeTheWindowShows) {
     std::string message;
   };
   const Case cases[] = {
-      {"no parameters", {}, IncompleteParametersText},
-      {"MAIN missing", without("MAIN"), IncompleteParametersText},
-      {"AKTROK missing", without("AKTROK"), IncompleteParametersText},
-      {"MVERZE missing", without("MVERZE"), IncompleteParametersText},
-      {"AKTHESLO missing", without("AKTHESLO"), IncompleteParametersText},
-      {"AKTCFGNAME missing", without("AKTCFGNAME"), IncompleteParametersText},
-      {"MVERZE without digits", withVersion("verze"), MoneyVersionErrorText},
-      {"MVERZE with two dots", withVersion("12.5.1"), MoneyVersionErrorText},
+      {"no parameters", {}, kIncompleteParametersText},
+      {"MAIN missing", without("MAIN"), kIncompleteParametersText},
+      {"AKTROK missing", without("AKTROK"), kIncompleteParametersText},
+      {"MVERZE missing", without("MVERZE"), kIncompleteParametersText},
+      {"AKTHESLO missing", without("AKTHESLO"), kIncompleteParametersText},
+      {"AKTCFGNAME missing", without("AKTCFGNAME"), kIncompleteParametersText},
+      {"MVERZE without digits", withVersion("verze"), kMoneyVersionErrorText},
+      {"MVERZE with two dots", withVersion("12.5.1"), kMoneyVersionErrorText},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     ScriptedDialogs boxes;
-    ui::TfrmMain w(&boxes, &shell);
+    ui::TfrmMain w(&boxes, &m_shell);
     EXPECT_TRUE(w.RunStartup(c.args));
     EXPECT_FALSE(w.isVisible());
     ASSERT_EQ(boxes.Entries().size(), 1u);
@@ -143,19 +143,19 @@ TEST_F(WindowTest, StartupFailuresEndBeforeTheWindowShows) {
     EXPECT_EQ(boxes.Entries()[0].text, c.message);
     // Nothing is remembered from a run that never started, also when the window is closed.
     w.close();
-    EXPECT_FALSE(DirectoryExists(dataDir + "KPX/Vorlend/Setting/") &&
-                 FileExists(dataDir + "KPX/Vorlend/Setting/Test001.ini"));
+    EXPECT_FALSE(DirectoryExists(m_dataDir + "KPX/Vorlend/Setting/") &&
+                 FileExists(m_dataDir + "KPX/Vorlend/Setting/Test001.ini"));
   }
 }
 
 TEST_F(WindowTest, StartupWithoutTheLockRightEndsWithTheWarning) {
   MakeAgenda({"2026"}, false);
-  ui::TfrmMain w(&dialogs, &shell);
+  ui::TfrmMain w(&m_dialogs, &m_shell);
   EXPECT_TRUE(w.RunStartup(Args()));
   EXPECT_FALSE(w.isVisible());
-  ASSERT_EQ(dialogs.Entries().size(), 1u);
-  EXPECT_EQ(dialogs.LastEntry().kind, MsgKind::Warning);
-  EXPECT_EQ(dialogs.LastEntry().text, NoRightsText);
+  ASSERT_EQ(m_dialogs.Entries().size(), 1u);
+  EXPECT_EQ(m_dialogs.LastEntry().kind, MsgKind::Warning);
+  EXPECT_EQ(m_dialogs.LastEntry().text, kNoRightsText);
   w.close();
   EXPECT_FALSE(FileExists(w.Context().SettingsFileName()));
 }

@@ -24,55 +24,55 @@ void WriteIni(const std::string& path, const char* section, const char* key, con
 }  // namespace
 
 WindowTest::WindowTest() {
-  dataDir = temp.path().toStdString() + "/DATA/";
-  agendaDir = dataDir + "AGENDA.001/";
+  m_dataDir = m_temp.path().toStdString() + "/DATA/";
+  m_agendaDir = m_dataDir + "AGENDA.001/";
 }
 
 WindowTest::~WindowTest() {
-  window.reset();
+  m_window.reset();
   QApplication::processEvents();
 }
 
 void WindowTest::MakeAgenda(const std::vector<std::string>& yearNames, bool mayLock) {
-  years = yearNames;
-  WriteIni(agendaDir + "AGENDA.INI", "Údaje o firmě", "Název-obchodní", agendaName);
+  m_years = yearNames;
+  WriteIni(m_agendaDir + "AGENDA.INI", "Údaje o firmě", "Název-obchodní", m_agendaName);
   // The current system user is a Money user who logs in by the system account (Money passes no
   // password then), with or without the right to lock documents.
   RightsUser user;
   user.Name = "Účetní";
   user.OsAccount = CurrentUserName();
   user.UzamceniDo = mayLock;
-  const auto error = WriteNewModelRights(dataDir, {user}, true);
+  const auto error = WriteNewModelRights(m_dataDir, {user}, true);
   ASSERT_FALSE(error) << *error;
   for (std::size_t i = 0; i < yearNames.size(); ++i) {
     char dir[32];
     std::snprintf(dir, sizeof dir, "ROK.%03zu/", i + 1);
-    WriteIni(agendaDir + dir + "ROK.INI", "Global", "Účetní rok", yearNames[i]);
+    WriteIni(m_agendaDir + dir + "ROK.INI", "Global", "Účetní rok", yearNames[i]);
   }
 }
 
 std::vector<std::string> WindowTest::Args() const {
   char dir[32];
-  std::snprintf(dir, sizeof dir, "ROK.%03zu", years.size());
-  return {"?MAIN=1?MAIN", "?AKTROK=" + agendaDir + dir + "?AKTROK", "?MVERZE=12.5?MVERZE", "?AKTHESLO=?AKTHESLO",
+  std::snprintf(dir, sizeof dir, "ROK.%03zu", m_years.size());
+  return {"?MAIN=1?MAIN", "?AKTROK=" + m_agendaDir + dir + "?AKTROK", "?MVERZE=12.5?MVERZE", "?AKTHESLO=?AKTHESLO",
           "?AKTCFGNAME=Test?AKTCFGNAME"};
 }
 
 void WindowTest::Start() {
-  window = std::make_unique<ui::TfrmMain>(&dialogs, &shell);
-  window->SetVersionCheck([this](const HostContext& ctx, Dialogs&, Shell&) {
-    ++versionChecks;
+  m_window = std::make_unique<ui::TfrmMain>(&m_dialogs, &m_shell);
+  m_window->SetVersionCheck([this](const HostContext& ctx, Dialogs&, Shell&) {
+    ++m_versionChecks;
     EXPECT_EQ(ctx.MoneyVersionText, "12.5");
-    return versionAnswer;
+    return m_versionAnswer;
   });
-  ASSERT_FALSE(window->RunStartup(Args())) << (dialogs.Last() ? dialogs.LastEntry().text : "");
+  ASSERT_FALSE(m_window->RunStartup(Args())) << (m_dialogs.Last() ? m_dialogs.LastEntry().text : "");
 }
 
 void WindowTest::Click(const char* name) {
   QWidget* target = Control<QWidget>(name);
   ASSERT_NE(target, nullptr);
   // Only what the user sees can be pressed: the window is shown and the control is on its page.
-  if (!window->isVisible()) window->show();
+  if (!m_window->isVisible()) m_window->show();
   ASSERT_TRUE(target->isVisible()) << name << " is not on the current page";
   if (auto* button = qobject_cast<QAbstractButton*>(target)) {
     ASSERT_TRUE(button->isEnabled()) << name << " is disabled";
@@ -89,10 +89,10 @@ void WindowTest::Click(const char* name) {
 }
 
 void WindowTest::ShowActive() {
-  window->show();
-  window->activateWindow();
-  for (int i = 0; i < 50 && !window->isActiveWindow(); ++i) ProcessEvents();
-  ASSERT_TRUE(window->isActiveWindow());
+  m_window->show();
+  m_window->activateWindow();
+  for (int i = 0; i < 50 && !m_window->isActiveWindow(); ++i) ProcessEvents();
+  ASSERT_TRUE(m_window->isActiveWindow());
 }
 
 std::string WindowTest::FocusName() const {
@@ -133,10 +133,10 @@ void WindowTest::ProcessEvents() {
 void WindowTest::Tick(const char* checkBox, bool ticked) { Control<QCheckBox>(checkBox)->setChecked(ticked); }
 
 std::string WindowTest::Setting(const char* key) const {
-  TIniFile ini(window->Context().SettingsFileName());
+  TIniFile ini(m_window->Context().SettingsFileName());
   return ini.ReadString("SETTINGS", key, "");
 }
 
-bool WindowTest::SettingsFileExists() const { return FileExists(window->Context().SettingsFileName()); }
+bool WindowTest::SettingsFileExists() const { return FileExists(m_window->Context().SettingsFileName()); }
 
 }  // namespace vorlend::test

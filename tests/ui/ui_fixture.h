@@ -29,7 +29,7 @@ protected:
 
   template <typename T>
   T* Control(const char* name) const {
-    T* control = window->findChild<T*>(QLatin1String(name));
+    T* control = m_window->findChild<T*>(QLatin1String(name));
     EXPECT_NE(control, nullptr) << "no control " << name;
     return control;
   }
@@ -46,23 +46,23 @@ protected:
   void MouseClickAt(QWidget* target, quint64 timestamp, bool secondOfDouble = false);
   // Lets pending events run, so shown pages are painted.
   static void ProcessEvents();
-  int Page() const { return window->CurrentPage(); }
+  int Page() const { return m_window->CurrentPage(); }
   bool Enabled(const char* name) const { return Control<QWidget>(name)->isEnabled(); }
   void Tick(const char* checkBox, bool ticked);
   // The value of a key of the add-on settings file, "" when missing.
   std::string Setting(const char* key) const;
   bool SettingsFileExists() const;
 
-  QTemporaryDir temp;
-  std::string dataDir;    // trailing "/"
-  std::string agendaDir;  // trailing "/"
-  std::string agendaName = "Pekárna Žluťoučká";
-  std::vector<std::string> years;
-  ScriptedDialogs dialogs;
-  RecordingShell shell;
-  std::unique_ptr<ui::TfrmMain> window;
-  int versionChecks = 0;
-  bool versionAnswer = true;
+  QTemporaryDir m_temp;
+  std::string m_dataDir;    // trailing "/"
+  std::string m_agendaDir;  // trailing "/"
+  std::string m_agendaName = "Pekárna Žluťoučká";
+  std::vector<std::string> m_years;
+  ScriptedDialogs m_dialogs;
+  RecordingShell m_shell;
+  std::unique_ptr<ui::TfrmMain> m_window;
+  int m_versionChecks = 0;
+  bool m_versionAnswer = true;
 };
 
 }  // namespace vorlend::test

@@ -21,8 +21,8 @@ using test::HttpServer;
 using test::RecordingShell;
 using test::ScriptedDialogs;
 
-const std::string MoneyVer = "10.5.1";
-const std::string Outdated =
+const std::string kMoneyVer = "10.5.1";
+const std::string kOutdated =
     "Aktuálně nainstalovaná verze Money není kompatibilní s tímto doplňkem, což může mít za následek "
     "nepředvídatelné chování celého programu (v krajním případě i poškození databáze).\r\r"
     "Doporučujeme vám co nejdříve provést upgrade na vyšší verzi doplňku, která je kompatibilní i s "
@@ -52,7 +52,7 @@ protected:
     fs::create_directory(m_dir / "tmp");
     fs::create_directory(m_dir / "settings");
     m_tmpdir.emplace("TMPDIR", (m_dir / "tmp").string());
-    m_vendor.emplace("VORLEND_VENDOR_URL", server.BaseUrl());
+    m_vendor.emplace("VORLEND_VENDOR_URL", m_server.BaseUrl());
     SetClockForTesting([] { return EncodeDate(2025, 3, 10) + 0.75; });
   }
   void TearDown() override {
@@ -71,19 +71,19 @@ protected:
     TIniFile ini(StateFile());
     return ini.ReadString("KPXVERCHECKER", key, "<none>");
   }
-  void Publish(const std::string& keys) { server.ServeBody("[OTHER]\r\nVER=9.9\r\n[VORLEND]\r\n" + keys); }
+  void Publish(const std::string& keys) { m_server.ServeBody("[OTHER]\r\nVER=9.9\r\n[VORLEND]\r\n" + keys); }
 
-  bool Check(const std::string& money = MoneyVer, bool alwaysOffer = true, TDateTime buildDate = 0) {
-    TKPXVerChecker checker("VORLEND", "1.14", buildDate, StateFile(), money, alwaysOffer, dialogs, shell);
+  bool Check(const std::string& money = kMoneyVer, bool alwaysOffer = true, TDateTime buildDate = 0) {
+    TKPXVerChecker checker("VORLEND", "1.14", buildDate, StateFile(), money, alwaysOffer, m_dialogs, m_shell);
     checker.SetDownloadLimits({std::chrono::milliseconds(500), std::chrono::milliseconds(1500)});
     return checker.CheckVersion();
   }
 
   bool TempFolderEmpty() const { return fs::is_empty(m_dir / "tmp"); }
 
-  HttpServer server;
-  ScriptedDialogs dialogs;
-  RecordingShell shell;
+  HttpServer m_server;
+  ScriptedDialogs m_dialogs;
+  RecordingShell m_shell;
   fs::path m_dir;
 
 private:
@@ -106,79 +106,79 @@ TEST_F(VerCheckerTest, SwitchInStateFileSuppressesTheCheck) {
   WriteState("NOCHECKFORMONEYVER=*\r\n");
   EXPECT_TRUE(Check());
   EXPECT_TRUE(Check("11.0"));
-  EXPECT_EQ(server.RequestCount(), 0);
+  EXPECT_EQ(m_server.RequestCount(), 0);
 
-  WriteState("NOCHECKFORMONEYVER=" + MoneyVer + "\r\n");
+  WriteState("NOCHECKFORMONEYVER=" + kMoneyVer + "\r\n");
   EXPECT_TRUE(Check());
-  EXPECT_EQ(server.RequestCount(), 0);
+  EXPECT_EQ(m_server.RequestCount(), 0);
 
   // Money upgraded: the switch no longer applies.
-  dialogs.Answer(false);
+  m_dialogs.Answer(false);
   EXPECT_TRUE(Check("11.0"));
-  EXPECT_EQ(server.RequestCount(), 1);
+  EXPECT_EQ(m_server.RequestCount(), 1);
 }
 
 TEST_F(VerCheckerTest, CheckIsDuePerMoneyVersionAndAfterSixtyDays) {
   Publish("VER=1.14\r\n");
   EXPECT_TRUE(Check());  // no state file
-  EXPECT_EQ(server.RequestCount(), 1);
-  EXPECT_EQ(server.LastPath(), "/download/kpxver.dat");
+  EXPECT_EQ(m_server.RequestCount(), 1);
+  EXPECT_EQ(m_server.LastPath(), "/download/kpxver.dat");
 
-  WriteState("LastCheckMoneyVersion=" + MoneyVer + "\r\nLastCheckDate=2025-01-09\r\n");  // 60 days ago
+  WriteState("LastCheckMoneyVersion=" + kMoneyVer + "\r\nLastCheckDate=2025-01-09\r\n");  // 60 days ago
   EXPECT_TRUE(Check());
-  EXPECT_EQ(server.RequestCount(), 1);
+  EXPECT_EQ(m_server.RequestCount(), 1);
 
-  WriteState("LastCheckMoneyVersion=" + MoneyVer + "\r\nLastCheckDate=2025-01-08\r\n");  // 61 days ago
+  WriteState("LastCheckMoneyVersion=" + kMoneyVer + "\r\nLastCheckDate=2025-01-08\r\n");  // 61 days ago
   EXPECT_TRUE(Check());
-  EXPECT_EQ(server.RequestCount(), 2);
+  EXPECT_EQ(m_server.RequestCount(), 2);
   EXPECT_EQ(StateKey("LastCheckDate"), "2025-03-10");
 
   EXPECT_TRUE(Check("10.6"));  // checked today, but for another Money version
-  EXPECT_EQ(server.RequestCount(), 3);
+  EXPECT_EQ(m_server.RequestCount(), 3);
   EXPECT_EQ(StateKey("LastCheckMoneyVersion"), "10.6");
 
-  WriteState("LastCheckMoneyVersion=" + MoneyVer + "\r\nLastCheckDate=2025-02-30\r\n");  // no date
+  WriteState("LastCheckMoneyVersion=" + kMoneyVer + "\r\nLastCheckDate=2025-02-30\r\n");  // no date
   EXPECT_TRUE(Check());
-  EXPECT_EQ(server.RequestCount(), 4);
-  EXPECT_EQ(dialogs.Entries().size(), 0u);
+  EXPECT_EQ(m_server.RequestCount(), 4);
+  EXPECT_EQ(m_dialogs.Entries().size(), 0u);
 }
 
 TEST_F(VerCheckerTest, CurrentVersionRemembersMoneyVersionAndToday) {
   WriteState("NOCHECKFORMONEYVER=\r\nLastCheckMoneyVersion=9.0\r\nLastCheckDate=2020-01-01\r\n");
   Publish("VER=1.14\r\nHOMEPAGE=http://www.vendor.example/\r\n");
   EXPECT_TRUE(Check());
-  EXPECT_EQ(StateKey("LastCheckMoneyVersion"), MoneyVer);
+  EXPECT_EQ(StateKey("LastCheckMoneyVersion"), kMoneyVer);
   EXPECT_EQ(StateKey("LastCheckDate"), "2025-03-10");
   EXPECT_EQ(StateKey("NOCHECKFORMONEYVER"), "");
-  EXPECT_TRUE(dialogs.Entries().empty());
+  EXPECT_TRUE(m_dialogs.Entries().empty());
   EXPECT_TRUE(TempFolderEmpty());
 }
 
 TEST_F(VerCheckerTest, DifferentVersionAsksUntilAnsweredYes) {
   Publish("VER=1.13\r\nHOMEPAGE=https://www.vendor.example/vorlend\r\n");  // lower counts as well
-  dialogs.Answers({false, false, true});
+  m_dialogs.Answers({false, false, true});
 
   EXPECT_TRUE(Check());
-  ASSERT_EQ(dialogs.QuestionCount(), 1u);
-  EXPECT_EQ(dialogs.LastEntry().kind, MsgKind::Warning);
-  EXPECT_EQ(dialogs.LastEntry().text,
-            Outdated + "Přejete si nyní přesměrovat na internetové stránky, kde je možné novou verzi stáhnout?");
-  EXPECT_TRUE(shell.Urls().empty());
+  ASSERT_EQ(m_dialogs.QuestionCount(), 1u);
+  EXPECT_EQ(m_dialogs.LastEntry().kind, MsgKind::Warning);
+  EXPECT_EQ(m_dialogs.LastEntry().text,
+            kOutdated + "Přejete si nyní přesměrovat na internetové stránky, kde je možné novou verzi stáhnout?");
+  EXPECT_TRUE(m_shell.Urls().empty());
   EXPECT_FALSE(fs::exists(StateFile()));  // nothing remembered: the next press asks again
 
   EXPECT_TRUE(Check());
-  EXPECT_EQ(server.RequestCount(), 2);
-  EXPECT_EQ(dialogs.QuestionCount(), 2u);
+  EXPECT_EQ(m_server.RequestCount(), 2);
+  EXPECT_EQ(m_dialogs.QuestionCount(), 2u);
 
   EXPECT_FALSE(Check());
-  EXPECT_EQ(shell.Urls(), std::vector<std::string>{"https://www.vendor.example/vorlend"});
+  EXPECT_EQ(m_shell.Urls(), std::vector<std::string>{"https://www.vendor.example/vorlend"});
   EXPECT_FALSE(fs::exists(StateFile()));
   EXPECT_TRUE(TempFolderEmpty());
 }
 
 TEST_F(VerCheckerTest, NothingToSayGoesOnSilently) {
-  WriteState("LastCheckMoneyVersion=" + MoneyVer + "\r\nLastCheckDate=2024-01-01\r\n");
-  const std::string before = "[KPXVERCHECKER]\r\nLastCheckMoneyVersion=" + MoneyVer + "\r\nLastCheckDate=2024-01-01\r\n";
+  WriteState("LastCheckMoneyVersion=" + kMoneyVer + "\r\nLastCheckDate=2024-01-01\r\n");
+  const std::string before = "[KPXVERCHECKER]\r\nLastCheckMoneyVersion=" + kMoneyVer + "\r\nLastCheckDate=2024-01-01\r\n";
   auto stateUnchanged = [&] {
     std::ifstream in(StateFile(), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {}) == before;
@@ -187,19 +187,19 @@ TEST_F(VerCheckerTest, NothingToSayGoesOnSilently) {
   Publish("VER=2.0\r\nWAIT=1\r\n");  // the vendor holds the warning back
   EXPECT_TRUE(Check());
   EXPECT_TRUE(Check());
-  EXPECT_EQ(server.RequestCount(), 2);
+  EXPECT_EQ(m_server.RequestCount(), 2);
 
-  server.ServeBody("[OTHER]\r\nVER=1.13\r\n");  // no section of ours
+  m_server.ServeBody("[OTHER]\r\nVER=1.13\r\n");  // no section of ours
   EXPECT_TRUE(Check());
   Publish("HOMEPAGE=http://x.example/\r\n");  // no VER
   EXPECT_TRUE(Check());
-  server.ServeNotFound();
+  m_server.ServeNotFound();
   EXPECT_TRUE(Check());
   Publish("VER=1.13\r\n" + std::string(2 << 20, ';'));  // far too large to be a version file
   EXPECT_TRUE(Check());
-  EXPECT_EQ(server.RequestCount(), 6);
+  EXPECT_EQ(m_server.RequestCount(), 6);
 
-  EXPECT_TRUE(dialogs.Entries().empty());
+  EXPECT_TRUE(m_dialogs.Entries().empty());
   EXPECT_TRUE(stateUnchanged());
   EXPECT_TRUE(TempFolderEmpty());
 }
@@ -215,14 +215,14 @@ TEST_F(VerCheckerTest, UnreachableServerGoesOnWithinTheLimit) {
     EXPECT_TRUE(Check());
   }
 
-  server.ServeNothing();
+  m_server.ServeNothing();
   const auto start = std::chrono::steady_clock::now();
   EXPECT_TRUE(Check());
   const auto elapsed = std::chrono::steady_clock::now() - start;
-  EXPECT_EQ(server.RequestCount(), 1);
+  EXPECT_EQ(m_server.RequestCount(), 1);
   EXPECT_LT(elapsed, std::chrono::seconds(5));
 
-  EXPECT_TRUE(dialogs.Entries().empty());
+  EXPECT_TRUE(m_dialogs.Entries().empty());
   EXPECT_FALSE(fs::exists(StateFile()));
   EXPECT_TRUE(TempFolderEmpty());
 }
@@ -231,46 +231,46 @@ TEST_F(VerCheckerTest, WithoutAlwaysOfferDownloadBuildDateChoosesTheForm) {
   Publish("VER=1.15\r\nBUILDDATE=2025-01-15\r\nHOMEPAGE=http://www.vendor.example/vorlend\r\n");
 
   // Built before the date: no free upgrade, the user is sent to the contact address.
-  dialogs.Answer(true);
-  EXPECT_FALSE(Check(MoneyVer, false, EncodeDate(2025, 1, 14)));
-  EXPECT_EQ(dialogs.LastEntry().text, Outdated +
+  m_dialogs.Answer(true);
+  EXPECT_FALSE(Check(kMoneyVer, false, EncodeDate(2025, 1, 14)));
+  EXPECT_EQ(m_dialogs.LastEntry().text, kOutdated +
                                       "Informujte se, prosím, na naší e-mailové adrese, za jakých podmínek můžete "
                                       "vyšší verzi získat.  Kontaktní e-mail: " +
-                                      VendorContactEmail + "\r\rPřejete si nyní tento doplněk ukončit?");
-  EXPECT_TRUE(shell.Urls().empty());
+                                      kVendorContactEmail + "\r\rPřejete si nyní tento doplněk ukončit?");
+  EXPECT_TRUE(m_shell.Urls().empty());
 
-  const std::string freeForm = Outdated +
+  const std::string freeForm = kOutdated +
                                "Novou verzi tohoto doplňku si můžete bezplatně stáhnout z internetových stránek, "
                                "přejete si nyní na tyto stránky přesměrovat?";
-  dialogs.Answer(false);
-  EXPECT_TRUE(Check(MoneyVer, false, EncodeDate(2025, 1, 15)));
-  EXPECT_EQ(dialogs.LastEntry().text, freeForm);
-  EXPECT_TRUE(shell.Urls().empty());
+  m_dialogs.Answer(false);
+  EXPECT_TRUE(Check(kMoneyVer, false, EncodeDate(2025, 1, 15)));
+  EXPECT_EQ(m_dialogs.LastEntry().text, freeForm);
+  EXPECT_TRUE(m_shell.Urls().empty());
 
-  dialogs.Answer(true);
-  EXPECT_FALSE(Check(MoneyVer, false, EncodeDate(2025, 2, 1)));
-  EXPECT_EQ(dialogs.LastEntry().text, freeForm);
-  EXPECT_EQ(shell.Urls().size(), 1u);
+  m_dialogs.Answer(true);
+  EXPECT_FALSE(Check(kMoneyVer, false, EncodeDate(2025, 2, 1)));
+  EXPECT_EQ(m_dialogs.LastEntry().text, freeForm);
+  EXPECT_EQ(m_shell.Urls().size(), 1u);
 
   // No BUILDDATE published: an add-on without a build date is not older than no date.
   Publish("VER=1.15\r\n");
-  dialogs.Answer(false);
-  EXPECT_TRUE(Check(MoneyVer, false, 0));
-  EXPECT_EQ(dialogs.LastEntry().text, freeForm);
+  m_dialogs.Answer(false);
+  EXPECT_TRUE(Check(kMoneyVer, false, 0));
+  EXPECT_EQ(m_dialogs.LastEntry().text, freeForm);
 }
 
 TEST_F(VerCheckerTest, OnlyWebAddressesAreOpened) {
   for (const char* page : {"file:///etc/passwd", "/usr/bin/xterm", "javascript:alert(1)", ""}) {
     Publish(std::string("VER=1.15\r\nHOMEPAGE=") + page + "\r\n");
-    dialogs.Answer(true);
+    m_dialogs.Answer(true);
     EXPECT_FALSE(Check()) << page;  // the user still chose to end the add-on
   }
-  EXPECT_TRUE(shell.Urls().empty());
+  EXPECT_TRUE(m_shell.Urls().empty());
 
   Publish("VER=1.15\r\nHOMEPAGE=HTTP://www.vendor.example/\r\n");
-  dialogs.Answer(true);
+  m_dialogs.Answer(true);
   EXPECT_FALSE(Check());
-  EXPECT_EQ(shell.Urls().size(), 1u);
+  EXPECT_EQ(m_shell.Urls().size(), 1u);
 }
 
 TEST_F(VerCheckerTest, StateThatCannotBeWrittenDoesNotStopTheWizard) {
@@ -278,13 +278,13 @@ TEST_F(VerCheckerTest, StateThatCannotBeWrittenDoesNotStopTheWizard) {
   fs::remove(m_dir / "settings");
   std::ofstream(m_dir / "settings") << "a file where the settings directory belongs";
   EXPECT_TRUE(Check());
-  EXPECT_TRUE(dialogs.Entries().empty());
+  EXPECT_TRUE(m_dialogs.Entries().empty());
 
   // A directory where the state file belongs reads as no state: the check runs and goes on.
   fs::remove(m_dir / "settings");
   fs::create_directories(StateFile());
   EXPECT_TRUE(Check());
-  EXPECT_TRUE(dialogs.Entries().empty());
+  EXPECT_TRUE(m_dialogs.Entries().empty());
 }
 
 }  // namespace

@@ -11,22 +11,22 @@ namespace vorlend::seed {
 namespace {
 
 const std::vector<std::string>& Partners() {
-  static const std::vector<std::string> partners = {
+  static const std::vector<std::string> kPartners = {
       "Železářství Dvořák s.r.o.", "Pekárna U Šímů", "Účetní služby Novák", "Stavebniny Křížek a.s.",
       "Zelenina Horáková", "Tiskárna Čermák", "Autodíly Růžička", "Květinářství Žofie",
       "Elektro Pospíšil s.r.o.", "Dřevovýroba Kučera", "Nábytek Beneš", "Řeznictví Procházka"};
-  return partners;
+  return kPartners;
 }
 
 }  // namespace
 
 const std::vector<DocumentTable>& DocumentTables() {
-  static const std::vector<DocumentTable> tables = {
+  static const std::vector<DocumentTable> kTables = {
       {"POKLKNIH", "Cislo", "Pokladní doklad"},  {"BANKKNIH", "Cislo", "Bankovní výpis"},
       {"KNIHPOHL", "Cislo", "Ostatní pohledávka"}, {"KNIHZAV", "Cislo", "Ostatní závazek"},
       {"INTDOKL", "Cislo", "Interní doklad"},     {"PFAKTURY", "Cislo", "Přijatá faktura"},
       {"VFAKTURY", "Cislo", "Vystavená faktura"}, {"SKSEZDOK", "CDokladu", "Skladový doklad"}};
-  return tables;
+  return kTables;
 }
 
 std::string WriteDocumentTable(const std::string& yearDir, const DocumentTable& table,
@@ -48,11 +48,11 @@ std::string WriteDocumentTable(const std::string& yearDir, const DocumentTable& 
   const int base = docs < 1000000 ? (options.yearName % 100) * 1000000 : 0;
   std::vector<int> order(static_cast<std::size_t>(docs));
   for (int i = 0; i < docs; ++i) order[static_cast<std::size_t>(i)] = i;
-  random.shuffle(order);
+  random.Shuffle(order);
   std::vector<char> locked(static_cast<std::size_t>(docs), 0);
   const int lockedCount = static_cast<int>(std::lround(docs * options.lockedPercent / 100.0));
   std::vector<int> pickLocked = order;
-  random.shuffle(pickLocked);
+  random.Shuffle(pickLocked);
   for (int i = 0; i < lockedCount; ++i) locked[static_cast<std::size_t>(pickLocked[static_cast<std::size_t>(i)])] = 1;
 
   std::string error;
@@ -60,18 +60,18 @@ std::string WriteDocumentTable(const std::string& yearDir, const DocumentTable& 
   if (!t) return error;
   const TDateTime firstDay = EncodeDate(options.yearName, 1, 1);
   const auto days = static_cast<std::uint32_t>(EncodeDate(options.yearName, 12, 31) - firstDay + 1);
-  if (!t->beginTransaction()) return t->lastError();
+  if (!t->BeginTransaction()) return t->LastError();
   for (int i : order) {
-    t->appendBlank();
-    t->setValue(0, Variant::FromInt(base + i + 1));
-    t->setValue(1, Variant::FromBool(locked[static_cast<std::size_t>(i)] != 0));
-    t->setValue(2, Variant::FromDate(firstDay + random.below(days)));
-    t->setValue(3, Variant::FromString(random.pick(Partners())));
-    t->setValue(4, Variant::FromDouble(static_cast<double>(100 + random.below(9990000)) / 100.0));
-    t->setValue(5, Variant::FromString(std::string(table.description) + " " + std::to_string(base + i + 1)));
-    if (!t->post()) return t->lastError();
+    t->AppendBlank();
+    t->SetValue(0, Variant::FromInt(base + i + 1));
+    t->SetValue(1, Variant::FromBool(locked[static_cast<std::size_t>(i)] != 0));
+    t->SetValue(2, Variant::FromDate(firstDay + random.Below(days)));
+    t->SetValue(3, Variant::FromString(random.Pick(Partners())));
+    t->SetValue(4, Variant::FromDouble(static_cast<double>(100 + random.Below(9990000)) / 100.0));
+    t->SetValue(5, Variant::FromString(std::string(table.description) + " " + std::to_string(base + i + 1)));
+    if (!t->Post()) return t->LastError();
   }
-  if (!t->commitTransaction()) return t->lastError();
+  if (!t->CommitTransaction()) return t->LastError();
   return {};
 }
 

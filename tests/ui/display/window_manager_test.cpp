@@ -55,9 +55,9 @@ protected:
   void ShowWindow() {
     MakeAgenda({"2026"});
     Start();
-    window->show();
-    const auto self = static_cast<std::uint32_t>(window->winId());
-    ASSERT_TRUE(WaitFor([&] { return Listed(x, self); })) << "the window manager never listed the window";
+    m_window->show();
+    const auto self = static_cast<std::uint32_t>(m_window->winId());
+    ASSERT_TRUE(WaitFor([&] { return Listed(m_x, self); })) << "the window manager never listed the window";
     Pump(300);
   }
 
@@ -70,7 +70,7 @@ protected:
     std::uint32_t id = 0;
     WaitFor([&] {
       if (m_cover->canReadLine()) id = static_cast<std::uint32_t>(m_cover->readLine().trimmed().toULongLong());
-      return id != 0 && Listed(x, id);
+      return id != 0 && Listed(m_x, id);
     });
     return id;
   }
@@ -105,43 +105,43 @@ protected:
   // Keys typed on the real keyboard into the window that has the focus.
   bool Keys(const QString& key) { return Xdotool({QStringLiteral("key"), key}); }
 
-  X11Probe x;
+  X11Probe m_x;
   std::unique_ptr<QProcess> m_cover;
 };
 
 TEST_F(DisplayTest, TheForegroundTimerBringsTheWindowOnTopOnceWithoutTheFocus) {
   ShowWindow();
-  auto* timer = window->findChild<QTimer*>(QStringLiteral("tmSetFormInForeground"));
+  auto* timer = m_window->findChild<QTimer*>(QStringLiteral("tmSetFormInForeground"));
   ASSERT_NE(timer, nullptr);
   // Held until another program's window covers the wizard and has the focus.
   timer->stop();
-  const auto self = static_cast<std::uint32_t>(window->winId());
-  const std::uint32_t other = ShowCover(window->frameGeometry().adjusted(-40, -40, 40, 40));
+  const auto self = static_cast<std::uint32_t>(m_window->winId());
+  const std::uint32_t other = ShowCover(m_window->frameGeometry().adjusted(-40, -40, 40, 40));
   ASSERT_NE(other, 0u);
-  ASSERT_TRUE(WaitFor([&] { return x.Above(other, self) && x.ActiveWindow() == other; }))
+  ASSERT_TRUE(WaitFor([&] { return m_x.Above(other, self) && m_x.ActiveWindow() == other; }))
       << "the other window never covered the wizard";
 
   QElapsedTimer since;
   since.start();
   timer->start();
-  ASSERT_TRUE(WaitFor([&] { return x.Above(self, other); }, 6000)) << "the wizard stayed under the other window";
+  ASSERT_TRUE(WaitFor([&] { return m_x.Above(self, other); }, 6000)) << "the wizard stayed under the other window";
   EXPECT_GE(since.elapsed(), 1900);
   Pump(500);
-  EXPECT_TRUE(x.Above(self, other));
-  EXPECT_EQ(x.ActiveWindow(), other) << "the wizard took the focus";
-  EXPECT_FALSE(window->isActiveWindow());
+  EXPECT_TRUE(m_x.Above(self, other));
+  EXPECT_EQ(m_x.ActiveWindow(), other) << "the wizard took the focus";
+  EXPECT_FALSE(m_window->isActiveWindow());
 
   // Once only: the user brings the other window back, and it stays on top.
-  x.Activate(other);
-  ASSERT_TRUE(WaitFor([&] { return x.Above(other, self); }));
+  m_x.Activate(other);
+  ASSERT_TRUE(WaitFor([&] { return m_x.Above(other, self); }));
   Pump(3000);
-  EXPECT_TRUE(x.Above(other, self));
+  EXPECT_TRUE(m_x.Above(other, self));
 }
 
 TEST_F(DisplayTest, MessageBoxesShowTheBareTitleOfTheirKind) {
   ShowWindow();
-  EXPECT_EQ(x.Title(static_cast<std::uint32_t>(window->winId())), ui::AppTitle);
-  ui::QtDialogs boxes(window.get());
+  EXPECT_EQ(m_x.Title(static_cast<std::uint32_t>(m_window->winId())), ui::kAppTitle);
+  ui::QtDialogs boxes(m_window.get());
   const std::pair<MsgKind, const char*> kinds[] = {{MsgKind::Error, "Chyba"}, {MsgKind::Confirmation, "Dotaz"}};
   for (const auto& [kind, title] : kinds) {
     std::string seen;
@@ -151,7 +151,7 @@ TEST_F(DisplayTest, MessageBoxesShowTheBareTitleOfTheirKind) {
     QObject::connect(&poll, &QTimer::timeout, [&] {
       auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
       if (!box || !box->isVisible()) return;
-      seen = x.Title(static_cast<std::uint32_t>(box->winId()));
+      seen = m_x.Title(static_cast<std::uint32_t>(box->winId()));
       if (seen.empty()) return;
       poll.stop();
       box->buttons().front()->click();
@@ -183,21 +183,21 @@ TEST_F(DisplayTest, EnterPressesTheFocusedButtonAndTheRiskyQuestionsDefaultToNe)
   ASSERT_EQ(FocusName(), "edtNazevMapy");
   Keys(QStringLiteral("Return"));  // never "Start"
   EXPECT_EQ(Page(), 2);
-  EXPECT_FALSE(DirectoryExists(window->Context().ArchiveRoot()));
+  EXPECT_FALSE(DirectoryExists(m_window->Context().ArchiveRoot()));
   Keys(QStringLiteral("Tab"));
   ASSERT_EQ(FocusName(), "btnPrev3");
   Keys(QStringLiteral("KP_Enter"));
   EXPECT_EQ(Page(), 1);
-  EXPECT_TRUE(dialogs.Entries().empty());
+  EXPECT_TRUE(m_dialogs.Entries().empty());
 
   // The pages after a save and after a restore begin at "Konec", never at the advertising link.
   for (const int page : {4, 8}) {
-    window->ShowPage(page);
+    m_window->ShowPage(page);
     Pump(100);
     EXPECT_NE(FocusName().rfind("btnKonec", 0), std::string::npos) << FocusName();
   }
 
-  ui::QtDialogs boxes(window.get());
+  ui::QtDialogs boxes(m_window.get());
   const std::pair<QuestionId, bool> questions[] = {{QuestionId::DeleteArchive, false},
                                                    {QuestionId::DeleteAfterRestore, false},
                                                    {QuestionId::StopJob, false},
@@ -224,23 +224,23 @@ TEST_F(DisplayTest, ARealDoubleClickOnNextNeverPressesTheNextPagesStart) {
   ShowWindow();
   Click("btnNext1");
   ASSERT_EQ(Page(), 1);
-  window->grYearNameCellClick(0, 1);
+  m_window->grYearNameCellClick(0, 1);
   Pump(300);
   if (!DoubleClick("btnNext2")) GTEST_SKIP() << "skipped: xdotool is not installed";
   EXPECT_EQ(Page(), 2);
-  EXPECT_FALSE(window->Busy());
-  EXPECT_FALSE(DirectoryExists(window->Context().ArchiveRoot()));
-  EXPECT_EQ(dialogs.Entries().size(), 0u);
+  EXPECT_FALSE(m_window->Busy());
+  EXPECT_FALSE(DirectoryExists(m_window->Context().ArchiveRoot()));
+  EXPECT_EQ(m_dialogs.Entries().size(), 0u);
 
   // The restore road: the double click shows the recapitulation and restores nothing (the
   // archive is not on the disk: a restore would report it gone).
-  window->Archives().Append({"první", "1.3.2026", "8:00:00", agendaName, "1"});
-  window->RefreshArchiveList();
-  window->ShowPage(6);
+  m_window->Archives().Append({"první", "1.3.2026", "8:00:00", m_agendaName, "1"});
+  m_window->RefreshArchiveList();
+  m_window->ShowPage(6);
   Pump(300);
   ASSERT_TRUE(DoubleClick("btnNext4"));
   EXPECT_EQ(Page(), 7);
-  EXPECT_EQ(dialogs.Entries().size(), 0u);
+  EXPECT_EQ(m_dialogs.Entries().size(), 0u);
 
   // Two clicks 450 ms apart, slower than the platform's double click: the second lands on the
   // next page's button in the same place and is still ignored, on every button that changes the
@@ -255,19 +255,19 @@ TEST_F(DisplayTest, ARealDoubleClickOnNextNeverPressesTheNextPagesStart) {
     ASSERT_TRUE(DoubleClick(button, 450));
     EXPECT_EQ(Page(), page);
   }
-  window->ShowPage(0);
+  m_window->ShowPage(0);
   Control<QRadioButton>("RadioButton1")->setChecked(true);
   const std::pair<const char*, int> saveRoad[] = {{"btnNext1", 1}, {"btnNext2", 2}, {"btnPrev3", 1}, {"btnPrev2", 0}};
   for (const auto& [button, page] : saveRoad) {
     SCOPED_TRACE(button);
-    if (Page() == 1) window->grYearNameCellClick(0, 1);
+    if (Page() == 1) m_window->grYearNameCellClick(0, 1);
     Pump(700);
     ASSERT_TRUE(DoubleClick(button, 450));
     EXPECT_EQ(Page(), page);
   }
-  EXPECT_FALSE(window->Busy());
-  EXPECT_FALSE(DirectoryExists(window->Context().ArchiveRoot()));
-  EXPECT_EQ(dialogs.Entries().size(), 0u);
+  EXPECT_FALSE(m_window->Busy());
+  EXPECT_FALSE(DirectoryExists(m_window->Context().ArchiveRoot()));
+  EXPECT_EQ(m_dialogs.Entries().size(), 0u);
 }
 
 }  // namespace vorlend::test
