@@ -83,7 +83,7 @@ public:
   bool DeleteRecord();
 
   bool HasRecord() const { return m_state == State::Record || m_state == State::New; }
-  // True after lockRecord found that another user had deleted the current record meanwhile.
+  // True after LockRecord found that another user had deleted the current record meanwhile.
   bool RecordGone() const { return m_state == State::Gone; }
   std::int64_t RecordNumber() const { return m_state == State::Record ? m_recno : 0; }
   std::int64_t LockedRecord() const { return m_lockedRecno; }
@@ -95,18 +95,18 @@ public:
   void SetValue(std::string_view field, const Variant& value);
   void SetValue(int field, const Variant& value);
 
-  // Groups the posts that follow into one write transaction until commitTransaction or
-  // rollbackTransaction. Every record lock taken or used inside it is held until it ends, so no
+  // Groups the posts that follow into one write transaction until CommitTransaction or
+  // RollbackTransaction. Every record lock taken or used inside it is held until it ends, so no
   // other user takes a record whose change is not committed yet. A synced transaction is on the
-  // disk when commitTransaction returns; an ordinary one is safe against a killed process only.
+  // disk when CommitTransaction returns; an ordinary one is safe against a killed process only.
   // False when a transaction is already open, or the table's write access could not be had
-  // (lastFailureBusy tells a busy table).
+  // (LastFailureBusy tells a busy table).
   bool BeginTransaction(bool synced = false);
   // Commits and releases the record locks; false (everything rolled back) when the commit failed.
   // `synced`: returns once the table, with every earlier commit, is on the disk; with no
   // transaction open it only does that.
   bool CommitTransaction(bool synced = false);
-  // Discards every post since beginTransaction and releases the record locks; harmless when no
+  // Discards every post since BeginTransaction and releases the record locks; harmless when no
   // transaction is open. The current record is read again, or is gone when this transaction
   // made it.
   void RollbackTransaction();
