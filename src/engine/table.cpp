@@ -113,7 +113,7 @@ bool Table::Load(const std::string& path, std::string& error, OpenOptions option
   if (!m_lockFile.Open(m_diaPath, error, !options.readOnly, options.noFollow)) return false;
   PrepareRecordBuffers();
   try {
-    GoTop();
+    static_cast<void>(GoTop());  // an empty table opens at eof
   } catch (const HostError& e) {
     error = e.what();
     return false;

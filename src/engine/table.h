@@ -42,7 +42,7 @@ public:
   // Opens NAME.dat and its lock file NAME.dia (created when missing). Returns nullptr, with the
   // reason in `error`, when the file is missing or is not one of our tables; the file is never
   // changed by a failed open.
-  static std::unique_ptr<Table> Open(const std::string& path, std::string& error, OpenOptions options = {});
+  [[nodiscard]] static std::unique_ptr<Table> Open(const std::string& path, std::string& error, OpenOptions options = {});
   // Releases the record lock and discards unposted changes.
   ~Table();
   Table(const Table&) = delete;
@@ -57,30 +57,30 @@ public:
   std::int64_t RecordCount();
   // Selects an index by name, without regard to letter case; an empty name selects record order.
   // The current record stays current. False when the table has no such index.
-  bool SetOrder(std::string_view indexName);
+  [[nodiscard]] bool SetOrder(std::string_view indexName);
   const std::string& Order() const;
 
   // The first record in the current order becomes current; false (and eof) when there is none.
-  bool GoTop();
+  [[nodiscard]] bool GoTop();
   // The next record in the current order becomes current, or eof is reached.
   void Skip();
   bool Eof() const { return m_state == State::Eof; }
   // The first record whose leading index fields equal the keys becomes current; on a miss eof
   // is set. Throws HostError when no index is selected or there are more keys than index fields.
-  bool Seek(const std::vector<Variant>& keys);
+  [[nodiscard]] bool Seek(const std::vector<Variant>& keys);
 
   // A new record of blank values becomes current; its first post inserts it.
   void AppendBlank();
   // Writes the fields set since the record was read or locked, by record number, in one write
   // transaction, and releases this handle's record lock. False when nothing was written: no
   // current record, the record is gone, another handle holds its lock, or the database refused.
-  bool Post();
+  [[nodiscard]] bool Post();
   // Takes the current record's lock without waiting, then re-reads the record. False when another
   // handle holds the lock or the record no longer exists.
-  bool LockRecord();
+  [[nodiscard]] bool LockRecord();
   // Deletes the current record unless another handle holds its lock. The cursor stays between
   // the neighbours, so skip goes on with the next record.
-  bool DeleteRecord();
+  [[nodiscard]] bool DeleteRecord();
 
   bool HasRecord() const { return m_state == State::Record || m_state == State::New; }
   // True after LockRecord found that another user had deleted the current record meanwhile.
@@ -101,11 +101,11 @@ public:
   // disk when CommitTransaction returns; an ordinary one is safe against a killed process only.
   // False when a transaction is already open, or the table's write access could not be had
   // (LastFailureBusy tells a busy table).
-  bool BeginTransaction(bool synced = false);
+  [[nodiscard]] bool BeginTransaction(bool synced = false);
   // Commits and releases the record locks; false (everything rolled back) when the commit failed.
   // `synced`: returns once the table, with every earlier commit, is on the disk; with no
   // transaction open it only does that.
-  bool CommitTransaction(bool synced = false);
+  [[nodiscard]] bool CommitTransaction(bool synced = false);
   // Discards every post since BeginTransaction and releases the record locks; harmless when no
   // transaction is open. The current record is read again, or is gone when this transaction
   // made it.

@@ -221,7 +221,7 @@ void Table::Skip() {
     case State::Eof:
       return;
     case State::Nothing:
-      GoTop();
+      static_cast<void>(GoTop());  // eof tells when there is no first record
       return;
     case State::New:
       // An appended record that was never posted is dropped; it stood after the last record.

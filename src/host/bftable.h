@@ -37,24 +37,24 @@ public:
   TBFTable& operator=(const TBFTable&) = delete;
 
   // Path with or without ".DAT", letter case not significant. 0 = open.
-  int OpenTable(const std::string& path);
+  [[nodiscard]] int OpenTable(const std::string& path);
   // The same, opened as `options` say (our own tables: an archive's, which must not be a link).
-  int OpenTable(const std::string& path, engine::OpenOptions options);
+  [[nodiscard]] int OpenTable(const std::string& path, engine::OpenOptions options);
   // Harmless when nothing is open; releases a held record lock and discards unposted changes.
   void CloseTable();
   bool IsOpen() const;
 
   int RecCount();
-  int SetOrder(const std::string& indexName);
-  int GoTop();
+  [[nodiscard]] int SetOrder(const std::string& indexName);
+  int GoTop();  // a walk may leave it to IsEof
   int Skip();
   bool IsEof();
-  int Seek1(const Variant& key);
-  int Seek2(const Variant& key1, const Variant& key2);
-  int SeekN(const std::vector<Variant>& keys);
+  [[nodiscard]] int Seek1(const Variant& key);
+  [[nodiscard]] int Seek2(const Variant& key1, const Variant& key2);
+  [[nodiscard]] int SeekN(const std::vector<Variant>& keys);
   int AppendBlank();
-  int Post();
-  int LockRecord();
+  [[nodiscard]] int Post();
+  [[nodiscard]] int LockRecord();
   int EditRecord();
   int DeleteRecord();
 
@@ -62,11 +62,11 @@ public:
   // inside it is held until it ends. `synced`: Commit returns once the transaction is on the
   // disk. 0 = begun; PostBusy = another program keeps the table's write access;
   // TransactionUnavailable = the component has no transactions; else a failure (LastError).
-  int StartTransaction(bool synced = false);
+  [[nodiscard]] int StartTransaction(bool synced = false);
   // 0 = committed and the record locks released; else nothing of the transaction was written.
   // `synced`: returns once the table, with every earlier commit, is on the disk (with no
   // transaction open, Commit(true) does only that).
-  int Commit(bool synced = false);
+  [[nodiscard]] int Commit(bool synced = false);
   // Discards the transaction's posts and releases its record locks; harmless when none is open.
   void Rollback();
   // Makes every proxy of this process answer StartTransaction as a component without

@@ -215,7 +215,7 @@ bool TS3AccessRights::FindOldModelUser(const std::string& password) {
   }
   const std::string stored = ScramblePassword(password);
   bool found = false;
-  for (users.GoTop(); !users.IsEof(); users.Skip()) {
+  for (static_cast<void>(users.GoTop()); !users.IsEof(); users.Skip()) {
     if (TextField(users, "Password") == stored) {
       found = true;
       break;
@@ -229,7 +229,7 @@ bool TS3AccessRights::FindOldModelUser(const std::string& password) {
   // The user's second record carries the same password, as stored.
   const std::string userPassword = TextField(users, "Password");
   TBFTable& second = *m_pristup2;
-  for (second.GoTop(); !second.IsEof(); second.Skip()) {
+  for (static_cast<void>(second.GoTop()); !second.IsEof(); second.Skip()) {
     if (TextField(second, "Password") == userPassword) return true;
   }
   m_lastError = "Interní chyba - uživatel ID " + std::to_string(IntField(users, "ID")) +

@@ -32,8 +32,8 @@ TS3IniFile::TS3IniFile(const std::string& fileName, const std::string& versionTe
   m_fileName.clear();
   Table = std::make_unique<TBFTable>();
   // A table that does not open is not reported here: every later read then gives its default.
-  Table->OpenTable(TableFileName);
-  if (Table->IsOpen()) Table->SetOrder("Section1+Variable");
+  static_cast<void>(Table->OpenTable(TableFileName));
+  if (Table->IsOpen()) static_cast<void>(Table->SetOrder("Section1+Variable"));
 }
 
 TS3IniFile::~TS3IniFile() {
@@ -42,7 +42,7 @@ TS3IniFile::~TS3IniFile() {
 
 bool TS3IniFile::ReadValue(const std::string& section, const std::string& ident, Variant& value) {
   try {
-    Table->GoTop();
+    static_cast<void>(Table->GoTop());
     if (Table->Seek2(Variant::FromString(section), Variant::FromString(ident)) != kSeekFound) return false;
     value = Table->Value("Value");
     // A stored Null holds no value of any type.
@@ -54,10 +54,10 @@ bool TS3IniFile::ReadValue(const std::string& section, const std::string& ident,
 
 void TS3IniFile::WriteValue(const std::string& section, const std::string& ident, const Variant& value) {
   try {
-    Table->GoTop();
+    static_cast<void>(Table->GoTop());
     if (Table->Seek2(Variant::FromString(section), Variant::FromString(ident)) == kSeekFound) {
       Table->SetValue("Value", value);
-      Table->Post();
+      static_cast<void>(Table->Post());
       return;
     }
     Table->AppendBlank();
@@ -65,7 +65,7 @@ void TS3IniFile::WriteValue(const std::string& section, const std::string& ident
     Table->SetValue("Variable", Variant::FromString(ident));
     Table->SetValue("TypeVar", Variant::FromString(std::string()));
     Table->SetValue("Value", value);
-    Table->Post();
+    static_cast<void>(Table->Post());
   } catch (...) {
     // A settings write in the table form fails silently.
   }
@@ -191,7 +191,7 @@ void TS3IniFile::EraseSection(const std::string& section) {
 void TS3IniFile::DeleteKey(const std::string& section, const std::string& ident) {
   if (!IsTable()) return TIniFile::DeleteKey(section, ident);
   try {
-    Table->GoTop();
+    static_cast<void>(Table->GoTop());
     if (Table->Seek2(Variant::FromString(section), Variant::FromString(ident)) == kSeekFound) Table->DeleteRecord();
   } catch (...) {
   }

@@ -128,7 +128,7 @@ TEST(Table, OrdersAndSeeks) {
     return seen;
   };
   EXPECT_EQ(walk(), (std::vector<int>{1, 2, 3, 4, 5}));
-  EXPECT_THROW(t.Seek1(Variant::FromString("a")), HostError);  // no index selected
+  EXPECT_THROW(static_cast<void>(t.Seek1(Variant::FromString("a"))), HostError);  // no index selected
   EXPECT_NE(t.SetOrder("Section1"), 0);
   ASSERT_EQ(t.SetOrder("SECTION1+variable"), 0);
   // Binary order ("B" before "a"), ties by record number.
@@ -143,7 +143,7 @@ TEST(Table, OrdersAndSeeks) {
   EXPECT_NE(t.Seek2(Variant::FromString("A"), Variant::FromString("x")), kSeekFound);  // case counts
   EXPECT_TRUE(t.IsEof());
   EXPECT_THROW(t.Value("N"), HostError);
-  EXPECT_THROW(t.SeekN({Variant::FromString("a"), Variant::FromString("x"), Variant::FromInt(1)}), HostError);
+  EXPECT_THROW(static_cast<void>(t.SeekN({Variant::FromString("a"), Variant::FromString("x"), Variant::FromInt(1)})), HostError);
 }
 
 TEST(Table, IntegerKeysSeekAcrossVariantKinds) {

@@ -62,7 +62,7 @@ int main(int argc, char** argv) {
     t.keyField = base.rfind("SKSEZDOK", 0) == 0 ? "CDokladu" : "Cislo";
     t.t = std::make_unique<TBFTable>();
     if (t.t->OpenTable(t.path) != 0) { std::fprintf(stderr, "open %s: %s\n", t.path.c_str(), t.t->LastError().c_str()); return 1; }
-    t.t->SetOrder(t.keyField);
+    if (t.t->SetOrder(t.keyField) != 0) { std::fprintf(stderr, "no index %s in %s\n", t.keyField.c_str(), t.path.c_str()); return 1; }
     for (t.t->GoTop(); !t.t->IsEof(); t.t->Skip()) {
       std::int32_t k; if (t.t->Value(t.keyField).ToInt(k)) t.keys.push_back(k);
     }

@@ -27,7 +27,7 @@ std::string MakeDocTable(const TempDir& dir, const std::string& name, const std:
     throw std::runtime_error(*error);
   TBFTable t;
   if (t.OpenTable(path) != 0) throw std::runtime_error("cannot open " + path);
-  t.Table().BeginTransaction();
+  if (!t.Table().BeginTransaction()) throw std::runtime_error("cannot write " + path);
   for (int key : keys) {
     t.AppendBlank();
     t.SetValue("Cislo", Variant::FromInt(key));
@@ -35,7 +35,7 @@ std::string MakeDocTable(const TempDir& dir, const std::string& name, const std:
     t.SetValue("Firma", Variant::FromString("F" + std::to_string(key)));
     if (t.Post() != 0) throw std::runtime_error("cannot post " + path);
   }
-  t.Table().CommitTransaction();
+  if (!t.Table().CommitTransaction()) throw std::runtime_error("cannot commit " + path);
   return path;
 }
 
