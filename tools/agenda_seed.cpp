@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/console.h"
 #include "platform/files.h"
 #include "platform/text.h"
 #include "seed/documents.h"
@@ -166,6 +167,9 @@ std::string WriteAgenda(const Options& o, int agenda, Random& random) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  vorlend::ConsoleArguments arguments(argc, argv);
+  argc = arguments.Count();
+  argv = arguments.Argv();
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "-h" || arg == "--help") {

@@ -9,11 +9,8 @@
 // `hold` takes the record's lock, prints "locked" and holds it until its standard input closes
 // (or it is killed); values given to it are written and posted when it lets go.
 // Exit status: 0 success, 1 failure, 2 usage error.
-#include <unistd.h>
-
 #include <cerrno>
 #include <cmath>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -22,6 +19,7 @@
 #include "engine/table.h"
 #include "engine/table_files.h"
 #include "host/bftable.h"
+#include "platform/console.h"
 #include "platform/datetime.h"
 #include "platform/files.h"
 #include "platform/text.h"
@@ -307,9 +305,10 @@ int Hold(TBFTable& table, const RecordArgs& r) {
   std::printf("locked\n");
   std::fflush(stdout);
   char buf[256];
-  while (true) {
-    const ssize_t n = ::read(STDIN_FILENO, buf, sizeof buf);
-    if (n == 0 || (n < 0 && errno != EINTR)) break;
+  for (;;) {
+    if (std::fread(buf, 1, sizeof buf, stdin) > 0) continue;
+    if (!std::ferror(stdin) || errno != EINTR) break;
+    std::clearerr(stdin);
   }
   if (!assignments.empty() && !t.Post()) return Fail(t.LastError());
   return 0;
@@ -318,7 +317,10 @@ int Hold(TBFTable& table, const RecordArgs& r) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::signal(SIGPIPE, SIG_IGN);
+  vorlend::ConsoleArguments arguments(argc, argv);
+  argc = arguments.Count();
+  argv = arguments.Argv();
+  vorlend::IgnoreBrokenPipes();
   if (HelpAsked(argc, argv)) {
     std::fputs(kUsage, stdout);
     return 0;

@@ -4,7 +4,6 @@
 #include <chrono>
 #include <optional>
 
-#include <unistd.h>
 
 #include "app/batch_command_line.h"
 #include "app/batch_report.h"
@@ -14,6 +13,7 @@
 #include "archive/catalogue.h"
 #include "archive/inspect.h"
 #include "archive/roads.h"
+#include "platform/environment.h"
 #include "platform/files.h"
 #include "platform/text.h"
 
@@ -242,7 +242,7 @@ const ArchiveRow* LeftArchive(const HostContext& ctx, const std::string& number,
 int RunSave(const Options& o, HostContext& ctx, SavePlan& plan, ConsoleDialogs& dialogs, std::ostream& out,
             std::ostream& err) {
   dialogs.Preanswer(QuestionId::GoOnDespiteUnfinished, o.Has("--ignore-incomplete"));
-  ConsoleProgress progress(err, o.Has("--quiet"), {}, ::isatty(STDERR_FILENO) == 1);
+  ConsoleProgress progress(err, o.Has("--quiet"), {}, StandardErrorIsTerminal());
   ConsoleObserver observer(dialogs, progress);
   const ProgressLineGuard line(dialogs, progress);
   TBFTable money, lock;
@@ -325,7 +325,7 @@ int RunRestore(const Options& o, HostContext& ctx, ConsoleDialogs& dialogs, std:
   const std::optional<ArchiveRow> row = FindArchive(ctx, ArchiveNumberOption(o), dialogs);
   if (!row) return BatchFailed;
   dialogs.Preanswer(QuestionId::DeleteAfterRestore, o.Has("--delete-after"));
-  ConsoleProgress progress(err, o.Has("--quiet"), {}, ::isatty(STDERR_FILENO) == 1);
+  ConsoleProgress progress(err, o.Has("--quiet"), {}, StandardErrorIsTerminal());
   ConsoleObserver observer(dialogs, progress);
   const ProgressLineGuard line(dialogs, progress);
   TBFTable money, lock;

@@ -1,11 +1,10 @@
 #include "archive/catalogue.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <random>
 
 #include "archive/modules.h"
+#include "platform/environment.h"
 #include "platform/files.h"
 #include "platform/ini.h"
 #include "platform/locale.h"
@@ -131,7 +130,7 @@ bool RemoveArchiveFolder(const std::string& path) {
   const std::string root = ExtractFilePath(ExcludeTrailingPathDelimiter(path));
   static std::mt19937 rng{std::random_device{}()};
   const std::string hidden = root + kDeletingPrefix + ExtractFileName(ExcludeTrailingPathDelimiter(path)) + "-" +
-                             std::to_string(::getpid()) + "-" + std::to_string(rng() % 1000000u);
+                             std::to_string(CurrentProcessId()) + "-" + std::to_string(rng() % 1000000u);
   const std::string target = RenamePath(path, hidden) ? hidden : path;
   // RemoveDirectoryTree never follows a symbolic link, so a link inside an archive cannot take
   // files outside it along.

@@ -31,7 +31,7 @@ public:
   void Unlock(std::int64_t recno);
 
 private:
-  int m_fd = -1;
+  std::intptr_t m_fd = -1;  // a descriptor on POSIX, a HANDLE on Windows
   bool m_writable = false;
 };
 

@@ -1,5 +1,7 @@
 #include "engine/sql.h"
 
+#include "platform/files.h"
+
 #include <limits>
 
 #include "engine/host_error.h"
@@ -14,6 +16,10 @@ std::string QuoteIdent(std::string_view name) {
   }
   out += '"';
   return out;
+}
+
+bool OutOfSpace(sqlite3* db) {
+  return db && ((sqlite3_extended_errcode(db) & 0xff) == SQLITE_FULL || IsNoSpaceError(sqlite3_system_errno(db)));
 }
 
 std::string SqliteMessage(sqlite3* db) {

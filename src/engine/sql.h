@@ -24,6 +24,8 @@ inline constexpr int kTableApplicationId = 0x56524C54;
 
 std::string QuoteIdent(std::string_view name);
 std::string SqliteMessage(sqlite3* db);
+// The database's last failure was a full disk or quota.
+bool OutOfSpace(sqlite3* db);
 
 // Statements prepared once per connection and kept until it closes.
 class StatementCache {

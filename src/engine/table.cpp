@@ -2,9 +2,6 @@
 // and the current record's values. The walk is in table_walk.cpp, the writes in table_write.cpp.
 #include "engine/table.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -40,16 +37,6 @@ bool QueryRows(sqlite3* db, const std::string& sql, std::string& error, RowFn on
   return rc == SQLITE_DONE;
 }
 
-// True when a new file can be made in the folder (tried with a probe that is removed at once).
-bool FolderTakesNewFiles(const std::string& folder) {
-  const std::string probe = folder + ".vorlend-probe-" + std::to_string(::getpid());
-  const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-  if (fd < 0) return errno == EEXIST;
-  ::close(fd);
-  ::unlink(probe.c_str());
-  return true;
-}
-
 // A path as the path of a "file:" URI: the characters a URI gives a meaning to are escaped.
 std::string UriPath(const std::string& path) {
   std::string out;
@@ -78,10 +65,7 @@ std::unique_ptr<Table> Table::Open(const std::string& path, std::string& error, 
   std::unique_ptr<Table> table(new Table());
   if (!table->Load(path, error, options)) {
     // Opening makes the log files beside the table: a full disk stops it there.
-    if (table->m_db && ((sqlite3_extended_errcode(table->m_db) & 0xff) == SQLITE_FULL ||
-                        sqlite3_system_errno(table->m_db) == ENOSPC || sqlite3_system_errno(table->m_db) == EDQUOT)) {
-      NoteWriteFailure(ENOSPC, table->m_datPath);
-    }
+    if (OutOfSpace(table->m_db)) NoteWriteFailure(ENOSPC, table->m_datPath);
     return nullptr;
   }
   return table;

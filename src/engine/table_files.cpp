@@ -1,7 +1,5 @@
 #include "engine/table_files.h"
 
-#include <fcntl.h>
-#include <unistd.h>
 
 #include "engine/sql.h"
 #include "platform/files.h"
@@ -129,12 +127,9 @@ std::optional<std::string> CreateTable(const std::string& path, const std::vecto
     error = "nelze zavřít databázi";
   }
   if (ok) {
-    const int fd = ::open(paths.dia.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) {
+    if (!CreateEmptyFile(paths.dia)) {
       ok = false;
       error = "nelze vytvořit soubor " + paths.dia;
-    } else {
-      ::close(fd);
     }
   }
   if (!ok) {

@@ -13,10 +13,7 @@ namespace vorlend::engine {
 void Table::FailWith(const std::string& message) {
   m_lastError = message;
   // A write SQLite could not make for want of space is reported as such by whoever shows it.
-  if (m_db && ((sqlite3_extended_errcode(m_db) & 0xff) == SQLITE_FULL || sqlite3_system_errno(m_db) == ENOSPC ||
-               sqlite3_system_errno(m_db) == EDQUOT)) {
-    NoteWriteFailure(ENOSPC, m_datPath);
-  }
+  if (OutOfSpace(m_db)) NoteWriteFailure(ENOSPC, m_datPath);
 }
 
 void Table::ClearFailure() {

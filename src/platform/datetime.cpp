@@ -87,7 +87,11 @@ TDateTime Now() {
   ::gettimeofday(&tv, nullptr);
   std::tm tm {};
   const std::time_t t = tv.tv_sec;
+#ifdef _WIN32
+  ::localtime_s(&tm, &t);
+#else
   ::localtime_r(&t, &tm);
+#endif
   return EncodeDate(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday) +
          EncodeTime(tm.tm_hour, tm.tm_min, tm.tm_sec, static_cast<int>(tv.tv_usec / 1000));
 }

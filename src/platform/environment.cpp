@@ -1,8 +1,5 @@
 #include "platform/environment.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
 #include <cstdlib>
 
 #ifndef VORLEND_VENDOR_URL_DEFAULT
@@ -10,15 +7,6 @@
 #endif
 
 namespace vorlend {
-
-std::string CurrentUserName() {
-  for (const char* var : {"USERNAME", "USER"}) {
-    const char* v = std::getenv(var);
-    if (v && *v) return v;
-  }
-  if (const passwd* pw = ::getpwuid(::geteuid())) return pw->pw_name;
-  return {};
-}
 
 std::string VendorBaseUrl() {
   const char* v = std::getenv("VORLEND_VENDOR_URL");

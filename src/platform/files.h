@@ -40,6 +40,10 @@ enum class NewDirResult { Created, Exists, Failed };
 bool ForceDirectories(std::string_view path);
 bool DeleteFile(std::string_view path);
 bool RemoveDir(std::string_view path);
+// Makes an empty file, or empties one that exists.
+[[nodiscard]] bool CreateEmptyFile(std::string_view path);
+// True when a new file can be made in the folder (tried with a probe that is removed at once).
+bool FolderTakesNewFiles(std::string_view folder);
 // Removes a directory with everything in it, depth first: symbolic links are removed as links and
 // never followed, directories are made writable before their entries are removed, and a failed
 // item does not stop the rest. True when nothing is left. A link given as `path` is removed itself.
@@ -58,6 +62,8 @@ double SecondsSinceModified(std::string_view path);
 // reports it; empty when no write failed for want of space since.
 void NoteWriteFailure(int error, std::string_view path);
 std::string TakeNoSpaceFolder();
+// The system's error number (errno, or GetLastError on Windows) says the disk or quota is full.
+bool IsNoSpaceError(int systemError);
 // Syncs the directory that holds `path`, so a name made or changed there survives a power cut.
 [[nodiscard]] bool SyncDirectoryOf(std::string_view path);
 
@@ -114,7 +120,8 @@ public:
 
 private:
   bool Take(int operation, int waitMs);
-  int m_fd = -1;
+  std::intptr_t m_fd = -1;  // a descriptor on POSIX, a HANDLE on Windows
+  std::string m_path;       // Windows takes a lock by opening the directory again
   bool m_held = false;
   bool m_busy = false;
 };
@@ -142,7 +149,8 @@ public:
 private:
   // The entry's name as it is on the disk, or empty.
   std::string Spelled(std::string_view name) const;
-  int m_fd = -1;
+  std::intptr_t m_fd = -1;  // a descriptor on POSIX, a HANDLE on Windows
+  std::string m_path;
 };
 
 // The temporary folder (TMPDIR, else /tmp) with a trailing separator.

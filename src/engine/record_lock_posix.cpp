@@ -11,6 +11,11 @@
 namespace vorlend::engine {
 
 namespace {
+// The descriptor kept in the platform-neutral member.
+int Fd(std::intptr_t kept) { return static_cast<int>(kept); }
+}  // namespace
+
+namespace {
 
 bool SetLock(int fd, short type, std::int64_t recno) {
   struct flock fl {};
@@ -48,18 +53,18 @@ bool RecordLockFile::Open(const std::string& path, std::string& error, bool crea
 
 void RecordLockFile::Close() {
   if (m_fd >= 0) {
-    ::close(m_fd);
+    ::close(Fd(m_fd));
     m_fd = -1;
   }
   m_writable = false;
 }
 
 bool RecordLockFile::TryLock(std::int64_t recno) {
-  return m_fd >= 0 && recno > 0 && SetLock(m_fd, F_WRLCK, recno);
+  return m_fd >= 0 && recno > 0 && SetLock(Fd(m_fd), F_WRLCK, recno);
 }
 
 void RecordLockFile::Unlock(std::int64_t recno) {
-  if (m_fd >= 0 && recno > 0) SetLock(m_fd, F_UNLCK, recno);
+  if (m_fd >= 0 && recno > 0) SetLock(Fd(m_fd), F_UNLCK, recno);
 }
 
 }  // namespace vorlend::engine

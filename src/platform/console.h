@@ -1,0 +1,28 @@
+#pragma once
+// What a console program of the add-on (vorlend-batch, agenda-seed, tablectl) sets up first.
+#include <string>
+#include <vector>
+
+namespace vorlend {
+
+// The program's arguments as UTF-8, in the shape main received them (argc, argv): on Windows read
+// from the wide-character command line rather than the ANSI code page. Output written as UTF-8
+// shows as such in a Windows console.
+class ConsoleArguments {
+public:
+  ConsoleArguments(int argc, char** argv);
+  int Count() const { return static_cast<int>(m_pointers.size()) - 1; }
+  char** Argv() { return m_pointers.data(); }
+
+private:
+  std::vector<std::string> m_texts;
+  std::vector<char*> m_pointers;
+};
+
+// The first stop request (Ctrl+C, SIGINT or SIGTERM, a console's close) calls `onStop`; a second
+// one ends the program at once. A closed terminal or a pipe whose reader went away stops nothing.
+void InstallStopHandler(void (*onStop)());
+// A program that writes into a pipe whose reader went away sees a failed write, not its death.
+void IgnoreBrokenPipes();
+
+}  // namespace vorlend
