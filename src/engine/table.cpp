@@ -114,7 +114,8 @@ bool Table::CheckTableFiles(std::string& error, OpenOptions options) const {
   }
   std::error_code ec;
   auto status = [&](const std::string& file) {
-    return options.noFollow ? std::filesystem::symlink_status(file, ec) : std::filesystem::status(file, ec);
+    return options.noFollow ? std::filesystem::symlink_status(NativePath(file), ec)
+                             : std::filesystem::status(NativePath(file), ec);
   };
   const auto dia = status(m_diaPath);
   if (status(m_datPath).type() != std::filesystem::file_type::regular ||
@@ -164,7 +165,7 @@ bool Table::CheckIsTable(std::string& error) {
     return false;
   }
   std::error_code ec;
-  const auto fileSize = std::filesystem::file_size(m_datPath, ec);
+  const auto fileSize = std::filesystem::file_size(NativePath(m_datPath), ec);
   if (ec || pageSize <= 0 || fileSize % static_cast<std::uintmax_t>(pageSize) != 0) {
     error = "poškozená tabulka (soubor je zkrácený): " + m_datPath;
     return false;

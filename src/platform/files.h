@@ -3,6 +3,7 @@
 // significant in any path component, both "\" and "/" separate components in paths that come from
 // outside, and paths the add-on builds use the native separator.
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -152,6 +153,10 @@ private:
   std::intptr_t m_fd = -1;  // a descriptor on POSIX, a HANDLE on Windows
   std::string m_path;
 };
+
+// A path for std::filesystem: on Windows the UTF-8 text becomes the wide path, never one read in
+// the ANSI code page.
+std::filesystem::path NativePath(std::string_view path);
 
 // The temporary folder (TMPDIR, else /tmp) with a trailing separator.
 std::string TempDirectory();

@@ -514,6 +514,8 @@ bool WriteFileAtomic(std::string_view path, std::string_view bytes) {
   return ok;
 }
 
+std::filesystem::path NativePath(std::string_view path) { return std::filesystem::path(std::string(path)); }
+
 std::string TempDirectory() {
   const char* t = std::getenv("TMPDIR");
   std::string dir = (t && *t) ? t : "/tmp";

@@ -459,6 +459,8 @@ bool WriteFileAtomic(std::string_view path, std::string_view bytes) {
   return ok;
 }
 
+std::filesystem::path NativePath(std::string_view path) { return std::filesystem::path(win::Wide(path)); }
+
 std::string TempDirectory() {
   wchar_t buffer[MAX_PATH + 2];
   const DWORD n = ::GetTempPathW(static_cast<DWORD>(std::size(buffer)), buffer);
