@@ -17,7 +17,8 @@ fi
 started=$(date +%s)
 report=$(mktemp)
 trap 'rm -f "$report"' EXIT
-find src -name '*.cpp' -print0 | sort -z |
+# The Windows side (*_win.cpp) has no compile command in a Linux build.
+find src -name '*.cpp' ! -name '*_win.cpp' -print0 | sort -z |
   xargs -0 -P"$(nproc)" -n4 "$tidy" -p "$build_dir" --quiet --extra-arg=-Wno-unknown-warning-option 2>/dev/null \
     >"$report" || true
 # A finding in a header is reported once for every file that includes it.
@@ -27,4 +28,4 @@ if [[ $findings -ne 0 ]]; then
   echo "tidy.sh: $findings findings in src/" >&2
   exit 1
 fi
-echo "tidy.sh: src/ is clean ($(find src -name '*.cpp' | wc -l) files, $(( $(date +%s) - started )) s)"
+echo "tidy.sh: src/ is clean ($(find src -name '*.cpp' ! -name '*_win.cpp' | wc -l) files, $(( $(date +%s) - started )) s)"
