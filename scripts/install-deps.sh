@@ -36,8 +36,12 @@ sudo=""
 echo "install-deps.sh: installing ${missing[*]}" >&2
 if [[ $need_sources -eq 1 ]]; then
   echo "install-deps.sh: adding Debian's source lists (for SQLite's source package)" >&2
-  sed -e 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources |
-    $sudo tee /etc/apt/sources.list.d/debian-src.sources >/dev/null
+  if [[ -f /etc/apt/sources.list.d/debian.sources ]]; then
+    sed -e 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources |
+      $sudo tee /etc/apt/sources.list.d/debian-src.sources >/dev/null
+  else
+    sed -n -e 's/^deb /deb-src /p' /etc/apt/sources.list | $sudo tee /etc/apt/sources.list.d/debian-src.list >/dev/null
+  fi
 fi
 $sudo apt-get update -qq
 [[ ${#missing[@]} -eq 0 ]] || DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" </dev/null
