@@ -2,7 +2,11 @@
 
 #include "platform/win_text.h"
 
+#include <fcntl.h>
+#include <io.h>
 #include <shellapi.h>
+
+#include <cstdio>
 
 #include <atomic>
 
@@ -33,6 +37,9 @@ ConsoleArguments::ConsoleArguments(int argc, char** argv) {
   for (std::string& t : m_texts) m_pointers.push_back(t.data());
   m_pointers.push_back(nullptr);
   ::SetConsoleOutputCP(CP_UTF8);
+  // The same bytes as on Linux: lines end in LF, and nothing is translated on the way out.
+  ::_setmode(::_fileno(stdout), _O_BINARY);
+  ::_setmode(::_fileno(stderr), _O_BINARY);
 }
 
 void InstallStopHandler(void (*onStop)()) {

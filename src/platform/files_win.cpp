@@ -106,8 +106,48 @@ std::string NormaliseInputPath(std::string_view path) {
   return cwd + p;
 }
 
-// Windows finds every name without regard to letter case itself.
-std::string ResolvePath(std::string_view path) { return Slashes(path); }
+// Windows finds every name without regard to letter case itself; what is looked up here is how
+// each existing component is spelled on the disk, so that two spellings of one path compare equal.
+std::string ResolvePath(std::string_view path) {
+  const std::string p = Slashes(path);
+  std::size_t start = 0;
+  if (p.size() >= 2 && std::isalpha(static_cast<unsigned char>(p[0])) && p[1] == ':') {
+    start = p.size() > 2 && p[2] == '/' ? 3 : 2;
+  } else if (StartsWith(p, "//")) {
+    // "//server/share/" is taken as it stands.
+    const std::size_t server = p.find('/', 2);
+    const std::size_t share = server == std::string::npos ? server : p.find('/', server + 1);
+    start = share == std::string::npos ? p.size() : share + 1;
+  } else if (StartsWith(p, "/")) {
+    start = 1;
+  }
+  std::string result = p.substr(0, start);
+  bool resolving = true;
+  std::size_t at = start;
+  while (at < p.size()) {
+    const std::size_t slash = p.find('/', at);
+    const std::string part = p.substr(at, slash == std::string::npos ? std::string::npos : slash - at);
+    at = slash == std::string::npos ? p.size() : slash + 1;
+    if (part.empty()) continue;
+    if (!result.empty() && result.back() != '/') result.push_back('/');
+    if (!resolving || part == "." || part == ".." || part.find_first_of("*?") != std::string::npos) {
+      result += part;
+      continue;
+    }
+    WIN32_FIND_DATAW data{};
+    HANDLE h = ::FindFirstFileExW(WidePath(result + part).c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
+                                  nullptr, 0);
+    if (h == INVALID_HANDLE_VALUE) {
+      result += part;
+      resolving = false;  // nothing below a missing component can exist
+      continue;
+    }
+    ::FindClose(h);
+    result += Narrow(data.cFileName);
+  }
+  if (p.size() > start && p.back() == '/' && (result.empty() || result.back() != '/')) result.push_back('/');
+  return result;
+}
 
 bool FileExists(std::string_view path) {
   DWORD a = 0;

@@ -6,6 +6,7 @@
 #include "platform/files.h"
 #include "platform/locale.h"
 #include "platform/text.h"
+#include "support/portable.h"
 #include "support/scripted_ports.h"
 #include "support/temp_dir.h"
 
@@ -108,9 +109,9 @@ TEST(Startup, ReadsTheHostContextAndCreatesTheDirectories) {
   Agenda a;
   ScriptedDialogs dialogs;
   HostContext ctx;
-  ::setenv("TMPDIR", a.dir.Path().c_str(), 1);
+  test::TempFolderOverride temp(a.dir.Path());
   ASSERT_TRUE(PrepareHostContext(a.Args(), dialogs, ctx));
-  ::unsetenv("TMPDIR");
+  temp.Restore();
   EXPECT_EQ(dialogs.Entries().size(), 0u);
   EXPECT_EQ(ctx.CurrentYearDir, a.year + "/");
   const std::string upper = UpperCase(a.dir.Path());
@@ -190,9 +191,9 @@ TEST(Startup, UnreadableAgendaNameAndSettingsGiveDefaults) {
   ASSERT_TRUE(ForceDirectories(a.dir / "Money/Data/Agenda.001/AGENDA.INI"));
   ScriptedDialogs dialogs;
   HostContext ctx;
-  ::setenv("TMPDIR", a.dir.Path().c_str(), 1);
+  test::TempFolderOverride temp(a.dir.Path());
   ASSERT_TRUE(PrepareHostContext(a.Args(), dialogs, ctx));
-  ::unsetenv("TMPDIR");
+  temp.Restore();
   EXPECT_TRUE(dialogs.Entries().empty());
   EXPECT_EQ(ctx.AgendaName, "---");
 

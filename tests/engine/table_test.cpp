@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <sqlite3.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cmath>
@@ -15,6 +13,7 @@
 #include "engine/table_files.h"
 #include "host/bftable.h"
 #include "platform/files.h"
+#include "support/portable.h"
 #include "support/table_support.h"
 #include "support/temp_dir.h"
 
@@ -249,10 +248,11 @@ TEST(Table, BadFilesDoNotOpenAndStayUnchanged) {
   EXPECT_NE(TBFTable().OpenTable(dir.Path()), 0);
 
   // A FIFO or a device in a table's place would block a read or never end it: refused at once.
-  ASSERT_EQ(::mkfifo((dir / "FIFO.dat").c_str(), 0600), 0);
-  ASSERT_EQ(::symlink("/dev/zero", (dir / "ZERO.dat").c_str()), 0);
-  ASSERT_EQ(::unlink((dir / "GOOD.dia").c_str()), 0);  // a sound table whose lock file is a FIFO
-  ASSERT_EQ(::mkfifo((dir / "GOOD.dia").c_str(), 0600), 0);
+  VORLEND_LINUX_ONLY("FIFOs and devices in a table's place");
+  ASSERT_TRUE(test::MakeFifo(dir / "FIFO.dat"));
+  ASSERT_TRUE(test::MakeSymlink("/dev/zero", dir / "ZERO.dat"));
+  ASSERT_TRUE(DeleteFile(dir / "GOOD.dia"));  // a sound table whose lock file is a FIFO
+  ASSERT_TRUE(test::MakeFifo(dir / "GOOD.dia"));
   for (const std::string name : {"FIFO", "ZERO", "GOOD"}) {
     SCOPED_TRACE(name);
     TBFTable t;
@@ -291,7 +291,7 @@ TEST(Table, AMissingLockFileIsMadeAgain) {
 
 TEST(Table, ACopyOfTheTemplateIsAnEmptyArchiveTable) {
   TempDir dir;
-  const std::string pattern = test::ToolPath("Pattern/DB1");
+  const std::string pattern = std::string(VORLEND_BIN_DIR) + "/Pattern/DB1";
   ASSERT_TRUE(FileExists(pattern + ".DAT"));
   ASSERT_TRUE(FileExists(pattern + ".DIA"));
   EXPECT_FALSE(FileExists(pattern + ".DAT-wal"));

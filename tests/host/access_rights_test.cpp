@@ -9,6 +9,7 @@
 #include "host/rights_tables.h"
 #include "host/s3access_rights.h"
 #include "platform/cp1250.h"
+#include "support/portable.h"
 #include "support/temp_dir.h"
 
 using namespace vorlend;
@@ -25,9 +26,9 @@ class ScopedUserName {
 public:
   explicit ScopedUserName(const std::string& name) {
     if (const char* old = std::getenv("USERNAME")) m_old = old;
-    ::setenv("USERNAME", name.c_str(), 1);
+    test::SetEnv("USERNAME", name);
   }
-  ~ScopedUserName() { m_old ? ::setenv("USERNAME", m_old->c_str(), 1) : ::unsetenv("USERNAME"); }
+  ~ScopedUserName() { if (m_old) test::SetEnv("USERNAME", *m_old); else test::UnsetEnv("USERNAME"); }
 
 private:
   std::optional<std::string> m_old;

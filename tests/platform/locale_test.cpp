@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "support/portable.h"
 #include "platform/datetime.h"
 #include "platform/locale.h"
 #include "platform/text.h"
@@ -28,9 +29,10 @@ TEST(Locale, DateSeparatorNormalisation) {
 }
 
 TEST(Locale, PlainLocaleGivesCzechFormats) {
-  ::setenv("LC_ALL", "C", 1);
+  VORLEND_LINUX_ONLY("the formats come from the environment's locale there, from the user's settings on Windows");
+  test::SetEnv("LC_ALL", "C");
   const LocaleFormats f = SystemLocaleFormats();
-  ::unsetenv("LC_ALL");
+  test::UnsetEnv("LC_ALL");
   EXPECT_EQ(f.ShortDateFormat, "d.M.yyyy");
   EXPECT_EQ(f.LongTimeFormat, "H:mm:ss");
   EXPECT_EQ(f.DecimalSeparator, ',');

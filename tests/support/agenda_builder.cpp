@@ -1,10 +1,5 @@
 #include "support/agenda_builder.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <stdexcept>
 
 #include "engine/table_files.h"
@@ -114,53 +109,9 @@ std::vector<std::pair<std::int32_t, std::string>> ReadLocks(const std::string& t
   return out;
 }
 
-int RunProgram(const std::vector<std::string>& argv, std::string* out, std::string* err) {
-  int outPipe[2], errPipe[2];
-  if (::pipe2(outPipe, O_CLOEXEC) != 0 || ::pipe2(errPipe, O_CLOEXEC) != 0) return -1;
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    const int devnull = ::open("/dev/null", O_RDONLY);
-    ::dup2(devnull, 0);
-    ::dup2(outPipe[1], 1);
-    ::dup2(errPipe[1], 2);
-    std::vector<char*> args;
-    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    ::execv(args[0], args.data());
-    ::_exit(127);
-  }
-  ::close(outPipe[1]);
-  ::close(errPipe[1]);
-  // Read both pipes without blocking on one while the other fills.
-  std::string o, e;
-  char buf[4096];
-  bool openOut = true, openErr = true;
-  while (openOut || openErr) {
-    fd_set set;
-    FD_ZERO(&set);
-    if (openOut) FD_SET(outPipe[0], &set);
-    if (openErr) FD_SET(errPipe[0], &set);
-    if (::select(std::max(outPipe[0], errPipe[0]) + 1, &set, nullptr, nullptr, nullptr) < 0) break;
-    for (auto [fd, open, text] : {std::tuple{outPipe[0], &openOut, &o}, std::tuple{errPipe[0], &openErr, &e}}) {
-      if (*open && FD_ISSET(fd, &set)) {
-        const ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n <= 0) *open = false;
-        else text->append(buf, static_cast<std::size_t>(n));
-      }
-    }
-  }
-  ::close(outPipe[0]);
-  ::close(errPipe[0]);
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  if (out) *out = o;
-  if (err) *err = e;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 std::string DumpTable(const std::string& tablePath) {
   std::string out, err;
-  const int rc = RunProgram({std::string(VORLEND_BIN_DIR) + "/tablectl", "dump", tablePath}, &out, &err);
+  const int rc = RunProgram({ToolPath("tablectl"), "dump", tablePath}, &out, &err);
   if (rc != 0) throw std::runtime_error("tablectl dump failed: " + err);
   return out;
 }

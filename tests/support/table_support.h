@@ -2,7 +2,7 @@
 // Helpers for the table engine's tests: a document table made in one call, the path of a built
 // tool, and a `tablectl hold` child process that can be released or killed.
 #include <string>
-#include <sys/types.h>
+#include <cstdint>
 #include <vector>
 
 #include "support/temp_dir.h"
@@ -38,8 +38,8 @@ public:
 
 private:
   int Wait();
-  pid_t m_pid = -1;
-  int m_stdin = -1;
+  std::intptr_t m_pid = -1;    // a process id on POSIX, a process HANDLE on Windows
+  std::intptr_t m_stdin = -1;  // a descriptor on POSIX, a pipe HANDLE on Windows
   bool m_locked = false;
 };
 
