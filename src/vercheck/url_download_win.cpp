@@ -8,7 +8,12 @@
 #include <winhttp.h>
 
 #include <algorithm>
+#include <atomic>
+#include <memory>
+#include <condition_variable>
 #include <cstdio>
+#include <mutex>
+#include <thread>
 #include <utility>
 
 namespace vorlend {
@@ -44,6 +49,43 @@ int Remaining(std::chrono::steady_clock::time_point until) {
   return static_cast<int>(std::max<std::int64_t>(left.count(), 1));
 }
 
+// Sends the request and writes the answer's body into the file; false on any failure.
+bool Transfer(HINTERNET r, const std::string& fileName, std::chrono::steady_clock::time_point until,
+              const std::atomic<bool>& abandoned) {
+  if (!::WinHttpSendRequest(r, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
+      !::WinHttpReceiveResponse(r, nullptr)) {
+    return false;
+  }
+  DWORD status = 0;
+  DWORD size = sizeof status;
+  if (!::WinHttpQueryHeaders(r, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER, WINHTTP_HEADER_NAME_BY_INDEX,
+                             &status, &size, WINHTTP_NO_HEADER_INDEX) ||
+      status >= 400) {
+    return false;
+  }
+  if (abandoned) return false;
+  // Shared for deletion: a caller that gave up on the transfer removes the file all the same.
+  File file{::CreateFileW(win::WidePath(fileName).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                          CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)};
+  if (file.h == INVALID_HANDLE_VALUE) return false;
+  std::size_t written = 0;
+  char buffer[16384];
+  for (;;) {
+    // What is left of the whole transfer's time bounds every further read.
+    const int left = Remaining(until);
+    ::WinHttpSetTimeouts(r, left, left, left, left);
+    if (abandoned || std::chrono::steady_clock::now() >= until) return false;
+    DWORD n = 0;
+    if (!::WinHttpReadData(r, buffer, sizeof buffer, &n)) return false;
+    if (n == 0) break;
+    if (written + n > kMaxDownloadBytes) return false;
+    DWORD w = 0;
+    if (!::WriteFile(file.h, buffer, n, &w, nullptr) || w != n) return false;
+    written += n;
+  }
+  return ::CloseHandle(std::exchange(file.h, INVALID_HANDLE_VALUE)) != 0;
+}
+
 }  // namespace
 
 std::string NewGuidText() {
@@ -56,8 +98,10 @@ std::string NewGuidText() {
   return text;
 }
 
-bool DownloadToFile(const std::string& url, const std::string& fileName, const DownloadLimits& limits) {
-  const auto until = std::chrono::steady_clock::now() + limits.total;
+namespace {
+
+bool Download(const std::string& url, const std::string& fileName, const DownloadLimits& limits,
+              std::chrono::steady_clock::time_point until, const std::atomic<bool>& abandoned) {
   std::wstring wideUrl = win::Wide(url);
   URL_COMPONENTS parts{};
   parts.dwStructSize = sizeof parts;
@@ -87,36 +131,40 @@ bool DownloadToFile(const std::string& url, const std::string& fileName, const D
                                         WINHTTP_DEFAULT_ACCEPT_TYPES,
                                         parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0));
   if (!request.h) return false;
-  if (!::WinHttpSendRequest(request.h, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
-      !::WinHttpReceiveResponse(request.h, nullptr)) {
+  // On the request itself as well: not every WinHTTP hands the session's limits on to it.
+  ::WinHttpSetTimeouts(request.h, connect, connect, total, total);
+  return Transfer(request.h, fileName, until, abandoned);
+}
+
+struct Outcome {
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool finished = false;
+  bool ok = false;
+  std::atomic<bool> abandoned{false};
+};
+
+}  // namespace
+
+// The transfer runs on a thread of its own, and the caller waits for it at most the whole
+// transfer's time: not every WinHTTP ends a call to a server that accepted and never answers by
+// its own time-outs. A transfer given up on writes nothing more.
+bool DownloadToFile(const std::string& url, const std::string& fileName, const DownloadLimits& limits) {
+  const auto until = std::chrono::steady_clock::now() + limits.total;
+  auto outcome = std::make_shared<Outcome>();
+  std::thread([outcome, url, fileName, limits, until] {
+    const bool ok = Download(url, fileName, limits, until, outcome->abandoned);
+    std::lock_guard lock(outcome->mutex);
+    outcome->finished = true;
+    outcome->ok = ok;
+    outcome->changed.notify_all();
+  }).detach();
+  std::unique_lock lock(outcome->mutex);
+  if (!outcome->changed.wait_until(lock, until + std::chrono::milliseconds(200), [&] { return outcome->finished; })) {
+    outcome->abandoned = true;
     return false;
   }
-  DWORD status = 0;
-  DWORD size = sizeof status;
-  if (!::WinHttpQueryHeaders(request.h, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
-                             WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX) ||
-      status >= 400) {
-    return false;
-  }
-  File file{::CreateFileW(win::WidePath(fileName).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                          FILE_ATTRIBUTE_NORMAL, nullptr)};
-  if (file.h == INVALID_HANDLE_VALUE) return false;
-  std::size_t written = 0;
-  char buffer[16384];
-  for (;;) {
-    // What is left of the whole transfer's time bounds every further read.
-    const int left = Remaining(until);
-    ::WinHttpSetTimeouts(request.h, left, left, left, left);
-    if (std::chrono::steady_clock::now() >= until) return false;
-    DWORD n = 0;
-    if (!::WinHttpReadData(request.h, buffer, sizeof buffer, &n)) return false;
-    if (n == 0) break;
-    if (written + n > kMaxDownloadBytes) return false;
-    DWORD w = 0;
-    if (!::WriteFile(file.h, buffer, n, &w, nullptr) || w != n) return false;
-    written += n;
-  }
-  return ::CloseHandle(std::exchange(file.h, INVALID_HANDLE_VALUE)) != 0;
+  return outcome->ok;
 }
 
 }  // namespace vorlend

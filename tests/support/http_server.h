@@ -3,6 +3,7 @@
 // connection. It serves a fixed body, answers 404, or accepts and never answers (to provoke
 // client time-outs), and counts the requests it has read.
 #include <atomic>
+#include <cstdint>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -31,17 +32,17 @@ public:
 
 private:
   void Run();
-  void Handle(int client);
+  void Handle(std::intptr_t client);
 
-  int m_listen = -1;
-  int m_wake[2] = {-1, -1};  // a byte on this pipe stops the thread
+  std::intptr_t m_listen = -1;  // a socket (a SOCKET on Windows)
+  std::atomic<bool> m_stop{false};
   int m_port = 0;
   std::atomic<int> m_requests{0};
   mutable std::mutex m_mutex;
   Mode m_mode = Mode::NotFound;
   std::string m_body;
   std::string m_lastPath;
-  std::vector<int> m_held;  // connections left unanswered; only the server thread touches them
+  std::vector<std::intptr_t> m_held;  // connections left unanswered; only the server thread touches them
   std::thread m_thread;
 };
 

@@ -10,7 +10,10 @@
 
 #include "platform/datetime.h"
 #include "platform/ini.h"
+#include "platform/files.h"
 #include "support/http_server.h"
+#include "support/portable.h"
+#include "support/temp_dir.h"
 #include "support/scripted_ports.h"
 
 namespace vorlend {
@@ -32,11 +35,11 @@ class EnvVar {
 public:
   EnvVar(const char* name, const std::string& value) : m_name(name) {
     if (const char* old = std::getenv(name)) m_old = old;
-    ::setenv(name, value.c_str(), 1);
+    test::SetEnv(name, value);
   }
   ~EnvVar() {
-    if (m_old) ::setenv(m_name, m_old->c_str(), 1);
-    else ::unsetenv(m_name);
+    if (m_old) test::SetEnv(m_name, *m_old);
+    else test::UnsetEnv(m_name);
   }
 private:
   const char* m_name;
@@ -46,12 +49,10 @@ private:
 class VerCheckerTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "vercheck-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    m_dir = pattern;
+    m_dir = NativePath(m_temp.Path());
     fs::create_directory(m_dir / "tmp");
     fs::create_directory(m_dir / "settings");
-    m_tmpdir.emplace("TMPDIR", (m_dir / "tmp").string());
+    m_tmpdir.emplace(m_temp / "tmp");
     m_vendor.emplace("VORLEND_VENDOR_URL", m_server.BaseUrl());
     SetClockForTesting([] { return EncodeDate(2025, 3, 10) + 0.75; });
   }
@@ -59,7 +60,6 @@ protected:
     SetClockForTesting({});
     m_vendor.reset();
     m_tmpdir.reset();
-    fs::remove_all(m_dir);
   }
 
   std::string StateFile() const { return (m_dir / "settings" / "setup.ini").string(); }
@@ -84,10 +84,12 @@ protected:
   HttpServer m_server;
   ScriptedDialogs m_dialogs;
   RecordingShell m_shell;
+  test::TempDir m_temp;
   fs::path m_dir;
 
 private:
-  std::optional<EnvVar> m_tmpdir, m_vendor;
+  std::optional<test::TempFolderOverride> m_tmpdir;
+  std::optional<EnvVar> m_vendor;
 };
 
 TEST(CheckDate, ReadsOnlyTenCharacterCalendarDates) {
