@@ -18,6 +18,9 @@ namespace vorlend::test {
 
 void SetEnv(const std::string& name, const std::string& value);
 void UnsetEnv(const std::string& name);
+// The environment variables that name the system's temporary folder.
+std::vector<std::string> TempFolderVariables();
+
 // The system's temporary folder is `path` until Restore or the end of the object (TMPDIR on POSIX
 // systems, TMP and TEMP on Windows).
 class TempFolderOverride {

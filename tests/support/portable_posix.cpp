@@ -14,20 +14,6 @@ bool MakeSymlink(const std::string& target, const std::string& link) {
   return ::symlink(target.c_str(), link.c_str()) == 0;
 }
 
-TempFolderOverride::TempFolderOverride(const std::string& path) {
-  for (const char* name : {"TMPDIR"}) {
-    const char* old = std::getenv(name);
-    m_old.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
-    SetEnv(name, path);
-  }
-}
-
-void TempFolderOverride::Restore() {
-  for (const auto& [name, old] : m_old) {
-    if (old) SetEnv(name, *old);
-    else UnsetEnv(name);
-  }
-  m_old.clear();
-}
+std::vector<std::string> TempFolderVariables() { return {"TMPDIR"}; }
 
 }  // namespace vorlend::test

@@ -21,20 +21,6 @@ bool MakeFifo(const std::string&) { return false; }
 
 bool MakeSymlink(const std::string&, const std::string&) { return false; }
 
-TempFolderOverride::TempFolderOverride(const std::string& path) {
-  for (const char* name : {"TMP", "TEMP"}) {
-    const char* old = std::getenv(name);
-    m_old.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
-    SetEnv(name, path);
-  }
-}
-
-void TempFolderOverride::Restore() {
-  for (const auto& [name, old] : m_old) {
-    if (old) SetEnv(name, *old);
-    else UnsetEnv(name);
-  }
-  m_old.clear();
-}
+std::vector<std::string> TempFolderVariables() { return {"TMP", "TEMP"}; }
 
 }  // namespace vorlend::test
