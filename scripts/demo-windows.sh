@@ -23,6 +23,9 @@ wbin=$PWD/$win_build/bin
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEPREFIX=${WINEPREFIX:-$PWD/$win_build/wineprefix}
 # A server still up from the build (it lingers a few seconds) does as well.
 wineserver -p >/dev/null 2>&1 </dev/null || true
+# wine's own services start with the first program of a server and inherit its output: started
+# here, with files as their output, they never hold a test's or a caller's pipe open.
+wineboot >/dev/null 2>&1 </dev/null || true
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 # Console output on Windows ends its lines with CR LF.
 win() { wine "$@" 2>"$work/wine-stderr.log" | tr -d '\r'; }
