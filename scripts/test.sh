@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds, runs every test, and then the proofs (scripts/proofs.sh): the
 # whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer, bounded fuzzing, the kill
-# test, a bounded concurrency campaign and clang-tidy. This is what CI runs (about 25 minutes on 2
+# test, a bounded concurrency campaign and clang-tidy. This is what CI runs (about 30 minutes on 2
 # cores from a fresh machine). `scripts/test.sh --quick` stops after the first run of the tests.
 set -euo pipefail
 cd "$(dirname "$0")/.."
