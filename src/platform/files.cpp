@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
+#include <random>
 #include <utility>
 
+#include "platform/environment.h"
 #include "platform/files_internal.h"
 #include "platform/text.h"
 
@@ -13,6 +16,26 @@ std::string Slashes(std::string_view path) {
   std::string p(path);
   std::replace(p.begin(), p.end(), '\\', '/');
   return p;
+}
+
+std::string TemporaryNameFor(const std::string& target) {
+  static std::mt19937_64 rng{std::random_device{}()};
+  char suffix[64];
+  std::snprintf(suffix, sizeof suffix, ".~%d.%llx", CurrentProcessId(), static_cast<unsigned long long>(rng()));
+  return target + suffix;
+}
+
+void RemoveStaleTemporaries(const std::string& target) {
+  const std::string dir = ExtractFilePath(target);
+  const std::string prefix = ExtractFileName(target) + ".~";
+  for (const DirEntry& e : FindEntries(dir.empty() ? "." : dir, prefix + "*")) {
+    if (e.name.compare(0, prefix.size(), prefix) != 0) continue;
+    const std::size_t dot = e.name.find('.', prefix.size());
+    const std::string digits =
+        e.name.substr(prefix.size(), dot == std::string::npos ? std::string::npos : dot - prefix.size());
+    if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos || digits.size() > 9) continue;
+    if (ProcessGone(std::stoi(digits))) DeleteFile(dir + e.name);
+  }
 }
 
 std::string IncludeTrailingPathDelimiter(std::string_view path) {

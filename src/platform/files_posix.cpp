@@ -15,7 +15,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <random>
 #include <thread>
 #include <utility>
 #include <chrono>
@@ -455,35 +454,9 @@ bool DirectoryHandle::LockedExclusively() const {
   return locked;
 }
 
-namespace {
-// Temporary files of writes whose process died before the rename ("info.~1234.5f3a"): a process
-// that no longer exists will never finish them.
-void RemoveStaleTemporaries(const std::string& target) {
-  const std::string dir = ExtractFilePath(target);
-  const std::string prefix = ExtractFileName(target) + ".~";
-  DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
-  if (!d) return;
-  std::vector<std::string> stale;
-  while (dirent* e = ::readdir(d)) {
-    const std::string name = e->d_name;
-    if (name.compare(0, prefix.size(), prefix) != 0) continue;
-    const std::size_t dot = name.find('.', prefix.size());
-    const std::string digits = name.substr(prefix.size(), dot == std::string::npos ? std::string::npos : dot - prefix.size());
-    if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos || digits.size() > 9) continue;
-    if (ProcessGone(std::stoi(digits))) stale.push_back(dir + name);
-  }
-  ::closedir(d);
-  for (const std::string& path : stale) ::unlink(path.c_str());
-}
-}  // namespace
-
 bool WriteFileAtomic(std::string_view path, std::string_view bytes) {
   const std::string target = ResolvePath(path);
-  static std::mt19937_64 rng{std::random_device{}()};
-  char suffix[64];
-  std::snprintf(suffix, sizeof suffix, ".~%d.%llx", CurrentProcessId(),
-                static_cast<unsigned long long>(rng()));
-  const std::string temp = target + suffix;
+  const std::string temp = TemporaryNameFor(target);
   const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   if (fd < 0) {
     NoteWriteFailure(errno, target);

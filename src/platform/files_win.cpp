@@ -13,7 +13,6 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <random>
 #include <thread>
 #include <utility>
 
@@ -459,27 +458,9 @@ bool DirectoryHandle::LockedExclusively() const {
   return ::GetLastError() == ERROR_SHARING_VIOLATION;
 }
 
-namespace {
-// Temporary files of writes whose process died before the rename ("info.~1234.5f3a").
-void RemoveStaleTemporaries(const std::string& target) {
-  const std::string dir = ExtractFilePath(target);
-  const std::string prefix = ExtractFileName(target) + ".~";
-  for (const DirEntry& e : FindEntries(dir.empty() ? "." : dir, prefix + "*")) {
-    const std::size_t dot = e.name.find('.', prefix.size());
-    const std::string digits =
-        e.name.substr(prefix.size(), dot == std::string::npos ? std::string::npos : dot - prefix.size());
-    if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos || digits.size() > 9) continue;
-    if (ProcessGone(std::stoi(digits))) ::DeleteFileW(WidePath(dir + e.name).c_str());
-  }
-}
-}  // namespace
-
 bool WriteFileAtomic(std::string_view path, std::string_view bytes) {
   const std::string target = ResolvePath(path);
-  static std::mt19937_64 rng{std::random_device{}()};
-  char suffix[64];
-  std::snprintf(suffix, sizeof suffix, ".~%d.%llx", CurrentProcessId(), static_cast<unsigned long long>(rng()));
-  const std::string temp = target + suffix;
+  const std::string temp = TemporaryNameFor(target);
   HANDLE h = ::CreateFileW(WidePath(temp).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                            nullptr);
   if (h == INVALID_HANDLE_VALUE) {
