@@ -120,9 +120,6 @@ bool Download(const std::string& url, const std::string& fileName, const Downloa
                                                                : WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
                                  WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
   if (!session.h) return false;
-  const int connect = static_cast<int>(limits.connect.count());
-  const int total = static_cast<int>(limits.total.count());
-  ::WinHttpSetTimeouts(session.h, connect, connect, total, total);
   DWORD redirects = 5;
   ::WinHttpSetOption(session.h, WINHTTP_OPTION_MAX_HTTP_AUTOMATIC_REDIRECTS, &redirects, sizeof redirects);
   Internet connection(::WinHttpConnect(session.h, host.c_str(), parts.nPort, 0));
@@ -131,7 +128,9 @@ bool Download(const std::string& url, const std::string& fileName, const Downloa
                                         WINHTTP_DEFAULT_ACCEPT_TYPES,
                                         parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0));
   if (!request.h) return false;
-  // On the request itself as well: not every WinHTTP hands the session's limits on to it.
+  // The limits are set on the request itself: not every WinHTTP hands a session's on to it.
+  const int connect = static_cast<int>(limits.connect.count());
+  const int total = static_cast<int>(limits.total.count());
   ::WinHttpSetTimeouts(request.h, connect, connect, total, total);
   return Transfer(request.h, fileName, until, abandoned);
 }
