@@ -33,8 +33,7 @@ fi
 mkdir -p "$deps/include"
 ln -sfn /usr/include/nlohmann "$deps/include/nlohmann"
 
-# No Mono or Gecko: a new wine prefix would otherwise offer to download them.
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEPREFIX=${WINEPREFIX:-$PWD/$build_dir/wineprefix}
+. scripts/wine-env.sh "$build_dir"
 cmake -S . -B "$build_dir" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
   -DVORLEND_SQLITE_AMALGAMATION="$PWD/$amalgamation" -DVORLEND_JSON_INCLUDE="$PWD/$deps/include" \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo >"$build_dir/configure.log"

@@ -18,17 +18,10 @@ scripts/build-windows.sh "$win_build" --target agenda-seed tablectl vorlend-batc
   >"$win_build/demo-build.log" 2>&1 || { tail -n 40 "$win_build/demo-build.log" >&2; exit 1; }
 wbin=$PWD/$win_build/bin
 
-# wine's own services keep running between the programs (a kept wineserver starts each one in a
-# fraction of a second); their output goes to a file, never a pipe they would hold open.
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEPREFIX=${WINEPREFIX:-$PWD/$win_build/wineprefix}
-# A server still up from the build (it lingers a few seconds) does as well.
-wineserver -p >/dev/null 2>&1 </dev/null || true
-# wine's own services start with the first program of a server and inherit its output: started
-# here, with files as their output, they never hold a test's or a caller's pipe open.
-wineboot >/dev/null 2>&1 </dev/null || true
-trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
-# Console output on Windows ends its lines with CR LF.
-win() { wine "$@" 2>"$work/wine-stderr.log" | tr -d '\r'; }
+. scripts/wine-env.sh "$win_build"
+start_wine
+# A program under wine; its messages and wine's go to a file.
+win() { wine "$@" 2>"$work/wine-stderr.log"; }
 
 work=$PWD/$win_build/demo
 rm -rf "$work" && mkdir -p "$work"

@@ -12,12 +12,8 @@ started=$(date +%s)
 mkdir -p "$build_dir"
 scripts/build-windows.sh "$build_dir" >"$build_dir/test-build.log" 2>&1 ||
   { tail -n 40 "$build_dir/test-build.log" >&2; echo "test-windows.sh: the Windows build failed" >&2; exit 1; }
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEPREFIX=${WINEPREFIX:-$PWD/$build_dir/wineprefix}
-wineserver -p >/dev/null 2>&1 </dev/null || true
-# wine's own services start with the first program of a server and inherit its output: started
-# here, with files as their output, they never hold a test's or a caller's pipe open.
-wineboot >/dev/null 2>&1 </dev/null || true
-trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
+. scripts/wine-env.sh "$build_dir"
+start_wine
 report=$build_dir/windows-tests.txt
 ctest --test-dir "$build_dir" -j2 --timeout 300 --output-on-failure >"$report" 2>&1 </dev/null || true
 grep -E "tests passed|Skipped" "$report" | sed -e 's/^ *[0-9]*\/[0-9]* //' >&2 || true
