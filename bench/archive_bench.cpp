@@ -7,10 +7,10 @@
 //                           post commits on its own
 //   per-record loop         SQLite by hand: per document one archive commit and one document
 //                           commit; the restore one indexed seek and one commit per document
-//   block loop              SQLite by hand with the add-on's guarantees: a record lock on every
-//                           document, blocks of 1,000, each block's archive records in one synced
-//                           commit before its documents change in one transaction, the locks held
-//                           until that commits
+//   block loop              SQLite by hand with the add-on's guarantees: blocks of 1,000, each
+//                           block's documents locked, then read again as one read, their archive
+//                           records inserted in key order in one synced commit before the
+//                           documents change in one transaction, the locks held until that commits
 //   bulk                    one statement per table and step, in one transaction, no record locks
 //
 // The agenda is seeded once per size and copied for every way, so each works on a fresh copy of
@@ -18,15 +18,21 @@
 // child process of its own, so the peak memory is that run's alone. The saves of one size run one
 // after the other, then the restores, so a change of the machine's load spreads over all ways.
 //
-//   archive_bench [--quick] [DOCS_PER_TABLE...]
+// The bench loads a small library of its own (sync_shim.so, beside it) that counts every run's disk
+// syncs and can make each of them slower, as on a disk whose sync is slow.
+//
+//   archive_bench [--quick] [--sync-delay MS] [--only WAY] [DOCS_PER_TABLE...]
 //     default sizes 2500 and 25000 documents per table (20,000 and 200,000 documents);
-//     --quick measures only the first size.
+//     --quick measures only the first size; --sync-delay makes every sync MS milliseconds slower;
+//     --only runs one way (by the start of its name), for a profiler such as callgrind.
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstdint>
@@ -53,7 +59,15 @@ namespace {
 struct Result {
   double seconds = 0;
   long peakKiB = 0;
+  long syncs = -1;  // -1: not counted (the bench runs without its shim)
 };
+
+// The disk syncs this process has made so far, when the shim is loaded.
+long SyncCount() {
+  using CountFn = long (*)();
+  static const auto count = reinterpret_cast<CountFn>(::dlsym(RTLD_DEFAULT, "vorlend_sync_count"));
+  return count ? count() : -1;
+}
 
 // The benchmark's working directory; removed at the end, and left for a look when a run fails.
 std::string g_workDir;
@@ -73,15 +87,19 @@ Result InChild(const std::string& what, F work) {
   const pid_t pid = ::fork();
   if (pid == 0) {
     ::close(pipeFd[0]);
+    const long syncsBefore = SyncCount();
     const auto start = std::chrono::steady_clock::now();
     const bool ok = work();
     const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    if (::write(pipeFd[1], &s, sizeof s) != sizeof s) ::_exit(3);
+    const long syncs = syncsBefore < 0 ? -1 : SyncCount() - syncsBefore;
+    if (::write(pipeFd[1], &s, sizeof s) != sizeof s || ::write(pipeFd[1], &syncs, sizeof syncs) != sizeof syncs)
+      ::_exit(3);
     ::_exit(ok ? 0 : 2);
   }
   ::close(pipeFd[1]);
   Result r;
   if (::read(pipeFd[0], &r.seconds, sizeof r.seconds) != sizeof r.seconds) r.seconds = -1;
+  if (::read(pipeFd[0], &r.syncs, sizeof r.syncs) != sizeof r.syncs) r.syncs = -1;
   ::close(pipeFd[0]);
   int status = 0;
   rusage usage {};
@@ -377,10 +395,80 @@ bool LoopRestore(const std::string& dataDir) {
   return true;
 }
 
-// Block by block, in the add-on's order: each document locked, read again under its lock,
-// recorded and changed, with the archive's and the documents' transactions open across the block;
-// then the archive's transaction committed with a sync, and only then the documents'; the locks
-// released once that has committed. No change reaches the disk without its earlier state.
+// Record numbers per statement of the block loop's reads and updates: a list of this many "?",
+// the last number repeated where a block has fewer left, so one statement serves every block.
+constexpr int kInList = 100;
+// Archive records per insert statement of the block loop.
+constexpr int kInsertRows = 50;
+
+std::string Placeholders(int count, const char* one) {
+  std::string text;
+  for (int i = 0; i < count; ++i) text += (i ? "," : "") + std::string(one);
+  return text;
+}
+
+// Binds record numbers [from, from + kInList) of `recnos` to ?1..?kInList (then ?offset...),
+// repeating the last one; gives how many were real.
+int BindRecnos(sqlite3_stmt* s, const std::vector<std::int64_t>& recnos, std::size_t from, int offset = 0) {
+  const std::size_t n = std::min<std::size_t>(kInList, recnos.size() - from);
+  for (int i = 0; i < kInList; ++i)
+    sqlite3_bind_int64(s, offset + i + 1, recnos[from + std::min<std::size_t>(static_cast<std::size_t>(i), n - 1)]);
+  return static_cast<int>(n);
+}
+
+// The documents of `recnos` (ascending), read again in statements of kInList: those that still
+// exist, with the values they have now.
+void ReadAgain(Statement& read, const std::vector<std::int64_t>& recnos, std::vector<Doc>& docs) {
+  docs.clear();
+  for (std::size_t from = 0; from < recnos.size(); from += kInList) {
+    BindRecnos(read, recnos, from);
+    while (sqlite3_step(read) == SQLITE_ROW) {
+      docs.push_back({sqlite3_column_int64(read, 0), sqlite3_column_int(read, 1), sqlite3_column_int(read, 2),
+                      sqlite3_column_type(read, 2) == SQLITE_NULL});
+    }
+    sqlite3_reset(read);
+  }
+}
+
+// Sets the documents of `recnos` to the lock bound as ?1, in statements of kInList.
+void ChangeAll(Statement& change, const std::vector<std::int64_t>& recnos) {
+  for (std::size_t from = 0; from < recnos.size(); from += kInList) {
+    BindRecnos(change, recnos, from, 1);
+    change.Run();
+  }
+}
+
+// The archive records of `docs` in key order, kInsertRows per statement (the rest one by one).
+void InsertAll(Statement& many, Statement& one, std::vector<Doc>& docs) {
+  std::stable_sort(docs.begin(), docs.end(), [](const Doc& a, const Doc& b) { return a.key < b.key; });
+  std::size_t i = 0;
+  for (; i + kInsertRows <= docs.size(); i += kInsertRows) {
+    for (int r = 0; r < kInsertRows; ++r) {
+      sqlite3_bind_int(many, 2 * r + 1, docs[i + static_cast<std::size_t>(r)].key);
+      BindLock(many, 2 * r + 2, docs[i + static_cast<std::size_t>(r)]);
+    }
+    many.Run();
+  }
+  for (; i < docs.size(); ++i) {
+    sqlite3_bind_int(one, 1, docs[i].key);
+    BindLock(one, 2, docs[i]);
+    one.Run();
+  }
+}
+
+std::string ReadAgainSql(const std::string& fields) {
+  return "SELECT _RecNo, " + fields + " FROM records WHERE _RecNo IN (" + Placeholders(kInList, "?") +
+         ") ORDER BY _RecNo";
+}
+
+std::string ChangeSql() {
+  return "UPDATE records SET Uzamceni = ?1 WHERE _RecNo IN (" + Placeholders(kInList, "?") + ")";
+}
+
+// Block by block, in the order the add-on's guarantees need: the block's documents locked, then
+// read again as one read, then their archive records posted in key order in one synced commit,
+// and only then the documents changed in one transaction; the locks released once that has
+// committed. No change reaches the disk without its earlier state.
 bool BlockLoopSave(const std::string& dataDir) {
   ForceDirectories(dataDir + "/loop-archive");
   for (const DocTable& t : kTables) {
@@ -390,34 +478,30 @@ bool BlockLoopSave(const std::string& dataDir) {
     Db money(YearDir(dataDir) + t.name + ".DAT", "NORMAL");
     LockFile locks(YearDir(dataDir) + t.name + ".DIA");
     Statement walk(money, WalkSql(t.key));
-    Statement read(money, std::string("SELECT \"") + t.key + "\", Uzamceni FROM records WHERE _RecNo = ?");
-    Statement insert(archive, "INSERT INTO records(ID, Lock) VALUES (?, ?)");
-    Statement change(money, "UPDATE records SET Uzamceni = 0 WHERE _RecNo = ?");
-    std::vector<Doc> walked;
+    Statement read(money, ReadAgainSql(std::string("\"") + t.key + "\", Uzamceni"));
+    Statement many(archive, "INSERT INTO records(ID, Lock) VALUES " + Placeholders(kInsertRows, "(?,?)"));
+    Statement one(archive, "INSERT INTO records(ID, Lock) VALUES (?, ?)");
+    Statement change(money, ChangeSql());
+    std::vector<Doc> walked, now;
     std::vector<std::int64_t> held;
     for (std::int64_t last = 0;; last = walked.back().recno) {
       NextDocs(walk, last, walked);
       if (walked.empty()) break;
       held.clear();
-      Exec(archive, "BEGIN IMMEDIATE");
-      Exec(money, "BEGIN IMMEDIATE");
       for (const Doc& w : walked) {
         if (!locks.Lock(w.recno)) return false;  // nobody else works on the benchmark's agenda
         held.push_back(w.recno);
-        // The walk's values may have changed before the lock; the archive gets what is changed.
-        sqlite3_bind_int64(read, 1, w.recno);
-        const bool exists = sqlite3_step(read) == SQLITE_ROW;
-        const Doc d{w.recno, exists ? sqlite3_column_int(read, 0) : 0, exists ? sqlite3_column_int(read, 1) : 0,
-                    exists && sqlite3_column_type(read, 1) == SQLITE_NULL};
-        sqlite3_reset(read);
-        if (!exists) continue;  // deleted meanwhile
-        sqlite3_bind_int(insert, 1, d.key);
-        BindLock(insert, 2, d);
-        insert.Run();
-        sqlite3_bind_int64(change, 1, d.recno);
-        change.Run();
       }
+      // The walk's values may have changed before the locks; the archive gets what is changed.
+      Exec(money, "BEGIN IMMEDIATE");
+      ReadAgain(read, held, now);
+      std::vector<std::int64_t> existing;
+      for (const Doc& d : now) existing.push_back(d.recno);  // the others were deleted meanwhile
+      Exec(archive, "BEGIN IMMEDIATE");
+      InsertAll(many, one, now);
       Exec(archive, "COMMIT");
+      sqlite3_bind_int(change, 1, 0);
+      ChangeAll(change, existing);
       Exec(money, "COMMIT");
       for (const std::int64_t recno : held) locks.Unlock(recno);
     }
@@ -425,9 +509,10 @@ bool BlockLoopSave(const std::string& dataDir) {
   return true;
 }
 
-// Block by block over the archive: per archived document one indexed seek and its record lock,
-// the block's updates in one transaction, the locks released once it has committed. The table's
-// last block is committed with a sync, which makes every earlier one durable as well.
+// Block by block over the archive: per archived document one indexed seek and its record lock;
+// then the block's documents read again as one read and changed with one statement per lock
+// state in one transaction, the locks released once it has committed. The table's last block is
+// committed with a sync, which makes every earlier one durable as well.
 bool BlockLoopRestore(const std::string& dataDir) {
   for (const DocTable& t : kTables) {
     Db archive(LoopArchiveTable(dataDir, t), "NORMAL");
@@ -436,18 +521,21 @@ bool BlockLoopRestore(const std::string& dataDir) {
     const std::string key = std::string("\"") + t.key + "\"";
     Statement walk(archive, "SELECT _RecNo, ID, Lock FROM records WHERE _RecNo > ?1 ORDER BY _RecNo LIMIT ?2");
     Statement find(money, "SELECT _RecNo FROM records WHERE " + key + " = ? ORDER BY " + key + ", _RecNo LIMIT 1");
-    Statement change(money, "UPDATE records SET Uzamceni = ? WHERE _RecNo = ?");
+    Statement read(money, ReadAgainSql(key + ", Uzamceni"));
+    Statement change(money, ChangeSql());
     Statement end(archive, "SELECT max(_RecNo) FROM records");
     const std::int64_t lastArchived = sqlite3_step(end) == SQLITE_ROW ? sqlite3_column_int64(end, 0) : 0;
     sqlite3_reset(end);
-    std::vector<Doc> archived;  // record numbers of the archive
+    std::vector<Doc> archived, now;  // record numbers of the archive
     std::vector<std::int64_t> held;
+    std::array<std::vector<std::int64_t>, 3> byState;  // unlocked, locked, NULL
+    std::vector<std::pair<std::int64_t, int>> wanted;  // document, state
     for (std::int64_t last = 0;; last = archived.back().recno) {
       NextDocs(walk, last, archived);
       if (archived.empty()) break;
       if (archived.back().recno == lastArchived) Exec(money, "PRAGMA synchronous=FULL");
       held.clear();
-      Exec(money, "BEGIN IMMEDIATE");
+      wanted.clear();
       for (const Doc& d : archived) {
         sqlite3_bind_int(find, 1, d.key);
         const bool found = sqlite3_step(find) == SQLITE_ROW;
@@ -456,9 +544,23 @@ bool BlockLoopRestore(const std::string& dataDir) {
         if (!found) continue;
         if (!locks.Lock(recno)) return false;  // nobody else works on the benchmark's agenda
         held.push_back(recno);
-        BindLock(change, 1, d);
-        sqlite3_bind_int64(change, 2, recno);
-        change.Run();  // no row changed: deleted since the seek, nothing to restore
+        wanted.emplace_back(recno, d.lockNull ? 2 : d.lock != 0);
+      }
+      std::sort(held.begin(), held.end());
+      std::sort(wanted.begin(), wanted.end());
+      Exec(money, "BEGIN IMMEDIATE");
+      ReadAgain(read, held, now);
+      for (auto& group : byState) group.clear();
+      std::size_t w = 0;
+      for (const Doc& d : now) {  // the others were deleted since the seek
+        while (wanted[w].first < d.recno) ++w;
+        byState[static_cast<std::size_t>(wanted[w].second)].push_back(d.recno);
+      }
+      for (int state = 0; state < 3; ++state) {
+        if (byState[static_cast<std::size_t>(state)].empty()) continue;
+        if (state == 2) sqlite3_bind_null(change, 1);
+        else sqlite3_bind_int(change, 1, state);
+        ChangeAll(change, byState[static_cast<std::size_t>(state)]);
       }
       Exec(money, "COMMIT");
       for (const std::int64_t recno : held) locks.Unlock(recno);
@@ -519,7 +621,15 @@ constexpr const char* kJobNames[] = {"save", "restore"};
 // The aims, ours in blocks against the hand-written loops: at least this many times faster than
 // the per-record loop, and within this factor of the block loop.
 constexpr double kMinSpeedUp[] = {10.0, 2.0};
-constexpr double kMaxBlockRatio = 1.5;
+// Within this factor of the block loop's time; with slow syncs (--sync-delay) the save within the
+// second.
+constexpr double kMaxBlockRatio = 1.3;
+constexpr double kMaxBlockRatioSlowSync = 1.5;
+
+bool SlowSyncs() {
+  const char* delay = std::getenv("VORLEND_SYNC_DELAY_MS");
+  return delay && std::atoi(delay) > 0;
+}
 
 using Results = std::array<Result, kWayCount>;  // one job at one size, by way
 
@@ -539,16 +649,21 @@ std::string LoadAverage() {
   return text;
 }
 
+// The ways to run: all, or the one --only names.
+std::string g_only;
+bool Runs(std::size_t way) { return g_only.empty() || std::string(kWays[way].name).rfind(g_only, 0) == 0; }
+
 void PrintHeader() {
-  std::printf("%-8s %8s  %-23s %8s %8s %9s  %22s  %17s\n", "job", "docs", "way", "s", "us/doc", "peak KiB",
-              "per-record loop / this", "this / block loop");
+  std::printf("%-8s %8s  %-23s %8s %8s %9s %7s  %22s  %17s\n", "job", "docs", "way", "s", "us/doc", "peak KiB",
+              "syncs", "per-record loop / this", "this / block loop");
 }
 
 void PrintRows(Job job, int docs, const Results& r) {
   for (std::size_t w = 0; w < kWayCount; ++w) {
-    std::printf("%-8s %8d  %-23s %8.2f %8.1f %9ld  %21.2fx  %17.2f\n", kJobNames[job], docs, kWays[w].name,
-                r[w].seconds, r[w].seconds * 1e6 / docs, r[w].peakKiB, r[PerRecordLoop].seconds / r[w].seconds,
-                r[w].seconds / r[BlockLoop].seconds);
+    if (!Runs(w)) continue;
+    std::printf("%-8s %8d  %-23s %8.2f %8.1f %9ld %7ld  %21.2fx  %17.2f\n", kJobNames[job], docs, kWays[w].name,
+                r[w].seconds, r[w].seconds * 1e6 / docs, r[w].peakKiB, r[w].syncs,
+                r[PerRecordLoop].seconds / r[w].seconds, r[w].seconds / r[BlockLoop].seconds);
   }
   std::fflush(stdout);
 }
@@ -560,10 +675,11 @@ void PrintAims(const std::vector<Measured>& all) {
       const Results& r = m.jobs[job];
       const double speedUp = r[PerRecordLoop].seconds / r[OursBlocks].seconds;
       const double ratio = r[OursBlocks].seconds / r[BlockLoop].seconds;
+      const double maxRatio = SlowSyncs() && job == Save ? kMaxBlockRatioSlowSync : kMaxBlockRatio;
       std::printf("  %-8s %8d  %6.2fx faster than the per-record loop (aim ≥ %.0fx: %s), %5.2fx the block loop's time "
                   "(aim ≤ %.1fx: %s)\n",
                   kJobNames[job], m.docs, speedUp, kMinSpeedUp[job], speedUp >= kMinSpeedUp[job] ? "met" : "MISSED",
-                  ratio, kMaxBlockRatio, ratio <= kMaxBlockRatio ? "met" : "MISSED");
+                  ratio, maxRatio, ratio <= maxRatio ? "met" : "MISSED");
     }
   }
   if (all.size() >= 2) {
@@ -580,10 +696,22 @@ void PrintAims(const std::vector<Measured>& all) {
 }
 
 int Usage(FILE* to) {
-  std::fprintf(to, "usage: archive_bench [--quick] [DOCS_PER_TABLE...]\n"
+  std::fprintf(to, "usage: archive_bench [--quick] [--sync-delay MS] [--only WAY] [DOCS_PER_TABLE...]\n"
                    "  times the save and the restore over 8 document tables of DOCS_PER_TABLE documents each\n"
-                   "  (default 2500 and 25000); --quick measures only the first size\n");
+                   "  (default 2500 and 25000); --quick measures only the first size; --sync-delay makes every\n"
+                   "  disk sync MS milliseconds slower; --only runs the one way whose name starts so\n");
   return to == stdout ? 0 : 2;
+}
+
+// Starts the bench again with its sync shim loaded, unless it is loaded already or missing, or the
+// bench runs under valgrind (whose own preload the restart would lose).
+void LoadSyncShim(char** argv) {
+  const char* preload = std::getenv("LD_PRELOAD");
+  if (preload && std::string(preload).find("vgpreload") != std::string::npos) return;
+  const std::string shim = ProgramDirectory() + "sync_shim.so";
+  if (SyncCount() >= 0 || !FileExists(shim)) return;
+  ::setenv("LD_PRELOAD", shim.c_str(), 1);
+  ::execv("/proc/self/exe", argv);
 }
 
 }  // namespace
@@ -598,6 +726,10 @@ int main(int argc, char** argv) {
     if (arg == "-h" || arg == "--help") return Usage(stdout);
     if (arg == "--quick") {
       quick = true;
+    } else if ((arg == "--sync-delay" || arg == "--only") && i + 1 < argc) {
+      const std::string value = argv[++i];
+      if (arg == "--only") g_only = value;
+      else ::setenv("VORLEND_SYNC_DELAY_MS", value.c_str(), 1);
     } else if (!arg.empty() && *end == '\0' && n > 0 && n <= 10'000'000) {
       sizes.push_back(static_cast<int>(n));
     } else {
@@ -605,6 +737,7 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
+  LoadSyncShim(argv);
   if (sizes.empty()) sizes = {2500, 25000};
   if (quick) sizes.resize(1);
 
@@ -622,9 +755,10 @@ int main(int argc, char** argv) {
               "restore = each archived document sought by key and given its lock back | ours, blocks = the add-on, "
               "blocks of %d docs or %d-%d ms (ten syncs) | ours, record by record = the add-on through a component without "
               "transactions | per-record loop = SQLite, a commit per archive record and per document | block loop = "
-              "SQLite with the add-on's guarantees: record locks, blocks of %d, archive synced before the documents "
+              "SQLite with the add-on's guarantees: record locks, blocks of %d read again as one read, archive records in key order synced before the documents "
               "commit | bulk = SQLite, one statement per table and step, no record locks\n",
               kDefaultBlockSize, kBlockTimeLimitMs, kMaxBlockTimeMs, kLoopBlock);
+  if (SlowSyncs()) std::printf("every disk sync made %s ms slower\n", std::getenv("VORLEND_SYNC_DELAY_MS"));
   PrintHeader();
   const std::string loadBefore = LoadAverage();
   std::vector<Measured> all;
@@ -640,17 +774,17 @@ int main(int argc, char** argv) {
     }
     const std::string docs = ", " + std::to_string(m.docs) + " docs";
     for (std::size_t w = 0; w < kWayCount; ++w)
-      m.jobs[Save][w] = InChild(std::string("save, ") + kWays[w].name + docs, [&] { return kWays[w].save(copies[w]); });
+      if (Runs(w)) m.jobs[Save][w] = InChild(std::string("save, ") + kWays[w].name + docs, [&] { return kWays[w].save(copies[w]); });
     PrintRows(Save, m.docs, m.jobs[Save]);
     for (std::size_t w = 0; w < kWayCount; ++w)
-      m.jobs[Restore][w] =
-          InChild(std::string("restore, ") + kWays[w].name + docs, [&] { return kWays[w].restore(copies[w]); });
+      if (Runs(w))
+        m.jobs[Restore][w] = InChild(std::string("restore, ") + kWays[w].name + docs, [&] { return kWays[w].restore(copies[w]); });
     PrintRows(Restore, m.docs, m.jobs[Restore]);
     all.push_back(m);
     RemoveDirectoryTree(seeded);
     for (const std::string& copy : copies) RemoveDirectoryTree(copy);
   }
-  PrintAims(all);
+  if (g_only.empty()) PrintAims(all);
   std::printf("load average (1, 5, 15 min) before: %s, after: %s\n", loadBefore.c_str(), LoadAverage().c_str());
   RemoveDirectoryTree(g_workDir);
   return 0;

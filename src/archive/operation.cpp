@@ -20,11 +20,11 @@ bool ConflictAnsweredYes(Dialogs& dialogs, const std::string& workingStr) {
 }  // namespace
 
 LockOutcome LockRecordWithRetry(TBFTable& table, Dialogs& dialogs, const std::string& workingStr,
-                                const LockSubject& subject, const SettleFn& settle) {
+                                const LockSubject& subject, const SettleFn& settle, TableBlock* block) {
   for (bool settled = false;; settled = true) {
     int result = -1;
     try {
-      result = table.LockRecord();
+      result = block ? block->LockForBlock() : table.LockRecord();
     } catch (const HostError&) {
       result = -1;  // the component raising counts as a record held by someone else
     }
@@ -57,10 +57,10 @@ TableBlock::TableBlock(TBFTable& table, bool synced, Dialogs& dialogs, const std
       m_settle(std::move(settle)) {}
 
 TableBlock::~TableBlock() {
-  if (m_open) m_table.Rollback();
+  if (m_open || m_blockLocks) m_table.Rollback();
 }
 
-PostOutcome TableBlock::Post() {
+PostOutcome TableBlock::Open() {
   while (m_transactions && !m_open) {
     const int begun = m_table.StartTransaction(m_synced);
     if (begun == 0) {
@@ -76,6 +76,18 @@ PostOutcome TableBlock::Post() {
       return PostOutcome::Failed;
     }
   }
+  return PostOutcome::Posted;
+}
+
+int TableBlock::LockForBlock() {
+  const int locked = m_table.LockRecordForBlock();
+  if (locked == 0 && !m_open) m_blockLocks = true;
+  return locked;
+}
+
+PostOutcome TableBlock::Post() {
+  const PostOutcome opened = Open();
+  if (opened != PostOutcome::Posted) return opened;
   if (!m_open) {
     return PostWithRetry(m_table, m_dialogs, m_workingStr);
   }
@@ -90,6 +102,11 @@ std::chrono::milliseconds BlockTime() {
 }
 
 bool TableBlock::Commit(bool synced) {
+  if (m_blockLocks) {
+    m_blockLocks = false;
+    // Locks taken outside the transaction go with it; without one, they go now.
+    if (!m_open) m_table.Rollback();
+  }
   if (!m_open) {
     // Blocks committed before are made durable now; a component without transactions keeps its
     // posts by its own means.

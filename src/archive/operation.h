@@ -27,9 +27,12 @@ inline constexpr int kProgressStep = 20;
 // ends after this many documents or after its time, whichever comes first. The time is ten times
 // what the last synced commit took, so a disk where a sync is slow still spends most of a block
 // on the documents, but never less than BlockTimeLimitMs nor more than MaxBlockTimeMs: another
-// user waits for a document at most one block's time and one sync. A block of one is the
+// user waits for a document at most one block's time and one sync. The count is kept at a
+// thousand because every record lock of a block is held at once: the system keeps a file's locks
+// in one list that each further lock walks, so a block of scattered records (a restore finds its
+// documents by key) costs more per lock the more locks it holds. A block of one is the
 // record-by-record way, the only one a table component without transactions allows.
-inline constexpr int kDefaultBlockSize = 5000;
+inline constexpr int kDefaultBlockSize = 1000;
 inline constexpr int kBlockTimeLimitMs = 50;
 inline constexpr int kMaxBlockTimeMs = 250;
 
@@ -59,10 +62,6 @@ struct LockSubject {
   std::int32_t key = 0;
 };
 
-// Locks the current record of `table`. While another user holds it, asks the lock-conflict
-// question; Ano tries the same record again, Ne gives Refused.
-[[nodiscard]] LockOutcome LockRecordWithRetry(TBFTable& table, Dialogs& dialogs, const std::string& workingStr,
-                                              const LockSubject& subject = {}, const SettleFn& settle = {});
 
 enum class PostOutcome {
   Posted,
@@ -86,10 +85,23 @@ public:
   TableBlock(const TableBlock&) = delete;
   TableBlock& operator=(const TableBlock&) = delete;
 
+  // Begins the block's transaction unless it is open (a table another program keeps busy is
+  // asked about like a held record). Posted when the block is open, or when the component has
+  // no transactions (Transactions() is false from then on).
+  [[nodiscard]] PostOutcome Open();
+  // The component has transactions, so the block may use the block operations (as far as known:
+  // true until an Open or a Post learns otherwise).
+  bool Transactions() const { return m_transactions; }
+  // Takes the current record's lock for the block (TBFTable::LockRecordForBlock): held until the
+  // block is committed or rolled back.
+  [[nodiscard]] int LockForBlock();
+  // A record the block will write with a block operation, counted towards Full.
+  void Count() { ++m_pending; }
   // Posts the current record into the block. Failed: table.LastError() says why, nothing of the
   // block is written.
   [[nodiscard]] PostOutcome Post();
-  // Writes the block's posts; false when the commit failed and none of them was written.
+  // Writes the block's posts and releases its locks; false when the commit failed and none of
+  // them was written.
   // `synced`: they are on the disk, with every earlier block, when it returns.
   [[nodiscard]] bool Commit(bool synced = false);
   // Posts waiting for Commit.
@@ -108,6 +120,7 @@ private:
   SettleFn m_settle;
   bool m_open = false;
   bool m_transactions = true;
+  bool m_blockLocks = false;  // locks taken for the block outside its transaction
   bool m_unsynced = false;  // a block was committed without a sync since the last synced one
   int m_pending = 0;
   std::chrono::steady_clock::time_point m_started;
@@ -118,6 +131,13 @@ private:
 // Counted in `pending` as written, and as changed when its lock was different.
 [[nodiscard]] PostOutcome ChangeLock(TBFTable& table, TableBlock& block, const Variant& before,
                                      const Variant& lock, OperationCounts& pending);
+
+// Locks the current record of `table`: with `block`, for that block (not read again), else on its
+// own (read again). While another user holds it, asks the lock-conflict question; Ano tries the
+// same record again, Ne gives Refused.
+[[nodiscard]] LockOutcome LockRecordWithRetry(TBFTable& table, Dialogs& dialogs, const std::string& workingStr,
+                                              const LockSubject& subject = {}, const SettleFn& settle = {},
+                                              TableBlock* block = nullptr);
 
 // At every ProgressStep-th record: lets the window work and moves the bar to `counter`.
 void ProgressTick(Progress& progress, int counter);

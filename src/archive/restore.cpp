@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <unordered_set>
 
 #include "archive/modules.h"
 #include "archive/operation.h"
@@ -32,22 +33,49 @@ bool IsSafeRow(const FileListRow& row) {
   return !name.empty() && name != "." && name != ".." && name.find_first_of("/\\") == std::string::npos;
 }
 
-std::int32_t ArchivedKey(TBFTable& archive, const std::string& shownTable) {
-  std::int32_t key = 0;
-  try {
-    if (RecordableKey(archive.Value("ID"), key)) return key;
-  } catch (const HostError&) {
+// An archive table read in record order, a block of records at a time: nobody writes an archive
+// while a job holds it.
+class ArchiveReader {
+public:
+  // `withLocks`: the records' locks are read as well (a check of the archive needs only keys).
+  ArchiveReader(TBFTable& archive, const std::string& shownTable, bool withLocks = true)
+      : m_archive(archive), m_shownTable(shownTable) {
+    try {
+      m_fields = {archive.FieldIndex("ID"), archive.FieldIndex("Lock")};
+    } catch (const HostError&) {
+      throw DamagedArchive{shownTable};
+    }
+    if (!withLocks) m_fields.pop_back();
   }
-  throw DamagedArchive{shownTable};
-}
 
-Variant ArchivedLock(TBFTable& archive, const std::string& shownTable) {
-  try {
-    return archive.Value("Lock");
-  } catch (const HostError&) {
-    throw DamagedArchive{shownTable};
+  // The next record's key and lock (Null without locks); false after the last. Throws
+  // DamagedArchive for a record the save cannot have written.
+  bool Next(std::int32_t& key, Variant& lock) {
+    if (m_next == m_found.size()) {
+      if (m_last) return false;
+      const std::int64_t after = m_found.empty() ? 0 : m_found.back();
+      m_archive.ReadRecordsAfter(after, kRecordsPerRead, m_fields, m_found, m_values);
+      m_next = 0;
+      m_last = m_found.size() < kRecordsPerRead;
+      if (m_found.empty()) return false;
+    }
+    const std::size_t i = m_fields.size() * m_next++;
+    if (!RecordableKey(m_values[i], key)) throw DamagedArchive{m_shownTable};
+    lock = m_fields.size() > 1 ? m_values[i + 1] : Variant();
+    return true;
   }
-}
+
+private:
+  static constexpr std::size_t kRecordsPerRead = 1000;
+
+  TBFTable& m_archive;
+  const std::string& m_shownTable;
+  std::vector<int> m_fields;
+  std::vector<std::int64_t> m_found;
+  std::vector<Variant> m_values;
+  std::size_t m_next = 0;
+  bool m_last = false;
+};
 
 int Fail(RestoreJob& job, const std::string& text) {
   return FailClosing(job.BFMoneyFile, job.BFLockFile, job.dialogs, text);
@@ -99,11 +127,11 @@ int CheckEveryTable(RestoreJob& job, const std::string& archiveDir) {
     if (opened > 0) continue;
     TableCloser closeArchive(job.BFLockFile);
     TableCloser closeMoney(job.BFMoneyFile);
-    do {
-      ArchivedKey(job.BFLockFile, p.archiveShown);
-      ArchivedLock(job.BFLockFile, p.archiveShown);
-      job.BFLockFile.Skip();
-    } while (!job.BFLockFile.IsEof());
+    ArchiveReader reader(job.BFLockFile, p.archiveShown, false);
+    std::int32_t key = 0;
+    Variant lock;
+    while (reader.Next(key, lock)) {
+    }
   }
   return 0;
 }
@@ -111,17 +139,48 @@ int CheckEveryTable(RestoreJob& job, const std::string& archiveDir) {
 // The block of one Money table within a restore: the documents' changes wait here, each holding
 // its record lock, until Settle commits them. The table's last block is synced, and with it every
 // earlier one: an archive deleted after the restore never outlives the states it put back.
+//
+// With a component that has transactions, the block's documents are only locked as they are
+// found; Settle reads them again in one read once their locks are held and changes them with one
+// statement per archived lock state. A component without transactions has blocks of one,
+// written record by record.
 class RestoreBlock {
 public:
   RestoreBlock(RestoreJob& job, const RowTables& tables, const std::string& workingStr)
       : m_job(job),
         m_tables(tables),
+        m_workingStr(workingStr),
+        m_lockField(job.BFMoneyFile.FieldIndex("Uzamceni")),
         m_settle([this] { return Settle(); }),
         m_documents(job.BFMoneyFile, false, job.dialogs, workingStr, m_settle) {}
 
-  // Gives the locked document, whose lock read again is `current`, its archived lock. False after
-  // the message or the user's stop.
-  [[nodiscard]] bool Change(const Variant& current, const Variant& archived) {
+  // Before the document found: its lock must not be taken twice within one block (an archive
+  // may hold a key twice; the later record wins, as it would record by record), and the block's
+  // transaction is open. False after the message or the user's stop.
+  [[nodiscard]] bool Begin() {
+    if (m_documents.Transactions() && m_recnos.count(m_job.BFMoneyFile.RecordNumber()) != 0 && !Settle()) return false;
+    const PostOutcome opened = m_documents.Open();
+    if (opened == PostOutcome::Failed) Fail(m_job, PostErrorText(m_tables.moneyShown));
+    return opened == PostOutcome::Posted;
+  }
+
+  // Takes the found document's record lock, asking while another user holds it.
+  [[nodiscard]] LockOutcome Lock(std::int32_t key) {
+    return LockRecordWithRetry(m_job.BFMoneyFile, m_job.dialogs, m_workingStr, {m_job.Observer, m_tables.moneyShown, key},
+                               m_settle, InBlocks() ? &m_documents : nullptr);
+  }
+
+  // Gives the locked document its archived lock. False after the message or the user's stop.
+  [[nodiscard]] bool Change(const Variant& archived) {
+    if (InBlocks()) {
+      const std::int64_t recno = m_job.BFMoneyFile.RecordNumber();
+      m_rows.push_back({recno, archived});
+      m_recnos.insert(recno);
+      m_documents.Count();
+      return true;
+    }
+    const Variant current = m_job.BFMoneyFile.Value(m_lockField);
+    m_job.BFMoneyFile.EditRecord();
     const PostOutcome posted = ChangeLock(m_job.BFMoneyFile, m_documents, current, archived, m_pending);
     if (posted == PostOutcome::Failed) Fail(m_job, PostErrorText(m_tables.moneyShown));
     return posted == PostOutcome::Posted;
@@ -129,14 +188,11 @@ public:
 
   // Commits the block; `last` syncs it. False after the message.
   [[nodiscard]] bool Settle(bool last = false) {
-    if (!m_documents.Commit(last)) {
-      Fail(m_job, PostErrorText(m_tables.moneyShown));
-      return false;
-    }
-    m_job.Counts.Written += m_pending.Written;
-    m_job.Counts.Changed += m_pending.Changed;
-    m_pending = {};
-    return true;
+    if (m_settling) return true;  // a question inside the settling: the block is being written
+    m_settling = true;
+    const bool settled = (!InBlocks() || ChangeRows()) && Commit(last);
+    m_settling = false;
+    return settled;
   }
 
   bool Full(int blockSize) const { return m_documents.Full(blockSize); }
@@ -144,36 +200,88 @@ public:
   const SettleFn& BeforeQuestion() const { return m_settle; }
 
 private:
+  struct Row {
+    std::int64_t recno;
+    Variant archived;
+  };
+
+  bool InBlocks() const { return m_documents.Transactions(); }
+
+  // The block's documents read again, and those that still exist given their archived locks, one
+  // statement per lock state. A document deleted since it was found is counted as gone.
+  bool ChangeRows() {
+    std::vector<std::int64_t> locked, found;
+    std::vector<Variant> current;
+    for (const Row& row : m_rows) locked.push_back(row.recno);
+    m_job.BFMoneyFile.ReadRecords(locked, {m_lockField}, found, current);
+    std::vector<std::pair<Variant, std::vector<std::int64_t>>> byState;
+    for (const Row& row : m_rows) {
+      const auto at = std::lower_bound(found.begin(), found.end(), row.recno);
+      if (at == found.end() || *at != row.recno) {
+        ++m_job.Counts.Gone;
+        continue;
+      }
+      ++m_pending.Written;
+      if (!SameLockState(current[static_cast<std::size_t>(at - found.begin())], row.archived)) ++m_pending.Changed;
+      auto group = std::find_if(byState.begin(), byState.end(), [&](const auto& g) { return g.first == row.archived; });
+      if (group == byState.end()) group = byState.insert(byState.end(), {row.archived, {}});
+      group->second.push_back(row.recno);
+    }
+    m_rows.clear();
+    m_recnos.clear();
+    if (byState.empty()) return true;
+    const PostOutcome opened = m_documents.Open();
+    if (opened != PostOutcome::Posted) return opened == PostOutcome::Failed ? FailWith() : false;
+    for (const auto& [state, recnos] : byState) {
+      if (m_job.BFMoneyFile.SetField(recnos, m_lockField, state) != 0) return FailWith();
+    }
+    return true;
+  }
+
+  bool Commit(bool last) {
+    if (!m_documents.Commit(last)) return FailWith();
+    m_job.Counts.Written += m_pending.Written;
+    m_job.Counts.Changed += m_pending.Changed;
+    m_pending = {};
+    return true;
+  }
+
+  bool FailWith() {
+    Fail(m_job, PostErrorText(m_tables.moneyShown));
+    return false;
+  }
+
   RestoreJob& m_job;
   const RowTables& m_tables;
+  const std::string m_workingStr;
+  const int m_lockField;
   const SettleFn m_settle;
   TableBlock m_documents;
+  std::vector<Row> m_rows;  // of the block, in the archive's order
+  std::unordered_set<std::int64_t> m_recnos;  // their documents
+  bool m_settling = false;
   OperationCounts m_pending{};  // counted when their block is settled
 };
 
 // One archive record, in the order things happen: find its document by the key, take the record
-// lock, read the document again, give it the archived lock. A document no longer in Money, or
-// deleted since it was found, is skipped. 0 to go on; -1 when the row ends (after a message or
-// the user's stop).
-int RestoreDocument(RestoreJob& job, RestoreBlock& block, const RowTables& p, const std::string& workingStr) {
+// lock, read the document again, give it the archived lock (in a block, the last two when the
+// block is written). A document no longer in Money, or deleted since it was found, is skipped.
+// 0 to go on; -1 when the row ends (after a message or the user's stop).
+int RestoreDocument(RestoreJob& job, RestoreBlock& block, std::int32_t key, const Variant& archived) {
   ++job.Counts.Documents;
-  const std::int32_t key = ArchivedKey(job.BFLockFile, p.archiveShown);
   if (job.BFMoneyFile.Seek1(Variant::FromInt(key)) != kSeekFound) {
     ++job.Counts.Gone;
     return 0;
   }
-  const LockOutcome locked = LockRecordWithRetry(job.BFMoneyFile, job.dialogs, workingStr,
-                                                 {job.Observer, p.moneyShown, key}, block.BeforeQuestion());
-  switch (locked) {
+  if (!block.Begin()) return -1;
+  switch (block.Lock(key)) {
     case LockOutcome::Refused:
     case LockOutcome::Failed: return -1;
     case LockOutcome::Unavailable: return Fail(job, job.context.ShownIn(job.BFMoneyFile.LastError()));
     case LockOutcome::Gone: ++job.Counts.Gone; return 0;
     case LockOutcome::Locked: break;
   }
-  const Variant current = job.BFMoneyFile.Value("Uzamceni");
-  job.BFMoneyFile.EditRecord();
-  return block.Change(current, ArchivedLock(job.BFLockFile, p.archiveShown)) ? 0 : -1;
+  return block.Change(archived) ? 0 : -1;
 }
 
 // One row of the file list: each archived document sought by its key and given its saved value,
@@ -195,14 +303,15 @@ int RestoreRow(RestoreJob& job, const FileListRow& row, const std::string& archi
 
   const int blockSize = std::max(1, job.BlockSize);
   RestoreBlock block(job, p, row.WorkingStr);
-  for (int counter = 0;; ++counter) {
-    if (RestoreDocument(job, block, p, row.WorkingStr) != 0) return -1;
+  ArchiveReader reader(job.BFLockFile, p.archiveShown);
+  std::int32_t key = 0;
+  Variant archived;
+  for (int counter = 0; reader.Next(key, archived); ++counter) {
+    if (RestoreDocument(job, block, key, archived) != 0) return -1;
     ProgressTick(job.progress, counter);
     if (AbortConfirmed(job.progress, job.dialogs, MsgKind::Confirmation, kAbortQuestion, block.BeforeQuestion())) {
       return -1;
     }
-    job.BFLockFile.Skip();
-    if (job.BFLockFile.IsEof()) break;
     if (block.Full(blockSize) && !block.Settle()) return -1;
   }
   if (!block.Settle(true)) return -1;

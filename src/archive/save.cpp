@@ -95,41 +95,172 @@ struct DocumentState {
   Variant lock;
 };
 
+// The fields the save reads and writes, by their positions in the two tables.
+struct SaveFields {
+  int key = 0, lock = 0;              // Money: the document's key, "Uzamceni"
+  int recordKey = 0, recordLock = 0;  // archive: "ID", "Lock"
+};
+
+// The document as it is now that it is locked: another user may have changed it since the walk
+// read it, and the archive must hold what it was when it is changed. A key that cannot be
+// recorded any more keeps the one the walk read, which the document can be found by.
+DocumentState ReadAgain(const DocumentState& now, const DocumentState& walked) {
+  std::int32_t number = 0;
+  if (!RecordableKey(now.key, number)) return {walked.key, now.lock};
+  return now;
+}
+
 // The block of one Money table within a save. Each document's archive record and its change wait
 // here until Settle writes them: the archive records first, committed and synced, and only then
 // the documents, whose record locks go with their commit. So no change is ever on the disk without
 // the earlier state it replaced. Whatever is not settled is rolled back when the block goes.
+//
+// With a component that has transactions, the block's documents are only locked as the walk
+// reaches them; Settle reads them again in one read once their locks are held, inserts their
+// archive records in key order in a few statements, and changes them with one statement. A
+// component without transactions has blocks of one, written record by record.
 class SaveBlock {
 public:
-  SaveBlock(SaveJob& job, const RowTables& tables, const std::string& workingStr)
+  SaveBlock(SaveJob& job, const RowTables& tables, const std::string& workingStr, const std::string& keyField)
       : m_job(job),
         m_tables(tables),
+        m_workingStr(workingStr),
+        m_fields{job.BFMoneyFile.FieldIndex(keyField), job.BFMoneyFile.FieldIndex("Uzamceni"),
+                 job.BFLockFile.FieldIndex("ID"), job.BFLockFile.FieldIndex("Lock")},
+        m_lock(Variant::FromBool(job.choices.action == LockAction::Lock)),
         m_settle([this] { return Settle(); }),
         m_records(job.BFLockFile, true, job.dialogs, workingStr, m_settle),
         m_documents(job.BFMoneyFile, false, job.dialogs, workingStr, m_settle) {}
 
-  // Posts a document's archive record, its key and lock in one post: no record without its values.
-  [[nodiscard]] bool Record(const DocumentState& state) {
-    m_job.BFLockFile.AppendBlank();
-    m_job.BFLockFile.SetValue("ID", state.key);
-    m_job.BFLockFile.SetValue("Lock", state.lock);
-    if (!Posted(m_records, m_tables.archiveShown)) return false;
-    ++m_pending.Recorded;
-    return true;
+  // The document the walk stands on, as it read it.
+  DocumentState Walked() {
+    return {m_job.BFMoneyFile.Value(m_fields.key), m_job.BFMoneyFile.Value(m_fields.lock)};
   }
 
-  // Gives the locked document, whose lock read again is `current`, the chosen lock.
-  [[nodiscard]] bool Change(const Variant& current, const Variant& lock) {
-    const PostOutcome posted = ChangeLock(m_job.BFMoneyFile, m_documents, current, lock, m_pending);
-    if (posted == PostOutcome::Failed) return FailWith(PostErrorText(m_tables.moneyShown));
-    if (posted == PostOutcome::Refused) return false;
-    // A component without transactions wrote the change already.
-    if (!SameLockState(current, lock) && m_documents.CommitsEachPost()) m_job.DocumentsChanged = true;
-    return true;
+  // Opens the block's transactions before a document: the archive's, and the documents' when
+  // they change. False after the message or the user's stop.
+  [[nodiscard]] bool Begin() {
+    if (!Posted(m_records.Open(), m_tables.archiveShown)) return false;
+    if (!m_records.Transactions() || m_job.choices.action == LockAction::NoAction) return true;
+    return Posted(m_documents.Open(), m_tables.moneyShown);
+  }
+
+  // Takes the walked document's record lock, asking while another user holds it.
+  [[nodiscard]] LockOutcome Lock(std::int32_t key) {
+    return LockRecordWithRetry(m_job.BFMoneyFile, m_job.dialogs, m_workingStr,
+                               {m_job.Observer, m_tables.moneyShown, key}, m_settle,
+                               InBlocks() ? &m_documents : nullptr);
+  }
+
+  // A document's archive record with what the walk read of it.
+  [[nodiscard]] bool Record(const DocumentState& state) {
+    if (InBlocks()) {
+      m_rows.push_back({0, state});
+      return true;
+    }
+    return Post(state);
+  }
+
+  // The locked document: recorded as it is now and given the chosen lock.
+  [[nodiscard]] bool Locked(const DocumentState& walked) {
+    if (InBlocks()) {
+      m_rows.push_back({m_job.BFMoneyFile.RecordNumber(), walked});
+      m_documents.Count();
+      return true;
+    }
+    const DocumentState now = ReadAgain(Walked(), walked);
+    if (!Post(now)) return false;
+    m_job.BFMoneyFile.EditRecord();
+    return Change(now.lock);
   }
 
   // Writes the block. False after the message.
   [[nodiscard]] bool Settle() {
+    if (m_settling) return true;  // a question inside the settling: the block is being written
+    m_settling = true;
+    const bool settled = InBlocks() ? SettleRows() : Commit();
+    m_settling = false;
+    return settled;
+  }
+
+  bool Full(int blockSize) const {
+    if (!InBlocks()) return m_records.Full(blockSize) || m_documents.Full(blockSize);
+    return m_rows.size() >= static_cast<std::size_t>(blockSize) || m_records.Full(blockSize);
+  }
+  // No document has changed yet, in this block or before it.
+  bool NothingChanged() const { return !m_job.DocumentsChanged && m_pending.Changed == 0 && m_rows.empty(); }
+  // What a question needs first: everything done so far written.
+  const SettleFn& BeforeQuestion() const { return m_settle; }
+
+private:
+  struct Row {
+    std::int64_t recno;  // the locked document, read again when the block is written; 0: as walked
+    DocumentState state;
+  };
+
+  bool InBlocks() const { return m_records.Transactions(); }
+
+  // The rows of the block: read again, recorded, changed (see the class).
+  bool SettleRows() {
+    std::vector<std::int64_t> changed;
+    std::vector<Variant> records;
+    ReadRowsAgain(changed, records);
+    m_rows.clear();
+    if (!records.empty()) {
+      if (!Posted(m_records.Open(), m_tables.archiveShown)) return false;
+      if (m_job.BFLockFile.InsertRecords({m_fields.recordKey, m_fields.recordLock}, records) != 0) {
+        return FailWith(PostErrorText(m_tables.archiveShown));
+      }
+      m_pending.Recorded += static_cast<int>(records.size() / 2);
+    }
+    if (!changed.empty()) {
+      if (!Posted(m_documents.Open(), m_tables.moneyShown)) return false;
+      if (m_job.BFMoneyFile.SetField(changed, m_fields.lock, m_lock) != 0) {
+        return FailWith(PostErrorText(m_tables.moneyShown));
+      }
+    }
+    return Commit();
+  }
+
+  // The locked rows read again: `changed` gets those that still exist, `records` every row's
+  // archive values (key, lock) in key order. A document deleted meanwhile is recorded as walked.
+  void ReadRowsAgain(std::vector<std::int64_t>& changed, std::vector<Variant>& records) {
+    std::vector<std::int64_t> locked, found;
+    std::vector<Variant> values;
+    for (const Row& row : m_rows)
+      if (row.recno != 0) locked.push_back(row.recno);
+    m_job.BFMoneyFile.ReadRecords(locked, {m_fields.key, m_fields.lock}, found, values);
+    std::vector<std::pair<std::int32_t, DocumentState>> keyed;
+    keyed.reserve(m_rows.size());
+    for (Row& row : m_rows) {
+      DocumentState state = row.state;
+      if (row.recno != 0) {
+        const auto at = std::lower_bound(found.begin(), found.end(), row.recno);
+        if (at != found.end() && *at == row.recno) {
+          const auto i = static_cast<std::size_t>(at - found.begin()) * 2;
+          state = ReadAgain({values[i], values[i + 1]}, row.state);
+          changed.push_back(row.recno);
+          ++m_pending.Written;
+          if (!SameLockState(state.lock, m_lock)) ++m_pending.Changed;
+        } else {
+          ++m_job.Counts.Gone;  // deleted meanwhile: its record holds what the walk read
+        }
+      }
+      std::int32_t key = 0;
+      static_cast<void>(RecordableKey(state.key, key));
+      keyed.emplace_back(key, std::move(state));
+    }
+    // In key order, the archive's key index grows at its end instead of in scattered pages.
+    std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    records.reserve(keyed.size() * 2);
+    for (auto& [key, state] : keyed) {
+      records.push_back(std::move(state.key));
+      records.push_back(std::move(state.lock));
+    }
+  }
+
+  // Commits the archive records (synced), then the documents. False after the message.
+  bool Commit() {
     if (!m_records.Commit()) return FailWith(PostErrorText(m_tables.archiveShown));
     m_job.Counts.Recorded += m_pending.Recorded;
     // A save that changed no lock leaves nothing to put back: a change counts from the moment it
@@ -142,15 +273,28 @@ public:
     return true;
   }
 
-  bool Full(int blockSize) const { return m_records.Full(blockSize) || m_documents.Full(blockSize); }
-  // No document has changed yet, in this block or before it.
-  bool NothingChanged() const { return !m_job.DocumentsChanged && m_pending.Changed == 0; }
-  // What a question needs first: everything done so far written.
-  const SettleFn& BeforeQuestion() const { return m_settle; }
+  // Record by record: the archive record posted in one post, key and lock together.
+  bool Post(const DocumentState& state) {
+    m_job.BFLockFile.AppendBlank();
+    m_job.BFLockFile.SetValue("ID", state.key);
+    m_job.BFLockFile.SetValue("Lock", state.lock);
+    if (!Posted(m_records.Post(), m_tables.archiveShown)) return false;
+    ++m_pending.Recorded;
+    return true;
+  }
 
-private:
-  bool Posted(TableBlock& block, const std::string& shownTable) {
-    const PostOutcome posted = block.Post();
+  // Record by record: the locked document, whose lock read again is `current`, gets the chosen
+  // lock.
+  bool Change(const Variant& current) {
+    const PostOutcome posted = ChangeLock(m_job.BFMoneyFile, m_documents, current, m_lock, m_pending);
+    if (posted == PostOutcome::Failed) return FailWith(PostErrorText(m_tables.moneyShown));
+    if (posted == PostOutcome::Refused) return false;
+    // A component without transactions wrote the change already.
+    if (!SameLockState(current, m_lock) && m_documents.CommitsEachPost()) m_job.DocumentsChanged = true;
+    return true;
+  }
+
+  bool Posted(PostOutcome posted, const std::string& shownTable) {
     if (posted == PostOutcome::Failed) return FailWith(PostErrorText(shownTable));
     return posted == PostOutcome::Posted;
   }
@@ -161,25 +305,20 @@ private:
 
   SaveJob& m_job;
   const RowTables& m_tables;
+  const std::string m_workingStr;
+  const SaveFields m_fields;
+  const Variant m_lock;  // the lock every document gets
   const SettleFn m_settle;
   TableBlock m_records;
   TableBlock m_documents;
+  std::vector<Row> m_rows;  // of the block, in walk order
+  bool m_settling = false;
   OperationCounts m_pending{};  // counted when their block is settled
 };
 
 // The user's stop is asked about with every earlier document written; true means stop.
 bool StopAsked(SaveJob& job, const SaveBlock& block) {
   return AbortConfirmed(job.progress, job.dialogs, MsgKind::Confirmation, kAbortQuestion, block.BeforeQuestion());
-}
-
-// The document as it is now that it is locked: another user may have changed it since the walk
-// read it, and the archive must hold what it was when it is changed. A key that cannot be
-// recorded any more keeps the one the walk read, which the document can be found by.
-DocumentState ReadAgain(SaveJob& job, const std::string& keyField, const DocumentState& walked) {
-  DocumentState now{job.BFMoneyFile.Value(keyField), job.BFMoneyFile.Value("Uzamceni")};
-  std::int32_t number = 0;
-  if (!RecordableKey(now.key, number)) now.key = walked.key;
-  return now;
 }
 
 // A document another user holds and the user did not wait for (or whose lock file nobody can
@@ -192,24 +331,24 @@ int LeaveHeldDocument(SaveJob& job, SaveBlock& block, const DocumentState& walke
 }
 
 // One document, in the order things happen to it: take its record lock, read it again, write its
-// archive record, change it. 0 to go on; -1 when the row ends (after a message or the user's stop).
-int SaveDocument(SaveJob& job, SaveBlock& block, const RowTables& p, const std::string& keyField,
-                 const std::string& workingStr, int& skipped) {
+// archive record, change it (in a block, the last three when the block is written). 0 to go on;
+// -1 when the row ends (after a message or the user's stop).
+int SaveDocument(SaveJob& job, SaveBlock& block, int& skipped) {
   ++job.Counts.Documents;
-  const DocumentState walked{job.BFMoneyFile.Value(keyField), job.BFMoneyFile.Value("Uzamceni")};
+  const DocumentState walked = block.Walked();
   std::int32_t keyNumber = 0;
   if (!RecordableKey(walked.key, keyNumber)) {
     ++skipped;
     ++job.Counts.UnusableKey;
     return 0;
   }
+  if (!block.Begin()) return -1;
   if (job.choices.action == LockAction::NoAction) return block.Record(walked) ? 0 : -1;
   // A stop asked for before the first document changes ends the save with every document as it
   // was (and its archive removed); after that, the question comes after each document.
   if (block.NothingChanged() && StopAsked(job, block)) return -1;
 
-  const LockOutcome locked = LockRecordWithRetry(job.BFMoneyFile, job.dialogs, workingStr,
-                                                 {job.Observer, p.moneyShown, keyNumber}, block.BeforeQuestion());
+  const LockOutcome locked = block.Lock(keyNumber);
   switch (locked) {
     case LockOutcome::Failed: return -1;
     case LockOutcome::Refused:
@@ -221,10 +360,7 @@ int SaveDocument(SaveJob& job, SaveBlock& block, const RowTables& p, const std::
       return block.Record(walked) ? 0 : -1;
     case LockOutcome::Locked: break;
   }
-  const DocumentState now = ReadAgain(job, keyField, walked);
-  if (!block.Record(now)) return -1;
-  job.BFMoneyFile.EditRecord();
-  return block.Change(now.lock, Variant::FromBool(job.choices.action == LockAction::Lock)) ? 0 : -1;
+  return block.Locked(walked) ? 0 : -1;
 }
 
 // One row of the file list: the Money table walked from its first record, block by block, each
@@ -263,9 +399,9 @@ int SaveRow(SaveJob& job, const FileListRow& row) {
       if (skipped.count > 0) job.Skipped.push_back(skipped);
     }
   } report{job, skipped};
-  SaveBlock block(job, p, row.WorkingStr);
+  SaveBlock block(job, p, row.WorkingStr, keyField);
   for (int counter = 0;; ++counter) {
-    if (SaveDocument(job, block, p, keyField, row.WorkingStr, skipped.count) != 0) return -1;
+    if (SaveDocument(job, block, skipped.count) != 0) return -1;
     ProgressTick(job.progress, counter);
     if (StopAsked(job, block)) return -1;
     if (block.Full(blockSize) && !block.Settle()) return -1;

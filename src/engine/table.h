@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "engine/field.h"
@@ -112,6 +113,33 @@ public:
   void RollbackTransaction();
   bool InTransaction() const { return m_inTransaction; }
 
+  // Block operations, for a caller that changes many records in one transaction: it takes their
+  // locks one by one as it finds them, then reads them again and writes them with a few
+  // statements for the whole block. They do not move the cursor.
+  //
+  // Takes the current record's lock without reading the record again; the caller reads the
+  // block's records again with ReadRecords once their locks are taken. The lock is held until a
+  // transaction ends (this one, or outside one the next one) or RollbackTransaction is called.
+  // False as LockRecord, except that a record deleted meanwhile is locked and then missing from
+  // ReadRecords.
+  [[nodiscard]] bool LockRecordForBlock();
+  // The values of `fields` (positions) in the records numbered `recnos`, read in a few
+  // statements: `found` gets the numbers of those that exist, ascending and each once, and
+  // `values` their values, fields.size() per record. Throws HostError when the read fails.
+  void ReadRecords(std::vector<std::int64_t> recnos, const std::vector<int>& fields,
+                   std::vector<std::int64_t>& found, std::vector<Variant>& values);
+  // The same for the next `limit` records in record order after record number `after`.
+  void ReadRecordsAfter(std::int64_t after, std::size_t limit, const std::vector<int>& fields,
+                        std::vector<std::int64_t>& found, std::vector<Variant>& values);
+  // Appends a record for every fields.size() values of `values` (in that order; the other fields
+  // blank) in multi-row inserts, inside the open transaction. False with the reason; throws
+  // HostError for a value that does not convert to its field's type.
+  [[nodiscard]] bool InsertRecords(const std::vector<int>& fields, const std::vector<Variant>& values);
+  // Gives field `field` the value `value` in the records `recnos`, inside the open transaction.
+  // Every one of them must be held by this handle for the transaction (LockRecordForBlock); false
+  // with the reason when one is not or the write is refused.
+  [[nodiscard]] bool SetField(std::vector<std::int64_t> recnos, int field, const Variant& value);
+
   // The reason of the last failed post, lock or delete.
   const std::string& LastError() const { return m_lastError; }
   // The last post failed because another program kept the table's write access past the busy
@@ -148,6 +176,10 @@ private:
   void DropReadAhead();
   void ReleaseLock();
   void EndTransaction();
+  void ReleaseHeldLocks();
+  std::string SelectFieldsSql(const std::vector<int>& fields) const;
+  void TakeRowValues(sqlite3_stmt* stmt, const std::vector<int>& fields, std::vector<std::int64_t>& found,
+                     std::vector<Variant>& values);
   void ReturnBorrowedLock(bool written);
   void ForgetRolledBack();
   bool SyncLog();
@@ -192,7 +224,10 @@ private:
     std::uint64_t nullKeys = 0;  // bit j: key j is Null
     unsigned wantedVersion = 0;
     std::string sql;
+    std::vector<int> fields;  // the fields its rows hold (m_blockFields when it was made)
+    sqlite3_stmt* stmt = nullptr;
   } m_seekText;
+  std::vector<Variant> m_seekKeys;  // the keys of the last seek, converted to their fields' types
   unsigned m_wantedVersion = 0;      // grows whenever a field joins m_wanted
   // Fields the caller has read: a block of rows read ahead holds only these (and the key), so a
   // walk that reads two fields of every record does not pay for the others.
@@ -216,6 +251,9 @@ private:
   std::vector<char> m_dirty;
   bool m_anyDirty = false;
   std::vector<Variant> m_positionKey;  // key of the current record when it became current
+
+  std::string m_blockBytes;  // a block read's text of one value
+  std::pair<int, std::string> m_setFieldSql{-1, {}};  // the field SetField wrote last, and its statement
 
   std::vector<std::int64_t> m_aheadRecnos;
   std::vector<StoredValue> m_aheadCells;  // m_fields.size() per row

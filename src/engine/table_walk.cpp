@@ -256,7 +256,8 @@ bool Table::Seek(const std::vector<Variant>& keys) {
   DropReadAhead();
   m_aheadTime = std::chrono::steady_clock::now();
 
-  std::vector<Variant> converted(keys.size());
+  std::vector<Variant>& converted = m_seekKeys;
+  converted.resize(keys.size());
   std::uint64_t nullKeys = 0;
   for (std::size_t j = 0; j < keys.size(); ++j) {
     const FieldDef& field = m_fields[static_cast<std::size_t>(keyFields[j])];
@@ -278,15 +279,17 @@ bool Table::Seek(const std::vector<Variant>& keys) {
                (converted[j].IsNull() ? " IS NULL" : "=?");
     }
     text = SeekText{m_order, keys.size(), nullKeys, m_wantedVersion,
-                    SelectSql(true) + " WHERE " + where + " ORDER BY " + OrderBySql() + " LIMIT 1"};
-  } else {
-    UpdateBlockFields();
+                    SelectSql(true) + " WHERE " + where + " ORDER BY " + OrderBySql() + " LIMIT 1", m_blockFields,
+                    nullptr};
+    // The cache keeps the statement as long as the connection: the next seek of the same shape
+    // uses it without looking its text up.
+    text.stmt = m_statements->Get(text.sql);
   }
-  StatementUse use(m_statements->Get(text.sql));
+  StatementUse use(text.stmt);
   int i = 1;
   for (const Variant& key : converted)
     if (!key.IsNull()) BindValue(use.Get(), i++, key);
-  ReadRows(use.Get(), 1, &m_blockFields);
+  ReadRows(use.Get(), 1, &text.fields);
   if (TakeNextRow()) return true;
   m_state = State::Eof;
   return false;

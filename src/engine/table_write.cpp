@@ -63,6 +63,11 @@ bool Table::CommitTransaction(bool synced) {
   return ok;
 }
 
+void Table::ReleaseHeldLocks() {
+  for (const std::int64_t recno : m_heldLocks) m_lockFile.Unlock(recno);
+  m_heldLocks.clear();
+}
+
 // Every commit of the table is in its log or, checkpointed, in its synced data file: syncing the
 // log makes them all durable.
 bool Table::SyncLog() {
@@ -77,7 +82,10 @@ bool Table::SyncLog() {
 }
 
 void Table::RollbackTransaction() {
-  if (!m_inTransaction) return;
+  if (!m_inTransaction) {
+    ReleaseHeldLocks();  // locks taken for a block whose transaction never began
+    return;
+  }
   m_inTransaction = false;
   Rollback();
   ForgetRolledBack();
@@ -106,8 +114,7 @@ void Table::ReturnBorrowedLock(bool written) {
 // The record locks of the transaction go, and the table's commits are ordinary again.
 void Table::EndTransaction() {
   ReleaseLock();
-  for (const std::int64_t recno : m_heldLocks) m_lockFile.Unlock(recno);
-  m_heldLocks.clear();
+  ReleaseHeldLocks();
   if (m_syncedTransaction) {
     m_syncedTransaction = false;
     StatementUse use(m_statements->Get("PRAGMA synchronous=NORMAL"));

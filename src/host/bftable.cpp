@@ -63,7 +63,8 @@ bool TBFTable::IsEof() {
 }
 
 int TBFTable::Seek1(const Variant& key) {
-  return Table().Seek({key}) ? kSeekFound : kNotFound;
+  m_keys.assign(1, key);
+  return Table().Seek(m_keys) ? kSeekFound : kNotFound;
 }
 
 int TBFTable::Seek2(const Variant& key1, const Variant& key2) {
@@ -137,6 +138,53 @@ Variant TBFTable::Value(const std::string& field) {
 
 void TBFTable::SetValue(const std::string& field, const Variant& value) {
   Table().SetValue(field, value);
+}
+
+int TBFTable::FieldIndex(const std::string& field) {
+  engine::Table& t = Table();
+  const int index = t.FieldIndex(field);
+  if (index < 0) throw HostError("Pole \"" + field + "\" v tabulce " + t.DataFile() + " neexistuje.");
+  return index;
+}
+
+Variant TBFTable::Value(int field) {
+  return Table().Value(field);
+}
+
+std::int64_t TBFTable::RecordNumber() {
+  return Table().RecordNumber();
+}
+
+int TBFTable::LockRecordForBlock() {
+  engine::Table& t = Table();
+  const bool ok = t.LockRecordForBlock();
+  m_lastError = t.LastError();
+  if (ok) return 0;
+  return t.LastFailureLockFile() ? kLockRecordUnavailable : kFailed;
+}
+
+void TBFTable::ReadRecords(const std::vector<std::int64_t>& recnos, const std::vector<int>& fields,
+                           std::vector<std::int64_t>& found, std::vector<Variant>& values) {
+  Table().ReadRecords(recnos, fields, found, values);
+}
+
+void TBFTable::ReadRecordsAfter(std::int64_t after, std::size_t limit, const std::vector<int>& fields,
+                                std::vector<std::int64_t>& found, std::vector<Variant>& values) {
+  Table().ReadRecordsAfter(after, limit, fields, found, values);
+}
+
+int TBFTable::InsertRecords(const std::vector<int>& fields, const std::vector<Variant>& values) {
+  engine::Table& t = Table();
+  const bool ok = t.InsertRecords(fields, values);
+  m_lastError = t.LastError();
+  return ok ? 0 : kFailed;
+}
+
+int TBFTable::SetField(const std::vector<std::int64_t>& recnos, int field, const Variant& value) {
+  engine::Table& t = Table();
+  const bool ok = t.SetField(recnos, field, value);
+  m_lastError = t.LastError();
+  return ok ? 0 : kFailed;
 }
 
 }  // namespace vorlend

@@ -76,6 +76,33 @@ public:
   Variant Value(const std::string& field);
   void SetValue(const std::string& field, const Variant& value);
 
+  // Block operations of our component (a component without transactions has none; see
+  // StartTransaction): a block's records are locked one by one as they are found, then read
+  // again, written and changed with a few statements for the whole block. The field positions
+  // come from FieldIndex.
+  //
+  // The field's position; throws HostError when the table has no such field.
+  int FieldIndex(const std::string& field);
+  Variant Value(int field);
+  // The current record's number.
+  std::int64_t RecordNumber();
+  // Takes the current record's lock until the block's transaction ends (or Rollback), without
+  // reading it again: 0, LockRecordUnavailable, or another non-zero answer when another user
+  // holds it. A record deleted meanwhile is missing from ReadRecords.
+  [[nodiscard]] int LockRecordForBlock();
+  // The values of `fields` in the records `recnos`: `found` the numbers of those that exist,
+  // ascending, `values` their values, fields.size() per record.
+  void ReadRecords(const std::vector<std::int64_t>& recnos, const std::vector<int>& fields,
+                   std::vector<std::int64_t>& found, std::vector<Variant>& values);
+  // The same for the next `limit` records in record order after record number `after` (0: from
+  // the first).
+  void ReadRecordsAfter(std::int64_t after, std::size_t limit, const std::vector<int>& fields,
+                        std::vector<std::int64_t>& found, std::vector<Variant>& values);
+  // Appends a record for every fields.size() values, inside the open transaction. 0 = done.
+  [[nodiscard]] int InsertRecords(const std::vector<int>& fields, const std::vector<Variant>& values);
+  // Gives `field` the value in the records `recnos`, all locked for the block. 0 = done.
+  [[nodiscard]] int SetField(const std::vector<std::int64_t>& recnos, int field, const Variant& value);
+
   // Why the last OpenTable, Post, LockRecord or DeleteRecord failed; empty after a success.
   const std::string& LastError() const { return m_lastError; }
   // The engine's table, for tools and tests that need more than the component offers; throws
@@ -85,6 +112,7 @@ public:
 private:
   std::unique_ptr<engine::Table> m_table;
   std::string m_lastError;
+  std::vector<Variant> m_keys;  // of the last seek
 };
 
 // Closes the table when the scope is left, on every way out.

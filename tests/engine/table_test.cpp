@@ -215,6 +215,27 @@ TEST(Table, ATransactionHoldsItsLocksAndARollbackTakesEverythingBack) {
   ASSERT_EQ(other.GoTop(), 0);
   EXPECT_EQ(other.LockRecord(), 0);
   EXPECT_EQ(other.Value("Uzamceni"), Variant::FromBool(true));
+  other.CloseTable();
+
+  // A block writes only the records it holds: record 3 is not locked for it.
+  const int lock = t.FieldIndex("Uzamceni");
+  ASSERT_EQ(t.StartTransaction(), 0);
+  ASSERT_EQ(t.GoTop(), 0);
+  ASSERT_EQ(t.LockRecordForBlock(), 0);
+  t.Skip();
+  ASSERT_EQ(t.LockRecordForBlock(), 0);
+  EXPECT_NE(t.SetField({1, 2, 3}, lock, Variant::FromBool(false)), 0);
+  ASSERT_EQ(t.SetField({1, 2}, lock, Variant::FromBool(false)), 0);
+  ASSERT_EQ(other.OpenTable(path), 0);
+  ASSERT_EQ(other.GoTop(), 0);
+  EXPECT_NE(other.LockRecord(), 0);  // held until the block commits
+  ASSERT_EQ(t.Commit(), 0);
+  EXPECT_EQ(other.LockRecord(), 0);
+  std::vector<std::int64_t> found;
+  std::vector<Variant> values;
+  t.ReadRecords({3, 1, 2, 9}, {lock}, found, values);
+  EXPECT_EQ(found, (std::vector<std::int64_t>{1, 2, 3}));
+  EXPECT_EQ(values, (std::vector<Variant>{Variant::FromBool(false), Variant::FromBool(false), Variant::FromBool(false)}));
 }
 
 TEST(Table, BadFilesDoNotOpenAndStayUnchanged) {

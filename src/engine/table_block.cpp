@@ -1,0 +1,226 @@
+// The table's block operations: a caller that changes many records in one transaction takes
+// their locks one by one as it finds them, then reads them again and writes them with a few
+// statements for the whole block instead of one statement per record.
+#include <algorithm>
+
+#include "engine/host_error.h"
+#include "engine/table.h"
+
+namespace vorlend::engine {
+
+namespace {
+
+// Record numbers per statement of a block read or update: a list of this many parameters, the
+// last number repeated where fewer are left, so one statement text serves every block.
+constexpr int kInList = 100;
+// Records per statement of a block insert; the rest of a block is inserted one statement each.
+constexpr std::size_t kInsertRows = 50;
+
+std::string Parameters(std::size_t count, int first) {
+  std::string text;
+  for (std::size_t i = 0; i < count; ++i) text += (i ? ",?" : "?") + std::to_string(first + static_cast<int>(i));
+  return text;
+}
+
+// Binds the record numbers [from, from + kInList) of `recnos` from parameter `first` on, the last
+// one repeated to fill the list.
+void BindRecordNumbers(sqlite3_stmt* stmt, const std::vector<std::int64_t>& recnos, std::size_t from, int first) {
+  const std::size_t last = std::min(recnos.size(), from + kInList) - 1;
+  for (int i = 0; i < kInList; ++i)
+    sqlite3_bind_int64(stmt, first + i, recnos[std::min(from + static_cast<std::size_t>(i), last)]);
+}
+
+}  // namespace
+
+bool Table::LockRecordForBlock() {
+  ClearFailure();
+  if (m_state != State::Record) {
+    FailWith("Tabulka " + m_datPath + " nestojí na žádném záznamu.");
+    return false;
+  }
+  if (m_lockedRecno == m_recno) {
+    m_heldLocks.push_back(m_recno);
+    m_lockedRecno = 0;
+    return true;
+  }
+  if (!m_lockFile.Writable()) {
+    m_lockFileFailure = true;
+    FailWith("Soubor zámků " + m_diaPath + " nelze otevřít pro zápis, záznamy tabulky " + m_datPath +
+             " proto nelze uzamknout.");
+    return false;
+  }
+  if (!m_lockFile.TryLock(m_recno)) {
+    FailWith("Záznam je uzamčen jiným uživatelem.");
+    return false;
+  }
+  m_heldLocks.push_back(m_recno);
+  return true;
+}
+
+// The values of one row of `stmt` (record number first) into `found` and `values`.
+void Table::TakeRowValues(sqlite3_stmt* stmt, const std::vector<int>& fields, std::vector<std::int64_t>& found,
+                          std::vector<Variant>& values) {
+  found.push_back(sqlite3_column_int64(stmt, 0));
+  StoredValue stored;
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    ReadStored(stmt, static_cast<int>(i + 1), stored, m_blockBytes);
+    values.push_back(ToVariant(stored, m_blockBytes, m_fields[static_cast<std::size_t>(fields[i])].type));
+    m_blockBytes.clear();
+  }
+}
+
+std::string Table::SelectFieldsSql(const std::vector<int>& fields) const {
+  std::string list = QuoteIdent(kRecNoColumn);
+  for (const int f : fields) list += "," + QuoteIdent(m_fields.at(static_cast<std::size_t>(f)).name);
+  return "SELECT " + list + " FROM " + QuoteIdent(kRecordsTable) + " WHERE " + QuoteIdent(kRecNoColumn);
+}
+
+void Table::ReadRecordsAfter(std::int64_t after, std::size_t limit, const std::vector<int>& fields,
+                             std::vector<std::int64_t>& found, std::vector<Variant>& values) {
+  found.clear();
+  values.clear();
+  StatementUse use(m_statements->Get(SelectFieldsSql(fields) + ">?1 ORDER BY 1 LIMIT ?2"));
+  sqlite3_bind_int64(use.Get(), 1, after);
+  sqlite3_bind_int64(use.Get(), 2, static_cast<sqlite3_int64>(limit));
+  for (;;) {
+    const int rc = sqlite3_step(use.Get());
+    if (rc == SQLITE_DONE) return;
+    if (rc != SQLITE_ROW) throw HostError("Chyba při čtení tabulky " + m_datPath + ": " + SqliteMessage(m_db));
+    TakeRowValues(use.Get(), fields, found, values);
+  }
+}
+
+void Table::ReadRecords(std::vector<std::int64_t> recnos, const std::vector<int>& fields,
+                        std::vector<std::int64_t>& found, std::vector<Variant>& values) {
+  found.clear();
+  values.clear();
+  if (recnos.empty()) return;
+  std::sort(recnos.begin(), recnos.end());
+  recnos.erase(std::unique(recnos.begin(), recnos.end()), recnos.end());
+  const std::string select = SelectFieldsSql(fields);
+  // Records that lie close together (a walk in record order) are read as one range, the others
+  // by lists of their numbers.
+  const bool range = recnos.back() - recnos.front() < 2 * static_cast<std::int64_t>(recnos.size());
+  sqlite3_stmt* stmt = m_statements->Get(range ? select + " BETWEEN ?1 AND ?2 ORDER BY 1"
+                                               : select + " IN (" + Parameters(kInList, 1) + ") ORDER BY 1");
+  auto readRows = [&] {
+    StatementUse use(stmt);
+    for (;;) {
+      const int rc = sqlite3_step(stmt);
+      if (rc == SQLITE_DONE) break;
+      if (rc != SQLITE_ROW) throw HostError("Chyba při čtení tabulky " + m_datPath + ": " + SqliteMessage(m_db));
+      if (range && !std::binary_search(recnos.begin(), recnos.end(), sqlite3_column_int64(stmt, 0))) continue;
+      TakeRowValues(stmt, fields, found, values);
+    }
+  };
+  if (range) {
+    sqlite3_bind_int64(stmt, 1, recnos.front());
+    sqlite3_bind_int64(stmt, 2, recnos.back());
+    readRows();
+    return;
+  }
+  for (std::size_t from = 0; from < recnos.size(); from += kInList) {
+    BindRecordNumbers(stmt, recnos, from, 1);
+    readRows();
+  }
+}
+
+bool Table::InsertRecords(const std::vector<int>& fields, const std::vector<Variant>& values) {
+  ClearFailure();
+  if (!m_inTransaction) {
+    FailWith("Tabulka " + m_datPath + " nemá otevřenou transakci.");
+    return false;
+  }
+  const std::size_t width = fields.size();
+  const std::size_t rows = width == 0 ? 0 : values.size() / width;
+  // Each record's values as the table stores them: the given fields converted, the others blank.
+  std::vector<Variant> record(m_fields.size());
+  for (std::size_t j = 0; j < m_fields.size(); ++j) record[j] = BlankValue(m_fields[j].type);
+  std::vector<Variant> bound;  // text is bound without a copy: kept until the statement has run
+  auto bindRecord = [&](sqlite3_stmt* stmt, std::size_t row, int first) {
+    for (std::size_t i = 0; i < width; ++i) {
+      const FieldDef& def = m_fields.at(static_cast<std::size_t>(fields[i]));
+      if (!ConvertForField(values[row * width + i], def.type, record[static_cast<std::size_t>(fields[i])]))
+        throw HostError("Hodnotu \"" + values[row * width + i].ToString() + "\" nelze zapsat do pole \"" + def.name +
+                        "\" (" + FieldTypeName(def.type) + ") tabulky " + m_datPath + ".");
+    }
+    for (std::size_t j = 0; j < m_fields.size(); ++j) {
+      bound.push_back(record[j]);
+      BindValue(stmt, first + static_cast<int>(j), bound.back());
+    }
+  };
+  auto run = [&](sqlite3_stmt* stmt) {
+    StatementUse use(stmt);
+    if (sqlite3_step(stmt) == SQLITE_DONE) return true;
+    FailWith("Nelze zapsat do databáze " + m_datPath + ": " + SqliteMessage(m_db));
+    return false;
+  };
+  std::size_t row = 0;
+  if (rows >= kInsertRows) {
+    std::string many = m_insertSql.substr(0, m_insertSql.find(" VALUES")) + " VALUES ";
+    for (std::size_t r = 0; r < kInsertRows; ++r)
+      many += (r ? ",(" : "(") + Parameters(m_fields.size(), static_cast<int>(r * m_fields.size()) + 1) + ")";
+    sqlite3_stmt* stmt = m_statements->Get(many);
+    for (; row + kInsertRows <= rows; row += kInsertRows) {
+      bound.clear();
+      bound.reserve(kInsertRows * m_fields.size());
+      for (std::size_t r = 0; r < kInsertRows; ++r) bindRecord(stmt, row + r, static_cast<int>(r * m_fields.size()) + 1);
+      if (!run(stmt)) return false;
+    }
+  }
+  sqlite3_stmt* one = m_statements->Get(m_insertSql);
+  for (; row < rows; ++row) {
+    bound.clear();
+    bound.reserve(m_fields.size());
+    bindRecord(one, row, 1);
+    if (!run(one)) return false;
+  }
+  return true;
+}
+
+bool Table::SetField(std::vector<std::int64_t> recnos, int field, const Variant& value) {
+  ClearFailure();
+  if (!m_inTransaction) {
+    FailWith("Tabulka " + m_datPath + " nemá otevřenou transakci.");
+    return false;
+  }
+  if (recnos.empty()) return true;
+  const auto j = static_cast<std::size_t>(field);
+  const FieldDef& def = m_fields.at(j);
+  Variant converted;
+  if (!ConvertForField(value, def.type, converted))
+    throw HostError("Hodnotu \"" + value.ToString() + "\" nelze zapsat do pole \"" + def.name + "\" (" +
+                    FieldTypeName(def.type) + ") tabulky " + m_datPath + ".");
+  // Only records this handle holds for the transaction: a block never writes past another user's
+  // lock.
+  std::sort(recnos.begin(), recnos.end());
+  recnos.erase(std::unique(recnos.begin(), recnos.end()), recnos.end());
+  std::vector<std::int64_t> held = m_heldLocks;
+  std::sort(held.begin(), held.end());
+  for (const std::int64_t recno : recnos) {
+    if (!std::binary_search(held.begin(), held.end(), recno)) {
+      FailWith("Záznam " + std::to_string(recno) + " tabulky " + m_datPath + " není uzamčen.");
+      return false;
+    }
+  }
+  if (m_setFieldSql.first != field) {
+    m_setFieldSql = {field, "UPDATE " + QuoteIdent(kRecordsTable) + " SET " + QuoteIdent(def.name) + "=?1 WHERE " +
+                                QuoteIdent(kRecNoColumn) + " IN (" + Parameters(kInList, 2) + ")"};
+  }
+  sqlite3_stmt* stmt = m_statements->Get(m_setFieldSql.second);
+  for (std::size_t from = 0; from < recnos.size(); from += kInList) {
+    StatementUse use(stmt);
+    BindValue(stmt, 1, converted);
+    BindRecordNumbers(stmt, recnos, from, 2);
+    if (sqlite3_step(stmt) != SQLITE_DONE) {
+      FailWith("Nelze zapsat do databáze " + m_datPath + ": " + SqliteMessage(m_db));
+      return false;
+    }
+  }
+  // Rows read ahead may hold the old values; the current record holds the new one.
+  DropReadAhead();
+  if (m_state == State::Record && std::binary_search(recnos.begin(), recnos.end(), m_recno)) SetStoredValue(j, converted);
+  return true;
+}
+
+}  // namespace vorlend::engine
