@@ -9,7 +9,7 @@
 //                           commit; the restore one indexed seek and one commit per document
 //   block loop              SQLite by hand with the add-on's guarantees: blocks of 1,000, each
 //                           block's documents locked, then read again as one read, their archive
-//                           records inserted in key order in one synced commit before the
+//                           records inserted in multi-row statements in one synced commit before the
 //                           documents change in one transaction, the locks held until that commits
 //   bulk                    one statement per table and step, in one transaction, no record locks
 //
@@ -438,9 +438,8 @@ void ChangeAll(Statement& change, const std::vector<std::int64_t>& recnos) {
   }
 }
 
-// The archive records of `docs` in key order, kInsertRows per statement (the rest one by one).
-void InsertAll(Statement& many, Statement& one, std::vector<Doc>& docs) {
-  std::stable_sort(docs.begin(), docs.end(), [](const Doc& a, const Doc& b) { return a.key < b.key; });
+// The archive records of `docs` in their order, kInsertRows per statement (the rest one by one).
+void InsertAll(Statement& many, Statement& one, const std::vector<Doc>& docs) {
   std::size_t i = 0;
   for (; i + kInsertRows <= docs.size(); i += kInsertRows) {
     for (int r = 0; r < kInsertRows; ++r) {
@@ -466,7 +465,7 @@ std::string ChangeSql() {
 }
 
 // Block by block, in the order the add-on's guarantees need: the block's documents locked, then
-// read again as one read, then their archive records posted in key order in one synced commit,
+// read again as one read, then their archive records posted in one synced commit,
 // and only then the documents changed in one transaction; the locks released once that has
 // committed. No change reaches the disk without its earlier state.
 bool BlockLoopSave(const std::string& dataDir) {
@@ -753,11 +752,11 @@ int main(int argc, char** argv) {
 
   std::printf("save = 8 tables, each document's key and lock recorded in an archive, then the document unlocked; "
               "restore = each archived document sought by key and given its lock back | ours, blocks = the add-on, "
-              "blocks of %d docs or %d-%d ms (ten syncs) | ours, record by record = the add-on through a component without "
+              "blocks of %d (save) or %d (restore) docs or %d-%d ms (ten syncs) | ours, record by record = the add-on through a component without "
               "transactions | per-record loop = SQLite, a commit per archive record and per document | block loop = "
-              "SQLite with the add-on's guarantees: record locks, blocks of %d read again as one read, archive records in key order synced before the documents "
+              "SQLite with the add-on's guarantees: record locks, blocks of %d read again as one read, archive records in multi-row inserts synced before the documents "
               "commit | bulk = SQLite, one statement per table and step, no record locks\n",
-              kDefaultBlockSize, kBlockTimeLimitMs, kMaxBlockTimeMs, kLoopBlock);
+              kSaveBlockSize, kRestoreBlockSize, kBlockTimeLimitMs, kMaxBlockTimeMs, kLoopBlock);
   if (SlowSyncs()) std::printf("every disk sync made %s ms slower\n", std::getenv("VORLEND_SYNC_DELAY_MS"));
   PrintHeader();
   const std::string loadBefore = LoadAverage();

@@ -24,15 +24,19 @@ inline constexpr int kProgressStep = 20;
 
 // Documents are changed block by block: the archive records of a block in one synced commit, then
 // the block's documents in one transaction whose record locks are held until it commits. A block
-// ends after this many documents or after its time, whichever comes first. The time is ten times
-// what the last synced commit took, so a disk where a sync is slow still spends most of a block
-// on the documents, but never less than BlockTimeLimitMs nor more than MaxBlockTimeMs: another
-// user waits for a document at most one block's time and one sync. The count is kept at a
-// thousand because every record lock of a block is held at once: the system keeps a file's locks
-// in one list that each further lock walks, so a block of scattered records (a restore finds its
-// documents by key) costs more per lock the more locks it holds. A block of one is the
+// ends after a number of documents or after its time, whichever comes first. The time is ten
+// times what the last synced commit took, so a disk where a sync is slow still spends most of a
+// block on the documents, but never less than BlockTimeLimitMs nor more than MaxBlockTimeMs:
+// another user waits for a document at most one block's time and one sync. A block of one is the
 // record-by-record way, the only one a table component without transactions allows.
-inline constexpr int kDefaultBlockSize = 1000;
+//
+// Every record lock of a block is held at once, and the system keeps a file's locks in one list
+// that each further lock walks; locks on neighbouring records merge into one entry. The save
+// walks in record order, so its locks mostly merge and its blocks can be long (each costs the
+// archive a sync); the restore finds its documents by key, scattered over the table, and syncs
+// only at the table's end, so its blocks are kept short.
+inline constexpr int kSaveBlockSize = 5000;
+inline constexpr int kRestoreBlockSize = 1000;
 inline constexpr int kBlockTimeLimitMs = 50;
 inline constexpr int kMaxBlockTimeMs = 250;
 

@@ -22,7 +22,7 @@ struct RestoreJob {
   TBFTable& BFLockFile;
   FileList& mtFileList;
   OperationObserver* Observer = nullptr;  // optional
-  int BlockSize = kDefaultBlockSize;       // documents per block; 1 = record by record
+  int BlockSize = kRestoreBlockSize;      // documents per block; 1 = record by record
 
   // Filled in by the restore.
   OperationCounts Counts{};

@@ -67,7 +67,7 @@ struct SaveOutcome {
 };
 // Asks about an unfinished archive (QuestionId::GoOnDespiteUnfinished), then saves.
 SaveOutcome RunSaveRoad(const HostContext& ctx, const RoadPorts& ports, const RoadTables& tables,
-                        const YearList& years, SaveChoices choices, int blockSize = kDefaultBlockSize);
+                        const YearList& years, SaveChoices choices, int blockSize = kSaveBlockSize);
 
 enum class DeletionStatus {
   NotAsked,  // the road did not come to the question
@@ -89,7 +89,7 @@ struct RestoreRoadOutcome {
 // (QuestionId::DeleteAfterRestore): only the archive it restored is deleted, never another that
 // took its number meanwhile.
 RestoreRoadOutcome RunRestoreRoad(const HostContext& ctx, const RoadPorts& ports, const RoadTables& tables,
-                                  const ArchiveRow& row, int blockSize = kDefaultBlockSize);
+                                  const ArchiveRow& row, int blockSize = kRestoreBlockSize);
 
 // "Smazat": asks (QuestionId::DeleteArchive), then deletes the archive while holding it
 // exclusively; an archive that another user's job holds is left with a message.

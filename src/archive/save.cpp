@@ -117,7 +117,7 @@ DocumentState ReadAgain(const DocumentState& now, const DocumentState& walked) {
 //
 // With a component that has transactions, the block's documents are only locked as the walk
 // reaches them; Settle reads them again in one read once their locks are held, inserts their
-// archive records in key order in a few statements, and changes them with one statement. A
+// archive records in a few multi-row statements, and changes them with one statement. A
 // component without transactions has blocks of one, written record by record.
 class SaveBlock {
 public:
@@ -223,22 +223,23 @@ private:
   }
 
   // The locked rows read again: `changed` gets those that still exist, `records` every row's
-  // archive values (key, lock) in key order. A document deleted meanwhile is recorded as walked.
+  // archive values (key, lock) in walk order. A document deleted meanwhile is recorded as walked.
+  // The archive keeps the walk's order, the order of the documents in their table: a restore that
+  // goes through the archive in its order finds the documents of one block side by side.
   void ReadRowsAgain(std::vector<std::int64_t>& changed, std::vector<Variant>& records) {
     std::vector<std::int64_t> locked, found;
     std::vector<Variant> values;
     for (const Row& row : m_rows)
       if (row.recno != 0) locked.push_back(row.recno);
     m_job.BFMoneyFile.ReadRecords(locked, {m_fields.key, m_fields.lock}, found, values);
-    std::vector<std::pair<std::int32_t, DocumentState>> keyed;
-    keyed.reserve(m_rows.size());
+    records.reserve(m_rows.size() * 2);
     for (Row& row : m_rows) {
-      DocumentState state = row.state;
+      DocumentState state = std::move(row.state);
       if (row.recno != 0) {
         const auto at = std::lower_bound(found.begin(), found.end(), row.recno);
         if (at != found.end() && *at == row.recno) {
           const auto i = static_cast<std::size_t>(at - found.begin()) * 2;
-          state = ReadAgain({values[i], values[i + 1]}, row.state);
+          state = ReadAgain({values[i], values[i + 1]}, state);
           changed.push_back(row.recno);
           ++m_pending.Written;
           if (!SameLockState(state.lock, m_lock)) ++m_pending.Changed;
@@ -246,14 +247,6 @@ private:
           ++m_job.Counts.Gone;  // deleted meanwhile: its record holds what the walk read
         }
       }
-      std::int32_t key = 0;
-      static_cast<void>(RecordableKey(state.key, key));
-      keyed.emplace_back(key, std::move(state));
-    }
-    // In key order, the archive's key index grows at its end instead of in scattered pages.
-    std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-    records.reserve(keyed.size() * 2);
-    for (auto& [key, state] : keyed) {
       records.push_back(std::move(state.key));
       records.push_back(std::move(state.lock));
     }

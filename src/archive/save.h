@@ -45,7 +45,7 @@ struct SaveJob {
   SaveChoices choices;
   FileList& mtFileList;        // rebuilt by every save
   OperationObserver* Observer = nullptr;  // optional
-  int BlockSize = kDefaultBlockSize;       // documents per block; 1 = record by record
+  int BlockSize = kSaveBlockSize;         // documents per block; 1 = record by record
 
   // Filled in by the save.
   std::string ArchiveDir{};    // set by CreateArchiveDirectory, trailing separator

@@ -178,6 +178,8 @@ private:
   void EndTransaction();
   void ReleaseHeldLocks();
   std::string SelectFieldsSql(const std::vector<int>& fields) const;
+  bool InsertRows(sqlite3_stmt* stmt, const std::vector<int>& fields, const std::vector<Variant>& values,
+                  std::size_t first, std::size_t count, std::vector<Variant>& record);
   void TakeRowValues(sqlite3_stmt* stmt, const std::vector<int>& fields, std::vector<std::int64_t>& found,
                      std::vector<Variant>& values);
   void ReturnBorrowedLock(bool written);
@@ -215,6 +217,7 @@ private:
   // every call would cost a walk or a restore more than SQLite's own work.
   std::string m_rereadSql;
   std::string m_insertSql;
+  std::string m_insertManySql;  // of a block's records, many in one statement
   std::string m_orderBySql;          // of the current order
   std::vector<char> m_updateFields;  // the fields m_updateSql writes
   std::string m_updateSql;

@@ -131,51 +131,48 @@ bool Table::InsertRecords(const std::vector<int>& fields, const std::vector<Vari
     FailWith("Tabulka " + m_datPath + " nemá otevřenou transakci.");
     return false;
   }
-  const std::size_t width = fields.size();
-  const std::size_t rows = width == 0 ? 0 : values.size() / width;
+  const std::size_t rows = fields.empty() ? 0 : values.size() / fields.size();
   // Each record's values as the table stores them: the given fields converted, the others blank.
   std::vector<Variant> record(m_fields.size());
   for (std::size_t j = 0; j < m_fields.size(); ++j) record[j] = BlankValue(m_fields[j].type);
-  std::vector<Variant> bound;  // text is bound without a copy: kept until the statement has run
-  auto bindRecord = [&](sqlite3_stmt* stmt, std::size_t row, int first) {
+  if (rows >= kInsertRows && m_insertManySql.empty()) {
+    m_insertManySql = m_insertSql.substr(0, m_insertSql.find(" VALUES")) + " VALUES ";
+    for (std::size_t r = 0; r < kInsertRows; ++r)
+      m_insertManySql += (r ? ",(" : "(") + Parameters(m_fields.size(), static_cast<int>(r * m_fields.size()) + 1) + ")";
+  }
+  for (std::size_t row = 0; row < rows;) {
+    const std::size_t count = rows - row >= kInsertRows ? kInsertRows : 1;
+    sqlite3_stmt* stmt = m_statements->Get(count == 1 ? m_insertSql : m_insertManySql);
+    if (!InsertRows(stmt, fields, values, row, count, record)) return false;
+    row += count;
+  }
+  return true;
+}
+
+// Records [first, first + count) of InsertRecords' values in one statement.
+bool Table::InsertRows(sqlite3_stmt* stmt, const std::vector<int>& fields, const std::vector<Variant>& values,
+                       std::size_t first, std::size_t count, std::vector<Variant>& record) {
+  const std::size_t width = fields.size();
+  // Text is bound without a copy: the values bound are kept until the statement has run.
+  std::vector<Variant> bound;
+  bound.reserve(count * m_fields.size());
+  StatementUse use(stmt);
+  for (std::size_t r = 0; r < count; ++r) {
     for (std::size_t i = 0; i < width; ++i) {
+      const Variant& value = values[(first + r) * width + i];
       const FieldDef& def = m_fields.at(static_cast<std::size_t>(fields[i]));
-      if (!ConvertForField(values[row * width + i], def.type, record[static_cast<std::size_t>(fields[i])]))
-        throw HostError("Hodnotu \"" + values[row * width + i].ToString() + "\" nelze zapsat do pole \"" + def.name +
-                        "\" (" + FieldTypeName(def.type) + ") tabulky " + m_datPath + ".");
+      if (!ConvertForField(value, def.type, record[static_cast<std::size_t>(fields[i])]))
+        throw HostError("Hodnotu \"" + value.ToString() + "\" nelze zapsat do pole \"" + def.name + "\" (" +
+                        FieldTypeName(def.type) + ") tabulky " + m_datPath + ".");
     }
     for (std::size_t j = 0; j < m_fields.size(); ++j) {
       bound.push_back(record[j]);
-      BindValue(stmt, first + static_cast<int>(j), bound.back());
-    }
-  };
-  auto run = [&](sqlite3_stmt* stmt) {
-    StatementUse use(stmt);
-    if (sqlite3_step(stmt) == SQLITE_DONE) return true;
-    FailWith("Nelze zapsat do databáze " + m_datPath + ": " + SqliteMessage(m_db));
-    return false;
-  };
-  std::size_t row = 0;
-  if (rows >= kInsertRows) {
-    std::string many = m_insertSql.substr(0, m_insertSql.find(" VALUES")) + " VALUES ";
-    for (std::size_t r = 0; r < kInsertRows; ++r)
-      many += (r ? ",(" : "(") + Parameters(m_fields.size(), static_cast<int>(r * m_fields.size()) + 1) + ")";
-    sqlite3_stmt* stmt = m_statements->Get(many);
-    for (; row + kInsertRows <= rows; row += kInsertRows) {
-      bound.clear();
-      bound.reserve(kInsertRows * m_fields.size());
-      for (std::size_t r = 0; r < kInsertRows; ++r) bindRecord(stmt, row + r, static_cast<int>(r * m_fields.size()) + 1);
-      if (!run(stmt)) return false;
+      BindValue(stmt, static_cast<int>(r * m_fields.size() + j + 1), bound.back());
     }
   }
-  sqlite3_stmt* one = m_statements->Get(m_insertSql);
-  for (; row < rows; ++row) {
-    bound.clear();
-    bound.reserve(m_fields.size());
-    bindRecord(one, row, 1);
-    if (!run(one)) return false;
-  }
-  return true;
+  if (sqlite3_step(stmt) == SQLITE_DONE) return true;
+  FailWith("Nelze zapsat do databáze " + m_datPath + ": " + SqliteMessage(m_db));
+  return false;
 }
 
 bool Table::SetField(std::vector<std::int64_t> recnos, int field, const Variant& value) {

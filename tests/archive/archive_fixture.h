@@ -48,12 +48,12 @@ struct ArchiveFixture : ::testing::Test {
     ASSERT_TRUE(FillYearList(ctx.AgendaPath, dialogs, years));
     for (std::size_t i = 0; i < years.Count(); ++i) years.Toggle(i);
   }
-  SaveJob SaveJobFor(ModuleFilter filter, LockAction action, const std::string& name, int blockSize = kDefaultBlockSize) {
+  SaveJob SaveJobFor(ModuleFilter filter, LockAction action, const std::string& name, int blockSize = kSaveBlockSize) {
     SaveJob job{ctx, dialogs, progress, money, lock, years, SaveChoices{filter, action, name}, files};
     job.BlockSize = blockSize;
     return job;
   }
-  int Restore(const std::string& archiveDir, int blockSize = kDefaultBlockSize) {
+  int Restore(const std::string& archiveDir, int blockSize = kRestoreBlockSize) {
     RestoreJob job{ctx, dialogs, progress, money, lock, files};
     job.BlockSize = blockSize;
     return RestoreLocks(job, archiveDir);
