@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "archive/operation.h"
+#include "archive/save_block.h"
 #include "platform/cp1250.h"
 #include "platform/files.h"
 #include "platform/ini.h"
@@ -26,512 +27,21 @@ std::string FileNameOf(const ModuleInfo& module, const YearRow& year) {
   return CutToChars(std::string(module.Code) + year.YearExt, 10);
 }
 
-// Every marked year must stand in the archive under names that lead back to it alone: the Money
-// path "ROK." + extension must reach the year's own directory (not "ROK.002" when "rok.002" was
-// marked, nor a cut extension), the names must survive the archive's Windows-1250 text, and two
-// marked years must never share one archive table. A save that breaks this is refused before
-// anything is created.
-bool CheckMarkedYears(const SaveJob& job) {
-  const std::string& agenda = job.context.AgendaPath;
-  const auto& rows = job.years.Rows();
-  for (std::size_t i = 0; i < rows.size(); ++i) {
-    const YearRow& year = rows[i];
-    if (!year.Checked) continue;
-    if (Cp1250ToUtf8(Utf8ToCp1250(year.YearExt)) != year.YearExt ||
-        ResolvePath(agenda + "ROK." + year.YearExt) != ResolvePath(agenda + year.EntryName)) {
-      job.dialogs.Message(MsgKind::Error, "Chyba: adresář účetního roku " + year.EntryName +
-                                              " nelze v archivu zámků jednoznačně označit. Adresář roku "
-                                              "přejmenujte na ROK.nnn.");
-      return false;
-    }
-    for (std::size_t j = i + 1; j < rows.size(); ++j) {
-      if (!rows[j].Checked) continue;
-      if (SameText(FileNameOf(kModules[0], year), FileNameOf(kModules[0], rows[j]))) {
-        job.dialogs.Message(MsgKind::Error,
-                            "Chyba: účetní roky v adresářích " + year.EntryName + " a " + rows[j].EntryName +
-                                " by se v archivu uložily do stejných souborů. Označte jen jeden z nich, nebo "
-                                "adresář roku přejmenujte.");
-        return false;
-      }
-    }
-  }
-  return true;
-}
-
-int FailClosing(SaveJob& job, const std::string& text) {
-  return FailClosing(job.BFMoneyFile, job.BFLockFile, job.dialogs, text);
-}
-
-// Every table of the file list is opened once before the first document changes: a damaged Money
-// table of a later module must stop the save while every document is still as it was. The first
-// record's key and lock are read as well, so a table without those fields is found here too; and
-// a table whose documents will change must have the index the restore finds them by, or their
-// earlier states could never be put back.
-int OpenEveryTable(SaveJob& job) {
-  for (const FileListRow& row : job.mtFileList) {
-    const RowTables p = RowTablePaths(job.context, row, job.ArchiveDir);
-    if (FileExists(p.money + ".dat")) {
-      if (job.BFMoneyFile.OpenTable(p.money) != 0) return FailClosing(job, OpenErrorText(p.moneyShown));
-      TableCloser closeMoney(job.BFMoneyFile);
-      if (job.BFMoneyFile.RecCount() >= 1) {
-        if (job.BFMoneyFile.GoTop() != 0) return FailClosing(job, PositionErrorText(p.moneyShown));
-        const std::string keyField = KeyFieldForFileName(row.FileName);
-        job.BFMoneyFile.Value(keyField);
-        job.BFMoneyFile.Value("Uzamceni");
-        if (job.choices.action != LockAction::NoAction && job.BFMoneyFile.SetOrder(keyField) != 0) {
-          return FailClosing(job, IndexErrorText(p.moneyShown));
-        }
-      }
-    }
-    if (job.BFLockFile.OpenTable(p.archive, kArchiveTableWriting) != 0) return FailClosing(job, OpenErrorText(p.archiveShown));
-    job.BFLockFile.CloseTable();
-  }
-  return 0;
-}
-
-// A document's key and lock as the save reads them.
-struct DocumentState {
-  Variant key;
-  Variant lock;
-};
-
-// The fields the save reads and writes, by their positions in the two tables.
-struct SaveFields {
-  int key = 0, lock = 0;              // Money: the document's key, "Uzamceni"
-  int recordKey = 0, recordLock = 0;  // archive: "ID", "Lock"
-};
-
-// The document as it is now that it is locked: another user may have changed it since the walk
-// read it, and the archive must hold what it was when it is changed. A key that cannot be
-// recorded any more keeps the one the walk read, which the document can be found by.
-DocumentState ReadAgain(const DocumentState& now, const DocumentState& walked) {
-  std::int32_t number = 0;
-  if (!RecordableKey(now.key, number)) return {walked.key, now.lock};
-  return now;
-}
-
-// The block of one Money table within a save. Each document's archive record and its change wait
-// here until Settle writes them: the archive records first, committed and synced, and only then
-// the documents, whose record locks go with their commit. So no change is ever on the disk without
-// the earlier state it replaced. Whatever is not settled is rolled back when the block goes.
-//
-// With a component that has transactions, the block's documents are only locked as the walk
-// reaches them; Settle reads them again in one read once their locks are held, inserts their
-// archive records in a few multi-row statements, and changes them with one statement. A
-// component without transactions has blocks of one, written record by record.
-class SaveBlock {
-public:
-  SaveBlock(SaveJob& job, const RowTables& tables, const std::string& workingStr, const std::string& keyField)
-      : m_job(job),
-        m_tables(tables),
-        m_workingStr(workingStr),
-        m_fields{job.BFMoneyFile.FieldIndex(keyField), job.BFMoneyFile.FieldIndex("Uzamceni"),
-                 job.BFLockFile.FieldIndex("ID"), job.BFLockFile.FieldIndex("Lock")},
-        m_lock(Variant::FromBool(job.choices.action == LockAction::Lock)),
-        m_settle([this] { return Settle(); }),
-        m_records(job.BFLockFile, true, job.dialogs, workingStr, m_settle),
-        m_documents(job.BFMoneyFile, false, job.dialogs, workingStr, m_settle) {}
-
-  // The document the walk stands on, as it read it.
-  DocumentState Walked() {
-    return {m_job.BFMoneyFile.Value(m_fields.key), m_job.BFMoneyFile.Value(m_fields.lock)};
-  }
-
-  // Opens the block's transactions before a document: the archive's, and the documents' when
-  // they change. False after the message or the user's stop.
-  [[nodiscard]] bool Begin() {
-    if (!Posted(m_records.Open(), m_tables.archiveShown)) return false;
-    if (!m_records.Transactions() || m_job.choices.action == LockAction::NoAction) return true;
-    return Posted(m_documents.Open(), m_tables.moneyShown);
-  }
-
-  // Takes the walked document's record lock, asking while another user holds it.
-  [[nodiscard]] LockOutcome Lock(std::int32_t key) {
-    return LockRecordWithRetry(m_job.BFMoneyFile, m_job.dialogs, m_workingStr,
-                               {m_job.Observer, m_tables.moneyShown, key}, m_settle,
-                               InBlocks() ? &m_documents : nullptr);
-  }
-
-  // A document's archive record with what the walk read of it.
-  [[nodiscard]] bool Record(const DocumentState& state) {
-    if (InBlocks()) {
-      m_rows.push_back({0, state});
-      return true;
-    }
-    return Post(state);
-  }
-
-  // The locked document: recorded as it is now and given the chosen lock.
-  [[nodiscard]] bool Locked(const DocumentState& walked) {
-    if (InBlocks()) {
-      m_rows.push_back({m_job.BFMoneyFile.RecordNumber(), walked});
-      m_documents.Count();
-      return true;
-    }
-    const DocumentState now = ReadAgain(Walked(), walked);
-    if (!Post(now)) return false;
-    m_job.BFMoneyFile.EditRecord();
-    return Change(now.lock);
-  }
-
-  // Writes the block. False after the message.
-  [[nodiscard]] bool Settle() {
-    if (m_settling) return true;  // a question inside the settling: the block is being written
-    m_settling = true;
-    const bool settled = InBlocks() ? SettleRows() : Commit();
-    m_settling = false;
-    return settled;
-  }
-
-  bool Full(int blockSize) const {
-    if (!InBlocks()) return m_records.Full(blockSize) || m_documents.Full(blockSize);
-    return m_rows.size() >= static_cast<std::size_t>(blockSize) || m_records.Full(blockSize);
-  }
-  // No document has changed yet, in this block or before it.
-  bool NothingChanged() const { return !m_job.DocumentsChanged && m_pending.Changed == 0 && m_rows.empty(); }
-  // What a question needs first: everything done so far written.
-  const SettleFn& BeforeQuestion() const { return m_settle; }
-
-private:
-  struct Row {
-    std::int64_t recno;  // the locked document, read again when the block is written; 0: as walked
-    DocumentState state;
-  };
-
-  bool InBlocks() const { return m_records.Transactions(); }
-
-  // The rows of the block: read again, recorded, changed (see the class).
-  bool SettleRows() {
-    std::vector<std::int64_t> changed;
-    std::vector<Variant> records;
-    ReadRowsAgain(changed, records);
-    m_rows.clear();
-    if (!records.empty()) {
-      if (!Posted(m_records.Open(), m_tables.archiveShown)) return false;
-      if (m_job.BFLockFile.InsertRecords({m_fields.recordKey, m_fields.recordLock}, records) != 0) {
-        return FailWith(PostErrorText(m_tables.archiveShown));
-      }
-      m_pending.Recorded += static_cast<int>(records.size() / 2);
-    }
-    if (!changed.empty()) {
-      if (!Posted(m_documents.Open(), m_tables.moneyShown)) return false;
-      if (m_job.BFMoneyFile.SetField(changed, m_fields.lock, m_lock) != 0) {
-        return FailWith(PostErrorText(m_tables.moneyShown));
-      }
-    }
-    return Commit();
-  }
-
-  // The locked rows read again: `changed` gets those that still exist, `records` every row's
-  // archive values (key, lock) in walk order. A document deleted meanwhile is recorded as walked.
-  // The archive keeps the walk's order, the order of the documents in their table: a restore that
-  // goes through the archive in its order finds the documents of one block side by side.
-  void ReadRowsAgain(std::vector<std::int64_t>& changed, std::vector<Variant>& records) {
-    std::vector<std::int64_t> locked, found;
-    std::vector<Variant> values;
-    for (const Row& row : m_rows)
-      if (row.recno != 0) locked.push_back(row.recno);
-    m_job.BFMoneyFile.ReadRecords(locked, {m_fields.key, m_fields.lock}, found, values);
-    records.reserve(m_rows.size() * 2);
-    for (Row& row : m_rows) {
-      DocumentState state = std::move(row.state);
-      if (row.recno != 0) {
-        const auto at = std::lower_bound(found.begin(), found.end(), row.recno);
-        if (at != found.end() && *at == row.recno) {
-          const auto i = static_cast<std::size_t>(at - found.begin()) * 2;
-          state = ReadAgain({values[i], values[i + 1]}, state);
-          changed.push_back(row.recno);
-          ++m_pending.Written;
-          if (!SameLockState(state.lock, m_lock)) ++m_pending.Changed;
-        } else {
-          ++m_job.Counts.Gone;  // deleted meanwhile: its record holds what the walk read
-        }
-      }
-      records.push_back(std::move(state.key));
-      records.push_back(std::move(state.lock));
-    }
-  }
-
-  // Commits the archive records (synced), then the documents. False after the message.
-  bool Commit() {
-    if (!m_records.Commit()) return FailWith(PostErrorText(m_tables.archiveShown));
-    m_job.Counts.Recorded += m_pending.Recorded;
-    // A save that changed no lock leaves nothing to put back: a change counts from the moment it
-    // may become permanent.
-    if (m_pending.Changed > 0) m_job.DocumentsChanged = true;
-    if (!m_documents.Commit()) return FailWith(PostErrorText(m_tables.moneyShown));
-    m_job.Counts.Written += m_pending.Written;
-    m_job.Counts.Changed += m_pending.Changed;
-    m_pending = {};
-    return true;
-  }
-
-  // Record by record: the archive record posted in one post, key and lock together.
-  bool Post(const DocumentState& state) {
-    m_job.BFLockFile.AppendBlank();
-    m_job.BFLockFile.SetValue("ID", state.key);
-    m_job.BFLockFile.SetValue("Lock", state.lock);
-    if (!Posted(m_records.Post(), m_tables.archiveShown)) return false;
-    ++m_pending.Recorded;
-    return true;
-  }
-
-  // Record by record: the locked document, whose lock read again is `current`, gets the chosen
-  // lock.
-  bool Change(const Variant& current) {
-    const PostOutcome posted = ChangeLock(m_job.BFMoneyFile, m_documents, current, m_lock, m_pending);
-    if (posted == PostOutcome::Failed) return FailWith(PostErrorText(m_tables.moneyShown));
-    if (posted == PostOutcome::Refused) return false;
-    // A component without transactions wrote the change already.
-    if (!SameLockState(current, m_lock) && m_documents.CommitsEachPost()) m_job.DocumentsChanged = true;
-    return true;
-  }
-
-  bool Posted(PostOutcome posted, const std::string& shownTable) {
-    if (posted == PostOutcome::Failed) return FailWith(PostErrorText(shownTable));
-    return posted == PostOutcome::Posted;
-  }
-  bool FailWith(const std::string& text) {
-    FailClosing(m_job, text);
-    return false;
-  }
-
-  SaveJob& m_job;
-  const RowTables& m_tables;
-  const std::string m_workingStr;
-  const SaveFields m_fields;
-  const Variant m_lock;  // the lock every document gets
-  const SettleFn m_settle;
-  TableBlock m_records;
-  TableBlock m_documents;
-  std::vector<Row> m_rows;  // of the block, in walk order
-  bool m_settling = false;
-  OperationCounts m_pending{};  // counted when their block is settled
-};
-
-// The user's stop is asked about with every earlier document written; true means stop.
-bool StopAsked(SaveJob& job, const SaveBlock& block) {
-  return AbortConfirmed(job.progress, job.dialogs, MsgKind::Confirmation, kAbortQuestion, block.BeforeQuestion());
-}
-
-// A document another user holds and the user did not wait for (or whose lock file nobody can
-// write): it stays as it was, and the archive holds what the walk read of it, as it holds every
-// document the save reached. The save ends here.
-int LeaveHeldDocument(SaveJob& job, SaveBlock& block, const DocumentState& walked, LockOutcome locked) {
-  const std::string why = job.BFMoneyFile.LastError();
-  if (!block.Record(walked) || !block.Settle()) return -1;
-  return locked == LockOutcome::Refused ? -1 : FailClosing(job, job.context.ShownIn(why));
-}
-
-// One document, in the order things happen to it: take its record lock, read it again, write its
-// archive record, change it (in a block, the last three when the block is written). 0 to go on;
-// -1 when the row ends (after a message or the user's stop).
-int SaveDocument(SaveJob& job, SaveBlock& block, int& skipped) {
-  ++job.Counts.Documents;
-  const DocumentState walked = block.Walked();
-  std::int32_t keyNumber = 0;
-  if (!RecordableKey(walked.key, keyNumber)) {
-    ++skipped;
-    ++job.Counts.UnusableKey;
-    return 0;
-  }
-  if (!block.Begin()) return -1;
-  if (job.choices.action == LockAction::NoAction) return block.Record(walked) ? 0 : -1;
-  // A stop asked for before the first document changes ends the save with every document as it
-  // was (and its archive removed); after that, the question comes after each document.
-  if (block.NothingChanged() && StopAsked(job, block)) return -1;
-
-  const LockOutcome locked = block.Lock(keyNumber);
-  switch (locked) {
-    case LockOutcome::Failed: return -1;
-    case LockOutcome::Refused:
-    case LockOutcome::Unavailable: return LeaveHeldDocument(job, block, walked, locked);
-    case LockOutcome::Gone:
-      // Another user deleted the document meanwhile: nothing is left to change, and its record
-      // holds what was read before; the restore never finds it.
-      ++job.Counts.Gone;
-      return block.Record(walked) ? 0 : -1;
-    case LockOutcome::Locked: break;
-  }
-  return block.Locked(walked) ? 0 : -1;
-}
-
-// One row of the file list: the Money table walked from its first record, block by block, each
-// document recorded in the archive before it changes. Before any question the block is settled.
-int SaveRow(SaveJob& job, const FileListRow& row) {
-  const RowTables p = RowTablePaths(job.context, row, job.ArchiveDir);
-  auto fail = [&](const std::string& text) { return FailClosing(job, text); };
-
-  ++job.Counts.TablesBegun;
-  if (job.Observer) job.Observer->TableBegins(job.Counts.TablesBegun, job.Counts.Tables);
-  job.progress.SetPosition(0);
-  job.progress.SetText("Procházím " + row.WorkingStr + "...");
-  job.progress.ProcessMessages();
-
-  if (!FileExists(p.money + ".dat")) {
-    ++job.Counts.TablesAbsent;
-    return 0;
-  }
-  if (job.BFMoneyFile.OpenTable(p.money) != 0) return fail(OpenErrorText(p.moneyShown));
-  TableCloser closeMoney(job.BFMoneyFile);
-  const int count = job.BFMoneyFile.RecCount();
-  if (count < 1) return 0;
-  job.progress.SetMaximum(count);
-  if (job.BFMoneyFile.GoTop() != 0) return fail(PositionErrorText(p.moneyShown));
-  if (job.BFLockFile.OpenTable(p.archive, kArchiveTableWriting) != 0) return fail(OpenErrorText(p.archiveShown));
-  TableCloser closeArchive(job.BFLockFile);
-
-  const std::string keyField = KeyFieldForFileName(row.FileName);
-  const int blockSize = std::max(1, job.BlockSize);
-  // The documents left out for their keys are reported however the row ends.
-  SkippedDocuments skipped{row.WorkingStr, 0};
-  struct SkipReport {
-    SaveJob& job;
-    SkippedDocuments& skipped;
-    ~SkipReport() {
-      if (skipped.count > 0) job.Skipped.push_back(skipped);
-    }
-  } report{job, skipped};
-  SaveBlock block(job, p, row.WorkingStr, keyField);
-  for (int counter = 0;; ++counter) {
-    if (SaveDocument(job, block, skipped.count) != 0) return -1;
-    ProgressTick(job.progress, counter);
-    if (StopAsked(job, block)) return -1;
-    if (block.Full(blockSize) && !block.Settle()) return -1;
-    job.BFMoneyFile.Skip();
-    if (job.BFMoneyFile.IsEof()) break;
-  }
-  if (!block.Settle()) return -1;
-  job.progress.SetPosition(0);
-  job.progress.ProcessMessages();
-  return 0;
-}
-
-// The sections that describe what the archive holds, and the file list. Written before the first
-// Money table is opened, so an interrupted save can be restored; they do not change afterwards.
-// Each description write is one replace of the whole file.
-int WriteArchiveDescription(SaveJob& job, const std::string& yearsText) {
-  try {
-    TMemIniFile info(job.ArchiveDir + "info");
-    info.WriteString("YEARS", "List", yearsText);
-    for (std::size_t m = 0; m < kModuleCount; ++m) info.WriteBool("FILTER", kModules[m].Code, job.choices.filter[m]);
-    info.UpdateFile();
-  } catch (const std::exception&) {
-    job.dialogs.Message(MsgKind::Error, kInfoError);
-    return -1;
-  }
-  if (!WriteFileListFile(job.ArchiveDir + "info.tab", job.mtFileList)) {
-    job.dialogs.Message(MsgKind::Error, kFileListError);
-    return -1;
-  }
-  return 0;
-}
-
-std::string SkippedWarning(const std::vector<SkippedDocuments>& skipped) {
-  std::string text =
-      "Zámky byly uloženy, ale některé doklady nemají celé číslo dokladu, podle kterého by je bylo možné "
-      "v archivu později najít. Tyto doklady se do archivu neuložily a jejich zámek zůstal beze změny:\r";
-  for (const SkippedDocuments& s : skipped) text += "\r" + s.WorkingStr + ": " + std::to_string(s.count);
-  return text;
-}
-
-// The start of the archive: its description, marked as not complete.
-int WriteArchiveStart(SaveJob& job) {
-  const HostContext& ctx = job.context;
-  if (Trim(job.choices.archiveName).empty()) job.choices.archiveName = "[bez názvu]";
-  try {
-    TMemIniFile info(job.ArchiveDir + "info");
-    const TDateTime now = Now();
-    info.WriteString("MAIN", "AgendaExt", ctx.AgendaExt);
-    info.WriteInteger("MAIN", "Correct", 0);
-    info.WriteString("MAIN", "Name", job.choices.archiveName);
-    info.WriteString("MAIN", "Date", DateToStr(now));
-    info.WriteString("MAIN", "Time", TimeToStr(now));
-    info.WriteString("MAIN", "AgendaName", ctx.AgendaName);
-    info.UpdateFile();
-  } catch (const std::exception&) {
-    job.dialogs.Message(MsgKind::Error, kInfoError);
-    return -1;
-  }
-  return 0;
-}
-
-// The file list: marked years in the list's order, modules in the module table's order. Gives
-// the years' names as the archive lists them ("2026, 2025").
-int BuildFileList(SaveJob& job, std::string& yearsText) {
-  job.mtFileList.clear();
-  std::size_t moduleCounter = 0;
-  yearsText.clear();
-  for (const YearRow& year : job.years.Rows()) {
-    if (!year.Checked) continue;
-    yearsText += year.YearName + ", ";
-    for (std::size_t m = 0; m < kModuleCount; ++m) {
-      if (!job.choices.filter[m]) continue;
-      ++moduleCounter;
-      job.mtFileList.push_back(MakeFileListRow(FileNameOf(kModules[m], year),
-                                               "ROK." + year.YearExt + "\\" + kModules[m].MoneyTable,
-                                               kModules[m].WorkingText + year.YearName));
-    }
-  }
-  if (moduleCounter != job.mtFileList.size()) {
-    job.dialogs.Message(MsgKind::Error, "Interní chyba: počet databází k vytvoření neodpovídá filtru.");
-    return -1;
-  }
-  yearsText = Trim(yearsText);
-  if (!yearsText.empty()) yearsText.pop_back();
-  return 0;
-}
-
-// Every archive table exists, and stays after a power cut, before the first Money table is
-// opened.
-int CreateArchiveTables(SaveJob& job) {
-  const HostContext& ctx = job.context;
-  for (const FileListRow& row : job.mtFileList) {
-    if (CreateLockTable(ctx, job.ArchiveDir + row.FileName, ctx.ProgramDir(), job.dialogs) != 0) return -1;
-  }
-  if (!job.mtFileList.empty() && !SyncDirectoryOf(job.ArchiveDir)) {
-    job.dialogs.Message(MsgKind::Error,
-                        "Chyba: nelze vytvořit soubor " + ctx.Shown(job.ArchiveDir + job.mtFileList.front().FileName) +
-                            ".%%%");
-    return -1;
-  }
-  return 0;
-}
-
-int SaveLocksUnguarded(SaveJob& job) {
-  job.Skipped.clear();
-  job.Counts = {};
-  std::string yearsText;
-  if (WriteArchiveStart(job) != 0 || BuildFileList(job, yearsText) != 0 || CreateArchiveTables(job) != 0 ||
-      WriteArchiveDescription(job, yearsText) != 0 || OpenEveryTable(job) != 0) {
-    return -1;
-  }
-
-  job.Counts.Tables = static_cast<int>(job.mtFileList.size());
-  for (const FileListRow& row : job.mtFileList) {
-    if (SaveRow(job, row) != 0) return -1;
-    ++job.Counts.TablesDone;
-    if (job.Observer) job.Observer->TableEnds();
-  }
-
-  // Completion: the mark, last of all.
-  try {
-    TIniFile info(job.ArchiveDir + "info");
-    info.WriteInteger("MAIN", "Correct", 1);
-  } catch (const std::exception&) {
-    job.dialogs.Message(MsgKind::Error, kInfoError);
-    return -1;
-  }
-  if (!job.Skipped.empty()) job.dialogs.Message(MsgKind::Warning, SkippedWarning(job.Skipped));
-  return 0;
-}
+// The steps of a save, defined below the entry points in the order they happen.
+int SaveLocksUnguarded(SaveJob& job);
+int WriteArchiveStart(SaveJob& job);
+int BuildFileList(SaveJob& job, std::string& yearsText);
+int CreateArchiveTables(SaveJob& job);
+int WriteArchiveDescription(SaveJob& job, const std::string& yearsText);
+std::string SkippedWarning(const std::vector<SkippedDocuments>& skipped);
+int OpenEveryTable(SaveJob& job);
+int SaveRow(SaveJob& job, const FileListRow& row);
+int SaveDocument(SaveJob& job, SaveBlock& block, int& skipped);
+int LeaveHeldDocument(SaveJob& job, SaveBlock& block, const DocumentState& walked, LockOutcome locked);
+bool StopAsked(SaveJob& job, const SaveBlock& block);
+bool CheckMarkedYears(const SaveJob& job);
 
 }  // namespace
-
-bool RecordableKey(const Variant& key, std::int32_t& number) {
-  double exact = 0;
-  return key.ToInt(number) && key.ToDouble(exact) && exact == static_cast<double>(number);
-}
 
 int StartSave(SaveJob& job) {
   job.progress.ClearAbort();
@@ -646,5 +156,290 @@ int CreateLockTable(const HostContext& context, const std::string& basePath, con
   }
   return 0;
 }
+
+bool RecordableKey(const Variant& key, std::int32_t& number) {
+  double exact = 0;
+  return key.ToInt(number) && key.ToDouble(exact) && exact == static_cast<double>(number);
+}
+
+namespace {
+
+int SaveLocksUnguarded(SaveJob& job) {
+  job.Skipped.clear();
+  job.Counts = {};
+  std::string yearsText;
+  if (WriteArchiveStart(job) != 0 || BuildFileList(job, yearsText) != 0 || CreateArchiveTables(job) != 0 ||
+      WriteArchiveDescription(job, yearsText) != 0 || OpenEveryTable(job) != 0) {
+    return -1;
+  }
+
+  job.Counts.Tables = static_cast<int>(job.mtFileList.size());
+  for (const FileListRow& row : job.mtFileList) {
+    if (SaveRow(job, row) != 0) return -1;
+    ++job.Counts.TablesDone;
+    if (job.Observer) job.Observer->TableEnds();
+  }
+
+  // Completion: the mark, last of all.
+  try {
+    TIniFile info(job.ArchiveDir + "info");
+    info.WriteInteger("MAIN", "Correct", 1);
+  } catch (const std::exception&) {
+    job.dialogs.Message(MsgKind::Error, kInfoError);
+    return -1;
+  }
+  if (!job.Skipped.empty()) job.dialogs.Message(MsgKind::Warning, SkippedWarning(job.Skipped));
+  return 0;
+}
+
+// The start of the archive: its description, marked as not complete.
+int WriteArchiveStart(SaveJob& job) {
+  const HostContext& ctx = job.context;
+  if (Trim(job.choices.archiveName).empty()) job.choices.archiveName = "[bez názvu]";
+  try {
+    TMemIniFile info(job.ArchiveDir + "info");
+    const TDateTime now = Now();
+    info.WriteString("MAIN", "AgendaExt", ctx.AgendaExt);
+    info.WriteInteger("MAIN", "Correct", 0);
+    info.WriteString("MAIN", "Name", job.choices.archiveName);
+    info.WriteString("MAIN", "Date", DateToStr(now));
+    info.WriteString("MAIN", "Time", TimeToStr(now));
+    info.WriteString("MAIN", "AgendaName", ctx.AgendaName);
+    info.UpdateFile();
+  } catch (const std::exception&) {
+    job.dialogs.Message(MsgKind::Error, kInfoError);
+    return -1;
+  }
+  return 0;
+}
+
+// The file list: marked years in the list's order, modules in the module table's order. Gives
+// the years' names as the archive lists them ("2026, 2025").
+int BuildFileList(SaveJob& job, std::string& yearsText) {
+  job.mtFileList.clear();
+  std::size_t moduleCounter = 0;
+  yearsText.clear();
+  for (const YearRow& year : job.years.Rows()) {
+    if (!year.Checked) continue;
+    yearsText += year.YearName + ", ";
+    for (std::size_t m = 0; m < kModuleCount; ++m) {
+      if (!job.choices.filter[m]) continue;
+      ++moduleCounter;
+      job.mtFileList.push_back(MakeFileListRow(FileNameOf(kModules[m], year),
+                                               "ROK." + year.YearExt + "\\" + kModules[m].MoneyTable,
+                                               kModules[m].WorkingText + year.YearName));
+    }
+  }
+  if (moduleCounter != job.mtFileList.size()) {
+    job.dialogs.Message(MsgKind::Error, "Interní chyba: počet databází k vytvoření neodpovídá filtru.");
+    return -1;
+  }
+  yearsText = Trim(yearsText);
+  if (!yearsText.empty()) yearsText.pop_back();
+  return 0;
+}
+
+// Every archive table exists, and stays after a power cut, before the first Money table is
+// opened.
+int CreateArchiveTables(SaveJob& job) {
+  const HostContext& ctx = job.context;
+  for (const FileListRow& row : job.mtFileList) {
+    if (CreateLockTable(ctx, job.ArchiveDir + row.FileName, ctx.ProgramDir(), job.dialogs) != 0) return -1;
+  }
+  if (!job.mtFileList.empty() && !SyncDirectoryOf(job.ArchiveDir)) {
+    job.dialogs.Message(MsgKind::Error,
+                        "Chyba: nelze vytvořit soubor " + ctx.Shown(job.ArchiveDir + job.mtFileList.front().FileName) +
+                            ".%%%");
+    return -1;
+  }
+  return 0;
+}
+
+// The sections that describe what the archive holds, and the file list. Written before the first
+// Money table is opened, so an interrupted save can be restored; they do not change afterwards.
+// Each description write is one replace of the whole file.
+int WriteArchiveDescription(SaveJob& job, const std::string& yearsText) {
+  try {
+    TMemIniFile info(job.ArchiveDir + "info");
+    info.WriteString("YEARS", "List", yearsText);
+    for (std::size_t m = 0; m < kModuleCount; ++m) info.WriteBool("FILTER", kModules[m].Code, job.choices.filter[m]);
+    info.UpdateFile();
+  } catch (const std::exception&) {
+    job.dialogs.Message(MsgKind::Error, kInfoError);
+    return -1;
+  }
+  if (!WriteFileListFile(job.ArchiveDir + "info.tab", job.mtFileList)) {
+    job.dialogs.Message(MsgKind::Error, kFileListError);
+    return -1;
+  }
+  return 0;
+}
+
+std::string SkippedWarning(const std::vector<SkippedDocuments>& skipped) {
+  std::string text =
+      "Zámky byly uloženy, ale některé doklady nemají celé číslo dokladu, podle kterého by je bylo možné "
+      "v archivu později najít. Tyto doklady se do archivu neuložily a jejich zámek zůstal beze změny:\r";
+  for (const SkippedDocuments& s : skipped) text += "\r" + s.WorkingStr + ": " + std::to_string(s.count);
+  return text;
+}
+
+// Every table of the file list is opened once before the first document changes: a damaged Money
+// table of a later module must stop the save while every document is still as it was. The first
+// record's key and lock are read as well, so a table without those fields is found here too; and
+// a table whose documents will change must have the index the restore finds them by, or their
+// earlier states could never be put back.
+int OpenEveryTable(SaveJob& job) {
+  for (const FileListRow& row : job.mtFileList) {
+    const RowTables p = RowTablePaths(job.context, row, job.ArchiveDir);
+    if (FileExists(p.money + ".dat")) {
+      if (job.BFMoneyFile.OpenTable(p.money) != 0) return FailClosing(job, OpenErrorText(p.moneyShown));
+      TableCloser closeMoney(job.BFMoneyFile);
+      if (job.BFMoneyFile.RecCount() >= 1) {
+        if (job.BFMoneyFile.GoTop() != 0) return FailClosing(job, PositionErrorText(p.moneyShown));
+        const std::string keyField = KeyFieldForFileName(row.FileName);
+        job.BFMoneyFile.Value(keyField);
+        job.BFMoneyFile.Value("Uzamceni");
+        if (job.choices.action != LockAction::NoAction && job.BFMoneyFile.SetOrder(keyField) != 0) {
+          return FailClosing(job, IndexErrorText(p.moneyShown));
+        }
+      }
+    }
+    if (job.BFLockFile.OpenTable(p.archive, kArchiveTableWriting) != 0) return FailClosing(job, OpenErrorText(p.archiveShown));
+    job.BFLockFile.CloseTable();
+  }
+  return 0;
+}
+
+// One row of the file list: the Money table walked from its first record, block by block, each
+// document recorded in the archive before it changes. Before any question the block is settled.
+int SaveRow(SaveJob& job, const FileListRow& row) {
+  const RowTables p = RowTablePaths(job.context, row, job.ArchiveDir);
+  auto fail = [&](const std::string& text) { return FailClosing(job, text); };
+
+  ++job.Counts.TablesBegun;
+  if (job.Observer) job.Observer->TableBegins(job.Counts.TablesBegun, job.Counts.Tables);
+  job.progress.SetPosition(0);
+  job.progress.SetText("Procházím " + row.WorkingStr + "...");
+  job.progress.ProcessMessages();
+
+  if (!FileExists(p.money + ".dat")) {
+    ++job.Counts.TablesAbsent;
+    return 0;
+  }
+  if (job.BFMoneyFile.OpenTable(p.money) != 0) return fail(OpenErrorText(p.moneyShown));
+  TableCloser closeMoney(job.BFMoneyFile);
+  const int count = job.BFMoneyFile.RecCount();
+  if (count < 1) return 0;
+  job.progress.SetMaximum(count);
+  if (job.BFMoneyFile.GoTop() != 0) return fail(PositionErrorText(p.moneyShown));
+  if (job.BFLockFile.OpenTable(p.archive, kArchiveTableWriting) != 0) return fail(OpenErrorText(p.archiveShown));
+  TableCloser closeArchive(job.BFLockFile);
+
+  const std::string keyField = KeyFieldForFileName(row.FileName);
+  const int blockSize = std::max(1, job.BlockSize);
+  // The documents left out for their keys are reported however the row ends.
+  SkippedDocuments skipped{row.WorkingStr, 0};
+  struct SkipReport {
+    SaveJob& job;
+    SkippedDocuments& skipped;
+    ~SkipReport() {
+      if (skipped.count > 0) job.Skipped.push_back(skipped);
+    }
+  } report{job, skipped};
+  SaveBlock block(job, p, row.WorkingStr, keyField);
+  for (int counter = 0;; ++counter) {
+    if (SaveDocument(job, block, skipped.count) != 0) return -1;
+    ProgressTick(job.progress, counter);
+    if (StopAsked(job, block)) return -1;
+    if (block.Full(blockSize) && !block.Settle()) return -1;
+    job.BFMoneyFile.Skip();
+    if (job.BFMoneyFile.IsEof()) break;
+  }
+  if (!block.Settle()) return -1;
+  job.progress.SetPosition(0);
+  job.progress.ProcessMessages();
+  return 0;
+}
+
+// One document, in the order things happen to it: take its record lock, read it again, write its
+// archive record, change it (in a block, the last three when the block is written). 0 to go on;
+// -1 when the row ends (after a message or the user's stop).
+int SaveDocument(SaveJob& job, SaveBlock& block, int& skipped) {
+  ++job.Counts.Documents;
+  const DocumentState walked = block.Walked();
+  std::int32_t keyNumber = 0;
+  if (!RecordableKey(walked.key, keyNumber)) {
+    ++skipped;
+    ++job.Counts.UnusableKey;
+    return 0;
+  }
+  if (!block.Begin()) return -1;
+  if (job.choices.action == LockAction::NoAction) return block.Record(walked) ? 0 : -1;
+  // A stop asked for before the first document changes ends the save with every document as it
+  // was (and its archive removed); after that, the question comes after each document.
+  if (block.NothingChanged() && StopAsked(job, block)) return -1;
+
+  const LockOutcome locked = block.Lock(keyNumber);
+  switch (locked) {
+    case LockOutcome::Failed: return -1;
+    case LockOutcome::Refused:
+    case LockOutcome::Unavailable: return LeaveHeldDocument(job, block, walked, locked);
+    case LockOutcome::Gone:
+      // Another user deleted the document meanwhile: nothing is left to change, and its record
+      // holds what was read before; the restore never finds it.
+      ++job.Counts.Gone;
+      return block.Record(walked) ? 0 : -1;
+    case LockOutcome::Locked: break;
+  }
+  return block.Locked(walked) ? 0 : -1;
+}
+
+// A document another user holds and the user did not wait for (or whose lock file nobody can
+// write): it stays as it was, and the archive holds what the walk read of it, as it holds every
+// document the save reached. The save ends here.
+int LeaveHeldDocument(SaveJob& job, SaveBlock& block, const DocumentState& walked, LockOutcome locked) {
+  const std::string why = job.BFMoneyFile.LastError();
+  if (!block.Record(walked) || !block.Settle()) return -1;
+  return locked == LockOutcome::Refused ? -1 : FailClosing(job, job.context.ShownIn(why));
+}
+
+// The user's stop is asked about with every earlier document written; true means stop.
+bool StopAsked(SaveJob& job, const SaveBlock& block) {
+  return AbortConfirmed(job.progress, job.dialogs, MsgKind::Confirmation, kAbortQuestion, block.BeforeQuestion());
+}
+
+// Every marked year must stand in the archive under names that lead back to it alone: the Money
+// path "ROK." + extension must reach the year's own directory (not "ROK.002" when "rok.002" was
+// marked, nor a cut extension), the names must survive the archive's Windows-1250 text, and two
+// marked years must never share one archive table. A save that breaks this is refused before
+// anything is created.
+bool CheckMarkedYears(const SaveJob& job) {
+  const std::string& agenda = job.context.AgendaPath;
+  const auto& rows = job.years.Rows();
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    const YearRow& year = rows[i];
+    if (!year.Checked) continue;
+    if (Cp1250ToUtf8(Utf8ToCp1250(year.YearExt)) != year.YearExt ||
+        ResolvePath(agenda + "ROK." + year.YearExt) != ResolvePath(agenda + year.EntryName)) {
+      job.dialogs.Message(MsgKind::Error, "Chyba: adresář účetního roku " + year.EntryName +
+                                              " nelze v archivu zámků jednoznačně označit. Adresář roku "
+                                              "přejmenujte na ROK.nnn.");
+      return false;
+    }
+    for (std::size_t j = i + 1; j < rows.size(); ++j) {
+      if (!rows[j].Checked) continue;
+      if (SameText(FileNameOf(kModules[0], year), FileNameOf(kModules[0], rows[j]))) {
+        job.dialogs.Message(MsgKind::Error,
+                            "Chyba: účetní roky v adresářích " + year.EntryName + " a " + rows[j].EntryName +
+                                " by se v archivu uložily do stejných souborů. Označte jen jeden z nich, nebo "
+                                "adresář roku přejmenujte.");
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+}  // namespace
 
 }  // namespace vorlend

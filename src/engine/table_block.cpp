@@ -138,7 +138,8 @@ bool Table::InsertRecords(const std::vector<int>& fields, const std::vector<Vari
   if (rows >= kInsertRows && m_insertManySql.empty()) {
     m_insertManySql = m_insertSql.substr(0, m_insertSql.find(" VALUES")) + " VALUES ";
     for (std::size_t r = 0; r < kInsertRows; ++r)
-      m_insertManySql += (r ? ",(" : "(") + Parameters(m_fields.size(), static_cast<int>(r * m_fields.size()) + 1) + ")";
+      m_insertManySql +=
+          (r ? ",(" : "(") + Parameters(m_fields.size(), static_cast<int>(r * m_fields.size()) + 1) + ")";
   }
   for (std::size_t row = 0; row < rows;) {
     const std::size_t count = rows - row >= kInsertRows ? kInsertRows : 1;
@@ -216,7 +217,8 @@ bool Table::SetField(std::vector<std::int64_t> recnos, int field, const Variant&
   }
   // Rows read ahead may hold the old values; the current record holds the new one.
   DropReadAhead();
-  if (m_state == State::Record && std::binary_search(recnos.begin(), recnos.end(), m_recno)) SetStoredValue(j, converted);
+  if (m_state == State::Record && std::binary_search(recnos.begin(), recnos.end(), m_recno))
+    SetStoredValue(j, converted);
   return true;
 }
 

@@ -1,0 +1,180 @@
+#include "archive/save_block.h"
+
+#include <algorithm>
+
+namespace vorlend {
+
+namespace {
+
+// The document as it is now that it is locked: another user may have changed it since the walk
+// read it, and the archive must hold what it was when it is changed. A key that cannot be
+// recorded any more keeps the one the walk read, which the document can be found by.
+DocumentState ReadAgain(const DocumentState& now, const DocumentState& walked) {
+  std::int32_t number = 0;
+  if (!RecordableKey(now.key, number)) return {walked.key, now.lock};
+  return now;
+}
+
+}  // namespace
+
+int FailClosing(SaveJob& job, const std::string& text) {
+  return FailClosing(job.BFMoneyFile, job.BFLockFile, job.dialogs, text);
+}
+
+SaveBlock::SaveBlock(SaveJob& job, const RowTables& tables, const std::string& workingStr, const std::string& keyField)
+    : m_job(job),
+      m_tables(tables),
+      m_workingStr(workingStr),
+      m_fields{job.BFMoneyFile.FieldIndex(keyField), job.BFMoneyFile.FieldIndex("Uzamceni"),
+               job.BFLockFile.FieldIndex("ID"), job.BFLockFile.FieldIndex("Lock")},
+      m_lock(Variant::FromBool(job.choices.action == LockAction::Lock)),
+      m_settle([this] { return Settle(); }),
+      m_records(job.BFLockFile, true, job.dialogs, workingStr, m_settle),
+      m_documents(job.BFMoneyFile, false, job.dialogs, workingStr, m_settle) {}
+
+DocumentState SaveBlock::Walked() {
+  return {m_job.BFMoneyFile.Value(m_fields.key), m_job.BFMoneyFile.Value(m_fields.lock)};
+}
+
+bool SaveBlock::Begin() {
+  if (!Posted(m_records.Open(), m_tables.archiveShown)) return false;
+  if (!m_records.Transactions() || m_job.choices.action == LockAction::NoAction) return true;
+  return Posted(m_documents.Open(), m_tables.moneyShown);
+}
+
+LockOutcome SaveBlock::Lock(std::int32_t key) {
+  return LockRecordWithRetry(m_job.BFMoneyFile, m_job.dialogs, m_workingStr, {m_job.Observer, m_tables.moneyShown, key},
+                             m_settle, InBlocks() ? &m_documents : nullptr);
+}
+
+bool SaveBlock::Record(const DocumentState& state) {
+  if (InBlocks()) {
+    m_rows.push_back({0, state});
+    return true;
+  }
+  return Post(state);
+}
+
+bool SaveBlock::Locked(const DocumentState& walked) {
+  if (InBlocks()) {
+    m_rows.push_back({m_job.BFMoneyFile.RecordNumber(), walked});
+    m_documents.Count();
+    return true;
+  }
+  const DocumentState now = ReadAgain(Walked(), walked);
+  if (!Post(now)) return false;
+  m_job.BFMoneyFile.EditRecord();
+  return Change(now.lock);
+}
+
+bool SaveBlock::Settle() {
+  if (m_settling) return true;  // a question inside the settling: the block is being written
+  m_settling = true;
+  const bool settled = InBlocks() ? SettleRows() : Commit();
+  m_settling = false;
+  return settled;
+}
+
+bool SaveBlock::Full(int blockSize) const {
+  if (!InBlocks()) return m_records.Full(blockSize) || m_documents.Full(blockSize);
+  return m_rows.size() >= static_cast<std::size_t>(blockSize) || m_records.Full(blockSize);
+}
+
+// The rows of the block: read again, recorded, changed (see the class).
+bool SaveBlock::SettleRows() {
+  std::vector<std::int64_t> changed;
+  std::vector<Variant> records;
+  ReadRowsAgain(changed, records);
+  m_rows.clear();
+  if (!records.empty()) {
+    if (!Posted(m_records.Open(), m_tables.archiveShown)) return false;
+    if (m_job.BFLockFile.InsertRecords({m_fields.recordKey, m_fields.recordLock}, records) != 0) {
+      return FailWith(PostErrorText(m_tables.archiveShown));
+    }
+    m_pending.Recorded += static_cast<int>(records.size() / 2);
+  }
+  if (!changed.empty()) {
+    if (!Posted(m_documents.Open(), m_tables.moneyShown)) return false;
+    if (m_job.BFMoneyFile.SetField(changed, m_fields.lock, m_lock) != 0) {
+      return FailWith(PostErrorText(m_tables.moneyShown));
+    }
+  }
+  return Commit();
+}
+
+// The locked rows read again: `changed` gets those that still exist, `records` every row's
+// archive values (key, lock) in walk order. A document deleted meanwhile is recorded as walked.
+// The archive keeps the walk's order, the order of the documents in their table: a restore that
+// goes through the archive in its order finds the documents of one block side by side.
+void SaveBlock::ReadRowsAgain(std::vector<std::int64_t>& changed, std::vector<Variant>& records) {
+  std::vector<std::int64_t> locked, found;
+  std::vector<Variant> values;
+  for (const Row& row : m_rows)
+    if (row.recno != 0) locked.push_back(row.recno);
+  m_job.BFMoneyFile.ReadRecords(locked, {m_fields.key, m_fields.lock}, found, values);
+  records.reserve(m_rows.size() * 2);
+  for (Row& row : m_rows) {
+    DocumentState state = std::move(row.state);
+    if (row.recno != 0) {
+      const auto at = std::lower_bound(found.begin(), found.end(), row.recno);
+      if (at != found.end() && *at == row.recno) {
+        const auto i = static_cast<std::size_t>(at - found.begin()) * 2;
+        state = ReadAgain({values[i], values[i + 1]}, state);
+        changed.push_back(row.recno);
+        ++m_pending.Written;
+        if (!SameLockState(state.lock, m_lock)) ++m_pending.Changed;
+      } else {
+        ++m_job.Counts.Gone;  // deleted meanwhile: its record holds what the walk read
+      }
+    }
+    records.push_back(std::move(state.key));
+    records.push_back(std::move(state.lock));
+  }
+}
+
+// Commits the archive records (synced), then the documents. False after the message.
+bool SaveBlock::Commit() {
+  if (!m_records.Commit()) return FailWith(PostErrorText(m_tables.archiveShown));
+  m_job.Counts.Recorded += m_pending.Recorded;
+  // A save that changed no lock leaves nothing to put back: a change counts from the moment it
+  // may become permanent.
+  if (m_pending.Changed > 0) m_job.DocumentsChanged = true;
+  if (!m_documents.Commit()) return FailWith(PostErrorText(m_tables.moneyShown));
+  m_job.Counts.Written += m_pending.Written;
+  m_job.Counts.Changed += m_pending.Changed;
+  m_pending = {};
+  return true;
+}
+
+// Record by record: the archive record posted in one post, key and lock together.
+bool SaveBlock::Post(const DocumentState& state) {
+  m_job.BFLockFile.AppendBlank();
+  m_job.BFLockFile.SetValue("ID", state.key);
+  m_job.BFLockFile.SetValue("Lock", state.lock);
+  if (!Posted(m_records.Post(), m_tables.archiveShown)) return false;
+  ++m_pending.Recorded;
+  return true;
+}
+
+// Record by record: the locked document, whose lock read again is `current`, gets the chosen
+// lock.
+bool SaveBlock::Change(const Variant& current) {
+  const PostOutcome posted = ChangeLock(m_job.BFMoneyFile, m_documents, current, m_lock, m_pending);
+  if (posted == PostOutcome::Failed) return FailWith(PostErrorText(m_tables.moneyShown));
+  if (posted == PostOutcome::Refused) return false;
+  // A component without transactions wrote the change already.
+  if (!SameLockState(current, m_lock) && m_documents.CommitsEachPost()) m_job.DocumentsChanged = true;
+  return true;
+}
+
+bool SaveBlock::Posted(PostOutcome posted, const std::string& shownTable) {
+  if (posted == PostOutcome::Failed) return FailWith(PostErrorText(shownTable));
+  return posted == PostOutcome::Posted;
+}
+
+bool SaveBlock::FailWith(const std::string& text) {
+  FailClosing(m_job, text);
+  return false;
+}
+
+}  // namespace vorlend
