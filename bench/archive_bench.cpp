@@ -677,8 +677,10 @@ void PrintAims(const std::vector<Measured>& all) {
       const double maxRatio = SlowSyncs() && job == Save ? kMaxBlockRatioSlowSync : kMaxBlockRatio;
       std::printf("  %-8s %8d  %6.2fx faster than the per-record loop (aim ≥ %.0fx: %s), %5.2fx the block loop's time "
                   "(aim ≤ %.1fx: %s)\n",
-                  kJobNames[job], m.docs, speedUp, kMinSpeedUp[job], speedUp >= kMinSpeedUp[job] ? "met" : "MISSED",
-                  ratio, maxRatio, ratio <= maxRatio ? "met" : "MISSED");
+                  kJobNames[job], m.docs, speedUp, kMinSpeedUp[job],
+                  // the per-record loop commits without syncs: slower syncs leave it as it was
+                  SlowSyncs() ? "no aim with slower syncs" : speedUp >= kMinSpeedUp[job] ? "met" : "MISSED", ratio,
+                  maxRatio, ratio <= maxRatio ? "met" : "MISSED");
     }
   }
   if (all.size() >= 2) {
