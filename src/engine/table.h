@@ -177,6 +177,9 @@ private:
   void ReleaseLock();
   void EndTransaction();
   void ReleaseHeldLocks();
+  // Takes the current record's lock byte without waiting; false with the reason when the lock
+  // file cannot be written or another handle holds the record.
+  bool TakeRecordLock();
   std::string SelectFieldsSql(const std::vector<int>& fields) const;
   bool InsertRows(sqlite3_stmt* stmt, const std::vector<int>& fields, const std::vector<Variant>& values,
                   std::size_t first, std::size_t count, std::vector<Variant>& record);

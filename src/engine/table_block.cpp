@@ -43,16 +43,7 @@ bool Table::LockRecordForBlock() {
     m_lockedRecno = 0;
     return true;
   }
-  if (!m_lockFile.Writable()) {
-    m_lockFileFailure = true;
-    FailWith("Soubor zámků " + m_diaPath + " nelze otevřít pro zápis, záznamy tabulky " + m_datPath +
-             " proto nelze uzamknout.");
-    return false;
-  }
-  if (!m_lockFile.TryLock(m_recno)) {
-    FailWith("Záznam je uzamčen jiným uživatelem.");
-    return false;
-  }
+  if (!TakeRecordLock()) return false;
   m_heldLocks.push_back(m_recno);
   return true;
 }

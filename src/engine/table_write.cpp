@@ -167,6 +167,18 @@ bool Table::RereadCurrent() {
   return true;
 }
 
+bool Table::TakeRecordLock() {
+  if (!m_lockFile.Writable()) {
+    m_lockFileFailure = true;
+    FailWith("Soubor zámků " + m_diaPath + " nelze otevřít pro zápis, záznamy tabulky " + m_datPath +
+             " proto nelze uzamknout.");
+    return false;
+  }
+  if (m_lockFile.TryLock(m_recno)) return true;
+  FailWith("Záznam je uzamčen jiným uživatelem.");
+  return false;
+}
+
 bool Table::LockRecord() {
   ClearFailure();
   // A record that was never posted is seen by nobody else; there is nothing to lock yet.
@@ -177,16 +189,7 @@ bool Table::LockRecord() {
   }
   if (m_lockedRecno != m_recno) {
     ReleaseLock();
-    if (!m_lockFile.Writable()) {
-      m_lockFileFailure = true;
-      FailWith("Soubor zámků " + m_diaPath + " nelze otevřít pro zápis, záznamy tabulky " + m_datPath +
-               " proto nelze uzamknout.");
-      return false;
-    }
-    if (!m_lockFile.TryLock(m_recno)) {
-      FailWith("Záznam je uzamčen jiným uživatelem.");
-      return false;
-    }
+    if (!TakeRecordLock()) return false;
     m_lockedRecno = m_recno;
   }
   // Fields another user posted while this handle waited for the lock must not be written back
