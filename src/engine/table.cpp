@@ -341,6 +341,13 @@ Variant Table::Value(int field) {
   return m_dirty[j] ? m_pending[j] : CurrentValue(j);
 }
 
+void Table::ConvertFor(std::size_t field, const Variant& v, Variant& out) const {
+  const FieldDef& def = m_fields[field];
+  if (!ConvertForField(v, def.type, out))
+    throw HostError("Hodnotu \"" + v.ToString() + "\" nelze zapsat do pole \"" + def.name + "\" (" +
+                    FieldTypeName(def.type) + ") tabulky " + m_datPath + ".");
+}
+
 void Table::SetValue(std::string_view field, const Variant& v) {
   SetValue(RequireField(field), v);
 }
@@ -348,12 +355,9 @@ void Table::SetValue(std::string_view field, const Variant& v) {
 void Table::SetValue(int field, const Variant& v) {
   const auto j = static_cast<std::size_t>(field);
   if (j >= m_fields.size()) throw HostError("Pole č. " + std::to_string(field) + " v tabulce " + m_datPath + " neexistuje.");
-  const FieldDef& def = m_fields[j];
-  RequireRecord(def.name);
+  RequireRecord(m_fields[j].name);
   Variant converted;
-  if (!ConvertForField(v, def.type, converted))
-    throw HostError("Hodnotu \"" + v.ToString() + "\" nelze zapsat do pole \"" + def.name + "\" (" +
-                    FieldTypeName(def.type) + ") tabulky " + m_datPath + ".");
+  ConvertFor(j, v, converted);
   m_pending[j] = std::move(converted);
   m_dirty[j] = 1;
   m_anyDirty = true;

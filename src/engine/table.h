@@ -54,6 +54,8 @@ public:
   std::vector<std::string> IndexNames() const;
   // Position of the field, compared without regard to letter case; -1 when there is none.
   int FieldIndex(std::string_view name) const;
+  // The same; throws HostError when the table has no such field.
+  int RequireField(std::string_view name) const;
 
   std::int64_t RecordCount();
   // Selects an index by name, without regard to letter case; an empty name selects record order.
@@ -167,7 +169,6 @@ private:
   bool UpdateCurrentRecord();
   void KeepPostedValues();
 
-  int RequireField(std::string_view name) const;
   void RequireRecord(std::string_view field) const;
   void DiscardChanges();
   Variant CurrentValue(std::size_t field);
@@ -183,8 +184,12 @@ private:
   std::string SelectFieldsSql(const std::vector<int>& fields) const;
   bool InsertRows(sqlite3_stmt* stmt, const std::vector<int>& fields, const std::vector<Variant>& values,
                   std::size_t first, std::size_t count, std::vector<Variant>& record);
-  void TakeRowValues(sqlite3_stmt* stmt, const std::vector<int>& fields, std::vector<std::int64_t>& found,
-                     std::vector<Variant>& values);
+  void ReadBlockRows(sqlite3_stmt* stmt, const std::vector<int>& fields, const std::vector<std::int64_t>* only,
+                     std::vector<std::int64_t>& found, std::vector<Variant>& values);
+  // False, with the reason, when no transaction is open.
+  bool RequireTransaction();
+  // `v` as a value of field `field` into `out`; throws HostError when it does not convert.
+  void ConvertFor(std::size_t field, const Variant& v, Variant& out) const;
   void ReturnBorrowedLock(bool written);
   void ForgetRolledBack();
   bool SyncLog();

@@ -48,15 +48,24 @@ bool Table::LockRecordForBlock() {
   return true;
 }
 
-// The values of one row of `stmt` (record number first) into `found` and `values`.
-void Table::TakeRowValues(sqlite3_stmt* stmt, const std::vector<int>& fields, std::vector<std::int64_t>& found,
-                          std::vector<Variant>& values) {
-  found.push_back(sqlite3_column_int64(stmt, 0));
+// The rows `stmt` yields (record number first, then `fields`) into `found` and `values`; with
+// `only`, those of its record numbers alone. The statement is reset on every way out.
+void Table::ReadBlockRows(sqlite3_stmt* stmt, const std::vector<int>& fields, const std::vector<std::int64_t>* only,
+                          std::vector<std::int64_t>& found, std::vector<Variant>& values) {
+  StatementUse use(stmt);
   StoredValue stored;
-  for (std::size_t i = 0; i < fields.size(); ++i) {
-    ReadStored(stmt, static_cast<int>(i + 1), stored, m_blockBytes);
-    values.push_back(ToVariant(stored, m_blockBytes, m_fields[static_cast<std::size_t>(fields[i])].type));
-    m_blockBytes.clear();
+  for (;;) {
+    const int rc = sqlite3_step(stmt);
+    if (rc == SQLITE_DONE) return;
+    if (rc != SQLITE_ROW) throw HostError("Chyba při čtení tabulky " + m_datPath + ": " + SqliteMessage(m_db));
+    const std::int64_t recno = sqlite3_column_int64(stmt, 0);
+    if (only && !std::binary_search(only->begin(), only->end(), recno)) continue;
+    found.push_back(recno);
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+      ReadStored(stmt, static_cast<int>(i + 1), stored, m_blockBytes);
+      values.push_back(ToVariant(stored, m_blockBytes, m_fields[static_cast<std::size_t>(fields[i])].type));
+      m_blockBytes.clear();
+    }
   }
 }
 
@@ -70,15 +79,10 @@ void Table::ReadRecordsAfter(std::int64_t after, std::size_t limit, const std::v
                              std::vector<std::int64_t>& found, std::vector<Variant>& values) {
   found.clear();
   values.clear();
-  StatementUse use(m_statements->Get(SelectFieldsSql(fields) + ">?1 ORDER BY 1 LIMIT ?2"));
-  sqlite3_bind_int64(use.Get(), 1, after);
-  sqlite3_bind_int64(use.Get(), 2, static_cast<sqlite3_int64>(limit));
-  for (;;) {
-    const int rc = sqlite3_step(use.Get());
-    if (rc == SQLITE_DONE) return;
-    if (rc != SQLITE_ROW) throw HostError("Chyba při čtení tabulky " + m_datPath + ": " + SqliteMessage(m_db));
-    TakeRowValues(use.Get(), fields, found, values);
-  }
+  sqlite3_stmt* stmt = m_statements->Get(SelectFieldsSql(fields) + ">?1 ORDER BY 1 LIMIT ?2");
+  sqlite3_bind_int64(stmt, 1, after);
+  sqlite3_bind_int64(stmt, 2, static_cast<sqlite3_int64>(limit));
+  ReadBlockRows(stmt, fields, nullptr, found, values);
 }
 
 void Table::ReadRecords(std::vector<std::int64_t> recnos, const std::vector<int>& fields,
@@ -94,34 +98,21 @@ void Table::ReadRecords(std::vector<std::int64_t> recnos, const std::vector<int>
   const bool range = recnos.back() - recnos.front() < 2 * static_cast<std::int64_t>(recnos.size());
   sqlite3_stmt* stmt = m_statements->Get(range ? select + " BETWEEN ?1 AND ?2 ORDER BY 1"
                                                : select + " IN (" + Parameters(kInList, 1) + ") ORDER BY 1");
-  auto readRows = [&] {
-    StatementUse use(stmt);
-    for (;;) {
-      const int rc = sqlite3_step(stmt);
-      if (rc == SQLITE_DONE) break;
-      if (rc != SQLITE_ROW) throw HostError("Chyba při čtení tabulky " + m_datPath + ": " + SqliteMessage(m_db));
-      if (range && !std::binary_search(recnos.begin(), recnos.end(), sqlite3_column_int64(stmt, 0))) continue;
-      TakeRowValues(stmt, fields, found, values);
-    }
-  };
   if (range) {
     sqlite3_bind_int64(stmt, 1, recnos.front());
     sqlite3_bind_int64(stmt, 2, recnos.back());
-    readRows();
+    ReadBlockRows(stmt, fields, &recnos, found, values);
     return;
   }
   for (std::size_t from = 0; from < recnos.size(); from += kInList) {
     BindRecordNumbers(stmt, recnos, from, 1);
-    readRows();
+    ReadBlockRows(stmt, fields, nullptr, found, values);
   }
 }
 
 bool Table::InsertRecords(const std::vector<int>& fields, const std::vector<Variant>& values) {
   ClearFailure();
-  if (!m_inTransaction) {
-    FailWith("Tabulka " + m_datPath + " nemá otevřenou transakci.");
-    return false;
-  }
+  if (!RequireTransaction()) return false;
   const std::size_t rows = fields.empty() ? 0 : values.size() / fields.size();
   // Each record's values as the table stores them: the given fields converted, the others blank.
   std::vector<Variant> record(m_fields.size());
@@ -151,11 +142,8 @@ bool Table::InsertRows(sqlite3_stmt* stmt, const std::vector<int>& fields, const
   StatementUse use(stmt);
   for (std::size_t r = 0; r < count; ++r) {
     for (std::size_t i = 0; i < width; ++i) {
-      const Variant& value = values[(first + r) * width + i];
-      const FieldDef& def = m_fields.at(static_cast<std::size_t>(fields[i]));
-      if (!ConvertForField(value, def.type, record[static_cast<std::size_t>(fields[i])]))
-        throw HostError("Hodnotu \"" + value.ToString() + "\" nelze zapsat do pole \"" + def.name + "\" (" +
-                        FieldTypeName(def.type) + ") tabulky " + m_datPath + ".");
+      const auto field = static_cast<std::size_t>(fields[i]);
+      ConvertFor(field, values[(first + r) * width + i], record.at(field));
     }
     for (std::size_t j = 0; j < m_fields.size(); ++j) {
       bound.push_back(record[j]);
@@ -169,17 +157,12 @@ bool Table::InsertRows(sqlite3_stmt* stmt, const std::vector<int>& fields, const
 
 bool Table::SetField(std::vector<std::int64_t> recnos, int field, const Variant& value) {
   ClearFailure();
-  if (!m_inTransaction) {
-    FailWith("Tabulka " + m_datPath + " nemá otevřenou transakci.");
-    return false;
-  }
+  if (!RequireTransaction()) return false;
   if (recnos.empty()) return true;
   const auto j = static_cast<std::size_t>(field);
   const FieldDef& def = m_fields.at(j);
   Variant converted;
-  if (!ConvertForField(value, def.type, converted))
-    throw HostError("Hodnotu \"" + value.ToString() + "\" nelze zapsat do pole \"" + def.name + "\" (" +
-                    FieldTypeName(def.type) + ") tabulky " + m_datPath + ".");
+  ConvertFor(j, value, converted);
   // Only records this handle holds for the transaction: a block never writes past another user's
   // lock.
   std::sort(recnos.begin(), recnos.end());

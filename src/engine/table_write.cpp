@@ -46,13 +46,15 @@ bool Table::BeginTransaction(bool synced) {
   return true;
 }
 
+bool Table::RequireTransaction() {
+  if (m_inTransaction) return true;
+  FailWith("Tabulka " + m_datPath + " nemá otevřenou transakci.");
+  return false;
+}
+
 bool Table::CommitTransaction(bool synced) {
   ClearFailure();
-  if (!m_inTransaction) {
-    if (synced) return SyncLog();
-    FailWith("Tabulka " + m_datPath + " nemá otevřenou transakci.");
-    return false;
-  }
+  if (!m_inTransaction) return synced ? SyncLog() : RequireTransaction();
   m_inTransaction = false;
   bool ok = Commit();
   // commit() rolled back: what this handle holds as posted values is no longer in the table.

@@ -141,10 +141,7 @@ void TBFTable::SetValue(const std::string& field, const Variant& value) {
 }
 
 int TBFTable::FieldIndex(const std::string& field) {
-  engine::Table& t = Table();
-  const int index = t.FieldIndex(field);
-  if (index < 0) throw HostError("Pole \"" + field + "\" v tabulce " + t.DataFile() + " neexistuje.");
-  return index;
+  return Table().RequireField(field);
 }
 
 Variant TBFTable::Value(int field) {
