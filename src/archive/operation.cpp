@@ -142,6 +142,11 @@ PostOutcome ChangeLock(TBFTable& table, TableBlock& block, const Variant& before
   return posted;
 }
 
+std::ptrdiff_t PositionOf(const std::vector<std::int64_t>& found, std::int64_t recno) {
+  const auto at = std::lower_bound(found.begin(), found.end(), recno);
+  return at != found.end() && *at == recno ? at - found.begin() : -1;
+}
+
 void ProgressTick(Progress& progress, int counter) {
   if (counter % kProgressStep != 0) return;
   progress.ProcessMessages();

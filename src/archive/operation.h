@@ -2,8 +2,11 @@
 // Pieces the save and the restore share: the lock of a document with the user's retry, the
 // progress cadence, the abort question, and the messages that name a table.
 #include <chrono>
+#include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "archive/file_list.h"
 #include "archive/report.h"
@@ -66,7 +69,6 @@ struct LockSubject {
   std::int32_t key = 0;
 };
 
-
 enum class PostOutcome {
   Posted,
   Refused,  // the table stayed busy and the user chose to stop
@@ -99,8 +101,6 @@ public:
   // Takes the current record's lock for the block (TBFTable::LockRecordForBlock): held until the
   // block is committed or rolled back.
   [[nodiscard]] int LockForBlock();
-  // A record the block will write with a block operation, counted towards Full.
-  void Count() { ++m_pending; }
   // Posts the current record into the block. Failed: table.LastError() says why, nothing of the
   // block is written.
   [[nodiscard]] PostOutcome Post();
@@ -142,6 +142,10 @@ private:
 [[nodiscard]] LockOutcome LockRecordWithRetry(TBFTable& table, Dialogs& dialogs, const std::string& workingStr,
                                               const LockSubject& subject = {}, const SettleFn& settle = {},
                                               TableBlock* block = nullptr);
+
+// The position of `recno` among the ascending record numbers a block's read found
+// (TBFTable::ReadRecords); -1 when it is not among them: the document is gone.
+std::ptrdiff_t PositionOf(const std::vector<std::int64_t>& found, std::int64_t recno);
 
 // At every ProgressStep-th record: lets the window work and moves the bar to `counter`.
 void ProgressTick(Progress& progress, int counter);

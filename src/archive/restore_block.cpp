@@ -60,7 +60,6 @@ bool RestoreBlock::Change(const Variant& archived) {
     const std::int64_t recno = m_job.BFMoneyFile.RecordNumber();
     m_rows.push_back({recno, archived});
     m_recnos.insert(recno);
-    m_documents.Count();
     return true;
   }
   const Variant current = m_job.BFMoneyFile.Value(m_lockField);
@@ -85,13 +84,13 @@ bool RestoreBlock::ChangeRows() {
   m_job.BFMoneyFile.ReadRecords(locked, {m_lockField}, found, current);
   std::vector<std::pair<Variant, std::vector<std::int64_t>>> byState;
   for (const Row& row : m_rows) {
-    const auto at = std::lower_bound(found.begin(), found.end(), row.recno);
-    if (at == found.end() || *at != row.recno) {
+    const std::ptrdiff_t at = PositionOf(found, row.recno);
+    if (at < 0) {
       ++m_job.Counts.Gone;
       continue;
     }
     ++m_pending.Written;
-    if (!SameLockState(current[static_cast<std::size_t>(at - found.begin())], row.archived)) ++m_pending.Changed;
+    if (!SameLockState(current[static_cast<std::size_t>(at)], row.archived)) ++m_pending.Changed;
     auto group = std::find_if(byState.begin(), byState.end(), [&](const auto& g) { return g.first == row.archived; });
     if (group == byState.end()) group = byState.insert(byState.end(), {row.archived, {}});
     group->second.push_back(row.recno);

@@ -68,7 +68,10 @@ public:
   // Commits the block; `last` syncs it. False after the message.
   [[nodiscard]] bool Settle(bool last = false);
 
-  bool Full(int blockSize) const { return m_documents.Full(blockSize); }
+  // The block has reached `blockSize` documents or its time (see TableBlock::Full).
+  bool Full(int blockSize) const {
+    return m_rows.size() >= static_cast<std::size_t>(blockSize) || m_documents.Full(blockSize);
+  }
   // What a question needs first: everything done so far written.
   const SettleFn& BeforeQuestion() const { return m_settle; }
 

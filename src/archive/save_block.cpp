@@ -1,6 +1,6 @@
 #include "archive/save_block.h"
 
-#include <algorithm>
+#include <utility>
 
 namespace vorlend {
 
@@ -58,7 +58,6 @@ bool SaveBlock::Record(const DocumentState& state) {
 bool SaveBlock::Locked(const DocumentState& walked) {
   if (InBlocks()) {
     m_rows.push_back({m_job.BFMoneyFile.RecordNumber(), walked});
-    m_documents.Count();
     return true;
   }
   const DocumentState now = ReadAgain(Walked(), walked);
@@ -116,9 +115,9 @@ void SaveBlock::ReadRowsAgain(std::vector<std::int64_t>& changed, std::vector<Va
   for (Row& row : m_rows) {
     DocumentState state = std::move(row.state);
     if (row.recno != 0) {
-      const auto at = std::lower_bound(found.begin(), found.end(), row.recno);
-      if (at != found.end() && *at == row.recno) {
-        const auto i = static_cast<std::size_t>(at - found.begin()) * 2;
+      const std::ptrdiff_t at = PositionOf(found, row.recno);
+      if (at >= 0) {
+        const auto i = static_cast<std::size_t>(at) * 2;
         state = ReadAgain({values[i], values[i + 1]}, state);
         changed.push_back(row.recno);
         ++m_pending.Written;
