@@ -128,8 +128,17 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
 std::optional<ArchiveRow> FindArchive(const HostContext& ctx, const std::string& number, Dialogs& dialogs) {
   ArchiveRow row;
   if (number == "latest") {
-    if (LatestCompleteArchive(ctx, row)) return row;
-    dialogs.Message(MsgKind::Error, "Agenda nemá žádný dokončený archiv.");
+    if (!LatestArchive(ctx, row)) {
+      dialogs.Message(MsgKind::Error, "Agenda nemá žádný dokončený archiv.");
+      return std::nullopt;
+    }
+    if (row.Complete) return row;
+    // An older complete archive in its place would leave the newest states where they are.
+    dialogs.Message(MsgKind::Error, "Archiv uložený naposledy, " + row.Dir + " (\"" + row.MapName + "\", " +
+                                        row.MapDate + " " + row.MapTime + "), " +
+                                        (row.Running ? "se právě ukládá" : "nebyl dokončen") +
+                                        ", a --archive latest jiný archiv nevybere. Zadejte archiv číslem "
+                                        "(vypíše je vorlend-batch list).");
     return std::nullopt;
   }
   if (FindListedArchive(ctx, number, row)) return row;
@@ -178,6 +187,11 @@ std::string UnfinishedRefusal(const Options& o, const UnfinishedArchive& a) {
              " nebyl dokončen a jen v něm je původní stav zámků dokladů, které jeho uložení stihlo změnit. "
              "Nejprve ho obnovte:\r" +
              RestoreCommand(o, a.row.Dir) + despite;
+    case UnfinishedKind::Pending:
+      return named +
+             " obsahuje stejné tabulky a jeho obnovení by ještě změnilo zámky dokladů. Nové uložení by jako "
+             "původní stav zaznamenalo zámky, které jeho uložení změnilo. Nejprve ho obnovte:\r" +
+             RestoreCommand(o, a.row.Dir) + "\rNové uložení přesto spustí volba --force.";
     case UnfinishedKind::NothingToRestore:
       return named +
              " nebyl dokončen, ale jeho obnovení by už nic nezměnilo: všechny zaznamenané doklady mají zámek ve "
@@ -242,6 +256,7 @@ const ArchiveRow* LeftArchive(const HostContext& ctx, const std::string& number,
 int RunSave(const Options& o, HostContext& ctx, SavePlan& plan, ConsoleDialogs& dialogs, std::ostream& out,
             std::ostream& err) {
   dialogs.Preanswer(QuestionId::GoOnDespiteUnfinished, o.Has("--ignore-incomplete"));
+  dialogs.Preanswer(QuestionId::ArchiveOrder, o.Has("--force"));
   ConsoleProgress progress(err, o.Has("--quiet"), {}, StandardErrorIsTerminal());
   ConsoleObserver observer(dialogs, progress);
   const ProgressLineGuard line(dialogs, progress);
@@ -254,6 +269,7 @@ int RunSave(const Options& o, HostContext& ctx, SavePlan& plan, ConsoleDialogs& 
     dialogs.Message(MsgKind::Error, UnfinishedRefusal(o, saved.unfinished));
     return BatchFailed;
   }
+  if (saved.status == SaveStatus::Refused) return BatchFailed;
   const double seconds = SecondsSince(start);
   progress.CloseLine();
   if (o.Has("--json")) {
@@ -325,6 +341,7 @@ int RunRestore(const Options& o, HostContext& ctx, ConsoleDialogs& dialogs, std:
   const std::optional<ArchiveRow> row = FindArchive(ctx, ArchiveNumberOption(o), dialogs);
   if (!row) return BatchFailed;
   dialogs.Preanswer(QuestionId::DeleteAfterRestore, o.Has("--delete-after"));
+  dialogs.Preanswer(QuestionId::ArchiveOrder, o.Has("--force"));
   ConsoleProgress progress(err, o.Has("--quiet"), {}, StandardErrorIsTerminal());
   ConsoleObserver observer(dialogs, progress);
   const ProgressLineGuard line(dialogs, progress);
@@ -334,6 +351,12 @@ int RunRestore(const Options& o, HostContext& ctx, ConsoleDialogs& dialogs, std:
   const RestoreRoadOutcome restored =
       RunRestoreRoad(ctx, RoadPorts{dialogs, progress, &observer}, RoadTables{money, lock, files}, *row);
   if (restored.status == RestoreStatus::Refused) return BatchFailed;
+  if (restored.status == RestoreStatus::Declined) {
+    dialogs.Message(MsgKind::Error, NewerArchiveText(*row, restored.newer) + "\r" +
+                                        RestoreCommand(o, restored.newer.Dir) +
+                                        "\rObnovení archivu " + row->Dir + " přesto spustí volba --force.");
+    return BatchFailed;
+  }
   const double seconds = SecondsSince(start);
   progress.CloseLine();
   if (o.Has("--json")) {
@@ -363,13 +386,35 @@ int RunDelete(const Options& o, const HostContext& ctx, ConsoleDialogs& dialogs,
                            (row->Complete ? "" : ", nedokončený") + ")" +
                            (states >= 0 ? ", uložené stavy zámků: " + std::to_string(states) : std::string());
   const std::vector<std::pair<std::string, int>> extra = {{"states", states}};
+  // An unfinished archive may hold the only earlier states of documents its save changed.
+  auto pendingRefusal = [&](int pending) {
+    dialogs.Message(MsgKind::Error, "Archiv " + row->Dir + " (\"" + row->MapName +
+                                        "\") nebyl dokončen a jeho obnovení by ještě změnilo zámky dokladů: " +
+                                        std::to_string(pending) +
+                                        ". Jejich původní stav je jen v tomto archivu. Nejprve ho obnovte:\r" +
+                                        RestoreCommand(o, row->Dir) + "\rSmazání přesto provede volba --force.");
+  };
   if (o.Has("--dry-run")) {
+    // What the deletion would do, refusals included.
+    {
+      const ArchiveHold probe(ctx, *row, LockMode::Exclusive);
+      if (!probe.HeldOrSay(dialogs)) return BatchFailed;
+    }
+    const int pending = PendingChanges(ctx, *row);
+    if (pending > 0 && !o.Has("--force")) {
+      pendingRefusal(pending);
+      return BatchFailed;
+    }
     err << WrapForConsole("Zkušební běh: smazal by se " + what + ". Nic nebylo smazáno.") << std::endl;
     if (o.Has("--json")) PrintJobJson("delete", "dry-run", &*row, nullptr, nullptr, 0, extra, out);
     return BatchSuccess;
   }
   dialogs.Preanswer(QuestionId::DeleteArchive, true);
-  const bool deleted = RunDeleteRoad(ctx, dialogs, *row) == DeletionStatus::Deleted;
+  dialogs.Preanswer(QuestionId::DeletePendingWork, o.Has("--force"));
+  int pending = 0;
+  const DeletionStatus status = RunDeleteRoad(ctx, dialogs, *row, &pending);
+  if (status == DeletionStatus::Kept) pendingRefusal(pending);
+  const bool deleted = status == DeletionStatus::Deleted;
   if (o.Has("--json")) PrintJobJson("delete", deleted ? "deleted" : "failed", &*row, nullptr, nullptr, 0, extra, out);
   if (!deleted) return BatchFailed;
   err << WrapForConsole("Smazán " + what + ".") << std::endl;

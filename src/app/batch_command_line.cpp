@@ -19,11 +19,14 @@ const char* const kBatchHelpText =
     "Příkazy:\n"
     "  save    [--years NÁZEV,NÁZEV|all] [--modules PD,BD,OP,OZ,ID,PF,VF,SD|all]\n"
     "          [--action unlock|lock|none] [--name TEXT]\n"
-    "          [--on-conflict stop|retry=SEKUNDY] [--ignore-incomplete] [--quiet]\n"
+    "          [--on-conflict stop|retry=SEKUNDY] [--ignore-incomplete] [--force]\n"
+    "          [--quiet]\n"
     "          Uloží stav zámků do nového archivu (a odemkne nebo zamkne\n"
     "          doklady); číslo archivu vypíše na standardní výstup. Bez --years\n"
     "          ukládá všechny roky, bez --modules a --action platí zapamatované\n"
-    "          volby konfigurace a agendy.\n"
+    "          volby konfigurace a agendy. Odmítne se vedle nedokončeného archivu\n"
+    "          (spustí ho --ignore-incomplete) a vedle archivu stejných tabulek,\n"
+    "          jehož obnovení by ještě měnilo zámky (spustí ho --force).\n"
     "  list    [--json]\n"
     "          Archivy agendy, jeden na řádek: číslo, stav (complete,\n"
     "          incomplete, running), název, datum, čas, roky, moduly, oddělené\n"
@@ -33,14 +36,18 @@ const char* const kBatchHelpText =
     "          Rekapitulace archivu a po tabulkách: zaznamenané doklady, z nich\n"
     "          zamčené, kolik se nyní liší a kolik už v Money není. S --documents\n"
     "          každý takový doklad. Jen čte: nic nezamyká ani nezapisuje.\n"
-    "  restore --archive N|latest [--delete-after] [--dry-run] [--quiet]\n"
+    "  restore --archive N|latest [--delete-after] [--dry-run] [--force] [--quiet]\n"
     "          [--on-conflict stop|retry=SEKUNDY]\n"
     "          Vrátí dokladům stav zámků z archivu; --delete-after pak archiv\n"
     "          smaže. S --dry-run jen vypíše doklady, které by se změnily.\n"
-    "  delete  --archive N|latest [--dry-run]\n"
+    "          Archivy se obnovují od nejnovějšího: je-li novější archiv\n"
+    "          stejných tabulek, obnovení se odmítne (spustí ho --force).\n"
+    "  delete  --archive N|latest [--dry-run] [--force]\n"
     "          Smaže archiv a vypíše, co smazal (kolik stavů zámků v něm bylo).\n"
-    "          S --dry-run jen vypíše, co by smazal.\n"
-    "  --archive latest je nejnovější dokončený archiv agendy.\n"
+    "          Nedokončený archiv, jehož obnovení by ještě měnilo zámky, smaže\n"
+    "          jen s --force. S --dry-run jen vypíše, co by smazal nebo proč ne.\n"
+    "  --archive latest je archiv agendy uložený naposledy; nebyl-li dokončen,\n"
+    "          příkaz ho jen ohlásí (jiný archiv se zadá číslem).\n"
     "\n"
     "Volby:\n"
     "  --on-conflict stop     doklad, který jiný uživatel drží déle než sekundu,\n"
@@ -90,6 +97,7 @@ const std::map<std::string, bool>& KnownOptions(const std::string& command) {
         {"--name", true},
         {"--on-conflict", true},
         {"--ignore-incomplete", false},
+        {"--force", false},
         {"--quiet", false},
         {"--json", false}}},
       {"list", {{"--json", false}}},
@@ -99,9 +107,10 @@ const std::map<std::string, bool>& KnownOptions(const std::string& command) {
         {"--delete-after", false},
         {"--on-conflict", true},
         {"--dry-run", false},
+        {"--force", false},
         {"--quiet", false},
         {"--json", false}}},
-      {"delete", {{"--archive", true}, {"--dry-run", false}, {"--json", false}}},
+      {"delete", {{"--archive", true}, {"--dry-run", false}, {"--force", false}, {"--json", false}}},
   };
   // Every command takes the password from a file instead of a group.
   static const std::map<std::string, std::map<std::string, bool>> kWithPassword = [] {

@@ -37,6 +37,7 @@ std::string Join(const std::vector<std::string>& parts, const char* separator) {
 }
 
 const char* Status(const ArchiveRow& row) {
+  if (!row.Damage.empty()) return "damaged";
   return row.Complete ? "complete" : row.Running ? "running" : "incomplete";
 }
 
@@ -114,7 +115,11 @@ nlohmann::ordered_json ArchiveJson(const ArchiveRow& r) {
           {"saved", saved.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(saved)},
           {"agenda", r.AgendaName},
           {"years", YearNames(r.YearFilter)},
-          {"modules", r.ModuleCodes}};
+          {"modules", r.ModuleCodes},
+          {"savedUtc", r.SavedUtc.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(r.SavedUtc)},
+          {"sequence", r.Sequence > 0 ? nlohmann::ordered_json(r.Sequence) : nlohmann::ordered_json(nullptr)},
+          {"complete", r.Complete},
+          {"damage", r.Damage.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(r.Damage)}};
 }
 
 nlohmann::ordered_json CountsJson(const OperationCounts& c) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <random>
 
+#include "archive/file_list.h"
 #include "archive/modules.h"
 #include "platform/environment.h"
 #include "platform/files.h"
@@ -15,6 +16,10 @@ namespace vorlend {
 namespace {
 // An archive being deleted goes by this name until its last file is gone.
 constexpr const char* kDeletingPrefix = ".mazany-";
+// The folder whose lock a save holds while it checks for other saves and makes its archive.
+constexpr const char* kSaveStartName = ".ukladani";
+// A save's start takes moments; one that waits longer than this says so instead.
+constexpr int kSaveStartWaitMs = 60000;
 }  // namespace
 
 void ArchiveList::Append(ArchiveRow row) {
@@ -47,6 +52,19 @@ bool IsArchiveNumber(const std::string& name) {
   return std::stoll(name) <= 2147483647LL;
 }
 
+long long ReadSequence(TCustomIniFile& info) {
+  const std::string text = info.ReadString("MAIN", "Sequence", "");
+  if (text.empty() || text.size() > 18 || text.find_first_not_of("0123456789") != std::string::npos) return 0;
+  return std::stoll(text);
+}
+
+// Why the archive's file list cannot be the one its save wrote beside its description.
+std::string DamageOf(const DirectoryHandle& dir, TCustomIniFile& info) {
+  std::string bytes;
+  if (!dir.ReadFile("info.tab", bytes)) return "seznam souborů info.tab chybí nebo ho nelze přečíst";
+  return FileListDamage(DecodeFileList(bytes), info);
+}
+
 // The row of a listed archive of this agenda, read from its description file (one read, never
 // through a link); false otherwise. `root` is the archive root as it is on the disk.
 // `probeRunning`: an incomplete archive whose directory lock another process holds is a save that
@@ -75,6 +93,10 @@ bool ReadArchiveRow(const std::string& root, const std::string& dirName, const s
   for (const ModuleInfo& m : kModules) {
     if (info.ReadBool("FILTER", m.Code, false)) row.ModuleCodes.push_back(m.Code);
   }
+  row.SavedUtc = info.ReadString("MAIN", "SavedUtc", "");
+  row.Sequence = ReadSequence(info);
+  // A save that runs has not written its file list yet, or has written it whole.
+  row.Damage = row.Running ? std::string() : DamageOf(dir, info);
   return true;
 }
 
@@ -124,28 +146,55 @@ bool HoldsOnlyAnUnusedStart(const std::string& dir, const std::string& programDi
   return true;
 }
 
-// Renames the directory to a hidden name that is no archive and removes it. False when something
-// could not be removed.
-bool RemoveArchiveFolder(const std::string& path) {
+// Puts a folder whose deletion did not finish back under a number: its own while it is free, else
+// the next free one, so the lock states it holds stay in the list. The number it took, or empty.
+std::string PutBack(const std::string& folder, const std::string& root, const std::string& number) {
+  long long n = IsArchiveNumber(number) ? std::stoll(number) : 1;
+  for (int tries = 0; tries < 1000; ++tries, ++n) {
+    const std::string name = std::to_string(n);
+    if (!PathExists(root + name) && RenamePath(folder, root + name)) return name;
+  }
+  return {};
+}
+
+// Renames the directory to a hidden name that is no archive and removes it, its file list first:
+// a hidden folder that still holds its file list lost nothing yet. False when something could not
+// be removed: the folder then goes back under a number (`putBack`), its file list with it.
+bool RemoveArchiveFolder(const std::string& path, std::string& putBack) {
   const std::string root = ExtractFilePath(ExcludeTrailingPathDelimiter(path));
+  const std::string number = ExtractFileName(ExcludeTrailingPathDelimiter(path));
   static std::mt19937 rng{std::random_device{}()};
-  const std::string hidden = root + kDeletingPrefix + ExtractFileName(ExcludeTrailingPathDelimiter(path)) + "-" +
-                             std::to_string(CurrentProcessId()) + "-" + std::to_string(rng() % 1000000u);
-  const std::string target = RenamePath(path, hidden) ? hidden : path;
+  const std::string hidden = root + kDeletingPrefix + number + "-" + std::to_string(CurrentProcessId()) + "-" +
+                             std::to_string(rng() % 1000000u);
+  std::string fileList;
+  const bool hadFileList = DirectoryHandle(path).ReadFile("info.tab", fileList);
+  if (!RenamePath(path, hidden)) return false;
   // RemoveDirectoryTree never follows a symbolic link, so a link inside an archive cannot take
   // files outside it along.
-  return RemoveDirectoryTree(target);
+  if ((!hadFileList || DeleteFile(hidden + "/info.tab")) && RemoveDirectoryTree(hidden)) return true;
+  if (hadFileList && !FileExists(hidden + "/info.tab") && !WriteFileAtomic(hidden + "/info.tab", fileList)) {
+    return false;
+  }
+  putBack = PutBack(hidden, root, number);
+  return false;
 }
 
 // Folders that a deletion cut short (the process killed) left behind under their hidden names.
 // The deleting process holds the folder's lock until it is gone, so one that nobody holds is
-// abandoned.
+// abandoned. One that still holds its file list lost nothing and goes back into the list; the
+// rest are removed.
 void RemoveAbandonedDeletions(const std::string& root) {
   for (const DirEntry& entry : FindEntries(root, std::string(kDeletingPrefix) + "*")) {
     if (!entry.isDirectory) continue;
     const std::string path = root + entry.name;
     const DirectoryLock lock(path, LockMode::Exclusive, 0);
-    if (lock.Held() && lock.StillAt(path)) RemoveDirectoryTree(path);
+    if (!lock.Held() || !lock.StillAt(path)) continue;
+    if (DirectoryHandle(path).HasPlainFile("info.tab")) {
+      const std::string number = entry.name.substr(std::string(kDeletingPrefix).size());
+      PutBack(path, root, number.substr(0, number.find('-')));
+    } else {
+      RemoveDirectoryTree(path);
+    }
   }
 }
 }  // namespace
@@ -169,24 +218,89 @@ bool FindListedArchive(const HostContext& ctx, const std::string& dirName, Archi
   return ReadArchiveRow(ResolvePath(ctx.ArchiveRoot()), dirName, ctx.AgendaExt, row);
 }
 
-bool LatestCompleteArchive(const HostContext& ctx, ArchiveRow& latest) {
+namespace {
+// The date and time of saving as the list shows them, for archives saved before the UTC time was
+// kept: read in the Czech formats the add-on writes where no other locale is set, else in the
+// reader's; 0 when neither reads it.
+TDateTime ShownTimeOfSaving(const ArchiveRow& row) {
+  for (const LocaleFormats& formats : {CzechLocaleFormats(), FormatSettings()}) {
+    TDateTime date = 0, time = 0;
+    if (TryStrToDate(row.MapDate, date, formats)) return date + (TryStrToTime(row.MapTime, time, formats) ? time : 0);
+  }
+  return 0;
+}
+}  // namespace
+
+std::string FileListDamage(const FileList& files, TCustomIniFile& info) {
+  ModuleFilter modules{};
+  for (std::size_t m = 0; m < kModuleCount; ++m) modules[m] = info.ReadBool("FILTER", kModules[m].Code, false);
+  return FileListDamage(files, info.ReadString("YEARS", "List", ""), modules);
+}
+
+bool SavedAfter(const ArchiveRow& a, const ArchiveRow& b) {
+  if (a.Sequence != b.Sequence) return a.Sequence > b.Sequence;
+  if (a.SavedUtc != b.SavedUtc) return a.SavedUtc > b.SavedUtc;
+  const TDateTime ta = ShownTimeOfSaving(a), tb = ShownTimeOfSaving(b);
+  if (ta != tb) return ta > tb;
+  return ArchiveOrder(b, a);
+}
+
+bool LatestArchive(const HostContext& ctx, ArchiveRow& latest) {
   ArchiveList list;
   LoadArchiveList(ctx, list);
   bool found = false;
-  TDateTime best = 0;
   for (const ArchiveRow& row : list.Rows()) {
-    if (!row.Complete) continue;
-    // Numbers are taken again after a deletion: the newest is the one saved last, and among
-    // archives saved in the same second (or with a date nobody can read) the higher number.
-    TDateTime date = 0, time = 0;
-    const TDateTime when = TryStrToDate(row.MapDate, date) ? date + (TryStrToTime(row.MapTime, time) ? time : 0) : 0;
-    if (!found || when >= best) {
-      latest = row;
-      best = when;
-      found = true;
-    }
+    if (!found || SavedAfter(row, latest)) latest = row;
+    found = true;
   }
   return found;
+}
+
+long long NextSaveSequence(const HostContext& ctx) {
+  ArchiveList list;
+  LoadArchiveList(ctx, list);
+  long long highest = 0;
+  for (const ArchiveRow& row : list.Rows()) highest = std::max(highest, row.Sequence);
+  return highest + 1;
+}
+
+std::vector<std::string> ArchiveTables(const HostContext& ctx, const ArchiveRow& row) {
+  std::string bytes;
+  std::vector<std::string> tables;
+  if (!DirectoryHandle(ArchiveDirOf(ctx, row, false)).ReadFile("info.tab", bytes)) return tables;
+  for (const FileListRow& r : DecodeFileList(bytes)) tables.push_back(UpperCase(r.FileName));
+  return tables;
+}
+
+std::vector<ArchiveRow> NewerArchivesHolding(const HostContext& ctx, const ArchiveRow& row,
+                                             const std::vector<std::string>& tables) {
+  ArchiveList list;
+  LoadArchiveList(ctx, list);
+  std::vector<ArchiveRow> newer;
+  for (const ArchiveRow& other : list.Rows()) {
+    if (other.Dir == row.Dir || !SavedAfter(other, row)) continue;
+    const std::vector<std::string> held = ArchiveTables(ctx, other);
+    const bool shared = std::any_of(tables.begin(), tables.end(), [&](const std::string& t) {
+      return std::find(held.begin(), held.end(), UpperCase(t)) != held.end();
+    });
+    if (shared) newer.push_back(other);
+  }
+  std::sort(newer.begin(), newer.end(), [](const ArchiveRow& a, const ArchiveRow& b) { return SavedAfter(a, b); });
+  return newer;
+}
+
+SaveStartLock::SaveStartLock(const HostContext& ctx) : m_ctx(ctx), m_path(ctx.ArchiveRoot() + kSaveStartName) {
+  if (!DirectoryExists(ctx.ArchiveRoot())) CreateDir(ctx.ArchiveRoot());
+  if (!DirectoryExists(m_path)) CreateDir(m_path);
+  m_lock = std::make_unique<DirectoryLock>(m_path, LockMode::Exclusive, kSaveStartWaitMs);
+}
+
+std::string SaveStartLock::FailureText() const {
+  if (m_lock && m_lock->Busy()) {
+    return "Jiný uživatel právě zakládá archiv zámků této agendy a jeho začátek trvá déle než obvykle. Zkuste to "
+           "prosím znovu za chvíli.";
+  }
+  return "Chyba: nelze vytvořit adresář " + m_ctx.Shown(m_path);
 }
 
 std::vector<ArchiveRow> IncompleteArchives(const HostContext& ctx) {
@@ -211,7 +325,8 @@ void RemoveAbandonedSaves(const HostContext& ctx) {
     // moment ago and has not taken its lock yet finds the directory gone and makes another.
     const DirectoryLock lock(dir, LockMode::Exclusive, 0);
     if (!lock.Held() || !lock.StillAt(dir) || hasFileList()) continue;
-    if (HoldsOnlyAnUnusedStart(dir + "/", ctx.ProgramDir())) RemoveArchiveFolder(dir);
+    std::string putBack;
+    if (HoldsOnlyAnUnusedStart(dir + "/", ctx.ProgramDir())) RemoveArchiveFolder(dir, putBack);
   }
   RemoveAbandonedDeletions(root);
 }
@@ -265,11 +380,15 @@ ArchiveAccess ArchiveHold::Upgrade() {
 
 std::string ArchiveHold::Dir() const { return IncludeTrailingPathDelimiter(m_path); }
 
+std::string ArchiveHold::GoneText() const {
+  return "Archiv \"" + m_row.MapName + "\" mezitím smazal nebo změnil jiný uživatel; s archivem se nic neprovedlo.";
+}
+
 std::string ArchiveHold::RefusalText() const {
   const std::string name = "Archiv \"" + m_row.MapName + "\"";
   switch (m_access) {
     case ArchiveAccess::Held: return {};
-    case ArchiveAccess::Gone: return name + " mezitím smazal nebo změnil jiný uživatel; s archivem se nic neprovedlo.";
+    case ArchiveAccess::Gone: return GoneText();
     case ArchiveAccess::Saving:
       return name + " se právě ukládá: jeho uložení ještě neskončilo. Obnovit nebo smazat ho lze až po jeho konci.";
     case ArchiveAccess::InUse:
@@ -306,17 +425,29 @@ int ShowRecapitulation(const std::string& archiveDir, Recapitulation& recap) {
 }
 
 int DeleteArchiveDirectory(const HostContext& ctx, const std::string& path, Dialogs& dialogs) {
-  auto fail = [&] {
-    dialogs.Message(MsgKind::Error, "Nelze smazat adresář " + ctx.Shown(path));
+  auto fail = [&](const std::string& why) {
+    dialogs.Message(MsgKind::Error, "Nelze smazat adresář " + ctx.Shown(path) + why);
     return -1;
   };
-  if (!PathExists(path)) return fail();
+  if (!PathExists(path)) return fail("");
+  // Nothing goes unless everything can: a deletion that stopped at a file it may not remove
+  // would leave the archive with parts missing.
+  std::string blocker, reason;
+  if (!TreeRemovable(path, blocker, reason)) {
+    const std::string resolved = ResolvePath(ExcludeTrailingPathDelimiter(path));
+    const std::string inside = StartsWith(blocker, resolved + "/") ? blocker.substr(resolved.size() + 1) : "";
+    return fail((inside.empty() ? std::string() : ": soubor " + inside) + " nelze smazat (" + reason +
+                "). Archiv zůstal beze změny.");
+  }
   // The archive leaves the catalogue in one step: its folder is first renamed to a hidden name
   // that is no archive, and only then emptied, so a deletion cut short never leaves a listed
   // archive with parts missing.
-  const bool removed = RemoveArchiveFolder(path);
+  std::string putBack;
+  const bool removed = RemoveArchiveFolder(path, putBack);
   RemoveAbandonedDeletions(ExtractFilePath(ExcludeTrailingPathDelimiter(path)));
-  return removed ? 0 : fail();
+  if (removed) return 0;
+  if (putBack.empty()) return fail(". Archiv zůstal beze změny.");
+  return fail(": některé jeho soubory nešlo smazat. Archiv je znovu v seznamu pod číslem " + putBack + ".");
 }
 
 }  // namespace vorlend

@@ -7,11 +7,14 @@
 // Other users work on the same archives: every job holds its archive's directory lock while it
 // runs (ArchiveHold), shared while it reads, exclusively while it deletes; the save holds its
 // new archive exclusively from start to end.
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "archive/file_list.h"
 #include "host/host_context.h"
 #include "platform/files.h"
+#include "platform/ini.h"
 #include "platform/ports.h"
 
 namespace vorlend {
@@ -27,12 +30,20 @@ struct ArchiveRow {
   // What the list tells beyond the window's grid, read with the rest of the description.
   std::string YearFilter{};               // YEARS/List
   std::vector<std::string> ModuleCodes{};  // FILTER, in the module table's order
+  // When its save began: MAIN/SavedUtc, in UTC to the microsecond, and MAIN/Sequence, the saves of
+  // the agenda counted in the order they began. Archives saved before these keys have neither.
+  std::string SavedUtc{};
+  long long Sequence = 0;
+  // Why its file list cannot be the one its save wrote (empty when it can): a restore refuses it.
+  std::string Damage{};
 };
 
 // The marker the window shows after an incomplete archive's name.
 inline constexpr const char* kIncompleteMarker = "(nedokončený)";
 // The marker the window shows after the name of an archive whose save still runs.
 inline constexpr const char* kRunningMarker = "(ukládá se)";
+// The marker the window shows after the name of an archive whose file list is damaged.
+inline constexpr const char* kDamagedMarker = "(poškozený)";
 
 class ArchiveList {
 public:
@@ -70,15 +81,54 @@ inline constexpr const char* kIncompleteRecapText =
 int LoadArchiveList(const HostContext& ctx, ArchiveList& list);
 // Always 0. Reads the description file of the archive directory (labels empty when it is gone).
 int ShowRecapitulation(const std::string& archiveDir, Recapitulation& recap);
-// 0 when the directory and all its content are gone; -1 after "Nelze smazat adresář " and the path
-// as the context shows it.
+// 0 when the directory and all its content are gone; -1 after "Nelze smazat adresář ", the path as
+// the context shows it and why. Nothing is removed unless everything can be: an archive whose
+// deletion fails stays listed under its number, whole.
 int DeleteArchiveDirectory(const HostContext& ctx, const std::string& path, Dialogs& dialogs);
 
 // The listed archive of this agenda in the directory `dirName` of the archive root, read alone.
 bool FindListedArchive(const HostContext& ctx, const std::string& dirName, ArchiveRow& row);
 
-// The newest complete archive of this agenda (by its date and time of saving); false when none.
-bool LatestCompleteArchive(const HostContext& ctx, ArchiveRow& latest);
+// Why the file list cannot be the one the save wrote beside the description `info` (its YEARS and
+// FILTER); empty when it can be.
+std::string FileListDamage(const FileList& files, TCustomIniFile& info);
+
+// True when archive `a` was saved after archive `b`: by the save sequence, else by the UTC time of
+// saving; an archive that has them is newer than one saved before they were written, and between
+// two such older archives their date and time decide (read in the Czech formats the add-on writes
+// as well as in the reader's own), then the higher number.
+bool SavedAfter(const ArchiveRow& a, const ArchiveRow& b);
+
+// The archive of this agenda saved last, whatever its state; false when the agenda has none.
+bool LatestArchive(const HostContext& ctx, ArchiveRow& latest);
+
+// The sequence number the next save of this agenda takes: one above every archive's.
+long long NextSaveSequence(const HostContext& ctx);
+
+// The archive tables an archive holds, as its file list names them (upper case); empty when it
+// has no readable file list.
+std::vector<std::string> ArchiveTables(const HostContext& ctx, const ArchiveRow& row);
+
+// The archives of this agenda saved after `row` that hold any of `tables`, newest first. Their
+// restore puts back the states that `row`'s restore would overwrite, so they are restored first.
+std::vector<ArchiveRow> NewerArchivesHolding(const HostContext& ctx, const ArchiveRow& row,
+                                             const std::vector<std::string>& tables);
+
+// Held while a save looks for running and unfinished archives and makes its own archive directory:
+// of two saves started at once, one makes its archive first and the other finds it running.
+class SaveStartLock {
+public:
+  // Waits for another save's start (a few moments at most).
+  explicit SaveStartLock(const HostContext& ctx);
+  bool Held() const { return m_lock && m_lock->Held(); }
+  // The message when it is not held.
+  std::string FailureText() const;
+
+private:
+  const HostContext& m_ctx;
+  std::string m_path;
+  std::unique_ptr<DirectoryLock> m_lock;
+};
 
 // The archives of this agenda whose save did not finish or still runs, by archive number.
 std::vector<ArchiveRow> IncompleteArchives(const HostContext& ctx);
@@ -120,6 +170,10 @@ public:
   ArchiveAccess Upgrade();
   // The archive directory, with a trailing separator.
   std::string Dir() const;
+  // The archive's path still names the directory held: nobody renamed, removed or replaced it.
+  bool StillHeld() const { return m_lock.StillAt(m_path); }
+  // The message for an archive removed or replaced while a job held it.
+  std::string GoneText() const;
 
 private:
   ArchiveAccess Refused() const;

@@ -140,4 +140,68 @@ bool WriteFileListFile(const std::string& path, const FileList& rows) {
   return WriteFileAtomic(path, EncodeFileList(rows));
 }
 
+std::string YearsText(const std::vector<std::string>& yearNames) {
+  std::string text;
+  for (const std::string& name : yearNames) text += name + ", ";
+  text = Trim(text);
+  if (!text.empty()) text.pop_back();
+  return text;
+}
+
+namespace {
+// The description file keeps no line breaks inside a value.
+std::string OneLine(std::string text) {
+  for (char& c : text) {
+    if (c == '\r' || c == '\n' || c == '\0') c = ' ';
+  }
+  return Trim(text);
+}
+}  // namespace
+
+std::string FileListDamage(const FileList& rows, const std::string& yearsText, const ModuleFilter& modules) {
+  std::vector<const ModuleInfo*> chosen;
+  for (std::size_t m = 0; m < kModuleCount; ++m) {
+    if (modules[m]) chosen.push_back(&kModules[m]);
+  }
+  if (chosen.empty()) return "popisný soubor info neuvádí žádný modul";
+  if (rows.empty()) return "seznam souborů info.tab je prázdný";
+  if (rows.size() % chosen.size() != 0) {
+    return "seznam souborů info.tab má " + std::to_string(rows.size()) + " řádků, což neodpovídá " +
+           std::to_string(chosen.size()) + " modulům v souboru info";
+  }
+  std::vector<std::string> names, exts;
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    const ModuleInfo& m = *chosen[i % chosen.size()];
+    const FileListRow& row = rows[i];
+    const std::string line = "řádek " + std::to_string(i + 1) + " seznamu info.tab (\"" + row.FileName + "\", \"" +
+                             row.MoneyFile + "\")";
+    const std::string suffix = std::string("\\") + m.MoneyTable;
+    const std::size_t ext = row.MoneyFile.size() - suffix.size();
+    if (!StartsWithText(row.MoneyFile, "ROK.") || row.MoneyFile.size() <= 4 + suffix.size() ||
+        !SameText(row.MoneyFile.substr(ext), suffix)) {
+      return line + " neuvádí tabulku Money modulu " + m.Code + ", který tam má podle souboru info být";
+    }
+    const std::string yearExt = row.MoneyFile.substr(4, ext - 4);
+    if (row.FileName != CutToChars(std::string(m.Code) + yearExt, 10)) {
+      return line + " spojuje archivní soubor s tabulkou Money jiného modulu nebo roku";
+    }
+    if (i % chosen.size() == 0) {
+      for (const std::string& seen : exts) {
+        if (SameText(seen, yearExt)) return line + " uvádí účetní rok podruhé";
+      }
+      exts.push_back(yearExt);
+      if (!StartsWith(row.WorkingStr, m.WorkingText)) return line + " má popis jiného modulu";
+      names.push_back(row.WorkingStr.substr(std::string(m.WorkingText).size()));
+    } else if (!SameText(yearExt, exts.back())) {
+      return line + " patří k jinému roku než ostatní moduly jeho roku";
+    }
+    if (row.WorkingStr != CutToChars(m.WorkingText + names.back(), 30)) return line + " má popis jiného modulu";
+  }
+  if (OneLine(YearsText(names)) != OneLine(yearsText)) {
+    return "seznam souborů info.tab uvádí roky \"" + YearsText(names) + "\", popisný soubor info roky \"" +
+           yearsText + "\"";
+  }
+  return {};
+}
+
 }  // namespace vorlend

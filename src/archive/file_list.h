@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "archive/modules.h"
+
 namespace vorlend {
 
 struct FileListRow {
@@ -22,5 +24,16 @@ std::string EncodeFileList(const FileList& rows);
 FileList DecodeFileList(const std::string& bytes);
 
 bool WriteFileListFile(const std::string& path, const FileList& rows);
+
+// The years as the description file lists them: the names joined by ", " ("2026, 2025").
+std::string YearsText(const std::vector<std::string>& yearNames);
+
+// Why `rows` cannot be the file list that a save wrote beside a description with these years
+// (YEARS/List) and modules (FILTER): a save writes, for each of its years in turn, one row for
+// each of its modules in the module table's order, each naming that module's archive table and
+// Money table of that year. Empty when it can be. A list cut short, a row taken from another
+// list or one that pairs an archive table with another module's Money table would put lock
+// states on the wrong documents or leave some out.
+std::string FileListDamage(const FileList& rows, const std::string& yearsText, const ModuleFilter& modules);
 
 }  // namespace vorlend

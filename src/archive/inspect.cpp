@@ -28,7 +28,7 @@ ArchivedRecord ReadArchived(TBFTable& archive, const std::string& shownTable) {
   try {
     if (RecordableKey(archive.Value("ID"), r.key)) {
       r.lock = archive.Value("Lock");
-      return r;
+      if (ArchivableLock(r.lock)) return r;
     }
   } catch (const HostError&) {
   }
@@ -69,7 +69,7 @@ void ShowTableBegins(const InspectionProgress* shown, const TableInspection& t, 
 // One row of the file list: every archive record sought in the Money table, nothing locked.
 // 0 when done, 1 when stopped on request, -1 after the message.
 int InspectRow(const HostContext& ctx, const std::string& archiveDir, Dialogs& dialogs, std::size_t index,
-               bool listDocuments, ArchiveInspection& result, const InspectionProgress* shown) {
+               bool listDocuments, ArchiveInspection& result, const InspectionProgress* shown, bool firstDifference) {
   TableInspection& t = result.tables[index];
   const RowTables p = RowTablePaths(ctx, t.row, archiveDir);
   TBFTable archive, money;
@@ -92,6 +92,7 @@ int InspectRow(const HostContext& ctx, const std::string& archiveDir, Dialogs& d
 
   do {
     InspectRecord(archive, money, seekable, p.archiveShown, index, listDocuments, result);
+    if (firstDifference && t.differing > 0) return 0;
     if (shown) {
       ProgressTick(shown->progress, t.recorded);
       if (shown->progress.AbortRequested()) return 1;
@@ -105,7 +106,7 @@ int InspectRow(const HostContext& ctx, const std::string& archiveDir, Dialogs& d
 }  // namespace
 
 int InspectArchive(const HostContext& ctx, const std::string& archiveDir, Dialogs& dialogs, bool listDocuments,
-                   ArchiveInspection& result, const InspectionProgress* shown) {
+                   ArchiveInspection& result, const InspectionProgress* shown, bool firstDifference) {
   result = {};
   FileList files;
   if (!ReadArchiveFileList(ctx, archiveDir, dialogs, files)) return -1;
@@ -116,8 +117,9 @@ int InspectArchive(const HostContext& ctx, const std::string& archiveDir, Dialog
       if (shown && shown->observer) {
         shown->observer->TableBegins(static_cast<int>(i) + 1, static_cast<int>(result.tables.size()));
       }
-      const int rc = InspectRow(ctx, archiveDir, dialogs, i, listDocuments, result, shown);
+      const int rc = InspectRow(ctx, archiveDir, dialogs, i, listDocuments, result, shown, firstDifference);
       if (rc != 0) return rc;
+      if (firstDifference && result.tables[i].differing > 0) break;
       if (shown && shown->observer) shown->observer->TableEnds();
     }
   } catch (const DamagedArchive& damaged) {

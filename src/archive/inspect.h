@@ -49,9 +49,10 @@ struct InspectionProgress {
 // restore finds it. `listDocuments` also collects each differing and each missing document.
 // 0 on success; 1 when stopped on request; -1 after a message (the restore's messages for a
 // damaged archive or table).
+// `firstDifference`: stops at the first document whose lock differs (the counts then end there).
 [[nodiscard]] int InspectArchive(const HostContext& ctx, const std::string& archiveDir, Dialogs& dialogs,
                                  bool listDocuments, ArchiveInspection& result,
-                                 const InspectionProgress* shown = nullptr);
+                                 const InspectionProgress* shown = nullptr, bool firstDifference = false);
 
 // The counts of every table added up (its `row` empty, `moneyTableExists` as it stands).
 TableInspection InspectionTotals(const ArchiveInspection& inspection);

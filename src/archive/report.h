@@ -37,4 +37,8 @@ public:
 // Two lock values a restore would not tell apart: both Null, or both the same truth value.
 bool SameLockState(const Variant& a, const Variant& b);
 
+// A lock value the save can have written into an archive: the document's flag, or Null. Anything
+// else is a damaged archive, and a restore would write it onto a document.
+bool ArchivableLock(const Variant& lock);
+
 }  // namespace vorlend

@@ -8,6 +8,7 @@
 #include "archive/restore_block.h"
 #include "archive/save.h"
 #include "platform/files.h"
+#include "platform/ini.h"
 #include "platform/text.h"
 
 namespace vorlend {
@@ -68,6 +69,17 @@ bool ReadArchiveFileList(const HostContext& ctx, const std::string& archiveDir, 
       return false;
     }
   }
+  // The file list must be the one the save wrote beside the description: a list cut short or
+  // with a crossed row would restore part of the archive, or onto other documents.
+  std::string infoBytes;
+  dir.ReadFile("info", infoBytes);
+  TMemIniFile info(archiveDir + "info", infoBytes);
+  const std::string damage = FileListDamage(files, info);
+  if (!damage.empty()) {
+    dialogs.Message(MsgKind::Error, "Chyba: archiv " + ExcludeTrailingPathDelimiter(shownDir) + " je poškozen: " +
+                                        damage + ". Z archivu se nic neobnovuje ani nemaže.");
+    return false;
+  }
   return true;
 }
 
@@ -102,7 +114,7 @@ int CheckEveryTable(RestoreJob& job, const std::string& archiveDir) {
     if (opened > 0) continue;
     TableCloser closeArchive(job.BFLockFile);
     TableCloser closeMoney(job.BFMoneyFile);
-    ArchiveReader reader(job.BFLockFile, p.archiveShown, false);
+    ArchiveReader reader(job.BFLockFile, p.archiveShown);
     std::int32_t key = 0;
     Variant lock;
     while (reader.Next(key, lock)) {
@@ -116,6 +128,9 @@ int CheckEveryTable(RestoreJob& job, const std::string& archiveDir) {
 // again), 0 when both tables stand ready, -1 after the message.
 int OpenRow(RestoreJob& job, const FileListRow& row, const RowTables& p, bool showProgress) {
   if (job.BFLockFile.OpenTable(p.archive, kArchiveTableReading) != 0) return Fail(job, OpenErrorText(p.archiveShown));
+  // The table is opened by its name: it must be the held archive's, not one of another folder
+  // put in its place since.
+  if (job.Hold && !job.Hold->StillHeld()) return Fail(job, job.Hold->GoneText());
   const int count = job.BFLockFile.RecCount();
   if (count < 1) {
     job.BFLockFile.CloseTable();

@@ -5,6 +5,7 @@
 // damaged table stops the restore while every document is still as it was.
 #include <string>
 
+#include "archive/catalogue.h"
 #include "archive/file_list.h"
 #include "archive/operation.h"
 #include "archive/report.h"
@@ -22,6 +23,8 @@ struct RestoreJob {
   TBFTable& BFLockFile;
   FileList& mtFileList;
   OperationObserver* Observer = nullptr;  // optional
+  // The archive the job holds: its tables are opened by their names, and must still be its own.
+  const ArchiveHold* Hold = nullptr;      // optional
   int BlockSize = kRestoreBlockSize;      // documents per block; 1 = record by record
 
   // Filled in by the restore.

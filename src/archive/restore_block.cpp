@@ -32,6 +32,7 @@ bool ArchiveReader::Next(std::int32_t& key, Variant& lock) {
   const std::size_t i = m_fields.size() * m_next++;
   if (!RecordableKey(m_values[i], key)) throw DamagedArchive{m_shownTable};
   lock = m_fields.size() > 1 ? m_values[i + 1] : Variant();
+  if (m_fields.size() > 1 && !ArchivableLock(lock)) throw DamagedArchive{m_shownTable};
   return true;
 }
 

@@ -1,6 +1,10 @@
 #include "archive/roads.h"
 
+#include <algorithm>
+#include <optional>
+
 #include "archive/inspect.h"
+#include "archive/modules.h"
 #include "archive/restore.h"
 #include "platform/files.h"
 #include "platform/text.h"
@@ -28,25 +32,52 @@ private:
   const HostContext& m_ctx;
 };
 
-// True only when restoring the archive would change no document: every state it recorded is the
-// document's state now. A look that cannot be made (the archive held by another user's deletion,
-// a damaged table) counts as a change.
-bool NothingToRestore(const HostContext& ctx, const ArchiveRow& row) {
+// How many documents restoring the archive would change (with `firstDifference`, 1 as soon as one
+// would); -1 when the look cannot be made (the archive held by another user's deletion, a damaged
+// table), which a caller counts as a change.
+int DifferingDocuments(const HostContext& ctx, const ArchiveRow& row, bool firstDifference) {
   const ArchiveHold hold(ctx, row, LockMode::Shared);
-  if (!hold.Held()) return false;
+  if (!hold.Held()) return -1;
   SilentDialogs quiet;
   ArchiveInspection inspection;
-  if (InspectArchive(ctx, hold.Dir(), quiet, false, inspection) != 0) return false;
-  for (const TableInspection& table : inspection.tables) {
-    if (table.differing > 0) return false;
-  }
-  return true;
+  if (InspectArchive(ctx, hold.Dir(), quiet, false, inspection, nullptr, firstDifference) != 0) return -1;
+  return InspectionTotals(inspection).differing;
 }
 
-// The unfinished archive that matters most to a new save: one whose save runs, then one whose
-// restore would change something, then any other.
-bool FindUnfinished(const HostContext& ctx, UnfinishedArchive& found) {
-  const std::vector<ArchiveRow> rows = IncompleteArchives(ctx);
+bool SameArchiveRow(const ArchiveRow& a, const ArchiveRow& b) {
+  return a.Dir == b.Dir && a.MapName == b.MapName && a.MapDate == b.MapDate && a.MapTime == b.MapTime &&
+         a.SavedUtc == b.SavedUtc && a.Complete == b.Complete && a.Running == b.Running;
+}
+
+bool Accepted(const std::vector<ArchiveRow>& accepted, const ArchiveRow& row) {
+  return std::any_of(accepted.begin(), accepted.end(), [&](const ArchiveRow& a) { return SameArchiveRow(a, row); });
+}
+
+// The archive tables a save of these years and modules writes (upper case, as ArchiveTables gives).
+std::vector<std::string> PlannedTables(const YearList& years, const ModuleFilter& filter) {
+  std::vector<std::string> tables;
+  for (const YearRow& year : years.Rows()) {
+    if (!year.Checked) continue;
+    for (std::size_t m = 0; m < kModuleCount; ++m) {
+      if (filter[m]) tables.push_back(UpperCase(CutToChars(std::string(kModules[m].Code) + year.YearExt, 10)));
+    }
+  }
+  return tables;
+}
+
+// The archive that matters most to a new save and that the user has not yet agreed to go on
+// beside: one whose save runs, then an unfinished one whose restore would change something, then
+// a complete one of the same tables whose restore would (its states would be recorded as the
+// earlier ones), then any other unfinished one.
+bool FindUnfinished(const HostContext& ctx, const std::vector<std::string>& tables,
+                    const std::vector<ArchiveRow>& accepted, UnfinishedArchive& found) {
+  ArchiveList list;
+  LoadArchiveList(ctx, list);
+  std::vector<ArchiveRow> rows;
+  for (const ArchiveRow& row : list.Rows()) {
+    if (!Accepted(accepted, row)) rows.push_back(row);
+  }
+  std::sort(rows.begin(), rows.end(), [](const ArchiveRow& a, const ArchiveRow& b) { return SavedAfter(a, b); });
   for (const ArchiveRow& row : rows) {
     if (row.Running) {
       found = {row, UnfinishedKind::Running};
@@ -54,14 +85,29 @@ bool FindUnfinished(const HostContext& ctx, UnfinishedArchive& found) {
     }
   }
   for (const ArchiveRow& row : rows) {
-    if (!NothingToRestore(ctx, row)) {
+    if (!row.Complete && DifferingDocuments(ctx, row, true) != 0) {
       found = {row, UnfinishedKind::Incomplete};
       return true;
     }
   }
-  if (rows.empty()) return false;
-  found = {rows.front(), UnfinishedKind::NothingToRestore};
-  return true;
+  for (const ArchiveRow& row : rows) {
+    if (!row.Complete || !row.Damage.empty()) continue;
+    const std::vector<std::string> held = ArchiveTables(ctx, row);
+    const bool shared = std::any_of(tables.begin(), tables.end(), [&](const std::string& t) {
+      return std::find(held.begin(), held.end(), t) != held.end();
+    });
+    if (shared && DifferingDocuments(ctx, row, true) > 0) {
+      found = {row, UnfinishedKind::Pending};
+      return true;
+    }
+  }
+  for (const ArchiveRow& row : rows) {
+    if (!row.Complete) {
+      found = {row, UnfinishedKind::NothingToRestore};
+      return true;
+    }
+  }
+  return false;
 }
 
 // Deletes the archive the hold holds (exclusively); the message of a refusal has been shown.
@@ -98,8 +144,42 @@ std::string UnfinishedArchiveQuestion(const UnfinishedArchive& archive) {
              "zámek ve stavu, který archiv uchovává.\r\rPokud ho už nepotřebujete, smažte ho tlačítkem "
              "Smazat v seznamu archivů." +
              goOn;
+    case UnfinishedKind::Pending:
+      return named + " (číslo " + row.Dir +
+             ") obsahuje stejné tabulky a jeho zámky ještě nikdo nevrátil: jeho obnovení by změnilo zámky "
+             "dokladů. Nové uložení by jako původní stav zaznamenalo zámky, které jeho uložení změnilo, a "
+             "obnovení obou archivů v nesprávném pořadí by původní stav ztratilo.\r\rDoporučujeme nejprve vrátit "
+             "zámky z tohoto archivu." +
+             goOn;
   }
   return {};
+}
+
+QuestionId UnfinishedQuestionId(UnfinishedKind kind) {
+  return kind == UnfinishedKind::Pending ? QuestionId::ArchiveOrder : QuestionId::GoOnDespiteUnfinished;
+}
+
+std::string NewerArchiveQuestion(const ArchiveRow& row, const ArchiveRow& newer) {
+  return NewerArchiveText(row, newer) + "\r\rChcete přesto obnovit archiv \"" + row.MapName + "\" ?";
+}
+
+std::string NewerArchiveText(const ArchiveRow& row, const ArchiveRow& newer) {
+  return "Archiv \"" + newer.MapName + "\" (číslo " + newer.Dir + "), uložený " + newer.MapDate + " " +
+         newer.MapTime + ", je novější než archiv \"" + row.MapName + "\" (číslo " + row.Dir +
+         ") a obsahuje některé stejné tabulky. Archivy se obnovují od nejnovějšího: novější archiv zaznamenal "
+         "zámky, které uložení staršího archivu změnilo, a jeho pozdější obnovení by stav vrácený ze "
+         "staršího archivu znovu přepsalo.\r\rDoporučujeme nejprve obnovit novější archiv.";
+}
+
+std::string PendingDeletionQuestion(const ArchiveRow& row, int pending) {
+  return "Archiv \"" + row.MapName + "\" (číslo " + row.Dir + ") nebyl dokončen a jeho obnovení by ještě změnilo " +
+         "zámky dokladů: " + std::to_string(pending) +
+         ". Jejich původní stav je jen v tomto archivu; po smazání ho nebude možné vrátit.\r\rOpravdu chcete "
+         "archiv smazat ?";
+}
+
+int PendingChanges(const HostContext& ctx, const ArchiveRow& row) {
+  return row.Complete ? 0 : DifferingDocuments(ctx, row, false);
 }
 
 SaveOutcome RunSaveRoad(const HostContext& ctx, const RoadPorts& ports, const RoadTables& tables,
@@ -107,12 +187,27 @@ SaveOutcome RunSaveRoad(const HostContext& ctx, const RoadPorts& ports, const Ro
   SaveOutcome outcome;
   RemoveAbandonedSaves(ctx);
   // A new save would record the states an unfinished one changed, or is changing, as the earlier
-  // ones.
-  if (FindUnfinished(ctx, outcome.unfinished) &&
-      !ports.dialogs.Ask(QuestionId::GoOnDespiteUnfinished, MsgKind::Warning,
-                         UnfinishedArchiveQuestion(outcome.unfinished))) {
-    outcome.status = SaveStatus::Declined;
-    return outcome;
+  // ones. The look and the new archive's directory are one step under the agenda's start lock, so
+  // of two saves started together the second finds the first running. The lock is let go while a
+  // question waits, and the look is made again afterwards.
+  const std::vector<std::string> planned = PlannedTables(years, choices.filter);
+  std::vector<ArchiveRow> accepted;
+  std::optional<SaveStartLock> start;
+  for (;;) {
+    start.emplace(ctx);
+    if (!start->Held()) {
+      ports.dialogs.Message(MsgKind::Error, start->FailureText());
+      outcome.status = SaveStatus::Refused;
+      return outcome;
+    }
+    if (!FindUnfinished(ctx, planned, accepted, outcome.unfinished)) break;
+    start.reset();
+    const UnfinishedArchive& u = outcome.unfinished;
+    if (!ports.dialogs.Ask(UnfinishedQuestionId(u.kind), MsgKind::Warning, UnfinishedArchiveQuestion(u))) {
+      outcome.status = SaveStatus::Declined;
+      return outcome;
+    }
+    accepted.push_back(u.row);
   }
   // Whatever the save leaves open is closed when it returns, also after an exception.
   TableCloser closeMoney(tables.money);
@@ -121,6 +216,8 @@ SaveOutcome RunSaveRoad(const HostContext& ctx, const RoadPorts& ports, const Ro
   SaveJob job{ctx, dialogs, ports.progress, tables.money, tables.lock, years, std::move(choices), tables.files};
   job.Observer = ports.observer;
   job.BlockSize = blockSize;
+  job.Sequence = NextSaveSequence(ctx);
+  job.ArchiveHeld = [&start] { start.reset(); };
   const int result = StartSave(job);
   outcome.status = result == 0 ? SaveStatus::Saved : SaveStatus::Failed;
   outcome.incompleteLeft = result != 0 && job.DocumentsChanged;
@@ -145,6 +242,16 @@ RestoreRoadOutcome RunRestoreRoad(const HostContext& ctx, const RoadPorts& ports
     outcome.status = RestoreStatus::Refused;
     return outcome;
   }
+  // A newer archive recorded the states this one's save left; restored after this one, it would
+  // undo it. Newer archives are restored first.
+  const std::vector<ArchiveRow> newer = NewerArchivesHolding(ctx, row, ArchiveTables(ctx, row));
+  if (!newer.empty()) {
+    outcome.newer = newer.front();
+    if (!ports.dialogs.Ask(QuestionId::ArchiveOrder, MsgKind::Warning, NewerArchiveQuestion(row, newer.front()))) {
+      outcome.status = RestoreStatus::Declined;
+      return outcome;
+    }
+  }
   int result = -1;
   {
     TableCloser closeMoney(tables.money);
@@ -153,6 +260,7 @@ RestoreRoadOutcome RunRestoreRoad(const HostContext& ctx, const RoadPorts& ports
     RestoreJob job{ctx, dialogs, ports.progress, tables.money, tables.lock, tables.files};
     job.Observer = ports.observer;
     job.BlockSize = blockSize;
+    job.Hold = &hold;
     ports.progress.ClearAbort();
     ports.progress.SetText("Načítám archiv...");
     ports.progress.ProcessMessages();
@@ -172,8 +280,14 @@ RestoreRoadOutcome RunRestoreRoad(const HostContext& ctx, const RoadPorts& ports
   return outcome;
 }
 
-DeletionStatus RunDeleteRoad(const HostContext& ctx, Dialogs& dialogs, const ArchiveRow& row) {
-  if (!dialogs.Ask(QuestionId::DeleteArchive, MsgKind::Confirmation, kDeleteArchiveQuestion)) return DeletionStatus::Kept;
+DeletionStatus RunDeleteRoad(const HostContext& ctx, Dialogs& dialogs, const ArchiveRow& row, int* pending) {
+  // An unfinished archive may hold the only earlier states of documents its save changed.
+  const int changes = PendingChanges(ctx, row);
+  if (pending) *pending = changes;
+  const bool yes = changes > 0 ? dialogs.Ask(QuestionId::DeletePendingWork, MsgKind::Warning,
+                                             PendingDeletionQuestion(row, changes))
+                               : dialogs.Ask(QuestionId::DeleteArchive, MsgKind::Confirmation, kDeleteArchiveQuestion);
+  if (!yes) return DeletionStatus::Kept;
   const ArchiveHold hold(ctx, row, LockMode::Exclusive);
   return DeleteHeld(ctx, hold, dialogs);
 }

@@ -47,6 +47,7 @@ enum class UnfinishedKind {
   Running,           // its save still runs: a new save would record the states it is changing
   Incomplete,        // its save stopped; only it holds the earlier states of what it changed
   NothingToRestore,  // its save stopped, but every state it recorded is the document's state now
+  Pending,           // complete, of the same tables, and its restore would still change documents
 };
 struct UnfinishedArchive {
   ArchiveRow row;
@@ -54,8 +55,16 @@ struct UnfinishedArchive {
 };
 // The window's question before a new save.
 std::string UnfinishedArchiveQuestion(const UnfinishedArchive& archive);
+// The question before restoring `row` while `newer`, saved after it, holds some of its tables.
+std::string NewerArchiveQuestion(const ArchiveRow& row, const ArchiveRow& newer);
+// What that question says before it asks.
+std::string NewerArchiveText(const ArchiveRow& row, const ArchiveRow& newer);
+// The question before deleting an unfinished archive whose restore would change `pending` documents.
+std::string PendingDeletionQuestion(const ArchiveRow& row, int pending);
+// The question asked about an unfinished archive before a save, by its kind.
+QuestionId UnfinishedQuestionId(UnfinishedKind kind);
 
-enum class SaveStatus { Saved, Declined, Failed };
+enum class SaveStatus { Saved, Declined, Failed, Refused };
 struct SaveOutcome {
   SaveStatus status = SaveStatus::Failed;
   UnfinishedArchive unfinished{};  // Declined: what the declined question was about
@@ -65,7 +74,9 @@ struct SaveOutcome {
   OperationCounts counts{};
   std::vector<SkippedDocuments> skipped{};
 };
-// Asks about an unfinished archive (QuestionId::GoOnDespiteUnfinished), then saves.
+// Asks about an unfinished archive (QuestionId::GoOnDespiteUnfinished) or one of the same tables
+// still waiting for its restore (QuestionId::ArchiveOrder), then saves. Refused: another save's
+// start held the agenda too long, or the archive root cannot be made (after the message).
 SaveOutcome RunSaveRoad(const HostContext& ctx, const RoadPorts& ports, const RoadTables& tables,
                         const YearList& years, SaveChoices choices, int blockSize = kSaveBlockSize);
 
@@ -73,27 +84,35 @@ enum class DeletionStatus {
   NotAsked,  // the road did not come to the question
   Kept,      // the user answered Ne
   Deleted,
-  Failed,    // after "Nelze smazat adresář ..."; the archive has left the list all the same
+  Failed,    // after "Nelze smazat adresář ..."; the archive stays listed (the message says under which number)
   Refused,   // another user works with it, or its save runs (after the message)
   Gone,      // deleted or replaced by another user meanwhile (after the message)
 };
 
-enum class RestoreStatus { Restored, Failed, Refused };
+enum class RestoreStatus { Restored, Failed, Refused, Declined };
 struct RestoreRoadOutcome {
   RestoreStatus status = RestoreStatus::Failed;
+  ArchiveRow newer{};  // Declined: the newer archive the question named
   ArchiveAccess access = ArchiveAccess::Held;  // Refused: why (after the message)
   DeletionStatus deletion = DeletionStatus::NotAsked;
   OperationCounts counts{};
 };
-// Holds the archive shared for the whole road, restores it, and offers its deletion
+// Holds the archive shared for the whole road, asks when a newer archive holds some of its tables
+// (QuestionId::ArchiveOrder), restores it, and offers its deletion
 // (QuestionId::DeleteAfterRestore): only the archive it restored is deleted, never another that
 // took its number meanwhile.
 RestoreRoadOutcome RunRestoreRoad(const HostContext& ctx, const RoadPorts& ports, const RoadTables& tables,
                                   const ArchiveRow& row, int blockSize = kRestoreBlockSize);
 
-// "Smazat": asks (QuestionId::DeleteArchive), then deletes the archive while holding it
-// exclusively; an archive that another user's job holds is left with a message.
-DeletionStatus RunDeleteRoad(const HostContext& ctx, Dialogs& dialogs, const ArchiveRow& row);
+// "Smazat": asks (QuestionId::DeleteArchive; for an unfinished archive whose restore would still
+// change documents QuestionId::DeletePendingWork, with their count, set in `pending`), then
+// deletes the archive while holding it exclusively; an archive that another user's job holds is
+// left with a message.
+DeletionStatus RunDeleteRoad(const HostContext& ctx, Dialogs& dialogs, const ArchiveRow& row, int* pending = nullptr);
+
+// How many documents a restore of the unfinished archive would still change: 0 for a complete one
+// (its deletion is the usual end of its use), -1 when it cannot be read.
+int PendingChanges(const HostContext& ctx, const ArchiveRow& row);
 
 // What a restore of the archive would change ("Porovnat s Money", `show`, `restore --dry-run`):
 // the archive held shared while its recapitulation (when asked for) and every record are read, so

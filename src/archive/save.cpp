@@ -56,7 +56,10 @@ int StartSave(SaveJob& job) {
     running = std::make_unique<DirectoryLock>(job.ArchiveDir);
     // Another user's catalogue removes a directory without a file list that nobody holds: one
     // made a moment ago may have gone before its lock was taken. The save then makes another.
-    if (running->Held() && running->StillAt(job.ArchiveDir)) break;
+    if (running->Held() && running->StillAt(job.ArchiveDir)) {
+      if (job.ArchiveHeld) job.ArchiveHeld();
+      break;
+    }
     if (attempt == 10) {
       job.dialogs.Message(MsgKind::Error,
                           "Chyba: nelze vytvořit adresář " + job.context.Shown(ExcludeTrailingPathDelimiter(job.ArchiveDir)));
@@ -205,6 +208,9 @@ int WriteArchiveStart(SaveJob& job) {
     info.WriteString("MAIN", "Date", DateToStr(now));
     info.WriteString("MAIN", "Time", TimeToStr(now));
     info.WriteString("MAIN", "AgendaName", ctx.AgendaName);
+    // The order of saves for every reader, whatever its locale, time zone or clock change.
+    info.WriteString("MAIN", "SavedUtc", UtcStamp());
+    if (job.Sequence > 0) info.WriteString("MAIN", "Sequence", std::to_string(job.Sequence));
     info.UpdateFile();
   } catch (const std::exception&) {
     job.dialogs.Message(MsgKind::Error, kInfoError);
@@ -218,10 +224,10 @@ int WriteArchiveStart(SaveJob& job) {
 int BuildFileList(SaveJob& job, std::string& yearsText) {
   job.mtFileList.clear();
   std::size_t moduleCounter = 0;
-  yearsText.clear();
+  std::vector<std::string> names;
   for (const YearRow& year : job.years.Rows()) {
     if (!year.Checked) continue;
-    yearsText += year.YearName + ", ";
+    names.push_back(year.YearName);
     for (std::size_t m = 0; m < kModuleCount; ++m) {
       if (!job.choices.filter[m]) continue;
       ++moduleCounter;
@@ -234,8 +240,7 @@ int BuildFileList(SaveJob& job, std::string& yearsText) {
     job.dialogs.Message(MsgKind::Error, "Interní chyba: počet databází k vytvoření neodpovídá filtru.");
     return -1;
   }
-  yearsText = Trim(yearsText);
-  if (!yearsText.empty()) yearsText.pop_back();
+  yearsText = YearsText(names);
   return 0;
 }
 

@@ -7,6 +7,7 @@
 // before the first Money table is opened, so a save that stops half-way leaves an incomplete
 // archive that the catalogue lists and the restore accepts; and every table the save will touch
 // is opened once before the first document changes.
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,9 @@ struct SaveJob {
   FileList& mtFileList;        // rebuilt by every save
   OperationObserver* Observer = nullptr;  // optional
   int BlockSize = kSaveBlockSize;         // documents per block; 1 = record by record
+  long long Sequence = 0;                 // MAIN/Sequence of the new archive (0: none written)
+  // Called once the new archive directory is made and held: from then on another save finds it.
+  std::function<void()> ArchiveHeld{};
 
   // Filled in by the save.
   std::string ArchiveDir{};    // set by CreateArchiveDirectory, trailing separator

@@ -1,6 +1,8 @@
 #include "platform/datetime.h"
 
+#include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <ctime>
 #include <mutex>
 #include <sys/time.h>
@@ -94,6 +96,30 @@ TDateTime Now() {
 #endif
   return EncodeDate(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday) +
          EncodeTime(tm.tm_hour, tm.tm_min, tm.tm_sec, static_cast<int>(tv.tv_usec / 1000));
+}
+
+std::string UtcStamp() {
+  long long micros = 0;
+  {
+    // A test's clock is taken as UTC, so what it writes is the same everywhere.
+    std::lock_guard<std::mutex> lock(g_clockMutex);
+    if (g_clock) micros = std::llround((g_clock() - 25569.0) * 86400.0 * 1e6);
+  }
+  if (micros == 0) {
+    const auto now = std::chrono::system_clock::now();
+    micros = std::chrono::duration_cast<std::chrono::microseconds>(now.time_since_epoch()).count();
+  }
+  const std::time_t t = static_cast<std::time_t>(micros / 1000000);
+  std::tm tm{};
+#ifdef _WIN32
+  ::gmtime_s(&tm, &t);
+#else
+  ::gmtime_r(&t, &tm);
+#endif
+  char text[96];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%06dZ", tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,
+                tm.tm_hour, tm.tm_min, tm.tm_sec, static_cast<int>(micros % 1000000));
+  return text;
 }
 
 TDateTime Today() { return std::floor(Now()); }

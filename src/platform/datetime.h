@@ -20,4 +20,8 @@ TDateTime Now();
 TDateTime Today();  // Now() without the time of day
 void SetClockForTesting(std::function<TDateTime()> clock);
 
+// The moment now in UTC, the same text in every locale and time zone and ordered as text:
+// "2026-12-08T10:15:30.123456Z".
+std::string UtcStamp();
+
 }  // namespace vorlend

@@ -49,6 +49,14 @@ bool FolderTakesNewFiles(std::string_view folder);
 // never followed, directories are made writable before their entries are removed, and a failed
 // item does not stop the rest. True when nothing is left. A link given as `path` is removed itself.
 bool RemoveDirectoryTree(std::string_view path);
+// Whether RemoveDirectoryTree could remove the directory `path` and everything in it, asked before
+// anything is removed: the folder that holds it and every folder inside must take removals, and no
+// entry may be protected on its own (an immutable or append-only flag, another user's file in a
+// folder with the sticky bit, a file another program keeps open without letting it go). False with
+// `blocker`, the first entry that would stay, and `reason`, the system's words for why.
+bool TreeRemovable(std::string_view path, std::string& blocker, std::string& reason);
+// The system's text for an error number (errno on POSIX systems, GetLastError on Windows).
+std::string SystemErrorText(int error);
 // Renames a file or directory in one step (within one file system); false when it cannot.
 [[nodiscard]] bool RenamePath(std::string_view from, std::string_view to);
 // Copies a file byte for byte, replacing an existing target. The copy's content is synced to the

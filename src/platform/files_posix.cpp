@@ -4,7 +4,9 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/fs.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,6 +16,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <thread>
 #include <utility>
@@ -194,6 +197,67 @@ bool RemoveTreeAt(const std::string& path) {
   return ::rmdir(path.c_str()) == 0 && ok;
 }
 }  // namespace
+
+namespace {
+// A flag that keeps even root from removing or renaming the entry.
+bool ProtectedByFlag(const std::string& path, const struct stat& st) {
+  if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) return false;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return false;
+  int flags = 0;
+  const bool flagged = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 && (flags & (FS_IMMUTABLE_FL | FS_APPEND_FL)) != 0;
+  ::close(fd);
+  return flagged;
+}
+
+// The entry `path` can be removed from `folder` (whose status is `folderSt`), and so can
+// everything inside it.
+bool RemovableAt(const std::string& folder, const struct stat& folderSt, const std::string& path,
+                 std::string& blocker, int& error) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0) return errno == ENOENT;
+  auto refuse = [&](const std::string& who, int why) {
+    blocker = who;
+    error = why;
+    return false;
+  };
+  if (::access(folder.c_str(), W_OK | X_OK) != 0) return refuse(path, errno);
+  if (ProtectedByFlag(folder, folderSt) || ProtectedByFlag(path, st)) return refuse(path, EPERM);
+  const uid_t me = ::geteuid();
+  if ((folderSt.st_mode & S_ISVTX) && me != 0 && me != st.st_uid && me != folderSt.st_uid) return refuse(path, EPERM);
+  if (!S_ISDIR(st.st_mode)) return true;
+  DIR* d = ::opendir(path.c_str());
+  if (!d) return refuse(path, errno);
+  std::vector<std::string> names;
+  while (dirent* e = ::readdir(d)) {
+    const std::string name = e->d_name;
+    if (name != "." && name != "..") names.push_back(name);
+  }
+  ::closedir(d);
+  for (const std::string& name : names) {
+    if (!RemovableAt(path, st, path + "/" + name, blocker, error)) return false;
+  }
+  return true;
+}
+}  // namespace
+
+bool TreeRemovable(std::string_view path, std::string& blocker, std::string& reason) {
+  const std::string p = ResolvePath(ExcludeTrailingPathDelimiter(path));
+  std::string folder = ExcludeTrailingPathDelimiter(ExtractFilePath(p));
+  if (folder.empty()) folder = "/";
+  struct stat folderSt {};
+  int error = 0;
+  if (::stat(folder.c_str(), &folderSt) != 0) {
+    error = errno;
+    blocker = folder;
+  } else if (RemovableAt(folder, folderSt, p, blocker, error)) {
+    return true;
+  }
+  reason = SystemErrorText(error);
+  return false;
+}
+
+std::string SystemErrorText(int error) { return std::strerror(error); }
 
 bool RemoveDirectoryTree(std::string_view path) {
   const std::string p = ResolvePath(ExcludeTrailingPathDelimiter(path));

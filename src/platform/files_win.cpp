@@ -232,6 +232,47 @@ bool RemoveTreeAt(const std::string& path) {
 }
 }  // namespace
 
+namespace {
+// Asks for the right to delete the entry the way the removal will, and lets it go at once.
+bool RemovableAt(const std::string& path, std::string& blocker, DWORD& error) {
+  DWORD a = 0;
+  if (!Attributes(path, a)) return ::GetLastError() == ERROR_FILE_NOT_FOUND;
+  HANDLE h = ::CreateFileW(WidePath(path).c_str(), DELETE, kShareAll, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    blocker = path;
+    error = ::GetLastError();
+    return false;
+  }
+  ::CloseHandle(h);
+  if (!IsDir(a) || IsLink(a)) return true;
+  for (const DirEntry& e : FindEntries(path, "*")) {
+    if (!RemovableAt(path + "/" + e.name, blocker, error)) return false;
+  }
+  return true;
+}
+}  // namespace
+
+bool TreeRemovable(std::string_view path, std::string& blocker, std::string& reason) {
+  DWORD error = 0;
+  if (RemovableAt(ResolvePath(ExcludeTrailingPathDelimiter(path)), blocker, error)) return true;
+  reason = SystemErrorText(static_cast<int>(error));
+  return false;
+}
+
+std::string SystemErrorText(int error) {
+  wchar_t* text = nullptr;
+  const DWORD n = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                       FORMAT_MESSAGE_IGNORE_INSERTS,
+                                   nullptr, static_cast<DWORD>(error), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::string said = n ? Narrow(std::wstring_view(text, n)) : "chyba " + std::to_string(error);
+  if (text) ::LocalFree(text);
+  while (!said.empty() && (said.back() == '\r' || said.back() == '\n' || said.back() == ' ' || said.back() == '.')) {
+    said.pop_back();
+  }
+  return said;
+}
+
 bool RemoveDirectoryTree(std::string_view path) {
   const std::string p = ResolvePath(ExcludeTrailingPathDelimiter(path));
   DWORD a = 0;

@@ -19,6 +19,9 @@ enum class QuestionId {
   DeleteAfterRestore,     // the deletion offered after a restore
   DeleteArchive,          // "Smazat" in the archive list
   StopJob,                // "Přerušit" pressed while a save or a restore runs
+  ArchiveOrder,           // a restore while a newer archive holds the same tables, or a save while an
+                          // archive of the same tables still waits for its restore
+  DeletePendingWork,      // the deletion of an unfinished archive whose restore would change documents
 };
 
 // A question whose "Ano" deletes or stops something: a stray Enter must not answer it.

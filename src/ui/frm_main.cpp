@@ -330,7 +330,7 @@ void TfrmMain::RunSave() {
       RunSaveRoad(m_ctx, RoadPorts{DialogPort(), *m_progress, m_observer.get()},
                   RoadTables{m_BFMoneyFile, m_BFLockFile, m_mtFileList}, m_mtYearName,
                   SaveChoices{FilterFromControls(), ActionFromControls(), S(edtNazevMapy->text())});
-  if (saved.status == SaveStatus::Declined) return;
+  if (saved.status == SaveStatus::Declined || saved.status == SaveStatus::Refused) return;
   // The save puts "[bez názvu]" into the box when it was left blank.
   edtNazevMapy->setText(Q(saved.archiveName));
   ShowPage(saved.status == SaveStatus::Saved ? kPageSaveDone : kPageError);
@@ -389,6 +389,8 @@ void TfrmMain::RunRestore() {
   ports.succeeded = [this] { ShowPage(kPageRestoreDone); };
   const RestoreRoadOutcome restored =
       RunRestoreRoad(m_ctx, ports, RoadTables{m_BFMoneyFile, m_BFLockFile, m_mtFileList}, row);
+  // The user chose to restore the newer archive first: the recapitulation stays.
+  if (restored.status == RestoreStatus::Declined) return;
   if (restored.status == RestoreStatus::Refused) {
     // Another user deleted or replaced it: the list is read again. One in use stays as it is.
     if (restored.access == ArchiveAccess::Gone) {
@@ -407,11 +409,11 @@ void TfrmMain::RunRestore() {
 void TfrmMain::ApplyDeletion(DeletionStatus deletion) {
   switch (deletion) {
     case DeletionStatus::Deleted:
-    case DeletionStatus::Failed:
-      // The row leaves the list even when the directory could not be removed completely.
       m_mtInfoFiles.DeleteCurrent();
       RefreshArchiveList();
       break;
+    // A deletion that could not finish put the archive back, possibly under another number.
+    case DeletionStatus::Failed:
     case DeletionStatus::Gone: ReloadArchiveList(); break;
     default: break;
   }

@@ -175,6 +175,7 @@ QVariant ArchiveListModel::data(const QModelIndex& index, int role) const {
     switch (index.column()) {
       // The marker stands first, so a long name never hides it.
       case 0:
+        if (!row.Damage.empty()) return Q(std::string(kDamagedMarker) + " " + row.MapName);
         if (row.Complete) return Q(row.MapName);
         return Q(std::string(row.Running ? kRunningMarker : kIncompleteMarker) + " " + row.MapName);
       case 1: return Q(row.MapDate);
@@ -182,7 +183,7 @@ QVariant ArchiveListModel::data(const QModelIndex& index, int role) const {
       default: return {};
     }
   }
-  if (role == Qt::ForegroundRole && !row.Complete) return QColor(0xa0, 0x00, 0x00);
+  if (role == Qt::ForegroundRole && (!row.Complete || !row.Damage.empty())) return QColor(0xa0, 0x00, 0x00);
   if (role == Qt::TextAlignmentRole) {
     const Qt::Alignment alignment = index.column() == 0 ? Qt::AlignLeft | Qt::AlignVCenter : Qt::AlignRight | Qt::AlignVCenter;
     return QVariant::fromValue(alignment);

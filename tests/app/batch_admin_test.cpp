@@ -388,7 +388,9 @@ TEST_F(BatchFixture, SecretsStayOutOfSightAndEveryFailedWriteFails) {
   EXPECT_TRUE(Has(err, "VORLEND_AKTHESLO")) << err;
   WriteBytes(dir / "password", "tajné heslo\n");
   EXPECT_EQ(batchWith({}, {"restore", "--archive", "latest", "--password-file", dir / "password"}), 1);
-  EXPECT_TRUE(Has(err, "žádný dokončený archiv")) << err;  // archive 1 is incomplete
+  // Archive 1, saved last, is incomplete: latest names it and takes no other.
+  EXPECT_TRUE(Has(err, "Archiv uložený naposledy, 1 (\"[bez názvu]\"")) << err;
+  EXPECT_TRUE(Has(err, "nebyl dokončen")) << err;
   EXPECT_EQ(batchWith({}, {"restore", "--archive", "1", "--password-file", dir / "password"}), 0) << err;
 
   // The newest complete archive; a full disk and a closed standard output fail the command.

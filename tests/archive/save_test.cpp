@@ -75,7 +75,8 @@ TEST_F(SaveFixture, DescriptionAndFileListAreWrittenByteForByte) {
             "\"SD001\",\"ROK.001\\SKSEZDOK\",\"skladov\xE9 doklady 2004\",\r\n");
   EXPECT_EQ(ReadBytes(job.ArchiveDir + "info"),
             Utf8ToCp1250("[MAIN]\r\nAgendaExt=001\r\nCorrect=1\r\nName=Před přepočtem\r\nDate=7.12.2026\r\n"
-                         "Time=9:05:03\r\nAgendaName=Pekárna Škvor s.r.o.\r\n[YEARS]\r\nList=2005, 2004\r\n"
+                         "Time=9:05:03\r\nAgendaName=Pekárna Škvor s.r.o.\r\nSavedUtc=2026-12-07T09:05:03.000000Z\r\n"
+                         "[YEARS]\r\nList=2005, 2004\r\n"
                          "[FILTER]\r\nPD=1\r\nBD=0\r\nOP=0\r\nOZ=0\r\nID=0\r\nPF=0\r\nVF=0\r\nSD=1\r\n"));
   // The SD table holds the values of "CDokladu", the PD table those of "Cislo", in walk order.
   const auto sd = ReadLocks(job.ArchiveDir + "SD002", "ID");

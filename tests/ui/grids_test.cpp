@@ -8,6 +8,7 @@
 
 #include <QRadioButton>
 
+#include "archive/file_list.h"
 #include "platform/files.h"
 #include "platform/ini.h"
 #include "ui/grids.h"
@@ -126,6 +127,10 @@ TEST_F(WindowTest, ArchiveListAlwaysHighlightsTheRowItsButtonsActOn) {
     info.WriteString("MAIN", "Name", std::string("archiv ") + dir);
     info.WriteString("MAIN", "Date", "1.3.2026");
     info.WriteString("MAIN", "Time", "8:00:00");
+    info.WriteString("YEARS", "List", "2026");
+    info.WriteString("FILTER", "PF", "1");
+    ASSERT_TRUE(WriteFileListFile(m_window->Context().ArchiveRoot() + dir + "/info.tab",
+                                  {MakeFileListRow("PF001", "ROK.001\\PFAKTURY", "přijaté faktury 2026")}));
   }
   m_window->show();
   Control<QRadioButton>("RadioButton2")->setChecked(true);
