@@ -1,5 +1,6 @@
 #include "app/settings.h"
 
+#include "platform/files.h"
 #include "platform/ini.h"
 
 namespace vorlend {
@@ -16,7 +17,11 @@ AddonSettings LoadSettings(const std::string& settingsFileName) {
   }
   const int action = ini.ReadInteger(kSection, "LockAction", 0);
   s.Action = action == 0 ? LockAction::Unlock : action == 1 ? LockAction::Lock : LockAction::NoAction;
-  s.Unreadable = IniFileUnreadable(settingsFileName);
+  // The save writes LockAction last: a file that is there without it was cut short, or is in a
+  // form the ini service cannot read (UTF-16 from a plain editor), and holds choices the add-on
+  // cannot see. The defaults must not stand in for them.
+  const bool cutShort = PathExists(settingsFileName) && ini.ReadString(kSection, "LockAction", "").empty();
+  s.Unreadable = IniFileUnreadable(settingsFileName) || cutShort;
   return s;
 }
 

@@ -32,8 +32,18 @@ bool ReadHostContext(const StartupParams& params, Dialogs& dialogs, HostContext&
                         " neexistuje nebo neleží v adresáři agendy (očekává se cesta .../AGENDA.nnn/ROK.nnn).");
     return false;
   }
-  // Files are opened through the directories as Money named them; the upper-case forms are shown.
+  // Files are opened through the directories as Money named them (links on the way resolved);
+  // the upper-case forms are shown.
   ctx.SetPaths(agendaPath, dataPath);
+  ctx.ResolveLinks();
+  // Nothing below the archive root is followed through a link, and other users can write it: a
+  // root that is itself a link would put every archive where the link points.
+  if (IsSymbolicLink(ctx.ArchiveRoot())) {
+    dialogs.Message(MsgKind::Error, "Adresář archivů zámků " + ctx.Shown(ctx.ArchiveRoot()) +
+                                        " je symbolický odkaz. Doplněk archivy přes odkaz nečte ani nezapisuje; "
+                                        "nahraďte odkaz skutečným adresářem.");
+    return false;
+  }
 
   if (!required("MVERZE")) return false;
   ctx.MoneyVersionText = value;

@@ -12,6 +12,14 @@ void HostContext::SetPaths(const std::string& agendaPath, const std::string& dat
   DataDir = UpperCase(DataPath);
 }
 
+void HostContext::ResolveLinks() {
+  // Resolved once, before anything is opened: the tables of the archive folder are opened without
+  // following any link on their way, so a data directory behind a mount point or a moved home
+  // folder must be reached by its own path. The paths shown stay as Money gave them.
+  AgendaPath = RealDirectoryPath(AgendaPath);
+  DataPath = RealDirectoryPath(DataPath);
+}
+
 std::string HostContext::AddOnDataDir() const { return DataPath + "KPX/Vorlend/"; }
 std::string HostContext::SettingsDir() const { return AddOnDataDir() + "Setting/"; }
 std::string HostContext::SettingsFileName() const { return SettingsDir() + ConfigName + AgendaExt + ".ini"; }

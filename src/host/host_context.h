@@ -27,6 +27,9 @@ struct HostContext {
 
   // Sets both forms of the agenda and data directories (each with a trailing separator).
   void SetPaths(const std::string& agendaPath, const std::string& dataPath);
+  // AgendaPath and DataPath become the directories' own paths, without a symbolic link on the
+  // way; AgendaDir and DataDir, the forms shown, stay as they were.
+  void ResolveLinks();
 
   std::string AddOnDataDir() const;          // DataPath + "KPX/Vorlend/"
   std::string SettingsDir() const;           // AddOnDataDir + "Setting/"

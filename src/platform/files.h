@@ -30,6 +30,11 @@ std::string ChangeFileExt(std::string_view path, std::string_view ext);  // ext 
 bool FileExists(std::string_view path);       // a file (not a directory)
 bool DirectoryExists(std::string_view path);
 bool PathExists(std::string_view path);       // anything, a dangling symbolic link included
+bool IsSymbolicLink(std::string_view path);   // the last component is a link (a junction on Windows)
+// The directory's path with every symbolic link in it replaced by what it names, with a trailing
+// separator; the path as given (with the separator) when it cannot be resolved. On Windows the path
+// as given.
+std::string RealDirectoryPath(std::string_view path);
 
 // Creates one directory level; an existing directory that differs only in case counts as created.
 bool CreateDir(std::string_view path);

@@ -127,6 +127,18 @@ bool DirectoryExists(std::string_view path) {
 
 bool PathExists(std::string_view path) { return LstatExists(ResolvePath(path)); }
 
+bool IsSymbolicLink(std::string_view path) {
+  struct stat st {};
+  return ::lstat(ResolvePath(ExcludeTrailingPathDelimiter(path)).c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+std::string RealDirectoryPath(std::string_view path) {
+  char* real = ::realpath(ResolvePath(ExcludeTrailingPathDelimiter(path)).c_str(), nullptr);
+  const std::string result = real ? std::string(real) : std::string(path);
+  std::free(real);
+  return IncludeTrailingPathDelimiter(result);
+}
+
 bool CreateDir(std::string_view path) {
   const std::string p = ResolvePath(ExcludeTrailingPathDelimiter(path));
   if (DirectoryExists(p)) return true;

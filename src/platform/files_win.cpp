@@ -273,6 +273,14 @@ std::string SystemErrorText(int error) {
   return said;
 }
 
+bool IsSymbolicLink(std::string_view path) {
+  DWORD a = 0;
+  return Attributes(ResolvePath(ExcludeTrailingPathDelimiter(path)), a) && IsLink(a);
+}
+
+// The database layer follows links on Windows, so nothing needs resolving there.
+std::string RealDirectoryPath(std::string_view path) { return IncludeTrailingPathDelimiter(path); }
+
 bool RemoveDirectoryTree(std::string_view path) {
   const std::string p = ResolvePath(ExcludeTrailingPathDelimiter(path));
   DWORD a = 0;

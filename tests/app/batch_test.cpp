@@ -333,6 +333,19 @@ TEST_F(BatchFixture, AnUnreadableSettingsFileIsNeverReplacedByDefaults) {
   EXPECT_FALSE(DirectoryExists(agenda.Context().ArchiveRoot() + "1"));
   EXPECT_EQ(Batch({"save", "--modules", "PD", "--action", "lock"}), 0) << err;
   EXPECT_EQ(ReadBytes(ResolvePath(settings)), bytes);
+
+  // A file that reads but yields no lock action: saved as UTF-16 by a plain editor, or cut short
+  // before its last line. The remembered choice was to lock PD only.
+  const std::string cut = "[SETTINGS]\r\nPokladna=1\r\nBanka=0\r\nPohledavky=0\r\nZavazky=0\r\nInterni=0\r\n"
+                          "Pfaktury=0\r\nVfaktury=0\r\nSkDoklady=0\r\n";
+  std::string utf16 = "\xFF\xFE";
+  for (const char c : cut + "LockAction=1\r\n") utf16 += std::string{c, '\0'};
+  for (const std::string& unusable : {cut, utf16}) {
+    WriteBytes(ResolvePath(settings), unusable);
+    EXPECT_EQ(Batch({"save", "--modules", "PD"}), 1);
+    EXPECT_NE(err.find("--modules a --action"), std::string::npos) << err;
+    EXPECT_EQ(ReadBytes(ResolvePath(settings)), unusable);
+  }
 }
 
 // The archive folder is writable by every user of the agenda: nothing in it is followed through a
@@ -387,6 +400,29 @@ TEST_F(BatchFixture, LinksInTheArchiveFolderAreNeverFollowed) {
   EXPECT_EQ(Snapshot(root + "1"), files);  // nothing made beside the tables either
   EXPECT_EQ(Batch({"restore", "--archive", "1"}), 0) << err;
   EXPECT_NE(ReadLocks(table, "Cislo"), unlocked);
+
+  // A data directory reached through a link above it (a mount point, a moved home folder) works
+  // as the directory itself, and messages show the path as Money gave it.
+  const std::string data = ExcludeTrailingPathDelimiter(agenda.DataDir());
+  fs::create_directory_symlink(data, dir / "linked");
+  const std::vector<std::string> direct = groups;
+  for (std::string& g : groups) g = ReplaceAll(g, data, dir / "linked");
+  ASSERT_NE(groups, direct);
+  const auto before = ReadLocks(table, "Cislo");
+  ASSERT_EQ(Batch({"save", "--years", "2025", "--modules", "PF", "--action", "unlock", "--force"}), 0) << err;
+  const std::string number = out.substr(0, out.find('\n'));
+  EXPECT_NE(ReadLocks(table, "Cislo"), before);
+  ASSERT_EQ(Batch({"restore", "--archive", number, "--delete-after"}), 0) << err;
+  EXPECT_EQ(ReadLocks(table, "Cislo"), before);
+
+  // The archive root itself a link: every job is refused at its start.
+  fs::rename(root, outside + "/Db");
+  fs::create_directory_symlink(outside + "/Db", ExcludeTrailingPathDelimiter(root));
+  for (const char* command : {"list", "save"}) {
+    EXPECT_EQ(Batch({command}), 3) << command;
+    EXPECT_NE(err.find("je symbolický odkaz"), std::string::npos) << err;
+    EXPECT_NE(err.find(UpperCase(dir / "linked")), std::string::npos) << err;
+  }
 }
 
 // A write that fails because the disk is full says so and names the folder; nothing is lost.
