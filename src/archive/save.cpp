@@ -56,10 +56,7 @@ int StartSave(SaveJob& job) {
     running = std::make_unique<DirectoryLock>(job.ArchiveDir);
     // Another user's catalogue removes a directory without a file list that nobody holds: one
     // made a moment ago may have gone before its lock was taken. The save then makes another.
-    if (running->Held() && running->StillAt(job.ArchiveDir)) {
-      if (job.ArchiveHeld) job.ArchiveHeld();
-      break;
-    }
+    if (running->Held() && running->StillAt(job.ArchiveDir)) break;
     if (attempt == 10) {
       job.dialogs.Message(MsgKind::Error,
                           "Chyba: nelze vytvořit adresář " + job.context.Shown(ExcludeTrailingPathDelimiter(job.ArchiveDir)));
@@ -171,7 +168,10 @@ int SaveLocksUnguarded(SaveJob& job) {
   job.Skipped.clear();
   job.Counts = {};
   std::string yearsText;
-  if (WriteArchiveStart(job) != 0 || BuildFileList(job, yearsText) != 0 || CreateArchiveTables(job) != 0 ||
+  if (WriteArchiveStart(job) != 0) return -1;
+  // From here on another save lists this archive as one whose save runs.
+  if (job.ArchiveHeld) job.ArchiveHeld();
+  if (BuildFileList(job, yearsText) != 0 || CreateArchiveTables(job) != 0 ||
       WriteArchiveDescription(job, yearsText) != 0 || OpenEveryTable(job) != 0) {
     return -1;
   }

@@ -48,7 +48,8 @@ struct SaveJob {
   OperationObserver* Observer = nullptr;  // optional
   int BlockSize = kSaveBlockSize;         // documents per block; 1 = record by record
   long long Sequence = 0;                 // MAIN/Sequence of the new archive (0: none written)
-  // Called once the new archive directory is made and held: from then on another save finds it.
+  // Called once the new archive directory is held and its description written: from then on
+  // another save lists it as running.
   std::function<void()> ArchiveHeld{};
 
   // Filled in by the save.

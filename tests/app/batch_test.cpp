@@ -447,3 +447,101 @@ TEST_F(BatchFixture, AFullDiskIsNamed) {
   EXPECT_EQ(ReadLocks(Table("Rok.002", "POKLKNIH"), "Cislo"), before);
   EXPECT_FALSE(PathExists(root + "1"));
 }
+
+// Two users of one agenda: saves started in the same instant never both run, and archives of the
+// same tables are restored newest first, or the older one's states would be undone.
+TEST_F(BatchFixture, TwoUsersArchivesNeverUndoEachOther) {
+  const std::string table = Table("Rok.002", "PFAKTURY");
+  const auto before = ReadLocks(table, "Cislo");
+  const std::vector<std::string> save = {"save", "--years", "2025", "--modules", "PF,VF", "--action", "unlock"};
+  auto beside = [&](std::vector<std::string> args, int& rc, std::string& o) {
+    std::vector<std::string> argv = {std::string(VORLEND_BIN_DIR) + "/vorlend-batch", args[0]};
+    argv.insert(argv.end(), groups.begin(), groups.end());
+    argv.insert(argv.end(), args.begin() + 1, args.end());
+    return std::thread([argv, &rc, &o] { rc = RunProgram(argv, &o, nullptr); });
+  };
+  for (int round = 0; round < 3; ++round) {
+    int rc1 = -1, rc2 = -1;
+    std::string out1, out2;
+    std::thread first = beside(save, rc1, out1), second = beside(save, rc2, out2);
+    first.join();
+    second.join();
+    ASSERT_EQ(std::min(rc1, rc2), 0) << round;
+    ASSERT_EQ(std::max(rc1, rc2), 1) << round << ": both saves ran";
+    const std::string number = (rc1 == 0 ? out1 : out2).substr(0, (rc1 == 0 ? out1 : out2).find('\n'));
+    ASSERT_EQ(Batch({"restore", "--archive", number, "--delete-after"}), 0) << err;
+    EXPECT_EQ(ReadLocks(table, "Cislo"), before) << round;
+  }
+
+  // A saves and unlocks; B's save of the same tables would record A's unlocked states as the
+  // earlier ones: refused until forced.
+  ASSERT_EQ(Batch(save), 0) << err;
+  const std::string a = out.substr(0, out.find('\n'));
+  EXPECT_EQ(Batch(save), 1);
+  EXPECT_NE(Unwrapped(err).find("obsahuje stejné tabulky a jeho obnovení by ještě změnilo zámky"), std::string::npos)
+      << err;
+  std::vector<std::string> forced = save;
+  forced.push_back("--force");
+  ASSERT_EQ(Batch(forced), 0) << err;
+  const std::string b = out.substr(0, out.find('\n'));
+  // A's restore first would be undone by B's later: refused, nothing changed, until forced.
+  const auto unlocked = ReadLocks(table, "Cislo");
+  EXPECT_EQ(Batch({"restore", "--archive", a, "--delete-after"}), 1);
+  EXPECT_NE(Unwrapped(err).find("je novější než archiv"), std::string::npos) << err;
+  EXPECT_NE(err.find("--force"), std::string::npos) << err;
+  EXPECT_EQ(ReadLocks(table, "Cislo"), unlocked);
+  EXPECT_TRUE(DirectoryExists(agenda.Context().ArchiveRoot() + a));
+  // Newest first puts every state back.
+  ASSERT_EQ(Batch({"restore", "--archive", b, "--delete-after"}), 0) << err;
+  ASSERT_EQ(Batch({"restore", "--archive", a, "--delete-after"}), 0) << err;
+  EXPECT_EQ(ReadLocks(table, "Cislo"), before);
+  ASSERT_EQ(Batch({"list"}), 0);
+  EXPECT_EQ(out, "");
+}
+
+// Storage that fails or changes under a job: an archive whose deletion cannot finish stays listed
+// and restorable, and a restore whose archive folder is replaced meanwhile stops.
+TEST_F(BatchFixture, AFailingOrReplacedArchiveFolderLosesNothing) {
+  VORLEND_LINUX_ONLY("the immutable flag, and a folder renamed while a job holds it");
+  const std::string pf = Table("Rok.002", "PFAKTURY"), vf = Table("Rok.002", "VFAKTURY");
+  const auto before = ReadLocks(pf, "Cislo");
+  const auto beforeVf = ReadLocks(vf, "Cislo");
+  ASSERT_EQ(Batch({"save", "--years", "2025", "--modules", "PF,VF", "--action", "unlock"}), 0) << err;
+  const std::string root = ResolvePath(agenda.Context().ArchiveRoot());
+  if (!SetImmutable(root + "1/VF002.dat", true)) GTEST_SKIP() << "no immutable flag on this file system";
+  EXPECT_EQ(Batch({"delete", "--archive", "1"}), 1);
+  SetImmutable(root + "1/VF002.dat", false);
+  EXPECT_NE(err.find("VF002.dat"), std::string::npos) << err;
+  EXPECT_NE(err.find("Operation not permitted"), std::string::npos) << err;
+  ASSERT_EQ(Batch({"list"}), 0);
+  EXPECT_EQ(out.rfind("1\tcomplete\t", 0), 0u) << out;
+  EXPECT_EQ(Batch({"show", "--archive", "1"}), 0) << err;
+
+  // The restore waits on a PF document another user holds; meanwhile the archive's folder is
+  // replaced by a copy. The restore reads nothing from the copy: it stops before the VF table.
+  auto holder = std::make_unique<HoldProcess>(pf, "Cislo", 20);
+  ASSERT_TRUE(holder->Locked());
+  int rc = -1;
+  std::string rerr;
+  std::vector<std::string> argv = {std::string(VORLEND_BIN_DIR) + "/vorlend-batch", "restore"};
+  argv.insert(argv.end(), groups.begin(), groups.end());
+  for (const char* o : {"--archive", "1", "--delete-after", "--on-conflict", "retry=60"}) argv.push_back(o);
+  std::thread job([&] { rc = RunProgram(argv, nullptr, &rerr); });
+  // The documents before the held one are written before the question: the restore is at work.
+  for (int i = 0; i < 400 && ReadLocks(pf, "Cislo")[0] != before[0]; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(25));
+  }
+  ASSERT_EQ(ReadLocks(pf, "Cislo")[0], before[0]);
+  std::filesystem::rename(root + "1", root + "moved");
+  std::filesystem::copy(root + "moved", root + "1", std::filesystem::copy_options::recursive);
+  holder->Release();
+  job.join();
+  EXPECT_EQ(rc, 1) << rerr;
+  EXPECT_NE(rerr.find("mezitím smazal nebo změnil jiný uživatel"), std::string::npos) << rerr;
+  const auto unlockedVf = ReadLocks(vf, "Cislo");
+  for (const auto& [key, value] : unlockedVf) EXPECT_EQ(value, "0") << key;
+  EXPECT_TRUE(DirectoryExists(root + "1"));
+  EXPECT_EQ(Batch({"restore", "--archive", "1", "--delete-after"}), 0) << err;
+  EXPECT_EQ(ReadLocks(pf, "Cislo"), before);
+  EXPECT_EQ(ReadLocks(vf, "Cislo"), beforeVf);
+}

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <algorithm>
 
@@ -134,6 +135,45 @@ TEST_F(RestoreFixture, DamagedArchivesNeverWriteOutsideTheAgenda) {
     EXPECT_NE(dialogs.LastEntry().text.find("archiv je poškozen"), std::string::npos);
   }
   for (const auto& [key, value] : ReadLocks(Money("Rok.002", "POKLKNIH"), "Cislo")) EXPECT_EQ(value, "0") << key;
+
+  // A file list that is not the one the save wrote beside its description: cut at a row boundary
+  // (the second year gone), or a row pairing an archive table with another module's Money table.
+  // Refused before any document changes, listed as damaged, and the archive stays.
+  FileList crossed = original;
+  std::swap(crossed[0].MoneyFile, crossed[1].MoneyFile);
+  for (const FileList& damaged : {FileList(original.begin(), original.begin() + 8), crossed}) {
+    ASSERT_TRUE(WriteFileListFile(archiveDir + "info.tab", damaged));
+    dialogs.Clear();
+    EXPECT_EQ(Restore(), -1);
+    ASSERT_EQ(dialogs.Entries().size(), 1u);
+    EXPECT_NE(dialogs.LastEntry().text.find("je poškozen"), std::string::npos) << dialogs.LastEntry().text;
+    ArchiveList list;
+    LoadArchiveList(ctx, list);
+    ASSERT_EQ(list.Count(), 1u);
+    EXPECT_FALSE(list.Row(0).Damage.empty());
+  }
+  for (const auto& [path, locks] : seed) {
+    for (const auto& [key, value] : ReadLocks(path, KeyOf(path))) EXPECT_EQ(value, "0") << path << " " << key;
+  }
+  // A lock value the save never writes (text where the flag was) is a damaged record as well.
+  ASSERT_TRUE(WriteFileListFile(archiveDir + "info.tab", original));
+  {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(ResolvePath(archiveDir + "PF001.dat").c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, "UPDATE records SET Lock = 'ano' WHERE rowid = 3", nullptr, nullptr, nullptr), SQLITE_OK)
+        << sqlite3_errmsg(db);
+    sqlite3_close(db);
+  }
+  dialogs.Clear();
+  EXPECT_EQ(Restore(), -1);
+  EXPECT_EQ(dialogs.LastEntry().text, "Chyba: archiv je poškozen, databáze " + ctx.Shown(archiveDir) +
+                                          "PF001.DAT obsahuje záznam, který nelze načíst.");
+  {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(ResolvePath(archiveDir + "PF001.dat").c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, "UPDATE records SET Lock = 1 WHERE rowid = 3", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+  }
 
   // An archived key that is no integer ends the restore with a message naming the archive table.
   ASSERT_TRUE(WriteFileListFile(archiveDir + "info.tab", original));
