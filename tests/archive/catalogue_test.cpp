@@ -225,3 +225,41 @@ TEST_F(CatalogueFixture, ADeletionCutShortLeavesNothingListedAndIsClearedLater) 
   std::sort(left.begin(), left.end());
   EXPECT_EQ(left, (std::vector<std::string>{".mazany-4-1-2", "2"}));
 }
+
+// The archive saved last is the one with the highest save sequence, whatever its number (numbers
+// are taken again), its time zone or its reader's locale; archives saved before the sequence was
+// kept come after those with it, ordered by their UTC time, else by their date and time.
+TEST_F(CatalogueFixture, LatestIsTheArchiveSavedLast) {
+  auto stamp = [&](const std::string& number, const std::string& utc, const std::string& sequence) {
+    TIniFile info(ctx.ArchiveRoot() + number + "/info");
+    if (!utc.empty()) info.WriteString("MAIN", "SavedUtc", utc);
+    if (!sequence.empty()) info.WriteString("MAIN", "Sequence", sequence);
+  };
+  Archive("5", "1", "001", "old, later date");
+  TIniFile(ctx.ArchiveRoot() + "5/info").WriteString("MAIN", "Date", "8.12.2026");
+  Archive("6", "1", "001", "old");
+  ArchiveRow latest;
+  ASSERT_TRUE(LatestArchive(ctx, latest));
+  EXPECT_EQ(latest.MapName, "old, later date");
+  // Saved in another time zone an hour "earlier" by the clock, but later in UTC.
+  Archive("3", "1", "001", "utc");
+  stamp("3", "2026-12-07T09:00:00.000001Z", "");
+  Archive("4", "1", "001", "utc, earlier");
+  stamp("4", "2026-12-07T08:59:59.999999Z", "");
+  ASSERT_TRUE(LatestArchive(ctx, latest));
+  EXPECT_EQ(latest.MapName, "utc");
+  // A re-used number 1 saved last, and a newer incomplete archive is the latest, not skipped.
+  Archive("2", "1", "001", "second");
+  stamp("2", "2026-12-07T10:00:00.000000Z", "7");
+  Archive("1", "1", "001", "re-used");
+  stamp("1", "2026-12-07T07:00:00.000000Z", "8");
+  ASSERT_TRUE(LatestArchive(ctx, latest));
+  EXPECT_EQ(latest.Dir, "1");
+  EXPECT_EQ(NextSaveSequence(ctx), 9);
+  Archive("9", "0", "001", "unfinished");
+  stamp("9", "", "9");
+  WriteBytes(ResolvePath(ctx.ArchiveRoot()) + "9/info.tab", "\"FileName\",\"MoneyFile\",\"WorkingStr\",\r\n");
+  ASSERT_TRUE(LatestArchive(ctx, latest));
+  EXPECT_EQ(latest.Dir, "9");
+  EXPECT_FALSE(latest.Complete);
+}
