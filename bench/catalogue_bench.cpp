@@ -1,9 +1,11 @@
 // Times the catalogue over many archives of one agenda: the whole list (in the process and as
-// `vorlend-batch list` does it, start-up included) and finding one archive by its number, as
-// `show`, `restore` and `delete` do. Each archive is what a complete save leaves of its
-// description: info and info.tab (the tables are never opened by the catalogue).
+// `vorlend-batch list` does it, start-up included), finding one archive by its number, as `show`,
+// `restore` and `delete` do, and the looks a job takes at the other archives before it starts (a
+// save: running, unfinished and waiting archives of its tables; a restore: newer archives of its
+// tables). Each archive is what a complete save of one table leaves: info, info.tab and an empty
+// archive table.
 //
-//   catalogue_bench [ARCHIVES]      (default 5000)
+//   catalogue_bench [ARCHIVES...]      (default 100 5000)
 #include <sys/stat.h>
 #include <sys/wait.h>
 
@@ -15,6 +17,7 @@
 
 #include "app/batch.h"
 #include "archive/catalogue.h"
+#include "archive/roads.h"
 #include "platform/files.h"
 
 using namespace vorlend;
@@ -47,10 +50,7 @@ double Best(F work) {
   return best;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  const int archives = argc > 1 ? std::atoi(argv[1]) : 5000;
+void Bench(int archives) {
   const std::string binDir = ProgramDirectory();
   char pattern[] = "/tmp/catalogue-bench.XXXXXX";
   if (!::mkdtemp(pattern)) Failed("mkdtemp");
@@ -73,7 +73,8 @@ int main(int argc, char** argv) {
   HostContext ctx;
   ctx.SetPaths(dataDir + "/AGENDA.001/", dataDir + "/");
   ctx.AgendaExt = "001";
-  const std::string fileList = "\"FileName\",\"MoneyFile\",\"WorkingStr\",\r\n\"PF001\",\"ROK.001\\PFAKTURY\",\"x\",\r\n";
+  const std::string fileList =
+      "\"FileName\",\"MoneyFile\",\"WorkingStr\",\r\n\"PF001\",\"ROK.001\\PFAKTURY\",\"p\xF8ijat\xE9 faktury 2025\",\r\n";
   ForceDirectories(ctx.ArchiveRoot());
   for (int n = 1; n <= archives; ++n) {
     const std::string dir = ctx.ArchiveRoot() + std::to_string(n) + "/";
@@ -86,6 +87,10 @@ int main(int argc, char** argv) {
     for (const auto& [name, bytes] : {std::pair<std::string, std::string>{"info", info}, {"info.tab", fileList}}) {
       FILE* f = std::fopen((dir + name).c_str(), "wb");
       if (!f || std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size() || std::fclose(f) != 0) Failed(name);
+    }
+    if (!CopyFile(binDir + "Pattern/DB1.DAT", dir + "PF001.dat", false) ||
+        !CopyFile(binDir + "Pattern/DB1.DIA", dir + "PF001.dia", false)) {
+      Failed("template copy");
     }
   }
 
@@ -102,10 +107,32 @@ int main(int argc, char** argv) {
   const double batchList = Best([&] {
     if (std::system(command.c_str()) != 0) Failed(command);
   });
+  UnfinishedArchive found;
+  const double saveLook = Best([&] {
+    if (FindUnfinished(ctx, {"PF001"}, {}, found)) Failed("an archive in the way of a save");
+  });
+  ArchiveRow oldest;
+  if (!FindListedArchive(ctx, "1", oldest)) Failed("find 1");
+  const double restoreLook = Best([&] {
+    if (NewerArchivesHolding(ctx, oldest, ArchiveTables(ctx, oldest)).size() != static_cast<std::size_t>(archives - 1)) {
+      Failed("newer archives");
+    }
+  });
   std::printf("catalogue of %d archives of one agenda (best of five runs)\n", archives);
   std::printf("  LoadArchiveList              %7.3f s   (aim: vorlend-batch list under 0.5 s)\n", load);
   std::printf("  vorlend-batch list, process  %7.3f s\n", batchList);
   std::printf("  one archive by its number    %7.2f ms  (aim: under 50 ms)\n", find * 1000);
+  std::printf("  a save's look at the others  %7.3f s   (aim: under 0.1 s for 100 archives)\n", saveLook);
+  std::printf("  a restore's look at newer    %7.3f s   (the oldest archive: every other one is newer)\n", restoreLook);
   std::system(("rm -rf " + ShellWord(pattern)).c_str());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<int> counts;
+  for (int i = 1; i < argc; ++i) counts.push_back(std::atoi(argv[i]));
+  if (counts.empty()) counts = {100, 5000};
+  for (const int archives : counts) Bench(archives);
   return 0;
 }

@@ -53,7 +53,8 @@ bool Accepted(const std::vector<ArchiveRow>& accepted, const ArchiveRow& row) {
   return std::any_of(accepted.begin(), accepted.end(), [&](const ArchiveRow& a) { return SameArchiveRow(a, row); });
 }
 
-// The archive tables a save of these years and modules writes (upper case, as ArchiveTables gives).
+}  // namespace
+
 std::vector<std::string> PlannedTables(const YearList& years, const ModuleFilter& filter) {
   std::vector<std::string> tables;
   for (const YearRow& year : years.Rows()) {
@@ -65,10 +66,6 @@ std::vector<std::string> PlannedTables(const YearList& years, const ModuleFilter
   return tables;
 }
 
-// The archive that matters most to a new save and that the user has not yet agreed to go on
-// beside: one whose save runs, then an unfinished one whose restore would change something, then
-// a complete one of the same tables whose restore would (its states would be recorded as the
-// earlier ones), then any other unfinished one.
 bool FindUnfinished(const HostContext& ctx, const std::vector<std::string>& tables,
                     const std::vector<ArchiveRow>& accepted, UnfinishedArchive& found) {
   ArchiveList list;
@@ -90,13 +87,19 @@ bool FindUnfinished(const HostContext& ctx, const std::vector<std::string>& tabl
       return true;
     }
   }
+  // Of the complete archives only the newest one of each table is looked into: an older one's
+  // changes were recorded by the newer one, whose restore comes first.
+  std::vector<std::string> open = tables;
   for (const ArchiveRow& row : rows) {
+    if (open.empty()) break;
     if (!row.Complete || !row.Damage.empty()) continue;
     const std::vector<std::string> held = ArchiveTables(ctx, row);
-    const bool shared = std::any_of(tables.begin(), tables.end(), [&](const std::string& t) {
+    const auto end = std::remove_if(open.begin(), open.end(), [&](const std::string& t) {
       return std::find(held.begin(), held.end(), t) != held.end();
     });
-    if (shared && DifferingDocuments(ctx, row, true) > 0) {
+    if (end == open.end()) continue;
+    open.erase(end, open.end());
+    if (DifferingDocuments(ctx, row, true) > 0) {
       found = {row, UnfinishedKind::Pending};
       return true;
     }
@@ -109,6 +112,8 @@ bool FindUnfinished(const HostContext& ctx, const std::vector<std::string>& tabl
   }
   return false;
 }
+
+namespace {
 
 // Deletes the archive the hold holds (exclusively); the message of a refusal has been shown.
 DeletionStatus DeleteHeld(const HostContext& ctx, const ArchiveHold& hold, Dialogs& dialogs) {
