@@ -556,9 +556,13 @@ def s3():
     mid = snapshot(d)
     assert all(v == "1" for t in mid.values() for v in t.values())
     t0 = time.time()
-    ps = batch(g, "save", "--modules", "all", "--action", "unlock", "--on-conflict", "retry=30", "--name", "new")
+    # The race is the point: the new save starts beside the old archive still waiting for its
+    # restore, and that restore runs while a newer archive of the same tables exists, so both
+    # are forced past the archive order.
+    ps = batch(g, "save", "--modules", "all", "--action", "unlock", "--on-conflict", "retry=30", "--name", "new",
+               "--force")
     time.sleep(S3_DELAY)
-    pr = batch(g, "restore", "--archive", n1, "--on-conflict", "retry=30")
+    pr = batch(g, "restore", "--archive", n1, "--on-conflict", "retry=30", "--force")
     rr, _, er = finish(pr)
     rs, os_, es = finish(ps)
     dt = time.time() - t0
@@ -933,11 +937,14 @@ def s8():
     n0 = out.strip()
     other, log = start_other(d, "s8.log", hold=5, seed=81, keys=50)
     t0 = time.time()
+    # All of them at once on purpose: the saves run beside the old archive still waiting for its
+    # restore and beside each other, and the restore beside the newer archives they make.
+    both = ["--on-conflict", "retry=30", "--ignore-incomplete", "--force"]
     procs = {
-        "restore": batch(g, "restore", "--archive", n0, "--on-conflict", "retry=30"),
-        "unlock": batch(g, "save", "--modules", "all", "--action", "unlock", "--on-conflict", "retry=30", "--ignore-incomplete"),
-        "lock": batch(g, "save", "--modules", "all", "--action", "lock", "--on-conflict", "retry=30", "--ignore-incomplete"),
-        "none": batch(g, "save", "--modules", "all", "--action", "none", "--on-conflict", "retry=30", "--ignore-incomplete"),
+        "restore": batch(g, "restore", "--archive", n0, "--on-conflict", "retry=30", "--force"),
+        "unlock": batch(g, "save", "--modules", "all", "--action", "unlock", *both),
+        "lock": batch(g, "save", "--modules", "all", "--action", "lock", *both),
+        "none": batch(g, "save", "--modules", "all", "--action", "none", *both),
     }
     res = {k: finish(p, timeout=240) for k, p in procs.items()}
     dt = time.time() - t0
