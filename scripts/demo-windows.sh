@@ -5,7 +5,7 @@
 #   scripts/demo-windows.sh             the round trip
 #   scripts/demo-windows.sh --compare   also saves the same agenda with the Linux build and checks
 #                                       that both archives hold the same info.tab, the same info
-#                                       apart from the date and time, and the same tables
+#                                       apart from the date and times, and the same tables
 set -euo pipefail
 cd "$(dirname "$0")/.."
 compare=0
@@ -54,7 +54,7 @@ if [[ $compare -eq 1 ]]; then
   larchive="$work/linux-copy/KPX/Vorlend/Db/$lnumber"
   cmp "$larchive/info.tab" "$work/windows-archive/info.tab"
   # The date and time of the save differ, and the time's format is the system's.
-  diff <(grep -av "^\(Date\|Time\)=" "$larchive/info") <(grep -av "^\(Date\|Time\)=" "$work/windows-archive/info")
+  diff <(grep -av "^\(Date\|Time\|SavedUtc\)=" "$larchive/info") <(grep -av "^\(Date\|Time\|SavedUtc\)=" "$work/windows-archive/info")
   tables=0
   for dat in "$larchive"/*.DAT "$larchive"/*.dat; do
     [[ -e $dat ]] || continue
