@@ -151,7 +151,7 @@ bool HoldsOnlyAnUnusedStart(const std::string& dir, const std::string& programDi
 std::string PutBack(const std::string& folder, const std::string& root, const std::string& number) {
   long long n = IsArchiveNumber(number) ? std::stoll(number) : 1;
   for (int tries = 0; tries < 1000; ++tries, ++n) {
-    const std::string name = std::to_string(n);
+    std::string name = std::to_string(n);
     if (!PathExists(root + name) && RenamePath(folder, root + name)) return name;
   }
   return {};

@@ -1,5 +1,7 @@
 #include "archive/file_list.h"
 
+#include <algorithm>
+
 #include "platform/cp1250.h"
 #include "platform/files.h"
 #include "platform/text.h"
@@ -158,6 +160,37 @@ std::string OneLine(std::string text) {
 }
 }  // namespace
 
+namespace {
+// Why the row at `index` cannot be the save's row of module `m` (empty when it can be), given the
+// year extensions and names of the groups so far; a row that starts a year's group adds its year.
+std::string RowDamage(const FileListRow& row, std::size_t index, const ModuleInfo& m, bool startsYear,
+                      std::vector<std::string>& exts, std::vector<std::string>& names) {
+  const std::string line =
+      "řádek " + std::to_string(index + 1) + " seznamu info.tab (\"" + row.FileName + "\", \"" + row.MoneyFile + "\")";
+  const std::string suffix = std::string("\\") + m.MoneyTable;
+  if (!StartsWithText(row.MoneyFile, "ROK.") || row.MoneyFile.size() <= 4 + suffix.size() ||
+      !SameText(row.MoneyFile.substr(row.MoneyFile.size() - suffix.size()), suffix)) {
+    return line + " neuvádí tabulku Money modulu " + m.Code + ", který tam má podle souboru info být";
+  }
+  const std::string yearExt = row.MoneyFile.substr(4, row.MoneyFile.size() - suffix.size() - 4);
+  if (row.FileName != CutToChars(std::string(m.Code) + yearExt, 10)) {
+    return line + " spojuje archivní soubor s tabulkou Money jiného modulu nebo roku";
+  }
+  if (startsYear) {
+    if (std::any_of(exts.begin(), exts.end(), [&](const std::string& seen) { return SameText(seen, yearExt); })) {
+      return line + " uvádí účetní rok podruhé";
+    }
+    if (!StartsWith(row.WorkingStr, m.WorkingText)) return line + " má popis jiného modulu";
+    exts.push_back(yearExt);
+    names.push_back(row.WorkingStr.substr(std::string(m.WorkingText).size()));
+  } else if (!SameText(yearExt, exts.back())) {
+    return line + " patří k jinému roku než ostatní moduly jeho roku";
+  }
+  if (row.WorkingStr != CutToChars(m.WorkingText + names.back(), 30)) return line + " má popis jiného modulu";
+  return {};
+}
+}  // namespace
+
 std::string FileListDamage(const FileList& rows, const std::string& yearsText, const ModuleFilter& modules) {
   std::vector<const ModuleInfo*> chosen;
   for (std::size_t m = 0; m < kModuleCount; ++m) {
@@ -171,31 +204,8 @@ std::string FileListDamage(const FileList& rows, const std::string& yearsText, c
   }
   std::vector<std::string> names, exts;
   for (std::size_t i = 0; i < rows.size(); ++i) {
-    const ModuleInfo& m = *chosen[i % chosen.size()];
-    const FileListRow& row = rows[i];
-    const std::string line = "řádek " + std::to_string(i + 1) + " seznamu info.tab (\"" + row.FileName + "\", \"" +
-                             row.MoneyFile + "\")";
-    const std::string suffix = std::string("\\") + m.MoneyTable;
-    const std::size_t ext = row.MoneyFile.size() - suffix.size();
-    if (!StartsWithText(row.MoneyFile, "ROK.") || row.MoneyFile.size() <= 4 + suffix.size() ||
-        !SameText(row.MoneyFile.substr(ext), suffix)) {
-      return line + " neuvádí tabulku Money modulu " + m.Code + ", který tam má podle souboru info být";
-    }
-    const std::string yearExt = row.MoneyFile.substr(4, ext - 4);
-    if (row.FileName != CutToChars(std::string(m.Code) + yearExt, 10)) {
-      return line + " spojuje archivní soubor s tabulkou Money jiného modulu nebo roku";
-    }
-    if (i % chosen.size() == 0) {
-      for (const std::string& seen : exts) {
-        if (SameText(seen, yearExt)) return line + " uvádí účetní rok podruhé";
-      }
-      exts.push_back(yearExt);
-      if (!StartsWith(row.WorkingStr, m.WorkingText)) return line + " má popis jiného modulu";
-      names.push_back(row.WorkingStr.substr(std::string(m.WorkingText).size()));
-    } else if (!SameText(yearExt, exts.back())) {
-      return line + " patří k jinému roku než ostatní moduly jeho roku";
-    }
-    if (row.WorkingStr != CutToChars(m.WorkingText + names.back(), 30)) return line + " má popis jiného modulu";
+    std::string damage = RowDamage(rows[i], i, *chosen[i % chosen.size()], i % chosen.size() == 0, exts, names);
+    if (!damage.empty()) return damage;
   }
   if (OneLine(YearsText(names)) != OneLine(yearsText)) {
     return "seznam souborů info.tab uvádí roky \"" + YearsText(names) + "\", popisný soubor info roky \"" +

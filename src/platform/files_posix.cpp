@@ -247,7 +247,7 @@ bool RemovableAt(const std::string& folder, const struct stat& folderSt, const s
   }
   ::closedir(d);
   for (const std::string& name : names) {
-    if (!RemovableAt(path, st, path + "/" + name, blocker, error)) return false;
+    if (!RemovableAt(path, st, std::string(path).append("/").append(name), blocker, error)) return false;
   }
   return true;
 }
