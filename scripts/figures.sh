@@ -42,6 +42,8 @@ tests_line() { grep -E "tests passed" "$1" | tail -n 1; }
     [s3]="a save beside a restore of an older archive"
     [s8]="three saves, a restore and another user at once"
     [s13]="a deletion beside a restore; delete-after beside another user's delete and save; two restores"
+    [s14]="two saves started at the same instant, 6 times: one runs, the other is refused"
+    [s15]="saves one after another: the second refused without --force, the older restore refused, newest first restores all"
     [s11]="a save killed at 55 moments (and stopped by SIGTERM at 10), every incomplete archive restored"
     [s12]="a restore killed at 60 moments, then restored again"
   )

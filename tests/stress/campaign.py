@@ -2,12 +2,16 @@
 """Concurrency campaign for vorlend-batch: real processes on seeded agendas, invariants via tablectl dump.
 
 usage: campaign.py BIN_DIR OTHER_USER_PROGRAM WORKDIR [scenario ...]   (scripts/stress.sh runs it)
-Scenarios: s1 s1t s2a s2b s2c s3 s4 s5 s6s s6r s1x s4x s7 s8 s9 s10 s11 s12 (default: all),
-  or "ci": the bounded subset CI runs (s1 s2a s3 s8, s11 with 55 kill points, s12 with 60)
+Scenarios: s1 s1t s2a s2b s2c s3 s4 s5 s6s s6r s1x s4x s7 s8 s9 s10 s11 s12 s13 s14 s15 (default:
+  all), or "ci": the bounded subset CI runs (s1 s2a s3 s8 s13 s14 s15, s11 with 55 kill points
+  and 10 stops, s12 with 60)
   s11 is the recovery check: saves SIGKILLed at moments spread over a whole save, each followed
   by the restore of the incomplete archive it left; every document must be back as it was. Then
   saves stopped with SIGTERM early on, before and just after their first change.
   s12 is the kill test of the restore: restores SIGKILLed at moments spread over a whole restore.
+  s14: two saves started at the same instant, again and again: one runs, the other is refused.
+  s15: archives one after another: a save beside one still waiting for its restore, and the
+  older one's restore while the newer exists, are refused; newest first, both restore.
 Env: S3_DELAY, S6_KEYS, S6_HOLD, S1X_ROUNDS, S4X_ROUNDS, S11_ROUNDS, S11_TERM_ROUNDS, S12_ROUNDS
 
 A save that does not finish leaves either nothing a user could restore, and then no document may
@@ -110,10 +114,13 @@ def complete_numbers(g):
 
 
 def db_dirs(d):
+    """What the archive root holds, but the folder whose lock saves take while they make their
+    archives: it stays there and is nobody's archive."""
     root = os.path.join(d, "KPX", "Vorlend", "Db")
     if not os.path.isdir(root):
         return []
-    return sorted(os.listdir(root), key=lambda n: (not n.isdigit(), int(n) if n.isdigit() else 0, n))
+    names = [n for n in os.listdir(root) if n != ".ukladani"]
+    return sorted(names, key=lambda n: (not n.isdigit(), int(n) if n.isdigit() else 0, n))
 
 
 def info_correct(path):
@@ -490,9 +497,11 @@ def s2(variant):
         a_args = ["--modules", "all", "--action", "unlock"]
         b_args = ["--modules", "all", "--action", "lock"]
     t0 = time.time()
-    # each started knowing the other may run (a second save of the agenda otherwise refuses)
-    pa = batch(g, "save", *a_args, "--on-conflict", "retry=30", "--name", "A", "--ignore-incomplete")
-    pb = batch(g, "save", *b_args, "--on-conflict", "retry=30", "--name", "B", "--ignore-incomplete")
+    # each started knowing the other may run (a second save of the agenda otherwise refuses) or,
+    # on the same tables, may have finished already and left its archive waiting for its restore
+    both = ["--on-conflict", "retry=30", "--ignore-incomplete", "--force"]
+    pa = batch(g, "save", *a_args, "--name", "A", *both)
+    pb = batch(g, "save", *b_args, "--name", "B", *both)
     ra, oa, ea = finish(pa)
     rb, ob, eb = finish(pb)
     dt = time.time() - t0
@@ -660,8 +669,10 @@ def interrupted(name, sig, delay, command="save"):
         reached = sum(1 for l in before for k in before[l] if mid[l][k] == before[l][k] and before[l][k] == "0")
         changed = None
     ls = listing(g)
-    # later save works with --on-conflict stop: any stale record lock would stop it
+    # later save works with --on-conflict stop: any stale record lock would stop it (beside the
+    # archive whose restore was cut short, which still waits for the rest of its restore)
     later = ["--ignore-incomplete"] if (partial, "incomplete") in ls else []
+    later += ["--force"] if command == "restore" else []
     r2 = run([tool("vorlend-batch"), "save", *g, "--modules", "all", "--action", "none", "--on-conflict", "stop", *later])
     if r2.returncode != 0:
         bad.append("later save %s rc=%s %s" % (later, r2.returncode, r2.stderr[-300:]))
@@ -678,7 +689,7 @@ def interrupted(name, sig, delay, command="save"):
                 bad.append("later save archived %d states unlike the original, e.g. %s" % (len(wrong), wrong[:3]))
         if (n2, "complete") not in listing(g):
             bad.append("later archive %s not listed complete: %s" % (n2, listing(g)))
-    if later:
+    if "--ignore-incomplete" in later:
         rd = run([tool("vorlend-batch"), "delete", *g, "--archive", partial])
         if rd.returncode != 0 or os.path.exists(archive_dir(d, partial)) or partial in dict(listing(g)):
             bad.append("delete of incomplete %s rc=%s %s" % (partial, rd.returncode, rd.stderr.strip()[-200:]))
@@ -1293,7 +1304,8 @@ def s13():
     pr = batch(g, "restore", "--archive", n, "--delete-after", "--on-conflict", "retry=30")
     time.sleep(0.05 * (1 + random.Random(13).random()))
     rd = run([tool("vorlend-batch"), "delete", *g, "--archive", n])
-    rs = run([tool("vorlend-batch"), "save", *g, "--modules", "all", "--action", "none", "--name", "other"])
+    # saved on purpose while that archive may still be restored
+    rs = run([tool("vorlend-batch"), "save", *g, "--modules", "all", "--action", "none", "--name", "other", "--force"])
     rc, _, err = finish(pr)
     listed = names()
     if rs.returncode != 0 or not any(x[2] == "other" for x in listed):
@@ -1325,11 +1337,138 @@ def s13():
 
 SCEN["s13"] = s13
 
-# The bounded, deterministic part that CI runs (fixed seeds; about five minutes on 2 cores):
-# another user flipping documents during a save, two saves at once, a save beside a restore, the
-# pile-up, and the kill tests of the save (with the recovery of its incomplete archive) and of the
-# restore, 50 kill points each.
+
+def s14(rounds=6):
+    """Two saves of the same tables started at the same instant, neither told to go on beside
+    another archive: exactly one runs, the other ends 1 having made nothing, refused because the
+    first is running or, if that one has already finished, because its archive still waits for
+    its restore. The restore of the one archive puts every document back."""
+    t0, fails, seen = time.time(), [], defaultdict(int)
+    d, g = seed("s14", docs=1500, s=141)
+    before = snapshot(d)
+    for r in range(rounds):
+        ps = [batch(g, "save", "--modules", "all", "--action", "unlock", "--name", "s14-%d-%d" % (r, i)) for i in range(2)]
+        res = [finish(p) for p in ps]
+        won = [x for x in res if x[0] == 0]
+        lost = [x for x in res if x[0] != 0]
+        if len(won) != 1 or len(lost) != 1 or lost[0][0] != 1:
+            fails.append("round %d rc %s %s" % (r, [x[0] for x in res], [x[2].strip()[-200:] for x in res]))
+            for n, _ in listing(g):
+                run([tool("vorlend-batch"), "restore", *g, "--archive", n, "--delete-after", "--force"])
+            continue
+        n, err = won[0][1].strip(), lost[0][2]
+        if "se právě ukládá" in err:
+            seen["running"] += 1
+        elif "obsahuje stejné tabulky a jeho obnovení by ještě změnilo zámky" in err:
+            seen["pending"] += 1
+        else:
+            fails.append("round %d refused for another reason: %r" % (r, err.strip()[-300:]))
+        if lost[0][1].strip():
+            fails.append("round %d the refused save printed %r" % (r, lost[0][1].strip()))
+        if db_dirs(d) != [n] or listing(g) != [(n, "complete")]:
+            fails.append("round %d archive %s, directories %s, listed %s" % (r, n, db_dirs(d), listing(g)))
+        arch = read_archive(d, n)
+        fails += ["round %d %s" % (r, x) for x in check_archive_complete(before, arch)]
+        wrong = [(l, k, v) for l, recs in arch.items() for k, v in recs if before[l].get(k) != v]
+        locked = [(l, k) for l, docs in snapshot(d).items() for k, v in docs.items() if v != "0"]
+        if wrong or locked:
+            fails.append("round %d archived unlike before %s, still locked %s" % (r, wrong[:3], locked[:3]))
+        fails += ["round %d %s" % (r, x) for x in restore_back(d, g, n, before, delete_after=True)]
+        if listing(g):
+            fails.append("round %d left %s" % (r, listing(g)))
+    record("s14", not fails, "%d rounds %.1fs, second save refused as %s %s"
+           % (rounds, time.time() - t0, dict(seen), fails[:4]))
+
+
+SCEN["s14"] = s14
+
+
+def s15():
+    """Archives saved one after another: a save beside a complete archive of the same tables whose
+    restore would still change documents is refused without --force; the older archive's restore
+    is refused while the newer exists and changes nothing; newest first, both restores put every
+    document back. Archives of other tables are independent. Forced, the older one restores out of
+    turn."""
+    t0, bad, facts = time.time(), [], []
+    d, g = seed("s15", docs=1000, s=151)
+
+    def job(*args):
+        return run([tool("vorlend-batch"), args[0], *g, *args[1:]])
+
+    def codes(mods):
+        return None if mods == "all" else mods.split(",")
+
+    # (A's modules, B's modules, B's action): the same tables, some of them, none of them
+    pairs = [("all", "all", "unlock"), ("PD,BD,OP", "OP,ID", "lock"), ("PD,BD", "ID,PF", "unlock")]
+    for i, (ma, mb, act) in enumerate(pairs):
+        tag = "pair %d (%s / %s)" % (i, ma, mb)
+        shared = ma == "all" or mb == "all" or set(ma.split(",")) & set(mb.split(","))
+        before = snapshot(d)
+        ra = job("save", "--modules", ma, "--action", "unlock", "--name", "A%d" % i)
+        if ra.returncode != 0:
+            bad.append("%s: A's save rc=%s %s" % (tag, ra.returncode, ra.stderr.strip()[-200:]))
+            break
+        na, after_a = ra.stdout.strip(), snapshot(d)
+        rb = job("save", "--modules", mb, "--action", act, "--name", "B%d" % i)
+        if shared:
+            if rb.returncode != 1 or "--force" not in rb.stderr or "obsahuje stejné tabulky" not in rb.stderr:
+                bad.append("%s: B's save beside A rc=%s %r" % (tag, rb.returncode, rb.stderr.strip()[-200:]))
+            if db_dirs(d) != [na] or changed_docs(after_a, snapshot(d)):
+                bad.append("%s: the refused save left %s or changed documents" % (tag, db_dirs(d)))
+            rb = job("save", "--modules", mb, "--action", act, "--name", "B%d" % i, "--force")
+        if rb.returncode != 0:
+            bad.append("%s: B's save rc=%s %s" % (tag, rb.returncode, rb.stderr.strip()[-200:]))
+            break
+        nb, mid = rb.stdout.strip(), snapshot(d)
+        wrong = [(l, k) for l, recs in read_archive(d, nb, codes(mb)).items() for k, v in recs if after_a[l][k] != v]
+        if wrong:
+            bad.append("%s: B archived states other than A's save left, e.g. %s" % (tag, wrong[:3]))
+        if shared:
+            r = job("restore", "--archive", na, "--delete-after")
+            if r.returncode != 1 or "je novější než archiv" not in r.stderr or \
+                    "Archivy se obnovují od nejnovějšího" not in r.stderr or "--force" not in r.stderr:
+                bad.append("%s: A's restore before B's rc=%s %r" % (tag, r.returncode, r.stderr.strip()[-200:]))
+            if changed_docs(mid, snapshot(d)) or sorted(listing(g)) != sorted([(na, "complete"), (nb, "complete")]):
+                bad.append("%s: the refused restore changed documents or archives: %s" % (tag, listing(g)))
+            order = [nb, na]
+        else:
+            order = [na, nb]  # the older first: nothing of it is in the newer one
+        for n in order:
+            r = job("restore", "--archive", n, "--delete-after")
+            if r.returncode != 0:
+                bad.append("%s: restore of %s rc=%s %s" % (tag, n, r.returncode, r.stderr.strip()[-200:]))
+        diff = changed_docs(before, snapshot(d))
+        if diff or listing(g):
+            bad.append("%s: %d documents differ from before A's save, e.g. %s, left %s" % (tag, len(diff), diff[:3], listing(g)))
+        facts.append("%s %s/%s" % ("shared" if shared else "disjoint", na, nb))
+
+    # out of turn, forced: the older archive's states are what the documents get
+    ra = job("save", "--modules", "all", "--action", "unlock", "--name", "A")
+    rb = job("save", "--modules", "all", "--action", "lock", "--name", "B", "--force")
+    na, nb = ra.stdout.strip(), rb.stdout.strip()
+    r = job("restore", "--archive", na, "--force")
+    now = snapshot(d)
+    wrong = [(l, k) for l, recs in read_archive(d, na).items() for k, v in recs if now[l][k] != v]
+    if ra.returncode or rb.returncode or r.returncode or wrong:
+        bad.append("forced restore out of turn: rc %s/%s/%s %s, differ from A %s"
+                   % (ra.returncode, rb.returncode, r.returncode, r.stderr.strip()[-200:], wrong[:3]))
+    for n in (nb, na):
+        job("delete", "--archive", n)
+    if listing(g):
+        bad.append("left %s" % listing(g))
+    bad += tables_check(d)
+    record("s15", not bad, "%.1fs, %s %s" % (time.time() - t0, "; ".join(facts), bad[:4]))
+
+
+SCEN["s15"] = s15
+
+# The bounded, deterministic part that CI runs (fixed seeds; a few minutes on 2 cores): another
+# user flipping documents during a save, two saves at once told to go on beside each other and
+# two not told so, a save beside a restore, the pile-up, an archive's life beside other users,
+# archives restored newest first, and the kill tests of the save (55 kill points, with the
+# recovery of its incomplete archive, and 10 stops) and of the restore (60 kill points).
 CI = {"s1": SCEN["s1"], "s2a": SCEN["s2a"], "s3": SCEN["s3"], "s8": SCEN["s8"], "s13": SCEN["s13"],
+      "s14": SCEN["s14"], "s15": SCEN["s15"],
       "s11": lambda: s11(rounds=55, term_rounds=10), "s12": lambda: s12(rounds=60)}
 
 if __name__ == "__main__":
