@@ -24,5 +24,7 @@ int main(int argc, char** argv) {
   vorlend::SetFormatSettings(formats);
 
   std::vector<std::string> args(arguments.Argv() + 1, arguments.Argv() + arguments.Count());
-  return vorlend::RunBatch(args, std::cout, std::cerr);
+  const int status = vorlend::RunBatch(args, std::cout, std::cerr);
+  if (status == vorlend::BatchReaderGone) vorlend::EndForBrokenPipe();
+  return status;
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <iostream>
 #include <optional>
 
 
@@ -13,6 +14,7 @@
 #include "archive/catalogue.h"
 #include "archive/inspect.h"
 #include "archive/roads.h"
+#include "platform/console.h"
 #include "platform/environment.h"
 #include "platform/files.h"
 #include "platform/text.h"
@@ -279,13 +281,15 @@ int RunSave(const Options& o, HostContext& ctx, SavePlan& plan, ConsoleDialogs& 
                  &saved.counts, seconds, {}, out);
   } else if (saved.status == SaveStatus::Saved) {
     out << saved.archiveNumber << std::endl;
-    // The archive number is the save's one result for a script: never lost without a word.
-    if (!out) err << "Číslo nového archivu: " << saved.archiveNumber << " (standardní výstup nelze zapsat)." << std::endl;
   } else if (saved.incompleteLeft) {
     err << "Uložení nebylo dokončeno. Původní stav zámků všech dokladů, které stihlo zpracovat, je v "
            "nedokončeném archivu "
         << saved.archiveNumber << ". Vrátíte ho příkazem:\n"
         << RestoreCommand(o, saved.archiveNumber) << std::endl;
+  }
+  // The archive number is the save's one result for a script: never lost without a word.
+  if (!out && !saved.archiveNumber.empty()) {
+    err << "Číslo nového archivu: " << saved.archiveNumber << " (standardní výstup nelze zapsat)." << std::endl;
   }
   err << WrapForConsole(SaveSummary(saved.counts, plan.choices.action, saved.status == SaveStatus::Saved, seconds))
       << std::endl;
@@ -514,10 +518,11 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
     // broken output) fails the command, after the job itself has ended.
     out.flush();
     err.flush();
+    // A reader that went away (`| head`) had what it wanted: the tool ends quietly, as others do.
+    if (!out && &out == &std::cout && StandardOutputReaderGone()) return BatchReaderGone;
     if (!out) {
       err.clear();
-      err << "vorlend-batch: standardní výstup nelze zapsat (plný disk, zavřený výstup nebo roura bez čtenáře)."
-          << std::endl;
+      err << "vorlend-batch: standardní výstup nelze zapsat (plný disk nebo zavřený výstup)." << std::endl;
     }
     if (status == BatchSuccess && (!out || !err)) return BatchOutput;
     return status;

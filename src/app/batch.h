@@ -14,6 +14,7 @@ enum BatchExit {
   BatchRefused = 3,     // the start-up refused
   BatchStopped = 4,     // stopped by the user: abort, or a lock conflict not retried
   BatchOutput = 5,      // standard output or standard error could not be written
+  BatchReaderGone = 141,  // standard output's reader went away (the program ends as by SIGPIPE)
 };
 
 // `args` without the program name: COMMAND GROUPS... [OPTIONS].

@@ -24,5 +24,10 @@ private:
 void InstallStopHandler(void (*onStop)());
 // A program that writes into a pipe whose reader went away sees a failed write, not its death.
 void IgnoreBrokenPipes();
+// Standard output is a pipe whose reader has gone away (a `head` that had what it wanted).
+bool StandardOutputReaderGone();
+// Ends the program as programs end whose reader went away: by SIGPIPE, which a shell reports as
+// status 141 (on Windows, exit status 141).
+[[noreturn]] void EndForBrokenPipe();
 
 }  // namespace vorlend

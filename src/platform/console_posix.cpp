@@ -1,6 +1,12 @@
 #include "platform/console.h"
 
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
 
 namespace vorlend {
 
@@ -30,5 +36,20 @@ void InstallStopHandler(void (*onStop)()) {
 }
 
 void IgnoreBrokenPipes() { std::signal(SIGPIPE, SIG_IGN); }
+
+bool StandardOutputReaderGone() {
+  struct stat st {};
+  if (::fstat(STDOUT_FILENO, &st) != 0 || !(S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode))) return false;
+  // The write end of a pipe without a reader polls as an error.
+  pollfd p{STDOUT_FILENO, POLLOUT, 0};
+  return ::poll(&p, 1, 0) == 1 && (p.revents & (POLLERR | POLLHUP)) != 0;
+}
+
+void EndForBrokenPipe() {
+  std::fflush(stderr);
+  std::signal(SIGPIPE, SIG_DFL);
+  std::raise(SIGPIPE);
+  std::_Exit(128 + SIGPIPE);
+}
 
 }  // namespace vorlend

@@ -50,4 +50,18 @@ void InstallStopHandler(void (*onStop)()) {
 // Windows raises no signal for a pipe whose reader went away: the write fails.
 void IgnoreBrokenPipes() {}
 
+bool StandardOutputReaderGone() {
+  HANDLE out = ::GetStdHandle(STD_OUTPUT_HANDLE);
+  if (out == INVALID_HANDLE_VALUE || ::GetFileType(out) != FILE_TYPE_PIPE) return false;
+  DWORD written = 0;
+  if (::WriteFile(out, "", 0, &written, nullptr)) return false;
+  const DWORD error = ::GetLastError();
+  return error == ERROR_NO_DATA || error == ERROR_BROKEN_PIPE;
+}
+
+void EndForBrokenPipe() {
+  std::fflush(stderr);
+  ::ExitProcess(141);
+}
+
 }  // namespace vorlend

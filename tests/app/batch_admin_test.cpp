@@ -398,8 +398,22 @@ TEST_F(BatchFixture, SecretsStayOutOfSightAndEveryFailedWriteFails) {
                            "--ignore-incomplete"}, ">/dev/full"), 5);
   EXPECT_TRUE(Has(err, "Číslo nového archivu: 2") && Has(err, "standardní výstup nelze zapsat")) << err;
   EXPECT_EQ(batchWith({}, {"list", "--password-file", dir / "password"}, ">&-"), 5);
+  // A reader that went away (`| head`) had what it wanted: the tool ends quietly as SIGPIPE ends
+  // other tools, and a save's number still reaches standard error.
+  for (const char* command : {"list", "save"}) {
+    std::string line = ShellWord(std::string(VORLEND_BIN_DIR) + "/vorlend-batch") + " " + command;
+    for (const std::string& g : groups) line += " " + ShellWord(g);
+    line += " --password-file " + ShellWord(dir / "password") + " --json";
+    if (std::string(command) == "save") line += " --years 2025 --modules PF --force --ignore-incomplete";
+    ASSERT_EQ(RunProgram({"/bin/bash", "-c", "exec 1> >(exit 0); sleep 0.5; " + line + "; echo \"status $?\" >&2"},
+                         &out, &err),
+              0);
+    EXPECT_TRUE(Has(err, "status 141")) << command << err;
+    EXPECT_FALSE(Has(err, "nelze zapsat (plný disk")) << err;
+  }
+  EXPECT_TRUE(Has(err, "Číslo nového archivu: 3")) << err;
   EXPECT_EQ(batchWith({}, {"show", "--archive", "latest", "--password-file", dir / "password"}), 0) << err;
-  EXPECT_EQ(out.rfind("Archiv: 2 (complete)", 0), 0u) << out;
+  EXPECT_EQ(out.rfind("Archiv: 3 (complete)", 0), 0u) << out;
 }
 
 // The results for scripts: one JSON document per command, with the schema version, ISO 8601
