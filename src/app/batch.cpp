@@ -148,14 +148,13 @@ std::optional<ArchiveRow> FindArchive(const HostContext& ctx, const std::string&
   return std::nullopt;
 }
 
-// A word for a POSIX shell: single quotes, each quote inside written as '\''.
-std::string ShellWord(const std::string& word) { return "'" + ReplaceAll(word, "'", "'\\''") + "'"; }
-
-// The command that runs `command` on archive `number` of the same agenda. A password never
-// appears in it: its group is left out, with a word on where the command takes it from.
-std::string ArchiveCommand(const Options& o, const char* command, const std::string& number) {
+// The command that runs `command` on the same agenda with `extra` words after the groups, for the
+// shell of the platform, in lines of at most 80 columns. A password never appears in it: its group
+// is left out, with a line on where the command takes it from.
+std::string AgendaCommand(const Options& o, const char* command, const std::vector<std::string>& extra) {
   const StartupParams params = ParseCommandLine(o.groups);
-  std::string line = std::string("vorlend-batch ") + command, value;
+  std::vector<std::string> words = {"vorlend-batch", command};
+  std::string value;
   bool secret = false;
   for (const char* name : {"MAIN", "AKTROK", "MVERZE", "AKTHESLO", "AKTCFGNAME"}) {
     if (!FindParam(params, name, value)) continue;
@@ -163,14 +162,19 @@ std::string ArchiveCommand(const Options& o, const char* command, const std::str
       secret = true;
       continue;
     }
-    line += " " + ShellWord("?" + std::string(name) + "=" + value + "?" + name);
+    words.push_back("?" + std::string(name) + "=" + value + "?" + name);
   }
-  line += " --archive " + number;
+  words.insert(words.end(), extra.begin(), extra.end());
+  std::string text = ShellCommand(words);
   if (secret) {
-    line += "\r(heslo se ve výpisu neuvádí: zadejte ho proměnnou VORLEND_AKTHESLO nebo volbou "
+    text += "\n(heslo se ve výpisu neuvádí: zadejte ho proměnnou VORLEND_AKTHESLO nebo volbou\n"
             "--password-file SOUBOR)";
   }
-  return line;
+  return text;
+}
+
+std::string ArchiveCommand(const Options& o, const char* command, const std::string& number) {
+  return AgendaCommand(o, command, {"--archive", number});
 }
 
 std::string RestoreCommand(const Options& o, const std::string& number) { return ArchiveCommand(o, "restore", number); }
@@ -282,10 +286,15 @@ int RunSave(const Options& o, HostContext& ctx, SavePlan& plan, ConsoleDialogs& 
   } else if (saved.status == SaveStatus::Saved) {
     out << saved.archiveNumber << std::endl;
   } else if (saved.incompleteLeft) {
-    err << "Uložení nebylo dokončeno. Původní stav zámků všech dokladů, které stihlo zpracovat, je v "
-           "nedokončeném archivu "
-        << saved.archiveNumber << ". Vrátíte ho příkazem:\n"
-        << RestoreCommand(o, saved.archiveNumber) << std::endl;
+    // The one way back: every state the save changed restored, its archive deleted, and the save
+    // run again from the start.
+    err << WrapForConsole("Uložení nebylo dokončeno. Původní stav zámků všech dokladů, které stihlo zpracovat, je "
+                          "v nedokončeném archivu " +
+                          saved.archiveNumber + ". Vše vrátíte a uložení zopakujete těmito třemi příkazy:")
+        << "\n1. vrácení zámků z archivu " << saved.archiveNumber << ":\n"
+        << RestoreCommand(o, saved.archiveNumber) << "\n2. smazání archivu " << saved.archiveNumber << ":\n"
+        << ArchiveCommand(o, "delete", saved.archiveNumber) << "\n3. nové uložení:\n"
+        << AgendaCommand(o, "save", o.options) << std::endl;
   }
   // The archive number is the save's one result for a script: never lost without a word.
   if (!out && !saved.archiveNumber.empty()) {
@@ -372,7 +381,17 @@ int RunRestore(const Options& o, HostContext& ctx, ConsoleDialogs& dialogs, std:
   }
   err << WrapForConsole(RestoreSummary(restored.counts, restored.status == RestoreStatus::Restored, seconds))
       << std::endl;
-  if (restored.status != RestoreStatus::Restored) return Outcome(-1, dialogs);
+  if (restored.status != RestoreStatus::Restored) {
+    // A restore only writes archived states: run again, it finishes what this one began.
+    if (restored.counts.TablesBegun > 0) {
+      std::vector<std::string> again = {"--archive", row->Dir};
+      if (o.Has("--delete-after")) again.push_back("--delete-after");
+      err << WrapForConsole("Obnovení nebylo dokončeno. Doklady, kterým stihlo vrátit zámek, ho už mají; ostatní "
+                            "vrátí tentýž příkaz spuštěný znovu:")
+          << "\n" << AgendaCommand(o, "restore", again) << std::endl;
+    }
+    return Outcome(-1, dialogs);
+  }
   const DeletionStatus d = restored.deletion;
   return d == DeletionStatus::Kept || d == DeletionStatus::Deleted ? BatchSuccess : BatchFailed;
 }

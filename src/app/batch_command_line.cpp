@@ -212,6 +212,8 @@ std::size_t TakeOption(const std::vector<std::string>& args, std::size_t i,
   }
   if (o.values.count(name)) throw BatchUsageError{"Volba " + name + " je uvedena dvakrát."};
   o.values[name] = value;
+  o.options.push_back(name);
+  if (k->second) o.options.push_back(value);
   return i;
 }
 

@@ -19,6 +19,7 @@ struct BatchOptions {
   std::string command;
   std::vector<std::string> groups;            // the arguments that hold Money's groups, in order
   std::map<std::string, std::string> values;  // option -> value ("" for flags)
+  std::vector<std::string> options;           // the options as given, "--name" and its value apart
 
   bool Has(const std::string& option) const { return values.count(option) != 0; }
 };

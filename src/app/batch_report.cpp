@@ -73,6 +73,28 @@ std::string TablesText(const OperationCounts& c) {
 
 }  // namespace
 
+std::string ShellCommand(const std::vector<std::string>& words, std::size_t width) {
+#ifdef _WIN32
+  const char* const safe = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_./\\:=,+-@";
+  const auto quoted = [](const std::string& w) { return "\"" + ReplaceAll(w, "\"", "\\\"") + "\""; };
+  const char* const continuation = " ^";
+#else
+  const char* const safe = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_./:=,+-@%";
+  const auto quoted = [](const std::string& w) { return "'" + ReplaceAll(w, "'", "'\\''") + "'"; };
+  const char* const continuation = " \\";
+#endif
+  std::string text, line;
+  for (const std::string& word : words) {
+    const std::string shown = !word.empty() && word.find_first_not_of(safe) == std::string::npos ? word : quoted(word);
+    if (!line.empty() && CharCount(line) + 1 + CharCount(shown) + 2 > width) {
+      text += line + continuation + "\n";
+      line = "  ";
+    }
+    line += (line.empty() || line == "  " ? "" : " ") + shown;
+  }
+  return text + line;
+}
+
 std::string EscapeField(const std::string& text) {
   std::string out;
   for (const char32_t c : Utf8ToCodePoints(text)) {

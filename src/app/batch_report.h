@@ -55,4 +55,9 @@ std::string RestoreSummary(const OperationCounts& counts, bool finished, double 
 // two blanks.
 std::string WrapForConsole(const std::string& text, std::size_t width = 80);
 
+// A command for the shell of the platform (a POSIX shell; cmd.exe on Windows): each word quoted
+// where the shell would read it otherwise, lines of at most `width` columns joined by the shell's
+// line continuation (a word longer than a line stands alone on its line).
+std::string ShellCommand(const std::vector<std::string>& words, std::size_t width = 80);
+
 }  // namespace vorlend

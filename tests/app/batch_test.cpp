@@ -108,12 +108,22 @@ TEST_F(BatchFixture, AnInterruptedSaveLeavesAnIncompleteArchiveThatPutsEveryStat
     EXPECT_EQ(out, "");
   }
   EXPECT_NE(ReadLocks(table, "Cislo"), before);  // the documents before the held one are locked
-  // Standard error names the archive and the command that puts the states back.
+  // Standard error names the archive and the commands that put the states back and save again,
+  // each in lines of at most 80 columns.
   const std::size_t at = err.find("vorlend-batch restore ");
   ASSERT_NE(at, std::string::npos) << err;
-  EXPECT_NE(err.find("nedokončeném archivu 1"), std::string::npos);
-  const std::string command = err.substr(at, err.find('\n', at) - at);
+  EXPECT_NE(Unwrapped(err).find("nedokončeném archivu 1"), std::string::npos);
+  std::size_t end = at;
+  while ((end = err.find('\n', end + 1)) != std::string::npos && err[end - 1] == '\\') {
+  }
+  const std::string command = err.substr(at, end - at);
   EXPECT_NE(command.find(" --archive 1"), std::string::npos);
+  for (const std::string& line : Split(err.substr(err.find("Uložení nebylo dokončeno")), '\n')) {
+    EXPECT_LE(CharCount(line), 80u) << line;
+  }
+  EXPECT_EQ(err.find('\r'), std::string::npos);
+  EXPECT_NE(err.find("vorlend-batch delete "), std::string::npos);
+  EXPECT_NE(err.find("--modules VF --action lock"), std::string::npos) << err;
 
   ASSERT_EQ(Batch({"list"}), 0);
   EXPECT_EQ(out.rfind("1\tincomplete\t[bez názvu]\t", 0), 0u) << out;
@@ -538,6 +548,10 @@ TEST_F(BatchFixture, AFailingOrReplacedArchiveFolderLosesNothing) {
   job.join();
   EXPECT_EQ(rc, 1) << rerr;
   EXPECT_NE(rerr.find("mezitím smazal nebo změnil jiný uživatel"), std::string::npos) << rerr;
+  // Stopped half-way, it says that running it again finishes it.
+  EXPECT_NE(Unwrapped(rerr).find("ostatní vrátí tentýž příkaz spuštěný znovu:\nvorlend-batch restore "),
+            std::string::npos)
+      << rerr;
   const auto unlockedVf = ReadLocks(vf, "Cislo");
   for (const auto& [key, value] : unlockedVf) EXPECT_EQ(value, "0") << key;
   EXPECT_TRUE(DirectoryExists(root + "1"));
