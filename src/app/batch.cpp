@@ -16,6 +16,7 @@
 #include "archive/roads.h"
 #include "platform/console.h"
 #include "platform/environment.h"
+#include "host/s3access_rights.h"
 #include "platform/files.h"
 #include "platform/text.h"
 
@@ -446,21 +447,36 @@ int RunDelete(const Options& o, const HostContext& ctx, ConsoleDialogs& dialogs,
 
 // The groups with the password taken from the environment or a file when no group gives it, so it
 // need not stand on a command line that every user of the machine can read.
-std::vector<std::string> GroupsWithPassword(const Options& o) {
-  std::vector<std::string> groups = o.groups;
+// Money and agenda-seed always pass the group, empty when the operating-system account identifies
+// the user: an empty group gives way to the file or the environment. `source` says where the
+// password came from, for the message when it is refused.
+std::vector<std::string> GroupsWithPassword(const Options& o, std::string& source) {
+  std::vector<std::string> groups;
   std::string value;
-  const bool inGroup = FindParam(ParseCommandLine(o.groups), "AKTHESLO", value);
+  const bool inGroup = FindParam(ParseCommandLine(o.groups), "AKTHESLO", value) && !value.empty();
+  for (const std::string& g : o.groups) {
+    const bool empty = !inGroup && g.find("?AKTHESLO=?AKTHESLO") != std::string::npos;
+    const std::string rest = empty ? Trim(ReplaceAll(g, "?AKTHESLO=?AKTHESLO", "")) : g;
+    if (!rest.empty()) groups.push_back(rest);
+  }
+  source = inGroup ? "ze skupiny ?AKTHESLO" : "";
   const auto file = o.values.find("--password-file");
+  const char* env = std::getenv("VORLEND_AKTHESLO");
   if (file != o.values.end()) {
     if (inGroup) throw UsageError{"Heslo je zadáno skupinou ?AKTHESLO i volbou --password-file; zadejte ho jednou."};
     std::string bytes;
     if (!ReadWholeFile(file->second, bytes, kMaxSmallFileBytes)) {
       throw UsageError{"Soubor s heslem " + file->second + " nelze přečíst."};
     }
-    groups.push_back("?AKTHESLO=" + bytes.substr(0, bytes.find_first_of("\r\n")) + "?AKTHESLO");
-  } else if (const char* env = std::getenv("VORLEND_AKTHESLO"); env && !inGroup) {
-    groups.push_back("?AKTHESLO=" + std::string(env) + "?AKTHESLO");
+    value = bytes.substr(0, bytes.find_first_of("\r\n"));
+    source = "ze souboru " + file->second + " (volba --password-file)";
+  } else if (env && *env && !inGroup) {
+    value = env;
+    source = "z proměnné VORLEND_AKTHESLO";
+  } else if (!inGroup) {
+    value.clear();
   }
+  if (!inGroup) groups.push_back("?AKTHESLO=" + value + "?AKTHESLO");
   return groups;
 }
 
@@ -528,10 +544,18 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
       out << "vorlend-batch " << ProgramVersion << std::endl;
       return out ? BatchSuccess : BatchOutput;
     }
-    o.groups = GroupsWithPassword(o);
+    std::string passwordSource;
+    o.groups = GroupsWithPassword(o, passwordSource);
     ValidateOptions(o);
     ConsoleDialogs dialogs(err, ParseConflict(o), o.Has("--quiet"));
     const int status = StartAndRun(o, dialogs, out, err);
+    if (status == BatchRefused && dialogs.LastMessage().find(kUserNotFoundText) != std::string::npos) {
+      err << WrapForConsole(passwordSource.empty()
+                                ? "Heslo nebylo zadáno: uživatele Money určil účet operačního systému \"" +
+                                      CurrentUserName() + "\"."
+                                : "Heslo uživatele Money bylo převzato " + passwordSource + ".")
+          << std::endl;
+    }
     if (status != BatchSuccess) dialogs.ReportHeldBack();
     // What the command printed is its result: a write that failed (a full disk, a closed or
     // broken output) fails the command, after the job itself has ended.

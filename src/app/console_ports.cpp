@@ -41,6 +41,7 @@ std::string ConsoleLine(MsgKind kind, const std::string& text) {
 }  // namespace
 
 void ConsoleDialogs::Message(MsgKind kind, const std::string& text) {
+  m_lastMessage = text;
   if (m_quiet && kind != MsgKind::Error) {
     m_heldBack.push_back(ConsoleLine(kind, text));
     return;

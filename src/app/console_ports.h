@@ -42,6 +42,8 @@ public:
   void BeforeOutput(std::function<void()> hook) { m_beforeOutput = std::move(hook); }
   // True once a question was answered so that the operation stops (abort, or a conflict given up).
   bool StoppedByUser() const { return m_stopped; }
+  // The text of the last message shown (empty when none).
+  const std::string& LastMessage() const { return m_lastMessage; }
   // The document the next lock-conflict question is about.
   void ConflictDocument(const std::string& shownTable, std::int32_t key);
 
@@ -60,6 +62,7 @@ private:
   bool m_stopped = false;
   std::chrono::steady_clock::time_point m_conflictSince{};
   std::chrono::steady_clock::time_point m_lastConflict{};
+  std::string m_lastMessage;
   bool m_reported = false;  // the current stretch of conflicts has been reported
   std::string m_stretchSubject;  // the document of the current stretch; empty: a busy table
   std::string m_conflictTable;

@@ -451,3 +451,33 @@ TEST_F(BatchFixture, EveryJobReportsItsResultAsJson) {
   ASSERT_EQ(Batch({"list", "--json"}), 0);
   EXPECT_EQ(json::parse(out)[0]["saved"], iso);
 }
+
+// Money and agenda-seed always pass a ?AKTHESLO group, empty when the system account names the
+// user: VORLEND_AKTHESLO and --password-file take its place, and a refused password says where it
+// came from.
+TEST(BatchPassword, AnEmptyGroupGivesWayAndARefusalNamesTheSource) {
+  TempDir dir;
+  std::string out, err;
+  ASSERT_EQ(Tool("agenda-seed", {dir / "Data", "--years", "1", "--docs", "3", "--rights-user", "někdo jiný",
+                                 "--password", "tajné"},
+                 out, err),
+            0)
+      << err;
+  std::vector<std::string> argv = {ToolPath("vorlend-batch"), "list"};
+  for (const std::string& group : Split(out.substr(0, out.size() - 1), '\n')) {
+    argv.push_back(group.rfind("?AKTHESLO=", 0) == 0 ? "?AKTHESLO=?AKTHESLO" : group);
+  }
+  EXPECT_EQ(RunProgram(argv, &out, &err), 3);
+  EXPECT_TRUE(Has(err, "Heslo nebylo zadáno")) << err;
+  SetEnv("VORLEND_AKTHESLO", "tajné");
+  EXPECT_EQ(RunProgram(argv, &out, &err), 0) << err;
+  SetEnv("VORLEND_AKTHESLO", "jiné");
+  EXPECT_EQ(RunProgram(argv, &out, &err), 3);
+  EXPECT_TRUE(Has(Unwrapped(err), "Heslo uživatele Money bylo převzato z proměnné VORLEND_AKTHESLO.")) << err;
+  UnsetEnv("VORLEND_AKTHESLO");
+  WriteBytes(dir / "heslo", "jiné\n");
+  argv.push_back("--password-file");
+  argv.push_back(dir / "heslo");
+  EXPECT_EQ(RunProgram(argv, &out, &err), 3);
+  EXPECT_TRUE(Has(Unwrapped(err), "převzato ze souboru " + std::string(dir / "heslo"))) << err;
+}
