@@ -103,8 +103,11 @@ TEST_F(BatchFixture, StrayWordsAndMalformedGroupsAreRefusedWithNothingWritten) {
   EXPECT_TRUE(Has(err, "Skupina parametrů ?AKTROK je uvedena dvakrát.")) << err;
   groups.pop_back();
   WriteBytes(dir / "password", "tajné\n");
+  const std::string empty = groups[3];
+  groups[3] = "?AKTHESLO=jiné?AKTHESLO";
   EXPECT_EQ(Batch({"list", "--password-file", dir / "password"}), 2);  // the groups hold one already
   EXPECT_TRUE(Has(err, "--password-file")) << err;
+  groups[3] = empty;
 
   // Missing groups are refused before any directory is created.
   const std::vector<std::string> all = groups;
