@@ -290,8 +290,9 @@ std::vector<ArchiveRow> NewerArchivesHolding(const HostContext& ctx, const Archi
 }
 
 SaveStartLock::SaveStartLock(const HostContext& ctx) : m_ctx(ctx), m_path(ctx.ArchiveRoot() + kSaveStartName) {
-  if (!DirectoryExists(ctx.ArchiveRoot())) CreateDir(ctx.ArchiveRoot());
-  if (!DirectoryExists(m_path)) CreateDir(m_path);
+  // Every user of the agenda saves here: the folders are the group's as well as their maker's.
+  if (!DirectoryExists(ctx.ArchiveRoot()) && CreateDir(ctx.ArchiveRoot())) ShareWithGroup(ctx.ArchiveRoot());
+  if (!DirectoryExists(m_path) && CreateDir(m_path)) ShareWithGroup(m_path);
   m_lock = std::make_unique<DirectoryLock>(m_path, LockMode::Exclusive, kSaveStartWaitMs);
 }
 

@@ -86,6 +86,7 @@ int CreateArchiveDirectory(SaveJob& job) {
   if (!DirectoryExists(root)) {
     CreateDir(root);
     if (!DirectoryExists(root)) return fail(root);
+    ShareWithGroup(root);
   }
   std::string candidate;
   for (unsigned n = 1;; ++n) {
@@ -95,6 +96,8 @@ int CreateArchiveDirectory(SaveJob& job) {
     if (PathExists(candidate)) continue;
     const NewDirResult made = CreateNewDir(candidate);
     if (made == NewDirResult::Created) {
+      // Another user of the agenda may restore and delete it.
+      ShareWithGroup(candidate);
       // The archive must outlive a power cut as surely as the changes it will allow; a folder
       // whose name cannot be made durable takes no archive.
       if (!SyncDirectoryOf(ExcludeTrailingPathDelimiter(root)) || !SyncDirectoryOf(candidate)) {

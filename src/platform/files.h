@@ -42,6 +42,10 @@ bool CreateDir(std::string_view path);
 // of that name) is already there, as when another process created it a moment ago.
 enum class NewDirResult { Created, Exists, Failed };
 [[nodiscard]] NewDirResult CreateNewDir(std::string_view path);
+// A folder of storage that several users share (the archive root, an archive): the folder's group
+// may add and remove its entries, and what is made in it takes the folder's group, whatever the
+// maker's umask. On Windows the folder's inherited permissions already decide this.
+void ShareWithGroup(std::string_view directory);
 // Creates the directory with every missing parent.
 bool ForceDirectories(std::string_view path);
 bool DeleteFile(std::string_view path);

@@ -115,6 +115,14 @@ std::string ResolvePath(std::string_view path) {
 }
 
 
+void ShareWithGroup(std::string_view directory) {
+  const std::string p = ResolvePath(ExcludeTrailingPathDelimiter(directory));
+  struct stat st {};
+  if (::lstat(p.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return;
+  const mode_t wanted = (st.st_mode & 07777) | S_IRWXG | S_ISGID;
+  if (wanted != (st.st_mode & 07777)) ::chmod(p.c_str(), wanted);
+}
+
 bool FileExists(std::string_view path) {
   struct stat st {};
   return ::stat(ResolvePath(path).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);

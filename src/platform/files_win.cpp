@@ -273,6 +273,8 @@ std::string SystemErrorText(int error) {
   return said;
 }
 
+void ShareWithGroup(std::string_view) {}
+
 bool IsSymbolicLink(std::string_view path) {
   DWORD a = 0;
   return Attributes(ResolvePath(ExcludeTrailingPathDelimiter(path)), a) && IsLink(a);

@@ -518,6 +518,12 @@ TEST_F(BatchFixture, AFailingOrReplacedArchiveFolderLosesNothing) {
   const auto beforeVf = ReadLocks(vf, "Cislo");
   ASSERT_EQ(Batch({"save", "--years", "2025", "--modules", "PF,VF", "--action", "unlock"}), 0) << err;
   const std::string root = ResolvePath(agenda.Context().ArchiveRoot());
+  // Shared storage: another user of the group may add and remove archives, whatever the umask.
+  for (const std::string& folder : {root, root + "1"}) {
+    const auto perms = std::filesystem::status(folder).permissions();
+    EXPECT_NE(perms & std::filesystem::perms::group_write, std::filesystem::perms::none) << folder;
+    EXPECT_NE(perms & std::filesystem::perms::set_gid, std::filesystem::perms::none) << folder;
+  }
   if (!SetImmutable(root + "1/VF002.dat", true)) GTEST_SKIP() << "no immutable flag on this file system";
   EXPECT_EQ(Batch({"delete", "--archive", "1"}), 1);
   SetImmutable(root + "1/VF002.dat", false);
