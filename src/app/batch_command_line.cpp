@@ -46,6 +46,11 @@ const char* const kBatchHelpText =
     "          Smaže archiv a vypíše, co smazal (kolik stavů zámků v něm bylo).\n"
     "          Nedokončený archiv, jehož obnovení by ještě měnilo zámky, smaže\n"
     "          jen s --force. S --dry-run jen vypíše, co by smazal nebo proč ne.\n"
+    "  check   --archive N|latest|all [--json]\n"
+    "          Zkontroluje archiv (all: každý archiv agendy): seznam souborů proti\n"
+    "          popisnému souboru, každou tabulku kontrolou integrity SQLite a\n"
+    "          každý záznam (číslo dokladu a stav zámku). Jen čte. Návratový kód 0,\n"
+    "          když je vše v pořádku, jinak 1.\n"
     "  --archive latest je archiv agendy uložený naposledy; nebyl-li dokončen,\n"
     "          příkaz ho jen ohlásí (jiný archiv se zadá číslem).\n"
     "\n"
@@ -111,6 +116,7 @@ const std::map<std::string, bool>& KnownOptions(const std::string& command) {
         {"--quiet", false},
         {"--json", false}}},
       {"delete", {{"--archive", true}, {"--dry-run", false}, {"--force", false}, {"--json", false}}},
+      {"check", {{"--archive", true}, {"--json", false}}},
   };
   // Every command takes the password from a file instead of a group.
   static const std::map<std::string, std::map<std::string, bool>> kWithPassword = [] {

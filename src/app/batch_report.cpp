@@ -177,6 +177,28 @@ void PrintArchiveList(const ArchiveList& list, bool json, std::ostream& out) {
   out.flush();
 }
 
+void PrintCheck(const std::vector<CheckedArchive>& checked, bool json, std::ostream& out) {
+  bool sound = true;
+  nlohmann::ordered_json archives = nlohmann::ordered_json::array();
+  for (const CheckedArchive& c : checked) {
+    sound = sound && c.problems.empty();
+    if (json) {
+      archives.push_back({{"archive", ArchiveJson(c.row)}, {"ok", c.problems.empty()}, {"records", c.records},
+                          {"problems", c.problems}});
+      continue;
+    }
+    out << "Archiv " << EscapeField(c.row.Dir) << " (\"" << EscapeField(c.row.MapName) << "\"): "
+        << (c.problems.empty() ? "v pořádku, záznamů " + std::to_string(c.records) : std::string("poškozený")) << "\n";
+    for (const std::string& p : c.problems) out << "  " << EscapeField(p) << "\n";
+  }
+  if (json) {
+    nlohmann::ordered_json doc = JobJson("check", sound ? "ok" : "damaged");
+    doc["archives"] = archives;
+    PrintJson(doc, out);
+  }
+  out.flush();
+}
+
 void PrintInspectionJson(const ArchiveRow& row, const ArchiveInspection& inspection, bool documents,
                          std::ostream& out) {
   nlohmann::ordered_json doc = JobJson("show", "ok");

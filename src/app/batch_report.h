@@ -55,6 +55,16 @@ std::string RestoreSummary(const OperationCounts& counts, bool finished, double 
 // two blanks.
 std::string WrapForConsole(const std::string& text, std::size_t width = 80);
 
+// One archive as `check` found it.
+struct CheckedArchive {
+  ArchiveRow row;
+  std::vector<std::string> problems;  // empty: sound
+  int records = 0;
+};
+// `check`'s report: a line per archive ("v pořádku" with its records, or "poškozený"), a line per
+// problem; or one JSON document.
+void PrintCheck(const std::vector<CheckedArchive>& checked, bool json, std::ostream& out);
+
 // A command for the shell of the platform (a POSIX shell; cmd.exe on Windows): each word quoted
 // where the shell would read it otherwise, lines of at most `width` columns joined by the shell's
 // line continuation (a word longer than a line stands alone on its line).

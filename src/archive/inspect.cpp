@@ -5,6 +5,7 @@
 #include "archive/modules.h"
 #include "archive/operation.h"
 #include "archive/restore.h"
+#include "archive/restore_block.h"
 #include "archive/save.h"
 #include "host/bftable.h"
 #include "platform/files.h"
@@ -12,11 +13,6 @@
 namespace vorlend {
 
 namespace {
-
-// Raised while reading an archive table whose records cannot be what the save wrote.
-struct DamagedArchive {
-  std::string table;  // as messages show it
-};
 
 struct ArchivedRecord {
   std::int32_t key = 0;
@@ -142,6 +138,51 @@ TableInspection InspectionTotals(const ArchiveInspection& inspection) {
     total.missing += t.missing;
   }
   return total;
+}
+
+namespace {
+// Keeps the messages a check would have shown, answers every question "Ne".
+class CollectingDialogs : public Dialogs {
+public:
+  void Message(MsgKind, const std::string& text) override { texts.push_back(text); }
+  bool Question(MsgKind, const std::string&) override { return false; }
+  std::vector<std::string> texts;
+};
+
+// The problems of one archive table.
+void CheckArchiveTable(const std::string& base, const std::string& shown, std::vector<std::string>& problems,
+                       int& records) {
+  TBFTable table;
+  if (table.OpenTable(base, kArchiveTableReading) != 0) {
+    problems.push_back(OpenErrorText(shown) + " (" + table.LastError() + ")");
+    return;
+  }
+  TableCloser close(table);
+  const std::string integrity = table.IntegrityCheck();
+  if (integrity != "ok") problems.push_back("Databáze " + shown + ".DAT je poškozena: " + integrity);
+  try {
+    ArchiveReader reader(table, shown);
+    std::int32_t key = 0;
+    Variant lock;
+    while (reader.Next(key, lock)) ++records;
+  } catch (const DamagedArchive&) {
+    problems.push_back("Chyba: archiv je poškozen, databáze " + shown + ".DAT obsahuje záznam, který nelze načíst.");
+  } catch (const HostError& e) {
+    problems.push_back("Databáze " + shown + ".DAT je poškozena: " + e.what());
+  }
+}
+}  // namespace
+
+std::vector<std::string> CheckArchive(const HostContext& ctx, const std::string& archiveDir, int& records) {
+  records = 0;
+  CollectingDialogs collected;
+  FileList files;
+  if (!ReadArchiveFileList(ctx, archiveDir, collected, files)) return collected.texts;
+  std::vector<std::string> problems;
+  for (const FileListRow& row : files) {
+    CheckArchiveTable(archiveDir + row.FileName, ctx.Shown(archiveDir) + row.FileName, problems, records);
+  }
+  return problems;
 }
 
 int CountArchivedStates(const HostContext& ctx, const std::string& archiveDir) {

@@ -145,6 +145,14 @@ bool Table::OpenConnection(std::string& error, OpenOptions options) {
   return true;
 }
 
+std::string Table::IntegrityCheck() {
+  std::string result, error;
+  const bool ran = QueryRows(m_db, "PRAGMA integrity_check", error, [&](sqlite3_stmt* s) {
+    result += (result.empty() ? "" : "\n") + ColumnText(s, 0);
+  });
+  return ran ? result : error;
+}
+
 // The first reads of the file: a text file, an empty or a truncated database fails here.
 bool Table::CheckIsTable(std::string& error) {
   int applicationId = 0;

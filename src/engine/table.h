@@ -58,6 +58,8 @@ public:
   int RequireField(std::string_view name) const;
 
   std::int64_t RecordCount();
+  // SQLite's integrity check of the open table: "ok", or the problems found.
+  std::string IntegrityCheck();
   // Selects an index by name, without regard to letter case; an empty name selects record order.
   // The current record stays current. False when the table has no such index.
   [[nodiscard]] bool SetOrder(std::string_view indexName);

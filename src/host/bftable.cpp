@@ -40,6 +40,8 @@ bool TBFTable::IsOpen() const {
   return m_table != nullptr;
 }
 
+std::string TBFTable::IntegrityCheck() { return Table().IntegrityCheck(); }
+
 int TBFTable::RecCount() {
   const std::int64_t count = Table().RecordCount();
   return count > INT32_MAX ? INT32_MAX : static_cast<int>(count);

@@ -45,6 +45,8 @@ public:
   bool IsOpen() const;
 
   int RecCount();
+  // SQLite's integrity check of the open table: "ok", or the problems found.
+  std::string IntegrityCheck();
   [[nodiscard]] int SetOrder(const std::string& indexName);
   int GoTop();  // a walk may leave it to IsEof
   int Skip();

@@ -561,6 +561,19 @@ TEST_F(BatchFixture, AFailingOrReplacedArchiveFolderLosesNothing) {
   const auto unlockedVf = ReadLocks(vf, "Cislo");
   for (const auto& [key, value] : unlockedVf) EXPECT_EQ(value, "0") << key;
   EXPECT_TRUE(DirectoryExists(root + "1"));
+
+  // `check` reads every archive whole: sound, then a table with a page overwritten.
+  ASSERT_EQ(Batch({"check", "--archive", "all"}), 0) << err;
+  EXPECT_EQ(out.rfind("Archiv 1 (\"[bez názvu]\"): v pořádku, záznamů 60", 0), 0u) << out;
+  ASSERT_EQ(Batch({"save", "--years", "2025", "--modules", "PD", "--action", "none"}), 0) << err;
+  std::string page = ReadBytes(root + "2/PD002.dat");
+  ASSERT_GT(page.size(), 8192u);
+  for (std::size_t i = 4096; i < 8192; i += 3) page[i] = 'Z';
+  WriteBytes(root + "2/PD002.dat", page);
+  EXPECT_EQ(Batch({"check", "--archive", "all"}), 1);
+  EXPECT_NE(out.find("Archiv 2 (\"[bez názvu]\"): poškozený\n  "), std::string::npos) << out;
+  EXPECT_EQ(out.rfind("Archiv 1 ", 0), 0u) << out;
+
   EXPECT_EQ(Batch({"restore", "--archive", "1", "--delete-after"}), 0) << err;
   EXPECT_EQ(ReadLocks(pf, "Cislo"), before);
   EXPECT_EQ(ReadLocks(vf, "Cislo"), beforeVf);
