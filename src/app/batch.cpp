@@ -4,6 +4,7 @@
 #include <chrono>
 #include <iostream>
 #include <optional>
+#include <streambuf>
 
 
 #include "app/batch_command_line.h"
@@ -47,7 +48,7 @@ std::string ArchiveNumberOption(const Options& o) {
   if (it == o.values.end()) throw UsageError{"Příkaz " + o.command + " potřebuje volbu --archive N."};
   if (it->second == "latest" || (it->second == "all" && o.command == "check")) return it->second;
   if (!ParseInt32(it->second, n) || n < 1) {
-    throw UsageError{"Číslo archivu musí být kladné celé číslo, nebo latest (nejnovější dokončený archiv)."};
+    throw UsageError{"Číslo archivu musí být kladné celé číslo, nebo latest (archiv uložený naposledy)."};
   }
   return std::to_string(n);
 }
@@ -341,7 +342,7 @@ int RunDryRun(const Options& o, const HostContext& ctx, Dialogs& dialogs, std::o
   NamedArchive a;
   if (!InspectNamedArchive(o, ctx, dialogs, true, a)) return BatchFailed;
   if (o.Has("--json")) {
-    PrintInspectionJson(*a.row, a.inspection, true, out);
+    PrintInspectionJson(*a.row, a.inspection, true, out, true);
   } else {
     PrintInspection(*a.row, a.recap, a.inspection, InspectionView::DryRun, out);
   }
@@ -562,6 +563,45 @@ int StartAndRun(const Options& o, ConsoleDialogs& dialogs, std::ostream& out, st
 
 }  // namespace
 
+namespace {
+// Counts what passes to standard output, so a run that printed nothing can still give a script
+// its JSON document.
+class CountingBuffer : public std::streambuf {
+public:
+  explicit CountingBuffer(std::streambuf* inner) : m_inner(inner) {}
+  std::size_t Count() const { return m_count; }
+
+protected:
+  int_type overflow(int_type c) override {
+    if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+    ++m_count;
+    return m_inner->sputc(traits_type::to_char_type(c));
+  }
+  std::streamsize xsputn(const char* s, std::streamsize n) override {
+    m_count += static_cast<std::size_t>(n);
+    return m_inner->sputn(s, n);
+  }
+  int sync() override { return m_inner->pubsync(); }
+
+private:
+  std::streambuf* m_inner;
+  std::size_t m_count = 0;
+};
+
+const char* StatusWord(int status) {
+  switch (status) {
+    case BatchUsage: return "usage";
+    case BatchRefused: return "refused";
+    case BatchStopped: return "stopped";
+    default: return "failed";
+  }
+}
+
+bool AsksForJson(const std::vector<std::string>& args) {
+  return std::find(args.begin(), args.end(), "--json") != args.end();
+}
+}  // namespace
+
 int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   try {
     Options o = ParseBatchOptions(args);
@@ -577,7 +617,14 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
     o.groups = GroupsWithPassword(o, passwordSource);
     ValidateOptions(o);
     ConsoleDialogs dialogs(err, ParseConflict(o), o.Has("--quiet"));
-    const int status = StartAndRun(o, dialogs, out, err);
+    CountingBuffer counted(out.rdbuf());
+    std::ostream jobOut(&counted);
+    const int status = StartAndRun(o, dialogs, o.Has("--json") ? jobOut : out, err);
+    out.setstate(jobOut.rdstate());
+    // With --json a script gets one document whatever happened, a failure too.
+    if (o.Has("--json") && status != BatchSuccess && counted.Count() == 0) {
+      PrintErrorJson(o.command.c_str(), StatusWord(status), status, dialogs.Reported(), out);
+    }
     if (status == BatchRefused && dialogs.LastMessage().find(kUserNotFoundText) != std::string::npos) {
       err << WrapForConsole(passwordSource.empty()
                                 ? "Heslo nebylo zadáno: uživatele Money určil účet operačního systému \"" +
@@ -599,6 +646,9 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
     if (status == BatchSuccess && (!out || !err)) return BatchOutput;
     return status;
   } catch (const UsageError& e) {
+    if (AsksForJson(args)) {
+      PrintErrorJson(args.empty() ? "" : args[0].c_str(), "usage", BatchUsage, {e.text}, out);
+    }
     return Usage(e, err);
   }
 }

@@ -177,6 +177,14 @@ void PrintArchiveList(const ArchiveList& list, bool json, std::ostream& out) {
   out.flush();
 }
 
+void PrintErrorJson(const char* command, const char* status, int exitStatus, const std::vector<std::string>& messages,
+                    std::ostream& out) {
+  nlohmann::ordered_json doc = JobJson(command, status);
+  doc["exitStatus"] = exitStatus;
+  doc["messages"] = messages;
+  PrintJson(doc, out);
+}
+
 void PrintCheck(const std::vector<CheckedArchive>& checked, bool json, std::ostream& out) {
   bool sound = true;
   nlohmann::ordered_json archives = nlohmann::ordered_json::array();
@@ -200,9 +208,13 @@ void PrintCheck(const std::vector<CheckedArchive>& checked, bool json, std::ostr
 }
 
 void PrintInspectionJson(const ArchiveRow& row, const ArchiveInspection& inspection, bool documents,
-                         std::ostream& out) {
-  nlohmann::ordered_json doc = JobJson("show", "ok");
+                         std::ostream& out, bool dryRun) {
+  nlohmann::ordered_json doc = dryRun ? JobJson("restore", "dry-run") : JobJson("show", "ok");
   doc["archive"] = ArchiveJson(row);
+  if (dryRun) {
+    const TableInspection total = InspectionTotals(inspection);
+    doc["counts"] = {{"recorded", total.recorded}, {"changed", total.differing}, {"gone", total.missing}};
+  }
   nlohmann::ordered_json tables = nlohmann::ordered_json::array();
   for (const TableInspection& t : inspection.tables) {
     tables.push_back({{"table", t.row.WorkingStr},  {"money", NativePath(t.row.MoneyFile)},

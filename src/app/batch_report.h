@@ -28,8 +28,10 @@ std::string IsoDateTime(const std::string& date, const std::string& time);
 
 // `show --json`: the archive, its tables beside Money, and with `documents` every document that
 // differs or is gone.
+// `dryRun`: the restore's preview, as the command "restore" with the status "dry-run" and the
+// totals the restore would reach.
 void PrintInspectionJson(const ArchiveRow& row, const ArchiveInspection& inspection, bool documents,
-                         std::ostream& out);
+                         std::ostream& out, bool dryRun = false);
 // The JSON result of save, restore and delete: schema, command, status, the archive, the action,
 // the counts, further numbers, and the seconds taken.
 void PrintJobJson(const char* command, const char* status, const ArchiveRow* archive, const char* action,
@@ -54,6 +56,11 @@ std::string RestoreSummary(const OperationCounts& counts, bool finished, double 
 // A line for a console `width` characters wide: broken at blanks, the following lines indented by
 // two blanks.
 std::string WrapForConsole(const std::string& text, std::size_t width = 80);
+
+// The JSON document of a run that ended without its result: the command, the status word, the
+// exit status and the messages it reported.
+void PrintErrorJson(const char* command, const char* status, int exitStatus, const std::vector<std::string>& messages,
+                    std::ostream& out);
 
 // One archive as `check` found it.
 struct CheckedArchive {

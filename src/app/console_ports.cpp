@@ -42,6 +42,7 @@ std::string ConsoleLine(MsgKind kind, const std::string& text) {
 
 void ConsoleDialogs::Message(MsgKind kind, const std::string& text) {
   m_lastMessage = text;
+  if (kind == MsgKind::Error || kind == MsgKind::Warning) m_reportedTexts.push_back(ConsoleText(text));
   if (m_quiet && kind != MsgKind::Error) {
     m_heldBack.push_back(ConsoleLine(kind, text));
     return;

@@ -44,6 +44,8 @@ public:
   bool StoppedByUser() const { return m_stopped; }
   // The text of the last message shown (empty when none).
   const std::string& LastMessage() const { return m_lastMessage; }
+  // The errors and warnings shown, in order: what a JSON report of a failed run carries.
+  const std::vector<std::string>& Reported() const { return m_reportedTexts; }
   // The document the next lock-conflict question is about.
   void ConflictDocument(const std::string& shownTable, std::int32_t key);
 
@@ -63,6 +65,7 @@ private:
   std::chrono::steady_clock::time_point m_conflictSince{};
   std::chrono::steady_clock::time_point m_lastConflict{};
   std::string m_lastMessage;
+  std::vector<std::string> m_reportedTexts;
   bool m_reported = false;  // the current stretch of conflicts has been reported
   std::string m_stretchSubject;  // the document of the current stretch; empty: a busy table
   std::string m_conflictTable;

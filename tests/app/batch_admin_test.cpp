@@ -444,6 +444,20 @@ TEST_F(BatchFixture, EveryJobReportsItsResultAsJson) {
   ASSERT_EQ(shown["tables"].size(), 1u);
   EXPECT_EQ(shown["tables"][0]["differing"], 10);
   EXPECT_EQ(shown["documents"].size(), 10u);
+  ASSERT_EQ(Batch({"restore", "--archive", "1", "--dry-run", "--json"}), 0) << err;
+  EXPECT_EQ(json::parse(out)["command"], "restore");
+  EXPECT_EQ(json::parse(out)["status"], "dry-run");
+  EXPECT_EQ(json::parse(out)["counts"]["changed"], 10);
+  // A run that ends without its result still gives one document: a failure, a usage error.
+  for (const auto& [args, status] : std::vector<std::pair<std::vector<std::string>, int>>{
+           {{"show", "--archive", "99", "--json"}, 1}, {{"show", "--archive", "x", "--json"}, 2}}) {
+    ASSERT_EQ(Batch(args), status);
+    const json failed = json::parse(out);
+    EXPECT_EQ(failed["schema"], 1);
+    EXPECT_EQ(failed["status"], status == 1 ? "failed" : "usage");
+    EXPECT_EQ(failed["exitStatus"], status);
+    ASSERT_EQ(failed["messages"].size(), 1u);
+  }
 
   ASSERT_EQ(Batch({"restore", "--archive", "latest", "--json"}), 0) << err;
   EXPECT_EQ(json::parse(out)["status"], "restored");
