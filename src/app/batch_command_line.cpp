@@ -59,10 +59,11 @@ const char* const kBatchHelpText =
     "                         operaci zastaví (výchozí)\n"
     "  --on-conflict retry=S  na uvolnění dokladu se čeká nejvýše S sekund\n"
     "  --quiet                vypíše jen chyby a souhrn na konci\n"
-    "  --json                 výsledek (save, restore, delete, show) jako JSON na\n"
-    "                         standardní výstup, se schématem a počty\n"
+    "  --json                 výsledek jako JSON na standardní výstup, se schématem\n"
+    "                         a počty; také neúspěch a chybný příkazový řádek\n"
     "  --password-file SOUBOR heslo uživatele Money z prvního řádku souboru\n"
-    "  -h, --help             nápověda (za příkazem jen k tomu příkazu)\n"
+    "  -h, --help             nápověda (za příkazem jen k tomu příkazu; také\n"
+    "                         vorlend-batch help PŘÍKAZ)\n"
     "  --version              verze doplňku\n"
     "  --                     dál už jen skupiny parametrů, žádné volby\n"
     "Volbu s hodnotou lze psát i jako --volba=hodnota.\n"
@@ -73,10 +74,33 @@ const char* const kBatchHelpText =
     "Návratový kód: 0 úspěch, 1 chyba ohlášená doplňkem, 2 chybný příkazový\n"
     "řádek, 3 spuštění odmítnuto (chybějící skupina, práva, adresáře),\n"
     "4 zastaveno uživatelem (přerušení, neuvolněný doklad), 5 výstup nelze\n"
-    "zapsat (plný disk, zavřený výstup).\n";
+    "zapsat (plný disk, zavřený výstup), 141 čtenář výstupu skončil dřív (jako\n"
+    "u ostatních programů, které ukončí SIGPIPE).\n";
+
+namespace {
+const std::map<std::string, bool>& KnownOptions(const std::string& command);
+
+// The lines of the help's options that `command` accepts: each option's line with the lines that
+// continue it, and the lines on how options are written.
+std::string AcceptedOptionLines(const std::string& options, const std::string& command) {
+  const auto& known = KnownOptions(command);
+  std::string kept;
+  bool keep = true;
+  for (const std::string& line : Split(options, '\n')) {
+    if (StartsWith(line, "  -")) {
+      const std::string name = line.substr(2, line.find_first_of(" ,", 2) - 2);
+      keep = name == "-h" || name == "--" || known.count(name) != 0;
+    } else if (!StartsWith(line, "    ")) {
+      keep = true;
+    }
+    if (keep) kept += line + "\n";
+  }
+  return kept.substr(0, kept.size() - 1);
+}
+}  // namespace
 
 std::string BatchCommandHelp(const std::string& command) {
-  // The command's own lines of the whole help, with the options and the exit codes.
+  // The command's own lines of the whole help, with the options it accepts and the exit codes.
   std::string all = kBatchHelpText;
   const std::string start = "  " + command + " ";
   std::size_t at = all.find(start, all.find("Příkazy:"));
@@ -87,7 +111,7 @@ std::string BatchCommandHelp(const std::string& command) {
   } while (end < all.size() && all.compare(end, 10, "          ") == 0);
   const std::size_t options = all.find("Volby:");
   return "Použití: vorlend-batch " + command + " SKUPINY... [VOLBY]\n\n" + all.substr(at, end - at) + "\n" +
-         all.substr(options);
+         AcceptedOptionLines(all.substr(options), command);
 }
 
 namespace {
@@ -234,6 +258,16 @@ BatchOptions ParseBatchOptions(const std::vector<std::string>& args) {
   }
   if (args[0] == "--version") {
     o.version = true;
+    return o;
+  }
+  // `help COMMAND` is `COMMAND --help`.
+  if (args[0] == "help") {
+    if (args.size() > 2) throw BatchUsageError{"Příkaz help přijímá nejvýše jméno příkazu."};
+    o.help = true;
+    if (args.size() == 2) {
+      KnownOptions(args[1]);
+      o.command = args[1];
+    }
     return o;
   }
   o.command = args[0];

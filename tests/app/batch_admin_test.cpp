@@ -91,6 +91,12 @@ TEST_F(BatchFixture, StrayWordsAndMalformedGroupsAreRefusedWithNothingWritten) {
   EXPECT_EQ(Batch({"restore", "--archive", "1", "--help"}), 0);
   EXPECT_EQ(out.rfind("Použití: vorlend-batch restore ", 0), 0u) << out;
   EXPECT_TRUE(Has(out, "--dry-run") && Has(out, "Návratový kód") && !Has(out, "list    [--json]")) << out;
+  // `help COMMAND` is the same, and lists only the options the command accepts.
+  const std::string restoreHelp = out;
+  EXPECT_EQ(RunProgram({ToolPath("vorlend-batch"), "help", "restore"}, &out, &err), 0);
+  EXPECT_EQ(out, restoreHelp);
+  EXPECT_EQ(RunProgram({ToolPath("vorlend-batch"), "help", "delete"}, &out, &err), 0);
+  EXPECT_TRUE(Has(out, "--json") && !Has(out, "--on-conflict") && !Has(out, "--quiet")) << out;
   EXPECT_EQ(Batch({"--version"}), 0);
   EXPECT_EQ(out, std::string("vorlend-batch ") + ProgramVersion + "\n");
 
