@@ -333,13 +333,24 @@ void RemoveAbandonedSaves(const HostContext& ctx) {
 }
 
 std::string NotListedText(const HostContext& ctx, const std::string& dirName) {
-  const std::string dir = ctx.ArchiveRoot() + dirName + "/";
+  const std::string dir = ctx.ArchiveRoot() + dirName;
   const std::string name = "Archiv " + dirName;
-  if (!DirectoryExists(dir)) return name + " neexistuje.";
-  TIniFile info(dir + "info");
-  if (!FileExists(dir + "info")) return name + " nemá popisný soubor info, není to archiv zámků.";
-  if (UpperCase(info.ReadString("MAIN", "AgendaExt", "")) != UpperCase(ctx.AgendaExt)) {
-    return name + " patří k jiné agendě.";
+  if (!PathExists(dir)) return name + " neexistuje.";
+  if (IsSymbolicLink(dir)) return name + " je symbolický odkaz; archivy se přes odkazy nečtou.";
+  if (!DirectoryExists(dir)) return name + " není adresář, není to archiv zámků.";
+  // Read as the list reads it: through the folder itself, never a link.
+  const DirectoryHandle folder(dir);
+  if (!folder.IsOpen()) return name + ": adresář " + ctx.Shown(dir) + " nelze otevřít.";
+  if (!PathExists(dir + "/info")) return name + " nemá popisný soubor info, není to archiv zámků.";
+  std::string bytes;
+  if (IsSymbolicLink(dir + "/info")) return name + ": popisný soubor info je symbolický odkaz; nečte se.";
+  if (!folder.ReadFile("info", bytes)) return name + ": popisný soubor " + ctx.Shown(dir) + "/info nelze přečíst.";
+  TMemIniFile info(dir + "/info", bytes);
+  const std::string agendaExt = info.ReadString("MAIN", "AgendaExt", "");
+  if (agendaExt.empty()) return name + ": popisný soubor info neuvádí agendu, není to popis archivu zámků.";
+  if (UpperCase(agendaExt) != UpperCase(ctx.AgendaExt)) return name + " patří k jiné agendě (" + agendaExt + ").";
+  if (PathExists(dir + "/info.tab") && !folder.HasPlainFile("info.tab")) {
+    return name + ": seznam souborů info.tab není obyčejný soubor; nečte se.";
   }
   return name + " nemá seznam souborů info.tab: jeho uložení skončilo dřív, než začalo měnit doklady.";
 }

@@ -22,6 +22,8 @@ ConsoleArguments::ConsoleArguments(int argc, char** argv) : m_texts(argv, argv +
   m_pointers.push_back(nullptr);
 }
 
+ConsoleArguments::~ConsoleArguments() = default;
+
 void InstallStopHandler(void (*onStop)()) {
   g_onStop = onStop;
   struct sigaction sa {};

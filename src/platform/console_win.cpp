@@ -16,11 +16,28 @@ namespace {
 void (*g_onStop)() = nullptr;
 std::atomic<int> g_stops{0};
 
+// The status a shell gives a program ended by Ctrl+C (SIGINT).
+constexpr UINT kStoppedAtOnce = 130;
+// The console's output code page before the program set UTF-8; put back on every way out.
+std::atomic<UINT> g_codePage{0};
+
+[[noreturn]] void ExitPuttingBack(UINT status) {
+  if (const UINT page = g_codePage.load()) ::SetConsoleOutputCP(page);
+  ::ExitProcess(status);
+}
+
 BOOL WINAPI OnConsoleEvent(DWORD event) {
   if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT) return FALSE;
-  // The first request stops the job at its next step; the second one is left to the system.
-  if (g_stops++ > 0 || !g_onStop) return FALSE;
+  // The first request stops the job at its next step; the second one ends the program now, with
+  // what it committed so far kept.
+  if (g_stops++ > 0 || !g_onStop) ExitPuttingBack(kStoppedAtOnce);
   g_onStop();
+  // A closed window ends the process as soon as this returns: the job gets a few seconds to stop
+  // at its next step and end with its own status first.
+  if (event == CTRL_CLOSE_EVENT) {
+    ::Sleep(4000);
+    ExitPuttingBack(kStoppedAtOnce);
+  }
   return TRUE;
 }
 }  // namespace
@@ -36,10 +53,16 @@ ConsoleArguments::ConsoleArguments(int argc, char** argv) {
   }
   for (std::string& t : m_texts) m_pointers.push_back(t.data());
   m_pointers.push_back(nullptr);
+  m_codePage = ::GetConsoleOutputCP();
+  g_codePage = m_codePage;
   ::SetConsoleOutputCP(CP_UTF8);
   // The same bytes as on Linux: lines end in LF, and nothing is translated on the way out.
   ::_setmode(::_fileno(stdout), _O_BINARY);
   ::_setmode(::_fileno(stderr), _O_BINARY);
+}
+
+ConsoleArguments::~ConsoleArguments() {
+  if (m_codePage != 0) ::SetConsoleOutputCP(m_codePage);
 }
 
 void InstallStopHandler(void (*onStop)()) {
@@ -61,7 +84,7 @@ bool StandardOutputReaderGone() {
 
 void EndForBrokenPipe() {
   std::fflush(stderr);
-  ::ExitProcess(141);
+  ExitPuttingBack(141);
 }
 
 }  // namespace vorlend

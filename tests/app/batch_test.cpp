@@ -75,7 +75,18 @@ TEST_F(BatchFixture, ArchivesWithoutAFileListAndOtherAgendasAreRefused) {
   EXPECT_EQ(Batch({"restore", "--archive", "1"}), 1);
   EXPECT_NE(err.find("Archiv 1 nemá seznam souborů info.tab"), std::string::npos) << err;
   EXPECT_EQ(Batch({"delete", "--archive", "2"}), 1);
-  EXPECT_NE(err.find("Archiv 2 patří k jiné agendě."), std::string::npos) << err;
+  EXPECT_NE(err.find("Archiv 2 patří k jiné agendě (002)."), std::string::npos) << err;
+  // Each other way of being no archive of this agenda says which.
+  ForceDirectories(ctx.ArchiveRoot() + "8");
+  WriteBytes(ResolvePath(ctx.ArchiveRoot()) + "8/info", std::string("\x00\xFF\x10" "binary", 9));
+  EXPECT_EQ(Batch({"show", "--archive", "8"}), 1);
+  EXPECT_NE(err.find("Archiv 8: popisný soubor info neuvádí agendu"), std::string::npos) << err;
+  if (MakeSymlink(ResolvePath(ctx.ArchiveRoot()) + "1", ResolvePath(ctx.ArchiveRoot()) + "9")) {
+    EXPECT_EQ(Batch({"show", "--archive", "9"}), 1);
+    EXPECT_NE(err.find("Archiv 9 je symbolický odkaz"), std::string::npos) << err;
+  }
+  RemoveDirectoryTree(ctx.ArchiveRoot() + "8");
+  DeleteFile(ResolvePath(ctx.ArchiveRoot()) + "9");
   EXPECT_EQ(Batch({"show", "--archive", "7"}), 1);
   EXPECT_NE(err.find("Archiv 7 neexistuje."), std::string::npos) << err;
   EXPECT_TRUE(DirectoryExists(ctx.ArchiveRoot() + "2"));
