@@ -62,9 +62,15 @@ void ConsoleDialogs::ConflictDocument(const std::string& shownTable, std::int32_
   m_conflictKnown = true;
 }
 
-std::string ConsoleDialogs::DocumentText() const {
-  if (!m_conflictKnown) return "Doklad";
-  return "Doklad číslo " + std::to_string(m_conflictKey) + " v tabulce " + m_conflictTable + ".DAT";
+std::string ConsoleDialogs::HolderText(const std::string& question) const {
+  if (m_conflictKnown) {
+    return "Doklad číslo " + std::to_string(m_conflictKey) + " v tabulce " + m_conflictTable +
+           ".DAT drží jiný uživatel";
+  }
+  // No document was named: another program keeps the module's table in a write of its own.
+  const std::size_t start = std::string(kLockConflictQuestionStart).size();
+  const std::string module = question.substr(start, question.find(':', start) - start);
+  return "Tabulku modulu " + module + " drží jiný program, který do ní právě zapisuje";
 }
 
 bool ConsoleDialogs::Ask(QuestionId id, MsgKind kind, const std::string& text) {
@@ -89,7 +95,7 @@ bool ConsoleDialogs::Question(MsgKind kind, const std::string& text) {
     m_err << "Operace se zastavuje na pokyn signálu (Ctrl+C, SIGTERM); další signál ukončí program hned." << std::endl;
     return !conflict;
   }
-  const std::string document = DocumentText();
+  const std::string document = HolderText(text);
   // A question without a document is about a table kept busy.
   const std::string subject = m_conflictKnown ? document : std::string();
   m_conflictKnown = false;
@@ -107,8 +113,7 @@ bool ConsoleDialogs::Question(MsgKind kind, const std::string& text) {
     if (m_policy.retry && !m_reported) {
       if (!m_quiet) {
         m_err << ConsoleLine(kind, said) << "\n"
-              << document << " drží jiný uživatel; čekám na jeho uvolnění nejvýše " << m_policy.seconds << " s."
-              << std::endl;
+              << document << "; čekám na uvolnění nejvýše " << m_policy.seconds << " s." << std::endl;
       }
       m_reported = true;
     }
@@ -119,15 +124,13 @@ bool ConsoleDialogs::Question(MsgKind kind, const std::string& text) {
   if (!m_reported || m_quiet) m_err << ConsoleLine(kind, said) << std::endl;
   m_stopped = true;
   if (m_policy.retry) {
-    m_err << document << " drží jiný uživatel déle než " << m_policy.seconds
+    m_err << document << " déle než " << m_policy.seconds
           << " s; operace se zastavila. Déle čekat lze volbou --on-conflict retry=SEKUNDY s větším počtem "
              "sekund."
           << std::endl;
   } else {
     m_err << document
-          << " drží jiný uživatel; operace se zastavila. Na uvolnění dokladu lze čekat volbou "
-             "--on-conflict retry=SEKUNDY."
-          << std::endl;
+          << "; operace se zastavila. Na uvolnění lze čekat volbou --on-conflict retry=SEKUNDY." << std::endl;
   }
   return false;
 }

@@ -50,7 +50,9 @@ public:
   void ConflictDocument(const std::string& shownTable, std::int32_t key);
 
 private:
-  std::string DocumentText() const;
+  // Who holds what the conflict question at hand is about: a document another user holds, or a
+  // table another program keeps in a write of its own.
+  std::string HolderText(const std::string& question) const;
 
   std::ostream& m_err;
   ConflictPolicy m_policy;

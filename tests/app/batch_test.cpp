@@ -321,13 +321,17 @@ TEST_F(BatchFixture, ABusyTableIsAConflictAtOnce) {
     rc = Batch(std::move(args));
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   };
+  // The other program never commits: any bound shows that the wait does not follow it. Bounds are
+  // ten times what is expected, for a loaded machine and wine.
   int rc = -1;
-  EXPECT_LT(timed({"save", "--modules", "ID", "--years", "2025", "--action", "unlock"}, rc), 6.0);
+  EXPECT_LT(timed({"save", "--modules", "ID", "--years", "2025", "--action", "unlock"}, rc), 30.0);
   EXPECT_EQ(rc, 4) << err;
+  // Said as it is: another program's write, not a document another user holds.
+  EXPECT_NE(Unwrapped(err).find("Tabulku modulu interní doklady 2025 drží jiný program"), std::string::npos) << err;
   const double retried = timed({"save", "--modules", "ID", "--years", "2025", "--action", "unlock", "--on-conflict", "retry=3"}, rc);
   EXPECT_EQ(rc, 4) << err;
   EXPECT_GE(retried, 3.0);
-  EXPECT_LT(retried, 9.0);
+  EXPECT_LT(retried, 45.0);
   EXPECT_EQ(ReadLocks(table, "Cislo"), before);  // read by another process: the open transaction hides nothing
   // The other program commits while the save retries: the save goes on.
   std::thread commit([&] {
