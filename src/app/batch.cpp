@@ -133,6 +133,11 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
 // there is none. Only that archive is read, however many others there are.
 std::optional<ArchiveRow> FindArchive(const HostContext& ctx, const std::string& number, Dialogs& dialogs) {
   ArchiveRow row;
+  std::string unreadable;
+  if (!ArchiveRootReadable(ctx, unreadable)) {
+    dialogs.Message(MsgKind::Error, unreadable);
+    return std::nullopt;
+  }
   if (number == "latest") {
     if (!LatestArchive(ctx, row)) {
       dialogs.Message(MsgKind::Error, "Agenda nemá žádný dokončený archiv.");
@@ -550,7 +555,11 @@ int StartAndRun(const Options& o, ConsoleDialogs& dialogs, std::ostream& out, st
     if (o.command == "list") {
       RemoveAbandonedSaves(ctx);
       ArchiveList list;
-      LoadArchiveList(ctx, list);
+      std::string unreadable;
+      if (LoadArchiveList(ctx, list, &unreadable) != 0) {
+        dialogs.Message(MsgKind::Error, unreadable);
+        return BatchFailed;
+      }
       PrintArchiveList(list, o.Has("--json"), out);
       return BatchSuccess;
     }

@@ -73,6 +73,14 @@ bool ReadArchiveRow(const std::string& root, const std::string& dirName, const s
                     bool probeRunning = true) {
   if (!IsArchiveNumber(dirName)) return false;
   const DirectoryHandle dir(root + dirName, false);
+  // An archive this user may not open is not hidden: it may hold the only states of documents.
+  if (!dir.IsOpen() && IsPermissionError(dir.Error())) {
+    row = ArchiveRow{};
+    row.Dir = dirName;
+    row.Complete = false;
+    row.Damage = "adresář nelze otevřít (" + SystemErrorText(dir.Error()) + ")";
+    return true;
+  }
   std::string bytes;
   if (!dir.ReadFile("info", bytes)) return false;
   TMemIniFile info(root + dirName + "/info", bytes);
@@ -199,18 +207,28 @@ void RemoveAbandonedDeletions(const std::string& root) {
 }
 }  // namespace
 
-int LoadArchiveList(const HostContext& ctx, ArchiveList& list) {
+int LoadArchiveList(const HostContext& ctx, ArchiveList& list, std::string* why) {
   list.Clear();
   const std::string root = ResolvePath(ctx.ArchiveRoot());
-  if (DirectoryExists(root)) {
-    std::vector<ArchiveRow> rows;
-    for (const DirEntry& entry : FindEntries(root, "*.*")) {
-      ArchiveRow row;
-      if (entry.isDirectory && ReadArchiveRow(root, entry.name, ctx.AgendaExt, row)) rows.push_back(std::move(row));
-    }
-    std::stable_sort(rows.begin(), rows.end(), ArchiveOrder);
-    for (auto& row : rows) list.Append(std::move(row));
+  std::string unreadable;
+  if (!ArchiveRootReadable(ctx, unreadable)) {
+    if (why) *why = unreadable;
+    return -1;
   }
+  if (!PathExists(root)) return 0;  // no archive saved yet
+  int error = 0;
+  const std::vector<DirEntry> entries = FindEntries(root, "*.*", &error);
+  if (error != 0) {
+    if (why) *why = "Adresář archivů zámků " + ctx.Shown(ctx.ArchiveRoot()) + " nelze přečíst (" + SystemErrorText(error) + ").";
+    return -1;
+  }
+  std::vector<ArchiveRow> rows;
+  for (const DirEntry& entry : entries) {
+    ArchiveRow row;
+    if (entry.isDirectory && ReadArchiveRow(root, entry.name, ctx.AgendaExt, row)) rows.push_back(std::move(row));
+  }
+  std::stable_sort(rows.begin(), rows.end(), ArchiveOrder);
+  for (auto& row : rows) list.Append(std::move(row));
   return 0;
 }
 
@@ -332,9 +350,24 @@ void RemoveAbandonedSaves(const HostContext& ctx) {
   RemoveAbandonedDeletions(root);
 }
 
+bool ArchiveRootReadable(const HostContext& ctx, std::string& why) {
+  const std::string root = ResolvePath(ctx.ArchiveRoot());
+  auto fail = [&](const std::string& text) {
+    why = "Adresář archivů zámků " + ctx.Shown(ctx.ArchiveRoot()) + text;
+    return false;
+  };
+  if (!PathExists(root)) return true;
+  if (!DirectoryExists(root)) return fail(" není adresář.");
+  const DirectoryHandle folder(root, false);
+  if (!folder.IsOpen()) return fail(" nelze přečíst (" + SystemErrorText(folder.Error()) + ").");
+  return true;
+}
+
 std::string NotListedText(const HostContext& ctx, const std::string& dirName) {
   const std::string dir = ctx.ArchiveRoot() + dirName;
   const std::string name = "Archiv " + dirName;
+  std::string unreadable;
+  if (!ArchiveRootReadable(ctx, unreadable)) return unreadable;
   if (!PathExists(dir)) return name + " neexistuje.";
   if (IsSymbolicLink(dir)) return name + " je symbolický odkaz; archivy se přes odkazy nečtou.";
   if (!DirectoryExists(dir)) return name + " není adresář, není to archiv zámků.";
@@ -365,6 +398,7 @@ ArchiveHold::ArchiveHold(const HostContext& ctx, const ArchiveRow& row, LockMode
 }
 
 ArchiveAccess ArchiveHold::Refused() const {
+  if (IsPermissionError(m_lock.Error())) return ArchiveAccess::Unreadable;
   ArchiveRow now;
   if (!m_lock.Busy() || !FindListedArchive(m_ctx, m_row.Dir, now) || !SameArchive(now, m_row)) {
     return ArchiveAccess::Gone;
@@ -403,6 +437,9 @@ std::string ArchiveHold::RefusalText() const {
     case ArchiveAccess::Gone: return GoneText();
     case ArchiveAccess::Saving:
       return name + " se právě ukládá: jeho uložení ještě neskončilo. Obnovit nebo smazat ho lze až po jeho konci.";
+    case ArchiveAccess::Unreadable:
+      return "Archiv " + m_row.Dir + ": adresář " + m_ctx.Shown(m_path) + " nelze otevřít (" +
+             SystemErrorText(m_lock.Error()) + ").";
     case ArchiveAccess::InUse:
       return "S archivem \"" + m_row.MapName +
              "\" právě pracuje jiný uživatel. Archiv zůstal beze změny; zkuste to prosím znovu později.";

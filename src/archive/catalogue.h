@@ -77,14 +77,19 @@ struct Recapitulation {
 inline constexpr const char* kIncompleteRecapText =
     "Uložení archivu nebylo dokončeno: obnoví se jen zaznamenané doklady.";
 
-// Always 0. Lists the complete and incomplete archives of ctx.AgendaExt, by archive number.
-int LoadArchiveList(const HostContext& ctx, ArchiveList& list);
+// Lists the complete and incomplete archives of ctx.AgendaExt, by archive number: 0, or -1 when
+// the archive root is there but cannot be read (`why`, when given: the message that says so and
+// why). An archive folder the user may not open is listed as damaged, with the system's reason.
+int LoadArchiveList(const HostContext& ctx, ArchiveList& list, std::string* why = nullptr);
 // Always 0. Reads the description file of the archive directory (labels empty when it is gone).
 int ShowRecapitulation(const std::string& archiveDir, Recapitulation& recap);
 // 0 when the directory and all its content are gone; -1 after "Nelze smazat adresář ", the path as
 // the context shows it and why. Nothing is removed unless everything can be: an archive whose
 // deletion fails stays listed under its number, whole.
 int DeleteArchiveDirectory(const HostContext& ctx, const std::string& path, Dialogs& dialogs);
+
+// The archive root is readable, or not there yet; false with the message that says what is wrong.
+bool ArchiveRootReadable(const HostContext& ctx, std::string& why);
 
 // The listed archive of this agenda in the directory `dirName` of the archive root, read alone.
 bool FindListedArchive(const HostContext& ctx, const std::string& dirName, ArchiveRow& row);
@@ -148,6 +153,7 @@ enum class ArchiveAccess {
   Gone,    // deleted, or replaced by another archive of that number, since the row was read
   Saving,  // its save still runs
   InUse,   // another user's job holds it in a way that excludes this one
+  Unreadable,  // this user may not open its folder
 };
 
 // Archive numbers are taken again after a deletion, and other users work on the same agenda: a

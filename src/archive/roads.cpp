@@ -81,8 +81,9 @@ bool FindUnfinished(const HostContext& ctx, const std::vector<std::string>& tabl
       return true;
     }
   }
+  // A damaged archive is left out: nothing restores it, so no question could lead anywhere.
   for (const ArchiveRow& row : rows) {
-    if (!row.Complete && DifferingDocuments(ctx, row, true) != 0) {
+    if (!row.Complete && row.Damage.empty() && DifferingDocuments(ctx, row, true) != 0) {
       found = {row, UnfinishedKind::Incomplete};
       return true;
     }
@@ -105,7 +106,7 @@ bool FindUnfinished(const HostContext& ctx, const std::vector<std::string>& tabl
     }
   }
   for (const ArchiveRow& row : rows) {
-    if (!row.Complete) {
+    if (!row.Complete && row.Damage.empty()) {
       found = {row, UnfinishedKind::NothingToRestore};
       return true;
     }

@@ -82,6 +82,8 @@ void NoteWriteFailure(int error, std::string_view path);
 std::string TakeNoSpaceFolder();
 // The system's error number (errno, or GetLastError on Windows) says the disk or quota is full.
 bool IsNoSpaceError(int systemError);
+// The system's error number says the user may not do it (permissions, an immutable file).
+bool IsPermissionError(int systemError);
 // Syncs the directory that holds `path`, so a name made or changed there survives a power cut.
 [[nodiscard]] bool SyncDirectoryOf(std::string_view path);
 
@@ -92,7 +94,8 @@ struct DirEntry {
 };
 // Entries of a directory whose names match a wildcard pattern ("*", "?", case-insensitive,
 // "*.*" matches every name), hidden ones included, in the order the system returns them.
-std::vector<DirEntry> FindEntries(std::string_view directory, std::string_view pattern);
+// `error`, when given: the system's error number when the directory could not be read (0 else).
+std::vector<DirEntry> FindEntries(std::string_view directory, std::string_view pattern, int* error = nullptr);
 bool MatchesMask(std::string_view name, std::string_view mask);
 
 // Reads a regular file whole. False for anything else (a directory, a FIFO, a device), for a file
@@ -128,6 +131,8 @@ public:
   bool Held() const { return m_held; }
   // Not held because another process holds a lock that excludes this one.
   bool Busy() const { return m_busy; }
+  // Not held because the directory could not be opened: the system's error number (0 else).
+  int Error() const { return m_error; }
   // True while `path` still names the directory this lock is on: it was not renamed, removed or
   // replaced by another one of that name since the lock was taken.
   bool StillAt(std::string_view path) const;
@@ -142,6 +147,7 @@ private:
   std::string m_path;       // Windows takes a lock by opening the directory again
   bool m_held = false;
   bool m_busy = false;
+  int m_error = 0;
 };
 
 // A directory in storage that other people can write (an archive): opened once, never through a
@@ -156,6 +162,8 @@ public:
   DirectoryHandle(const DirectoryHandle&) = delete;
   DirectoryHandle& operator=(const DirectoryHandle&) = delete;
   bool IsOpen() const { return m_fd >= 0; }
+  // Why it could not be opened: the system's error number (0 when open).
+  int Error() const { return m_error; }
   // Reads a plain file of the directory whole; false for a link, anything but a plain file, one
   // larger than `maxBytes`, and one that cannot be read.
   bool ReadFile(std::string_view name, std::string& bytes, std::size_t maxBytes = kMaxSmallFileBytes) const;
@@ -169,6 +177,7 @@ private:
   std::string Spelled(std::string_view name) const;
   std::intptr_t m_fd = -1;  // a descriptor on POSIX, a HANDLE on Windows
   std::string m_path;
+  int m_error = 0;
 };
 
 // A path for std::filesystem: on Windows the UTF-8 text becomes the wide path, never one read in

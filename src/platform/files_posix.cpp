@@ -172,6 +172,7 @@ bool DeleteFile(std::string_view path) {
 }
 
 bool IsNoSpaceError(int systemError) { return systemError == ENOSPC || systemError == EDQUOT; }
+bool IsPermissionError(int systemError) { return systemError == EACCES || systemError == EPERM; }
 
 bool CreateEmptyFile(std::string_view path) {
   const std::string p = ResolvePath(path);
@@ -361,10 +362,11 @@ bool CopyFile(std::string_view source, std::string_view target, bool syncDirecto
 }
 
 
-std::vector<DirEntry> FindEntries(std::string_view directory, std::string_view pattern) {
+std::vector<DirEntry> FindEntries(std::string_view directory, std::string_view pattern, int* error) {
   std::vector<DirEntry> entries;
   const std::string dir = IncludeTrailingPathDelimiter(ResolvePath(directory));
   DIR* d = ::opendir(dir.c_str());
+  if (error) *error = d ? 0 : errno;
   if (!d) return entries;
   while (dirent* e = ::readdir(d)) {
     const std::string name = e->d_name;
@@ -451,12 +453,14 @@ int OpenDirectoryForLock(std::string_view path) {
 
 DirectoryLock::DirectoryLock(std::string_view path) {
   m_fd = OpenDirectoryForLock(path);
+  m_error = m_fd < 0 ? errno : 0;
   // Waits: the save takes this lock on a directory it has just made.
   if (m_fd >= 0) Take(LOCK_EX, -1);
 }
 
 DirectoryLock::DirectoryLock(std::string_view path, LockMode mode, int waitMs) {
   m_fd = OpenDirectoryForLock(path);
+  m_error = m_fd < 0 ? errno : 0;
   if (m_fd >= 0) Take(mode == LockMode::Shared ? LOCK_SH : LOCK_EX, waitMs);
 }
 
@@ -491,6 +495,7 @@ DirectoryLock::~DirectoryLock() {
 DirectoryHandle::DirectoryHandle(std::string_view path, bool resolve) {
   const std::string p = ExcludeTrailingPathDelimiter(resolve ? ResolvePath(path) : Slashes(path));
   m_fd = ::open(p.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  m_error = m_fd < 0 ? errno : 0;
 }
 
 DirectoryHandle::~DirectoryHandle() {

@@ -193,6 +193,8 @@ bool IsNoSpaceError(int systemError) {
   return systemError == ERROR_DISK_FULL || systemError == ERROR_HANDLE_DISK_FULL || systemError == ENOSPC;
 }
 
+bool IsPermissionError(int systemError) { return systemError == ERROR_ACCESS_DENIED; }
+
 bool CreateEmptyFile(std::string_view path) {
   const std::string p = ResolvePath(path);
   HANDLE h = ::CreateFileW(WidePath(p).c_str(), GENERIC_WRITE, kShareAll, nullptr, CREATE_ALWAYS,
@@ -345,11 +347,12 @@ bool CopyFile(std::string_view source, std::string_view target, bool syncDirecto
   return ok && (!syncDirectory || SyncDirectoryOf(dst));
 }
 
-std::vector<DirEntry> FindEntries(std::string_view directory, std::string_view pattern) {
+std::vector<DirEntry> FindEntries(std::string_view directory, std::string_view pattern, int* error) {
   std::vector<DirEntry> entries;
   const std::string dir = IncludeTrailingPathDelimiter(ResolvePath(directory));
   WIN32_FIND_DATAW data{};
   HANDLE h = ::FindFirstFileExW(WidePath(dir + "*").c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0);
+  if (error) *error = h == INVALID_HANDLE_VALUE ? static_cast<int>(::GetLastError()) : 0;
   if (h == INVALID_HANDLE_VALUE) return entries;
   do {
     const std::string name = Narrow(data.cFileName);
@@ -449,7 +452,8 @@ bool DirectoryLock::Take(int operation, int waitMs) {
       m_fd = Kept(h);
       return m_held = true;
     }
-    m_busy = ::GetLastError() == ERROR_SHARING_VIOLATION;
+    m_error = static_cast<int>(::GetLastError());
+    m_busy = m_error == ERROR_SHARING_VIOLATION;
     if (!m_busy || (waitMs >= 0 && std::chrono::steady_clock::now() >= until)) break;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
@@ -475,6 +479,7 @@ DirectoryLock::~DirectoryLock() {
 DirectoryHandle::DirectoryHandle(std::string_view path, bool resolve) {
   m_path = ExcludeTrailingPathDelimiter(resolve ? ResolvePath(path) : Slashes(path));
   m_fd = Kept(OpenDirectory(m_path, FILE_READ_ATTRIBUTES, kShareAll));
+  m_error = m_fd < 0 ? static_cast<int>(::GetLastError()) : 0;
 }
 
 DirectoryHandle::~DirectoryHandle() {

@@ -293,7 +293,8 @@ void TfrmMain::btnNext1Click() {
       }
     } else if (RadioButton2->isChecked()) {
       RemoveAbandonedSaves(m_ctx);
-      LoadArchiveList(m_ctx, m_mtInfoFiles);
+      std::string unreadable;
+      if (LoadArchiveList(m_ctx, m_mtInfoFiles, &unreadable) != 0) DialogPort().Message(MsgKind::Error, unreadable);
       RefreshArchiveList();
       ShowPage(kPageArchiveList);
     }

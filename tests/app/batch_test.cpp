@@ -593,3 +593,41 @@ TEST_F(BatchFixture, AFailingOrReplacedArchiveFolderLosesNothing) {
   EXPECT_EQ(ReadLocks(pf, "Cislo"), before);
   EXPECT_EQ(ReadLocks(vf, "Cislo"), beforeVf);
 }
+
+// What another user who may not read the archive folder sees: a failure that says so and why,
+// never an empty list or "no archive"; an archive folder of its own that it may not open is listed
+// as damaged, not hidden.
+TEST_F(BatchFixture, AnUnreadableArchiveFolderIsAFailureThatSaysWhy) {
+  VORLEND_LINUX_ONLY("a second user and POSIX permissions");
+  if (!std::filesystem::exists("/usr/bin/setpriv") || RunProgram({"/usr/bin/setpriv", "--reuid=65534", "--regid=65534",
+                                                                  "--clear-groups", "--", "/bin/true"}) != 0) {
+    GTEST_SKIP() << "no other user to run the tool as (needs root and setpriv)";
+  }
+  ASSERT_EQ(Batch({"save", "--years", "2025", "--modules", "PF", "--action", "none"}), 0) << err;
+  const std::string root = ExcludeTrailingPathDelimiter(ResolvePath(agenda.Context().ArchiveRoot()));
+  auto asOtherUser = [&](std::vector<std::string> args) {
+    std::vector<std::string> argv = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--",
+                                     std::string(VORLEND_BIN_DIR) + "/vorlend-batch", args[0]};
+    argv.insert(argv.end(), groups.begin(), groups.end());
+    argv.insert(argv.end(), args.begin() + 1, args.end());
+    return RunProgram(argv, &out, &err);
+  };
+  ASSERT_EQ(asOtherUser({"list"}), 0) << err;
+  ASSERT_EQ(out.rfind("1\tcomplete\t", 0), 0u) << out;
+  namespace fs = std::filesystem;
+  fs::permissions(root + "/1", fs::perms::owner_all);
+  EXPECT_EQ(asOtherUser({"list"}), 0) << err;
+  EXPECT_EQ(out.rfind("1\tdamaged\t", 0), 0u) << out;
+  EXPECT_EQ(asOtherUser({"check", "--archive", "1"}), 1);
+  EXPECT_NE(out.find("Permission denied"), std::string::npos) << out;
+  fs::permissions(root, fs::perms::owner_all);
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"list"}, {"show", "--archive", "latest"}, {"restore", "--archive", "1"}}) {
+    EXPECT_EQ(asOtherUser(args), 1) << args[0];
+    EXPECT_NE(Unwrapped(err).find("nelze přečíst (Permission denied)"), std::string::npos) << args[0] << err;
+  }
+  fs::permissions(root, fs::perms::owner_all | fs::perms::group_all | fs::perms::others_read |
+                            fs::perms::others_exec | fs::perms::set_gid);
+  fs::permissions(root + "/1", fs::perms::owner_all | fs::perms::group_all | fs::perms::others_read |
+                                   fs::perms::others_exec | fs::perms::set_gid);
+}
