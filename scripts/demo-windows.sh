@@ -60,8 +60,10 @@ if [[ $compare -eq 1 ]]; then
     [[ -e $dat ]] || continue
     name=$(basename "${dat%.*}")
     diff <("$lbin/tablectl" dump "${dat%.*}") <("$lbin/tablectl" dump "$work/windows-archive/$name")
+    # Both SQLite builds overwrite freed content: the tables are the same byte for byte.
+    cmp "$dat" "$work/windows-archive/$name.dat"
     tables=$((tables + 1))
   done
-  echo "demo-windows.sh: the archive saved under wine equals the Linux build's (info.tab, info, $tables tables)" >&2
+  echo "demo-windows.sh: the archive saved under wine equals the Linux build's (info.tab, info, $tables tables byte for byte)" >&2
 fi
 echo "demo-windows.sh: done in $(( $(date +%s) - started )) s" >&2
