@@ -631,3 +631,33 @@ TEST_F(BatchFixture, AnUnreadableArchiveFolderIsAFailureThatSaysWhy) {
   fs::permissions(root + "/1", fs::perms::owner_all | fs::perms::group_all | fs::perms::others_read |
                                    fs::perms::others_exec | fs::perms::set_gid);
 }
+
+// The way back printed after a stopped save is quoted for the platform's shell: on Windows it runs
+// in cmd.exe exactly as printed, continuation lines and all, and puts every state back.
+TEST_F(BatchFixture, TheRecoveryCommandsRunAsPrintedInTheWindowsShell) {
+#ifndef _WIN32
+  GTEST_SKIP() << "Windows only: the commands are run by cmd.exe";
+#else
+  const std::string table = Table("Rok.002", "VFAKTURY");
+  const auto before = ReadLocks(table, "Cislo");
+  {
+    HoldProcess holder(table, "Cislo", 5);
+    ASSERT_TRUE(holder.Locked());
+    ASSERT_EQ(Batch({"save", "--modules", "VF", "--action", "lock"}), 4) << err;
+  }
+  ASSERT_NE(ReadLocks(table, "Cislo"), before);
+  const std::size_t at = err.find("vorlend-batch restore ");
+  const std::size_t end = err.find("\n3. ", at);
+  ASSERT_TRUE(at != std::string::npos && end != std::string::npos) << err;
+  // The restore and the deletion, as printed, in a batch file of the Windows shell.
+  std::string commands = ReplaceAll(err.substr(at, end - at), "2. ", "rem ");
+  commands = ReplaceAll(commands, "\n", "\r\n");
+  const std::string bin = "Z:" + ReplaceAll(std::string(VORLEND_BIN_DIR), "/", "\\");
+  WriteBytes(dir / "zpet.bat", "@echo off\r\nset PATH=" + bin + ";%PATH%\r\n" + commands + "\r\n");
+  std::string shellOut, shellErr;
+  EXPECT_EQ(RunProgram({"cmd.exe", "/c", std::string(dir / "zpet.bat")}, &shellOut, &shellErr), 0) << shellErr;
+  EXPECT_EQ(ReadLocks(table, "Cislo"), before) << shellErr;
+  ASSERT_EQ(Batch({"list"}), 0);
+  EXPECT_EQ(out, "");
+#endif
+}
