@@ -37,9 +37,11 @@ bool QueryRows(sqlite3* db, const std::string& sql, std::string& error, RowFn on
   return rc == SQLITE_DONE;
 }
 
-// A path as the path of a "file:" URI: the characters a URI gives a meaning to are escaped.
+// A path as the path of a "file:" URI: the characters a URI gives a meaning to are escaped, and a
+// network path (//server/share/...) keeps its server in the path, after an empty authority, where
+// "file://server" would make the server the URI's authority.
 std::string UriPath(const std::string& path) {
-  std::string out;
+  std::string out = path.compare(0, 2, "//") == 0 ? "//" : "";
   for (const char c : path) {
     if (c == '%' || c == '?' || c == '#') {
       char hex[4];
