@@ -180,9 +180,9 @@ bool RemoveArchiveFolder(const std::string& path, std::string& putBack) {
   // RemoveDirectoryTree never follows a symbolic link, so a link inside an archive cannot take
   // files outside it along.
   if ((!hadFileList || DeleteFile(hidden + "/info.tab")) && RemoveDirectoryTree(hidden)) return true;
-  if (hadFileList && !FileExists(hidden + "/info.tab") && !WriteFileAtomic(hidden + "/info.tab", fileList)) {
-    return false;
-  }
+  // Back under a number even when the file list cannot be written again: a numbered folder with
+  // filled tables is never taken for an abandoned start, a hidden one would be removed.
+  if (hadFileList && !FileExists(hidden + "/info.tab")) static_cast<void>(WriteFileAtomic(hidden + "/info.tab", fileList));
   putBack = PutBack(hidden, root, number);
   return false;
 }
