@@ -609,6 +609,46 @@ const char* StatusWord(int status) {
 bool AsksForJson(const std::vector<std::string>& args) {
   return std::find(args.begin(), args.end(), "--json") != args.end();
 }
+
+// The command with its start-up; with --json, one document also for a run that ended without its
+// result; a refused password says where it came from.
+int RunCommand(Options& o, std::ostream& out, std::ostream& err) {
+  std::string passwordSource;
+  o.groups = GroupsWithPassword(o, passwordSource);
+  ValidateOptions(o);
+  ConsoleDialogs dialogs(err, ParseConflict(o), o.Has("--quiet"));
+  CountingBuffer counted(out.rdbuf());
+  std::ostream jobOut(&counted);
+  const int status = StartAndRun(o, dialogs, o.Has("--json") ? jobOut : out, err);
+  out.setstate(jobOut.rdstate());
+  if (o.Has("--json") && status != BatchSuccess && counted.Count() == 0) {
+    PrintErrorJson(o.command.c_str(), StatusWord(status), status, dialogs.Reported(), out);
+  }
+  if (status == BatchRefused && dialogs.LastMessage().find(kUserNotFoundText) != std::string::npos) {
+    err << WrapForConsole(passwordSource.empty()
+                              ? "Heslo nebylo zadáno: uživatele Money určil účet operačního systému \"" +
+                                    CurrentUserName() + "\"."
+                              : "Heslo uživatele Money bylo převzato " + passwordSource + ".")
+        << std::endl;
+  }
+  if (status != BatchSuccess) dialogs.ReportHeldBack();
+  return status;
+}
+
+// What the command printed is its result: a write that failed (a full disk, a closed output) fails
+// the command, after the job itself has ended. A reader that went away (`| head`) had what it
+// wanted: the tool ends quietly, as others do.
+int Finish(int status, std::ostream& out, std::ostream& err) {
+  out.flush();
+  err.flush();
+  if (!out && &out == &std::cout && StandardOutputReaderGone()) return BatchReaderGone;
+  if (!out) {
+    err.clear();
+    err << "vorlend-batch: standardní výstup nelze zapsat (plný disk nebo zavřený výstup)." << std::endl;
+  }
+  if (status == BatchSuccess && (!out || !err)) return BatchOutput;
+  return status;
+}
 }  // namespace
 
 int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -622,38 +662,7 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
       out << "vorlend-batch " << ProgramVersion << std::endl;
       return out ? BatchSuccess : BatchOutput;
     }
-    std::string passwordSource;
-    o.groups = GroupsWithPassword(o, passwordSource);
-    ValidateOptions(o);
-    ConsoleDialogs dialogs(err, ParseConflict(o), o.Has("--quiet"));
-    CountingBuffer counted(out.rdbuf());
-    std::ostream jobOut(&counted);
-    const int status = StartAndRun(o, dialogs, o.Has("--json") ? jobOut : out, err);
-    out.setstate(jobOut.rdstate());
-    // With --json a script gets one document whatever happened, a failure too.
-    if (o.Has("--json") && status != BatchSuccess && counted.Count() == 0) {
-      PrintErrorJson(o.command.c_str(), StatusWord(status), status, dialogs.Reported(), out);
-    }
-    if (status == BatchRefused && dialogs.LastMessage().find(kUserNotFoundText) != std::string::npos) {
-      err << WrapForConsole(passwordSource.empty()
-                                ? "Heslo nebylo zadáno: uživatele Money určil účet operačního systému \"" +
-                                      CurrentUserName() + "\"."
-                                : "Heslo uživatele Money bylo převzato " + passwordSource + ".")
-          << std::endl;
-    }
-    if (status != BatchSuccess) dialogs.ReportHeldBack();
-    // What the command printed is its result: a write that failed (a full disk, a closed or
-    // broken output) fails the command, after the job itself has ended.
-    out.flush();
-    err.flush();
-    // A reader that went away (`| head`) had what it wanted: the tool ends quietly, as others do.
-    if (!out && &out == &std::cout && StandardOutputReaderGone()) return BatchReaderGone;
-    if (!out) {
-      err.clear();
-      err << "vorlend-batch: standardní výstup nelze zapsat (plný disk nebo zavřený výstup)." << std::endl;
-    }
-    if (status == BatchSuccess && (!out || !err)) return BatchOutput;
-    return status;
+    return Finish(RunCommand(o, out, err), out, err);
   } catch (const UsageError& e) {
     if (AsksForJson(args)) {
       PrintErrorJson(args.empty() ? "" : args[0].c_str(), "usage", BatchUsage, {e.text}, out);
