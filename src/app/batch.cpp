@@ -495,7 +495,8 @@ std::vector<std::string> GroupsWithPassword(const Options& o, std::string& sourc
   }
   source = inGroup ? "ze skupiny ?AKTHESLO" : "";
   const auto file = o.values.find("--password-file");
-  const char* env = std::getenv("VORLEND_AKTHESLO");
+  // Read as UTF-8 on every system: a password with Czech letters must reach the rights as typed.
+  const std::string env = EnvironmentVariable("VORLEND_AKTHESLO");
   if (file != o.values.end()) {
     if (inGroup) throw UsageError{"Heslo je zadáno skupinou ?AKTHESLO i volbou --password-file; zadejte ho jednou."};
     std::string bytes;
@@ -504,7 +505,7 @@ std::vector<std::string> GroupsWithPassword(const Options& o, std::string& sourc
     }
     value = bytes.substr(0, bytes.find_first_of("\r\n"));
     source = "ze souboru " + file->second + " (volba --password-file)";
-  } else if (env && *env && !inGroup) {
+  } else if (!env.empty() && !inGroup) {
     value = env;
     source = "z proměnné VORLEND_AKTHESLO";
   } else if (!inGroup) {

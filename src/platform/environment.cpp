@@ -9,8 +9,8 @@
 namespace vorlend {
 
 std::string VendorBaseUrl() {
-  const char* v = std::getenv("VORLEND_VENDOR_URL");
-  std::string url = (v && *v) ? v : VORLEND_VENDOR_URL_DEFAULT;
+  std::string url = EnvironmentVariable("VORLEND_VENDOR_URL");
+  if (url.empty()) url = VORLEND_VENDOR_URL_DEFAULT;
   while (!url.empty() && url.back() == '/') url.pop_back();
   return url;
 }

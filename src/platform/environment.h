@@ -3,6 +3,10 @@
 
 namespace vorlend {
 
+// An environment variable's value as UTF-8 (on Windows read as wide characters, never through the
+// ANSI code page); empty when it is not set.
+std::string EnvironmentVariable(const char* name);
+
 // USERNAME, else USER, else the account name of the effective user.
 std::string CurrentUserName();
 

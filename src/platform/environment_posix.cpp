@@ -9,6 +9,11 @@
 
 namespace vorlend {
 
+std::string EnvironmentVariable(const char* name) {
+  const char* v = std::getenv(name);
+  return v ? v : "";
+}
+
 std::string CurrentUserName() {
   for (const char* var : {"USERNAME", "USER"}) {
     const char* v = std::getenv(var);

@@ -8,6 +8,16 @@
 
 namespace vorlend {
 
+std::string EnvironmentVariable(const char* name) {
+  const std::wstring wide = win::Wide(name);
+  const DWORD n = ::GetEnvironmentVariableW(wide.c_str(), nullptr, 0);
+  if (n == 0) return {};
+  std::wstring value(n, L'\0');
+  const DWORD got = ::GetEnvironmentVariableW(wide.c_str(), value.data(), n);
+  value.resize(got < n ? got : 0);
+  return win::Narrow(value);
+}
+
 // USERNAME is what Windows itself sets for the signed-in user.
 std::string CurrentUserName() {
   for (const wchar_t* var : {L"USERNAME", L"USER"}) {
