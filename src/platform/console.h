@@ -21,7 +21,7 @@ public:
 private:
   std::vector<std::string> m_texts;
   std::vector<char*> m_pointers;
-  unsigned m_codePage = 0;  // the console's output code page before, on Windows
+  [[maybe_unused]] unsigned m_codePage = 0;  // the console's output code page before, on Windows
 };
 
 // The first stop request (Ctrl+C, SIGINT or SIGTERM, a console's close) calls `onStop`; a second
