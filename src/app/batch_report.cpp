@@ -207,6 +207,20 @@ void PrintCheck(const std::vector<CheckedArchive>& checked, bool json, std::ostr
   out.flush();
 }
 
+namespace {
+// The module code and the year's name of an archive table, as fields a script need not parse out
+// of the Czech label.
+std::pair<std::string, std::string> ModuleAndYear(const FileListRow& row) {
+  const std::string code = row.FileName.substr(0, 2);
+  for (const ModuleInfo& m : kModules) {
+    if (code == m.Code && StartsWith(row.WorkingStr, m.WorkingText)) {
+      return {code, row.WorkingStr.substr(std::string(m.WorkingText).size())};
+    }
+  }
+  return {code, std::string()};
+}
+}  // namespace
+
 void PrintInspectionJson(const ArchiveRow& row, const ArchiveInspection& inspection, bool documents,
                          std::ostream& out, bool dryRun) {
   nlohmann::ordered_json doc = dryRun ? JobJson("restore", "dry-run") : JobJson("show", "ok");
@@ -217,7 +231,9 @@ void PrintInspectionJson(const ArchiveRow& row, const ArchiveInspection& inspect
   }
   nlohmann::ordered_json tables = nlohmann::ordered_json::array();
   for (const TableInspection& t : inspection.tables) {
-    tables.push_back({{"table", t.row.WorkingStr},  {"money", NativePath(t.row.MoneyFile)},
+    const auto [module, year] = ModuleAndYear(t.row);
+    tables.push_back({{"table", t.row.WorkingStr},  {"module", module}, {"year", year},
+                      {"money", NativePath(t.row.MoneyFile)},
                       {"moneyTableExists", t.moneyTableExists}, {"recorded", t.recorded},
                       {"locked", t.locked},         {"differing", t.differing},
                       {"missing", t.missing}});

@@ -449,6 +449,8 @@ TEST_F(BatchFixture, EveryJobReportsItsResultAsJson) {
   EXPECT_EQ(shown["command"], "show");
   ASSERT_EQ(shown["tables"].size(), 1u);
   EXPECT_EQ(shown["tables"][0]["differing"], 10);
+  EXPECT_EQ(shown["tables"][0]["module"], "PF");
+  EXPECT_EQ(shown["tables"][0]["year"], "2025");
   EXPECT_EQ(shown["documents"].size(), 10u);
   ASSERT_EQ(Batch({"restore", "--archive", "1", "--dry-run", "--json"}), 0) << err;
   EXPECT_EQ(json::parse(out)["command"], "restore");
