@@ -127,7 +127,10 @@ std::string IsoDateTime(const std::string& date, const std::string& time) {
 nlohmann::ordered_json ArchiveJson(const ArchiveRow& r) {
   int number = 0;
   const bool numbered = ParseInt32(r.Dir, number) && std::to_string(number) == r.Dir;
-  const std::string saved = IsoDateTime(r.MapDate, r.MapTime);
+  // With an offset where the UTC time of saving is known; an archive of an earlier version has
+  // only its local date and time.
+  const std::string utc = LocalIsoTime(r.SavedUtc);
+  const std::string saved = utc.empty() ? IsoDateTime(r.MapDate, r.MapTime) : utc;
   return {{"number", numbered ? nlohmann::ordered_json(number) : nlohmann::ordered_json(nullptr)},
           {"dir", r.Dir},
           {"status", Status(r)},

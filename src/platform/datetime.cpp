@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <mutex>
 #include <sys/time.h>
@@ -119,6 +120,40 @@ std::string UtcStamp() {
   char text[96];
   std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%06dZ", tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,
                 tm.tm_hour, tm.tm_min, tm.tm_sec, static_cast<int>(micros % 1000000));
+  return text;
+}
+
+std::string LocalIsoTime(const std::string& utcStamp) {
+  std::tm utc{};
+  int seconds = 0;
+  if (std::sscanf(utcStamp.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d", &utc.tm_year, &utc.tm_mon, &utc.tm_mday, &utc.tm_hour,
+                  &utc.tm_min, &seconds) != 6) {
+    return {};
+  }
+  utc.tm_year -= 1900;
+  utc.tm_mon -= 1;
+  utc.tm_sec = seconds;
+#ifdef _WIN32
+  const std::time_t t = ::_mkgmtime(&utc);
+  std::tm local{};
+  ::localtime_s(&local, &t);
+#else
+  const std::time_t t = ::timegm(&utc);
+  std::tm local{};
+  ::localtime_r(&t, &local);
+#endif
+  if (t == static_cast<std::time_t>(-1)) return {};
+  // The offset: the local clock's reading taken as if it were UTC, less the moment itself.
+  std::tm asUtc = local;
+#ifdef _WIN32
+  const long offset = static_cast<long>(::_mkgmtime(&asUtc) - t);
+#else
+  const long offset = static_cast<long>(::timegm(&asUtc) - t);
+#endif
+  char text[64];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d%c%02ld:%02ld", local.tm_year + 1900, local.tm_mon + 1,
+                local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, offset < 0 ? '-' : '+', std::labs(offset) / 3600,
+                std::labs(offset) % 3600 / 60);
   return text;
 }
 

@@ -23,5 +23,8 @@ void SetClockForTesting(std::function<TDateTime()> clock);
 // The moment now in UTC, the same text in every locale and time zone and ordered as text:
 // "2026-12-08T10:15:30.123456Z".
 std::string UtcStamp();
+// A UtcStamp as this machine's local time with its offset from UTC, to the second
+// ("2026-12-08T11:15:30+01:00"); empty when the text is no such stamp.
+std::string LocalIsoTime(const std::string& utcStamp);
 
 }  // namespace vorlend

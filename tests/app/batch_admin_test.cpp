@@ -438,7 +438,7 @@ TEST_F(BatchFixture, EveryJobReportsItsResultAsJson) {
   EXPECT_EQ(saved["archive"]["number"], 1);
   EXPECT_EQ(saved["archive"]["status"], "complete");
   const std::string iso = saved["archive"]["saved"];
-  EXPECT_TRUE(iso.size() == 19 && iso[4] == '-' && iso[10] == 'T' && iso[13] == ':') << iso;
+  EXPECT_TRUE(iso.size() == 25 && iso[4] == '-' && iso[10] == 'T' && iso[13] == ':' && iso[22] == ':') << iso;
   EXPECT_EQ(saved["counts"]["documents"], 30);
   EXPECT_EQ(saved["counts"]["changed"], 10);
   for (const char* key : {"tables", "tablesDone", "recorded", "written", "unusableKey", "gone"})
