@@ -58,11 +58,24 @@ long long ReadSequence(TCustomIniFile& info) {
   return std::stoll(text);
 }
 
-// Why the archive's file list cannot be the one its save wrote beside its description.
-std::string DamageOf(const DirectoryHandle& dir, TCustomIniFile& info) {
+// The archive's file list, read once: the tables it names and, unless its save still runs (and may
+// not have written it yet), why it cannot be the one the save wrote beside the description.
+void ReadFileListOf(const DirectoryHandle& dir, TCustomIniFile& info, ArchiveRow& row) {
   std::string bytes;
-  if (!dir.ReadFile("info.tab", bytes)) return "seznam souborů info.tab chybí nebo ho nelze přečíst";
-  return FileListDamage(DecodeFileList(bytes), info);
+  row.Tables.clear();
+  const bool read = dir.ReadFile("info.tab", bytes);
+  const FileList files = read ? DecodeFileList(bytes) : FileList{};
+  for (const FileListRow& r : files) row.Tables.push_back(UpperCase(r.FileName));
+  if (row.Running) {
+    row.Damage.clear();
+  } else {
+    row.Damage = read ? FileListDamage(files, info) : "seznam souborů info.tab chybí nebo ho nelze přečíst";
+  }
+}
+
+// The message for an archive root that cannot be read.
+std::string UnreadableRootText(const HostContext& ctx, int error) {
+  return "Adresář archivů zámků " + ctx.Shown(ctx.ArchiveRoot()) + " nelze přečíst (" + SystemErrorText(error) + ").";
 }
 
 // The row of a listed archive of this agenda, read from its description file (one read, never
@@ -103,8 +116,7 @@ bool ReadArchiveRow(const std::string& root, const std::string& dirName, const s
   }
   row.SavedUtc = info.ReadString("MAIN", "SavedUtc", "");
   row.Sequence = ReadSequence(info);
-  // A save that runs has not written its file list yet, or has written it whole.
-  row.Damage = row.Running ? std::string() : DamageOf(dir, info);
+  ReadFileListOf(dir, info, row);
   return true;
 }
 
@@ -219,7 +231,7 @@ int LoadArchiveList(const HostContext& ctx, ArchiveList& list, std::string* why)
   int error = 0;
   const std::vector<DirEntry> entries = FindEntries(root, "*.*", &error);
   if (error != 0) {
-    if (why) *why = "Adresář archivů zámků " + ctx.Shown(ctx.ArchiveRoot()) + " nelze přečíst (" + SystemErrorText(error) + ").";
+    if (why) *why = UnreadableRootText(ctx, error);
     return -1;
   }
   std::vector<ArchiveRow> rows;
@@ -274,32 +286,20 @@ bool LatestArchive(const HostContext& ctx, ArchiveRow& latest) {
   return found;
 }
 
-long long NextSaveSequence(const HostContext& ctx) {
-  ArchiveList list;
-  LoadArchiveList(ctx, list);
+long long NextSaveSequence(const ArchiveList& list) {
   long long highest = 0;
   for (const ArchiveRow& row : list.Rows()) highest = std::max(highest, row.Sequence);
   return highest + 1;
 }
 
-std::vector<std::string> ArchiveTables(const HostContext& ctx, const ArchiveRow& row) {
-  std::string bytes;
-  std::vector<std::string> tables;
-  if (!DirectoryHandle(ArchiveDirOf(ctx, row, false)).ReadFile("info.tab", bytes)) return tables;
-  for (const FileListRow& r : DecodeFileList(bytes)) tables.push_back(UpperCase(r.FileName));
-  return tables;
-}
-
-std::vector<ArchiveRow> NewerArchivesHolding(const HostContext& ctx, const ArchiveRow& row,
-                                             const std::vector<std::string>& tables) {
+std::vector<ArchiveRow> NewerArchivesHolding(const HostContext& ctx, const ArchiveRow& row) {
   ArchiveList list;
   LoadArchiveList(ctx, list);
   std::vector<ArchiveRow> newer;
   for (const ArchiveRow& other : list.Rows()) {
     if (other.Dir == row.Dir || !SavedAfter(other, row)) continue;
-    const std::vector<std::string> held = ArchiveTables(ctx, other);
-    const bool shared = std::any_of(tables.begin(), tables.end(), [&](const std::string& t) {
-      return std::find(held.begin(), held.end(), UpperCase(t)) != held.end();
+    const bool shared = std::any_of(row.Tables.begin(), row.Tables.end(), [&](const std::string& t) {
+      return std::find(other.Tables.begin(), other.Tables.end(), t) != other.Tables.end();
     });
     if (shared) newer.push_back(other);
   }
@@ -359,7 +359,10 @@ bool ArchiveRootReadable(const HostContext& ctx, std::string& why) {
   if (!PathExists(root)) return true;
   if (!DirectoryExists(root)) return fail(" není adresář.");
   const DirectoryHandle folder(root, false);
-  if (!folder.IsOpen()) return fail(" nelze přečíst (" + SystemErrorText(folder.Error()) + ").");
+  if (!folder.IsOpen()) {
+    why = UnreadableRootText(ctx, folder.Error());
+    return false;
+  }
   return true;
 }
 

@@ -36,6 +36,9 @@ struct ArchiveRow {
   long long Sequence = 0;
   // Why its file list cannot be the one its save wrote (empty when it can): a restore refuses it.
   std::string Damage{};
+  // The archive tables its file list names (upper case), read with the rest; empty before the save
+  // wrote its file list.
+  std::vector<std::string> Tables{};
 };
 
 // The marker the window shows after an incomplete archive's name.
@@ -107,17 +110,12 @@ bool SavedAfter(const ArchiveRow& a, const ArchiveRow& b);
 // The archive of this agenda saved last, whatever its state; false when the agenda has none.
 bool LatestArchive(const HostContext& ctx, ArchiveRow& latest);
 
-// The sequence number the next save of this agenda takes: one above every archive's.
-long long NextSaveSequence(const HostContext& ctx);
+// The sequence number the next save of the listed agenda takes: one above every archive's.
+long long NextSaveSequence(const ArchiveList& list);
 
-// The archive tables an archive holds, as its file list names them (upper case); empty when it
-// has no readable file list.
-std::vector<std::string> ArchiveTables(const HostContext& ctx, const ArchiveRow& row);
-
-// The archives of this agenda saved after `row` that hold any of `tables`, newest first. Their
+// The archives of this agenda saved after `row` that hold any of its tables, newest first. Their
 // restore puts back the states that `row`'s restore would overwrite, so they are restored first.
-std::vector<ArchiveRow> NewerArchivesHolding(const HostContext& ctx, const ArchiveRow& row,
-                                             const std::vector<std::string>& tables);
+std::vector<ArchiveRow> NewerArchivesHolding(const HostContext& ctx, const ArchiveRow& row);
 
 // Held while a save looks for running and unfinished archives and makes its own archive directory:
 // of two saves started at once, one makes its archive first and the other finds it running.

@@ -60,16 +60,14 @@ std::vector<std::string> PlannedTables(const YearList& years, const ModuleFilter
   for (const YearRow& year : years.Rows()) {
     if (!year.Checked) continue;
     for (std::size_t m = 0; m < kModuleCount; ++m) {
-      if (filter[m]) tables.push_back(UpperCase(CutToChars(std::string(kModules[m].Code) + year.YearExt, 10)));
+      if (filter[m]) tables.push_back(UpperCase(ArchiveTableName(kModules[m], year)));
     }
   }
   return tables;
 }
 
-bool FindUnfinished(const HostContext& ctx, const std::vector<std::string>& tables,
+bool FindUnfinished(const HostContext& ctx, const ArchiveList& list, const std::vector<std::string>& tables,
                     const std::vector<ArchiveRow>& accepted, UnfinishedArchive& found) {
-  ArchiveList list;
-  LoadArchiveList(ctx, list);
   std::vector<ArchiveRow> rows;
   for (const ArchiveRow& row : list.Rows()) {
     if (!Accepted(accepted, row)) rows.push_back(row);
@@ -94,9 +92,8 @@ bool FindUnfinished(const HostContext& ctx, const std::vector<std::string>& tabl
   for (const ArchiveRow& row : rows) {
     if (open.empty()) break;
     if (!row.Complete || !row.Damage.empty()) continue;
-    const std::vector<std::string> held = ArchiveTables(ctx, row);
     const auto end = std::remove_if(open.begin(), open.end(), [&](const std::string& t) {
-      return std::find(held.begin(), held.end(), t) != held.end();
+      return std::find(row.Tables.begin(), row.Tables.end(), t) != row.Tables.end();
     });
     if (end == open.end()) continue;
     open.erase(end, open.end());
@@ -199,6 +196,7 @@ SaveOutcome RunSaveRoad(const HostContext& ctx, const RoadPorts& ports, const Ro
   const std::vector<std::string> planned = PlannedTables(years, choices.filter);
   std::vector<ArchiveRow> accepted;
   std::optional<SaveStartLock> start;
+  ArchiveList archives;
   for (;;) {
     start.emplace(ctx);
     if (!start->Held()) {
@@ -206,7 +204,9 @@ SaveOutcome RunSaveRoad(const HostContext& ctx, const RoadPorts& ports, const Ro
       outcome.status = SaveStatus::Refused;
       return outcome;
     }
-    if (!FindUnfinished(ctx, planned, accepted, outcome.unfinished)) break;
+    // One look at the archives serves the question and the new archive's sequence.
+    LoadArchiveList(ctx, archives);
+    if (!FindUnfinished(ctx, archives, planned, accepted, outcome.unfinished)) break;
     start.reset();
     const UnfinishedArchive& u = outcome.unfinished;
     if (!ports.dialogs.Ask(UnfinishedQuestionId(u.kind), MsgKind::Warning, UnfinishedArchiveQuestion(u))) {
@@ -222,7 +222,7 @@ SaveOutcome RunSaveRoad(const HostContext& ctx, const RoadPorts& ports, const Ro
   SaveJob job{ctx, dialogs, ports.progress, tables.money, tables.lock, years, std::move(choices), tables.files};
   job.Observer = ports.observer;
   job.BlockSize = blockSize;
-  job.Sequence = NextSaveSequence(ctx);
+  job.Sequence = NextSaveSequence(archives);
   job.ArchiveHeld = [&start] { start.reset(); };
   const int result = StartSave(job);
   outcome.status = result == 0 ? SaveStatus::Saved : SaveStatus::Failed;
@@ -250,7 +250,7 @@ RestoreRoadOutcome RunRestoreRoad(const HostContext& ctx, const RoadPorts& ports
   }
   // A newer archive recorded the states this one's save left; restored after this one, it would
   // undo it. Newer archives are restored first.
-  const std::vector<ArchiveRow> newer = NewerArchivesHolding(ctx, row, ArchiveTables(ctx, row));
+  const std::vector<ArchiveRow> newer = NewerArchivesHolding(ctx, row);
   if (!newer.empty()) {
     outcome.newer = newer.front();
     if (!ports.dialogs.Ask(QuestionId::ArchiveOrder, MsgKind::Warning, NewerArchiveQuestion(row, newer.front()))) {

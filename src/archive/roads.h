@@ -53,14 +53,14 @@ struct UnfinishedArchive {
   ArchiveRow row;
   UnfinishedKind kind = UnfinishedKind::Incomplete;
 };
-// The archive tables a save of these years and modules writes (upper case, as ArchiveTables gives).
+// The archive tables a save of these years and modules writes (upper case, as ArchiveRow::Tables).
 std::vector<std::string> PlannedTables(const YearList& years, const ModuleFilter& filter);
 
 // The archive that matters most to a new save of `tables` and that the user has not yet agreed to
 // go on beside (`accepted`): one whose save runs, then an unfinished one whose restore would
 // change something, then the newest complete one of any of these tables whose restore would
 // (its states would be recorded as the earlier ones), then any other unfinished one.
-bool FindUnfinished(const HostContext& ctx, const std::vector<std::string>& tables,
+bool FindUnfinished(const HostContext& ctx, const ArchiveList& list, const std::vector<std::string>& tables,
                     const std::vector<ArchiveRow>& accepted, UnfinishedArchive& found);
 
 // The window's question before a new save.

@@ -23,10 +23,6 @@ constexpr const char* kAbortQuestion =
     "Přerušíte-li nyní právě probíhající proces, stav zámků dokladů změněných do této chvíle bude možné později "
     "obnovit do původního stavu z nedokončeného archivu. Opravdu to chcete ?";
 
-std::string FileNameOf(const ModuleInfo& module, const YearRow& year) {
-  return CutToChars(std::string(module.Code) + year.YearExt, 10);
-}
-
 // The steps of a save, defined below the entry points in the order they happen.
 int SaveLocksUnguarded(SaveJob& job);
 int WriteArchiveStart(SaveJob& job);
@@ -160,6 +156,10 @@ int CreateLockTable(const HostContext& context, const std::string& basePath, con
   return 0;
 }
 
+std::string ArchiveTableName(const ModuleInfo& module, const YearRow& year) {
+  return CutToChars(std::string(module.Code) + year.YearExt, 10);
+}
+
 bool RecordableKey(const Variant& key, std::int32_t& number) {
   double exact = 0;
   return key.ToInt(number) && key.ToDouble(exact) && exact == static_cast<double>(number);
@@ -234,7 +234,7 @@ int BuildFileList(SaveJob& job, std::string& yearsText) {
     for (std::size_t m = 0; m < kModuleCount; ++m) {
       if (!job.choices.filter[m]) continue;
       ++moduleCounter;
-      job.mtFileList.push_back(MakeFileListRow(FileNameOf(kModules[m], year),
+      job.mtFileList.push_back(MakeFileListRow(ArchiveTableName(kModules[m], year),
                                                "ROK." + year.YearExt + "\\" + kModules[m].MoneyTable,
                                                kModules[m].WorkingText + year.YearName));
     }
@@ -436,7 +436,7 @@ bool CheckMarkedYears(const SaveJob& job) {
     }
     for (std::size_t j = i + 1; j < rows.size(); ++j) {
       if (!rows[j].Checked) continue;
-      if (SameText(FileNameOf(kModules[0], year), FileNameOf(kModules[0], rows[j]))) {
+      if (SameText(ArchiveTableName(kModules[0], year), ArchiveTableName(kModules[0], rows[j]))) {
         job.dialogs.Message(MsgKind::Error,
                             "Chyba: účetní roky v adresářích " + year.EntryName + " a " + rows[j].EntryName +
                                 " by se v archivu uložily do stejných souborů. Označte jen jeden z nich, nebo "

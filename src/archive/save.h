@@ -75,6 +75,9 @@ struct SaveJob {
 [[nodiscard]] int CreateLockTable(const HostContext& context, const std::string& basePath,
                                   const std::string& programDir, Dialogs& dialogs);
 
+// The name of the archive table of a module and year: the module code and the year's extension.
+std::string ArchiveTableName(const ModuleInfo& module, const YearRow& year);
+
 // The key a document can be recorded under: a whole number that fits 32 bits. A fraction is never
 // rounded, since the restore would then put the state on another document.
 [[nodiscard]] bool RecordableKey(const Variant& key, std::int32_t& number);

@@ -255,7 +255,9 @@ TEST_F(CatalogueFixture, LatestIsTheArchiveSavedLast) {
   stamp("1", "2026-12-07T07:00:00.000000Z", "8");
   ASSERT_TRUE(LatestArchive(ctx, latest));
   EXPECT_EQ(latest.Dir, "1");
-  EXPECT_EQ(NextSaveSequence(ctx), 9);
+  ArchiveList listed;
+  LoadArchiveList(ctx, listed);
+  EXPECT_EQ(NextSaveSequence(listed), 9);
   Archive("9", "0", "001", "unfinished");
   stamp("9", "", "9");
   WriteBytes(ResolvePath(ctx.ArchiveRoot()) + "9/info.tab", "\"FileName\",\"MoneyFile\",\"WorkingStr\",\r\n");
