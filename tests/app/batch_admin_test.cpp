@@ -408,13 +408,14 @@ TEST_F(BatchFixture, SecretsStayOutOfSightAndEveryFailedWriteFails) {
   EXPECT_TRUE(Has(err, "Číslo nového archivu: 2") && Has(err, "standardní výstup nelze zapsat")) << err;
   EXPECT_EQ(batchWith({}, {"list", "--password-file", dir / "password"}, ">&-"), 5);
   // A reader that went away (`| head`) had what it wanted: the tool ends quietly as SIGPIPE ends
-  // other tools, and a save's number still reaches standard error.
+  // other tools, and a save's number still reaches standard error. The tool starts only once the
+  // reader has ended (bash waits for it).
   for (const char* command : {"list", "save"}) {
     std::string line = ShellWord(std::string(VORLEND_BIN_DIR) + "/vorlend-batch") + " " + command;
     for (const std::string& g : groups) line += " " + ShellWord(g);
     line += " --password-file " + ShellWord(dir / "password") + " --json";
     if (std::string(command) == "save") line += " --years 2025 --modules PF --force --ignore-incomplete";
-    ASSERT_EQ(RunProgram({"/bin/bash", "-c", "exec 1> >(exit 0); sleep 0.5; " + line + "; echo \"status $?\" >&2"},
+    ASSERT_EQ(RunProgram({"/bin/bash", "-c", "exec 1> >(exit 0); wait $!; " + line + "; echo \"status $?\" >&2"},
                          &out, &err),
               0);
     EXPECT_TRUE(Has(err, "status 141")) << command << err;
