@@ -426,26 +426,19 @@ int RunDelete(const Options& o, const HostContext& ctx, ConsoleDialogs& dialogs,
                                         ". Jejich původní stav je jen v tomto archivu. Nejprve ho obnovte:\r" +
                                         RestoreCommand(o, row->Dir) + "\rSmazání přesto provede volba --force.");
   };
-  if (o.Has("--dry-run")) {
-    // What the deletion would do, refusals included.
-    {
-      const ArchiveHold probe(ctx, *row, LockMode::Exclusive);
-      if (!probe.HeldOrSay(dialogs)) return BatchFailed;
-    }
-    const int pending = PendingChanges(ctx, *row);
-    if (pending > 0 && !o.Has("--force")) {
-      pendingRefusal(pending);
-      return BatchFailed;
-    }
+  dialogs.Preanswer(QuestionId::DeleteArchive, true);
+  dialogs.Preanswer(QuestionId::DeletePendingWork, o.Has("--force"));
+  int pending = 0;
+  // A dry run goes the same road, refusals included, and stops short of the deletion.
+  const bool dryRun = o.Has("--dry-run");
+  const DeletionStatus status = RunDeleteRoad(ctx, dialogs, *row, &pending, dryRun);
+  if (status == DeletionStatus::Kept) pendingRefusal(pending);
+  if (dryRun) {
+    if (status != DeletionStatus::WouldDelete) return BatchFailed;
     err << WrapForConsole("Zkušební běh: smazal by se " + what + ". Nic nebylo smazáno.") << std::endl;
     if (o.Has("--json")) PrintJobJson("delete", "dry-run", &*row, nullptr, nullptr, 0, extra, out);
     return BatchSuccess;
   }
-  dialogs.Preanswer(QuestionId::DeleteArchive, true);
-  dialogs.Preanswer(QuestionId::DeletePendingWork, o.Has("--force"));
-  int pending = 0;
-  const DeletionStatus status = RunDeleteRoad(ctx, dialogs, *row, &pending);
-  if (status == DeletionStatus::Kept) pendingRefusal(pending);
   const bool deleted = status == DeletionStatus::Deleted;
   if (o.Has("--json")) PrintJobJson("delete", deleted ? "deleted" : "failed", &*row, nullptr, nullptr, 0, extra, out);
   if (!deleted) return BatchFailed;

@@ -286,7 +286,8 @@ RestoreRoadOutcome RunRestoreRoad(const HostContext& ctx, const RoadPorts& ports
   return outcome;
 }
 
-DeletionStatus RunDeleteRoad(const HostContext& ctx, Dialogs& dialogs, const ArchiveRow& row, int* pending) {
+DeletionStatus RunDeleteRoad(const HostContext& ctx, Dialogs& dialogs, const ArchiveRow& row, int* pending,
+                             bool dryRun) {
   // An unfinished archive may hold the only earlier states of documents its save changed.
   const int changes = PendingChanges(ctx, row);
   if (pending) *pending = changes;
@@ -295,7 +296,8 @@ DeletionStatus RunDeleteRoad(const HostContext& ctx, Dialogs& dialogs, const Arc
                                : dialogs.Ask(QuestionId::DeleteArchive, MsgKind::Confirmation, kDeleteArchiveQuestion);
   if (!yes) return DeletionStatus::Kept;
   const ArchiveHold hold(ctx, row, LockMode::Exclusive);
-  return DeleteHeld(ctx, hold, dialogs);
+  if (dryRun && hold.HeldOrSay(dialogs)) return DeletionStatus::WouldDelete;
+  return dryRun ? DeletionStatus::Refused : DeleteHeld(ctx, hold, dialogs);
 }
 
 int RunComparisonRoad(const HostContext& ctx, Dialogs& dialogs, const ArchiveRow& row, bool listDocuments,

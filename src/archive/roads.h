@@ -97,6 +97,7 @@ enum class DeletionStatus {
   Failed,    // after "Nelze smazat adresář ..."; the archive stays listed (the message says under which number)
   Refused,   // another user works with it, or its save runs (after the message)
   Gone,      // deleted or replaced by another user meanwhile (after the message)
+  WouldDelete,  // a dry run: the deletion would have gone ahead
 };
 
 enum class RestoreStatus { Restored, Failed, Refused, Declined };
@@ -117,8 +118,10 @@ RestoreRoadOutcome RunRestoreRoad(const HostContext& ctx, const RoadPorts& ports
 // "Smazat": asks (QuestionId::DeleteArchive; for an unfinished archive whose restore would still
 // change documents QuestionId::DeletePendingWork, with their count, set in `pending`), then
 // deletes the archive while holding it exclusively; an archive that another user's job holds is
-// left with a message.
-DeletionStatus RunDeleteRoad(const HostContext& ctx, Dialogs& dialogs, const ArchiveRow& row, int* pending = nullptr);
+// left with a message. `dryRun`: every step but the deletion itself (WouldDelete when it would go
+// ahead), so a dry run answers what the deletion would do, refusals included.
+DeletionStatus RunDeleteRoad(const HostContext& ctx, Dialogs& dialogs, const ArchiveRow& row, int* pending = nullptr,
+                             bool dryRun = false);
 
 // How many documents a restore of the unfinished archive would still change: 0 for a complete one
 // (its deletion is the usual end of its use), -1 when it cannot be read.
