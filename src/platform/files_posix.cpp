@@ -198,23 +198,26 @@ bool RemoveDir(std::string_view path) {
 }
 
 namespace {
+// The names in a directory, "." and ".." left out; false (errno set) when it cannot be read.
+bool EntryNames(const std::string& path, std::vector<std::string>& names) {
+  DIR* d = ::opendir(path.c_str());
+  if (!d) return false;
+  while (dirent* e = ::readdir(d)) {
+    const std::string name = e->d_name;
+    if (name != "." && name != "..") names.push_back(name);
+  }
+  ::closedir(d);
+  return true;
+}
+
 bool RemoveTreeAt(const std::string& path) {
   struct stat st {};
   if (::lstat(path.c_str(), &st) != 0) return errno == ENOENT;
   if (!S_ISDIR(st.st_mode)) return ::unlink(path.c_str()) == 0;
   ::chmod(path.c_str(), (st.st_mode & 07777) | S_IRWXU);
-  bool ok = true;
-  if (DIR* d = ::opendir(path.c_str())) {
-    std::vector<std::string> names;
-    while (dirent* e = ::readdir(d)) {
-      const std::string name = e->d_name;
-      if (name != "." && name != "..") names.push_back(name);
-    }
-    ::closedir(d);
-    for (const auto& name : names) ok = RemoveTreeAt(std::string(path).append("/").append(name)) && ok;
-  } else {
-    ok = false;
-  }
+  std::vector<std::string> names;
+  bool ok = EntryNames(path, names);
+  for (const auto& name : names) ok = RemoveTreeAt(std::string(path).append("/").append(name)) && ok;
   return ::rmdir(path.c_str()) == 0 && ok;
 }
 }  // namespace
@@ -247,14 +250,8 @@ bool RemovableAt(const std::string& folder, const struct stat& folderSt, const s
   const uid_t me = ::geteuid();
   if ((folderSt.st_mode & S_ISVTX) && me != 0 && me != st.st_uid && me != folderSt.st_uid) return refuse(path, EPERM);
   if (!S_ISDIR(st.st_mode)) return true;
-  DIR* d = ::opendir(path.c_str());
-  if (!d) return refuse(path, errno);
   std::vector<std::string> names;
-  while (dirent* e = ::readdir(d)) {
-    const std::string name = e->d_name;
-    if (name != "." && name != "..") names.push_back(name);
-  }
-  ::closedir(d);
+  if (!EntryNames(path, names)) return refuse(path, errno);
   for (const std::string& name : names) {
     if (!RemovableAt(path, st, std::string(path).append("/").append(name), blocker, error)) return false;
   }
