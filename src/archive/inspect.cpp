@@ -119,8 +119,7 @@ int InspectArchive(const HostContext& ctx, const std::string& archiveDir, Dialog
       if (shown && shown->observer) shown->observer->TableEnds();
     }
   } catch (const DamagedArchive& damaged) {
-    dialogs.Message(MsgKind::Error, "Chyba: archiv je poškozen, databáze " + damaged.table +
-                                        ".DAT obsahuje záznam, který nelze načíst.");
+    dialogs.Message(MsgKind::Error, damaged.Text());
     return -1;
   } catch (const std::exception& e) {
     dialogs.Message(MsgKind::Error, ctx.ShownIn(e.what()));
@@ -165,8 +164,8 @@ void CheckArchiveTable(const std::string& base, const std::string& shown, std::v
     std::int32_t key = 0;
     Variant lock;
     while (reader.Next(key, lock)) ++records;
-  } catch (const DamagedArchive&) {
-    problems.push_back("Chyba: archiv je poškozen, databáze " + shown + ".DAT obsahuje záznam, který nelze načíst.");
+  } catch (const DamagedArchive& damaged) {
+    problems.push_back(damaged.Text());
   } catch (const HostError& e) {
     problems.push_back("Databáze " + shown + ".DAT je poškozena: " + e.what());
   }

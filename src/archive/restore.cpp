@@ -98,8 +98,7 @@ int RestoreLocksUnguarded(RestoreJob& job, const std::string& archiveDir) {
       if (job.Observer) job.Observer->TableEnds();
     }
   } catch (const DamagedArchive& damaged) {
-    return Fail(job, "Chyba: archiv je poškozen, databáze " + damaged.table +
-                         ".DAT obsahuje záznam, který nelze načíst.");
+    return Fail(job, damaged.Text());
   }
   return 0;
 }

@@ -14,6 +14,10 @@ namespace vorlend {
 // Raised while reading an archive table whose records cannot be what the save wrote.
 struct DamagedArchive {
   std::string table;  // as messages show it
+  // The message that names the table.
+  std::string Text() const {
+    return "Chyba: archiv je poškozen, databáze " + table + ".DAT obsahuje záznam, který nelze načíst.";
+  }
 };
 
 // Closes both tables, then shows the error and gives -1.
