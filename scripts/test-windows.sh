@@ -18,6 +18,9 @@ report=$build_dir/windows-tests.txt
 ctest --test-dir "$build_dir" -j2 --timeout 300 --output-on-failure >"$report" 2>&1 </dev/null || true
 grep -E "tests passed|Skipped" "$report" | sed -e 's/^ *[0-9]*\/[0-9]* //' >&2 || true
 if ! grep -q "100% tests passed" "$report"; then
+  # Each failed test's own output (ctest writes it after the test's result line), then the list.
+  awk '/\*\*\*Failed|\*\*\*Exception|\*\*\*Timeout/ {show = 1} /^ *Start +[0-9]+:/ {show = 0} show' "$report" |
+    tail -n 60 >&2
   sed -n '/The following tests FAILED/,$p' "$report" >&2
   echo "test-windows.sh: tests failed under wine (whole report: $report)" >&2
   exit 1

@@ -34,7 +34,7 @@ grep -q "100% tests passed" "$build_dir/figures/display-tests.txt" && ! grep -q 
 # Linux build's (about 8 minutes from a fresh machine).
 scripts/install-deps.sh --windows
 scripts/test-windows.sh >"$build_dir/figures/windows.txt" 2>&1 \
-  || { tail -n 30 "$build_dir/figures/windows.txt" >&2; echo "test.sh: the Windows tests failed" >&2; exit 1; }
+  || { tail -n 80 "$build_dir/figures/windows.txt" >&2; echo "test.sh: the Windows tests failed" >&2; exit 1; }
 scripts/demo-windows.sh --compare >>"$build_dir/figures/windows.txt" 2>&1 \
   || { tail -n 30 "$build_dir/figures/windows.txt" >&2; echo "test.sh: the Windows round trip failed" >&2; exit 1; }
 grep -E "^test-windows.sh:|^demo-windows.sh: the archive" "$build_dir/figures/windows.txt"

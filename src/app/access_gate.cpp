@@ -24,7 +24,7 @@ bool CheckAccessRights(const HostContext& ctx, Dialogs& dialogs) {
     error = e.what();
   }
   if (!loaded) {
-    dialogs.Message(MsgKind::Error, ctx.ShownIn(error));
+    dialogs.Message(MsgKind::Error, error);
     return false;
   }
   if (!mayLock) {

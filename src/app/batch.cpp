@@ -228,7 +228,7 @@ int PlanSave(const Options& o, const HostContext& ctx, Dialogs& dialogs, SavePla
   // Defaults in place of choices the user remembered would unlock what the user meant to lock.
   if (settings.Unreadable && (!o.Has("--modules") || !o.Has("--action"))) {
     dialogs.Message(MsgKind::Error, "Uložené nastavení doplňku nelze načíst ze souboru " +
-                                        ctx.Shown(ctx.SettingsFileName()) +
+                                        ctx.SettingsFileName() +
                                         ", a proto nelze použít zapamatované moduly a akci. Zadejte je volbami "
                                         "--modules a --action.");
     return BatchFailed;
@@ -412,7 +412,7 @@ int RunDelete(const Options& o, const HostContext& ctx, ConsoleDialogs& dialogs,
   int states = 0;
   {
     const ArchiveHold reading(ctx, *row, LockMode::Shared);
-    states = reading.Held() ? CountArchivedStates(ctx, reading.Dir()) : -1;
+    states = reading.Held() ? CountArchivedStates(reading.Dir()) : -1;
   }
   const std::string what = "archiv " + row->Dir + " (\"" + row->MapName + "\", " + row->MapDate + " " + row->MapTime +
                            (row->Complete ? "" : ", nedokončený") + ")" +
@@ -463,7 +463,7 @@ int RunCheck(const Options& o, const HostContext& ctx, Dialogs& dialogs, std::os
   for (const ArchiveRow& row : rows) {
     CheckedArchive c{row, {}, 0};
     const ArchiveHold hold(ctx, row, LockMode::Shared);
-    if (hold.Held()) c.problems = CheckArchive(ctx, hold.Dir(), c.records);
+    if (hold.Held()) c.problems = CheckArchive(hold.Dir(), c.records);
     else c.problems.push_back(hold.RefusalText());
     checked.push_back(std::move(c));
   }
@@ -531,8 +531,8 @@ int StartAndRun(const Options& o, ConsoleDialogs& dialogs, std::ostream& out, st
     if (o.command == "save") {
       if (const int planned = PlanSave(o, ctx, dialogs, plan); planned != BatchSuccess) return planned;
     }
-    if (!EnsureDirectory(ctx.SettingsDir(), ctx.Shown(ctx.SettingsDir()), dialogs) ||
-        !EnsureDirectory(ctx.TempWorkDir(), ctx.TempWorkDir(), dialogs) || !CheckAccessRights(ctx, dialogs)) {
+    if (!EnsureDirectory(ctx.SettingsDir(), dialogs) ||
+        !EnsureDirectory(ctx.TempWorkDir(), dialogs) || !CheckAccessRights(ctx, dialogs)) {
       return BatchRefused;
     }
   } catch (const std::exception& e) {

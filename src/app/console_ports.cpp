@@ -64,8 +64,8 @@ void ConsoleDialogs::ConflictDocument(const std::string& shownTable, std::int32_
 
 std::string ConsoleDialogs::HolderText(const std::string& question) const {
   if (m_conflictKnown) {
-    return "Doklad číslo " + std::to_string(m_conflictKey) + " v tabulce " + m_conflictTable +
-           ".DAT drží jiný uživatel";
+    return "Doklad číslo " + std::to_string(m_conflictKey) + " v tabulce " + TableFileText(m_conflictTable) +
+           " drží jiný uživatel";
   }
   // No document was named: another program keeps the module's table in a write of its own.
   const std::size_t start = std::string(kLockConflictQuestionStart).size();

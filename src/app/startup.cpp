@@ -39,7 +39,7 @@ bool ReadHostContext(const StartupParams& params, Dialogs& dialogs, HostContext&
   // Nothing below the archive root is followed through a link, and other users can write it: a
   // root that is itself a link would put every archive where the link points.
   if (IsSymbolicLink(ctx.ArchiveRoot())) {
-    dialogs.Message(MsgKind::Error, "Adresář archivů zámků " + ctx.Shown(ctx.ArchiveRoot()) +
+    dialogs.Message(MsgKind::Error, "Adresář archivů zámků " + ctx.ArchiveRoot() +
                                         " je symbolický odkaz. Doplněk archivy přes odkaz nečte ani nezapisuje; "
                                         "nahraďte odkaz skutečným adresářem.");
     return false;
@@ -66,18 +66,18 @@ bool ReadHostContext(const StartupParams& params, Dialogs& dialogs, HostContext&
   return true;
 }
 
-bool EnsureDirectory(const std::string& path, const std::string& shownPath, Dialogs& dialogs) {
+bool EnsureDirectory(const std::string& path, Dialogs& dialogs) {
   if (DirectoryExists(path)) return true;
   ForceDirectories(path);
   if (DirectoryExists(path)) return true;
-  dialogs.Message(MsgKind::Error, "Nelze vytvořit adresář " + shownPath);
+  dialogs.Message(MsgKind::Error, "Nelze vytvořit adresář " + path);
   return false;
 }
 
 bool PrepareHostContext(const std::vector<std::string>& args, Dialogs& dialogs, HostContext& ctx) {
   const StartupParams params = ParseCommandLine(args);
-  return ReadHostContext(params, dialogs, ctx) && EnsureDirectory(ctx.SettingsDir(), ctx.Shown(ctx.SettingsDir()), dialogs) &&
-         EnsureDirectory(ctx.TempWorkDir(), ctx.TempWorkDir(), dialogs);
+  return ReadHostContext(params, dialogs, ctx) && EnsureDirectory(ctx.SettingsDir(), dialogs) &&
+         EnsureDirectory(ctx.TempWorkDir(), dialogs);
 }
 
 }  // namespace vorlend

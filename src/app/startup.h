@@ -20,8 +20,7 @@ inline constexpr const char* kNoRightsText =
     "tento doplněk, požádejte administrátora o nastavení práv k funkci \"Uzamčení dokladů\"";
 
 bool ReadHostContext(const StartupParams& params, Dialogs& dialogs, HostContext& ctx);
-// `shownPath` is the path as the failure message names it.
-bool EnsureDirectory(const std::string& path, const std::string& shownPath, Dialogs& dialogs);
+bool EnsureDirectory(const std::string& path, Dialogs& dialogs);
 // The agenda's trade name from its settings store, or "---".
 std::string ReadAgendaName(const std::string& agendaDir);
 

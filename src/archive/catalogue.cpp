@@ -75,7 +75,7 @@ void ReadFileListOf(const DirectoryHandle& dir, TCustomIniFile& info, ArchiveRow
 
 // The message for an archive root that cannot be read.
 std::string UnreadableRootText(const HostContext& ctx, int error) {
-  return "Adresář archivů zámků " + ctx.Shown(ctx.ArchiveRoot()) + " nelze přečíst (" + SystemErrorText(error) + ").";
+  return "Adresář archivů zámků " + ctx.ArchiveRoot() + " nelze přečíst (" + SystemErrorText(error) + ").";
 }
 
 // The row of a listed archive of this agenda, read from its description file (one read, never
@@ -319,7 +319,7 @@ std::string SaveStartLock::FailureText() const {
     return "Jiný uživatel právě zakládá archiv zámků této agendy a jeho začátek trvá déle než obvykle. Zkuste to "
            "prosím znovu za chvíli.";
   }
-  return "Chyba: nelze vytvořit adresář " + m_ctx.Shown(m_path);
+  return "Chyba: nelze vytvořit adresář " + m_path;
 }
 
 std::vector<ArchiveRow> IncompleteArchives(const HostContext& ctx) {
@@ -353,7 +353,7 @@ void RemoveAbandonedSaves(const HostContext& ctx) {
 bool ArchiveRootReadable(const HostContext& ctx, std::string& why) {
   const std::string root = ResolvePath(ctx.ArchiveRoot());
   auto fail = [&](const std::string& text) {
-    why = "Adresář archivů zámků " + ctx.Shown(ctx.ArchiveRoot()) + text;
+    why = "Adresář archivů zámků " + ctx.ArchiveRoot() + text;
     return false;
   };
   if (!PathExists(root)) return true;
@@ -376,11 +376,11 @@ std::string NotListedText(const HostContext& ctx, const std::string& dirName) {
   if (!DirectoryExists(dir)) return name + " není adresář, není to archiv zámků.";
   // Read as the list reads it: through the folder itself, never a link.
   const DirectoryHandle folder(dir);
-  if (!folder.IsOpen()) return name + ": adresář " + ctx.Shown(dir) + " nelze otevřít.";
+  if (!folder.IsOpen()) return name + ": adresář " + dir + " nelze otevřít.";
   if (!PathExists(dir + "/info")) return name + " nemá popisný soubor info, není to archiv zámků.";
   std::string bytes;
   if (IsSymbolicLink(dir + "/info")) return name + ": popisný soubor info je symbolický odkaz; nečte se.";
-  if (!folder.ReadFile("info", bytes)) return name + ": popisný soubor " + ctx.Shown(dir) + "/info nelze přečíst.";
+  if (!folder.ReadFile("info", bytes)) return name + ": popisný soubor " + dir + "/info nelze přečíst.";
   TMemIniFile info(dir + "/info", bytes);
   const std::string agendaExt = info.ReadString("MAIN", "AgendaExt", "");
   if (agendaExt.empty()) return name + ": popisný soubor info neuvádí agendu, není to popis archivu zámků.";
@@ -441,7 +441,7 @@ std::string ArchiveHold::RefusalText() const {
     case ArchiveAccess::Saving:
       return name + " se právě ukládá: jeho uložení ještě neskončilo. Obnovit nebo smazat ho lze až po jeho konci.";
     case ArchiveAccess::Unreadable:
-      return "Archiv " + m_row.Dir + ": adresář " + m_ctx.Shown(m_path) + " nelze otevřít (" +
+      return "Archiv " + m_row.Dir + ": adresář " + m_path + " nelze otevřít (" +
              SystemErrorText(m_lock.Error()) + ").";
     case ArchiveAccess::InUse:
       return "S archivem \"" + m_row.MapName +
@@ -476,9 +476,9 @@ int ShowRecapitulation(const std::string& archiveDir, Recapitulation& recap) {
   return 0;
 }
 
-int DeleteArchiveDirectory(const HostContext& ctx, const std::string& path, Dialogs& dialogs) {
+int DeleteArchiveDirectory(const std::string& path, Dialogs& dialogs) {
   auto fail = [&](const std::string& why) {
-    dialogs.Message(MsgKind::Error, "Nelze smazat adresář " + ctx.Shown(path) + why);
+    dialogs.Message(MsgKind::Error, "Nelze smazat adresář " + path + why);
     return -1;
   };
   if (!PathExists(path)) return fail("");

@@ -89,7 +89,7 @@ int ShowRecapitulation(const std::string& archiveDir, Recapitulation& recap);
 // 0 when the directory and all its content are gone; -1 after "Nelze smazat adresář ", the path as
 // the context shows it and why. Nothing is removed unless everything can be: an archive whose
 // deletion fails stays listed under its number, whole.
-int DeleteArchiveDirectory(const HostContext& ctx, const std::string& path, Dialogs& dialogs);
+int DeleteArchiveDirectory(const std::string& path, Dialogs& dialogs);
 
 // The archive root is readable, or not there yet; false with the message that says what is wrong.
 bool ArchiveRootReadable(const HostContext& ctx, std::string& why);

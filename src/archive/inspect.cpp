@@ -37,10 +37,10 @@ bool IsLocked(const Variant& lock) {
 }
 
 // One archive record beside its document in Money (sought by the key when `seekable`).
-void InspectRecord(TBFTable& archive, TBFTable& money, bool seekable, const std::string& archiveShown,
+void InspectRecord(TBFTable& archive, TBFTable& money, bool seekable, const std::string& archivePath,
                    std::size_t index, bool listDocuments, ArchiveInspection& result) {
   TableInspection& t = result.tables[index];
-  const ArchivedRecord r = ReadArchived(archive, archiveShown);
+  const ArchivedRecord r = ReadArchived(archive, archivePath);
   ++t.recorded;
   if (IsLocked(r.lock)) ++t.locked;
   DocumentInspection d{index, r.key, r.lock, false, Variant::Null()};
@@ -72,22 +72,22 @@ int InspectRow(const HostContext& ctx, const std::string& archiveDir, Dialogs& d
   auto fail = [&](const std::string& text) { return FailClosing(money, archive, dialogs, text); };
 
   t.moneyTableExists = FileExists(p.money + ".dat");
-  if (archive.OpenTable(p.archive, kArchiveTableReading) != 0) return fail(OpenErrorText(p.archiveShown));
+  if (archive.OpenTable(p.archive, kArchiveTableReading) != 0) return fail(OpenErrorText(p.archive));
   TableCloser closeArchive(archive);
   ShowTableBegins(shown, t, archive.RecCount());
   if (archive.RecCount() < 1) return 0;
-  if (archive.GoTop() != 0) return fail(PositionErrorText(p.archiveShown));
+  if (archive.GoTop() != 0) return fail(PositionErrorText(p.archive));
 
   bool seekable = false;
   if (t.moneyTableExists) {
-    if (money.OpenTable(p.money) != 0) return fail(OpenErrorText(p.moneyShown));
+    if (money.OpenTable(p.money) != 0) return fail(OpenErrorText(p.money));
     seekable = money.RecCount() >= 1;
-    if (seekable && money.SetOrder(KeyFieldForFileName(t.row.FileName)) != 0) return fail(IndexErrorText(p.moneyShown));
+    if (seekable && money.SetOrder(KeyFieldForFileName(t.row.FileName)) != 0) return fail(IndexErrorText(p.money));
   }
   TableCloser closeMoney(money);
 
   do {
-    InspectRecord(archive, money, seekable, p.archiveShown, index, listDocuments, result);
+    InspectRecord(archive, money, seekable, p.archive, index, listDocuments, result);
     if (firstDifference && t.differing > 0) return 0;
     if (shown) {
       ProgressTick(shown->progress, t.recorded);
@@ -105,7 +105,7 @@ int InspectArchive(const HostContext& ctx, const std::string& archiveDir, Dialog
                    ArchiveInspection& result, const InspectionProgress* shown, bool firstDifference) {
   result = {};
   FileList files;
-  if (!ReadArchiveFileList(ctx, archiveDir, dialogs, files)) return -1;
+  if (!ReadArchiveFileList(archiveDir, dialogs, files)) return -1;
   for (const FileListRow& row : files) result.tables.push_back(TableInspection{row});
   if (shown) shown->progress.ClearAbort();
   try {
@@ -122,7 +122,7 @@ int InspectArchive(const HostContext& ctx, const std::string& archiveDir, Dialog
     dialogs.Message(MsgKind::Error, damaged.Text());
     return -1;
   } catch (const std::exception& e) {
-    dialogs.Message(MsgKind::Error, ctx.ShownIn(e.what()));
+    dialogs.Message(MsgKind::Error, e.what());
     return -1;
   }
   return 0;
@@ -149,45 +149,44 @@ public:
 };
 
 // The problems of one archive table.
-void CheckArchiveTable(const std::string& base, const std::string& shown, std::vector<std::string>& problems,
-                       int& records) {
+void CheckArchiveTable(const std::string& base, std::vector<std::string>& problems, int& records) {
   TBFTable table;
   if (table.OpenTable(base, kArchiveTableReading) != 0) {
-    problems.push_back(OpenErrorText(shown) + " (" + table.LastError() + ")");
+    problems.push_back(OpenErrorText(base) + " (" + table.LastError() + ")");
     return;
   }
   TableCloser close(table);
   const std::string integrity = table.IntegrityCheck();
-  if (integrity != "ok") problems.push_back("Databáze " + shown + ".DAT je poškozena: " + integrity);
+  if (integrity != "ok") problems.push_back("Databáze " + TableFileText(base) + " je poškozena: " + integrity);
   try {
-    ArchiveReader reader(table, shown);
+    ArchiveReader reader(table, base);
     std::int32_t key = 0;
     Variant lock;
     while (reader.Next(key, lock)) ++records;
   } catch (const DamagedArchive& damaged) {
     problems.push_back(damaged.Text());
   } catch (const HostError& e) {
-    problems.push_back("Databáze " + shown + ".DAT je poškozena: " + e.what());
+    problems.push_back("Databáze " + TableFileText(base) + " je poškozena: " + e.what());
   }
 }
 }  // namespace
 
-std::vector<std::string> CheckArchive(const HostContext& ctx, const std::string& archiveDir, int& records) {
+std::vector<std::string> CheckArchive(const std::string& archiveDir, int& records) {
   records = 0;
   CollectingDialogs collected;
   FileList files;
-  if (!ReadArchiveFileList(ctx, archiveDir, collected, files)) return collected.texts;
+  if (!ReadArchiveFileList(archiveDir, collected, files)) return collected.texts;
   std::vector<std::string> problems;
   for (const FileListRow& row : files) {
-    CheckArchiveTable(archiveDir + row.FileName, ctx.Shown(archiveDir) + row.FileName, problems, records);
+    CheckArchiveTable(archiveDir + row.FileName, problems, records);
   }
   return problems;
 }
 
-int CountArchivedStates(const HostContext& ctx, const std::string& archiveDir) {
+int CountArchivedStates(const std::string& archiveDir) {
   SilentDialogs quiet;
   FileList files;
-  if (!ReadArchiveFileList(ctx, archiveDir, quiet, files)) return -1;
+  if (!ReadArchiveFileList(archiveDir, quiet, files)) return -1;
   int states = 0;
   for (const FileListRow& row : files) {
     TBFTable table;

@@ -61,9 +61,9 @@ TableInspection InspectionTotals(const ArchiveInspection& inspection);
 // description, every table there as a plain file, opened read-only and read whole by SQLite's
 // integrity check, every record a key and a lock value the save writes. Each problem as a message
 // names it; empty when there is none. `records` counts the records read.
-std::vector<std::string> CheckArchive(const HostContext& ctx, const std::string& archiveDir, int& records);
+std::vector<std::string> CheckArchive(const std::string& archiveDir, int& records);
 
 // The lock states an archive holds (its records), or -1 when it cannot be read. Only reads.
-[[nodiscard]] int CountArchivedStates(const HostContext& ctx, const std::string& archiveDir);
+[[nodiscard]] int CountArchivedStates(const std::string& archiveDir);
 
 }  // namespace vorlend

@@ -170,9 +170,7 @@ std::string NativePath(std::string path) {
 RowTables RowTablePaths(const HostContext& ctx, const FileListRow& row, const std::string& archiveDir) {
   RowTables t;
   t.money = NativePath(ctx.AgendaPath + row.MoneyFile);
-  t.moneyShown = ctx.Shown(t.money);
   t.archive = archiveDir + row.FileName;
-  t.archiveShown = ctx.Shown(t.archive);
   return t;
 }
 
@@ -184,19 +182,19 @@ int FailClosing(TBFTable& money, TBFTable& archive, Dialogs& dialogs, const std:
 }
 
 std::string OpenErrorText(const std::string& tablePath) {
-  return "Nastala chyba při otevírání databáze " + tablePath + ".DAT";
+  return "Nastala chyba při otevírání databáze " + TableFileText(tablePath);
 }
 
 std::string PositionErrorText(const std::string& tablePath) {
-  return "Nastala chyba při nastavení rekordu v databázi " + tablePath + ".DAT";
+  return "Nastala chyba při nastavení rekordu v databázi " + TableFileText(tablePath);
 }
 
 std::string IndexErrorText(const std::string& tablePath) {
-  return "Nastala chyba při nastavení indexu v databázi " + tablePath + ".DAT";
+  return "Nastala chyba při nastavení indexu v databázi " + TableFileText(tablePath);
 }
 
 std::string PostErrorText(const std::string& tablePath) {
-  return "Nastala chyba při ukládání záznamu v databázi " + tablePath + ".DAT";
+  return "Nastala chyba při ukládání záznamu v databázi " + TableFileText(tablePath);
 }
 
 }  // namespace vorlend

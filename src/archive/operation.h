@@ -159,9 +159,9 @@ void ProgressTick(Progress& progress, int counter);
 // A path the add-on built from a stored one: "\" becomes the native separator.
 std::string NativePath(std::string path);
 
-// The two tables of a file-list row, each as opened and as messages show it.
+// The two tables of a file-list row, opened and named in messages by these paths.
 struct RowTables {
-  std::string money, moneyShown, archive, archiveShown;
+  std::string money, archive;
 };
 RowTables RowTablePaths(const HostContext& ctx, const FileListRow& row, const std::string& archiveDir);
 

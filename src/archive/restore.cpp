@@ -33,23 +33,22 @@ int RestoreLocks(RestoreJob& job, const std::string& archiveDir) {
   } catch (const std::exception& e) {
     job.BFMoneyFile.CloseTable();
     job.BFLockFile.CloseTable();
-    job.dialogs.Message(MsgKind::Error, job.context.ShownIn(e.what()));
+    job.dialogs.Message(MsgKind::Error, e.what());
     return -1;
   }
 }
 
-bool ReadArchiveFileList(const HostContext& ctx, const std::string& archiveDir, Dialogs& dialogs, FileList& files) {
-  const std::string shownDir = ctx.Shown(archiveDir);
+bool ReadArchiveFileList(const std::string& archiveDir, Dialogs& dialogs, FileList& files) {
   // Other users can write the archive folder: nothing in it is read through a link.
   const DirectoryHandle dir(archiveDir);
   if (!dir.HasPlainFile("info.tab")) {
-    dialogs.Message(MsgKind::Error, "Chyba: soubor " + shownDir + "info.tab neexistuje!");
+    dialogs.Message(MsgKind::Error, "Chyba: soubor " + archiveDir + "info.tab neexistuje!");
     return false;
   }
   files.clear();
   std::string bytes;
   if (!dir.ReadFile("info.tab", bytes)) {
-    dialogs.Message(MsgKind::Error, "Nastala chyba při načítání souboru " + shownDir + "info.tab");
+    dialogs.Message(MsgKind::Error, "Nastala chyba při načítání souboru " + archiveDir + "info.tab");
     return false;
   }
   files = DecodeFileList(bytes);
@@ -59,13 +58,13 @@ bool ReadArchiveFileList(const HostContext& ctx, const std::string& archiveDir, 
   }
   for (const FileListRow& row : files) {
     if (!IsSafeRow(row)) {
-      dialogs.Message(MsgKind::Error, "Chyba: archiv je poškozen, soubor " + shownDir +
+      dialogs.Message(MsgKind::Error, "Chyba: archiv je poškozen, soubor " + archiveDir +
                                           "info.tab obsahuje neplatnou cestu \"" + row.FileName + "\", \"" +
                                           row.MoneyFile + "\".");
       return false;
     }
     if (!dir.HasPlainFile(row.FileName + ".DAT")) {
-      dialogs.Message(MsgKind::Error, "Chyba: archivní soubor " + shownDir + row.FileName + " neexistuje!");
+      dialogs.Message(MsgKind::Error, "Chyba: archivní soubor " + archiveDir + row.FileName + " neexistuje!");
       return false;
     }
   }
@@ -76,7 +75,7 @@ bool ReadArchiveFileList(const HostContext& ctx, const std::string& archiveDir, 
   TMemIniFile info(archiveDir + "info", infoBytes);
   const std::string damage = FileListDamage(files, info);
   if (!damage.empty()) {
-    dialogs.Message(MsgKind::Error, "Chyba: archiv " + ExcludeTrailingPathDelimiter(shownDir) + " je poškozen: " +
+    dialogs.Message(MsgKind::Error, "Chyba: archiv " + ExcludeTrailingPathDelimiter(archiveDir) + " je poškozen: " +
                                         damage + ". Z archivu se nic neobnovuje ani nemaže.");
     return false;
   }
@@ -88,7 +87,7 @@ namespace {
 int RestoreLocksUnguarded(RestoreJob& job, const std::string& archiveDir) {
   job.Counts = {};
   // The whole archive is checked before anything in Money is touched.
-  if (!ReadArchiveFileList(job.context, archiveDir, job.dialogs, job.mtFileList)) return -1;
+  if (!ReadArchiveFileList(archiveDir, job.dialogs, job.mtFileList)) return -1;
   job.Counts.Tables = static_cast<int>(job.mtFileList.size());
   try {
     if (CheckEveryTable(job, archiveDir) != 0) return -1;
@@ -113,7 +112,7 @@ int CheckEveryTable(RestoreJob& job, const std::string& archiveDir) {
     if (opened > 0) continue;
     TableCloser closeArchive(job.BFLockFile);
     TableCloser closeMoney(job.BFMoneyFile);
-    ArchiveReader reader(job.BFLockFile, p.archiveShown);
+    ArchiveReader reader(job.BFLockFile, p.archive);
     std::int32_t key = 0;
     Variant lock;
     while (reader.Next(key, lock)) {
@@ -126,7 +125,7 @@ int CheckEveryTable(RestoreJob& job, const std::string& archiveDir) {
 // opens that too with its index. 1 when the row has nothing to restore (the tables are closed
 // again), 0 when both tables stand ready, -1 after the message.
 int OpenRow(RestoreJob& job, const FileListRow& row, const RowTables& p, bool showProgress) {
-  if (job.BFLockFile.OpenTable(p.archive, kArchiveTableReading) != 0) return Fail(job, OpenErrorText(p.archiveShown));
+  if (job.BFLockFile.OpenTable(p.archive, kArchiveTableReading) != 0) return Fail(job, OpenErrorText(p.archive));
   // The table is opened by its name: it must be the held archive's, not one of another folder
   // put in its place since.
   if (job.Hold && !job.Hold->StillHeld()) return Fail(job, job.Hold->GoneText());
@@ -136,7 +135,7 @@ int OpenRow(RestoreJob& job, const FileListRow& row, const RowTables& p, bool sh
     return 1;
   }
   if (showProgress) job.progress.SetMaximum(count);
-  if (job.BFLockFile.GoTop() != 0) return Fail(job, PositionErrorText(p.archiveShown));
+  if (job.BFLockFile.GoTop() != 0) return Fail(job, PositionErrorText(p.archive));
   // The year or the module is gone from Money. The restoring pass counts what it cannot restore.
   if (!FileExists(p.money + ".dat")) {
     if (showProgress) {
@@ -147,7 +146,7 @@ int OpenRow(RestoreJob& job, const FileListRow& row, const RowTables& p, bool sh
     job.BFLockFile.CloseTable();
     return 1;
   }
-  if (job.BFMoneyFile.OpenTable(p.money) != 0) return Fail(job, OpenErrorText(p.moneyShown));
+  if (job.BFMoneyFile.OpenTable(p.money) != 0) return Fail(job, OpenErrorText(p.money));
   if (job.BFMoneyFile.RecCount() < 1) {
     if (showProgress) {
       job.Counts.Documents += count;
@@ -157,7 +156,7 @@ int OpenRow(RestoreJob& job, const FileListRow& row, const RowTables& p, bool sh
     job.BFLockFile.CloseTable();
     return 1;
   }
-  if (job.BFMoneyFile.SetOrder(KeyFieldForFileName(row.FileName)) != 0) return Fail(job, IndexErrorText(p.moneyShown));
+  if (job.BFMoneyFile.SetOrder(KeyFieldForFileName(row.FileName)) != 0) return Fail(job, IndexErrorText(p.money));
   return 0;
 }
 
@@ -180,7 +179,7 @@ int RestoreRow(RestoreJob& job, const FileListRow& row, const std::string& archi
 
   const int blockSize = std::max(1, job.BlockSize);
   RestoreBlock block(job, p, row.WorkingStr);
-  ArchiveReader reader(job.BFLockFile, p.archiveShown);
+  ArchiveReader reader(job.BFLockFile, p.archive);
   std::int32_t key = 0;
   Variant archived;
   for (int counter = 0; reader.Next(key, archived); ++counter) {
@@ -211,7 +210,7 @@ int RestoreDocument(RestoreJob& job, RestoreBlock& block, std::int32_t key, cons
   switch (block.Lock(key)) {
     case LockOutcome::Refused:
     case LockOutcome::Failed: return -1;
-    case LockOutcome::Unavailable: return Fail(job, job.context.ShownIn(job.BFMoneyFile.LastError()));
+    case LockOutcome::Unavailable: return Fail(job, job.BFMoneyFile.LastError());
     case LockOutcome::Gone: ++job.Counts.Gone; return 0;
     case LockOutcome::Locked: break;
   }

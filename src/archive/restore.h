@@ -37,7 +37,7 @@ struct RestoreJob {
 // The archive's file list as the restore reads it before anything in Money is touched: info.tab
 // present, readable and not empty, every row a safe path, every archive table present. False
 // after the message.
-[[nodiscard]] bool ReadArchiveFileList(const HostContext& ctx, const std::string& archiveDir, Dialogs& dialogs,
+[[nodiscard]] bool ReadArchiveFileList(const std::string& archiveDir, Dialogs& dialogs,
                                        FileList& files);
 
 }  // namespace vorlend

@@ -47,12 +47,12 @@ RestoreBlock::RestoreBlock(RestoreJob& job, const RowTables& tables, const std::
 bool RestoreBlock::Begin() {
   if (m_documents.Transactions() && m_recnos.count(m_job.BFMoneyFile.RecordNumber()) != 0 && !Settle()) return false;
   const PostOutcome opened = m_documents.Open();
-  if (opened == PostOutcome::Failed) Fail(m_job, PostErrorText(m_tables.moneyShown));
+  if (opened == PostOutcome::Failed) Fail(m_job, PostErrorText(m_tables.money));
   return opened == PostOutcome::Posted;
 }
 
 LockOutcome RestoreBlock::Lock(std::int32_t key) {
-  return LockRecordWithRetry(m_job.BFMoneyFile, m_job.dialogs, m_workingStr, {m_job.Observer, m_tables.moneyShown, key},
+  return LockRecordWithRetry(m_job.BFMoneyFile, m_job.dialogs, m_workingStr, {m_job.Observer, m_tables.money, key},
                              m_settle, InBlocks() ? &m_documents : nullptr);
 }
 
@@ -66,7 +66,7 @@ bool RestoreBlock::Change(const Variant& archived) {
   const Variant current = m_job.BFMoneyFile.Value(m_lockField);
   m_job.BFMoneyFile.EditRecord();
   const PostOutcome posted = ChangeLock(m_job.BFMoneyFile, m_documents, current, archived, m_pending);
-  if (posted == PostOutcome::Failed) Fail(m_job, PostErrorText(m_tables.moneyShown));
+  if (posted == PostOutcome::Failed) Fail(m_job, PostErrorText(m_tables.money));
   return posted == PostOutcome::Posted;
 }
 
@@ -116,7 +116,7 @@ bool RestoreBlock::Commit(bool last) {
 }
 
 bool RestoreBlock::FailWith() {
-  Fail(m_job, PostErrorText(m_tables.moneyShown));
+  Fail(m_job, PostErrorText(m_tables.money));
   return false;
 }
 

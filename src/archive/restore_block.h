@@ -16,7 +16,7 @@ struct DamagedArchive {
   std::string table;  // as messages show it
   // The message that names the table.
   std::string Text() const {
-    return "Chyba: archiv je poškozen, databáze " + table + ".DAT obsahuje záznam, který nelze načíst.";
+    return "Chyba: archiv je poškozen, databáze " + TableFileText(table) + " obsahuje záznam, který nelze načíst.";
   }
 };
 

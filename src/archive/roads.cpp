@@ -21,7 +21,7 @@ public:
   void Message(MsgKind kind, const std::string& text) override {
     const std::string folder = kind == MsgKind::Error ? TakeNoSpaceFolder() : std::string();
     m_inner.Message(kind, folder.empty() ? text
-                                         : text + "\r\rNa disku není dost místa pro " + m_ctx.Shown(folder) +
+                                         : text + "\r\rNa disku není dost místa pro " + folder +
                                                ". Uvolněte na disku místo a akci spusťte znovu.");
   }
   bool Question(MsgKind kind, const std::string& text) override { return m_inner.Question(kind, text); }
@@ -114,11 +114,11 @@ bool FindUnfinished(const HostContext& ctx, const ArchiveList& list, const std::
 namespace {
 
 // Deletes the archive the hold holds (exclusively); the message of a refusal has been shown.
-DeletionStatus DeleteHeld(const HostContext& ctx, const ArchiveHold& hold, Dialogs& dialogs) {
+DeletionStatus DeleteHeld(const ArchiveHold& hold, Dialogs& dialogs) {
   if (!hold.HeldOrSay(dialogs)) {
     return hold.Access() == ArchiveAccess::Gone ? DeletionStatus::Gone : DeletionStatus::Refused;
   }
-  return DeleteArchiveDirectory(ctx, ExcludeTrailingPathDelimiter(hold.Dir()), dialogs) == 0 ? DeletionStatus::Deleted
+  return DeleteArchiveDirectory(ExcludeTrailingPathDelimiter(hold.Dir()), dialogs) == 0 ? DeletionStatus::Deleted
                                                                                               : DeletionStatus::Failed;
 }
 
@@ -282,7 +282,7 @@ RestoreRoadOutcome RunRestoreRoad(const HostContext& ctx, const RoadPorts& ports
     return outcome;
   }
   hold.Upgrade();
-  outcome.deletion = DeleteHeld(ctx, hold, ports.dialogs);
+  outcome.deletion = DeleteHeld(hold, ports.dialogs);
   return outcome;
 }
 
@@ -297,7 +297,7 @@ DeletionStatus RunDeleteRoad(const HostContext& ctx, Dialogs& dialogs, const Arc
   if (!yes) return DeletionStatus::Kept;
   const ArchiveHold hold(ctx, row, LockMode::Exclusive);
   if (dryRun && hold.HeldOrSay(dialogs)) return DeletionStatus::WouldDelete;
-  return dryRun ? DeletionStatus::Refused : DeleteHeld(ctx, hold, dialogs);
+  return dryRun ? DeletionStatus::Refused : DeleteHeld(hold, dialogs);
 }
 
 int RunComparisonRoad(const HostContext& ctx, Dialogs& dialogs, const ArchiveRow& row, bool listDocuments,

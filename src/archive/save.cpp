@@ -55,7 +55,7 @@ int StartSave(SaveJob& job) {
     if (running->Held() && running->StillAt(job.ArchiveDir)) break;
     if (attempt == 10) {
       job.dialogs.Message(MsgKind::Error,
-                          "Chyba: nelze vytvořit adresář " + job.context.Shown(ExcludeTrailingPathDelimiter(job.ArchiveDir)));
+                          "Chyba: nelze vytvořit adresář " + ExcludeTrailingPathDelimiter(job.ArchiveDir));
       return -1;
     }
   }
@@ -75,7 +75,7 @@ int CreateArchiveDirectory(SaveJob& job) {
   if (!CheckMarkedYears(job)) return -1;
   const HostContext& ctx = job.context;
   auto fail = [&](const std::string& path) {
-    job.dialogs.Message(MsgKind::Error, "Chyba: nelze vytvořit adresář " + ctx.Shown(path));
+    job.dialogs.Message(MsgKind::Error, "Chyba: nelze vytvořit adresář " + path);
     return -1;
   };
   const std::string root = ctx.ArchiveRoot();
@@ -118,12 +118,12 @@ int SaveLocks(SaveJob& job) {
     // Tables are closed by their guards; the archive stays incomplete.
     job.BFLockFile.CloseTable();
     job.BFMoneyFile.CloseTable();
-    job.dialogs.Message(MsgKind::Error, job.context.ShownIn(e.what()));
+    job.dialogs.Message(MsgKind::Error, e.what());
     return -1;
   }
 }
 
-int CreateLockTable(const HostContext& context, const std::string& basePath, const std::string& programDir,
+int CreateLockTable(const std::string& basePath, const std::string& programDir,
                     Dialogs& dialogs) {
   const std::string dat = basePath + ".dat";
   const std::string dia = basePath + ".dia";
@@ -131,7 +131,7 @@ int CreateLockTable(const HostContext& context, const std::string& basePath, con
     if (PathExists(old)) DeleteFile(old);
   }
   if (PathExists(dat) || PathExists(dia)) {
-    dialogs.Message(MsgKind::Error, "Chyba: nelze vytvořit soubor " + context.Shown(basePath) + ".%%%");
+    dialogs.Message(MsgKind::Error, "Chyba: nelze vytvořit soubor " + basePath + ".%%%");
     return -1;
   }
   const std::pair<std::string, std::string> pairs[] = {{programDir + "Pattern/DB1.DAT", dat},
@@ -145,11 +145,11 @@ int CreateLockTable(const HostContext& context, const std::string& basePath, con
     // The names of every copy are synced once, with the archive's folder, before the first
     // document changes.
     if (!CopyFile(source, target, false)) {
-      dialogs.Message(MsgKind::Error, "Chyba: nelze vytvořit soubor " + context.Shown(target));
+      dialogs.Message(MsgKind::Error, "Chyba: nelze vytvořit soubor " + target);
       return -1;
     }
     if (!FileExists(target)) {
-      dialogs.Message(MsgKind::Error, "Chyba: nepodařilo se vytvořit soubor " + context.Shown(target));
+      dialogs.Message(MsgKind::Error, "Chyba: nepodařilo se vytvořit soubor " + target);
       return -1;
     }
   }
@@ -252,11 +252,11 @@ int BuildFileList(SaveJob& job, std::string& yearsText) {
 int CreateArchiveTables(SaveJob& job) {
   const HostContext& ctx = job.context;
   for (const FileListRow& row : job.mtFileList) {
-    if (CreateLockTable(ctx, job.ArchiveDir + row.FileName, ctx.ProgramDir(), job.dialogs) != 0) return -1;
+    if (CreateLockTable(job.ArchiveDir + row.FileName, ctx.ProgramDir(), job.dialogs) != 0) return -1;
   }
   if (!job.mtFileList.empty() && !SyncDirectoryOf(job.ArchiveDir)) {
     job.dialogs.Message(MsgKind::Error,
-                        "Chyba: nelze vytvořit soubor " + ctx.Shown(job.ArchiveDir + job.mtFileList.front().FileName) +
+                        "Chyba: nelze vytvořit soubor " + job.ArchiveDir + job.mtFileList.front().FileName +
                             ".%%%");
     return -1;
   }
@@ -300,19 +300,19 @@ int OpenEveryTable(SaveJob& job) {
   for (const FileListRow& row : job.mtFileList) {
     const RowTables p = RowTablePaths(job.context, row, job.ArchiveDir);
     if (FileExists(p.money + ".dat")) {
-      if (job.BFMoneyFile.OpenTable(p.money) != 0) return FailClosing(job, OpenErrorText(p.moneyShown));
+      if (job.BFMoneyFile.OpenTable(p.money) != 0) return FailClosing(job, OpenErrorText(p.money));
       TableCloser closeMoney(job.BFMoneyFile);
       if (job.BFMoneyFile.RecCount() >= 1) {
-        if (job.BFMoneyFile.GoTop() != 0) return FailClosing(job, PositionErrorText(p.moneyShown));
+        if (job.BFMoneyFile.GoTop() != 0) return FailClosing(job, PositionErrorText(p.money));
         const std::string keyField = KeyFieldForFileName(row.FileName);
         job.BFMoneyFile.Value(keyField);
         job.BFMoneyFile.Value("Uzamceni");
         if (job.choices.action != LockAction::NoAction && job.BFMoneyFile.SetOrder(keyField) != 0) {
-          return FailClosing(job, IndexErrorText(p.moneyShown));
+          return FailClosing(job, IndexErrorText(p.money));
         }
       }
     }
-    if (job.BFLockFile.OpenTable(p.archive, kArchiveTableWriting) != 0) return FailClosing(job, OpenErrorText(p.archiveShown));
+    if (job.BFLockFile.OpenTable(p.archive, kArchiveTableWriting) != 0) return FailClosing(job, OpenErrorText(p.archive));
     job.BFLockFile.CloseTable();
   }
   return 0;
@@ -334,13 +334,13 @@ int SaveRow(SaveJob& job, const FileListRow& row) {
     ++job.Counts.TablesAbsent;
     return 0;
   }
-  if (job.BFMoneyFile.OpenTable(p.money) != 0) return fail(OpenErrorText(p.moneyShown));
+  if (job.BFMoneyFile.OpenTable(p.money) != 0) return fail(OpenErrorText(p.money));
   TableCloser closeMoney(job.BFMoneyFile);
   const int count = job.BFMoneyFile.RecCount();
   if (count < 1) return 0;
   job.progress.SetMaximum(count);
-  if (job.BFMoneyFile.GoTop() != 0) return fail(PositionErrorText(p.moneyShown));
-  if (job.BFLockFile.OpenTable(p.archive, kArchiveTableWriting) != 0) return fail(OpenErrorText(p.archiveShown));
+  if (job.BFMoneyFile.GoTop() != 0) return fail(PositionErrorText(p.money));
+  if (job.BFLockFile.OpenTable(p.archive, kArchiveTableWriting) != 0) return fail(OpenErrorText(p.archive));
   TableCloser closeArchive(job.BFLockFile);
 
   const std::string keyField = KeyFieldForFileName(row.FileName);
@@ -408,7 +408,7 @@ int SaveDocument(SaveJob& job, SaveBlock& block, int& skipped) {
 int LeaveHeldDocument(SaveJob& job, SaveBlock& block, const DocumentState& walked, LockOutcome locked) {
   const std::string why = job.BFMoneyFile.LastError();
   if (!block.Record(walked) || !block.Settle()) return -1;
-  return locked == LockOutcome::Refused ? -1 : FailClosing(job, job.context.ShownIn(why));
+  return locked == LockOutcome::Refused ? -1 : FailClosing(job, why);
 }
 
 // The user's stop is asked about with every earlier document written; true means stop.

@@ -71,8 +71,8 @@ struct SaveJob {
 [[nodiscard]] int SaveLocks(SaveJob& job);
 // 0 when both files are fresh copies of the template files in `programDir` (their content synced;
 // the caller syncs the folder that holds their names); -1 after its message,
-// which shows the path as the context shows paths.
-[[nodiscard]] int CreateLockTable(const HostContext& context, const std::string& basePath,
+// which names the path.
+[[nodiscard]] int CreateLockTable(const std::string& basePath,
                                   const std::string& programDir, Dialogs& dialogs);
 
 // The name of the archive table of a module and year: the module code and the year's extension.

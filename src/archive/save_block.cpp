@@ -37,13 +37,13 @@ DocumentState SaveBlock::Walked() {
 }
 
 bool SaveBlock::Begin() {
-  if (!Posted(m_records.Open(), m_tables.archiveShown)) return false;
+  if (!Posted(m_records.Open(), m_tables.archive)) return false;
   if (!m_records.Transactions() || m_job.choices.action == LockAction::NoAction) return true;
-  return Posted(m_documents.Open(), m_tables.moneyShown);
+  return Posted(m_documents.Open(), m_tables.money);
 }
 
 LockOutcome SaveBlock::Lock(std::int32_t key) {
-  return LockRecordWithRetry(m_job.BFMoneyFile, m_job.dialogs, m_workingStr, {m_job.Observer, m_tables.moneyShown, key},
+  return LockRecordWithRetry(m_job.BFMoneyFile, m_job.dialogs, m_workingStr, {m_job.Observer, m_tables.money, key},
                              m_settle, InBlocks() ? &m_documents : nullptr);
 }
 
@@ -86,16 +86,16 @@ bool SaveBlock::SettleRows() {
   ReadRowsAgain(changed, records);
   m_rows.clear();
   if (!records.empty()) {
-    if (!Posted(m_records.Open(), m_tables.archiveShown)) return false;
+    if (!Posted(m_records.Open(), m_tables.archive)) return false;
     if (m_job.BFLockFile.InsertRecords({m_fields.recordKey, m_fields.recordLock}, records) != 0) {
-      return FailWith(PostErrorText(m_tables.archiveShown));
+      return FailWith(PostErrorText(m_tables.archive));
     }
     m_pending.Recorded += static_cast<int>(records.size() / 2);
   }
   if (!changed.empty()) {
-    if (!Posted(m_documents.Open(), m_tables.moneyShown)) return false;
+    if (!Posted(m_documents.Open(), m_tables.money)) return false;
     if (m_job.BFMoneyFile.SetField(changed, m_fields.lock, m_lock) != 0) {
-      return FailWith(PostErrorText(m_tables.moneyShown));
+      return FailWith(PostErrorText(m_tables.money));
     }
   }
   return Commit();
@@ -133,12 +133,12 @@ void SaveBlock::ReadRowsAgain(std::vector<std::int64_t>& changed, std::vector<Va
 
 // Commits the archive records (synced), then the documents. False after the message.
 bool SaveBlock::Commit() {
-  if (!m_records.Commit()) return FailWith(PostErrorText(m_tables.archiveShown));
+  if (!m_records.Commit()) return FailWith(PostErrorText(m_tables.archive));
   m_job.Counts.Recorded += m_pending.Recorded;
   // A save that changed no lock leaves nothing to put back: a change counts from the moment it
   // may become permanent.
   if (m_pending.Changed > 0) m_job.DocumentsChanged = true;
-  if (!m_documents.Commit()) return FailWith(PostErrorText(m_tables.moneyShown));
+  if (!m_documents.Commit()) return FailWith(PostErrorText(m_tables.money));
   m_job.Counts.Written += m_pending.Written;
   m_job.Counts.Changed += m_pending.Changed;
   m_pending = {};
@@ -150,7 +150,7 @@ bool SaveBlock::Post(const DocumentState& state) {
   m_job.BFLockFile.AppendBlank();
   m_job.BFLockFile.SetValue("ID", state.key);
   m_job.BFLockFile.SetValue("Lock", state.lock);
-  if (!Posted(m_records.Post(), m_tables.archiveShown)) return false;
+  if (!Posted(m_records.Post(), m_tables.archive)) return false;
   ++m_pending.Recorded;
   return true;
 }
@@ -159,7 +159,7 @@ bool SaveBlock::Post(const DocumentState& state) {
 // lock.
 bool SaveBlock::Change(const Variant& current) {
   const PostOutcome posted = ChangeLock(m_job.BFMoneyFile, m_documents, current, m_lock, m_pending);
-  if (posted == PostOutcome::Failed) return FailWith(PostErrorText(m_tables.moneyShown));
+  if (posted == PostOutcome::Failed) return FailWith(PostErrorText(m_tables.money));
   if (posted == PostOutcome::Refused) return false;
   // A component without transactions wrote the change already.
   if (!SameLockState(current, m_lock) && m_documents.CommitsEachPost()) m_job.DocumentsChanged = true;

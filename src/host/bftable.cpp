@@ -1,6 +1,7 @@
 #include "host/bftable.h"
 
 #include "engine/table.h"
+#include "platform/files.h"
 
 namespace vorlend {
 
@@ -184,6 +185,10 @@ int TBFTable::SetField(const std::vector<std::int64_t>& recnos, int field, const
   const bool ok = t.SetField(recnos, field, value);
   m_lastError = t.LastError();
   return ok ? 0 : kFailed;
+}
+
+std::string TableFileText(const std::string& tablePath) {
+  return ResolvePath(tablePath + ".DAT");
 }
 
 }  // namespace vorlend

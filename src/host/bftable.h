@@ -29,6 +29,10 @@ inline constexpr int kPostBusy = 4;
 // offers only single posts): every post then commits on its own.
 inline constexpr int kTransactionUnavailable = 5;
 
+// A table's data file as messages name it: the path as the disk spells it where the file exists
+// (an archive's "vf002.dat", an agenda's "Rok.002/VFaktury.dat"), else the path with ".DAT".
+std::string TableFileText(const std::string& tablePath);
+
 class TBFTable {
 public:
   TBFTable();

@@ -30,17 +30,4 @@ std::string HostContext::TempWorkDir() const {
 std::string HostContext::ProgramDir() const { return ProgramDirectory(); }
 std::string HostContext::ArchiveRoot() const { return AddOnDataDir() + "Db/"; }
 
-std::string HostContext::Shown(const std::string& path) const {
-  if (!AgendaPath.empty() && StartsWith(path, AgendaPath)) return AgendaDir + path.substr(AgendaPath.size());
-  if (!DataPath.empty() && StartsWith(path, DataPath)) return DataDir + path.substr(DataPath.size());
-  return path;
-}
-
-std::string HostContext::ShownIn(const std::string& text) const {
-  std::string shown = text;
-  if (!AgendaPath.empty()) shown = ReplaceAll(std::move(shown), AgendaPath, AgendaDir);
-  if (!DataPath.empty()) shown = ReplaceAll(std::move(shown), DataPath, DataDir);
-  return shown;
-}
-
 }  // namespace vorlend

@@ -140,12 +140,12 @@ bool TS3AccessRights::OpenOne(std::unique_ptr<TBFTable>& table, bool& open, cons
   const std::string path = m_dataDir + name;
   table = std::make_unique<TBFTable>();
   if (table->OpenTable(path) != 0) {
-    m_lastError = kOpenErrorText + path + ".DAT";
+    m_lastError = kOpenErrorText + TableFileText(path);
     return false;
   }
   open = true;
   if (order && table->SetOrder(order) != 0) {
-    m_lastError = kIndexErrorText + path + ".DAT";
+    m_lastError = kIndexErrorText + TableFileText(path);
     return false;
   }
   return true;
@@ -200,7 +200,7 @@ void TS3AccessRights::SetUnnamedUser() {
 }
 
 void TS3AccessRights::SetIndexError(const char* table) {
-  m_lastError = kIndexErrorText + m_dataDir + table + ".DAT";
+  m_lastError = kIndexErrorText + TableFileText(m_dataDir + table);
 }
 
 bool TS3AccessRights::FindUserByPassword(const std::string& password) {

@@ -120,7 +120,7 @@ void TfrmMain::LoadSettingsIntoControls() {
   // The file is left as it is: the defaults below are not what the user remembered.
   m_settingsUnreadable = settings.Unreadable;
   if (settings.Unreadable) {
-    DialogPort().Message(MsgKind::Warning, UnreadableSettingsText(m_ctx.Shown(m_ctx.SettingsFileName())));
+    DialogPort().Message(MsgKind::Warning, UnreadableSettingsText(m_ctx.SettingsFileName()));
   }
   for (std::size_t i = 0; i < kModuleCount; ++i) m_moduleBoxes[i]->setChecked(settings.Modules[i]);
   switch (settings.Action) {

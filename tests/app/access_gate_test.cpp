@@ -115,7 +115,7 @@ TEST(AccessGate, ReaderFailuresAndTableErrorsAreShownAsErrors) {
   ClearRights(agenda.DataDir());
   EXPECT_FALSE(CheckAccessRights(ctx, dialogs));
   ASSERT_EQ(dialogs.Entries().size(), 1u);
-  EXPECT_EQ(dialogs.Entries()[0].text, "Nastala chyba při otevírání databáze " + ctx.DataDir + "PRISTUP.DAT");
+  EXPECT_EQ(dialogs.Entries()[0].text, "Nastala chyba při otevírání databáze " + ctx.DataPath + "PRISTUP.DAT");
 
   // A users table without the rights' fields: the table component's error, shown once.
   dialogs.Clear();

@@ -111,7 +111,7 @@ TEST_F(BatchFixture, AnInterruptedSaveLeavesAnIncompleteArchiveThatPutsEveryStat
     EXPECT_EQ(Batch({"save", "--modules", "VF", "--action", "lock"}), 4);
     EXPECT_NE(err.find("Zámek v modulu vystavené faktury 2025: "), std::string::npos);
     // Said plainly: which document of which table, and how to wait for it.
-    EXPECT_NE(err.find("Doklad číslo 5 v tabulce " + agenda.Context().AgendaDir + "ROK.002/VFAKTURY.DAT drží jiný uživatel"),
+    EXPECT_NE(err.find("Doklad číslo 5 v tabulce " + agenda.Context().AgendaPath + "Rok.002/VFAKTURY.dat drží jiný uživatel"),
               std::string::npos) << err;
     EXPECT_NE(err.find("--on-conflict retry=SEKUNDY"), std::string::npos);
     EXPECT_NE(Unwrapped(err).find("Souhrn uložení (nedokončeno): tabulky 0 z 2, doklady 5, zaznamenáno 5, změněno 2"),
@@ -353,7 +353,7 @@ TEST_F(BatchFixture, AnUnreadableSettingsFileIsNeverReplacedByDefaults) {
   const std::string bytes = "[SETTINGS]\r\nLockAction=1\r\n" + std::string(kMaxSmallFileBytes, ';');
   WriteBytes(ResolvePath(settings), bytes);
   EXPECT_EQ(Batch({"save", "--modules", "PD"}), 1);
-  EXPECT_NE(err.find(agenda.Context().Shown(settings)), std::string::npos) << err;
+  EXPECT_NE(err.find(settings), std::string::npos) << err;
   EXPECT_NE(err.find("--modules a --action"), std::string::npos) << err;
   EXPECT_FALSE(DirectoryExists(agenda.Context().ArchiveRoot() + "1"));
   EXPECT_EQ(Batch({"save", "--modules", "PD", "--action", "lock"}), 0) << err;
@@ -427,7 +427,7 @@ TEST_F(BatchFixture, LinksInTheArchiveFolderAreNeverFollowed) {
   EXPECT_NE(ReadLocks(table, "Cislo"), unlocked);
 
   // A data directory reached through a link above it (a mount point, a moved home folder) works
-  // as the directory itself, and messages show the path as Money gave it.
+  // as the directory itself; messages name the directory's own path.
   const std::string data = ExcludeTrailingPathDelimiter(agenda.DataDir());
   fs::create_directory_symlink(data, dir / "linked");
   const std::vector<std::string> direct = groups;
@@ -446,7 +446,7 @@ TEST_F(BatchFixture, LinksInTheArchiveFolderAreNeverFollowed) {
   for (const char* command : {"list", "save"}) {
     EXPECT_EQ(Batch({command}), 3) << command;
     EXPECT_NE(err.find("je symbolický odkaz"), std::string::npos) << err;
-    EXPECT_NE(err.find(UpperCase(dir / "linked")), std::string::npos) << err;
+    EXPECT_NE(err.find(data + "/KPX/Vorlend/Db/"), std::string::npos) << err;
   }
 }
 
@@ -468,7 +468,7 @@ TEST_F(BatchFixture, AFullDiskIsNamed) {
   const auto before = ReadLocks(Table("Rok.002", "POKLKNIH"), "Cislo");
   EXPECT_EQ(Batch({"save", "--years", "2025", "--modules", "all", "--action", "unlock"}), 1);
   const HostContext ctx = agenda.Context();
-  EXPECT_NE(err.find("Na disku není dost místa pro " + ctx.Shown(ctx.ArchiveRoot() + "1/")), std::string::npos) << err;
+  EXPECT_NE(err.find("Na disku není dost místa pro " + ctx.ArchiveRoot() + "1/"), std::string::npos) << err;
   EXPECT_EQ(ReadLocks(Table("Rok.002", "POKLKNIH"), "Cislo"), before);
   EXPECT_FALSE(PathExists(root + "1"));
 }

@@ -120,7 +120,7 @@ TEST(Startup, ReadsTheHostContextAndCreatesTheDirectories) {
   // Files are opened through the directories as Money named them.
   EXPECT_EQ(ctx.AgendaPath, a.dir / "Money/Data/Agenda.001/");
   EXPECT_EQ(ctx.DataPath, a.dir / "Money/Data/");
-  EXPECT_EQ(ctx.Shown(ctx.SettingsDir()), upper + "MONEY/DATA/KPX/Vorlend/Setting/");
+  EXPECT_EQ(ctx.SettingsDir(), a.dir / "Money/Data/KPX/Vorlend/Setting/");
   EXPECT_EQ(ctx.AgendaExt, "001");
   EXPECT_EQ(ctx.ConfigName, "Default");
   EXPECT_EQ(ctx.AgendaName, "Pekárna Škvor");
@@ -180,7 +180,7 @@ TEST(Startup, MissingTradeNameAndUnwritableSettingsDirectory) {
   EXPECT_EQ(ctx.AgendaName, "---");
   EXPECT_EQ(ctx.ConfigName, "A_B_C");
   ASSERT_EQ(dialogs.Entries().size(), 1u);
-  EXPECT_EQ(dialogs.Entries()[0].text, "Nelze vytvořit adresář " + UpperCase(a.dir.Path()) + "MONEY/DATA/KPX/Vorlend/Setting/");
+  EXPECT_EQ(dialogs.Entries()[0].text, "Nelze vytvořit adresář " + a.dir / "Money/Data/KPX/Vorlend/Setting/");
 }
 
 // An agenda name or a settings file that cannot be read reads as missing: the start goes on with

@@ -110,7 +110,7 @@ TEST_F(RestoreFixture, AMissingArchiveTableStopsBeforeAnyDocumentChanges) {
   ASSERT_TRUE(engine::DeleteTableFiles(archiveDir + "VF001"));
   EXPECT_EQ(Restore(), -1);
   ASSERT_EQ(dialogs.Entries().size(), 1u);
-  EXPECT_EQ(dialogs.LastEntry().text, "Chyba: archivní soubor " + ctx.Shown(archiveDir) + "VF001 neexistuje!");
+  EXPECT_EQ(dialogs.LastEntry().text, "Chyba: archivní soubor " + archiveDir + "VF001 neexistuje!");
   for (const auto& [path, dump] : dumps) EXPECT_EQ(DumpTable(path), dump) << path;
 }
 
@@ -166,8 +166,8 @@ TEST_F(RestoreFixture, DamagedArchivesNeverWriteOutsideTheAgenda) {
   }
   dialogs.Clear();
   EXPECT_EQ(Restore(), -1);
-  EXPECT_EQ(dialogs.LastEntry().text, "Chyba: archiv je poškozen, databáze " + ctx.Shown(archiveDir) +
-                                          "PF001.DAT obsahuje záznam, který nelze načíst.");
+  EXPECT_EQ(dialogs.LastEntry().text, "Chyba: archiv je poškozen, databáze " + archiveDir +
+                                          "PF001.dat obsahuje záznam, který nelze načíst.");
   {
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open(ResolvePath(archiveDir + "PF001.dat").c_str(), &db), SQLITE_OK);
@@ -188,8 +188,8 @@ TEST_F(RestoreFixture, DamagedArchivesNeverWriteOutsideTheAgenda) {
   }
   dialogs.Clear();
   EXPECT_EQ(Restore(), -1);
-  EXPECT_EQ(dialogs.LastEntry().text, "Chyba: archiv je poškozen, databáze " + ctx.Shown(archiveDir) +
-                                      "BD002.DAT obsahuje záznam, který nelze načíst.");
+  EXPECT_EQ(dialogs.LastEntry().text, "Chyba: archiv je poškozen, databáze " + archiveDir +
+                                      "BD002.dat obsahuje záznam, který nelze načíst.");
   // The whole archive is read before the first document is written: every document, those of
   // the tables before the damaged one too, is still as the save left it.
   for (const auto& [path, locks] : seed) {
@@ -202,7 +202,7 @@ TEST_F(RestoreFixture, DamagedArchivesNeverWriteOutsideTheAgenda) {
 TEST_F(RestoreFixture, MissingOrEmptyFileList) {
   DeleteFile(archiveDir + "info.tab");
   EXPECT_EQ(Restore(), -1);
-  EXPECT_EQ(dialogs.LastEntry().text, "Chyba: soubor " + ctx.Shown(archiveDir) + "info.tab neexistuje!");
+  EXPECT_EQ(dialogs.LastEntry().text, "Chyba: soubor " + archiveDir + "info.tab neexistuje!");
   WriteBytes(archiveDir + "info.tab", "\"FileName\",\"MoneyFile\",\"WorkingStr\",\r\n");
   EXPECT_EQ(Restore(), -1);
   EXPECT_EQ(dialogs.LastEntry().text, "Chyba: seznam archivních souborů je prázdný!");
@@ -271,7 +271,7 @@ TEST_F(RestoreFixture, AMoneyTableWithoutItsIndexStopsBeforeAnyDocumentChanges) 
   }
   EXPECT_EQ(Restore(), -1);
   ASSERT_EQ(dialogs.Entries().size(), 1u);
-  EXPECT_EQ(dialogs.LastEntry().text, "Nastala chyba při nastavení indexu v databázi " + ctx.AgendaDir + "ROK.001/SKSEZDOK.DAT");
+  EXPECT_EQ(dialogs.LastEntry().text, "Nastala chyba při nastavení indexu v databázi " + ctx.AgendaPath + "Rok.001/SKSEZDOK.dat");
   for (const auto& [path, locks] : seed) {
     if (path == table) continue;
     for (const auto& [key, value] : ReadLocks(path, path.find("SKSEZDOK") != std::string::npos ? "CDokladu" : "Cislo")) {

@@ -214,7 +214,7 @@ TEST_F(SaveFixture, ArchiveNumbersAndTheirFailures) {
   RemoveDirectoryTree(ctx.ArchiveRoot());
   WriteBytes(ExcludeTrailingPathDelimiter(ResolvePath(ctx.ArchiveRoot())), "x");
   ASSERT_EQ(CreateArchiveDirectory(job), -1);
-  EXPECT_EQ(dialogs.LastEntry().text, "Chyba: nelze vytvořit adresář " + ctx.Shown(ctx.ArchiveRoot()));
+  EXPECT_EQ(dialogs.LastEntry().text, "Chyba: nelze vytvořit adresář " + ctx.ArchiveRoot());
 }
 
 TEST_F(SaveFixture, YearsThatWouldShareArchiveTablesAreRefusedBeforeAnythingIsCreated) {
@@ -251,7 +251,7 @@ TEST_F(SaveFixture, MissingTemplateAndBlankName) {
   ASSERT_EQ(CreateArchiveDirectory(job), 0);
   // CreateLockTable names the template it misses, and Money stays untouched.
   TempDir emptyProgramDir;
-  EXPECT_EQ(CreateLockTable(ctx, job.ArchiveDir + "PD002", emptyProgramDir.Path(), dialogs), -1);
+  EXPECT_EQ(CreateLockTable(job.ArchiveDir + "PD002", emptyProgramDir.Path(), dialogs), -1);
   EXPECT_EQ(dialogs.LastEntry().text, "Chyba: soubor " + emptyProgramDir.Path() +
                                       "Pattern/DB1.DAT neexistuje. Proveďte reinstalaci tohoto programu.");
   ASSERT_EQ(SaveLocks(job), 0);
@@ -344,7 +344,7 @@ TEST_F(SaveFixture, ADamagedTableOfALaterYearStopsTheSaveBeforeAnyDocumentChange
   SaveJob job = Job(All(), LockAction::Unlock);
   EXPECT_EQ(Save(job), -1);
   ASSERT_EQ(dialogs.Entries().size(), 1u);
-  EXPECT_EQ(dialogs.LastEntry().text, "Nastala chyba při otevírání databáze " + ctx.AgendaDir + "ROK.001/SKSEZDOK.DAT");
+  EXPECT_EQ(dialogs.LastEntry().text, "Nastala chyba při otevírání databáze " + ctx.AgendaPath + "Rok.001/SKSEZDOK.dat");
   for (const auto& [table, dump] : dumps) EXPECT_EQ(DumpTable(Money("Rok.002", table)), dump) << table;
   EXPECT_FALSE(job.DocumentsChanged);
   EXPECT_FALSE(PathExists(job.ArchiveDir));
@@ -410,7 +410,7 @@ TEST_F(SaveFixture, ATableWithoutTheRestoresIndexIsRefusedBeforeAnyChange) {
   const std::string dump = DumpTable(Money("Rok.002", "POKLKNIH"));
   SaveJob job = Job(Only({"PD"}), LockAction::Unlock);
   EXPECT_EQ(Save(job), -1);
-  EXPECT_EQ(dialogs.LastEntry().text, "Nastala chyba při nastavení indexu v databázi " + ctx.AgendaDir + "ROK.001/POKLKNIH.DAT");
+  EXPECT_EQ(dialogs.LastEntry().text, "Nastala chyba při nastavení indexu v databázi " + ctx.AgendaPath + "Rok.001/POKLKNIH.dat");
   EXPECT_EQ(DumpTable(Money("Rok.002", "POKLKNIH")), dump);
   EXPECT_FALSE(PathExists(job.ArchiveDir));
 
@@ -431,7 +431,7 @@ TEST_F(SaveFixture, ALockFileThatCannotBeWrittenIsOneClearError) {
   EXPECT_EQ(result, -1);
   EXPECT_EQ(dialogs.QuestionCount(), 0u);
   ASSERT_EQ(dialogs.Entries().size(), 1u);
-  EXPECT_EQ(dialogs.LastEntry().text.rfind("Soubor zámků " + ctx.AgendaDir + "Rok.002/VFAKTURY.dia nelze otevřít pro zápis", 0), 0u)
+  EXPECT_EQ(dialogs.LastEntry().text.rfind("Soubor zámků " + ctx.AgendaPath + "Rok.002/VFAKTURY.dia nelze otevřít pro zápis", 0), 0u)
       << dialogs.LastEntry().text;
   EXPECT_EQ(DumpTable(Money("Rok.002", "VFAKTURY")), dump);
   EXPECT_FALSE(PathExists(job.ArchiveDir));
