@@ -43,7 +43,16 @@ PostOutcome PostWithRetry(TBFTable& table, Dialogs& dialogs, const std::string& 
   for (;;) {
     const int result = table.Post();
     if (result == 0) return PostOutcome::Posted;
-    if (result != kPostBusy) return PostOutcome::Failed;
+    if (result != kTableBusy) return PostOutcome::Failed;
+    if (!ConflictAnsweredYes(dialogs, workingStr)) return PostOutcome::Refused;
+  }
+}
+
+PostOutcome OpenWithRetry(TBFTable& table, const std::string& path, Dialogs& dialogs, const std::string& workingStr) {
+  for (;;) {
+    const int result = table.OpenTable(path);
+    if (result == 0) return PostOutcome::Posted;
+    if (result != kTableBusy) return PostOutcome::Failed;
     if (!ConflictAnsweredYes(dialogs, workingStr)) return PostOutcome::Refused;
   }
 }
@@ -68,7 +77,7 @@ PostOutcome TableBlock::Open() {
       m_started = std::chrono::steady_clock::now();
     } else if (begun == kTransactionUnavailable) {
       m_transactions = false;
-    } else if (begun == kPostBusy) {
+    } else if (begun == kTableBusy) {
       // Another program keeps the table busy, like a held record: the user waits or stops.
       if (m_settle && !m_settle()) return PostOutcome::Refused;
       if (!ConflictAnsweredYes(m_dialogs, m_workingStr)) return PostOutcome::Refused;

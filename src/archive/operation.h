@@ -78,6 +78,10 @@ enum class PostOutcome {
 // Posts the current record of `table`. A table that another program keeps busy is another user at
 // work, like a held record: the lock-conflict question is asked, and Ano posts again.
 [[nodiscard]] PostOutcome PostWithRetry(TBFTable& table, Dialogs& dialogs, const std::string& workingStr);
+// Opens a Money table the same way: one that another program keeps to itself is asked about, and
+// Ano opens again (Posted: open; Failed: nothing shown yet, LastError tells why).
+[[nodiscard]] PostOutcome OpenWithRetry(TBFTable& table, const std::string& path, Dialogs& dialogs,
+                                        const std::string& workingStr);
 
 // The posts of one table within the current block. The first post begins the table's
 // transaction (a synced one for the archive table); Commit writes them all at once and releases

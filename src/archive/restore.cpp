@@ -123,7 +123,7 @@ int CheckEveryTable(RestoreJob& job, const std::string& archiveDir) {
 
 // Opens the row's archive table and stands on its first record; with a Money table to change,
 // opens that too with its index. 1 when the row has nothing to restore (the tables are closed
-// again), 0 when both tables stand ready, -1 after the message.
+// again), 0 when both tables stand ready, -1 after the message or the user's stop.
 int OpenRow(RestoreJob& job, const FileListRow& row, const RowTables& p, bool showProgress) {
   if (job.BFLockFile.OpenTable(p.archive, kArchiveTableReading) != 0) return Fail(job, OpenErrorText(p.archive));
   // The table is opened by its name: it must be the held archive's, not one of another folder
@@ -146,7 +146,12 @@ int OpenRow(RestoreJob& job, const FileListRow& row, const RowTables& p, bool sh
     job.BFLockFile.CloseTable();
     return 1;
   }
-  if (job.BFMoneyFile.OpenTable(p.money) != 0) return Fail(job, OpenErrorText(p.money));
+  const PostOutcome opened = OpenWithRetry(job.BFMoneyFile, p.money, job.dialogs, row.WorkingStr);
+  if (opened == PostOutcome::Refused) {
+    job.BFLockFile.CloseTable();
+    return -1;
+  }
+  if (opened == PostOutcome::Failed) return Fail(job, OpenErrorText(p.money));
   if (job.BFMoneyFile.RecCount() < 1) {
     if (showProgress) {
       job.Counts.Documents += count;

@@ -300,7 +300,8 @@ int OpenEveryTable(SaveJob& job) {
   for (const FileListRow& row : job.mtFileList) {
     const RowTables p = RowTablePaths(job.context, row, job.ArchiveDir);
     if (FileExists(p.money + ".dat")) {
-      if (job.BFMoneyFile.OpenTable(p.money) != 0) return FailClosing(job, OpenErrorText(p.money));
+      const PostOutcome opened = OpenWithRetry(job.BFMoneyFile, p.money, job.dialogs, row.WorkingStr);
+      if (opened != PostOutcome::Posted) return opened == PostOutcome::Refused ? -1 : FailClosing(job, OpenErrorText(p.money));
       TableCloser closeMoney(job.BFMoneyFile);
       if (job.BFMoneyFile.RecCount() >= 1) {
         if (job.BFMoneyFile.GoTop() != 0) return FailClosing(job, PositionErrorText(p.money));
@@ -334,7 +335,8 @@ int SaveRow(SaveJob& job, const FileListRow& row) {
     ++job.Counts.TablesAbsent;
     return 0;
   }
-  if (job.BFMoneyFile.OpenTable(p.money) != 0) return fail(OpenErrorText(p.money));
+  const PostOutcome opened = OpenWithRetry(job.BFMoneyFile, p.money, job.dialogs, row.WorkingStr);
+  if (opened != PostOutcome::Posted) return opened == PostOutcome::Refused ? -1 : fail(OpenErrorText(p.money));
   TableCloser closeMoney(job.BFMoneyFile);
   const int count = job.BFMoneyFile.RecCount();
   if (count < 1) return 0;

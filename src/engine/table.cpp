@@ -63,9 +63,12 @@ std::string ColumnText(sqlite3_stmt* stmt, int column) {
 
 void SetBusyTimeout(int milliseconds) { g_busyTimeoutMs = milliseconds; }
 
-std::unique_ptr<Table> Table::Open(const std::string& path, std::string& error, OpenOptions options) {
+std::unique_ptr<Table> Table::Open(const std::string& path, std::string& error, OpenOptions options, bool* busy) {
   std::unique_ptr<Table> table(new Table());
+  if (busy) *busy = false;
   if (!table->Load(path, error, options)) {
+    const int code = table->m_db ? sqlite3_extended_errcode(table->m_db) & 0xff : SQLITE_OK;
+    if (busy) *busy = code == SQLITE_BUSY || code == SQLITE_LOCKED;
     // Opening makes the log files beside the table: a full disk stops it there.
     if (OutOfSpace(table->m_db)) NoteWriteFailure(ENOSPC, table->m_datPath);
     return nullptr;

@@ -42,8 +42,11 @@ class Table {
 public:
   // Opens NAME.dat and its lock file NAME.dia (created when missing). Returns nullptr, with the
   // reason in `error`, when the file is missing or is not one of our tables; the file is never
-  // changed by a failed open.
-  [[nodiscard]] static std::unique_ptr<Table> Open(const std::string& path, std::string& error, OpenOptions options = {});
+  // changed by a failed open. `busy`, when given, tells an open that failed only because another
+  // program keeps the table to itself past the busy timeout (SQLite's exclusive locking mode):
+  // like a held record, it may succeed when tried again.
+  [[nodiscard]] static std::unique_ptr<Table> Open(const std::string& path, std::string& error, OpenOptions options = {},
+                                                   bool* busy = nullptr);
   // Releases the record lock and discards unposted changes.
   ~Table();
   Table(const Table&) = delete;

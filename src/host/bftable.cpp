@@ -28,9 +28,10 @@ int TBFTable::OpenTable(const std::string& path) { return OpenTable(path, engine
 int TBFTable::OpenTable(const std::string& path, engine::OpenOptions options) {
   CloseTable();
   std::string error;
-  m_table = engine::Table::Open(path, error, options);
+  bool busy = false;
+  m_table = engine::Table::Open(path, error, options, &busy);
   m_lastError = m_table ? std::string() : error;
-  return m_table ? 0 : kFailed;
+  return m_table ? 0 : busy ? kTableBusy : kFailed;
 }
 
 void TBFTable::CloseTable() {
@@ -88,7 +89,7 @@ int TBFTable::Post() {
   const bool ok = t.Post();
   m_lastError = t.LastError();
   if (ok) return 0;
-  return t.LastFailureBusy() ? kPostBusy : kFailed;
+  return t.LastFailureBusy() ? kTableBusy : kFailed;
 }
 
 int TBFTable::LockRecord() {
@@ -110,7 +111,7 @@ int TBFTable::StartTransaction(bool synced) {
   const bool ok = t.BeginTransaction(synced);
   m_lastError = t.LastError();
   if (ok) return 0;
-  return t.LastFailureBusy() ? kPostBusy : kFailed;
+  return t.LastFailureBusy() ? kTableBusy : kFailed;
 }
 
 int TBFTable::Commit(bool synced) {

@@ -22,9 +22,10 @@ inline constexpr int kLockRecordGone = 2;
 // LockRecord's answer when the table's lock file cannot be written: no record of the table can be
 // locked, however often it is tried.
 inline constexpr int kLockRecordUnavailable = 3;
-// Post's answer when another program kept the table's write access past the wait: the table is
-// busy the way a held record is, and the same post may succeed when tried again.
-inline constexpr int kPostBusy = 4;
+// The answer of Post, StartTransaction and OpenTable when another program kept the table past the
+// wait (a write of its own, or the table kept to itself): the table is busy the way a held record
+// is, and the same call may succeed when tried again.
+inline constexpr int kTableBusy = 4;
 // StartTransaction's answer from a component that has no transactions (the host's own component
 // offers only single posts): every post then commits on its own.
 inline constexpr int kTransactionUnavailable = 5;

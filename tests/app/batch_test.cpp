@@ -343,6 +343,21 @@ TEST_F(BatchFixture, ABusyTableIsAConflictAtOnce) {
   commit.join();
   sqlite3_close(other);
   for (const auto& [key, value] : ReadLocks(table, "Cislo")) EXPECT_EQ(value, "0") << key;
+
+  // A program that keeps the table to itself (SQLite's exclusive locking mode) is the same busy
+  // table, not a table that cannot be opened, and the choice of waiting applies to it too.
+  ASSERT_EQ(sqlite3_open_v2(ResolvePath(table + ".dat").c_str(), &other, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(other, "PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE; COMMIT", nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  EXPECT_EQ(Batch({"restore", "--archive", "latest"}), 4) << err;
+  EXPECT_NE(Unwrapped(err).find("Tabulku modulu interní doklady 2025 drží jiný program"), std::string::npos) << err;
+  std::thread close([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    sqlite3_close(other);
+  });
+  EXPECT_EQ(Batch({"restore", "--archive", "latest", "--on-conflict", "retry=30"}), 0) << err;
+  close.join();
+  EXPECT_EQ(ReadLocks(table, "Cislo"), before);
 }
 
 // A settings file that exists but cannot be read whole: the batch save never puts defaults in

@@ -2,6 +2,7 @@
 // runtime reads them back.
 #include <windows.h>
 
+#include <cstdio>
 #include <stdexcept>
 #include <thread>
 
@@ -59,8 +60,15 @@ HANDLE Start(const std::vector<std::string>& argv, HANDLE in, HANDLE out, HANDLE
   si.hStdError = err;
   PROCESS_INFORMATION pi{};
   std::wstring line = CommandLine(argv);
-  if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
-    return nullptr;
+  // wine on a loaded machine now and then fails to start a program that starts a moment later:
+  // the harness tries again and says so, so that a test never reads that as the program's status.
+  for (int attempt = 1; !::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+       ++attempt) {
+    const DWORD error = ::GetLastError();
+    std::fprintf(stderr, "test harness: CreateProcessW failed (error %lu), attempt %d: %s\n",
+                 static_cast<unsigned long>(error), attempt, argv[0].c_str());
+    if (attempt == 5) return nullptr;
+    ::Sleep(200 * attempt);
   }
   ::CloseHandle(pi.hThread);
   return pi.hProcess;
