@@ -53,11 +53,25 @@ std::string ArchiveNumberOption(const Options& o) {
   return std::to_string(n);
 }
 
-void MarkYears(const Options& o, YearList& years) {
+// The year folders that cannot be read, each with the system's reason: a year asked for by name
+// may be one of them, since its name is read from inside.
+std::string UnreadableYearFolders(const std::string& agendaPath, const YearList& years) {
+  std::string found;
+  for (const YearRow& r : years.Rows()) {
+    int error = 0;
+    static_cast<void>(FindEntries(agendaPath + r.EntryName, "ROK.INI", &error));
+    if (error != 0) found += (found.empty() ? "" : ", ") + agendaPath + r.EntryName + " (" + SystemErrorText(error) + ")";
+  }
+  return found;
+}
+
+// False after the message when a year asked for cannot be found because a year folder cannot be
+// read; a year the agenda plainly lacks is a usage error.
+bool MarkYears(const Options& o, const std::string& agendaPath, YearList& years, Dialogs& dialogs) {
   const auto it = o.values.find("--years");
   if (it == o.values.end() || it->second == "all") {
     for (std::size_t i = 0; i < years.Count(); ++i) years.Toggle(i);
-    return;
+    return true;
   }
   for (const std::string& wanted : Split(it->second, ',')) {
     const std::string name = Trim(wanted);
@@ -66,10 +80,17 @@ void MarkYears(const Options& o, YearList& years) {
       const YearRow& r = years.Row(i);
       if (r.YearName == name || SameText(r.YearDir, name) || r.EntryName == name) hits.push_back(i);
     }
-    if (hits.empty()) throw UsageError{"Agenda nemá účetní rok \"" + name + "\"."};
+    if (hits.empty()) {
+      const std::string unreadable = UnreadableYearFolders(agendaPath, years);
+      if (unreadable.empty()) throw UsageError{"Agenda nemá účetní rok \"" + name + "\"."};
+      dialogs.Message(MsgKind::Error, "Účetní rok \"" + name + "\" nelze najít: adresář účetního roku " + unreadable +
+                                          " nelze přečíst.");
+      return false;
+    }
     if (hits.size() > 1) throw UsageError{"Název \"" + name + "\" odpovídá více účetním rokům; zadejte adresář (ROK.nnn)."};
     if (!years.Row(hits[0]).Checked) years.Toggle(hits[0]);
   }
+  return true;
 }
 
 void ChooseModules(const Options& o, ModuleFilter& filter) {
@@ -238,7 +259,7 @@ int PlanSave(const Options& o, const HostContext& ctx, Dialogs& dialogs, SavePla
   plan.choices.action = ChooseAction(o, settings.Action);
   plan.choices.archiveName = ArchiveName(o);
   if (!FillYearList(ctx.AgendaPath, dialogs, plan.years)) return BatchFailed;
-  MarkYears(o, plan.years);
+  if (!MarkYears(o, ctx.AgendaPath, plan.years, dialogs)) return BatchFailed;
   if (std::none_of(plan.choices.filter.begin(), plan.choices.filter.end(), [](bool m) { return m; })) {
     throw UsageError{"Ve filtru dokladů musíte vybrat alespoň jeden modul."};
   }

@@ -645,6 +645,14 @@ TEST_F(BatchFixture, AnUnreadableArchiveFolderIsAFailureThatSaysWhy) {
                             fs::perms::others_exec | fs::perms::set_gid);
   fs::permissions(root + "/1", fs::perms::owner_all | fs::perms::group_all | fs::perms::others_read |
                                    fs::perms::others_exec | fs::perms::set_gid);
+  // A year whose folder cannot be read is no year the agenda lacks.
+  const std::string year = ResolvePath(agenda.Context().AgendaPath + "Rok.002");
+  fs::permissions(year, fs::perms::owner_all);
+  EXPECT_EQ(asOtherUser({"save", "--years", "2025", "--modules", "PF", "--action", "none"}), 1);
+  EXPECT_NE(Unwrapped(err).find("adresář účetního roku " + year + " (Permission denied) nelze přečíst"),
+            std::string::npos) << err;
+  fs::permissions(year, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec | fs::perms::others_read |
+                            fs::perms::others_exec);
 }
 
 // The way back printed after a stopped save is quoted for the platform's shell: on Windows it runs
