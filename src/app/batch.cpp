@@ -6,6 +6,7 @@
 #include <optional>
 #include <streambuf>
 
+#include <nlohmann/json.hpp>
 
 #include "app/batch_command_line.h"
 #include "app/batch_report.h"
@@ -312,7 +313,7 @@ int RunSave(const Options& o, HostContext& ctx, SavePlan& plan, ConsoleDialogs& 
     ArchiveRow row;
     const char* status = saved.status == SaveStatus::Saved ? "saved" : dialogs.StoppedByUser() ? "stopped" : "failed";
     PrintJobJson("save", status, LeftArchive(ctx, saved.archiveNumber, row), ActionWord(plan.choices.action),
-                 &saved.counts, seconds, {}, out);
+                 &saved.counts, seconds, nlohmann::ordered_json::object(), out);
   } else if (saved.status == SaveStatus::Saved) {
     out << saved.archiveNumber << std::endl;
   } else if (saved.incompleteLeft) {
@@ -407,7 +408,7 @@ int RunRestore(const Options& o, HostContext& ctx, ConsoleDialogs& dialogs, std:
                          : dialogs.StoppedByUser()                  ? "stopped"
                                                                     : "failed";
     PrintJobJson("restore", status, &*row, nullptr, &restored.counts, seconds,
-                 {{"deleted", restored.deletion == DeletionStatus::Deleted ? 1 : 0}}, out);
+                 nlohmann::ordered_json{{"deleted", restored.deletion == DeletionStatus::Deleted}}, out);
   }
   err << WrapForConsole(RestoreSummary(restored.counts, restored.status == RestoreStatus::Restored, seconds))
       << std::endl;
@@ -438,7 +439,7 @@ int RunDelete(const Options& o, const HostContext& ctx, ConsoleDialogs& dialogs,
   const std::string what = "archiv " + row->Dir + " (\"" + row->MapName + "\", " + row->MapDate + " " + row->MapTime +
                            (row->Complete ? "" : ", nedokončený") + ")" +
                            (states >= 0 ? ", uložené stavy zámků: " + std::to_string(states) : std::string());
-  const std::vector<std::pair<std::string, int>> extra = {{"states", states}};
+  const nlohmann::ordered_json extra = {{"states", states}};
   // An unfinished archive may hold the only earlier states of documents its save changed.
   auto pendingRefusal = [&](int pending) {
     dialogs.Message(MsgKind::Error, "Archiv " + row->Dir + " (\"" + row->MapName +

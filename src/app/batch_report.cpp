@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include "archive/operation.h"
+#include "archive/save.h"
 #include "platform/files.h"
 #include "platform/ini.h"
 #include "platform/datetime.h"
@@ -134,7 +135,8 @@ nlohmann::ordered_json ArchiveJson(const ArchiveRow& r) {
   return {{"number", numbered ? nlohmann::ordered_json(number) : nlohmann::ordered_json(nullptr)},
           {"dir", r.Dir},
           {"status", Status(r)},
-          {"name", r.MapName},
+          // A name left blank is stored as the save's placeholder text: no name for a script.
+          {"name", r.MapName == kUnnamedArchiveName ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(r.MapName)},
           {"date", r.MapDate},
           {"time", r.MapTime},
           {"saved", saved.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(saved)},
@@ -176,7 +178,11 @@ void PrintArchiveList(const ArchiveList& list, bool json, std::ostream& out) {
     }
     rows.push_back(ArchiveJson(r));
   }
-  if (json) PrintJson(rows, out);
+  if (json) {
+    nlohmann::ordered_json doc = JobJson("list", "ok");
+    doc["archives"] = std::move(rows);
+    PrintJson(doc, out);
+  }
   out.flush();
 }
 
@@ -256,13 +262,13 @@ void PrintInspectionJson(const ArchiveRow& row, const ArchiveInspection& inspect
 }
 
 void PrintJobJson(const char* command, const char* status, const ArchiveRow* archive, const char* action,
-                  const OperationCounts* counts, double seconds, const std::vector<std::pair<std::string, int>>& extra,
+                  const OperationCounts* counts, double seconds, const nlohmann::ordered_json& extra,
                   std::ostream& out) {
   nlohmann::ordered_json doc = JobJson(command, status);
   doc["archive"] = archive ? ArchiveJson(*archive) : nlohmann::ordered_json(nullptr);
   if (action) doc["action"] = action;
   if (counts) doc["counts"] = CountsJson(*counts);
-  for (const auto& [key, value] : extra) doc[key] = value;
+  for (const auto& [key, value] : extra.items()) doc[key] = value;
   doc["seconds"] = seconds;
   PrintJson(doc, out);
 }

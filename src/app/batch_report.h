@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json_fwd.hpp>
+
 #include "archive/catalogue.h"
 #include "archive/inspect.h"
 #include "archive/modules.h"
@@ -20,7 +22,7 @@ std::string EscapeField(const std::string& text);
 
 // The version of the JSON documents the tool prints (`--json`): raised when a key changes meaning
 // or goes; new keys may come without it.
-inline constexpr int kBatchJsonSchema = 1;
+inline constexpr int kBatchJsonSchema = 2;
 
 // "2026-12-07T12:37:50" from an archive's date and time as the locale wrote them; empty when they
 // cannot be read.
@@ -35,7 +37,7 @@ void PrintInspectionJson(const ArchiveRow& row, const ArchiveInspection& inspect
 // The JSON result of save, restore and delete: schema, command, status, the archive, the action,
 // the counts, further numbers, and the seconds taken.
 void PrintJobJson(const char* command, const char* status, const ArchiveRow* archive, const char* action,
-                  const OperationCounts* counts, double seconds, const std::vector<std::pair<std::string, int>>& extra,
+                  const OperationCounts* counts, double seconds, const nlohmann::ordered_json& extra,
                   std::ostream& out);
 
 // The list: number, status, name, date, time, years, modules.

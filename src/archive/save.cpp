@@ -201,7 +201,7 @@ int SaveLocksUnguarded(SaveJob& job) {
 // The start of the archive: its description, marked as not complete.
 int WriteArchiveStart(SaveJob& job) {
   const HostContext& ctx = job.context;
-  if (Trim(job.choices.archiveName).empty()) job.choices.archiveName = "[bez názvu]";
+  if (Trim(job.choices.archiveName).empty()) job.choices.archiveName = kUnnamedArchiveName;
   try {
     TMemIniFile info(job.ArchiveDir + "info");
     const TDateTime now = Now();

@@ -23,10 +23,13 @@
 namespace vorlend {
 
 // What the user chose on the save pages.
+// The name a save stores for an archive whose name was left blank.
+inline constexpr const char* kUnnamedArchiveName = "[bez názvu]";
+
 struct SaveChoices {
   ModuleFilter filter{};
   LockAction action = LockAction::Unlock;
-  std::string archiveName;  // the name box's text; a blank name becomes "[bez názvu]" in it
+  std::string archiveName;  // the name box's text; a blank name becomes kUnnamedArchiveName in it
 };
 
 // Documents of one Money table left as they were because their key is no whole 32-bit number: the

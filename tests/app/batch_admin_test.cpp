@@ -174,7 +174,7 @@ TEST(ToolCommandLines, AgendaSeedAndTablectlRefuseStrayWordsAndAnswerHelp) {
 
 TEST_F(BatchFixture, ListHasEveryColumnEscapedAndReadsBackAsJson) {
   ASSERT_EQ(Batch({"list", "--json"}), 0);
-  EXPECT_EQ(out, "[]\n");
+  EXPECT_EQ(nlohmann::json::parse(out)["archives"], nlohmann::json::array());
   ASSERT_EQ(Batch({"save", "--years", "2025", "--modules", "PF,SD", "--action", "none", "--name", "První"}), 0) << err;
   ASSERT_EQ(Batch({"save", "--years", "2024,2025", "--modules", "PD", "--action", "none"}), 0) << err;
   // A name written into the description by hand: a tab, a backslash, control characters.
@@ -194,7 +194,9 @@ TEST_F(BatchFixture, ListHasEveryColumnEscapedAndReadsBackAsJson) {
   EXPECT_NE(first[4], "");
 
   ASSERT_EQ(Batch({"list", "--json"}), 0) << err;
-  const nlohmann::json list = nlohmann::json::parse(out);
+  const nlohmann::json listed = nlohmann::json::parse(out);
+  EXPECT_EQ(listed["schema"], 2);
+  const nlohmann::json& list = listed["archives"];
   ASSERT_TRUE(list.is_array());
   ASSERT_EQ(list.size(), 2u);
   EXPECT_EQ(list[0]["number"], 1);
@@ -432,7 +434,7 @@ TEST_F(BatchFixture, EveryJobReportsItsResultAsJson) {
   using nlohmann::json;
   ASSERT_EQ(Batch({"save", "--years", "2025", "--modules", "PF", "--action", "unlock", "--json"}), 0) << err;
   const json saved = json::parse(out);
-  EXPECT_EQ(saved["schema"], 1);
+  EXPECT_EQ(saved["schema"], 2);
   EXPECT_EQ(saved["command"], "save");
   EXPECT_EQ(saved["status"], "saved");
   EXPECT_EQ(saved["action"], "unlock");
@@ -462,7 +464,7 @@ TEST_F(BatchFixture, EveryJobReportsItsResultAsJson) {
            {{"show", "--archive", "99", "--json"}, 1}, {{"show", "--archive", "x", "--json"}, 2}}) {
     ASSERT_EQ(Batch(args), status);
     const json failed = json::parse(out);
-    EXPECT_EQ(failed["schema"], 1);
+    EXPECT_EQ(failed["schema"], 2);
     EXPECT_EQ(failed["status"], status == 1 ? "failed" : "usage");
     EXPECT_EQ(failed["exitStatus"], status);
     ASSERT_EQ(failed["messages"].size(), 1u);
@@ -471,11 +473,13 @@ TEST_F(BatchFixture, EveryJobReportsItsResultAsJson) {
   ASSERT_EQ(Batch({"restore", "--archive", "latest", "--json"}), 0) << err;
   EXPECT_EQ(json::parse(out)["status"], "restored");
   EXPECT_EQ(json::parse(out)["counts"]["changed"], 10);
+  EXPECT_EQ(json::parse(out)["deleted"], false);
   ASSERT_EQ(Batch({"delete", "--archive", "1", "--dry-run", "--json"}), 0) << err;
   EXPECT_EQ(json::parse(out)["status"], "dry-run");
   EXPECT_EQ(json::parse(out)["states"], 30);
   ASSERT_EQ(Batch({"list", "--json"}), 0);
-  EXPECT_EQ(json::parse(out)[0]["saved"], iso);
+  EXPECT_EQ(json::parse(out)["archives"][0]["saved"], iso);
+  EXPECT_EQ(json::parse(out)["archives"][0]["name"], nullptr);  // left blank, not the placeholder text
 }
 
 // Money and agenda-seed always pass a ?AKTHESLO group, empty when the system account names the
