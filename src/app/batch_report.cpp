@@ -275,7 +275,12 @@ void PrintJobJson(const char* command, const char* status, const ArchiveRow* arc
 
 void PrintInspection(const ArchiveRow& row, const Recapitulation& recap, const ArchiveInspection& inspection,
                      InspectionView view, std::ostream& out) {
-  out << "Archiv: " << EscapeField(row.Dir) << " (" << (recap.Complete ? "complete" : "incomplete") << ")\n"
+  // In a Czech line the state is the window's word; the list's column keeps the word for scripts.
+  const char* marker = !row.Damage.empty() ? kDamagedMarker
+                       : recap.Complete    ? "(úplný)"
+                       : row.Running       ? kRunningMarker
+                                           : kIncompleteMarker;
+  out << "Archiv: " << EscapeField(row.Dir) << " " << marker << "\n"
       << "Název archivu: " << EscapeField(recap.Name) << "\n"
       << "Název agendy: " << EscapeField(recap.AgendaName) << "\n"
       << "Datum uložení: " << EscapeField(recap.Date) << "\n"

@@ -219,7 +219,7 @@ TEST_F(BatchFixture, ShowCountsAfterTheSaveAfterAnotherUserAndAfterTheRestore) {
                        "(stav už odpovídal 40), ")) << err;
 
   ASSERT_EQ(Batch({"show", "--archive", "1"}), 0) << err;
-  for (const char* line : {"Archiv: 1 (complete)\n", "Název archivu: [bez názvu]\n", "Název agendy: Pekárna Škvor s.r.o.\n",
+  for (const char* line : {"Archiv: 1 (úplný)\n", "Název archivu: [bez názvu]\n", "Název agendy: Pekárna Škvor s.r.o.\n",
                            "Filtr roků: 2025\n", "Filtr dokladů: přijaté faktury, skladové doklady\n",
                            "přijaté faktury 2025\tROK.002/PFAKTURY\t30\t10\t10\t0\n",
                            "skladové doklady 2025\tROK.002/SKSEZDOK\t30\t10\t10\t0\n", "celkem\t\t60\t20\t20\t0\n"}) {
@@ -425,7 +425,7 @@ TEST_F(BatchFixture, SecretsStayOutOfSightAndEveryFailedWriteFails) {
   }
   EXPECT_TRUE(Has(err, "Číslo nového archivu: 3")) << err;
   EXPECT_EQ(batchWith({}, {"show", "--archive", "latest", "--password-file", dir / "password"}), 0) << err;
-  EXPECT_EQ(out.rfind("Archiv: 3 (complete)", 0), 0u) << out;
+  EXPECT_EQ(out.rfind("Archiv: 3 (úplný)", 0), 0u) << out;
 }
 
 // The results for scripts: one JSON document per command, with the schema version, ISO 8601
