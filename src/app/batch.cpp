@@ -295,6 +295,7 @@ int RunSave(const Options& o, HostContext& ctx, SavePlan& plan, ConsoleDialogs& 
   dialogs.Preanswer(QuestionId::GoOnDespiteUnfinished, o.Has("--ignore-incomplete"));
   dialogs.Preanswer(QuestionId::ArchiveOrder, o.Has("--force"));
   ConsoleProgress progress(err, o.Has("--quiet"), {}, StandardErrorIsTerminal());
+  progress.SetVerbose(o.Has("--verbose"));
   ConsoleObserver observer(dialogs, progress);
   const ProgressLineGuard line(dialogs, progress);
   TBFTable money, lock;
@@ -329,7 +330,8 @@ int RunSave(const Options& o, HostContext& ctx, SavePlan& plan, ConsoleDialogs& 
   }
   // The archive number is the save's one result for a script: never lost without a word.
   if (!out && !saved.archiveNumber.empty()) {
-    err << "Číslo nového archivu: " << saved.archiveNumber << " (standardní výstup nelze zapsat)." << std::endl;
+    err << WrapForConsole("Číslo nového archivu: " + saved.archiveNumber + " (standardní výstup nelze zapsat).")
+        << std::endl;
   }
   err << WrapForConsole(SaveSummary(saved.counts, plan.choices.action, saved.status == SaveStatus::Saved, seconds))
       << std::endl;
@@ -387,6 +389,7 @@ int RunRestore(const Options& o, HostContext& ctx, ConsoleDialogs& dialogs, std:
   dialogs.Preanswer(QuestionId::DeleteAfterRestore, o.Has("--delete-after"));
   dialogs.Preanswer(QuestionId::ArchiveOrder, o.Has("--force"));
   ConsoleProgress progress(err, o.Has("--quiet"), {}, StandardErrorIsTerminal());
+  progress.SetVerbose(o.Has("--verbose"));
   ConsoleObserver observer(dialogs, progress);
   const ProgressLineGuard line(dialogs, progress);
   TBFTable money, lock;
@@ -531,13 +534,27 @@ std::vector<std::string> GroupsWithPassword(const Options& o, std::string& sourc
 }
 
 int Usage(const UsageError& e, std::ostream& err) {
-  err << "vorlend-batch: " << e.text << " Nápovědu vypíše vorlend-batch --help." << std::endl;
+  err << WrapForConsole("vorlend-batch: " + e.text + " Nápovědu vypíše vorlend-batch --help.") << std::endl;
   return BatchUsage;
+}
+
+// With --verbose, what the command works with, once the start-up has found it.
+void PrintWorkingContext(const Options& o, const HostContext& ctx, const std::string& passwordSource,
+                         std::ostream& err) {
+  err << WrapForConsole("Agenda: " + ctx.AgendaPath + " (" + ctx.AgendaName + ")") << "\n"
+      << WrapForConsole("Adresář archivů zámků: " + ctx.ArchiveRoot()) << "\n";
+  if (o.command == "save") err << WrapForConsole("Nastavení: " + ctx.SettingsFileName()) << "\n";
+  err << WrapForConsole("Heslo uživatele Money: " +
+                        (passwordSource.empty() ? "žádné, uživatele určil účet operačního systému \"" +
+                                                      CurrentUserName() + "\""
+                                                : "převzato " + passwordSource))
+      << std::endl;
 }
 
 // The start-up of the window without the window, with the batch's own checks placed before the
 // first directory is created: a command line the add-on cannot act on writes nothing.
-int StartAndRun(const Options& o, ConsoleDialogs& dialogs, std::ostream& out, std::ostream& err) {
+int StartAndRun(const Options& o, const std::string& passwordSource, ConsoleDialogs& dialogs, std::ostream& out,
+                std::ostream& err) {
   const std::vector<std::string> missing = MissingGroups(o.groups);
   if (!missing.empty()) {
     std::string names;
@@ -561,6 +578,7 @@ int StartAndRun(const Options& o, ConsoleDialogs& dialogs, std::ostream& out, st
     dialogs.Message(MsgKind::Error, e.what());
     return BatchRefused;
   }
+  if (o.Has("--verbose")) PrintWorkingContext(o, ctx, passwordSource, err);
   try {
     if (o.command == "save") return RunSave(o, ctx, plan, dialogs, out, err);
     if (o.command == "restore") {
@@ -635,7 +653,7 @@ int RunCommand(Options& o, std::ostream& out, std::ostream& err) {
   ConsoleDialogs dialogs(err, ParseConflict(o), o.Has("--quiet"));
   CountingBuffer counted(out.rdbuf());
   std::ostream jobOut(&counted);
-  const int status = StartAndRun(o, dialogs, o.Has("--json") ? jobOut : out, err);
+  const int status = StartAndRun(o, passwordSource, dialogs, o.Has("--json") ? jobOut : out, err);
   out.setstate(jobOut.rdstate());
   if (o.Has("--json") && status != BatchSuccess && counted.Count() == 0) {
     PrintErrorJson(o.command.c_str(), StatusWord(status), status, dialogs.Reported(), out);
@@ -660,7 +678,8 @@ int Finish(int status, std::ostream& out, std::ostream& err) {
   if (!out && &out == &std::cout && StandardOutputReaderGone()) return BatchReaderGone;
   if (!out) {
     err.clear();
-    err << "vorlend-batch: standardní výstup nelze zapsat (plný disk nebo zavřený výstup)." << std::endl;
+    err << WrapForConsole("vorlend-batch: standardní výstup nelze zapsat (plný disk nebo zavřený výstup).")
+        << std::endl;
   }
   if (status == BatchSuccess && (!out || !err)) return BatchOutput;
   return status;

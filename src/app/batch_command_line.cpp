@@ -29,9 +29,9 @@ const char* const kBatchHelpText =
     "          jehož obnovení by ještě měnilo zámky (spustí ho --force).\n"
     "  list    [--json]\n"
     "          Archivy agendy, jeden na řádek: číslo, stav (complete,\n"
-    "          incomplete, running), název, datum, čas, roky, moduly, oddělené\n"
-    "          tabulátorem (tabulátor, CR, LF a \\ v textu jako \\t, \\r, \\n, \\\\).\n"
-    "          S --json totéž jako pole JSON.\n"
+    "          incomplete, running, damaged), název, datum, čas, roky, moduly,\n"
+    "          oddělené tabulátorem (tabulátor, CR, LF a \\ v textu jako \\t, \\r,\n"
+    "          \\n, \\\\). S --json jeden dokument JSON s polem archives.\n"
     "  show    --archive N|latest [--documents]\n"
     "          Rekapitulace archivu a po tabulkách: zaznamenané doklady, z nich\n"
     "          zamčené, kolik se nyní liší a kolik už v Money není. S --documents\n"
@@ -59,6 +59,9 @@ const char* const kBatchHelpText =
     "                         operaci zastaví (výchozí)\n"
     "  --on-conflict retry=S  na uvolnění dokladu se čeká nejvýše S sekund\n"
     "  --quiet                vypíše jen chyby a souhrn na konci\n"
+    "  -v, --verbose          vypíše navíc, s čím pracuje (agendu, adresář archivů,\n"
+    "                         soubor nastavení, odkud je heslo) a konec každé\n"
+    "                         tabulky s jejím časem\n"
     "  --json                 výsledek jako JSON na standardní výstup, se schématem\n"
     "                         a počty; také neúspěch a chybný příkazový řádek\n"
     "  --password-file SOUBOR heslo uživatele Money z prvního řádku souboru\n"
@@ -89,7 +92,7 @@ std::string AcceptedOptionLines(const std::string& options, const std::string& c
   for (const std::string& line : Split(options, '\n')) {
     if (StartsWith(line, "  -")) {
       const std::string name = line.substr(2, line.find_first_of(" ,", 2) - 2);
-      keep = name == "-h" || name == "--" || known.count(name) != 0;
+      keep = name == "-h" || name == "--" || known.count(name == "-v" ? "--verbose" : name) != 0;
     } else if (!StartsWith(line, "    ")) {
       keep = true;
     }
@@ -142,10 +145,13 @@ const std::map<std::string, bool>& KnownOptions(const std::string& command) {
       {"delete", {{"--archive", true}, {"--dry-run", false}, {"--force", false}, {"--json", false}}},
       {"check", {{"--archive", true}, {"--json", false}}},
   };
-  // Every command takes the password from a file instead of a group.
+  // Every command takes the password from a file instead of a group, and says more on request.
   static const std::map<std::string, std::map<std::string, bool>> kWithPassword = [] {
     auto all = kKnownOptions;
-    for (auto& [name, options] : all) options["--password-file"] = true;
+    for (auto& [name, options] : all) {
+      options["--password-file"] = true;
+      options["--verbose"] = false;
+    }
     return all;
   }();
   const auto it = kWithPassword.find(command);
@@ -222,7 +228,8 @@ std::size_t TakeGroups(const std::vector<std::string>& args, std::size_t i, std:
 // position of the last argument it occupies.
 std::size_t TakeOption(const std::vector<std::string>& args, std::size_t i,
                        const std::map<std::string, bool>& known, BatchOptions& o) {
-  const std::string& a = args[i];
+  // -v is the one short option besides -h, as in other tools.
+  const std::string& a = args[i] == "-v" ? std::string("--verbose") : args[i];
   if (!StartsWith(a, "--")) {
     throw BatchUsageError{"Nečekané slovo \"" + a + "\": kromě skupin ?NÁZEV=hodnota?NÁZEV přijímá příkaz " +
                           o.command + " jen své volby začínající --."};
@@ -241,6 +248,9 @@ std::size_t TakeOption(const std::vector<std::string>& args, std::size_t i,
     value = args[++i];
   }
   if (o.values.count(name)) throw BatchUsageError{"Volba " + name + " je uvedena dvakrát."};
+  if ((name == "--quiet" && o.values.count("--verbose")) || (name == "--verbose" && o.values.count("--quiet"))) {
+    throw BatchUsageError{"Volby --quiet a --verbose se vylučují."};
+  }
   o.values[name] = value;
   o.options.push_back(name);
   if (k->second) o.options.push_back(value);

@@ -51,12 +51,6 @@ std::string LockWord(const Variant& lock) {
   return EscapeField(lock.ToString());
 }
 
-std::string Seconds(double seconds) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%.1f", seconds);
-  return ReplaceAll(buf, ".", std::string(1, FormatSettings().DecimalSeparator)) + " s";
-}
-
 // "a 1, b 2" of the reasons that apply.
 std::string Reasons(const std::vector<std::pair<const char*, int>>& reasons) {
   std::string text;
@@ -73,6 +67,12 @@ std::string TablesText(const OperationCounts& c) {
 }
 
 }  // namespace
+
+std::string SecondsText(double seconds) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.1f", seconds);
+  return ReplaceAll(buf, ".", std::string(1, FormatSettings().DecimalSeparator)) + " s";
+}
 
 std::string ShellCommand(const std::vector<std::string>& words, std::size_t width) {
 #ifdef _WIN32
@@ -333,17 +333,23 @@ std::string SaveSummary(const OperationCounts& c, LockAction action, bool finish
                         {"stav už odpovídal", c.Written - c.Changed},
                         {"číslo dokladu nelze zaznamenat", c.UnusableKey},
                         {"mezitím smazané", c.Gone}}) +
-         ", " + Seconds(seconds) + ".";
+         ", " + SecondsText(seconds) + ".";
 }
 
 std::string RestoreSummary(const OperationCounts& c, bool finished, double seconds) {
   return std::string(finished ? "Souhrn obnovení: " : "Souhrn obnovení (nedokončeno): ") + TablesText(c) +
          ", záznamy archivu " + std::to_string(c.Documents) + ", změněno " + std::to_string(c.Changed) +
          UnchangedText(c.Documents, c.Changed, {{"stav už odpovídal", c.Written - c.Changed}, {"v Money už nejsou", c.Gone}}) +
-         ", " + Seconds(seconds) + ".";
+         ", " + SecondsText(seconds) + ".";
 }
 
 std::string WrapForConsole(const std::string& text, std::size_t width) {
+  // Line by line: a line that fits (a printed command among them) stays as it is.
+  if (text.find('\n') != std::string::npos) {
+    std::string out;
+    for (const std::string& line : Split(text, '\n')) out += (out.empty() ? "" : "\n") + WrapForConsole(line, width);
+    return out;
+  }
   std::string out, line;
   for (const std::string& word : Split(text, ' ')) {
     if (!line.empty() && CharCount(line) + 1 + CharCount(word) > width) {

@@ -36,6 +36,9 @@ void PrintInspectionJson(const ArchiveRow& row, const ArchiveInspection& inspect
                          std::ostream& out, bool dryRun = false);
 // The JSON result of save, restore and delete: schema, command, status, the archive, the action,
 // the counts, further numbers, and the seconds taken.
+// "1,5 s", with the locale's decimal separator.
+std::string SecondsText(double seconds);
+
 void PrintJobJson(const char* command, const char* status, const ArchiveRow* archive, const char* action,
                   const OperationCounts* counts, double seconds, const nlohmann::ordered_json& extra,
                   std::ostream& out);

@@ -2,6 +2,7 @@
 
 #include <thread>
 
+#include "app/batch_report.h"
 #include "archive/operation.h"
 #include "platform/text.h"
 
@@ -33,10 +34,11 @@ std::string ConsoleConflictText(const std::string& question) {
   return end == std::string::npos ? question : question.substr(0, end + 1);
 }
 
-// "Chyba: text", without repeating the title when the text already begins with it.
+// "Chyba: text", without repeating the title when the text already begins with it, in lines of at
+// most 80 columns.
 std::string ConsoleLine(MsgKind kind, const std::string& text) {
   const std::string title = std::string(MsgKindTitle(kind)) + ":";
-  return StartsWith(text, title) ? ConsoleText(text) : title + " " + ConsoleText(text);
+  return WrapForConsole(StartsWith(text, title) ? ConsoleText(text) : title + " " + ConsoleText(text));
 }
 }  // namespace
 
@@ -92,7 +94,9 @@ bool ConsoleDialogs::Question(MsgKind kind, const std::string& text) {
     // Stopping: Ne to a conflict, Ano to the abort question.
     m_stopped = true;
     if (conflict) m_err << ConsoleLine(kind, said) << std::endl;
-    m_err << "Operace se zastavuje na pokyn signálu (Ctrl+C, SIGTERM); další signál ukončí program hned." << std::endl;
+    m_err << WrapForConsole("Operace se zastavuje na pokyn signálu (Ctrl+C, SIGTERM); další signál ukončí program "
+                            "hned.")
+          << std::endl;
     return !conflict;
   }
   const std::string document = HolderText(text);
@@ -113,7 +117,8 @@ bool ConsoleDialogs::Question(MsgKind kind, const std::string& text) {
     if (m_policy.retry && !m_reported) {
       if (!m_quiet) {
         m_err << ConsoleLine(kind, said) << "\n"
-              << document << "; čekám na uvolnění nejvýše " << m_policy.seconds << " s." << std::endl;
+              << WrapForConsole(document + "; čekám na uvolnění nejvýše " + std::to_string(m_policy.seconds) + " s.")
+              << std::endl;
       }
       m_reported = true;
     }
@@ -124,13 +129,14 @@ bool ConsoleDialogs::Question(MsgKind kind, const std::string& text) {
   if (!m_reported || m_quiet) m_err << ConsoleLine(kind, said) << std::endl;
   m_stopped = true;
   if (m_policy.retry) {
-    m_err << document << " déle než " << m_policy.seconds
-          << " s; operace se zastavila. Déle čekat lze volbou --on-conflict retry=SEKUNDY s větším počtem "
-             "sekund."
+    m_err << WrapForConsole(document + " déle než " + std::to_string(m_policy.seconds) +
+                            " s; operace se zastavila. Déle čekat lze volbou --on-conflict retry=SEKUNDY s větším "
+                            "počtem sekund.")
           << std::endl;
   } else {
-    m_err << document
-          << "; operace se zastavila. Na uvolnění lze čekat volbou --on-conflict retry=SEKUNDY." << std::endl;
+    m_err << WrapForConsole(document + "; operace se zastavila. Na uvolnění lze čekat volbou --on-conflict "
+                                       "retry=SEKUNDY.")
+          << std::endl;
   }
   return false;
 }
@@ -157,12 +163,18 @@ void ConsoleProgress::TableBegins(int number, int count) {
   m_maximum = 0;
   m_tableTextShown = false;
   m_positionShown = false;
+  m_tableStarted = m_clock();
 }
 
 void ConsoleProgress::TableEnds() {
   CloseLine();
   // A table whose position was shown is seen to its end; a shorter one needs no more than its text.
-  if (!m_quiet && !m_terminal && m_tableNumber > 0 && m_positionShown && m_maximum > 0) {
+  if (!m_quiet && m_verbose && m_tableNumber > 0) {
+    const double seconds = std::chrono::duration<double>(m_clock() - m_tableStarted).count();
+    m_err << "  " << TableLabel() << ": hotovo, " << std::max(m_maximum, 0) << " záznamů, " << SecondsText(seconds)
+          << std::endl;
+    m_lastLine = m_clock();
+  } else if (!m_quiet && !m_terminal && m_tableNumber > 0 && m_positionShown && m_maximum > 0) {
     m_err << "  " << TableLabel() << ": " << m_maximum << " / " << m_maximum << " (100 %)" << std::endl;
     m_lastLine = m_clock();
   }

@@ -90,6 +90,8 @@ public:
 
   void TableBegins(int number, int count);
   void TableEnds();
+  // Every table ends with its line, and the line gives the table's time.
+  void SetVerbose(bool verbose) { m_verbose = verbose; }
 
 private:
   std::string TableLabel() const;
@@ -105,6 +107,8 @@ private:
   bool m_positionShown = false;
   bool m_terminal = false;
   bool m_lineOpen = false;
+  bool m_verbose = false;
+  std::chrono::steady_clock::time_point m_tableStarted{};
 };
 
 // Hands what the save or the restore tells beyond the ports to the two console ports.

@@ -2,11 +2,48 @@
 
 #include "platform/files.h"
 
+#include <cstdio>
 #include <limits>
 
 #include "engine/host_error.h"
 
 namespace vorlend::engine {
+
+namespace {
+
+// SQLite's Windows layer that takes paths up to the system's own limit, where its default one
+// stops at MAX_PATH bytes.
+#ifdef _WIN32
+constexpr const char* kFileLayer = "win32-longpath";
+#else
+constexpr const char* kFileLayer = nullptr;
+#endif
+
+// A path as the path of a "file:" URI: the characters a URI gives a meaning to (and "\", which a
+// URI cannot hold) are escaped, and a network path (//server/share/...) keeps its server in the
+// path, after an empty authority, where "file://server" would make the server the URI's authority.
+std::string UriPath(const std::string& path) {
+  std::string out = path.compare(0, 2, "//") == 0 ? "//" : "";
+  for (const char c : path) {
+    if (c == '%' || c == '?' || c == '#' || c == '\\') {
+      char hex[4];
+      std::snprintf(hex, sizeof hex, "%%%02X", static_cast<unsigned char>(c));
+      out += hex;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+int OpenDatabase(const std::string& path, int flags, sqlite3** db, bool immutable) {
+  const std::string name = SystemPath(path);
+  if (!immutable) return sqlite3_open_v2(name.c_str(), db, flags, kFileLayer);
+  const std::string uri = "file:" + UriPath(name) + "?immutable=1";
+  return sqlite3_open_v2(uri.c_str(), db, flags | SQLITE_OPEN_URI, kFileLayer);
+}
 
 std::string QuoteIdent(std::string_view name) {
   std::string out = "\"";

@@ -22,6 +22,11 @@ inline constexpr const char* kIndexPrefix = "ix:";
 // Marks a database as one of our tables ("VRLT").
 inline constexpr int kTableApplicationId = 0x56524C54;
 
+// Opens the database file `path` with SQLite's open flags. `immutable`: read as it stands, through
+// a "file:" URI that tells SQLite the file cannot change, so it takes no lock and makes no file
+// beside it. The path reaches SQLite as the system's calls take it at any length.
+int OpenDatabase(const std::string& path, int flags, sqlite3** db, bool immutable = false);
+
 std::string QuoteIdent(std::string_view name);
 std::string SqliteMessage(sqlite3* db);
 // The database's last failure was a full disk or quota.

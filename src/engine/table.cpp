@@ -4,8 +4,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
-#include <filesystem>
 
 #include "engine/host_error.h"
 #include "engine/table_files.h"
@@ -35,23 +33,6 @@ bool QueryRows(sqlite3* db, const std::string& sql, std::string& error, RowFn on
   if (rc != SQLITE_DONE) error = SqliteMessage(db);
   sqlite3_finalize(stmt);
   return rc == SQLITE_DONE;
-}
-
-// A path as the path of a "file:" URI: the characters a URI gives a meaning to are escaped, and a
-// network path (//server/share/...) keeps its server in the path, after an empty authority, where
-// "file://server" would make the server the URI's authority.
-std::string UriPath(const std::string& path) {
-  std::string out = path.compare(0, 2, "//") == 0 ? "//" : "";
-  for (const char c : path) {
-    if (c == '%' || c == '?' || c == '#') {
-      char hex[4];
-      std::snprintf(hex, sizeof hex, "%%%02X", static_cast<unsigned char>(c));
-      out += hex;
-    } else {
-      out += c;
-    }
-  }
-  return out;
 }
 
 std::string ColumnText(sqlite3_stmt* stmt, int column) {
@@ -117,14 +98,8 @@ bool Table::CheckTableFiles(std::string& error, OpenOptions options) const {
     error = "soubor neexistuje: " + m_datPath;
     return false;
   }
-  std::error_code ec;
-  auto status = [&](const std::string& file) {
-    return options.noFollow ? std::filesystem::symlink_status(NativePath(file), ec)
-                             : std::filesystem::status(NativePath(file), ec);
-  };
-  const auto dia = status(m_diaPath);
-  if (status(m_datPath).type() != std::filesystem::file_type::regular ||
-      (dia.type() != std::filesystem::file_type::not_found && dia.type() != std::filesystem::file_type::regular)) {
+  if (TypeOfEntry(m_datPath, !options.noFollow) != EntryType::PlainFile ||
+      TypeOfEntry(m_diaPath, !options.noFollow) == EntryType::Other) {
     error = "není tabulkou: " + m_datPath;
     return false;
   }
@@ -138,10 +113,8 @@ bool Table::OpenConnection(std::string& error, OpenOptions options) {
   const int nofollow = options.noFollow ? SQLITE_OPEN_NOFOLLOW : 0;
   // Closed cleanly: everything is in the .dat, read as it stands with nothing created beside it.
   const bool asStored = options.readOnly && options.asStored && !PathExists(m_datPath + "-wal");
-  const int flags = asStored ? SQLITE_OPEN_READONLY | SQLITE_OPEN_URI
-                             : (options.readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE);
-  const std::string name = asStored ? "file:" + UriPath(m_datPath) + "?immutable=1" : m_datPath;
-  if (sqlite3_open_v2(name.c_str(), &m_db, flags | SQLITE_OPEN_NOMUTEX | nofollow, nullptr) != SQLITE_OK) {
+  const int flags = options.readOnly || asStored ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
+  if (OpenDatabase(m_datPath, flags | SQLITE_OPEN_NOMUTEX | nofollow, &m_db, asStored) != SQLITE_OK) {
     error = SqliteMessage(m_db);
     return false;
   }
@@ -171,15 +144,14 @@ bool Table::CheckIsTable(std::string& error) {
     return false;
   }
   // SQLite writes whole pages only, so a file cut inside a page is damaged even where SQLite
-  // would read the missing tail as zeros. The size comes from stat: opening the file here would
-  // drop SQLite's own locks on it when closed.
+  // would read the missing tail as zeros. The size is looked up without opening the file: closing
+  // it again would drop SQLite's own locks on it.
   int pageSize = 0;
   if (!QueryRows(m_db, "PRAGMA page_size", error, [&](sqlite3_stmt* s) { pageSize = sqlite3_column_int(s, 0); })) {
     return false;
   }
-  std::error_code ec;
-  const auto fileSize = std::filesystem::file_size(NativePath(m_datPath), ec);
-  if (ec || pageSize <= 0 || fileSize % static_cast<std::uintmax_t>(pageSize) != 0) {
+  const std::int64_t fileSize = FileSizeOf(m_datPath);
+  if (fileSize < 0 || pageSize <= 0 || fileSize % pageSize != 0) {
     error = "poškozená tabulka (soubor je zkrácený): " + m_datPath;
     return false;
   }
@@ -198,9 +170,7 @@ bool Table::ReopenAsStored(std::string& error) {
   }
   sqlite3_close_v2(m_db);
   m_db = nullptr;
-  const std::string uri = "file:" + UriPath(m_datPath) + "?immutable=1";
-  if (sqlite3_open_v2(uri.c_str(), &m_db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX, nullptr) !=
-      SQLITE_OK) {
+  if (OpenDatabase(m_datPath, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, &m_db, true) != SQLITE_OK) {
     error = SqliteMessage(m_db);
     return false;
   }

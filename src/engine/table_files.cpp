@@ -114,9 +114,7 @@ std::optional<std::string> CreateTable(const std::string& path, const std::vecto
 
   sqlite3* db = nullptr;
   std::string error;
-  bool ok = sqlite3_open_v2(paths.dat.c_str(), &db,
-                            SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-                            nullptr) == SQLITE_OK;
+  bool ok = OpenDatabase(paths.dat, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, &db) == SQLITE_OK;
   if (!ok) error = SqliteMessage(db);
   // WAL is a property of the database file, set once here: opening a table never changes it.
   ok = ok && Exec(db, "PRAGMA journal_mode=WAL", error) &&
@@ -159,8 +157,7 @@ std::string CheckTable(const std::string& path) {
   const TablePaths paths = ResolveTablePaths(path);
   if (!FileExists(paths.dat)) return "soubor neexistuje: " + paths.dat;
   sqlite3* db = nullptr;
-  if (sqlite3_open_v2(paths.dat.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) !=
-      SQLITE_OK) {
+  if (OpenDatabase(paths.dat, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, &db) != SQLITE_OK) {
     std::string message = SqliteMessage(db);
     sqlite3_close(db);
     return message;

@@ -31,6 +31,18 @@ bool FileExists(std::string_view path);       // a file (not a directory)
 bool DirectoryExists(std::string_view path);
 bool PathExists(std::string_view path);       // anything, a dangling symbolic link included
 bool IsSymbolicLink(std::string_view path);   // the last component is a link (a junction on Windows)
+// What a path names, looked at as it is given (no letter-case lookup) and without disturbing a
+// lock this process holds on the file. Other: a directory, a FIFO, a device, a symbolic link that
+// is not to be followed, and an entry that cannot be looked at.
+enum class EntryType { Missing, PlainFile, Other };
+EntryType TypeOfEntry(std::string_view path, bool followLinks);
+// The size in bytes of the file a path names (links followed), looked at in the same way; -1 when
+// it cannot be.
+std::int64_t FileSizeOf(std::string_view path);
+// The path as the system's own calls take it, for a library that makes those calls itself
+// (SQLite): on Windows with "\" separators and, beyond MAX_PATH, in the "\\?\" form (see
+// win::WidePath); elsewhere the path as given.
+std::string SystemPath(std::string_view path);
 // The directory's path with every symbolic link in it replaced by what it names, with a trailing
 // separator; the path as given (with the separator) when it cannot be resolved. On Windows the path
 // as given.

@@ -575,6 +575,24 @@ bool WriteFileAtomic(std::string_view path, std::string_view bytes) {
 
 std::filesystem::path NativePath(std::string_view path) { return std::filesystem::path(std::string(path)); }
 
+// stat and lstat: opening the file and closing the descriptor again would drop every POSIX lock
+// this process holds on it (SQLite's among them).
+EntryType TypeOfEntry(std::string_view path, bool followLinks) {
+  std::error_code ec;
+  const fs::path p{std::string(path)};
+  const fs::file_type type = (followLinks ? fs::status(p, ec) : fs::symlink_status(p, ec)).type();
+  if (type == fs::file_type::not_found) return EntryType::Missing;
+  return type == fs::file_type::regular ? EntryType::PlainFile : EntryType::Other;
+}
+
+std::int64_t FileSizeOf(std::string_view path) {
+  std::error_code ec;
+  const std::uintmax_t size = fs::file_size(fs::path{std::string(path)}, ec);
+  return ec ? -1 : static_cast<std::int64_t>(size);
+}
+
+std::string SystemPath(std::string_view path) { return std::string(path); }
+
 std::string TempDirectory() {
   const char* t = std::getenv("TMPDIR");
   std::string dir = (t && *t) ? t : "/tmp";

@@ -96,10 +96,11 @@ bool WriteAll(HANDLE h, const char* data, std::size_t size) {
 std::string NormaliseInputPath(std::string_view path) {
   std::string p = Slashes(path);
   if (p.empty() || IsAbsolute(p) || p[0] == '/') return p;
-  wchar_t buffer[MAX_PATH * 4];
-  const DWORD n = ::GetCurrentDirectoryW(static_cast<DWORD>(std::size(buffer)), buffer);
-  if (n == 0 || n >= std::size(buffer)) return p;
-  std::string cwd = Slashes(Narrow(std::wstring_view(buffer, n)));
+  // A program that takes long paths may stand in a current directory beyond MAX_PATH.
+  std::wstring buffer(::GetCurrentDirectoryW(0, nullptr), L'\0');
+  const DWORD n = ::GetCurrentDirectoryW(static_cast<DWORD>(buffer.size()), buffer.data());
+  if (n == 0 || n >= buffer.size()) return p;
+  std::string cwd = Slashes(Narrow(std::wstring_view(buffer.data(), n)));
   if (cwd.empty() || cwd.back() != '/') cwd.push_back('/');
   if (StartsWith(p, "./")) p.erase(0, 2);
   return cwd + p;
@@ -537,6 +538,52 @@ bool WriteFileAtomic(std::string_view path, std::string_view bytes) {
 }
 
 std::filesystem::path NativePath(std::string_view path) { return std::filesystem::path(win::Wide(path)); }
+
+namespace {
+// The attributes and size of what a path names. A link to be followed is looked at through a
+// handle on what it names: on Windows closing that handle takes none of this process's locks
+// away. False with the system's error.
+bool LookAt(std::string_view path, bool followLinks, DWORD& attributes, std::uint64_t& size) {
+  const std::wstring w = WidePath(path);
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!::GetFileAttributesExW(w.c_str(), GetFileExInfoStandard, &data)) return false;
+  attributes = data.dwFileAttributes;
+  size = (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+  if (!followLinks || !IsLink(attributes)) return true;
+  HANDLE h = ::CreateFileW(w.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION info{};
+  const bool ok = ::GetFileInformationByHandle(h, &info) != 0;
+  const DWORD error = ::GetLastError();
+  ::CloseHandle(h);
+  ::SetLastError(error);
+  attributes = info.dwFileAttributes;
+  size = (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+  return ok;
+}
+}  // namespace
+
+// Not through the C runtime's stat: it refuses every path with a "?" in it, the long form's too.
+EntryType TypeOfEntry(std::string_view path, bool followLinks) {
+  DWORD attributes = 0;
+  std::uint64_t size = 0;
+  if (!LookAt(path, followLinks, attributes, size)) {
+    const DWORD error = ::GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? EntryType::Missing : EntryType::Other;
+  }
+  const bool plain = !IsDir(attributes) && !IsLink(attributes) && (attributes & FILE_ATTRIBUTE_DEVICE) == 0;
+  return plain ? EntryType::PlainFile : EntryType::Other;
+}
+
+std::int64_t FileSizeOf(std::string_view path) {
+  DWORD attributes = 0;
+  std::uint64_t size = 0;
+  if (!LookAt(path, true, attributes, size) || IsDir(attributes)) return -1;
+  return static_cast<std::int64_t>(size);
+}
+
+std::string SystemPath(std::string_view path) { return Narrow(WidePath(path)); }
 
 std::string TempDirectory() {
   wchar_t buffer[MAX_PATH + 2];

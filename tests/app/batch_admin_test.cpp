@@ -19,7 +19,8 @@ using namespace vorlend::test;
 
 namespace {
 
-bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+// In the text as one line per message: the console breaks messages at 80 columns.
+bool Has(const std::string& text, const std::string& part) { return Unwrapped(text).find(part) != std::string::npos; }
 
 // A word for a POSIX shell.
 std::string ShellWord(const std::string& word) { return "'" + ReplaceAll(word, "'", "'\\''") + "'"; }
@@ -59,6 +60,7 @@ TEST_F(BatchFixture, StrayWordsAndMalformedGroupsAreRefusedWithNothingWritten) {
       {{"save", "--quiet=yes"}, "--quiet"},
       {{"show", "--archive", "1", "--delete-after"}, "--delete-after"},
       {{"list", "--archive", "1"}, "--archive"},
+      {{"save", "--quiet", "-v"}, "--quiet a --verbose"},
       {{"save", "--years", "1999"}, "\"1999\""},  // a year the agenda lacks: found before anything is created
       {{"save", "--modules", "XX"}, "\"XX\""},
       {{"show"}, "--archive"},
@@ -67,7 +69,7 @@ TEST_F(BatchFixture, StrayWordsAndMalformedGroupsAreRefusedWithNothingWritten) {
     SCOPED_TRACE(c.args[0] + " " + c.args[1 % c.args.size()]);
     EXPECT_EQ(Batch(c.args), 2);
     EXPECT_EQ(out, "");
-    EXPECT_EQ(Lines(err), 1u) << err;
+    EXPECT_EQ(Lines(Unwrapped(err)), 1u) << err;
     EXPECT_TRUE(Has(err, c.named)) << err;
   }
   // A group that never closes, and text after a group.
@@ -96,7 +98,8 @@ TEST_F(BatchFixture, StrayWordsAndMalformedGroupsAreRefusedWithNothingWritten) {
   EXPECT_EQ(RunProgram({ToolPath("vorlend-batch"), "help", "restore"}, &out, &err), 0);
   EXPECT_EQ(out, restoreHelp);
   EXPECT_EQ(RunProgram({ToolPath("vorlend-batch"), "help", "delete"}, &out, &err), 0);
-  EXPECT_TRUE(Has(out, "--json") && !Has(out, "--on-conflict") && !Has(out, "--quiet")) << out;
+  EXPECT_TRUE(Has(out, "--json") && Has(out, "-v, --verbose") && !Has(out, "--on-conflict") && !Has(out, "--quiet"))
+      << out;
   EXPECT_EQ(Batch({"--version"}), 0);
   EXPECT_EQ(out, std::string("vorlend-batch ") + ProgramVersion + "\n");
 

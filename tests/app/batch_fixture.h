@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "archive/modules.h"
+#include "platform/text.h"
 #include "support/agenda_builder.h"
 
 namespace vorlend::test {
@@ -28,12 +29,19 @@ struct BatchFixture : ::testing::Test {
     }
     groups = agenda.Groups("Rok.002");
   }
-  // vorlend-batch COMMAND GROUPS... OPTIONS...
+  // vorlend-batch COMMAND GROUPS... OPTIONS...; whatever it says fits an 80-column console, but
+  // for a single word (a path) longer than a line.
   int Batch(std::vector<std::string> args) {
     std::vector<std::string> argv = {std::string(VORLEND_BIN_DIR) + "/vorlend-batch", args[0]};
     argv.insert(argv.end(), groups.begin(), groups.end());
     argv.insert(argv.end(), args.begin() + 1, args.end());
-    return RunProgram(argv, &out, &err);
+    const int status = RunProgram(argv, &out, &err);
+    for (const std::string& line : Split(err, '\n')) {
+      const std::size_t text = line.find_first_not_of(' ');
+      EXPECT_TRUE(CharCount(line) <= 80 || line.find(' ', text == std::string::npos ? 0 : text) == std::string::npos)
+          << args[0] << ": a line of " << CharCount(line) << " columns:\n" << line;
+    }
+    return status;
   }
   std::string Table(const std::string& year, const std::string& table) { return agenda.AgendaDir() + year + "/" + table; }
 };
