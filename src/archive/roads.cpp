@@ -139,7 +139,8 @@ std::string UnfinishedArchiveQuestion(const UnfinishedArchive& archive) {
       return named +
              " nebyl dokončen: jeho uložení se přerušilo a doklady, které stihlo zpracovat, mohou mít změněný "
              "zámek. Jejich původní stav je jen v tomto archivu.\r\rDoporučujeme nejprve vrátit zámky z tohoto "
-             "archivu." +
+             "archivu (volba \"vrátit zámky dokladů do původního stavu\"), pak ho smazat a uložení spustit "
+             "znovu." +
              goOn;
     case UnfinishedKind::NothingToRestore:
       return named +
