@@ -61,7 +61,9 @@ std::string UnreadableYearFolders(const std::string& agendaPath, const YearList&
   for (const YearRow& r : years.Rows()) {
     int error = 0;
     static_cast<void>(FindEntries(agendaPath + r.EntryName, "ROK.INI", &error));
-    if (error != 0) found += (found.empty() ? "" : ", ") + agendaPath + r.EntryName + " (" + SystemErrorText(error) + ")";
+    if (error == 0) continue;
+    if (!found.empty()) found += ", ";
+    found.append(agendaPath).append(r.EntryName).append(" (").append(SystemErrorText(error)).append(")");
   }
   return found;
 }
@@ -84,8 +86,8 @@ bool MarkYears(const Options& o, const std::string& agendaPath, YearList& years,
     if (hits.empty()) {
       const std::string unreadable = UnreadableYearFolders(agendaPath, years);
       if (unreadable.empty()) throw UsageError{"Agenda nemá účetní rok \"" + name + "\"."};
-      dialogs.Message(MsgKind::Error, "Účetní rok \"" + name + "\" nelze najít: adresář účetního roku " + unreadable +
-                                          " nelze přečíst.");
+      std::string text = "Účetní rok \"" + name + "\" nelze najít: adresář účetního roku ";
+      dialogs.Message(MsgKind::Error, text.append(unreadable).append(" nelze přečíst."));
       return false;
     }
     if (hits.size() > 1) throw UsageError{"Název \"" + name + "\" odpovídá více účetním rokům; zadejte adresář (ROK.nnn)."};
@@ -538,6 +540,18 @@ int Usage(const UsageError& e, std::ostream& err) {
   return BatchUsage;
 }
 
+int RunList(const Options& o, const HostContext& ctx, Dialogs& dialogs, std::ostream& out) {
+  RemoveAbandonedSaves(ctx);
+  ArchiveList list;
+  std::string unreadable;
+  if (LoadArchiveList(ctx, list, &unreadable) != 0) {
+    dialogs.Message(MsgKind::Error, unreadable);
+    return BatchFailed;
+  }
+  PrintArchiveList(list, o.Has("--json"), out);
+  return BatchSuccess;
+}
+
 // With --verbose, what the command works with, once the start-up has found it.
 void PrintWorkingContext(const Options& o, const HostContext& ctx, const std::string& passwordSource,
                          std::ostream& err) {
@@ -586,17 +600,7 @@ int StartAndRun(const Options& o, const std::string& passwordSource, ConsoleDial
     }
     if (o.command == "show") return RunShow(o, ctx, dialogs, out);
     if (o.command == "check") return RunCheck(o, ctx, dialogs, out);
-    if (o.command == "list") {
-      RemoveAbandonedSaves(ctx);
-      ArchiveList list;
-      std::string unreadable;
-      if (LoadArchiveList(ctx, list, &unreadable) != 0) {
-        dialogs.Message(MsgKind::Error, unreadable);
-        return BatchFailed;
-      }
-      PrintArchiveList(list, o.Has("--json"), out);
-      return BatchSuccess;
-    }
+    if (o.command == "list") return RunList(o, ctx, dialogs, out);
     return RunDelete(o, ctx, dialogs, out, err);
   } catch (const std::exception& e) {
     dialogs.Message(MsgKind::Error, e.what());
