@@ -20,9 +20,11 @@ constexpr auto kRetryPause = std::chrono::milliseconds(100);
 constexpr auto kStopGrace = std::chrono::seconds(1);
 // Conflicts about one document closer together than this count as one stretch of waiting.
 constexpr auto kStretchGap = std::chrono::milliseconds(500);
-// A table another program keeps busy is asked about again only after the engine's wait for it
-// (about a second), so its questions are further apart.
-constexpr auto kBusyStretchGap = std::chrono::milliseconds(2500);
+// A table another program keeps busy is asked about again only after the component's wait for it,
+// so its questions are that much further apart.
+std::chrono::steady_clock::duration BusyStretchGap() {
+  return TableBusyWait() + std::chrono::milliseconds(1500);
+}
 // Position lines within a table come at most this often.
 constexpr auto kProgressInterval = std::chrono::seconds(1);
 // On a terminal the line is redrawn in place, so it may change more often.
@@ -104,7 +106,7 @@ bool ConsoleDialogs::Question(MsgKind kind, const std::string& text) {
   const std::string subject = m_conflictKnown ? document : std::string();
   m_conflictKnown = false;
   const auto now = std::chrono::steady_clock::now();
-  if (subject != m_stretchSubject || now - m_lastConflict > (subject.empty() ? kBusyStretchGap : kStretchGap)) {
+  if (subject != m_stretchSubject || now - m_lastConflict > (subject.empty() ? BusyStretchGap() : kStretchGap)) {
     m_conflictSince = now;
     m_reported = false;
     m_stretchSubject = subject;

@@ -43,6 +43,7 @@ std::string ColumnText(sqlite3_stmt* stmt, int column) {
 }  // namespace
 
 void SetBusyTimeout(int milliseconds) { g_busyTimeoutMs = milliseconds; }
+int BusyTimeout() { return g_busyTimeoutMs; }
 
 std::unique_ptr<Table> Table::Open(const std::string& path, std::string& error, OpenOptions options, bool* busy) {
   std::unique_ptr<Table> table(new Table());

@@ -24,6 +24,7 @@ namespace vorlend::engine {
 // How long a write waits for another program that holds the table's write access before the post
 // fails as busy (a second unless set).
 void SetBusyTimeout(int milliseconds);
+int BusyTimeout();
 
 // How a table is opened.
 struct OpenOptions {

@@ -188,6 +188,8 @@ int TBFTable::SetField(const std::vector<std::int64_t>& recnos, int field, const
   return ok ? 0 : kFailed;
 }
 
+std::chrono::milliseconds TableBusyWait() { return std::chrono::milliseconds(engine::BusyTimeout()); }
+
 std::string TableFileText(const std::string& tablePath) {
   return ResolvePath(tablePath + ".DAT");
 }

@@ -2,6 +2,7 @@
 // TBFTable: the proxy through which the add-on uses one table of the host table component at a
 // time. Results follow the component: 0 is success for OpenTable, SetOrder, GoTop, Post and
 // LockRecord; 7 is a hit for the seeks. Operations that fail as calls throw HostError.
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -29,6 +30,9 @@ inline constexpr int kTableBusy = 4;
 // StartTransaction's answer from a component that has no transactions (the host's own component
 // offers only single posts): every post then commits on its own.
 inline constexpr int kTransactionUnavailable = 5;
+
+// How long one call waits for a table another program keeps busy before it answers kTableBusy.
+std::chrono::milliseconds TableBusyWait();
 
 // A table's data file as messages name it: the path as the disk spells it where the file exists
 // (an archive's "vf002.dat", an agenda's "Rok.002/VFaktury.dat"), else the path with ".DAT".
