@@ -478,8 +478,14 @@ int RunDelete(const Options& o, const HostContext& ctx, ConsoleDialogs& dialogs,
 int RunCheck(const Options& o, const HostContext& ctx, Dialogs& dialogs, std::ostream& out) {
   std::vector<ArchiveRow> rows;
   if (ArchiveNumberOption(o) == "all") {
+    // An archive folder that cannot be read is a failure, not an agenda whose archives are sound.
+    // The check only reads: what killed saves left behind stays for the list to remove.
     ArchiveList list;
-    LoadArchiveList(ctx, list);
+    std::string unreadable;
+    if (LoadArchiveList(ctx, list, &unreadable) != 0) {
+      dialogs.Message(MsgKind::Error, unreadable);
+      return BatchFailed;
+    }
     rows = list.Rows();
   } else if (const std::optional<ArchiveRow> row = FindArchive(ctx, ArchiveNumberOption(o), dialogs)) {
     rows.push_back(*row);
@@ -541,13 +547,8 @@ int Usage(const UsageError& e, std::ostream& err) {
 }
 
 int RunList(const Options& o, const HostContext& ctx, Dialogs& dialogs, std::ostream& out) {
-  RemoveAbandonedSaves(ctx);
   ArchiveList list;
-  std::string unreadable;
-  if (LoadArchiveList(ctx, list, &unreadable) != 0) {
-    dialogs.Message(MsgKind::Error, unreadable);
-    return BatchFailed;
-  }
+  if (!RunListRoad(ctx, dialogs, list)) return BatchFailed;
   PrintArchiveList(list, o.Has("--json"), out);
   return BatchSuccess;
 }

@@ -186,6 +186,14 @@ int PendingChanges(const HostContext& ctx, const ArchiveRow& row) {
   return row.Complete ? 0 : DifferingDocuments(ctx, row, false);
 }
 
+bool RunListRoad(const HostContext& ctx, Dialogs& dialogs, ArchiveList& list) {
+  RemoveAbandonedSaves(ctx);
+  std::string unreadable;
+  if (LoadArchiveList(ctx, list, &unreadable) == 0) return true;
+  dialogs.Message(MsgKind::Error, unreadable);
+  return false;
+}
+
 SaveOutcome RunSaveRoad(const HostContext& ctx, const RoadPorts& ports, const RoadTables& tables,
                         const YearList& years, SaveChoices choices, int blockSize) {
   SaveOutcome outcome;

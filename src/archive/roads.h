@@ -84,6 +84,10 @@ struct SaveOutcome {
   OperationCounts counts{};
   std::vector<SkippedDocuments> skipped{};
 };
+// The agenda's archives as the user is shown them, once what killed saves left behind is gone.
+// False after the message when the archive folder cannot be read: an empty list is then no answer.
+[[nodiscard]] bool RunListRoad(const HostContext& ctx, Dialogs& dialogs, ArchiveList& list);
+
 // Asks about an unfinished archive (QuestionId::GoOnDespiteUnfinished) or one of the same tables
 // still waiting for its restore (QuestionId::ArchiveOrder), then saves. Refused: another save's
 // start held the agenda too long, or the archive root cannot be made (after the message).

@@ -292,9 +292,7 @@ void TfrmMain::btnNext1Click() {
         ShowPage(kPageSaveOptions);
       }
     } else if (RadioButton2->isChecked()) {
-      RemoveAbandonedSaves(m_ctx);
-      std::string unreadable;
-      if (LoadArchiveList(m_ctx, m_mtInfoFiles, &unreadable) != 0) DialogPort().Message(MsgKind::Error, unreadable);
+      static_cast<void>(RunListRoad(m_ctx, DialogPort(), m_mtInfoFiles));
       RefreshArchiveList();
       ShowPage(kPageArchiveList);
     }

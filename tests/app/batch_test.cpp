@@ -641,7 +641,7 @@ TEST_F(BatchFixture, AnUnreadableArchiveFolderIsAFailureThatSaysWhy) {
   EXPECT_NE(out.find("Permission denied"), std::string::npos) << out;
   fs::permissions(root, fs::perms::owner_all);
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-           {"list"}, {"show", "--archive", "latest"}, {"restore", "--archive", "1"}}) {
+           {"list"}, {"show", "--archive", "latest"}, {"restore", "--archive", "1"}, {"check", "--archive", "all"}}) {
     EXPECT_EQ(asOtherUser(args), 1) << args[0];
     EXPECT_NE(Unwrapped(err).find("nelze přečíst (Permission denied)"), std::string::npos) << args[0] << err;
   }
@@ -685,6 +685,72 @@ TEST_F(BatchFixture, TheRecoveryCommandsRunAsPrintedInTheWindowsShell) {
   EXPECT_EQ(RunProgram({"cmd.exe", "/c", std::string(dir / "zpet.bat")}, &shellOut, &shellErr), 0) << shellErr;
   EXPECT_EQ(ReadLocks(table, "Cislo"), before) << shellErr;
   ASSERT_EQ(Batch({"list"}), 0);
+  EXPECT_EQ(out, "");
+#endif
+}
+
+// Money's data on a network share and Money's data nested deep: every job runs on an agenda that
+// Money names by a UNC path (\\server\share\...), and a save and its restore on one whose tables
+// lie beyond MAX_PATH.
+TEST_F(BatchFixture, EveryJobRunsOnANetworkPathAndBeyondMaxPath) {
+#ifndef _WIN32
+  GTEST_SKIP() << "Windows only: UNC paths and MAX_PATH";
+#else
+  const char* prefix = std::getenv("WINEPREFIX");
+  if (!prefix || !*prefix) GTEST_SKIP() << "wine only: the share is a folder of wine's prefix";
+  namespace fs = std::filesystem;
+  const std::string money = dir / "Money";
+  {
+    // wine reads \\SERVER\SHARE\x as $WINEPREFIX/dosdevices/unc/SERVER/SHARE/x: a new folder there
+    // is a share, holding a copy of the agenda.
+    const std::string server = "Z:" + std::string(prefix) + "/dosdevices/unc/vorlend-test/";
+    ASSERT_TRUE(ForceDirectories(server));
+    TempFolderOverride temp(server);
+    TempDir share;
+    temp.Restore();
+    fs::copy(NativePath(money), NativePath(share / "Money"), fs::copy_options::recursive);
+    const std::string unc = "\\\\vorlend-test\\" + ExtractFileName(ExcludeTrailingPathDelimiter(share.Path())) +
+                            "\\Money\\Data\\Agenda.001\\";
+    groups[1] = "?AKTROK=" + unc + "Rok.002?AKTROK";
+    const std::string table = ReplaceAll(unc, "\\", "/") + "Rok.002/PFAKTURY";
+    const auto before = ReadLocks(table, "Cislo");
+    ASSERT_EQ(Batch({"save", "--years", "2025", "--modules", "PF", "--action", "unlock"}), 0) << err;
+    EXPECT_EQ(out, "1\n");
+    for (const auto& [key, value] : ReadLocks(table, "Cislo")) EXPECT_EQ(value, "0");
+    EXPECT_TRUE(FileExists(share / "Money/Data/KPX/Vorlend/Db/1/info"));
+    ASSERT_EQ(Batch({"list"}), 0) << err;
+    EXPECT_EQ(out.rfind("1\tcomplete\t", 0), 0u) << out;
+    ASSERT_EQ(Batch({"show", "--archive", "1"}), 0) << err;
+    EXPECT_NE(out.find("přijaté faktury 2025\tROK.002/PFAKTURY\t30\t10\t10\t0"), std::string::npos) << out;
+    ASSERT_EQ(Batch({"check", "--archive", "all"}), 0) << err << out;
+    ASSERT_EQ(Batch({"restore", "--archive", "1"}), 0) << err;
+    EXPECT_EQ(ReadLocks(table, "Cislo"), before);
+    ASSERT_EQ(Batch({"delete", "--archive", "1"}), 0) << err;
+    EXPECT_FALSE(PathExists(share / "Money/Data/KPX/Vorlend/Db/1"));
+    ASSERT_EQ(Batch({"list"}), 0) << err;
+    EXPECT_EQ(out, "");
+  }
+  RemoveDir("Z:" + std::string(prefix) + "/dosdevices/unc/vorlend-test");  // unless another test's share is there
+
+  // Money passes at most 255 characters for the year's folder; its tables' names go on beyond 260.
+  const std::string tail = "Money/Data/Agenda.001/Rok.002";
+  std::string deep = dir.Path();
+  for (int level = 1; CharCount(deep) + CharCount(tail) + 20 < 250; ++level) deep += "Účetní data " + std::to_string(level) + "/";
+  deep += std::string(250 - CharCount(deep) - CharCount(tail) - 1, 'x') + "/";
+  fs::create_directories(NativePath(deep));
+  fs::copy(NativePath(money), NativePath(deep + "Money"), fs::copy_options::recursive);
+  const std::string year = deep + tail;
+  const std::string table = year + "/PFAKTURY";
+  ASSERT_EQ(CharCount(year), 250u);
+  ASSERT_GT(CharCount(ResolvePath(table + ".dat")), 260u);
+  groups[1] = "?AKTROK=" + year + "?AKTROK";
+  const auto before = ReadLocks(table, "Cislo");
+  ASSERT_EQ(Batch({"save", "--years", "2025", "--modules", "PF", "--action", "unlock"}), 0) << err;
+  EXPECT_EQ(out, "1\n");
+  for (const auto& [key, value] : ReadLocks(table, "Cislo")) EXPECT_EQ(value, "0");
+  ASSERT_EQ(Batch({"restore", "--archive", "1", "--delete-after"}), 0) << err;
+  EXPECT_EQ(ReadLocks(table, "Cislo"), before);
+  ASSERT_EQ(Batch({"list"}), 0) << err;
   EXPECT_EQ(out, "");
 #endif
 }
