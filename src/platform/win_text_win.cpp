@@ -15,12 +15,6 @@ bool Begins(std::wstring_view text, std::wstring_view prefix) { return text.subs
 // Taken by the calls as it stands: the long form, or a device.
 bool Verbatim(std::wstring_view path) { return Begins(path, L"\\\\?\\") || Begins(path, L"\\\\.\\"); }
 
-bool Absolute(std::wstring_view path) {
-  const bool drive = path.size() >= 3 && path[1] == L':' && path[2] == L'\\' &&
-                     ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z'));
-  return drive || Begins(path, L"\\\\");
-}
-
 }  // namespace
 
 std::wstring Wide(std::string_view utf8) {
@@ -43,7 +37,7 @@ std::string Narrow(std::wstring_view wide) {
 std::wstring WidePath(std::string_view utf8) {
   std::wstring w = Wide(utf8);
   std::replace(w.begin(), w.end(), L'/', L'\\');
-  if (w.empty() || Verbatim(w) || (w.size() < kPlainPathLimit && Absolute(w))) return w;
+  if (w.size() < kPlainPathLimit || Verbatim(w)) return w;
   // The system's own reading of the path: absolute, "." and ".." gone, as the plain form would be
   // read. The long form is taken as it stands, so it must get the path in this shape.
   const DWORD size = ::GetFullPathNameW(w.c_str(), 0, nullptr, nullptr);
@@ -52,7 +46,7 @@ std::wstring WidePath(std::string_view utf8) {
   const DWORD n = ::GetFullPathNameW(w.c_str(), size, full.data(), nullptr);
   if (n == 0 || n >= size) return w;
   full.resize(n);
-  if (full.size() < kPlainPathLimit || Verbatim(full)) return full;
+  if (Verbatim(full)) return full;
   if (Begins(full, L"\\\\")) return L"\\\\?\\UNC\\" + full.substr(2);
   return L"\\\\?\\" + full;
 }

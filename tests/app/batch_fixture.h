@@ -30,13 +30,16 @@ struct BatchFixture : ::testing::Test {
     groups = agenda.Groups("Rok.002");
   }
   // vorlend-batch COMMAND GROUPS... OPTIONS...; whatever it says fits an 80-column console, but
-  // for a single word (a path) longer than a line.
+  // for a single word (a path) longer than a line, alone or with a printed command's continuation.
   int Batch(std::vector<std::string> args) {
     std::vector<std::string> argv = {std::string(VORLEND_BIN_DIR) + "/vorlend-batch", args[0]};
     argv.insert(argv.end(), groups.begin(), groups.end());
     argv.insert(argv.end(), args.begin() + 1, args.end());
     const int status = RunProgram(argv, &out, &err);
-    for (const std::string& line : Split(err, '\n')) {
+    for (std::string line : Split(err, '\n')) {
+      for (const char* continuation : {" \\", " ^"}) {
+        if (line.size() >= 2 && line.compare(line.size() - 2, 2, continuation) == 0) line.resize(line.size() - 2);
+      }
       const std::size_t text = line.find_first_not_of(' ');
       EXPECT_TRUE(CharCount(line) <= 80 || line.find(' ', text == std::string::npos ? 0 : text) == std::string::npos)
           << args[0] << ": a line of " << CharCount(line) << " columns:\n" << line;

@@ -737,7 +737,7 @@ TEST_F(BatchFixture, EveryJobRunsOnANetworkPathAndBeyondMaxPath) {
   std::string deep = dir.Path();
   for (int level = 1; CharCount(deep) + CharCount(tail) + 20 < 250; ++level) deep += "Účetní data " + std::to_string(level) + "/";
   deep += std::string(250 - CharCount(deep) - CharCount(tail) - 1, 'x') + "/";
-  fs::create_directories(NativePath(deep));
+  ASSERT_TRUE(ForceDirectories(deep));
   fs::copy(NativePath(money), NativePath(deep + "Money"), fs::copy_options::recursive);
   const std::string year = deep + tail;
   const std::string table = year + "/PFAKTURY";

@@ -66,6 +66,13 @@ TEST(Files, MasksAndNames) {
   EXPECT_EQ(ExcludeTrailingPathDelimiter("/a//"), "/a");
   EXPECT_EQ(NormaliseInputPath("C\\Data"), NormaliseInputPath("C/Data"));
   EXPECT_EQ(NormaliseInputPath("/abs\\x"), "/abs/x");
+#ifdef _WIN32
+  // Windows takes a path beyond MAX_PATH only in its "\\?\" form, which it reads as it stands.
+  const std::string name(250, 'x');
+  EXPECT_EQ(SystemPath("C:/Data/Agenda.001"), "C:\\Data\\Agenda.001");
+  EXPECT_EQ(SystemPath("C:/Data/./old/../" + name + "/ROK.INI"), "\\\\?\\C:\\Data\\" + name + "\\ROK.INI");
+  EXPECT_EQ(SystemPath("//server/share/" + name), "\\\\?\\UNC\\server\\share\\" + name);
+#endif
 }
 
 TEST(Files, CopyAndAtomicWrite) {
