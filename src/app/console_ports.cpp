@@ -79,11 +79,13 @@ std::string ConsoleDialogs::HolderText(const std::string& question) const {
 
 bool ConsoleDialogs::Ask(QuestionId id, MsgKind kind, const std::string& text) {
   const auto answer = m_answers.find(id);
-  return answer != m_answers.end() ? answer->second : Question(kind, text);
+  if (answer != m_answers.end()) return answer->second;
+  return Answer(kind, text, id == QuestionId::LockConflict);
 }
 
-bool ConsoleDialogs::Question(MsgKind kind, const std::string& text) {
-  const bool conflict = StartsWith(text, kLockConflictQuestionStart);
+bool ConsoleDialogs::Question(MsgKind kind, const std::string& text) { return Answer(kind, text, false); }
+
+bool ConsoleDialogs::Answer(MsgKind kind, const std::string& text, bool conflict) {
   // The window's questions name its buttons; on the console only what happened is said.
   const std::string said = conflict ? ConsoleConflictText(text) : text;
   Clear();

@@ -50,6 +50,8 @@ public:
   void ConflictDocument(const std::string& shownTable, std::int32_t key);
 
 private:
+  // A question on the console; `conflict`: the lock-conflict question, answered by the policy.
+  bool Answer(MsgKind kind, const std::string& text, bool conflict);
   // Who holds what the conflict question at hand is about: a document another user holds, or a
   // table another program keeps in a write of its own.
   std::string HolderText(const std::string& question) const;

@@ -307,7 +307,7 @@ std::vector<ArchiveRow> NewerArchivesHolding(const HostContext& ctx, const Archi
   return newer;
 }
 
-SaveStartLock::SaveStartLock(const HostContext& ctx) : m_ctx(ctx), m_path(ctx.ArchiveRoot() + kSaveStartName) {
+SaveStartLock::SaveStartLock(const HostContext& ctx) : m_path(ctx.ArchiveRoot() + kSaveStartName) {
   // Every user of the agenda saves here: the folders are the group's as well as their maker's.
   if (!DirectoryExists(ctx.ArchiveRoot()) && CreateDir(ctx.ArchiveRoot())) ShareWithGroup(ctx.ArchiveRoot());
   if (!DirectoryExists(m_path) && CreateDir(m_path)) ShareWithGroup(m_path);

@@ -128,7 +128,6 @@ public:
   std::string FailureText() const;
 
 private:
-  const HostContext& m_ctx;
   std::string m_path;
   std::unique_ptr<DirectoryLock> m_lock;
 };

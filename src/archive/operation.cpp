@@ -15,7 +15,7 @@ bool ConflictAnsweredYes(Dialogs& dialogs, const std::string& workingStr) {
   const std::string question = kLockConflictQuestionStart + workingStr +
                                ": některý doklad je právě editován uživatelem Money. Počkejte na uvolnění a "
                                "pokračujte tlačítkem [Ano]. Klepnutím na tlačítko [Ne] celou operaci přerušíte.";
-  return dialogs.Question(MsgKind::Warning, question);
+  return dialogs.Ask(QuestionId::LockConflict, MsgKind::Warning, question);
 }
 }  // namespace
 

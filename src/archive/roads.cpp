@@ -17,7 +17,7 @@ namespace {
 // the write failed that made it.
 class JobDialogs : public Dialogs {
 public:
-  JobDialogs(Dialogs& inner, const HostContext& ctx) : m_inner(inner), m_ctx(ctx) { TakeNoSpaceFolder(); }
+  explicit JobDialogs(Dialogs& inner) : m_inner(inner) { TakeNoSpaceFolder(); }
   void Message(MsgKind kind, const std::string& text) override {
     const std::string folder = kind == MsgKind::Error ? TakeNoSpaceFolder() : std::string();
     m_inner.Message(kind, folder.empty() ? text
@@ -29,7 +29,6 @@ public:
 
 private:
   Dialogs& m_inner;
-  const HostContext& m_ctx;
 };
 
 // How many documents restoring the archive would change (with `firstDifference`, 1 as soon as one
@@ -194,6 +193,12 @@ bool RunListRoad(const HostContext& ctx, Dialogs& dialogs, ArchiveList& list) {
   return false;
 }
 
+bool RunRecapitulationRoad(const HostContext& ctx, Dialogs& dialogs, const ArchiveRow& row, Recapitulation& recap) {
+  const ArchiveHold reading(ctx, row, LockMode::Shared);
+  if (!reading.HeldOrSay(dialogs)) return false;
+  return ShowRecapitulation(reading.Dir(), recap) == 0;
+}
+
 SaveOutcome RunSaveRoad(const HostContext& ctx, const RoadPorts& ports, const RoadTables& tables,
                         const YearList& years, SaveChoices choices, int blockSize) {
   SaveOutcome outcome;
@@ -227,7 +232,7 @@ SaveOutcome RunSaveRoad(const HostContext& ctx, const RoadPorts& ports, const Ro
   // Whatever the save leaves open is closed when it returns, also after an exception.
   TableCloser closeMoney(tables.money);
   TableCloser closeLock(tables.lock);
-  JobDialogs dialogs(ports.dialogs, ctx);
+  JobDialogs dialogs(ports.dialogs);
   SaveJob job{ctx, dialogs, ports.progress, tables.money, tables.lock, years, std::move(choices), tables.files};
   job.Observer = ports.observer;
   job.BlockSize = blockSize;
@@ -271,7 +276,7 @@ RestoreRoadOutcome RunRestoreRoad(const HostContext& ctx, const RoadPorts& ports
   {
     TableCloser closeMoney(tables.money);
     TableCloser closeLock(tables.lock);
-    JobDialogs dialogs(ports.dialogs, ctx);
+    JobDialogs dialogs(ports.dialogs);
     RestoreJob job{ctx, dialogs, ports.progress, tables.money, tables.lock, tables.files};
     job.Observer = ports.observer;
     job.BlockSize = blockSize;

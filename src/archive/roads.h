@@ -88,6 +88,12 @@ struct SaveOutcome {
 // False after the message when the archive folder cannot be read: an empty list is then no answer.
 [[nodiscard]] bool RunListRoad(const HostContext& ctx, Dialogs& dialogs, ArchiveList& list);
 
+// The recapitulation of a listed archive, read while the archive is held shared, so that it is true
+// of the archive as it is now: a save that still runs, another user's deletion, an archive gone or
+// replaced is said instead (false after the message).
+[[nodiscard]] bool RunRecapitulationRoad(const HostContext& ctx, Dialogs& dialogs, const ArchiveRow& row,
+                                         Recapitulation& recap);
+
 // Asks about an unfinished archive (QuestionId::GoOnDespiteUnfinished) or one of the same tables
 // still waiting for its restore (QuestionId::ArchiveOrder), then saves. Refused: another save's
 // start held the agenda too long, or the archive root cannot be made (after the message).

@@ -22,10 +22,12 @@ enum class QuestionId {
   ArchiveOrder,           // a restore while a newer archive holds the same tables, or a save while an
                           // archive of the same tables still waits for its restore
   DeletePendingWork,      // the deletion of an unfinished archive whose restore would change documents
+  LockConflict,           // another user holds a document, or another program a table: wait and go on?
 };
 
-// A question whose "Ano" deletes or stops something: a stray Enter must not answer it.
-inline bool AnoIsRisky(QuestionId id) { return id != QuestionId::Other; }
+// A question whose "Ano" deletes or stops something: a stray Enter must not answer it. Waiting
+// for a held document stops nothing.
+inline bool AnoIsRisky(QuestionId id) { return id != QuestionId::Other && id != QuestionId::LockConflict; }
 
 class Dialogs {
 public:

@@ -340,10 +340,10 @@ void TfrmMain::btnNext4Click() {
     if (m_mtInfoFiles.Empty()) return;
     const ArchiveRow& row = m_mtInfoFiles.Row(m_mtInfoFiles.Current());
     Recapitulation recap;
-    {
-      // Read while held shared, so no other user deletes the archive in the middle of the read.
-      const ArchiveHold reading(m_ctx, row, LockMode::Shared);
-      if (ShowRecapitulation(ArchiveDirOf(m_ctx, row, true), recap) != 0) return;
+    if (!RunRecapitulationRoad(m_ctx, DialogPort(), row, recap)) {
+      // What the message said has changed the list: show it as it is now.
+      ReloadArchiveList();
+      return;
     }
     lblNedokonceny->setText(recap.Complete ? QString() : Q(kIncompleteRecapText));
     lblNedokonceny->setVisible(!recap.Complete);

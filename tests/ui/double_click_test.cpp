@@ -47,7 +47,7 @@ protected:
     ProcessEvents();
   }
   void ToArchiveList() {
-    m_window->Archives().Append({"první", "1.3.2026", "8:00:00", m_agendaName, "1"});
+    ListArchive("první", "1.3.2026", "8:00:00", "1");
     m_window->RefreshArchiveList();
     m_window->ShowPage(6);
     ShowActive();
@@ -100,8 +100,9 @@ TEST_F(DoubleClickTest, OnNextOfTheArchiveListShowsTheRecapitulationAndRestoresN
   EXPECT_EQ(Page(), 7);
   EXPECT_EQ(m_dialogs.Entries().size(), 0u);
 
-  // Once the interval is over, "Start" works: the archive here is not on the disk, so the
-  // restore reports it gone and shows the list again.
+  // Once the interval is over, "Start" works: the archive here has meanwhile gone from the disk, so
+  // the restore reports it gone and shows the list again.
+  ASSERT_TRUE(RemoveDirectoryTree(m_window->Context().ArchiveRoot() + "1"));
   MouseClickAt(Control<QWidget>("btnNext5"), 30000 + DoubleClickInterval() + 100);
   EXPECT_EQ(Page(), 6);
   ASSERT_EQ(m_dialogs.MessageCount(), 1u);

@@ -18,7 +18,7 @@ using Chain = std::vector<std::string>;
 TEST_F(WindowTest, TabWalksEveryPageTopToBottomThenBackNextAndEnd) {
   MakeAgenda({"2025", "2026"});
   Start();
-  m_window->Archives().Append({"první", "1.3.2026", "8:00:00", m_agendaName, "1"});
+  ListArchive("první", "1.3.2026", "8:00:00", "1");
   m_window->RefreshArchiveList();
   Control<QRadioButton>("rbAllLock")->setChecked(true);
   ShowActive();

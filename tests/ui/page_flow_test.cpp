@@ -122,8 +122,8 @@ TEST_F(WindowTest, ArchiveListRecapitulationAndBack) {
   MakeAgenda({"2026"});
   Start();
   m_window->ShowPage(6);
-  m_window->Archives().Append({"první", "1.3.2026", "8:00:00", m_agendaName, "1"});
-  m_window->Archives().Append({"druhý", "2.3.2026", "9:00:00", m_agendaName, "2"});
+  ListArchive("první", "1.3.2026", "8:00:00", "1");
+  ListArchive("druhý", "2.3.2026", "9:00:00", "2");
   m_window->RefreshArchiveList();
   EXPECT_TRUE(Enabled("btnNext4"));
   EXPECT_TRUE(Enabled("btnDelete"));
@@ -173,6 +173,16 @@ TEST_F(WindowTest, FailedRestoreShowsErrorPageWithoutDeleteQuestion) {
   m_window->ShowPage(6);
   m_window->Archives().Append({"chybí", "1.3.2026", "8:00:00", m_agendaName, "99"});
   m_window->RefreshArchiveList();
+  {
+    // Another user deletes the archive at this moment: the recapitulation says so, not a blank page.
+    const DirectoryLock deleting(ResolvePath(m_window->Context().ArchiveRoot() + "99"));
+    Click("btnNext4");
+    EXPECT_EQ(Page(), 6);
+    EXPECT_NE(m_dialogs.LastEntry().text.find("právě pracuje jiný uživatel"), std::string::npos)
+        << m_dialogs.LastEntry().text;
+  }
+  // The message changed the list: it is read again, and archive 99 is in it.
+  ASSERT_EQ(m_window->Archives().Count(), 1u);
   Click("btnNext4");
   ASSERT_EQ(Page(), 7);
   Click("btnNext5");

@@ -33,6 +33,20 @@ WindowTest::~WindowTest() {
   QApplication::processEvents();
 }
 
+void WindowTest::ListArchive(const std::string& name, const std::string& date, const std::string& time,
+                             const std::string& dir) {
+  const std::string folder = m_window->Context().ArchiveRoot() + dir;
+  ForceDirectories(folder);
+  TIniFile info(folder + "/info");
+  info.WriteString("MAIN", "AgendaExt", "001");
+  info.WriteString("MAIN", "Correct", "1");
+  info.WriteString("MAIN", "Name", name);
+  info.WriteString("MAIN", "AgendaName", m_agendaName);
+  info.WriteString("MAIN", "Date", date);
+  info.WriteString("MAIN", "Time", time);
+  m_window->Archives().Append({name, date, time, m_agendaName, dir});
+}
+
 void WindowTest::MakeAgenda(const std::vector<std::string>& yearNames, bool mayLock) {
   m_years = yearNames;
   WriteIni(m_agendaDir + "AGENDA.INI", "Údaje o firmě", "Název-obchodní", m_agendaName);

@@ -26,6 +26,8 @@ protected:
   std::vector<std::string> Args() const;
   // Creates the window and runs the start-up; the test fails when the start-up ends the program.
   void Start();
+  // A complete archive of the agenda in Db/`dir` (its description only) and its row in the list.
+  void ListArchive(const std::string& name, const std::string& date, const std::string& time, const std::string& dir);
 
   template <typename T>
   T* Control(const char* name) const {
