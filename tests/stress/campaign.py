@@ -34,8 +34,15 @@ def tool(name):
     return os.path.join(BIN, name)
 
 
+def unwrapped(text):
+    """Standard error with the lines the tool broke at 80 columns joined again: one line per message."""
+    return text.replace("\n  ", " ") if text else text
+
+
 def run(args, **kw):
-    return subprocess.run(args, capture_output=True, text=True, **kw)
+    p = subprocess.run(args, capture_output=True, text=True, **kw)
+    p.stderr = unwrapped(p.stderr)
+    return p
 
 
 def seed(name, docs=2000, locked=30, s=1):
@@ -260,8 +267,8 @@ def finish(p, timeout=180):
     except subprocess.TimeoutExpired:
         p.kill()
         out, err = p.communicate()
-        return "HANG", out, err
-    return p.returncode, out, err
+        return "HANG", out, unwrapped(err)
+    return p.returncode, out, unwrapped(err)
 
 
 def start_other(d, logname, seconds=300, seed=7, hold=30, pdel=0.0, papp=0.0, codes=None, keys=None):
