@@ -263,8 +263,8 @@ int PlanSave(const Options& o, const HostContext& ctx, Dialogs& dialogs, SavePla
   plan.choices.archiveName = ArchiveName(o);
   if (!FillYearList(ctx.AgendaPath, dialogs, plan.years)) return BatchFailed;
   if (!MarkYears(o, ctx.AgendaPath, plan.years, dialogs)) return BatchFailed;
-  if (std::none_of(plan.choices.filter.begin(), plan.choices.filter.end(), [](bool m) { return m; })) {
-    throw UsageError{"Ve filtru dokladů musíte vybrat alespoň jeden modul."};
+  if (!AnyModuleChosen(plan.choices.filter)) {
+    throw UsageError{kNoModuleText};
   }
   return BatchSuccess;
 }

@@ -22,6 +22,15 @@ extern const std::array<ModuleInfo, kModuleCount> kModules;
 
 using ModuleFilter = std::array<bool, kModuleCount>;
 
+// A save walks at least one module; the text when none is chosen.
+inline bool AnyModuleChosen(const ModuleFilter& filter) {
+  for (const bool chosen : filter) {
+    if (chosen) return true;
+  }
+  return false;
+}
+inline constexpr const char* kNoModuleText = "Ve filtru dokladů musíte vybrat alespoň jeden modul.";
+
 enum class LockAction { Unlock = 0, Lock = 1, NoAction = 2 };
 
 // The key field of an archive table: "CDokladu" when its name begins with exactly "SD".

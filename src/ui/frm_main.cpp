@@ -35,7 +35,6 @@ namespace vorlend::ui {
 
 namespace {
 
-const char* const kNoModuleText = "Ve filtru dokladů musíte vybrat alespoň jeden modul.";
 const char* const kNoYearText =
     "Musíte označit alespoň jeden rok. Klepněte myší do seznamu \"Roky\" a označte požadované záznamy.";
 
@@ -302,7 +301,7 @@ void TfrmMain::btnNext1Click() {
 void TfrmMain::btnNext2Click() {
   Guarded([this] {
     const ModuleFilter filter = FilterFromControls();
-    if (std::none_of(filter.begin(), filter.end(), [](bool ticked) { return ticked; })) {
+    if (!AnyModuleChosen(filter)) {
       DialogPort().Message(MsgKind::Information, kNoModuleText);
       return;
     }
