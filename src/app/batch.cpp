@@ -481,11 +481,7 @@ int RunCheck(const Options& o, const HostContext& ctx, Dialogs& dialogs, std::os
     // An archive folder that cannot be read is a failure, not an agenda whose archives are sound.
     // The check only reads: what killed saves left behind stays for the list to remove.
     ArchiveList list;
-    std::string unreadable;
-    if (LoadArchiveList(ctx, list, &unreadable) != 0) {
-      dialogs.Message(MsgKind::Error, unreadable);
-      return BatchFailed;
-    }
+    if (!LoadArchiveListOrSay(ctx, list, dialogs)) return BatchFailed;
     rows = list.Rows();
   } else if (const std::optional<ArchiveRow> row = FindArchive(ctx, ArchiveNumberOption(o), dialogs)) {
     rows.push_back(*row);

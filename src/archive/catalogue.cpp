@@ -244,6 +244,13 @@ int LoadArchiveList(const HostContext& ctx, ArchiveList& list, std::string* why)
   return 0;
 }
 
+bool LoadArchiveListOrSay(const HostContext& ctx, ArchiveList& list, Dialogs& dialogs) {
+  std::string unreadable;
+  if (LoadArchiveList(ctx, list, &unreadable) == 0) return true;
+  dialogs.Message(MsgKind::Error, unreadable);
+  return false;
+}
+
 bool FindListedArchive(const HostContext& ctx, const std::string& dirName, ArchiveRow& row) {
   return ReadArchiveRow(ResolvePath(ctx.ArchiveRoot()), dirName, ctx.AgendaExt, row);
 }

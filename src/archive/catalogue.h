@@ -84,10 +84,13 @@ inline constexpr const char* kIncompleteRecapText =
 // the archive root is there but cannot be read (`why`, when given: the message that says so and
 // why). An archive folder the user may not open is listed as damaged, with the system's reason.
 int LoadArchiveList(const HostContext& ctx, ArchiveList& list, std::string* why = nullptr);
+// The same, and false after the message when the archive root cannot be read: an empty list is
+// then no answer.
+[[nodiscard]] bool LoadArchiveListOrSay(const HostContext& ctx, ArchiveList& list, Dialogs& dialogs);
 // Always 0. Reads the description file of the archive directory (labels empty when it is gone).
 int ShowRecapitulation(const std::string& archiveDir, Recapitulation& recap);
-// 0 when the directory and all its content are gone; -1 after "Nelze smazat adresář ", the path as
-// the context shows it and why. Nothing is removed unless everything can be: an archive whose
+// 0 when the directory and all its content are gone; -1 after "Nelze smazat adresář ", the path and
+// why. Nothing is removed unless everything can be: an archive whose
 // deletion fails stays listed under its number, whole.
 int DeleteArchiveDirectory(const std::string& path, Dialogs& dialogs);
 

@@ -65,7 +65,7 @@ using SettleFn = std::function<bool()>;
 // The document being locked, named to an observer before each lock-conflict question.
 struct LockSubject {
   OperationObserver* observer = nullptr;
-  std::string shownTable;  // the Money table as messages show it
+  std::string shownTable;  // the Money table's path, without ".DAT" (TableFileText names its file)
   std::int32_t key = 0;
 };
 

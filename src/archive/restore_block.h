@@ -13,7 +13,7 @@ namespace vorlend {
 
 // Raised while reading an archive table whose records cannot be what the save wrote.
 struct DamagedArchive {
-  std::string table;  // as messages show it
+  std::string table;  // the archive table's path, without ".DAT"
   // The message that names the table.
   std::string Text() const {
     return "Chyba: archiv je poškozen, databáze " + TableFileText(table) + " obsahuje záznam, který nelze načíst.";

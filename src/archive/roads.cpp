@@ -187,10 +187,7 @@ int PendingChanges(const HostContext& ctx, const ArchiveRow& row) {
 
 bool RunListRoad(const HostContext& ctx, Dialogs& dialogs, ArchiveList& list) {
   RemoveAbandonedSaves(ctx);
-  std::string unreadable;
-  if (LoadArchiveList(ctx, list, &unreadable) == 0) return true;
-  dialogs.Message(MsgKind::Error, unreadable);
-  return false;
+  return LoadArchiveListOrSay(ctx, list, dialogs);
 }
 
 bool RunRecapitulationRoad(const HostContext& ctx, Dialogs& dialogs, const ArchiveRow& row, Recapitulation& recap) {
