@@ -102,7 +102,7 @@ Result InChild(const std::string& what, F work) {
   if (::read(pipeFd[0], &r.syncs, sizeof r.syncs) != sizeof r.syncs) r.syncs = -1;
   ::close(pipeFd[0]);
   int status = 0;
-  rusage usage {};
+  rusage usage{};
   ::wait4(pid, &status, 0, &usage);
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) Failed(what);
   r.peakKiB = usage.ru_maxrss;
@@ -126,7 +126,9 @@ void Seed(const std::string& binDir, const std::string& dataDir, int perTable) {
       " --locked 40 --seed 7 >/dev/null");
 }
 
-std::string YearDir(const std::string& dataDir) { return dataDir + "/AGENDA.001/ROK.001/"; }
+std::string YearDir(const std::string& dataDir) {
+  return dataDir + "/AGENDA.001/ROK.001/";
+}
 
 // ---------------------------------------------------------------------------------------------
 // The add-on
@@ -198,8 +200,8 @@ struct DocTable {
   const char* name;
   const char* key;
 };
-constexpr DocTable kTables[] = {{"POKLKNIH", "Cislo"}, {"BANKKNIH", "Cislo"}, {"KNIHPOHL", "Cislo"},
-                                {"KNIHZAV", "Cislo"},  {"INTDOKL", "Cislo"},  {"PFAKTURY", "Cislo"},
+constexpr DocTable kTables[] = {{"POKLKNIH", "Cislo"}, {"BANKKNIH", "Cislo"},   {"KNIHPOHL", "Cislo"},
+                                {"KNIHZAV", "Cislo"},  {"INTDOKL", "Cislo"},    {"PFAKTURY", "Cislo"},
                                 {"VFAKTURY", "Cislo"}, {"SKSEZDOK", "CDokladu"}};
 
 // Documents per block of the block loop.
@@ -273,8 +275,9 @@ std::string LoopArchiveTable(const std::string& dataDir, const DocTable& t) {
 
 void CreateArchiveTable(const std::string& path) {
   Db db(path, "NORMAL");
-  Exec(db, "CREATE TABLE records(\"_RecNo\" INTEGER PRIMARY KEY AUTOINCREMENT, ID INTEGER, Lock BOOLEAN);"
-           "CREATE INDEX \"ix:ID\" ON records(ID);");
+  Exec(db,
+       "CREATE TABLE records(\"_RecNo\" INTEGER PRIMARY KEY AUTOINCREMENT, ID INTEGER, Lock BOOLEAN);"
+       "CREATE INDEX \"ix:ID\" ON records(ID);");
 }
 
 // The record locks of one table, the way the table component takes them: one byte of the .dia
@@ -314,8 +317,10 @@ struct Doc {
 };
 
 void BindLock(sqlite3_stmt* s, int i, const Doc& d) {
-  if (d.lockNull) sqlite3_bind_null(s, i);
-  else sqlite3_bind_int(s, i, d.lock);
+  if (d.lockNull)
+    sqlite3_bind_null(s, i);
+  else
+    sqlite3_bind_int(s, i, d.lock);
 }
 
 // The next documents of a walk in record order after `after`, as many as a block holds, from a
@@ -335,7 +340,8 @@ void NextDocs(Statement& walk, std::int64_t after, std::vector<Doc>& docs) {
 }
 
 std::string WalkSql(const char* key) {
-  return std::string("SELECT _RecNo, \"") + key + "\", Uzamceni FROM records WHERE _RecNo > ?1 ORDER BY _RecNo LIMIT ?2";
+  return std::string("SELECT _RecNo, \"") + key +
+         "\", Uzamceni FROM records WHERE _RecNo > ?1 ORDER BY _RecNo LIMIT ?2";
 }
 
 // Per document: one archive record inserted in a commit of its own, then the document updated in
@@ -557,8 +563,10 @@ bool BlockLoopRestore(const std::string& dataDir) {
       }
       for (int state = 0; state < 3; ++state) {
         if (byState[static_cast<std::size_t>(state)].empty()) continue;
-        if (state == 2) sqlite3_bind_null(change, 1);
-        else sqlite3_bind_int(change, 1, state);
+        if (state == 2)
+          sqlite3_bind_null(change, 1);
+        else
+          sqlite3_bind_int(change, 1, state);
         ChangeAll(change, byState[static_cast<std::size_t>(state)]);
       }
       Exec(money, "COMMIT");
@@ -592,7 +600,8 @@ bool BulkRestore(const std::string& dataDir) {
     Db money(YearDir(dataDir) + t.name + ".DAT", "FULL");
     Attach(money, LoopArchiveTable(dataDir, t), "archive");
     Exec(money, std::string("BEGIN IMMEDIATE; UPDATE main.records AS d SET Uzamceni = a.Lock FROM archive.records AS a "
-                            "WHERE a.ID = d.\"") + t.key + "\"; COMMIT");
+                            "WHERE a.ID = d.\"") +
+                    t.key + "\"; COMMIT");
   }
   return true;
 }
@@ -650,11 +659,13 @@ std::string LoadAverage() {
 
 // The ways to run: all, or the one --only names.
 std::string g_only;
-bool Runs(std::size_t way) { return g_only.empty() || std::string(kWays[way].name).rfind(g_only, 0) == 0; }
+bool Runs(std::size_t way) {
+  return g_only.empty() || std::string(kWays[way].name).rfind(g_only, 0) == 0;
+}
 
 void PrintHeader() {
-  std::printf("%-8s %8s  %-23s %8s %8s %9s %7s  %22s  %17s\n", "job", "docs", "way", "s", "us/doc", "peak KiB",
-              "syncs", "per-record loop / this", "this / block loop");
+  std::printf("%-8s %8s  %-23s %8s %8s %9s %7s  %22s  %17s\n", "job", "docs", "way", "s", "us/doc", "peak KiB", "syncs",
+              "per-record loop / this", "this / block loop");
 }
 
 void PrintRows(Job job, int docs, const Results& r) {
@@ -675,12 +686,15 @@ void PrintAims(const std::vector<Measured>& all) {
       const double speedUp = r[PerRecordLoop].seconds / r[OursBlocks].seconds;
       const double ratio = r[OursBlocks].seconds / r[BlockLoop].seconds;
       const double maxRatio = SlowSyncs() && job == Save ? kMaxBlockRatioSlowSync : kMaxBlockRatio;
-      std::printf("  %-8s %8d  %6.2fx faster than the per-record loop (aim ≥ %.0fx: %s), %5.2fx the block loop's time "
-                  "(aim ≤ %.1fx: %s)\n",
-                  kJobNames[job], m.docs, speedUp, kMinSpeedUp[job],
-                  // the per-record loop commits without syncs: slower syncs leave it as it was
-                  SlowSyncs() ? "no aim with slower syncs" : speedUp >= kMinSpeedUp[job] ? "met" : "MISSED", ratio,
-                  maxRatio, ratio <= maxRatio ? "met" : "MISSED");
+      std::printf(
+          "  %-8s %8d  %6.2fx faster than the per-record loop (aim ≥ %.0fx: %s), %5.2fx the block loop's time "
+          "(aim ≤ %.1fx: %s)\n",
+          kJobNames[job], m.docs, speedUp, kMinSpeedUp[job],
+          // the per-record loop commits without syncs: slower syncs leave it as it was
+          SlowSyncs()                   ? "no aim with slower syncs"
+          : speedUp >= kMinSpeedUp[job] ? "met"
+                                        : "MISSED",
+          ratio, maxRatio, ratio <= maxRatio ? "met" : "MISSED");
     }
   }
   if (all.size() >= 2) {
@@ -697,10 +711,11 @@ void PrintAims(const std::vector<Measured>& all) {
 }
 
 int Usage(FILE* to) {
-  std::fprintf(to, "usage: archive_bench [--quick] [--sync-delay MS] [--only WAY] [DOCS_PER_TABLE...]\n"
-                   "  times the save and the restore over 8 document tables of DOCS_PER_TABLE documents each\n"
-                   "  (default 2500 and 25000); --quick measures only the first size; --sync-delay makes every\n"
-                   "  disk sync MS milliseconds slower; --only runs the one way whose name starts so\n");
+  std::fprintf(to,
+               "usage: archive_bench [--quick] [--sync-delay MS] [--only WAY] [DOCS_PER_TABLE...]\n"
+               "  times the save and the restore over 8 document tables of DOCS_PER_TABLE documents each\n"
+               "  (default 2500 and 25000); --quick measures only the first size; --sync-delay makes every\n"
+               "  disk sync MS milliseconds slower; --only runs the one way whose name starts so\n");
   return to == stdout ? 0 : 2;
 }
 
@@ -729,8 +744,10 @@ int main(int argc, char** argv) {
       quick = true;
     } else if ((arg == "--sync-delay" || arg == "--only") && i + 1 < argc) {
       const std::string value = argv[++i];
-      if (arg == "--only") g_only = value;
-      else ::setenv("VORLEND_SYNC_DELAY_MS", value.c_str(), 1);
+      if (arg == "--only")
+        g_only = value;
+      else
+        ::setenv("VORLEND_SYNC_DELAY_MS", value.c_str(), 1);
     } else if (!arg.empty() && *end == '\0' && n > 0 && n <= 10'000'000) {
       sizes.push_back(static_cast<int>(n));
     } else {
@@ -752,13 +769,16 @@ int main(int argc, char** argv) {
   }
   g_workDir = tmpl.data();
 
-  std::printf("save = 8 tables, each document's key and lock recorded in an archive, then the document unlocked; "
-              "restore = each archived document sought by key and given its lock back | ours, blocks = the add-on, "
-              "blocks of %d (save) or %d (restore) docs or %d-%d ms (ten syncs) | ours, record by record = the add-on through a component without "
-              "transactions | per-record loop = SQLite, a commit per archive record and per document | block loop = "
-              "SQLite with the add-on's guarantees: record locks, blocks of %d read again as one read, archive records in multi-row inserts synced before the documents "
-              "commit | bulk = SQLite, one statement per table and step, no record locks\n",
-              kSaveBlockSize, kRestoreBlockSize, kBlockTimeLimitMs, kMaxBlockTimeMs, kLoopBlock);
+  std::printf(
+      "save = 8 tables, each document's key and lock recorded in an archive, then the document unlocked; "
+      "restore = each archived document sought by key and given its lock back | ours, blocks = the add-on, "
+      "blocks of %d (save) or %d (restore) docs or %d-%d ms (ten syncs) | ours, record by record = the add-on through "
+      "a component without "
+      "transactions | per-record loop = SQLite, a commit per archive record and per document | block loop = "
+      "SQLite with the add-on's guarantees: record locks, blocks of %d read again as one read, archive records in "
+      "multi-row inserts synced before the documents "
+      "commit | bulk = SQLite, one statement per table and step, no record locks\n",
+      kSaveBlockSize, kRestoreBlockSize, kBlockTimeLimitMs, kMaxBlockTimeMs, kLoopBlock);
   if (SlowSyncs()) std::printf("every disk sync made %s ms slower\n", std::getenv("VORLEND_SYNC_DELAY_MS"));
   PrintHeader();
   const std::string loadBefore = LoadAverage();
@@ -775,11 +795,14 @@ int main(int argc, char** argv) {
     }
     const std::string docs = ", " + std::to_string(m.docs) + " docs";
     for (std::size_t w = 0; w < kWayCount; ++w)
-      if (Runs(w)) m.jobs[Save][w] = InChild(std::string("save, ") + kWays[w].name + docs, [&] { return kWays[w].save(copies[w]); });
+      if (Runs(w))
+        m.jobs[Save][w] =
+            InChild(std::string("save, ") + kWays[w].name + docs, [&] { return kWays[w].save(copies[w]); });
     PrintRows(Save, m.docs, m.jobs[Save]);
     for (std::size_t w = 0; w < kWayCount; ++w)
       if (Runs(w))
-        m.jobs[Restore][w] = InChild(std::string("restore, ") + kWays[w].name + docs, [&] { return kWays[w].restore(copies[w]); });
+        m.jobs[Restore][w] =
+            InChild(std::string("restore, ") + kWays[w].name + docs, [&] { return kWays[w].restore(copies[w]); });
     PrintRows(Restore, m.docs, m.jobs[Restore]);
     all.push_back(m);
     RemoveDirectoryTree(seeded);

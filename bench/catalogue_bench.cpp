@@ -74,7 +74,8 @@ void Bench(int archives) {
   ctx.SetPaths(dataDir + "/AGENDA.001/", dataDir + "/");
   ctx.AgendaExt = "001";
   const std::string fileList =
-      "\"FileName\",\"MoneyFile\",\"WorkingStr\",\r\n\"PF001\",\"ROK.001\\PFAKTURY\",\"p\xF8ijat\xE9 faktury 2025\",\r\n";
+      "\"FileName\",\"MoneyFile\",\"WorkingStr\",\r\n\"PF001\",\"ROK.001\\PFAKTURY\",\"p\xF8ijat\xE9 faktury "
+      "2025\",\r\n";
   ForceDirectories(ctx.ArchiveRoot());
   for (int n = 1; n <= archives; ++n) {
     const std::string dir = ctx.ArchiveRoot() + std::to_string(n) + "/";

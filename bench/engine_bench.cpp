@@ -83,7 +83,9 @@ public:
     m_stmts.push_back(s);
     return s;
   }
-  void Exec(const char* sql) { Check(sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) == SQLITE_OK, sqlite3_errmsg(m_db)); }
+  void Exec(const char* sql) {
+    Check(sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) == SQLITE_OK, sqlite3_errmsg(m_db));
+  }
   void Step(sqlite3_stmt* s) {
     Check(sqlite3_step(s) == SQLITE_DONE, sqlite3_errmsg(m_db));
     sqlite3_reset(s);
@@ -94,7 +96,8 @@ private:
   std::vector<sqlite3_stmt*> m_stmts;
 };
 
-const char* const kDocSelect = "SELECT \"_RecNo\",\"Cislo\",\"Uzamceni\",\"Datum\",\"Firma\",\"Castka\",\"Popis\" FROM records";
+const char* const kDocSelect =
+    "SELECT \"_RecNo\",\"Cislo\",\"Uzamceni\",\"Datum\",\"Firma\",\"Castka\",\"Popis\" FROM records";
 
 void BuildDocuments(const std::string& path, int records, std::vector<int>& keys) {
   if (auto error = engine::CreateTable(path,
@@ -161,22 +164,29 @@ int main(int argc, char** argv) {
     sqlite3_stmt* count = d.Prepare("SELECT count(*) FROM records");
     sqlite3_stmt* all = d.Prepare((std::string(kDocSelect) + " ORDER BY \"_RecNo\"").c_str());
     double ours = 0, direct = 0;
-    BestOfThree([&] { return TimeMs([&] {
-      Check(t.RecCount() == records, "RecCount");
-      t.GoTop();
-      int visited = 0;
-      while (!t.IsEof()) {
-        sink += t.Value("Cislo").IntValue() + t.Value("Uzamceni").BoolValue();
-        t.Skip();
-        if (++visited == records / 10) rssEarly = CurrentRssKb();
-      }
-      rssAfter = CurrentRssKb();
-    }); }, [&] { return TimeMs([&] {
-      Check(sqlite3_step(count) == SQLITE_ROW && sqlite3_column_int(count, 0) == records, "count");
-      sqlite3_reset(count);
-      while (sqlite3_step(all) == SQLITE_ROW) sink += sqlite3_column_int(all, 1) + sqlite3_column_int(all, 2);
-      sqlite3_reset(all);
-    }); }, ours, direct);
+    BestOfThree(
+        [&] {
+          return TimeMs([&] {
+            Check(t.RecCount() == records, "RecCount");
+            t.GoTop();
+            int visited = 0;
+            while (!t.IsEof()) {
+              sink += t.Value("Cislo").IntValue() + t.Value("Uzamceni").BoolValue();
+              t.Skip();
+              if (++visited == records / 10) rssEarly = CurrentRssKb();
+            }
+            rssAfter = CurrentRssKb();
+          });
+        },
+        [&] {
+          return TimeMs([&] {
+            Check(sqlite3_step(count) == SQLITE_ROW && sqlite3_column_int(count, 0) == records, "count");
+            sqlite3_reset(count);
+            while (sqlite3_step(all) == SQLITE_ROW) sink += sqlite3_column_int(all, 1) + sqlite3_column_int(all, 2);
+            sqlite3_reset(all);
+          });
+        },
+        ours, direct);
     Report("full walk, record order", ours, direct);
     // The stricter baseline: a direct loop that selects only the two fields it reads.
     // The walk through the table proxy, reading the two fields a save reads.
@@ -189,37 +199,55 @@ int main(int argc, char** argv) {
     };
     sqlite3_stmt* two = d.Prepare("SELECT \"_RecNo\",\"Cislo\",\"Uzamceni\" FROM records ORDER BY \"_RecNo\"");
     double oursAgain = 0, directTwo = 0;
-    BestOfThree([&] { return TimeMs(walkOurs); }, [&] { return TimeMs([&] {
-      while (sqlite3_step(two) == SQLITE_ROW) sink += sqlite3_column_int(two, 1) + sqlite3_column_int(two, 2);
-      sqlite3_reset(two);
-    }); }, oursAgain, directTwo);
+    BestOfThree([&] { return TimeMs(walkOurs); },
+                [&] {
+                  return TimeMs([&] {
+                    while (sqlite3_step(two) == SQLITE_ROW)
+                      sink += sqlite3_column_int(two, 1) + sqlite3_column_int(two, 2);
+                    sqlite3_reset(two);
+                  });
+                },
+                oursAgain, directTwo);
     Report("  the same, direct selecting 2 fields only", oursAgain, directTwo);
 
     Check(t.SetOrder("Cislo") == 0, "SetOrder");
     sqlite3_stmt* byKey = d.Prepare((std::string(kDocSelect) + " ORDER BY \"Cislo\",\"_RecNo\"").c_str());
     double oursIndexed = 0, directIndexed = 0;
-    BestOfThree([&] { return TimeMs(walkOurs); }, [&] { return TimeMs([&] {
-      while (sqlite3_step(byKey) == SQLITE_ROW) sink += sqlite3_column_int(byKey, 1) + sqlite3_column_int(byKey, 2);
-      sqlite3_reset(byKey);
-    }); }, oursIndexed, directIndexed);
+    BestOfThree([&] { return TimeMs(walkOurs); },
+                [&] {
+                  return TimeMs([&] {
+                    while (sqlite3_step(byKey) == SQLITE_ROW)
+                      sink += sqlite3_column_int(byKey, 1) + sqlite3_column_int(byKey, 2);
+                    sqlite3_reset(byKey);
+                  });
+                },
+                oursIndexed, directIndexed);
     Report("full walk, index order (Cislo)", oursIndexed, directIndexed);
 
     // Seeks by key, reading the lock flag of the document found.
-    sqlite3_stmt* seek = d.Prepare((std::string(kDocSelect) + " WHERE \"Cislo\"=? ORDER BY \"Cislo\",\"_RecNo\" LIMIT 1").c_str());
+    sqlite3_stmt* seek =
+        d.Prepare((std::string(kDocSelect) + " WHERE \"Cislo\"=? ORDER BY \"Cislo\",\"_RecNo\" LIMIT 1").c_str());
     double oursSeek = 0, directSeek = 0;
-    BestOfThree([&] { return TimeMs([&] {
-      for (int key : seekKeys) {
-        Check(t.Seek1(Variant::FromInt(key)) == kSeekFound, "Seek1");
-        sink += t.Value("Uzamceni").BoolValue();
-      }
-    }); }, [&] { return TimeMs([&] {
-      for (int key : seekKeys) {
-        sqlite3_bind_int(seek, 1, key);
-        Check(sqlite3_step(seek) == SQLITE_ROW, "seek");
-        sink += sqlite3_column_int(seek, 2);
-        sqlite3_reset(seek);
-      }
-    }); }, oursSeek, directSeek);
+    BestOfThree(
+        [&] {
+          return TimeMs([&] {
+            for (int key : seekKeys) {
+              Check(t.Seek1(Variant::FromInt(key)) == kSeekFound, "Seek1");
+              sink += t.Value("Uzamceni").BoolValue();
+            }
+          });
+        },
+        [&] {
+          return TimeMs([&] {
+            for (int key : seekKeys) {
+              sqlite3_bind_int(seek, 1, key);
+              Check(sqlite3_step(seek) == SQLITE_ROW, "seek");
+              sink += sqlite3_column_int(seek, 2);
+              sqlite3_reset(seek);
+            }
+          });
+        },
+        oursSeek, directSeek);
     Report("seeks by key", oursSeek, directSeek);
   }
 
@@ -227,7 +255,8 @@ int main(int argc, char** argv) {
   {
     const std::string oursPath = dir + "PD001", directPath = dir + "PD002";
     for (const std::string& p : {oursPath, directPath})
-      if (auto error = engine::CreateTable(p, {{"ID", FieldType::Integer}, {"Lock", FieldType::Boolean}}, {"ID"})) Die(*error);
+      if (auto error = engine::CreateTable(p, {{"ID", FieldType::Integer}, {"Lock", FieldType::Boolean}}, {"ID"}))
+        Die(*error);
     TBFTable t;
     Check(t.OpenTable(oursPath) == 0, "OpenTable archive");
     const double ours = TimeMs([&] {
@@ -289,8 +318,8 @@ int main(int argc, char** argv) {
     Report("lock+edit+post of every document", ours, direct);
   }
 
-  std::printf("\nresident memory during the record-order walk: %ld kB after a tenth, %ld kB at the end\n",
-              rssEarly, rssAfter);
+  std::printf("\nresident memory during the record-order walk: %ld kB after a tenth, %ld kB at the end\n", rssEarly,
+              rssAfter);
   std::printf("peak resident memory: %ld kB\n", PeakRssKb());
   if (sink == 42) std::printf(" ");
   for (const std::string& base : {docs, dir + "PD001", dir + "PD002"}) engine::DeleteTableFiles(base);

@@ -22,7 +22,9 @@ static void Delay(void) {
   }
 }
 
-long vorlend_sync_count(void) { return g_syncs; }
+long vorlend_sync_count(void) {
+  return g_syncs;
+}
 
 int fsync(int fd) {
   static int (*real)(int);

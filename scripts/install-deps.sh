@@ -11,6 +11,8 @@ packages+=(openbox xdotool)
 packages+=(clang-14 libclang-rt-14-dev)
 # scripts/tidy.sh holds src/ to the project's .clang-tidy.
 packages+=(clang-tidy-14)
+# scripts/format.sh holds every source file to .clang-format.
+packages+=(clang-format-14)
 
 # The Windows build (scripts/build-windows.sh, --windows): the cross-compiler, wine to run what it
 # builds, GoogleTest's sources, and what makes SQLite's amalgamation from its source package.

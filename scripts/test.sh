@@ -13,6 +13,7 @@ case "${1:-}" in
 esac
 started=$(date +%s)
 scripts/install-deps.sh
+scripts/format.sh --check
 scripts/build.sh
 build_dir=${BUILD_DIR:-build}
 mkdir -p "$build_dir/figures"

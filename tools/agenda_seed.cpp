@@ -77,7 +77,8 @@ std::string ParseOptions(int argc, char** argv, Options& o) {
       continue;
     }
     // A word with one dash is a mistyped option, never a data directory to create.
-    if (arg.rfind("--", 0) != 0) return "unknown option " + arg + "; a data directory that begins with \"-\" is written ./" + arg;
+    if (arg.rfind("--", 0) != 0)
+      return "unknown option " + arg + "; a data directory that begins with \"-\" is written ./" + arg;
     if (arg == "--no-lock-right") {
       o.rights.lockRight = false;
       continue;
@@ -86,8 +87,8 @@ std::string ParseOptions(int argc, char** argv, Options& o) {
       o.rights.prispol = false;
       continue;
     }
-    static const char* const kValued[] = {"--agendas", "--years", "--docs", "--locked", "--form",
-                                         "--rights", "--rights-user", "--password", "--seed"};
+    static const char* const kValued[] = {"--agendas", "--years",       "--docs",     "--locked", "--form",
+                                          "--rights",  "--rights-user", "--password", "--seed"};
     if (std::find(std::begin(kValued), std::end(kValued), arg) == std::end(kValued)) return "unknown option " + arg;
     if (i + 1 == argc) return arg + " needs a value";
     const std::string value = argv[++i];
@@ -101,14 +102,21 @@ std::string ParseOptions(int argc, char** argv, Options& o) {
     } else if (arg == "--locked") {
       if (!ParseNumber(value, 0, 100, o.lockedPercent)) return "--locked takes 0 to 100";
     } else if (arg == "--form") {
-      if (value == "ini") o.form = SettingsForm::Ini;
-      else if (value == "table") o.form = SettingsForm::Table;
-      else return "--form takes ini or table";
+      if (value == "ini")
+        o.form = SettingsForm::Ini;
+      else if (value == "table")
+        o.form = SettingsForm::Table;
+      else
+        return "--form takes ini or table";
     } else if (arg == "--rights") {
-      if (value == "none") o.rights.model = RightsModel::None;
-      else if (value == "old") o.rights.model = RightsModel::Old;
-      else if (value == "new") o.rights.model = RightsModel::New;
-      else return "--rights takes none, old or new";
+      if (value == "none")
+        o.rights.model = RightsModel::None;
+      else if (value == "old")
+        o.rights.model = RightsModel::Old;
+      else if (value == "new")
+        o.rights.model = RightsModel::New;
+      else
+        return "--rights takes none, old or new";
     } else if (arg == "--rights-user") {
       o.rights.user = value;
     } else if (arg == "--password") {
@@ -132,7 +140,7 @@ std::string Numbered(const char* prefix, int n) {
 
 const std::vector<std::string>& FirmNames() {
   static const std::vector<std::string> kNames = {"Pekárna Křížová s.r.o.", "Stavby Dvořák a.s.",
-                                                 "Účetní kancelář Šťastná", "Železářství U Žáků"};
+                                                  "Účetní kancelář Šťastná", "Železářství U Žáků"};
   return kNames;
 }
 
@@ -150,10 +158,9 @@ std::string WriteAgenda(const Options& o, int agenda, Random& random) {
     const std::string yearDir = agendaDir + Numbered("ROK", year) + kPathDelim;
     if (!ForceDirectories(yearDir)) return "cannot create " + yearDir;
     const std::string y = std::to_string(yearName);
-    error = WriteSettingsStore(yearDir + "ROK.INI", o.form,
-                               {{"Global", "Účetní rok", y},
-                                {"Global", "Začátek", "1.1." + y},
-                                {"Global", "Konec", "31.12." + y}});
+    error = WriteSettingsStore(
+        yearDir + "ROK.INI", o.form,
+        {{"Global", "Účetní rok", y}, {"Global", "Začátek", "1.1." + y}, {"Global", "Konec", "31.12." + y}});
     if (!error.empty()) return error;
     const DocumentOptions docs{yearName, o.docs, o.lockedPercent};
     for (const DocumentTable& table : DocumentTables()) {

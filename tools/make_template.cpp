@@ -23,8 +23,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "make-template: cannot replace %s\n", target.c_str());
     return 1;
   }
-  const auto error = engine::CreateTable(
-      target, {{"ID", engine::FieldType::Integer}, {"Lock", engine::FieldType::Boolean}}, {"ID"});
+  const auto error =
+      engine::CreateTable(target, {{"ID", engine::FieldType::Integer}, {"Lock", engine::FieldType::Boolean}}, {"ID"});
   if (error) {
     std::fprintf(stderr, "make-template: %s\n", error->c_str());
     return 1;

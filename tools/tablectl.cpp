@@ -68,12 +68,23 @@ std::string Escape(const std::string& text) {
   std::string out;
   for (char c : text) {
     switch (c) {
-      case '\\': out += "\\\\"; break;
-      case '\t': out += "\\t"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\0': out += "\\0"; break;
-      default: out += c;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\0':
+        out += "\\0";
+        break;
+      default:
+        out += c;
     }
   }
   return out;
@@ -87,11 +98,20 @@ std::string Unescape(const std::string& text) {
       continue;
     }
     switch (text[++i]) {
-      case 't': out += '\t'; break;
-      case 'n': out += '\n'; break;
-      case 'r': out += '\r'; break;
-      case '0': out += '\0'; break;
-      default: out += text[i];
+      case 't':
+        out += '\t';
+        break;
+      case 'n':
+        out += '\n';
+        break;
+      case 'r':
+        out += '\r';
+        break;
+      case '0':
+        out += '\0';
+        break;
+      default:
+        out += text[i];
     }
   }
   return out;
@@ -120,12 +140,18 @@ std::string FormatDate(double d) {
 
 std::string Format(const Variant& v) {
   switch (v.GetKind()) {
-    case Variant::Kind::Null: return "\\N";
-    case Variant::Kind::String: return Escape(v.Text());
-    case Variant::Kind::Bool: return v.BoolValue() ? "1" : "0";
-    case Variant::Kind::Int: return std::to_string(v.IntValue());
-    case Variant::Kind::Double: return FormatDouble(v.DoubleValue());
-    case Variant::Kind::Date: return FormatDate(v.DoubleValue());
+    case Variant::Kind::Null:
+      return "\\N";
+    case Variant::Kind::String:
+      return Escape(v.Text());
+    case Variant::Kind::Bool:
+      return v.BoolValue() ? "1" : "0";
+    case Variant::Kind::Int:
+      return std::to_string(v.IntValue());
+    case Variant::Kind::Double:
+      return FormatDouble(v.DoubleValue());
+    case Variant::Kind::Date:
+      return FormatDate(v.DoubleValue());
   }
   return {};
 }
@@ -141,8 +167,8 @@ bool ParseDate(const std::string& text, double& out) {
   int y = 0, m = 0, d = 0, h = 0, mi = 0, s = 0;
   char tail = 0;
   const int n = std::sscanf(text.c_str(), "%4d-%2d-%2d %2d:%2d:%2d%c", &y, &m, &d, &h, &mi, &s, &tail);
-  if ((n == 3 || n == 5 || n == 6) && IsValidDate(y, m, d) && h < 24 && mi < 60 && s < 60 && h >= 0 &&
-      mi >= 0 && s >= 0) {
+  if ((n == 3 || n == 5 || n == 6) && IsValidDate(y, m, d) && h < 24 && mi < 60 && s < 60 && h >= 0 && mi >= 0 &&
+      s >= 0) {
     out = EncodeDate(y, m, d) + EncodeTime(h, mi, s);
     return true;
   }
@@ -166,9 +192,12 @@ bool ParseValue(const std::string& text, FieldType type, Variant& out) {
       out = Variant::FromInt(i);
       return true;
     case FieldType::Boolean:
-      if (text == "1" || SameText(text, "true")) out = Variant::FromBool(true);
-      else if (text == "0" || SameText(text, "false")) out = Variant::FromBool(false);
-      else return false;
+      if (text == "1" || SameText(text, "true"))
+        out = Variant::FromBool(true);
+      else if (text == "0" || SameText(text, "false"))
+        out = Variant::FromBool(false);
+      else
+        return false;
       return true;
     case FieldType::Double:
       if (!ParseDouble(text, d)) return false;
@@ -179,9 +208,12 @@ bool ParseValue(const std::string& text, FieldType type, Variant& out) {
       out = Variant::FromDate(d);
       return true;
     case FieldType::Untyped:
-      if (ParseInt32(text, i)) out = Variant::FromInt(i);
-      else if (ParseDouble(text, d)) out = Variant::FromDouble(d);
-      else out = Variant::FromString(Unescape(text));
+      if (ParseInt32(text, i))
+        out = Variant::FromInt(i);
+      else if (ParseDouble(text, d))
+        out = Variant::FromDouble(d);
+      else
+        out = Variant::FromString(Unescape(text));
       return true;
   }
   return false;
@@ -224,9 +256,12 @@ std::string ParseRecordArgs(const std::string& command, const std::vector<std::s
     if (takesValue) {
       if (i + 1 == args.size()) return a + " needs a value";
       const std::string& value = args[++i];
-      if (a == "--order") r.order = value;
-      else if (a == "--index") r.index = value;
-      else r.keys.push_back(value);
+      if (a == "--order")
+        r.order = value;
+      else if (a == "--index")
+        r.index = value;
+      else
+        r.keys.push_back(value);
     } else if (!dump && a.find('=') != std::string::npos && a.rfind("-", 0) != 0) {
       r.settings.push_back(a);
     } else {
@@ -270,7 +305,8 @@ int FindRecord(TBFTable& table, const RecordArgs& r, std::vector<Assignment>& as
   for (std::size_t k = 0; k < r.keys.size(); ++k) {
     const engine::FieldDef& f = t.Fields()[static_cast<std::size_t>(t.FieldIndex(parts[k]))];
     Variant key;
-    if (!ParseValue(r.keys[k], f.type, key)) return Fail("not a " + std::string(engine::FieldTypeName(f.type)) + " key: " + r.keys[k]);
+    if (!ParseValue(r.keys[k], f.type, key))
+      return Fail("not a " + std::string(engine::FieldTypeName(f.type)) + " key: " + r.keys[k]);
     keys.push_back(key);
   }
   for (const std::string& s : r.settings) {
@@ -279,7 +315,8 @@ int FindRecord(TBFTable& table, const RecordArgs& r, std::vector<Assignment>& as
     if (field < 0) return Fail("no field " + s.substr(0, eq) + " in " + t.DataFile());
     Assignment a{field, {}};
     const FieldType type = t.Fields()[static_cast<std::size_t>(field)].type;
-    if (!ParseValue(s.substr(eq + 1), type, a.value)) return Fail("not a " + std::string(engine::FieldTypeName(type)) + " value: " + s);
+    if (!ParseValue(s.substr(eq + 1), type, a.value))
+      return Fail("not a " + std::string(engine::FieldTypeName(type)) + " value: " + s);
     assignments.push_back(a);
   }
   if (!t.Seek(keys)) return Fail("no record with that key in " + t.DataFile());

@@ -8,7 +8,9 @@
 #include "platform/locale.h"
 
 namespace {
-void OnStop() { vorlend::g_batchStopSignal = 1; }
+void OnStop() {
+  vorlend::g_batchStopSignal = 1;
+}
 }  // namespace
 
 int main(int argc, char** argv) {

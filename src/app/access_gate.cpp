@@ -16,8 +16,10 @@ bool CheckAccessRights(const HostContext& ctx, Dialogs& dialogs) {
     // The reader lives for this one check; it is gone before any message box shows.
     TS3AccessRights rights(ctx.DataPath);
     loaded = rights.LoadUserRights(ctx.UserPassword);
-    if (loaded) mayLock = rights.Granted(AccessRight::UzamceniDo);
-    else error = rights.LastError();
+    if (loaded)
+      mayLock = rights.Granted(AccessRight::UzamceniDo);
+    else
+      error = rights.LastError();
   } catch (const HostError& e) {
     // A rights table that breaks while it is read refuses the start like one that cannot be read.
     loaded = false;

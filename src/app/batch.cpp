@@ -16,9 +16,9 @@
 #include "archive/catalogue.h"
 #include "archive/inspect.h"
 #include "archive/roads.h"
+#include "host/s3access_rights.h"
 #include "platform/console.h"
 #include "platform/environment.h"
-#include "host/s3access_rights.h"
 #include "platform/files.h"
 #include "platform/text.h"
 
@@ -90,7 +90,8 @@ bool MarkYears(const Options& o, const std::string& agendaPath, YearList& years,
       dialogs.Message(MsgKind::Error, text.append(unreadable).append(" nelze přečíst."));
       return false;
     }
-    if (hits.size() > 1) throw UsageError{"Název \"" + name + "\" odpovídá více účetním rokům; zadejte adresář (ROK.nnn)."};
+    if (hits.size() > 1)
+      throw UsageError{"Název \"" + name + "\" odpovídá více účetním rokům; zadejte adresář (ROK.nnn)."};
     if (!years.Row(hits[0]).Checked) years.Toggle(hits[0]);
   }
   return true;
@@ -200,8 +201,9 @@ std::string AgendaCommand(const Options& o, const char* command, const std::vect
   words.insert(words.end(), extra.begin(), extra.end());
   std::string text = ShellCommand(words);
   if (secret) {
-    text += "\n(heslo se ve výpisu neuvádí: zadejte ho proměnnou VORLEND_AKTHESLO nebo volbou\n"
-            "--password-file SOUBOR)";
+    text +=
+        "\n(heslo se ve výpisu neuvádí: zadejte ho proměnnou VORLEND_AKTHESLO nebo volbou\n"
+        "--password-file SOUBOR)";
   }
   return text;
 }
@@ -210,7 +212,9 @@ std::string ArchiveCommand(const Options& o, const char* command, const std::str
   return AgendaCommand(o, command, {"--archive", number});
 }
 
-std::string RestoreCommand(const Options& o, const std::string& number) { return ArchiveCommand(o, "restore", number); }
+std::string RestoreCommand(const Options& o, const std::string& number) {
+  return ArchiveCommand(o, "restore", number);
+}
 
 // Why a save did not start beside an unfinished archive, and what the user can do.
 std::string UnfinishedRefusal(const Options& o, const UnfinishedArchive& a) {
@@ -218,8 +222,9 @@ std::string UnfinishedRefusal(const Options& o, const UnfinishedArchive& a) {
   const char* const despite = "\rNové uložení přesto spustí volba --ignore-incomplete.";
   switch (a.kind) {
     case UnfinishedKind::Running:
-      return named + " se právě ukládá: jiný uživatel teď ukládá zámky dokladů této agendy a nové uložení by "
-                     "jako původní stav zaznamenalo zámky, které jeho uložení mění. Počkejte, až skončí." +
+      return named +
+             " se právě ukládá: jiný uživatel teď ukládá zámky dokladů této agendy a nové uložení by "
+             "jako původní stav zaznamenalo zámky, které jeho uložení mění. Počkejte, až skončí." +
              despite;
     case UnfinishedKind::Incomplete:
       return named +
@@ -251,8 +256,7 @@ int PlanSave(const Options& o, const HostContext& ctx, Dialogs& dialogs, SavePla
   const AddonSettings settings = LoadSettings(ctx.SettingsFileName());
   // Defaults in place of choices the user remembered would unlock what the user meant to lock.
   if (settings.Unreadable && (!o.Has("--modules") || !o.Has("--action"))) {
-    dialogs.Message(MsgKind::Error, "Uložené nastavení doplňku nelze načíst ze souboru " +
-                                        ctx.SettingsFileName() +
+    dialogs.Message(MsgKind::Error, "Uložené nastavení doplňku nelze načíst ze souboru " + ctx.SettingsFileName() +
                                         ", a proto nelze použít zapamatované moduly a akci. Zadejte je volbami "
                                         "--modules a --action.");
     return BatchFailed;
@@ -303,8 +307,8 @@ int RunSave(const Options& o, HostContext& ctx, SavePlan& plan, ConsoleDialogs& 
   TBFTable money, lock;
   FileList files;
   const auto start = std::chrono::steady_clock::now();
-  const SaveOutcome saved =
-      RunSaveRoad(ctx, RoadPorts{dialogs, progress, &observer}, RoadTables{money, lock, files}, plan.years, plan.choices);
+  const SaveOutcome saved = RunSaveRoad(ctx, RoadPorts{dialogs, progress, &observer}, RoadTables{money, lock, files},
+                                        plan.years, plan.choices);
   if (saved.status == SaveStatus::Declined) {
     dialogs.Message(MsgKind::Error, UnfinishedRefusal(o, saved.unfinished));
     return BatchFailed;
@@ -322,9 +326,10 @@ int RunSave(const Options& o, HostContext& ctx, SavePlan& plan, ConsoleDialogs& 
   } else if (saved.incompleteLeft) {
     // The one way back: every state the save changed restored, its archive deleted, and the save
     // run again from the start.
-    err << WrapForConsole("Uložení nebylo dokončeno. Původní stav zámků všech dokladů, které stihlo zpracovat, je "
-                          "v nedokončeném archivu " +
-                          saved.archiveNumber + ". Vše vrátíte a uložení zopakujete těmito třemi příkazy:")
+    err << WrapForConsole(
+               "Uložení nebylo dokončeno. Původní stav zámků všech dokladů, které stihlo zpracovat, je "
+               "v nedokončeném archivu " +
+               saved.archiveNumber + ". Vše vrátíte a uložení zopakujete těmito třemi příkazy:")
         << "\n1. vrácení zámků z archivu " << saved.archiveNumber << ":\n"
         << RestoreCommand(o, saved.archiveNumber) << "\n2. smazání archivu " << saved.archiveNumber << ":\n"
         << ArchiveCommand(o, "delete", saved.archiveNumber) << "\n3. nové uložení:\n"
@@ -402,8 +407,8 @@ int RunRestore(const Options& o, HostContext& ctx, ConsoleDialogs& dialogs, std:
   if (restored.status == RestoreStatus::Refused) return BatchFailed;
   if (restored.status == RestoreStatus::Declined) {
     dialogs.Message(MsgKind::Error, NewerArchiveText(*row, restored.newer) + "\r" +
-                                        RestoreCommand(o, restored.newer.Dir) +
-                                        "\rObnovení archivu " + row->Dir + " přesto spustí volba --force.");
+                                        RestoreCommand(o, restored.newer.Dir) + "\rObnovení archivu " + row->Dir +
+                                        " přesto spustí volba --force.");
     return BatchFailed;
   }
   const double seconds = SecondsSince(start);
@@ -422,9 +427,11 @@ int RunRestore(const Options& o, HostContext& ctx, ConsoleDialogs& dialogs, std:
     if (restored.counts.TablesBegun > 0) {
       std::vector<std::string> again = {"--archive", row->Dir};
       if (o.Has("--delete-after")) again.push_back("--delete-after");
-      err << WrapForConsole("Obnovení nebylo dokončeno. Doklady, kterým stihlo vrátit zámek, ho už mají; ostatní "
-                            "vrátí tentýž příkaz spuštěný znovu:")
-          << "\n" << AgendaCommand(o, "restore", again) << std::endl;
+      err << WrapForConsole(
+                 "Obnovení nebylo dokončeno. Doklady, kterým stihlo vrátit zámek, ho už mají; ostatní "
+                 "vrátí tentýž příkaz spuštěný znovu:")
+          << "\n"
+          << AgendaCommand(o, "restore", again) << std::endl;
     }
     return Outcome(-1, dialogs);
   }
@@ -492,12 +499,15 @@ int RunCheck(const Options& o, const HostContext& ctx, Dialogs& dialogs, std::os
   for (const ArchiveRow& row : rows) {
     CheckedArchive c{row, {}, 0};
     const ArchiveHold hold(ctx, row, LockMode::Shared);
-    if (hold.Held()) c.problems = CheckArchive(hold.Dir(), c.records);
-    else c.problems.push_back(hold.RefusalText());
+    if (hold.Held())
+      c.problems = CheckArchive(hold.Dir(), c.records);
+    else
+      c.problems.push_back(hold.RefusalText());
     checked.push_back(std::move(c));
   }
   PrintCheck(checked, o.Has("--json"), out);
-  const bool sound = std::all_of(checked.begin(), checked.end(), [](const CheckedArchive& c) { return c.problems.empty(); });
+  const bool sound =
+      std::all_of(checked.begin(), checked.end(), [](const CheckedArchive& c) { return c.problems.empty(); });
   return sound ? BatchSuccess : BatchFailed;
 }
 
@@ -556,9 +566,9 @@ void PrintWorkingContext(const Options& o, const HostContext& ctx, const std::st
       << WrapForConsole("Adresář archivů zámků: " + ctx.ArchiveRoot()) << "\n";
   if (o.command == "save") err << WrapForConsole("Nastavení: " + ctx.SettingsFileName()) << "\n";
   err << WrapForConsole("Heslo uživatele Money: " +
-                        (passwordSource.empty() ? "žádné, uživatele určil účet operačního systému \"" +
-                                                      CurrentUserName() + "\""
-                                                : "převzato " + passwordSource))
+                        (passwordSource.empty()
+                             ? "žádné, uživatele určil účet operačního systému \"" + CurrentUserName() + "\""
+                             : "převzato " + passwordSource))
       << std::endl;
 }
 
@@ -570,8 +580,9 @@ int StartAndRun(const Options& o, const std::string& passwordSource, ConsoleDial
   if (!missing.empty()) {
     std::string names;
     for (const std::string& m : missing) names += (names.empty() ? "" : ", ") + m;
-    dialogs.Message(MsgKind::Error, std::string(missing.size() == 1 ? "Chybí skupina parametrů " : "Chybí skupiny parametrů ") +
-                                        names + ". Vypisuje je agenda-seed, Money je předává doplňku při spuštění.");
+    dialogs.Message(MsgKind::Error,
+                    std::string(missing.size() == 1 ? "Chybí skupina parametrů " : "Chybí skupiny parametrů ") + names +
+                        ". Vypisuje je agenda-seed, Money je předává doplňku při spuštění.");
     return BatchRefused;
   }
   HostContext ctx;
@@ -581,8 +592,8 @@ int StartAndRun(const Options& o, const std::string& passwordSource, ConsoleDial
     if (o.command == "save") {
       if (const int planned = PlanSave(o, ctx, dialogs, plan); planned != BatchSuccess) return planned;
     }
-    if (!EnsureDirectory(ctx.SettingsDir(), dialogs) ||
-        !EnsureDirectory(ctx.TempWorkDir(), dialogs) || !CheckAccessRights(ctx, dialogs)) {
+    if (!EnsureDirectory(ctx.SettingsDir(), dialogs) || !EnsureDirectory(ctx.TempWorkDir(), dialogs) ||
+        !CheckAccessRights(ctx, dialogs)) {
       return BatchRefused;
     }
   } catch (const std::exception& e) {
@@ -634,10 +645,14 @@ private:
 
 const char* StatusWord(int status) {
   switch (status) {
-    case BatchUsage: return "usage";
-    case BatchRefused: return "refused";
-    case BatchStopped: return "stopped";
-    default: return "failed";
+    case BatchUsage:
+      return "usage";
+    case BatchRefused:
+      return "refused";
+    case BatchStopped:
+      return "stopped";
+    default:
+      return "failed";
   }
 }
 

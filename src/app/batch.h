@@ -9,11 +9,11 @@ namespace vorlend {
 
 enum BatchExit {
   BatchSuccess = 0,
-  BatchFailed = 1,      // a failure the add-on reported
-  BatchUsage = 2,       // a malformed command line
-  BatchRefused = 3,     // the start-up refused
-  BatchStopped = 4,     // stopped by the user: abort, or a lock conflict not retried
-  BatchOutput = 5,      // standard output or standard error could not be written
+  BatchFailed = 1,        // a failure the add-on reported
+  BatchUsage = 2,         // a malformed command line
+  BatchRefused = 3,       // the start-up refused
+  BatchStopped = 4,       // stopped by the user: abort, or a lock conflict not retried
+  BatchOutput = 5,        // standard output or standard error could not be written
   BatchReaderGone = 141,  // standard output's reader went away (the program ends as by SIGPIPE)
 };
 

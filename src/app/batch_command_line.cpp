@@ -159,7 +159,9 @@ const std::map<std::string, bool>& KnownOptions(const std::string& command) {
   return it->second;
 }
 
-bool IsHelp(const std::string& word) { return word == "-h" || word == "--help"; }
+bool IsHelp(const std::string& word) {
+  return word == "-h" || word == "--help";
+}
 
 // Byte position of `marker` in `text` at or after `from`, compared without regard to case. A path
 // in an argument need not be UTF-8, so the search runs over the text's own bytes.
@@ -226,8 +228,8 @@ std::size_t TakeGroups(const std::vector<std::string>& args, std::size_t i, std:
 
 // Takes the option at args[i] ("--name", "--name=value" or "--name value") and returns the
 // position of the last argument it occupies.
-std::size_t TakeOption(const std::vector<std::string>& args, std::size_t i,
-                       const std::map<std::string, bool>& known, BatchOptions& o) {
+std::size_t TakeOption(const std::vector<std::string>& args, std::size_t i, const std::map<std::string, bool>& known,
+                       BatchOptions& o) {
   // -v is the one short option besides -h, as in other tools.
   const std::string& a = args[i] == "-v" ? std::string("--verbose") : args[i];
   if (!StartsWith(a, "--")) {

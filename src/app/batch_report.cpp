@@ -5,9 +5,9 @@
 
 #include "archive/operation.h"
 #include "archive/save.h"
+#include "platform/datetime.h"
 #include "platform/files.h"
 #include "platform/ini.h"
-#include "platform/datetime.h"
 #include "platform/locale.h"
 #include "platform/text.h"
 
@@ -100,14 +100,25 @@ std::string EscapeField(const std::string& text) {
   std::string out;
   for (const char32_t c : Utf8ToCodePoints(text)) {
     switch (c) {
-      case U'\\': out += "\\\\"; break;
-      case U'\t': out += "\\t"; break;
-      case U'\r': out += "\\r"; break;
-      case U'\n': out += "\\n"; break;
+      case U'\\':
+        out += "\\\\";
+        break;
+      case U'\t':
+        out += "\\t";
+        break;
+      case U'\r':
+        out += "\\r";
+        break;
+      case U'\n':
+        out += "\\n";
+        break;
       default:
-        if (c < 0x20 || c == 0x7F) out += Hex("\\x%02X", static_cast<unsigned>(c));
-        else if (c >= 0x80 && c <= 0x9F) out += Hex("\\u%04X", static_cast<unsigned>(c));
-        else AppendUtf8(out, c);
+        if (c < 0x20 || c == 0x7F)
+          out += Hex("\\x%02X", static_cast<unsigned>(c));
+        else if (c >= 0x80 && c <= 0x9F)
+          out += Hex("\\u%04X", static_cast<unsigned>(c));
+        else
+          AppendUtf8(out, c);
     }
   }
   return out;
@@ -132,26 +143,27 @@ nlohmann::ordered_json ArchiveJson(const ArchiveRow& r) {
   // only its local date and time.
   const std::string utc = LocalIsoTime(r.SavedUtc);
   const std::string saved = utc.empty() ? IsoDateTime(r.MapDate, r.MapTime) : utc;
-  return {{"number", numbered ? nlohmann::ordered_json(number) : nlohmann::ordered_json(nullptr)},
-          {"dir", r.Dir},
-          {"status", Status(r)},
-          // A name left blank is stored as the save's placeholder text: no name for a script.
-          {"name", r.MapName == kUnnamedArchiveName ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(r.MapName)},
-          {"date", r.MapDate},
-          {"time", r.MapTime},
-          {"saved", saved.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(saved)},
-          {"agenda", r.AgendaName},
-          {"years", YearNames(r.YearFilter)},
-          {"modules", r.ModuleCodes},
-          {"savedUtc", r.SavedUtc.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(r.SavedUtc)},
-          {"sequence", r.Sequence > 0 ? nlohmann::ordered_json(r.Sequence) : nlohmann::ordered_json(nullptr)},
-          {"complete", r.Complete},
-          {"damage", r.Damage.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(r.Damage)}};
+  return {
+      {"number", numbered ? nlohmann::ordered_json(number) : nlohmann::ordered_json(nullptr)},
+      {"dir", r.Dir},
+      {"status", Status(r)},
+      // A name left blank is stored as the save's placeholder text: no name for a script.
+      {"name", r.MapName == kUnnamedArchiveName ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(r.MapName)},
+      {"date", r.MapDate},
+      {"time", r.MapTime},
+      {"saved", saved.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(saved)},
+      {"agenda", r.AgendaName},
+      {"years", YearNames(r.YearFilter)},
+      {"modules", r.ModuleCodes},
+      {"savedUtc", r.SavedUtc.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(r.SavedUtc)},
+      {"sequence", r.Sequence > 0 ? nlohmann::ordered_json(r.Sequence) : nlohmann::ordered_json(nullptr)},
+      {"complete", r.Complete},
+      {"damage", r.Damage.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(r.Damage)}};
 }
 
 nlohmann::ordered_json CountsJson(const OperationCounts& c) {
-  return {{"tables", c.Tables},      {"tablesDone", c.TablesDone}, {"tablesAbsent", c.TablesAbsent},
-          {"documents", c.Documents}, {"recorded", c.Recorded},     {"written", c.Written},
+  return {{"tables", c.Tables},       {"tablesDone", c.TablesDone},   {"tablesAbsent", c.TablesAbsent},
+          {"documents", c.Documents}, {"recorded", c.Recorded},       {"written", c.Written},
           {"changed", c.Changed},     {"unusableKey", c.UnusableKey}, {"gone", c.Gone}};
 }
 
@@ -171,9 +183,8 @@ void PrintArchiveList(const ArchiveList& list, bool json, std::ostream& out) {
   for (const ArchiveRow& r : list.Rows()) {
     const std::vector<std::string>& modules = r.ModuleCodes;
     if (!json) {
-      out << EscapeField(r.Dir) << '\t' << Status(r) << '\t' << EscapeField(r.MapName) << '\t'
-          << EscapeField(r.MapDate) << '\t' << EscapeField(r.MapTime) << '\t' << EscapeField(r.YearFilter) << '\t'
-          << Join(modules, ",") << '\n';
+      out << EscapeField(r.Dir) << '\t' << Status(r) << '\t' << EscapeField(r.MapName) << '\t' << EscapeField(r.MapDate)
+          << '\t' << EscapeField(r.MapTime) << '\t' << EscapeField(r.YearFilter) << '\t' << Join(modules, ",") << '\n';
       continue;
     }
     rows.push_back(ArchiveJson(r));
@@ -200,7 +211,9 @@ void PrintCheck(const std::vector<CheckedArchive>& checked, bool json, std::ostr
   for (const CheckedArchive& c : checked) {
     sound = sound && c.problems.empty();
     if (json) {
-      archives.push_back({{"archive", ArchiveJson(c.row)}, {"ok", c.problems.empty()}, {"records", c.records},
+      archives.push_back({{"archive", ArchiveJson(c.row)},
+                          {"ok", c.problems.empty()},
+                          {"records", c.records},
                           {"problems", c.problems}});
       continue;
     }
@@ -230,8 +243,8 @@ std::pair<std::string, std::string> ModuleAndYear(const FileListRow& row) {
 }
 }  // namespace
 
-void PrintInspectionJson(const ArchiveRow& row, const ArchiveInspection& inspection, bool documents,
-                         std::ostream& out, bool dryRun) {
+void PrintInspectionJson(const ArchiveRow& row, const ArchiveInspection& inspection, bool documents, std::ostream& out,
+                         bool dryRun) {
   nlohmann::ordered_json doc = dryRun ? JobJson("restore", "dry-run") : JobJson("show", "ok");
   doc["archive"] = ArchiveJson(row);
   if (dryRun) {
@@ -241,10 +254,14 @@ void PrintInspectionJson(const ArchiveRow& row, const ArchiveInspection& inspect
   nlohmann::ordered_json tables = nlohmann::ordered_json::array();
   for (const TableInspection& t : inspection.tables) {
     const auto [module, year] = ModuleAndYear(t.row);
-    tables.push_back({{"table", t.row.WorkingStr},  {"module", module}, {"year", year},
+    tables.push_back({{"table", t.row.WorkingStr},
+                      {"module", module},
+                      {"year", year},
                       {"money", NativePath(t.row.MoneyFile)},
-                      {"moneyTableExists", t.moneyTableExists}, {"recorded", t.recorded},
-                      {"locked", t.locked},         {"differing", t.differing},
+                      {"moneyTableExists", t.moneyTableExists},
+                      {"recorded", t.recorded},
+                      {"locked", t.locked},
+                      {"differing", t.differing},
                       {"missing", t.missing}});
   }
   doc["tables"] = tables;
@@ -325,9 +342,9 @@ std::string UnchangedText(int documents, int changed, const std::vector<std::pai
 
 std::string SaveSummary(const OperationCounts& c, LockAction action, bool finished, double seconds) {
   const bool acted = action != LockAction::NoAction;
-  return std::string(finished ? "Souhrn uložení: " : "Souhrn uložení (nedokončeno): ") + TablesText(c) +
-         ", doklady " + std::to_string(c.Documents) + ", zaznamenáno " + std::to_string(c.Recorded) +
-         ", změněno " + std::to_string(c.Changed) +
+  return std::string(finished ? "Souhrn uložení: " : "Souhrn uložení (nedokončeno): ") + TablesText(c) + ", doklady " +
+         std::to_string(c.Documents) + ", zaznamenáno " + std::to_string(c.Recorded) + ", změněno " +
+         std::to_string(c.Changed) +
          UnchangedText(c.Documents, c.Changed,
                        {{"bez akce", acted ? 0 : c.Recorded},
                         {"stav už odpovídal", c.Written - c.Changed},
@@ -339,7 +356,8 @@ std::string SaveSummary(const OperationCounts& c, LockAction action, bool finish
 std::string RestoreSummary(const OperationCounts& c, bool finished, double seconds) {
   return std::string(finished ? "Souhrn obnovení: " : "Souhrn obnovení (nedokončeno): ") + TablesText(c) +
          ", záznamy archivu " + std::to_string(c.Documents) + ", změněno " + std::to_string(c.Changed) +
-         UnchangedText(c.Documents, c.Changed, {{"stav už odpovídal", c.Written - c.Changed}, {"v Money už nejsou", c.Gone}}) +
+         UnchangedText(c.Documents, c.Changed,
+                       {{"stav už odpovídal", c.Written - c.Changed}, {"v Money už nejsou", c.Gone}}) +
          ", " + SecondsText(seconds) + ".";
 }
 

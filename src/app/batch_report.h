@@ -32,8 +32,8 @@ std::string IsoDateTime(const std::string& date, const std::string& time);
 // differs or is gone.
 // `dryRun`: the restore's preview, as the command "restore" with the status "dry-run" and the
 // totals the restore would reach.
-void PrintInspectionJson(const ArchiveRow& row, const ArchiveInspection& inspection, bool documents,
-                         std::ostream& out, bool dryRun = false);
+void PrintInspectionJson(const ArchiveRow& row, const ArchiveInspection& inspection, bool documents, std::ostream& out,
+                         bool dryRun = false);
 // The JSON result of save, restore and delete: schema, command, status, the archive, the action,
 // the counts, further numbers, and the seconds taken.
 // "1,5 s", with the locale's decimal separator.

@@ -83,7 +83,9 @@ bool ConsoleDialogs::Ask(QuestionId id, MsgKind kind, const std::string& text) {
   return Answer(kind, text, id == QuestionId::LockConflict);
 }
 
-bool ConsoleDialogs::Question(MsgKind kind, const std::string& text) { return Answer(kind, text, false); }
+bool ConsoleDialogs::Question(MsgKind kind, const std::string& text) {
+  return Answer(kind, text, false);
+}
 
 bool ConsoleDialogs::Answer(MsgKind kind, const std::string& text, bool conflict) {
   // The window's questions name its buttons; on the console only what happened is said.
@@ -98,8 +100,9 @@ bool ConsoleDialogs::Answer(MsgKind kind, const std::string& text, bool conflict
     // Stopping: Ne to a conflict, Ano to the abort question.
     m_stopped = true;
     if (conflict) m_err << ConsoleLine(kind, said) << std::endl;
-    m_err << WrapForConsole("Operace se zastavuje na pokyn signálu (Ctrl+C, SIGTERM); další signál ukončí program "
-                            "hned.")
+    m_err << WrapForConsole(
+                 "Operace se zastavuje na pokyn signálu (Ctrl+C, SIGTERM); další signál ukončí program "
+                 "hned.")
           << std::endl;
     return !conflict;
   }
@@ -138,8 +141,9 @@ bool ConsoleDialogs::Answer(MsgKind kind, const std::string& text, bool conflict
                             "počtem sekund.")
           << std::endl;
   } else {
-    m_err << WrapForConsole(document + "; operace se zastavila. Na uvolnění lze čekat volbou --on-conflict "
-                                       "retry=SEKUNDY.")
+    m_err << WrapForConsole(document +
+                            "; operace se zastavila. Na uvolnění lze čekat volbou --on-conflict "
+                            "retry=SEKUNDY.")
           << std::endl;
   }
   return false;
@@ -206,10 +210,9 @@ void ConsoleProgress::SetPosition(int position) {
   const long long percent = static_cast<long long>(position) * 100 / m_maximum;
   if (m_terminal) {
     // The whole job: the tables before this one, and this one's share.
-    const long long whole =
-        m_tableCount > 0 ? ((m_tableNumber - 1) * 100LL + percent) / m_tableCount : percent;
-    m_err << "\r\x1b[K  " << TableLabel() << ": " << position << " / " << m_maximum << " (" << percent
-          << " %), celkem " << whole << " %" << std::flush;
+    const long long whole = m_tableCount > 0 ? ((m_tableNumber - 1) * 100LL + percent) / m_tableCount : percent;
+    m_err << "\r\x1b[K  " << TableLabel() << ": " << position << " / " << m_maximum << " (" << percent << " %), celkem "
+          << whole << " %" << std::flush;
     m_lineOpen = true;
     m_lastLine = now;
     return;

@@ -70,7 +70,7 @@ private:
   std::chrono::steady_clock::time_point m_lastConflict{};
   std::string m_lastMessage;
   std::vector<std::string> m_reportedTexts;
-  bool m_reported = false;  // the current stretch of conflicts has been reported
+  bool m_reported = false;       // the current stretch of conflicts has been reported
   std::string m_stretchSubject;  // the document of the current stretch; empty: a busy table
   std::string m_conflictTable;
   std::int32_t m_conflictKey = 0;

@@ -9,7 +9,7 @@
 namespace vorlend {
 
 struct AddonSettings {
-  ModuleFilter Modules{};            // in the module table's order
+  ModuleFilter Modules{};  // in the module table's order
   LockAction Action = LockAction::Unlock;
   // The file exists but cannot be read whole, or yields no lock action (cut short, or saved in a
   // form the ini service cannot read): the defaults stand in for the remembered choices, and

@@ -1,8 +1,8 @@
 #include "app/startup.h"
 
 #include "app/access_gate.h"
-#include "platform/files.h"
 #include "host/settings_store.h"
+#include "platform/files.h"
 #include "platform/text.h"
 
 namespace vorlend {

@@ -194,7 +194,8 @@ bool RemoveArchiveFolder(const std::string& path, std::string& putBack) {
   if ((!hadFileList || DeleteFile(hidden + "/info.tab")) && RemoveDirectoryTree(hidden)) return true;
   // Back under a number even when the file list cannot be written again: a numbered folder with
   // filled tables is never taken for an abandoned start, a hidden one would be removed.
-  if (hadFileList && !FileExists(hidden + "/info.tab")) static_cast<void>(WriteFileAtomic(hidden + "/info.tab", fileList));
+  if (hadFileList && !FileExists(hidden + "/info.tab"))
+    static_cast<void>(WriteFileAtomic(hidden + "/info.tab", fileList));
   putBack = PutBack(hidden, root, number);
   return false;
 }
@@ -434,7 +435,9 @@ ArchiveAccess ArchiveHold::Upgrade() {
   return m_access;
 }
 
-std::string ArchiveHold::Dir() const { return IncludeTrailingPathDelimiter(m_path); }
+std::string ArchiveHold::Dir() const {
+  return IncludeTrailingPathDelimiter(m_path);
+}
 
 std::string ArchiveHold::GoneText() const {
   return "Archiv \"" + m_row.MapName + "\" mezitím smazal nebo změnil jiný uživatel; s archivem se nic neprovedlo.";
@@ -443,13 +446,15 @@ std::string ArchiveHold::GoneText() const {
 std::string ArchiveHold::RefusalText() const {
   const std::string name = "Archiv \"" + m_row.MapName + "\"";
   switch (m_access) {
-    case ArchiveAccess::Held: return {};
-    case ArchiveAccess::Gone: return GoneText();
+    case ArchiveAccess::Held:
+      return {};
+    case ArchiveAccess::Gone:
+      return GoneText();
     case ArchiveAccess::Saving:
       return name + " se právě ukládá: jeho uložení ještě neskončilo. Obnovit nebo smazat ho lze až po jeho konci.";
     case ArchiveAccess::Unreadable:
-      return "Archiv " + m_row.Dir + ": adresář " + m_path + " nelze otevřít (" +
-             SystemErrorText(m_lock.Error()) + ").";
+      return "Archiv " + m_row.Dir + ": adresář " + m_path + " nelze otevřít (" + SystemErrorText(m_lock.Error()) +
+             ").";
     case ArchiveAccess::InUse:
       return "S archivem \"" + m_row.MapName +
              "\" právě pracuje jiný uživatel. Archiv zůstal beze změny; zkuste to prosím znovu později.";

@@ -28,7 +28,7 @@ struct ArchiveRow {
   bool Complete = true;    // false: the save did not finish (MAIN/Correct is not set)
   bool Running = false;    // its save is still writing it (Complete is false)
   // What the list tells beyond the window's grid, read with the rest of the description.
-  std::string YearFilter{};               // YEARS/List
+  std::string YearFilter{};                // YEARS/List
   std::vector<std::string> ModuleCodes{};  // FILTER, in the module table's order
   // When its save began: MAIN/SavedUtc, in UTC to the microsecond, and MAIN/Sequence, the saves of
   // the agenda counted in the order they began. Archives saved before these keys have neither.
@@ -54,7 +54,10 @@ public:
   std::size_t Count() const { return m_rows.size(); }
   bool Empty() const { return m_rows.empty(); }
   const ArchiveRow& Row(std::size_t i) const { return m_rows.at(i); }
-  void Clear() { m_rows.clear(); m_current = 0; }
+  void Clear() {
+    m_rows.clear();
+    m_current = 0;
+  }
   void Append(ArchiveRow row);  // becomes the current row
   // Deletes the current row; the following row becomes current, or the preceding one at the end.
   void DeleteCurrent();
@@ -149,10 +152,10 @@ std::string NotListedText(const HostContext& ctx, const std::string& dirName);
 
 // How a job may work with an archive.
 enum class ArchiveAccess {
-  Held,    // the job holds the archive; the row still names the archive it was read from
-  Gone,    // deleted, or replaced by another archive of that number, since the row was read
-  Saving,  // its save still runs
-  InUse,   // another user's job holds it in a way that excludes this one
+  Held,        // the job holds the archive; the row still names the archive it was read from
+  Gone,        // deleted, or replaced by another archive of that number, since the row was read
+  Saving,      // its save still runs
+  InUse,       // another user's job holds it in a way that excludes this one
   Unreadable,  // this user may not open its folder
 };
 

@@ -17,11 +17,20 @@ std::string EncodeValue(const std::string& value) {
   std::string escaped;
   for (char c : value) {
     switch (c) {
-      case '%': escaped += "%%"; break;
-      case '\r': escaped += "%c"; break;
-      case '\n': escaped += "%n"; break;
-      case '\0': escaped += "%0"; break;
-      default: escaped.push_back(c);
+      case '%':
+        escaped += "%%";
+        break;
+      case '\r':
+        escaped += "%c";
+        break;
+      case '\n':
+        escaped += "%n";
+        break;
+      case '\0':
+        escaped += "%0";
+        break;
+      default:
+        escaped.push_back(c);
     }
   }
   std::string out = "\"";
@@ -208,8 +217,8 @@ std::string FileListDamage(const FileList& rows, const std::string& yearsText, c
     if (!damage.empty()) return damage;
   }
   if (OneLine(YearsText(names)) != OneLine(yearsText)) {
-    return "seznam souborů info.tab uvádí roky \"" + YearsText(names) + "\", popisný soubor info roky \"" +
-           yearsText + "\"";
+    return "seznam souborů info.tab uvádí roky \"" + YearsText(names) + "\", popisný soubor info roky \"" + yearsText +
+           "\"";
   }
   return {};
 }

@@ -37,8 +37,8 @@ bool IsLocked(const Variant& lock) {
 }
 
 // One archive record beside its document in Money (sought by the key when `seekable`).
-void InspectRecord(TBFTable& archive, TBFTable& money, bool seekable, const std::string& archivePath,
-                   std::size_t index, bool listDocuments, ArchiveInspection& result) {
+void InspectRecord(TBFTable& archive, TBFTable& money, bool seekable, const std::string& archivePath, std::size_t index,
+                   bool listDocuments, ArchiveInspection& result) {
   TableInspection& t = result.tables[index];
   const ArchivedRecord r = ReadArchived(archive, archivePath);
   ++t.recorded;

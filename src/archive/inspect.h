@@ -29,12 +29,12 @@ struct DocumentInspection {
   std::size_t table = 0;  // position in ArchiveInspection::tables
   std::int32_t key = 0;
   Variant archived;
-  bool exists = true;     // false: no longer in Money
-  Variant current;        // the lock as Money holds it now, when the document exists
+  bool exists = true;  // false: no longer in Money
+  Variant current;     // the lock as Money holds it now, when the document exists
 };
 
 struct ArchiveInspection {
-  std::vector<TableInspection> tables;      // in the order of the file list
+  std::vector<TableInspection> tables;        // in the order of the file list
   std::vector<DocumentInspection> documents;  // only when asked for, in the order of the walk
 };
 

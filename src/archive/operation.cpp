@@ -57,13 +57,8 @@ PostOutcome OpenWithRetry(TBFTable& table, const std::string& path, Dialogs& dia
   }
 }
 
-TableBlock::TableBlock(TBFTable& table, bool synced, Dialogs& dialogs, const std::string& workingStr,
-                       SettleFn settle)
-    : m_table(table),
-      m_synced(synced),
-      m_dialogs(dialogs),
-      m_workingStr(workingStr),
-      m_settle(std::move(settle)) {}
+TableBlock::TableBlock(TBFTable& table, bool synced, Dialogs& dialogs, const std::string& workingStr, SettleFn settle)
+    : m_table(table), m_synced(synced), m_dialogs(dialogs), m_workingStr(workingStr), m_settle(std::move(settle)) {}
 
 TableBlock::~TableBlock() {
   if (m_open || m_blockLocks) m_table.Rollback();
@@ -162,8 +157,7 @@ void ProgressTick(Progress& progress, int counter) {
   progress.SetPosition(counter);
 }
 
-bool AbortConfirmed(Progress& progress, Dialogs& dialogs, MsgKind kind, const char* question,
-                    const SettleFn& settle) {
+bool AbortConfirmed(Progress& progress, Dialogs& dialogs, MsgKind kind, const char* question, const SettleFn& settle) {
   if (!progress.AbortRequested()) return false;
   if (settle && !settle()) return true;
   if (dialogs.Ask(QuestionId::StopJob, kind, question)) return true;

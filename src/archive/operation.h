@@ -129,7 +129,7 @@ private:
   bool m_open = false;
   bool m_transactions = true;
   bool m_blockLocks = false;  // locks taken for the block outside its transaction
-  bool m_unsynced = false;  // a block was committed without a sync since the last synced one
+  bool m_unsynced = false;    // a block was committed without a sync since the last synced one
   int m_pending = 0;
   std::chrono::steady_clock::time_point m_started;
 };
@@ -137,8 +137,8 @@ private:
 // The last step of a document, the same for the save and the restore: the locked document of
 // `table`, in edit mode and read again with `before` as its lock, gets `lock` within `block`.
 // Counted in `pending` as written, and as changed when its lock was different.
-[[nodiscard]] PostOutcome ChangeLock(TBFTable& table, TableBlock& block, const Variant& before,
-                                     const Variant& lock, OperationCounts& pending);
+[[nodiscard]] PostOutcome ChangeLock(TBFTable& table, TableBlock& block, const Variant& before, const Variant& lock,
+                                     OperationCounts& pending);
 
 // Locks the current record of `table`: with `block`, for that block (not read again), else on its
 // own (read again). While another user holds it, asks the lock-conflict question; Ano tries the

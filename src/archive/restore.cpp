@@ -75,8 +75,8 @@ bool ReadArchiveFileList(const std::string& archiveDir, Dialogs& dialogs, FileLi
   TMemIniFile info(archiveDir + "info", infoBytes);
   const std::string damage = FileListDamage(files, info);
   if (!damage.empty()) {
-    dialogs.Message(MsgKind::Error, "Chyba: archiv " + ExcludeTrailingPathDelimiter(archiveDir) + " je poškozen: " +
-                                        damage + ". Z archivu se nic neobnovuje ani nemaže.");
+    dialogs.Message(MsgKind::Error, "Chyba: archiv " + ExcludeTrailingPathDelimiter(archiveDir) +
+                                        " je poškozen: " + damage + ". Z archivu se nic neobnovuje ani nemaže.");
     return false;
   }
   return true;
@@ -214,10 +214,15 @@ int RestoreDocument(RestoreJob& job, RestoreBlock& block, std::int32_t key, cons
   if (!block.Begin()) return -1;
   switch (block.Lock(key)) {
     case LockOutcome::Refused:
-    case LockOutcome::Failed: return -1;
-    case LockOutcome::Unavailable: return Fail(job, job.BFMoneyFile.LastError());
-    case LockOutcome::Gone: ++job.Counts.Gone; return 0;
-    case LockOutcome::Locked: break;
+    case LockOutcome::Failed:
+      return -1;
+    case LockOutcome::Unavailable:
+      return Fail(job, job.BFMoneyFile.LastError());
+    case LockOutcome::Gone:
+      ++job.Counts.Gone;
+      return 0;
+    case LockOutcome::Locked:
+      break;
   }
   return block.Change(archived) ? 0 : -1;
 }

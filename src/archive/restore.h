@@ -18,14 +18,14 @@ namespace vorlend {
 struct RestoreJob {
   const HostContext& context;  // AgendaPath, and the form in which messages show paths
   Dialogs& dialogs;
-  Progress& progress;          // also carries the user's abort request
+  Progress& progress;  // also carries the user's abort request
   TBFTable& BFMoneyFile;
   TBFTable& BFLockFile;
   FileList& mtFileList;
   OperationObserver* Observer = nullptr;  // optional
   // The archive the job holds: its tables are opened by their names, and must still be its own.
-  const ArchiveHold* Hold = nullptr;      // optional
-  int BlockSize = kRestoreBlockSize;      // documents per block; 1 = record by record
+  const ArchiveHold* Hold = nullptr;  // optional
+  int BlockSize = kRestoreBlockSize;  // documents per block; 1 = record by record
 
   // Filled in by the restore.
   OperationCounts Counts{};
@@ -37,7 +37,6 @@ struct RestoreJob {
 // The archive's file list as the restore reads it before anything in Money is touched: info.tab
 // present, readable and not empty, every row a safe path, every archive table present. False
 // after the message.
-[[nodiscard]] bool ReadArchiveFileList(const std::string& archiveDir, Dialogs& dialogs,
-                                       FileList& files);
+[[nodiscard]] bool ReadArchiveFileList(const std::string& archiveDir, Dialogs& dialogs, FileList& files);
 
 }  // namespace vorlend

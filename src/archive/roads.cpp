@@ -118,7 +118,7 @@ DeletionStatus DeleteHeld(const ArchiveHold& hold, Dialogs& dialogs) {
     return hold.Access() == ArchiveAccess::Gone ? DeletionStatus::Gone : DeletionStatus::Refused;
   }
   return DeleteArchiveDirectory(ExcludeTrailingPathDelimiter(hold.Dir()), dialogs) == 0 ? DeletionStatus::Deleted
-                                                                                              : DeletionStatus::Failed;
+                                                                                        : DeletionStatus::Failed;
 }
 
 }  // namespace
@@ -167,8 +167,8 @@ std::string NewerArchiveQuestion(const ArchiveRow& row, const ArchiveRow& newer)
 }
 
 std::string NewerArchiveText(const ArchiveRow& row, const ArchiveRow& newer) {
-  return "Archiv \"" + newer.MapName + "\" (číslo " + newer.Dir + "), uložený " + newer.MapDate + " " +
-         newer.MapTime + ", je novější než archiv \"" + row.MapName + "\" (číslo " + row.Dir +
+  return "Archiv \"" + newer.MapName + "\" (číslo " + newer.Dir + "), uložený " + newer.MapDate + " " + newer.MapTime +
+         ", je novější než archiv \"" + row.MapName + "\" (číslo " + row.Dir +
          ") a obsahuje některé stejné tabulky. Archivy se obnovují od nejnovějšího: novější archiv zaznamenal "
          "zámky, které uložení staršího archivu změnilo, a jeho pozdější obnovení by stav vrácený ze "
          "staršího archivu znovu přepsalo.\r\rDoporučujeme nejprve obnovit novější archiv.";
@@ -196,8 +196,8 @@ bool RunRecapitulationRoad(const HostContext& ctx, Dialogs& dialogs, const Archi
   return ShowRecapitulation(reading.Dir(), recap) == 0;
 }
 
-SaveOutcome RunSaveRoad(const HostContext& ctx, const RoadPorts& ports, const RoadTables& tables,
-                        const YearList& years, SaveChoices choices, int blockSize) {
+SaveOutcome RunSaveRoad(const HostContext& ctx, const RoadPorts& ports, const RoadTables& tables, const YearList& years,
+                        SaveChoices choices, int blockSize) {
   SaveOutcome outcome;
   RemoveAbandonedSaves(ctx);
   // A new save would record the states an unfinished one changed, or is changing, as the earlier
@@ -302,9 +302,9 @@ DeletionStatus RunDeleteRoad(const HostContext& ctx, Dialogs& dialogs, const Arc
   // An unfinished archive may hold the only earlier states of documents its save changed.
   const int changes = PendingChanges(ctx, row);
   if (pending) *pending = changes;
-  const bool yes = changes > 0 ? dialogs.Ask(QuestionId::DeletePendingWork, MsgKind::Warning,
-                                             PendingDeletionQuestion(row, changes))
-                               : dialogs.Ask(QuestionId::DeleteArchive, MsgKind::Confirmation, kDeleteArchiveQuestion);
+  const bool yes =
+      changes > 0 ? dialogs.Ask(QuestionId::DeletePendingWork, MsgKind::Warning, PendingDeletionQuestion(row, changes))
+                  : dialogs.Ask(QuestionId::DeleteArchive, MsgKind::Confirmation, kDeleteArchiveQuestion);
   if (!yes) return DeletionStatus::Kept;
   const ArchiveHold hold(ctx, row, LockMode::Exclusive);
   if (dryRun && hold.HeldOrSay(dialogs)) return DeletionStatus::WouldDelete;

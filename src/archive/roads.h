@@ -20,7 +20,8 @@
 
 namespace vorlend {
 
-inline constexpr const char* kDeleteArchiveQuestion = "Smazání uloženého archivu je nevratná operace. Opravdu to chcete ?";
+inline constexpr const char* kDeleteArchiveQuestion =
+    "Smazání uloženého archivu je nevratná operace. Opravdu to chcete ?";
 inline constexpr const char* kDeleteAfterRestoreQuestion =
     "Operace byla dokončena. Pokud archiv uložených zámků již nebudete potřebovat, můžete ho smazat, aby "
     "nezabíral na disku zbytečně místo. Chcete to udělat nyní ?";
@@ -78,9 +79,9 @@ enum class SaveStatus { Saved, Declined, Failed, Refused };
 struct SaveOutcome {
   SaveStatus status = SaveStatus::Failed;
   UnfinishedArchive unfinished{};  // Declined: what the declined question was about
-  std::string archiveNumber;      // the archive's directory name, when one is left
-  bool incompleteLeft = false;    // failed or stopped after documents changed: the archive keeps them
-  std::string archiveName;        // as stored ("[bez názvu]" for a blank name)
+  std::string archiveNumber;       // the archive's directory name, when one is left
+  bool incompleteLeft = false;     // failed or stopped after documents changed: the archive keeps them
+  std::string archiveName;         // as stored ("[bez názvu]" for a blank name)
   OperationCounts counts{};
   std::vector<SkippedDocuments> skipped{};
 };
@@ -97,23 +98,23 @@ struct SaveOutcome {
 // Asks about an unfinished archive (QuestionId::GoOnDespiteUnfinished) or one of the same tables
 // still waiting for its restore (QuestionId::ArchiveOrder), then saves. Refused: another save's
 // start held the agenda too long, or the archive root cannot be made (after the message).
-SaveOutcome RunSaveRoad(const HostContext& ctx, const RoadPorts& ports, const RoadTables& tables,
-                        const YearList& years, SaveChoices choices, int blockSize = kSaveBlockSize);
+SaveOutcome RunSaveRoad(const HostContext& ctx, const RoadPorts& ports, const RoadTables& tables, const YearList& years,
+                        SaveChoices choices, int blockSize = kSaveBlockSize);
 
 enum class DeletionStatus {
   NotAsked,  // the road did not come to the question
   Kept,      // the user answered Ne
   Deleted,
-  Failed,    // after "Nelze smazat adresář ..."; the archive stays listed (the message says under which number)
-  Refused,   // another user works with it, or its save runs (after the message)
-  Gone,      // deleted or replaced by another user meanwhile (after the message)
+  Failed,       // after "Nelze smazat adresář ..."; the archive stays listed (the message says under which number)
+  Refused,      // another user works with it, or its save runs (after the message)
+  Gone,         // deleted or replaced by another user meanwhile (after the message)
   WouldDelete,  // a dry run: the deletion would have gone ahead
 };
 
 enum class RestoreStatus { Restored, Failed, Refused, Declined };
 struct RestoreRoadOutcome {
   RestoreStatus status = RestoreStatus::Failed;
-  ArchiveRow newer{};  // Declined: the newer archive the question named
+  ArchiveRow newer{};                          // Declined: the newer archive the question named
   ArchiveAccess access = ArchiveAccess::Held;  // Refused: why (after the message)
   DeletionStatus deletion = DeletionStatus::NotAsked;
   OperationCounts counts{};
@@ -141,8 +142,8 @@ int PendingChanges(const HostContext& ctx, const ArchiveRow& row);
 // the archive held shared while its recapitulation (when asked for) and every record are read, so
 // no other user deletes it meanwhile; nothing is locked or written. 0 with the counts; 1 when
 // stopped on request; -1 after the message that says why not.
-[[nodiscard]] int RunComparisonRoad(const HostContext& ctx, Dialogs& dialogs, const ArchiveRow& row,
-                                    bool listDocuments, ArchiveInspection& inspection,
-                                    Recapitulation* recap = nullptr, const InspectionProgress* shown = nullptr);
+[[nodiscard]] int RunComparisonRoad(const HostContext& ctx, Dialogs& dialogs, const ArchiveRow& row, bool listDocuments,
+                                    ArchiveInspection& inspection, Recapitulation* recap = nullptr,
+                                    const InspectionProgress* shown = nullptr);
 
 }  // namespace vorlend

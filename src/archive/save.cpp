@@ -123,8 +123,7 @@ int SaveLocks(SaveJob& job) {
   }
 }
 
-int CreateLockTable(const std::string& basePath, const std::string& programDir,
-                    Dialogs& dialogs) {
+int CreateLockTable(const std::string& basePath, const std::string& programDir, Dialogs& dialogs) {
   const std::string dat = basePath + ".dat";
   const std::string dia = basePath + ".dia";
   for (const std::string& old : {dat, dia, dat + "-wal", dat + "-shm"}) {
@@ -138,8 +137,7 @@ int CreateLockTable(const std::string& basePath, const std::string& programDir,
                                                        {programDir + "Pattern/DB1.DIA", dia}};
   for (const auto& [source, target] : pairs) {
     if (!FileExists(source)) {
-      dialogs.Message(MsgKind::Error,
-                      "Chyba: soubor " + source + " neexistuje. Proveďte reinstalaci tohoto programu.");
+      dialogs.Message(MsgKind::Error, "Chyba: soubor " + source + " neexistuje. Proveďte reinstalaci tohoto programu.");
       return -1;
     }
     // The names of every copy are synced once, with the archive's folder, before the first
@@ -256,8 +254,7 @@ int CreateArchiveTables(SaveJob& job) {
   }
   if (!job.mtFileList.empty() && !SyncDirectoryOf(job.ArchiveDir)) {
     job.dialogs.Message(MsgKind::Error,
-                        "Chyba: nelze vytvořit soubor " + job.ArchiveDir + job.mtFileList.front().FileName +
-                            ".%%%");
+                        "Chyba: nelze vytvořit soubor " + job.ArchiveDir + job.mtFileList.front().FileName + ".%%%");
     return -1;
   }
   return 0;
@@ -301,7 +298,8 @@ int OpenEveryTable(SaveJob& job) {
     const RowTables p = RowTablePaths(job.context, row, job.ArchiveDir);
     if (FileExists(p.money + ".dat")) {
       const PostOutcome opened = OpenWithRetry(job.BFMoneyFile, p.money, job.dialogs, row.WorkingStr);
-      if (opened != PostOutcome::Posted) return opened == PostOutcome::Refused ? -1 : FailClosing(job, OpenErrorText(p.money));
+      if (opened != PostOutcome::Posted)
+        return opened == PostOutcome::Refused ? -1 : FailClosing(job, OpenErrorText(p.money));
       TableCloser closeMoney(job.BFMoneyFile);
       if (job.BFMoneyFile.RecCount() >= 1) {
         if (job.BFMoneyFile.GoTop() != 0) return FailClosing(job, PositionErrorText(p.money));
@@ -313,7 +311,8 @@ int OpenEveryTable(SaveJob& job) {
         }
       }
     }
-    if (job.BFLockFile.OpenTable(p.archive, kArchiveTableWriting) != 0) return FailClosing(job, OpenErrorText(p.archive));
+    if (job.BFLockFile.OpenTable(p.archive, kArchiveTableWriting) != 0)
+      return FailClosing(job, OpenErrorText(p.archive));
     job.BFLockFile.CloseTable();
   }
   return 0;
@@ -391,15 +390,18 @@ int SaveDocument(SaveJob& job, SaveBlock& block, int& skipped) {
 
   const LockOutcome locked = block.Lock(keyNumber);
   switch (locked) {
-    case LockOutcome::Failed: return -1;
+    case LockOutcome::Failed:
+      return -1;
     case LockOutcome::Refused:
-    case LockOutcome::Unavailable: return LeaveHeldDocument(job, block, walked, locked);
+    case LockOutcome::Unavailable:
+      return LeaveHeldDocument(job, block, walked, locked);
     case LockOutcome::Gone:
       // Another user deleted the document meanwhile: nothing is left to change, and its record
       // holds what was read before; the restore never finds it.
       ++job.Counts.Gone;
       return block.Record(walked) ? 0 : -1;
-    case LockOutcome::Locked: break;
+    case LockOutcome::Locked:
+      break;
   }
   return block.Locked(walked) ? 0 : -1;
 }

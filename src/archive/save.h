@@ -42,12 +42,12 @@ struct SkippedDocuments {
 struct SaveJob {
   const HostContext& context;  // paths, AgendaExt, AgendaName
   Dialogs& dialogs;
-  Progress& progress;          // also carries the user's abort request
+  Progress& progress;  // also carries the user's abort request
   TBFTable& BFMoneyFile;
   TBFTable& BFLockFile;
-  const YearList& years;       // marked rows take part, in the list's order
+  const YearList& years;  // marked rows take part, in the list's order
   SaveChoices choices;
-  FileList& mtFileList;        // rebuilt by every save
+  FileList& mtFileList;                   // rebuilt by every save
   OperationObserver* Observer = nullptr;  // optional
   int BlockSize = kSaveBlockSize;         // documents per block; 1 = record by record
   long long Sequence = 0;                 // MAIN/Sequence of the new archive (0: none written)
@@ -56,7 +56,7 @@ struct SaveJob {
   std::function<void()> ArchiveHeld{};
 
   // Filled in by the save.
-  std::string ArchiveDir{};    // set by CreateArchiveDirectory, trailing separator
+  std::string ArchiveDir{};  // set by CreateArchiveDirectory, trailing separator
   bool DocumentsChanged = false;
   std::vector<SkippedDocuments> Skipped{};
   OperationCounts Counts{};
@@ -75,8 +75,7 @@ struct SaveJob {
 // 0 when both files are fresh copies of the template files in `programDir` (their content synced;
 // the caller syncs the folder that holds their names); -1 after its message,
 // which names the path.
-[[nodiscard]] int CreateLockTable(const std::string& basePath,
-                                  const std::string& programDir, Dialogs& dialogs);
+[[nodiscard]] int CreateLockTable(const std::string& basePath, const std::string& programDir, Dialogs& dialogs);
 
 // The name of the archive table of a module and year: the module code and the year's extension.
 std::string ArchiveTableName(const ModuleInfo& module, const YearRow& year);

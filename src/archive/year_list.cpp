@@ -53,7 +53,8 @@ bool FillYearList(const std::string& agendaDir, Dialogs& dialogs, YearList& list
     YearRow row;
     row.YearDir = CutToChars(UpperCase(entry.name), 10);
     row.EntryName = entry.name;
-    row.YearName = CutToChars(ReadSettingsString(agendaDir + entry.name + "/ROK.INI", "Global", "Účetní rok", "????"), 4);
+    row.YearName =
+        CutToChars(ReadSettingsString(agendaDir + entry.name + "/ROK.INI", "Global", "Účetní rok", "????"), 4);
     const std::size_t dot = entry.name.rfind('.');
     row.YearExt = dot == std::string::npos ? std::string() : CutToChars(entry.name.substr(dot + 1), 10);
     list.Add(std::move(row));

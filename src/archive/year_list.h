@@ -12,8 +12,8 @@ struct YearRow {
   std::string YearDir;   // directory name in upper case, at most 10 characters
   std::string YearName;  // at most 4 characters, "????" when the year has no name
   bool Checked = false;
-  std::string YearExt;   // extension of the directory name, at most 10 characters
-  std::string EntryName; // the directory's name as it stands on disk
+  std::string YearExt;    // extension of the directory name, at most 10 characters
+  std::string EntryName;  // the directory's name as it stands on disk
 };
 
 class YearList {
@@ -21,7 +21,10 @@ public:
   const std::vector<YearRow>& Rows() const { return m_rows; }
   std::size_t Count() const { return m_rows.size(); }
   const YearRow& Row(std::size_t i) const { return m_rows.at(i); }
-  void Clear() { m_rows.clear(); m_current = 0; }
+  void Clear() {
+    m_rows.clear();
+    m_current = 0;
+  }
   // Inserts in descending order of YearName (equal names keep their order of insertion).
   void Add(YearRow row);
   void Toggle(std::size_t i) { m_rows.at(i).Checked = !m_rows.at(i).Checked; }

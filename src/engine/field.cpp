@@ -31,12 +31,18 @@ bool AsciiSameText(std::string_view a, std::string_view b, bool& allAscii) {
 
 const char* FieldTypeName(FieldType type) {
   switch (type) {
-    case FieldType::Text: return "text";
-    case FieldType::Integer: return "integer";
-    case FieldType::Boolean: return "boolean";
-    case FieldType::Double: return "double";
-    case FieldType::Date: return "date";
-    case FieldType::Untyped: return "untyped";
+    case FieldType::Text:
+      return "text";
+    case FieldType::Integer:
+      return "integer";
+    case FieldType::Boolean:
+      return "boolean";
+    case FieldType::Double:
+      return "double";
+    case FieldType::Date:
+      return "date";
+    case FieldType::Untyped:
+      return "untyped";
   }
   return "untyped";
 }
@@ -54,12 +60,18 @@ std::optional<FieldType> ParseFieldType(std::string_view name) {
 
 const char* DeclaredType(FieldType type) {
   switch (type) {
-    case FieldType::Text: return "TEXT";
-    case FieldType::Integer: return "INTEGER";
-    case FieldType::Boolean: return "BOOLEAN";
-    case FieldType::Double: return "DOUBLE";
-    case FieldType::Date: return "DATE";
-    case FieldType::Untyped: return "";
+    case FieldType::Text:
+      return "TEXT";
+    case FieldType::Integer:
+      return "INTEGER";
+    case FieldType::Boolean:
+      return "BOOLEAN";
+    case FieldType::Double:
+      return "DOUBLE";
+    case FieldType::Date:
+      return "DATE";
+    case FieldType::Untyped:
+      return "";
   }
   return "";
 }

@@ -12,7 +12,9 @@ namespace vorlend::engine {
 
 namespace {
 // The descriptor kept in the platform-neutral member.
-int Fd(std::intptr_t kept) { return static_cast<int>(kept); }
+int Fd(std::intptr_t kept) {
+  return static_cast<int>(kept);
+}
 }  // namespace
 
 namespace {

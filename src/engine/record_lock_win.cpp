@@ -13,7 +13,9 @@ namespace vorlend::engine {
 
 namespace {
 
-HANDLE AsHandle(std::intptr_t kept) { return reinterpret_cast<HANDLE>(kept); }
+HANDLE AsHandle(std::intptr_t kept) {
+  return reinterpret_cast<HANDLE>(kept);
+}
 
 OVERLAPPED At(std::int64_t recno) {
   OVERLAPPED o{};
@@ -36,8 +38,8 @@ bool RecordLockFile::Open(const std::string& path, std::string& error, bool crea
   HANDLE h = create ? engine::Open(path, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS, noFollow) : INVALID_HANDLE_VALUE;
   m_writable = h != INVALID_HANDLE_VALUE;
   // A lock file on read-only storage still lets the table be read; LockRecord then fails.
-  if (h == INVALID_HANDLE_VALUE && (!create || ::GetLastError() == ERROR_ACCESS_DENIED ||
-                                    ::GetLastError() == ERROR_WRITE_PROTECT)) {
+  if (h == INVALID_HANDLE_VALUE &&
+      (!create || ::GetLastError() == ERROR_ACCESS_DENIED || ::GetLastError() == ERROR_WRITE_PROTECT)) {
     h = engine::Open(path, GENERIC_READ, OPEN_EXISTING, noFollow);
   }
   if (h == INVALID_HANDLE_VALUE && !create &&

@@ -71,8 +71,8 @@ sqlite3_stmt* StatementCache::Get(const std::string& sql) {
   auto it = m_statements.find(sql);
   if (it != m_statements.end()) return it->second;
   sqlite3_stmt* stmt = nullptr;
-  if (sqlite3_prepare_v3(m_db, sql.c_str(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT,
-                         &stmt, nullptr) != SQLITE_OK) {
+  if (sqlite3_prepare_v3(m_db, sql.c_str(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &stmt, nullptr) !=
+      SQLITE_OK) {
     const std::string message = SqliteMessage(m_db);
     sqlite3_finalize(stmt);
     throw HostError("Chyba databázového dotazu: " + message);
@@ -87,8 +87,7 @@ void BindValue(sqlite3_stmt* stmt, int index, const Variant& value) {
       sqlite3_bind_null(stmt, index);
       break;
     case Variant::Kind::String:
-      sqlite3_bind_text(stmt, index, value.Text().data(), static_cast<int>(value.Text().size()),
-                        SQLITE_STATIC);
+      sqlite3_bind_text(stmt, index, value.Text().data(), static_cast<int>(value.Text().size()), SQLITE_STATIC);
       break;
     case Variant::Kind::Bool:
       sqlite3_bind_int(stmt, index, value.BoolValue() ? 1 : 0);
@@ -117,8 +116,8 @@ void ReadStored(sqlite3_stmt* stmt, int column, StoredValue& out, std::string& b
       break;
     case SQLITE_TEXT:
     case SQLITE_BLOB: {
-      const void* p = out.storage == SQLITE_TEXT ? static_cast<const void*>(sqlite3_value_text(value))
-                                                 : sqlite3_value_blob(value);
+      const void* p =
+          out.storage == SQLITE_TEXT ? static_cast<const void*>(sqlite3_value_text(value)) : sqlite3_value_blob(value);
       const int n = sqlite3_value_bytes(value);
       out.offset = static_cast<std::uint32_t>(bytes.size());
       out.length = static_cast<std::uint32_t>(n);
@@ -174,12 +173,17 @@ Variant ToVariant(const StoredValue& stored, const std::string& bytes, FieldType
 
 Variant BlankValue(FieldType type) {
   switch (type) {
-    case FieldType::Text: return Variant::FromString(std::string());
-    case FieldType::Integer: return Variant::FromInt(0);
-    case FieldType::Boolean: return Variant::FromBool(false);
-    case FieldType::Double: return Variant::FromDouble(0.0);
+    case FieldType::Text:
+      return Variant::FromString(std::string());
+    case FieldType::Integer:
+      return Variant::FromInt(0);
+    case FieldType::Boolean:
+      return Variant::FromBool(false);
+    case FieldType::Double:
+      return Variant::FromDouble(0.0);
     case FieldType::Date:
-    case FieldType::Untyped: return Variant::Null();
+    case FieldType::Untyped:
+      return Variant::Null();
   }
   return Variant::Null();
 }

@@ -57,6 +57,7 @@ public:
   StatementUse(const StatementUse&) = delete;
   StatementUse& operator=(const StatementUse&) = delete;
   sqlite3_stmt* Get() const { return m_stmt; }
+
 private:
   sqlite3_stmt* m_stmt;
 };

@@ -42,8 +42,12 @@ std::string ColumnText(sqlite3_stmt* stmt, int column) {
 
 }  // namespace
 
-void SetBusyTimeout(int milliseconds) { g_busyTimeoutMs = milliseconds; }
-int BusyTimeout() { return g_busyTimeoutMs; }
+void SetBusyTimeout(int milliseconds) {
+  g_busyTimeoutMs = milliseconds;
+}
+int BusyTimeout() {
+  return g_busyTimeoutMs;
+}
 
 std::unique_ptr<Table> Table::Open(const std::string& path, std::string& error, OpenOptions options, bool* busy) {
   std::unique_ptr<Table> table(new Table());
@@ -126,9 +130,8 @@ bool Table::OpenConnection(std::string& error, OpenOptions options) {
 
 std::string Table::IntegrityCheck() {
   std::string result, error;
-  const bool ran = QueryRows(m_db, "PRAGMA integrity_check", error, [&](sqlite3_stmt* s) {
-    result += (result.empty() ? "" : "\n") + ColumnText(s, 0);
-  });
+  const bool ran = QueryRows(m_db, "PRAGMA integrity_check", error,
+                             [&](sqlite3_stmt* s) { result += (result.empty() ? "" : "\n") + ColumnText(s, 0); });
   return ran ? result : error;
 }
 
@@ -319,7 +322,8 @@ Variant Table::Value(std::string_view field) {
 
 Variant Table::Value(int field) {
   const auto j = static_cast<std::size_t>(field);
-  if (j >= m_fields.size()) throw HostError("Pole č. " + std::to_string(field) + " v tabulce " + m_datPath + " neexistuje.");
+  if (j >= m_fields.size())
+    throw HostError("Pole č. " + std::to_string(field) + " v tabulce " + m_datPath + " neexistuje.");
   RequireRecord(m_fields[j].name);
   MarkWanted(j);
   return m_dirty[j] ? m_pending[j] : CurrentValue(j);
@@ -338,7 +342,8 @@ void Table::SetValue(std::string_view field, const Variant& v) {
 
 void Table::SetValue(int field, const Variant& v) {
   const auto j = static_cast<std::size_t>(field);
-  if (j >= m_fields.size()) throw HostError("Pole č. " + std::to_string(field) + " v tabulce " + m_datPath + " neexistuje.");
+  if (j >= m_fields.size())
+    throw HostError("Pole č. " + std::to_string(field) + " v tabulce " + m_datPath + " neexistuje.");
   RequireRecord(m_fields[j].name);
   Variant converted;
   ConvertFor(j, v, converted);

@@ -46,8 +46,8 @@ public:
   // changed by a failed open. `busy`, when given, tells an open that failed only because another
   // program keeps the table to itself past the busy timeout (SQLite's exclusive locking mode):
   // like a held record, it may succeed when tried again.
-  [[nodiscard]] static std::unique_ptr<Table> Open(const std::string& path, std::string& error, OpenOptions options = {},
-                                                   bool* busy = nullptr);
+  [[nodiscard]] static std::unique_ptr<Table> Open(const std::string& path, std::string& error,
+                                                   OpenOptions options = {}, bool* busy = nullptr);
   // Releases the record lock and discards unposted changes.
   ~Table();
   Table(const Table&) = delete;
@@ -134,8 +134,8 @@ public:
   // The values of `fields` (positions) in the records numbered `recnos`, read in a few
   // statements: `found` gets the numbers of those that exist, ascending and each once, and
   // `values` their values, fields.size() per record. Throws HostError when the read fails.
-  void ReadRecords(std::vector<std::int64_t> recnos, const std::vector<int>& fields,
-                   std::vector<std::int64_t>& found, std::vector<Variant>& values);
+  void ReadRecords(std::vector<std::int64_t> recnos, const std::vector<int>& fields, std::vector<std::int64_t>& found,
+                   std::vector<Variant>& values);
   // The same for the next `limit` records in record order after record number `after`.
   void ReadRecordsAfter(std::int64_t after, std::size_t limit, const std::vector<int>& fields,
                         std::vector<std::int64_t>& found, std::vector<Variant>& values);
@@ -231,7 +231,7 @@ private:
   // every call would cost a walk or a restore more than SQLite's own work.
   std::string m_rereadSql;
   std::string m_insertSql;
-  std::string m_insertManySql;  // of a block's records, many in one statement
+  std::string m_insertManySql;       // of a block's records, many in one statement
   std::string m_orderBySql;          // of the current order
   std::vector<char> m_updateFields;  // the fields m_updateSql writes
   std::string m_updateSql;
@@ -245,7 +245,7 @@ private:
     sqlite3_stmt* stmt = nullptr;
   } m_seekText;
   std::vector<Variant> m_seekKeys;  // the keys of the last seek, converted to their fields' types
-  unsigned m_wantedVersion = 0;      // grows whenever a field joins m_wanted
+  unsigned m_wantedVersion = 0;     // grows whenever a field joins m_wanted
   // Fields the caller has read: a block of rows read ahead holds only these (and the key), so a
   // walk that reads two fields of every record does not pay for the others.
   std::vector<char> m_wanted;
@@ -264,12 +264,12 @@ private:
   std::string m_cellBytes;
   std::vector<Variant> m_row;
   std::vector<char> m_rowReady;
-  std::vector<Variant> m_pending;   // values set since the record was read or locked
+  std::vector<Variant> m_pending;  // values set since the record was read or locked
   std::vector<char> m_dirty;
   bool m_anyDirty = false;
   std::vector<Variant> m_positionKey;  // key of the current record when it became current
 
-  std::string m_blockBytes;  // a block read's text of one value
+  std::string m_blockBytes;                           // a block read's text of one value
   std::pair<int, std::string> m_setFieldSql{-1, {}};  // the field SetField wrote last, and its statement
 
   std::vector<std::int64_t> m_aheadRecnos;

@@ -1,6 +1,5 @@
 #include "engine/table_files.h"
 
-
 #include "engine/sql.h"
 #include "platform/files.h"
 #include "platform/text.h"
@@ -76,8 +75,8 @@ std::string CreateSql(const std::vector<FieldDef>& fields, const std::vector<std
   }
   sql += ");";
   for (std::size_t i = 0; i < indexes.size(); ++i) {
-    sql += "CREATE INDEX " + QuoteIdent(std::string(kIndexPrefix) + indexes[i]) + " ON " +
-           QuoteIdent(kRecordsTable) + "(";
+    sql +=
+        "CREATE INDEX " + QuoteIdent(std::string(kIndexPrefix) + indexes[i]) + " ON " + QuoteIdent(kRecordsTable) + "(";
     for (std::size_t p = 0; p < indexFields[i].size(); ++p)
       sql += (p ? "," : "") + QuoteIdent(fields[static_cast<std::size_t>(indexFields[i][p])].name);
     sql += ");";
@@ -117,8 +116,7 @@ std::optional<std::string> CreateTable(const std::string& path, const std::vecto
   bool ok = OpenDatabase(paths.dat, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, &db) == SQLITE_OK;
   if (!ok) error = SqliteMessage(db);
   // WAL is a property of the database file, set once here: opening a table never changes it.
-  ok = ok && Exec(db, "PRAGMA journal_mode=WAL", error) &&
-       Exec(db, CreateSql(fields, indexes, indexFields), error);
+  ok = ok && Exec(db, "PRAGMA journal_mode=WAL", error) && Exec(db, CreateSql(fields, indexes, indexFields), error);
   // Closing the only connection checkpoints the WAL into the database and removes "-wal"/"-shm".
   if (sqlite3_close(db) != SQLITE_OK && ok) {
     ok = false;

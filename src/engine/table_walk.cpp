@@ -43,8 +43,10 @@ void Table::ReleaseLock() {
   if (m_lockedRecno != 0) {
     // Inside a transaction the record may carry a change nobody else may see or overwrite
     // before the commit: its lock is kept until the transaction ends.
-    if (m_inTransaction) m_heldLocks.push_back(m_lockedRecno);
-    else m_lockFile.Unlock(m_lockedRecno);
+    if (m_inTransaction)
+      m_heldLocks.push_back(m_lockedRecno);
+    else
+      m_lockFile.Unlock(m_lockedRecno);
     m_lockedRecno = 0;
   }
 }
@@ -162,8 +164,7 @@ void Table::FetchAfterPosition(std::size_t limit) {
         binds.push_back(&m_positionKey[level]);
       }
     }
-    StatementUse use(m_statements->Get(SelectSql(true) + " WHERE " + where + " ORDER BY " + OrderBySql() +
-                                       " LIMIT ?"));
+    StatementUse use(m_statements->Get(SelectSql(true) + " WHERE " + where + " ORDER BY " + OrderBySql() + " LIMIT ?"));
     int i = 1;
     for (const Variant* v : binds) {
       if (!v)
@@ -278,8 +279,12 @@ bool Table::Seek(const std::vector<Variant>& keys) {
       where += (j ? " AND " : "") + QuoteIdent(m_fields[static_cast<std::size_t>(keyFields[j])].name) +
                (converted[j].IsNull() ? " IS NULL" : "=?");
     }
-    text = SeekText{m_order, keys.size(), nullKeys, m_wantedVersion,
-                    SelectSql(true) + " WHERE " + where + " ORDER BY " + OrderBySql() + " LIMIT 1", m_blockFields,
+    text = SeekText{m_order,
+                    keys.size(),
+                    nullKeys,
+                    m_wantedVersion,
+                    SelectSql(true) + " WHERE " + where + " ORDER BY " + OrderBySql() + " LIMIT 1",
+                    m_blockFields,
                     nullptr};
     // The cache keeps the statement as long as the connection: the next seek of the same shape
     // uses it without looking its text up.

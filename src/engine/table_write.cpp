@@ -74,8 +74,7 @@ void Table::ReleaseHeldLocks() {
 // log makes them all durable.
 bool Table::SyncLog() {
   sqlite3_file* log = nullptr;
-  if (sqlite3_file_control(m_db, "main", SQLITE_FCNTL_JOURNAL_POINTER, &log) != SQLITE_OK || !log ||
-      !log->pMethods) {
+  if (sqlite3_file_control(m_db, "main", SQLITE_FCNTL_JOURNAL_POINTER, &log) != SQLITE_OK || !log || !log->pMethods) {
     return true;  // no log open: nothing was written through this connection
   }
   if (log->pMethods->xSync(log, SQLITE_SYNC_NORMAL) == SQLITE_OK) return true;
@@ -109,8 +108,10 @@ void Table::ForgetRolledBack() {
 // A lock taken only for one post or delete: kept until the transaction ends when the write went
 // into one, else let go at once.
 void Table::ReturnBorrowedLock(bool written) {
-  if (written && m_inTransaction) m_heldLocks.push_back(m_recno);
-  else m_lockFile.Unlock(m_recno);
+  if (written && m_inTransaction)
+    m_heldLocks.push_back(m_recno);
+  else
+    m_lockFile.Unlock(m_recno);
 }
 
 // The record locks of the transaction go, and the table's commits are ordinary again.
@@ -132,8 +133,8 @@ bool Table::Begin() {
   m_busy = (rc & 0xff) == SQLITE_BUSY;
   if ((rc & 0xff) == SQLITE_READONLY) {
     // Read-only storage, or the log files another program left read-only beside the table.
-    FailWith("Databázi " + m_datPath + " nelze zapsat: soubor nebo jeho soubory " + m_datPath + "-wal a " +
-             m_datPath + "-shm jsou jen pro čtení.");
+    FailWith("Databázi " + m_datPath + " nelze zapsat: soubor nebo jeho soubory " + m_datPath + "-wal a " + m_datPath +
+             "-shm jsou jen pro čtení.");
     return false;
   }
   FailWith("Databáze " + m_datPath + " je zaneprázdněna: " + SqliteMessage(m_db));
@@ -162,7 +163,8 @@ bool Table::RereadCurrent() {
   if (rc == SQLITE_DONE) return false;
   if (rc != SQLITE_ROW) throw HostError("Chyba při čtení tabulky " + m_datPath + ": " + SqliteMessage(m_db));
   m_cellBytes.clear();
-  for (std::size_t j = 0; j < m_fields.size(); ++j) ReadStored(use.Get(), static_cast<int>(j + 1), m_cells[j], m_cellBytes);
+  for (std::size_t j = 0; j < m_fields.size(); ++j)
+    ReadStored(use.Get(), static_cast<int>(j + 1), m_cells[j], m_cellBytes);
   m_current = m_cells.data();
   m_currentBytes = &m_cellBytes;
   std::fill(m_rowReady.begin(), m_rowReady.end(), 0);
@@ -232,8 +234,10 @@ bool Table::Post() {
     return false;
   }
   bool ok = Begin() && UpdateCurrentRecord();
-  if (ok) ok = Commit();
-  else Rollback();
+  if (ok)
+    ok = Commit();
+  else
+    Rollback();
   if (borrowed) ReturnBorrowedLock(ok);
   if (!ok) return false;
 
@@ -285,7 +289,8 @@ bool Table::UpdateCurrentRecord() {
       if (m_dirty[j]) assignments += (assignments.empty() ? "" : ",") + QuoteIdent(m_fields[j].name) + "=?";
     }
     m_updateFields = m_dirty;
-    m_updateSql = "UPDATE " + QuoteIdent(kRecordsTable) + " SET " + assignments + " WHERE " + QuoteIdent(kRecNoColumn) + "=?";
+    m_updateSql =
+        "UPDATE " + QuoteIdent(kRecordsTable) + " SET " + assignments + " WHERE " + QuoteIdent(kRecNoColumn) + "=?";
   }
   StatementUse use(m_statements->Get(m_updateSql));
   int i = 1;
@@ -330,16 +335,18 @@ bool Table::DeleteRecord() {
   }
   bool ok = Begin();
   if (ok) {
-    StatementUse use(m_statements->Get("DELETE FROM " + QuoteIdent(kRecordsTable) + " WHERE " +
-                                       QuoteIdent(kRecNoColumn) + "=?"));
+    StatementUse use(
+        m_statements->Get("DELETE FROM " + QuoteIdent(kRecordsTable) + " WHERE " + QuoteIdent(kRecNoColumn) + "=?"));
     sqlite3_bind_int64(use.Get(), 1, m_recno);
     if (sqlite3_step(use.Get()) != SQLITE_DONE) {
       FailWith("Nelze zapsat do databáze " + m_datPath + ": " + SqliteMessage(m_db));
       ok = false;
     }
   }
-  if (ok) ok = Commit();
-  else Rollback();
+  if (ok)
+    ok = Commit();
+  else
+    Rollback();
   if (borrowed) ReturnBorrowedLock(ok);
   if (!ok) return false;
   DiscardChanges();

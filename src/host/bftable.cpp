@@ -23,7 +23,9 @@ engine::Table& TBFTable::Table() {
   return *m_table;
 }
 
-int TBFTable::OpenTable(const std::string& path) { return OpenTable(path, engine::OpenOptions{}); }
+int TBFTable::OpenTable(const std::string& path) {
+  return OpenTable(path, engine::OpenOptions{});
+}
 
 int TBFTable::OpenTable(const std::string& path, engine::OpenOptions options) {
   CloseTable();
@@ -42,7 +44,9 @@ bool TBFTable::IsOpen() const {
   return m_table != nullptr;
 }
 
-std::string TBFTable::IntegrityCheck() { return Table().IntegrityCheck(); }
+std::string TBFTable::IntegrityCheck() {
+  return Table().IntegrityCheck();
+}
 
 int TBFTable::RecCount() {
   const std::int64_t count = Table().RecordCount();
@@ -188,7 +192,9 @@ int TBFTable::SetField(const std::vector<std::int64_t>& recnos, int field, const
   return ok ? 0 : kFailed;
 }
 
-std::chrono::milliseconds TableBusyWait() { return std::chrono::milliseconds(engine::BusyTimeout()); }
+std::chrono::milliseconds TableBusyWait() {
+  return std::chrono::milliseconds(engine::BusyTimeout());
+}
 
 std::string TableFileText(const std::string& tablePath) {
   return ResolvePath(tablePath + ".DAT");

@@ -14,7 +14,9 @@
 
 namespace vorlend {
 
-namespace engine { class Table; }
+namespace engine {
+class Table;
+}
 
 inline constexpr int kSeekFound = 7;
 // LockRecord's answer when another user deleted the record meanwhile (any other non-zero answer:
@@ -133,6 +135,7 @@ public:
   ~TableCloser() { m_table.CloseTable(); }
   TableCloser(const TableCloser&) = delete;
   TableCloser& operator=(const TableCloser&) = delete;
+
 private:
   TBFTable& m_table;
 };

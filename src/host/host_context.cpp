@@ -20,14 +20,26 @@ void HostContext::ResolveLinks() {
   DataPath = RealDirectoryPath(DataPath);
 }
 
-std::string HostContext::AddOnDataDir() const { return DataPath + "KPX/Vorlend/"; }
-std::string HostContext::SettingsDir() const { return AddOnDataDir() + "Setting/"; }
-std::string HostContext::SettingsFileName() const { return SettingsDir() + ConfigName + AgendaExt + ".ini"; }
-std::string HostContext::VersionCheckFileName() const { return SettingsDir() + "setup.ini"; }
+std::string HostContext::AddOnDataDir() const {
+  return DataPath + "KPX/Vorlend/";
+}
+std::string HostContext::SettingsDir() const {
+  return AddOnDataDir() + "Setting/";
+}
+std::string HostContext::SettingsFileName() const {
+  return SettingsDir() + ConfigName + AgendaExt + ".ini";
+}
+std::string HostContext::VersionCheckFileName() const {
+  return SettingsDir() + "setup.ini";
+}
 std::string HostContext::TempWorkDir() const {
   return IncludeTrailingPathDelimiter(ExcludeTrailingPathDelimiter(TempDirectory())) + "MnVorlend/";
 }
-std::string HostContext::ProgramDir() const { return ProgramDirectory(); }
-std::string HostContext::ArchiveRoot() const { return AddOnDataDir() + "Db/"; }
+std::string HostContext::ProgramDir() const {
+  return ProgramDirectory();
+}
+std::string HostContext::ArchiveRoot() const {
+  return AddOnDataDir() + "Db/";
+}
 
 }  // namespace vorlend

@@ -23,10 +23,14 @@ std::string LevelCode(const RightsUser& user, const std::string& right) {
 
 bool BooleanRight(const RightsUser& user, AccessRight right) {
   switch (right) {
-    case AccessRight::VisPorCenu: return user.VisPorCenu;
-    case AccessRight::UzamceniDo: return user.UzamceniDo;
-    case AccessRight::ZobrAkce: return user.ZobrAkce;
-    default: return false;
+    case AccessRight::VisPorCenu:
+      return user.VisPorCenu;
+    case AccessRight::UzamceniDo:
+      return user.UzamceniDo;
+    case AccessRight::ZobrAkce:
+      return user.ZobrAkce;
+    default:
+      return false;
   }
 }
 
@@ -62,8 +66,10 @@ std::optional<std::string> WriteOldModelRights(const std::string& dataDir, const
   // The reader would take the new model.
   if (FileExists(dataDir + "PrisUziv.dat")) return "soubor již existuje: " + ResolvePath(dataDir + "PrisUziv.dat");
 
-  std::vector<FieldDef> first = {{"ID", FieldType::Integer},      {"Jmeno", FieldType::Text},
-                                 {"KonfigName", FieldType::Text}, {"Poznamka", FieldType::Text},
+  std::vector<FieldDef> first = {{"ID", FieldType::Integer},
+                                 {"Jmeno", FieldType::Text},
+                                 {"KonfigName", FieldType::Text},
+                                 {"Poznamka", FieldType::Text},
                                  {"Password", FieldType::Text}};
   std::vector<FieldDef> second = {{"ID", FieldType::Integer}, {"Password", FieldType::Text}};
   for (const AccessRightDef& def : AccessRightDefs())

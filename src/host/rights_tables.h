@@ -12,13 +12,13 @@
 namespace vorlend {
 
 struct RightsUser {
-  std::int32_t ID = 1;            // "ID" (old model), "ID_Pristup" and PRISPOL's "FL_Pristup" (new)
-  std::string Name;               // "Jmeno"
-  std::string Password;           // as the user types it; the old model stores it scrambled
-  std::string OsAccount;          // "UzivOS" (new model)
-  bool OsLogin = true;            // "PrihlZp" (new model): may log in by the system account
-  std::string ConfigName;         // "KonfigName"
-  std::string Note;               // "Poznamka"
+  std::int32_t ID = 1;     // "ID" (old model), "ID_Pristup" and PRISPOL's "FL_Pristup" (new)
+  std::string Name;        // "Jmeno"
+  std::string Password;    // as the user types it; the old model stores it scrambled
+  std::string OsAccount;   // "UzivOS" (new model)
+  bool OsLogin = true;     // "PrihlZp" (new model): may log in by the system account
+  std::string ConfigName;  // "KonfigName"
+  std::string Note;        // "Poznamka"
   bool VisPorCenu = true;
   bool UzamceniDo = true;
   bool ZobrAkce = true;

@@ -52,19 +52,22 @@ constexpr const char* kIndexErrorText = "Nastala chyba při nastavení indexu da
 // Field values that do not convert fail the load as the table component's own errors do.
 bool BoolField(TBFTable& table, const char* field) {
   bool b = false;
-  if (!table.Value(field).ToBool(b)) throw HostError(std::string("Hodnotu pole ") + field + " nelze převést na logickou hodnotu.");
+  if (!table.Value(field).ToBool(b))
+    throw HostError(std::string("Hodnotu pole ") + field + " nelze převést na logickou hodnotu.");
   return b;
 }
 
 std::int32_t IntField(TBFTable& table, const char* field) {
   std::int32_t i = 0;
-  if (!table.Value(field).ToInt(i)) throw HostError(std::string("Hodnotu pole ") + field + " nelze převést na celé číslo.");
+  if (!table.Value(field).ToInt(i))
+    throw HostError(std::string("Hodnotu pole ") + field + " nelze převést na celé číslo.");
   return i;
 }
 
 double NumberField(TBFTable& table, const char* field) {
   double d = 0;
-  if (!table.Value(field).ToDouble(d)) throw HostError(std::string("Hodnotu pole ") + field + " nelze převést na číslo.");
+  if (!table.Value(field).ToDouble(d))
+    throw HostError(std::string("Hodnotu pole ") + field + " nelze převést na číslo.");
   return d;
 }
 
@@ -103,7 +106,9 @@ std::uint8_t RightLevel(const std::string& code) {
 TS3AccessRights::TS3AccessRights(const std::string& dataDir)
     : m_dataDir(dataDir), m_oldModel(!FileExists(dataDir + "PrisUziv.dat")) {}
 
-TS3AccessRights::~TS3AccessRights() { CloseTables(); }
+TS3AccessRights::~TS3AccessRights() {
+  CloseTables();
+}
 
 int TS3AccessRights::Right(std::string_view name) const {
   const AccessRightDef* def = FindAccessRight(name);
@@ -128,9 +133,14 @@ bool TS3AccessRights::LoadUserRights(const std::string& password) {
     }
   } else {
     switch (IdentifyByAccount()) {
-      case Identification::Identified: result = true; break;
-      case Identification::NotIdentified: m_lastError = kUserNotFoundText; break;
-      case Identification::Failed: break;
+      case Identification::Identified:
+        result = true;
+        break;
+      case Identification::NotIdentified:
+        m_lastError = kUserNotFoundText;
+        break;
+      case Identification::Failed:
+        break;
     }
   }
   return result;
@@ -180,7 +190,9 @@ void TS3AccessRights::CloseTables() {
   close(m_prispol, m_prispolOpen);
 }
 
-TBFTable& TS3AccessRights::Users() { return m_oldModel ? *m_pristup : *m_prisuziv; }
+TBFTable& TS3AccessRights::Users() {
+  return m_oldModel ? *m_pristup : *m_prisuziv;
+}
 
 void TS3AccessRights::SetAllRights(bool highest) {
   for (const AccessRightDef& def : kDefs) {
@@ -232,8 +244,8 @@ bool TS3AccessRights::FindOldModelUser(const std::string& password) {
   for (static_cast<void>(second.GoTop()); !second.IsEof(); second.Skip()) {
     if (TextField(second, "Password") == userPassword) return true;
   }
-  m_lastError = "Interní chyba - uživatel ID " + std::to_string(IntField(users, "ID")) +
-                " nebyl nalezen v databázi PRISTUP2.";
+  m_lastError =
+      "Interní chyba - uživatel ID " + std::to_string(IntField(users, "ID")) + " nebyl nalezen v databázi PRISTUP2.";
   return false;
 }
 

@@ -58,9 +58,9 @@ enum class OldRightsTable { Pristup, Pristup2 };
 
 struct AccessRightDef {
   AccessRight right;
-  const char* name;       // the right's name: the new model's PRISPOL item or PRISUZIV field
-  RightKind kind;         // a level 0..2 (2 highest) or a boolean
-  const char* oldField;   // its field in the old model
+  const char* name;      // the right's name: the new model's PRISPOL item or PRISUZIV field
+  RightKind kind;        // a level 0..2 (2 highest) or a boolean
+  const char* oldField;  // its field in the old model
   OldRightsTable oldTable;
 };
 
@@ -73,8 +73,7 @@ const AccessRightDef* FindAccessRight(std::string_view name);
 std::uint8_t RightLevel(const std::string& code);
 
 inline constexpr const char* kUnnamedUserName = "uživatel bez jména";
-inline constexpr const char* kUserNotFoundText =
-    "Aktuální uživatel nebyl nalezen v databázi přístupových práv Money.";
+inline constexpr const char* kUserNotFoundText = "Aktuální uživatel nebyl nalezen v databázi přístupových práv Money.";
 
 class TS3AccessRights {
 public:

@@ -26,7 +26,8 @@ private:
 
 // The first stop request (Ctrl+C, SIGINT or SIGTERM, a console's close) calls `onStop`; a second
 // one ends the program at once with status 130, as a shell reports SIGINT. A closed console window
-// gives the job a few seconds to stop at its next step, then ends the program with status 130. A closed terminal or a pipe whose reader went away stops nothing.
+// gives the job a few seconds to stop at its next step, then ends the program with status 130. A closed terminal or a
+// pipe whose reader went away stops nothing.
 void InstallStopHandler(void (*onStop)());
 // A program that writes into a pipe whose reader went away sees a failed write, not its death.
 void IgnoreBrokenPipes();

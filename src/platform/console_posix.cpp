@@ -37,7 +37,9 @@ void InstallStopHandler(void (*onStop)()) {
   IgnoreBrokenPipes();
 }
 
-void IgnoreBrokenPipes() { std::signal(SIGPIPE, SIG_IGN); }
+void IgnoreBrokenPipes() {
+  std::signal(SIGPIPE, SIG_IGN);
+}
 
 bool StandardOutputReaderGone() {
   struct stat st {};

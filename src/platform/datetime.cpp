@@ -1,12 +1,12 @@
 #include "platform/datetime.h"
 
+#include <sys/time.h>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <mutex>
-#include <sys/time.h>
 
 namespace vorlend {
 
@@ -14,7 +14,9 @@ namespace {
 // Days from 0001-01-01 (proleptic Gregorian) to 1899-12-30.
 constexpr long kDelphiEpoch = 693594;
 
-bool IsLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+bool IsLeap(int y) {
+  return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
 int DaysInMonth(int y, int m) {
   static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
   return (m == 2 && IsLeap(y)) ? 29 : kDays[m - 1];
@@ -86,9 +88,9 @@ TDateTime Now() {
     std::lock_guard<std::mutex> lock(g_clockMutex);
     if (g_clock) return g_clock();
   }
-  timeval tv {};
+  timeval tv{};
   ::gettimeofday(&tv, nullptr);
-  std::tm tm {};
+  std::tm tm{};
   const std::time_t t = tv.tv_sec;
 #ifdef _WIN32
   ::localtime_s(&tm, &t);
@@ -152,12 +154,14 @@ std::string LocalIsoTime(const std::string& utcStamp) {
 #endif
   char text[64];
   std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d%c%02ld:%02ld", local.tm_year + 1900, local.tm_mon + 1,
-                local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, offset < 0 ? '-' : '+', std::labs(offset) / 3600,
-                std::labs(offset) % 3600 / 60);
+                local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, offset < 0 ? '-' : '+',
+                std::labs(offset) / 3600, std::labs(offset) % 3600 / 60);
   return text;
 }
 
-TDateTime Today() { return std::floor(Now()); }
+TDateTime Today() {
+  return std::floor(Now());
+}
 
 void SetClockForTesting(std::function<TDateTime()> clock) {
   std::lock_guard<std::mutex> lock(g_clockMutex);

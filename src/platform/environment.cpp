@@ -15,6 +15,8 @@ std::string VendorBaseUrl() {
   return url;
 }
 
-std::string VendorAddOnsPageUrl() { return VendorBaseUrl() + "/tarvell"; }
+std::string VendorAddOnsPageUrl() {
+  return VendorBaseUrl() + "/tarvell";
+}
 
 }  // namespace vorlend

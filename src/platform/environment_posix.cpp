@@ -23,10 +23,16 @@ std::string CurrentUserName() {
   return {};
 }
 
-int CurrentProcessId() { return static_cast<int>(::getpid()); }
+int CurrentProcessId() {
+  return static_cast<int>(::getpid());
+}
 
-bool ProcessGone(int pid) { return pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH; }
+bool ProcessGone(int pid) {
+  return pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+}
 
-bool StandardErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
+bool StandardErrorIsTerminal() {
+  return ::isatty(STDERR_FILENO) == 1;
+}
 
 }  // namespace vorlend

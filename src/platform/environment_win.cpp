@@ -31,7 +31,9 @@ std::string CurrentUserName() {
   return {};
 }
 
-int CurrentProcessId() { return static_cast<int>(::GetCurrentProcessId()); }
+int CurrentProcessId() {
+  return static_cast<int>(::GetCurrentProcessId());
+}
 
 bool ProcessGone(int pid) {
   if (pid <= 0) return false;
@@ -43,6 +45,8 @@ bool ProcessGone(int pid) {
   return ended;
 }
 
-bool StandardErrorIsTerminal() { return ::_isatty(::_fileno(stderr)) != 0; }
+bool StandardErrorIsTerminal() {
+  return ::_isatty(::_fileno(stderr)) != 0;
+}
 
 }  // namespace vorlend

@@ -96,7 +96,9 @@ void NoteWriteFailure(int error, std::string_view path) {
   if (error == ENOSPC) g_noSpaceFolder = ExtractFilePath(path);
 }
 
-std::string TakeNoSpaceFolder() { return std::exchange(g_noSpaceFolder, std::string()); }
+std::string TakeNoSpaceFolder() {
+  return std::exchange(g_noSpaceFolder, std::string());
+}
 
 bool MatchesMask(std::string_view name, std::string_view mask) {
   const std::u32string n = Utf8ToCodePoints(UpperCase(name));

@@ -22,15 +22,15 @@ std::string ResolvePath(std::string_view path);
 
 std::string IncludeTrailingPathDelimiter(std::string_view path);
 std::string ExcludeTrailingPathDelimiter(std::string_view path);
-std::string ExtractFileName(std::string_view path);   // last component
-std::string ExtractFilePath(std::string_view path);   // up to and including the last separator
-std::string ExtractFileExt(std::string_view path);    // ".ext" of the last component, or empty
+std::string ExtractFileName(std::string_view path);                      // last component
+std::string ExtractFilePath(std::string_view path);                      // up to and including the last separator
+std::string ExtractFileExt(std::string_view path);                       // ".ext" of the last component, or empty
 std::string ChangeFileExt(std::string_view path, std::string_view ext);  // ext includes the dot
 
-bool FileExists(std::string_view path);       // a file (not a directory)
+bool FileExists(std::string_view path);  // a file (not a directory)
 bool DirectoryExists(std::string_view path);
-bool PathExists(std::string_view path);       // anything, a dangling symbolic link included
-bool IsSymbolicLink(std::string_view path);   // the last component is a link (a junction on Windows)
+bool PathExists(std::string_view path);      // anything, a dangling symbolic link included
+bool IsSymbolicLink(std::string_view path);  // the last component is a link (a junction on Windows)
 // What a path names, looked at as it is given (no letter-case lookup) and without disturbing a
 // lock this process holds on the file. Other: a directory, a FIFO, a device, a symbolic link that
 // is not to be followed, and an entry that cannot be looked at.
@@ -101,7 +101,7 @@ bool IsPermissionError(int systemError);
 
 struct DirEntry {
   std::string name;
-  bool isDirectory = false;   // a real directory, not a link to one
+  bool isDirectory = false;  // a real directory, not a link to one
   bool isSymlink = false;
 };
 // Entries of a directory whose names match a wildcard pattern ("*", "?", case-insensitive,

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -20,7 +21,6 @@
 #include <filesystem>
 #include <thread>
 #include <utility>
-#include <chrono>
 
 #include "platform/environment.h"
 #include "platform/files_internal.h"
@@ -32,7 +32,9 @@ namespace vorlend {
 
 namespace {
 // The descriptor kept in the platform-neutral member.
-int Fd(std::intptr_t kept) { return static_cast<int>(kept); }
+int Fd(std::intptr_t kept) {
+  return static_cast<int>(kept);
+}
 }  // namespace
 
 namespace {
@@ -114,7 +116,6 @@ std::string ResolvePath(std::string_view path) {
   return result;
 }
 
-
 void ShareWithGroup(std::string_view directory) {
   const std::string p = ResolvePath(ExcludeTrailingPathDelimiter(directory));
   struct stat st {};
@@ -133,7 +134,9 @@ bool DirectoryExists(std::string_view path) {
   return ::stat(ResolvePath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool PathExists(std::string_view path) { return LstatExists(ResolvePath(path)); }
+bool PathExists(std::string_view path) {
+  return LstatExists(ResolvePath(path));
+}
 
 bool IsSymbolicLink(std::string_view path) {
   struct stat st {};
@@ -163,7 +166,6 @@ NewDirResult CreateNewDir(std::string_view path) {
   return NewDirResult::Failed;
 }
 
-
 bool DeleteFile(std::string_view path) {
   const std::string p = ResolvePath(path);
   struct stat st {};
@@ -171,8 +173,12 @@ bool DeleteFile(std::string_view path) {
   return ::unlink(p.c_str()) == 0;
 }
 
-bool IsNoSpaceError(int systemError) { return systemError == ENOSPC || systemError == EDQUOT; }
-bool IsPermissionError(int systemError) { return systemError == EACCES || systemError == EPERM; }
+bool IsNoSpaceError(int systemError) {
+  return systemError == ENOSPC || systemError == EDQUOT;
+}
+bool IsPermissionError(int systemError) {
+  return systemError == EACCES || systemError == EPERM;
+}
 
 bool CreateEmptyFile(std::string_view path) {
   const std::string p = ResolvePath(path);
@@ -236,8 +242,8 @@ bool ProtectedByFlag(const std::string& path, const struct stat& st) {
 
 // The entry `path` can be removed from `folder` (whose status is `folderSt`), and so can
 // everything inside it.
-bool RemovableAt(const std::string& folder, const struct stat& folderSt, const std::string& path,
-                 std::string& blocker, int& error) {
+bool RemovableAt(const std::string& folder, const struct stat& folderSt, const std::string& path, std::string& blocker,
+                 int& error) {
   struct stat st {};
   if (::lstat(path.c_str(), &st) != 0) return errno == ENOENT;
   auto refuse = [&](const std::string& who, int why) {
@@ -275,7 +281,9 @@ bool TreeRemovable(std::string_view path, std::string& blocker, std::string& rea
   return false;
 }
 
-std::string SystemErrorText(int error) { return std::strerror(error); }
+std::string SystemErrorText(int error) {
+  return std::strerror(error);
+}
 
 bool RemoveDirectoryTree(std::string_view path) {
   const std::string p = ResolvePath(ExcludeTrailingPathDelimiter(path));
@@ -300,7 +308,6 @@ bool SyncDirectoryOf(std::string_view path) {
   ::close(fd);
   return ok;
 }
-
 
 namespace {
 
@@ -357,7 +364,6 @@ bool CopyFile(std::string_view source, std::string_view target, bool syncDirecto
   }
   return ok && (!syncDirectory || SyncDirectoryOf(dst));
 }
-
 
 std::vector<DirEntry> FindEntries(std::string_view directory, std::string_view pattern, int* error) {
   std::vector<DirEntry> entries;
@@ -429,7 +435,9 @@ bool ReadOpenedFile(int fd, std::string& bytes, std::size_t maxBytes) {
 }
 }  // namespace
 
-std::uint64_t FilesOpenedForReading() { return g_filesOpenedForReading; }
+std::uint64_t FilesOpenedForReading() {
+  return g_filesOpenedForReading;
+}
 
 bool ReadWholeFile(std::string_view path, std::string& bytes, std::size_t maxBytes) {
   bytes.clear();
@@ -476,10 +484,13 @@ bool DirectoryLock::Take(int operation, int waitMs) {
   return m_held = false;
 }
 
-bool DirectoryLock::Upgrade(int waitMs) { return m_fd >= 0 && Take(LOCK_EX, waitMs); }
+bool DirectoryLock::Upgrade(int waitMs) {
+  return m_fd >= 0 && Take(LOCK_EX, waitMs);
+}
 
 bool DirectoryLock::StillAt(std::string_view path) const {
-  struct stat held {}, named {};
+  struct stat held {
+  }, named{};
   return m_held && ::fstat(Fd(m_fd), &held) == 0 &&
          ::lstat(ResolvePath(ExcludeTrailingPathDelimiter(path)).c_str(), &named) == 0 && S_ISDIR(named.st_mode) &&
          held.st_dev == named.st_dev && held.st_ino == named.st_ino;
@@ -573,7 +584,9 @@ bool WriteFileAtomic(std::string_view path, std::string_view bytes) {
   return ok;
 }
 
-std::filesystem::path NativePath(std::string_view path) { return std::filesystem::path(std::string(path)); }
+std::filesystem::path NativePath(std::string_view path) {
+  return std::filesystem::path(std::string(path));
+}
 
 // stat and lstat: opening the file and closing the descriptor again would drop every POSIX lock
 // this process holds on it (SQLite's among them).
@@ -591,7 +604,9 @@ std::int64_t FileSizeOf(std::string_view path) {
   return ec ? -1 : static_cast<std::int64_t>(size);
 }
 
-std::string SystemPath(std::string_view path) { return std::string(path); }
+std::string SystemPath(std::string_view path) {
+  return std::string(path);
+}
 
 std::string TempDirectory() {
   const char* t = std::getenv("TMPDIR");

@@ -27,8 +27,12 @@ using win::WidePath;
 
 namespace {
 
-HANDLE AsHandle(std::intptr_t kept) { return reinterpret_cast<HANDLE>(kept); }
-std::intptr_t Kept(HANDLE h) { return h == INVALID_HANDLE_VALUE ? -1 : reinterpret_cast<std::intptr_t>(h); }
+HANDLE AsHandle(std::intptr_t kept) {
+  return reinterpret_cast<HANDLE>(kept);
+}
+std::intptr_t Kept(HANDLE h) {
+  return h == INVALID_HANDLE_VALUE ? -1 : reinterpret_cast<std::intptr_t>(h);
+}
 
 // A write that failed for want of space is remembered as on POSIX systems.
 void NoteLastError(std::string_view path) {
@@ -40,8 +44,12 @@ bool Attributes(const std::string& path, DWORD& attributes) {
   return attributes != INVALID_FILE_ATTRIBUTES;
 }
 
-bool IsLink(DWORD attributes) { return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0; }
-bool IsDir(DWORD attributes) { return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
+bool IsLink(DWORD attributes) {
+  return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+bool IsDir(DWORD attributes) {
+  return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
@@ -73,8 +81,10 @@ bool ReadOpenedFile(HANDLE h, std::string& bytes, std::size_t maxBytes) {
     DWORD n = 0;
     if (!::ReadFile(h, buffer, sizeof buffer, &n, nullptr)) ok = false;
     if (!ok || n == 0) break;
-    if (bytes.size() + n > maxBytes) ok = false;
-    else bytes.append(buffer, n);
+    if (bytes.size() + n > maxBytes)
+      ok = false;
+    else
+      bytes.append(buffer, n);
   }
   if (!ok) bytes.clear();
   return ok;
@@ -135,8 +145,8 @@ std::string ResolvePath(std::string_view path) {
       continue;
     }
     WIN32_FIND_DATAW data{};
-    HANDLE h = ::FindFirstFileExW(WidePath(result + part).c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
-                                  nullptr, 0);
+    HANDLE h =
+        ::FindFirstFileExW(WidePath(result + part).c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0);
     if (h == INVALID_HANDLE_VALUE) {
       result += part;
       resolving = false;  // nothing below a missing component can exist
@@ -194,12 +204,14 @@ bool IsNoSpaceError(int systemError) {
   return systemError == ERROR_DISK_FULL || systemError == ERROR_HANDLE_DISK_FULL || systemError == ENOSPC;
 }
 
-bool IsPermissionError(int systemError) { return systemError == ERROR_ACCESS_DENIED; }
+bool IsPermissionError(int systemError) {
+  return systemError == ERROR_ACCESS_DENIED;
+}
 
 bool CreateEmptyFile(std::string_view path) {
   const std::string p = ResolvePath(path);
-  HANDLE h = ::CreateFileW(WidePath(p).c_str(), GENERIC_WRITE, kShareAll, nullptr, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE h = ::CreateFileW(WidePath(p).c_str(), GENERIC_WRITE, kShareAll, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                           nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     NoteLastError(p);
     return false;
@@ -265,9 +277,9 @@ bool TreeRemovable(std::string_view path, std::string& blocker, std::string& rea
 
 std::string SystemErrorText(int error) {
   wchar_t* text = nullptr;
-  const DWORD n = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                       FORMAT_MESSAGE_IGNORE_INSERTS,
-                                   nullptr, static_cast<DWORD>(error), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  const DWORD n =
+      ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, static_cast<DWORD>(error), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
   std::string said = n ? Narrow(std::wstring_view(text, n)) : "chyba " + std::to_string(error);
   if (text) ::LocalFree(text);
   while (!said.empty() && (said.back() == '\r' || said.back() == '\n' || said.back() == ' ' || said.back() == '.')) {
@@ -284,13 +296,16 @@ bool IsSymbolicLink(std::string_view path) {
 }
 
 // The database layer follows links on Windows, so nothing needs resolving there.
-std::string RealDirectoryPath(std::string_view path) { return IncludeTrailingPathDelimiter(path); }
+std::string RealDirectoryPath(std::string_view path) {
+  return IncludeTrailingPathDelimiter(path);
+}
 
 bool RemoveDirectoryTree(std::string_view path) {
   const std::string p = ResolvePath(ExcludeTrailingPathDelimiter(path));
   DWORD a = 0;
   if (!Attributes(p, a)) return false;
-  if (IsLink(a)) return IsDir(a) ? ::RemoveDirectoryW(WidePath(p).c_str()) != 0 : ::DeleteFileW(WidePath(p).c_str()) != 0;
+  if (IsLink(a))
+    return IsDir(a) ? ::RemoveDirectoryW(WidePath(p).c_str()) != 0 : ::DeleteFileW(WidePath(p).c_str()) != 0;
   if (!IsDir(a)) return false;
   return RemoveTreeAt(p);
 }
@@ -385,7 +400,9 @@ bool RenamePath(std::string_view from, std::string_view to) {
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
-std::uint64_t FilesOpenedForReading() { return g_filesOpenedForReading; }
+std::uint64_t FilesOpenedForReading() {
+  return g_filesOpenedForReading;
+}
 
 bool ReadWholeFile(std::string_view path, std::string& bytes, std::size_t maxBytes) {
   bytes.clear();
@@ -462,7 +479,9 @@ bool DirectoryLock::Take(int operation, int waitMs) {
 }
 
 // The shared handle is given up before the exclusive one is asked for: not atomic, as on POSIX.
-bool DirectoryLock::Upgrade(int waitMs) { return m_held && Take(kLockExclusive, waitMs); }
+bool DirectoryLock::Upgrade(int waitMs) {
+  return m_held && Take(kLockExclusive, waitMs);
+}
 
 bool DirectoryLock::StillAt(std::string_view path) const {
   if (!m_held) return false;
@@ -487,7 +506,9 @@ DirectoryHandle::~DirectoryHandle() {
   if (m_fd >= 0) ::CloseHandle(AsHandle(m_fd));
 }
 
-std::string DirectoryHandle::Spelled(std::string_view name) const { return std::string(name); }
+std::string DirectoryHandle::Spelled(std::string_view name) const {
+  return std::string(name);
+}
 
 bool DirectoryHandle::ReadFile(std::string_view name, std::string& bytes, std::size_t maxBytes) const {
   bytes.clear();
@@ -518,8 +539,8 @@ bool DirectoryHandle::LockedExclusively() const {
 bool WriteFileAtomic(std::string_view path, std::string_view bytes) {
   const std::string target = ResolvePath(path);
   const std::string temp = TemporaryNameFor(target);
-  HANDLE h = ::CreateFileW(WidePath(temp).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                           nullptr);
+  HANDLE h =
+      ::CreateFileW(WidePath(temp).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     NoteLastError(target);
     return false;
@@ -537,7 +558,9 @@ bool WriteFileAtomic(std::string_view path, std::string_view bytes) {
   return ok;
 }
 
-std::filesystem::path NativePath(std::string_view path) { return std::filesystem::path(win::Wide(path)); }
+std::filesystem::path NativePath(std::string_view path) {
+  return std::filesystem::path(win::Wide(path));
+}
 
 namespace {
 // The attributes and size of what a path names. A link to be followed is looked at through a
@@ -583,7 +606,9 @@ std::int64_t FileSizeOf(std::string_view path) {
   return static_cast<std::int64_t>(size);
 }
 
-std::string SystemPath(std::string_view path) { return Narrow(WidePath(path)); }
+std::string SystemPath(std::string_view path) {
+  return Narrow(WidePath(path));
+}
 
 std::string TempDirectory() {
   wchar_t buffer[MAX_PATH + 2];

@@ -18,9 +18,12 @@ std::int32_t TCustomIniFile::ReadInteger(const std::string& section, const std::
     for (std::size_t i = 2; i < s.size(); ++i) {
       const char c = s[i];
       int digit = -1;
-      if (c >= '0' && c <= '9') digit = c - '0';
-      else if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-      else if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+      if (c >= '0' && c <= '9')
+        digit = c - '0';
+      else if (c >= 'a' && c <= 'f')
+        digit = c - 'a' + 10;
+      else if (c >= 'A' && c <= 'F')
+        digit = c - 'A' + 10;
       if (digit < 0 || i > 9) return def;  // at most eight hexadecimal digits
       v = v * 16 + static_cast<std::uint64_t>(digit);
     }
@@ -185,7 +188,9 @@ std::string OneLine(std::string s) {
 // A section or key name as a write stores it. Names are compared in this form on both sides, the
 // name asked for and the name in the file (which can hold a NUL), so a name with a line break or a
 // NUL inside finds the line its own write made instead of adding another.
-std::string StoredName(const std::string& name) { return Trim(OneLine(name)); }
+std::string StoredName(const std::string& name) {
+  return Trim(OneLine(name));
+}
 
 // The name of a section header line, or false when the line is none.
 bool SectionName(const std::string& line, std::string& name) {
@@ -208,7 +213,8 @@ bool KeyValue(const std::string& line, std::string& key, std::string& value) {
 }
 
 // First line after the header of the first matching section, and the end of that section.
-bool FindSection(const std::vector<std::string>& lines, const std::string& section, std::size_t& begin, std::size_t& end) {
+bool FindSection(const std::vector<std::string>& lines, const std::string& section, std::size_t& begin,
+                 std::size_t& end) {
   const std::string wanted = StoredName(section);
   std::string name;
   for (std::size_t i = 0; i < lines.size(); ++i) {
@@ -331,7 +337,9 @@ void TIniFile::ReadSection(const std::string& section, TStrings& keys) {
   ReadSectionIn(LoadLines(m_fileName).lines, section, keys);
 }
 
-void TIniFile::ReadSections(TStrings& sections) { ReadSectionsIn(LoadLines(m_fileName).lines, sections); }
+void TIniFile::ReadSections(TStrings& sections) {
+  ReadSectionsIn(LoadLines(m_fileName).lines, sections);
+}
 
 void TIniFile::ReadSectionValues(const std::string& section, TStrings& out) {
   ReadSectionValuesIn(LoadLines(m_fileName).lines, section, out);
@@ -364,12 +372,18 @@ void TMemIniFile::WriteString(const std::string& section, const std::string& ide
   WriteStringIn(m_file, section, ident, value);
 }
 
-void TMemIniFile::ReadSection(const std::string& section, TStrings& keys) { ReadSectionIn(m_file.lines, section, keys); }
-void TMemIniFile::ReadSections(TStrings& sections) { ReadSectionsIn(m_file.lines, sections); }
+void TMemIniFile::ReadSection(const std::string& section, TStrings& keys) {
+  ReadSectionIn(m_file.lines, section, keys);
+}
+void TMemIniFile::ReadSections(TStrings& sections) {
+  ReadSectionsIn(m_file.lines, sections);
+}
 void TMemIniFile::ReadSectionValues(const std::string& section, TStrings& lines) {
   ReadSectionValuesIn(m_file.lines, section, lines);
 }
-void TMemIniFile::EraseSection(const std::string& section) { EraseSectionIn(m_file.lines, section); }
+void TMemIniFile::EraseSection(const std::string& section) {
+  EraseSectionIn(m_file.lines, section);
+}
 void TMemIniFile::DeleteKey(const std::string& section, const std::string& ident) {
   DeleteKeyIn(m_file.lines, section, ident);
 }

@@ -59,6 +59,7 @@ class IniWriteError : public std::exception {
 public:
   explicit IniWriteError(const std::string& path) : m_what("Nelze zapsat do souboru " + path) {}
   const char* what() const noexcept override { return m_what.c_str(); }
+
 private:
   std::string m_what;
 };

@@ -45,7 +45,9 @@ bool Numbers(const std::string& text, std::vector<int>& numbers, const std::stri
 
 }  // namespace
 
-LocaleFormats CzechLocaleFormats() { return LocaleFormats{}; }
+LocaleFormats CzechLocaleFormats() {
+  return LocaleFormats{};
+}
 
 void NormaliseDateSeparator(LocaleFormats& formats) {
   const std::string full = formats.DateSeparator;
@@ -57,7 +59,9 @@ void NormaliseDateSeparator(LocaleFormats& formats) {
   formats.DateSeparator = single;
 }
 
-const LocaleFormats& FormatSettings() { return g_formats; }
+const LocaleFormats& FormatSettings() {
+  return g_formats;
+}
 
 void SetFormatSettings(const LocaleFormats& formats) {
   std::lock_guard<std::mutex> lock(g_mutex);
@@ -70,19 +74,30 @@ namespace {
 std::string FormatRun(char letter, int length, int y, int mo, int d, int h, int mi, int s) {
   const int width = length >= 2 ? 2 : 1;
   switch (letter) {
-    case 'd': return Pad(d, width);
-    case 'M': return Pad(mo, width);
-    case 'y': return length <= 2 ? Pad(y % 100, 2) : Pad(y, 4);
-    case 'H': return Pad(h, width);
-    case 'h': return Pad(h % 12 == 0 ? 12 : h % 12, width);
-    case 'm': return Pad(mi, width);
-    case 's': return Pad(s, width);
-    case 't': return h < 12 ? "AM" : "PM";
-    default: return std::string(static_cast<std::size_t>(length), letter);
+    case 'd':
+      return Pad(d, width);
+    case 'M':
+      return Pad(mo, width);
+    case 'y':
+      return length <= 2 ? Pad(y % 100, 2) : Pad(y, 4);
+    case 'H':
+      return Pad(h, width);
+    case 'h':
+      return Pad(h % 12 == 0 ? 12 : h % 12, width);
+    case 'm':
+      return Pad(mi, width);
+    case 's':
+      return Pad(s, width);
+    case 't':
+      return h < 12 ? "AM" : "PM";
+    default:
+      return std::string(static_cast<std::size_t>(length), letter);
   }
 }
 
-bool IsPatternLetter(char c) { return std::string_view("dMyHhmst").find(c) != std::string_view::npos; }
+bool IsPatternLetter(char c) {
+  return std::string_view("dMyHhmst").find(c) != std::string_view::npos;
+}
 
 }  // namespace
 
@@ -114,8 +129,12 @@ std::string FormatDateTime(const std::string& format, TDateTime dt, const Locale
   return out;
 }
 
-std::string DateToStr(TDateTime dt, const LocaleFormats& fs) { return FormatDateTime(fs.ShortDateFormat, dt, fs); }
-std::string TimeToStr(TDateTime dt, const LocaleFormats& fs) { return FormatDateTime(fs.LongTimeFormat, dt, fs); }
+std::string DateToStr(TDateTime dt, const LocaleFormats& fs) {
+  return FormatDateTime(fs.ShortDateFormat, dt, fs);
+}
+std::string TimeToStr(TDateTime dt, const LocaleFormats& fs) {
+  return FormatDateTime(fs.LongTimeFormat, dt, fs);
+}
 std::string DateTimeToStr(TDateTime dt, const LocaleFormats& fs) {
   if (dt - std::floor(dt) == 0.0) return DateToStr(dt, fs);
   return DateToStr(dt, fs) + " " + TimeToStr(dt, fs);
@@ -145,12 +164,19 @@ bool TryStrToDate(const std::string& text, TDateTime& out, const LocaleFormats& 
   for (char part : order) {
     if (part == 'Y' && n.size() == 2) continue;
     const int v = n[k++];
-    if (part == 'D') day = v;
-    else if (part == 'M') month = v;
-    else { year = v; yearGiven = true; }
+    if (part == 'D')
+      day = v;
+    else if (part == 'M')
+      month = v;
+    else {
+      year = v;
+      yearGiven = true;
+    }
   }
-  if (!yearGiven) year = y0;
-  else if (year < 100 && Trim(text).size() <= 8) year += year < 50 ? 2000 : 1900;
+  if (!yearGiven)
+    year = y0;
+  else if (year < 100 && Trim(text).size() <= 8)
+    year += year < 50 ? 2000 : 1900;
   if (!IsValidDate(year, month, day)) return false;
   out = EncodeDate(year, month, day);
   return true;
@@ -204,8 +230,10 @@ bool TryStrToFloat(const std::string& text, double& out, const LocaleFormats& fs
   std::string t = Trim(text);
   if (t.empty()) return false;
   for (char& c : t) {
-    if (c == fs.DecimalSeparator) c = '.';
-    else if (c == '.') return false;  // only the locale's separator counts
+    if (c == fs.DecimalSeparator)
+      c = '.';
+    else if (c == '.')
+      return false;  // only the locale's separator counts
   }
   const char* begin = t.data();
   const char* end = t.data() + t.size();

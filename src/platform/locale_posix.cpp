@@ -43,22 +43,53 @@ std::string FromStrftime(const std::string& f, std::string& firstSeparator) {
       c = f[++i];
     }
     switch (c) {
-      case 'd': out += "dd"; break;
-      case 'e': out += "d"; break;
-      case 'm': out += "MM"; break;
-      case 'Y': out += "yyyy"; break;
-      case 'y': out += "yy"; break;
-      case 'H': out += "HH"; break;
-      case 'k': out += "H"; break;
-      case 'I': out += "hh"; break;
-      case 'l': out += "h"; break;
-      case 'M': out += "mm"; break;
-      case 'S': out += "ss"; break;
-      case 'p': out += "tt"; break;
-      case 'T': out += "HH:mm:ss"; break;
-      case 'D': out += "MM/dd/yy"; break;
-      case 'F': out += "yyyy-MM-dd"; break;
-      default: break;
+      case 'd':
+        out += "dd";
+        break;
+      case 'e':
+        out += "d";
+        break;
+      case 'm':
+        out += "MM";
+        break;
+      case 'Y':
+        out += "yyyy";
+        break;
+      case 'y':
+        out += "yy";
+        break;
+      case 'H':
+        out += "HH";
+        break;
+      case 'k':
+        out += "H";
+        break;
+      case 'I':
+        out += "hh";
+        break;
+      case 'l':
+        out += "h";
+        break;
+      case 'M':
+        out += "mm";
+        break;
+      case 'S':
+        out += "ss";
+        break;
+      case 'p':
+        out += "tt";
+        break;
+      case 'T':
+        out += "HH:mm:ss";
+        break;
+      case 'D':
+        out += "MM/dd/yy";
+        break;
+      case 'F':
+        out += "yyyy-MM-dd";
+        break;
+      default:
+        break;
     }
   }
   return out;

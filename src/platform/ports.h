@@ -27,7 +27,9 @@ enum class QuestionId {
 
 // A question whose "Ano" deletes or stops something: a stray Enter must not answer it. Waiting
 // for a held document stops nothing.
-inline bool AnoIsRisky(QuestionId id) { return id != QuestionId::Other && id != QuestionId::LockConflict; }
+inline bool AnoIsRisky(QuestionId id) {
+  return id != QuestionId::Other && id != QuestionId::LockConflict;
+}
 
 class Dialogs {
 public:

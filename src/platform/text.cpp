@@ -13,19 +13,42 @@ std::u32string Utf8ToCodePoints(std::string_view text) {
     const auto c = static_cast<unsigned char>(text[i]);
     char32_t cp = 0;
     std::size_t len = 0;
-    if (c < 0x80) { cp = c; len = 1; }
-    else if ((c & 0xE0) == 0xC0) { cp = c & 0x1F; len = 2; }
-    else if ((c & 0xF0) == 0xE0) { cp = c & 0x0F; len = 3; }
-    else if ((c & 0xF8) == 0xF0) { cp = c & 0x07; len = 4; }
-    else { out.push_back(0xFFFD); ++i; continue; }
-    if (i + len > text.size()) { out.push_back(0xFFFD); ++i; continue; }
+    if (c < 0x80) {
+      cp = c;
+      len = 1;
+    } else if ((c & 0xE0) == 0xC0) {
+      cp = c & 0x1F;
+      len = 2;
+    } else if ((c & 0xF0) == 0xE0) {
+      cp = c & 0x0F;
+      len = 3;
+    } else if ((c & 0xF8) == 0xF0) {
+      cp = c & 0x07;
+      len = 4;
+    } else {
+      out.push_back(0xFFFD);
+      ++i;
+      continue;
+    }
+    if (i + len > text.size()) {
+      out.push_back(0xFFFD);
+      ++i;
+      continue;
+    }
     bool ok = true;
     for (std::size_t k = 1; k < len; ++k) {
       const auto cc = static_cast<unsigned char>(text[i + k]);
-      if ((cc & 0xC0) != 0x80) { ok = false; break; }
+      if ((cc & 0xC0) != 0x80) {
+        ok = false;
+        break;
+      }
       cp = (cp << 6) | (cc & 0x3F);
     }
-    if (!ok) { out.push_back(0xFFFD); ++i; continue; }
+    if (!ok) {
+      out.push_back(0xFFFD);
+      ++i;
+      continue;
+    }
     out.push_back(cp);
     i += len;
   }
@@ -111,7 +134,10 @@ std::string MapChars(std::string_view text, F f) {
   out.reserve(text.size());
   bool ascii = true;
   for (char c : text) {
-    if (static_cast<unsigned char>(c) >= 0x80) { ascii = false; break; }
+    if (static_cast<unsigned char>(c) >= 0x80) {
+      ascii = false;
+      break;
+    }
   }
   if (ascii) {
     for (char c : text) out.push_back(static_cast<char>(f(static_cast<char32_t>(c))));
@@ -122,8 +148,12 @@ std::string MapChars(std::string_view text, F f) {
 }
 }  // namespace
 
-std::string UpperCase(std::string_view text) { return MapChars(text, UpperChar); }
-std::string LowerCase(std::string_view text) { return MapChars(text, LowerChar); }
+std::string UpperCase(std::string_view text) {
+  return MapChars(text, UpperChar);
+}
+std::string LowerCase(std::string_view text) {
+  return MapChars(text, LowerChar);
+}
 
 bool SameText(std::string_view a, std::string_view b) {
   if (a.size() == b.size() && a == b) return true;
@@ -144,10 +174,14 @@ std::size_t FindText(std::string_view hay, std::string_view needle) {
 }
 
 namespace {
-bool IsTrimmed(char c) { return static_cast<unsigned char>(c) <= ' '; }
+bool IsTrimmed(char c) {
+  return static_cast<unsigned char>(c) <= ' ';
+}
 }  // namespace
 
-std::string Trim(std::string_view text) { return TrimRight(TrimLeft(text)); }
+std::string Trim(std::string_view text) {
+  return TrimRight(TrimLeft(text));
+}
 
 std::string TrimLeft(std::string_view text) {
   std::size_t i = 0;

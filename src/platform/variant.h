@@ -13,11 +13,36 @@ public:
 
   Variant() = default;
   static Variant Null() { return Variant(); }
-  static Variant FromString(std::string s) { Variant v; v.m_kind = Kind::String; v.m_text = std::move(s); return v; }
-  static Variant FromBool(bool b) { Variant v; v.m_kind = Kind::Bool; v.m_int = b ? 1 : 0; return v; }
-  static Variant FromInt(std::int32_t i) { Variant v; v.m_kind = Kind::Int; v.m_int = i; return v; }
-  static Variant FromDouble(double d) { Variant v; v.m_kind = Kind::Double; v.m_double = d; return v; }
-  static Variant FromDate(double d) { Variant v; v.m_kind = Kind::Date; v.m_double = d; return v; }
+  static Variant FromString(std::string s) {
+    Variant v;
+    v.m_kind = Kind::String;
+    v.m_text = std::move(s);
+    return v;
+  }
+  static Variant FromBool(bool b) {
+    Variant v;
+    v.m_kind = Kind::Bool;
+    v.m_int = b ? 1 : 0;
+    return v;
+  }
+  static Variant FromInt(std::int32_t i) {
+    Variant v;
+    v.m_kind = Kind::Int;
+    v.m_int = i;
+    return v;
+  }
+  static Variant FromDouble(double d) {
+    Variant v;
+    v.m_kind = Kind::Double;
+    v.m_double = d;
+    return v;
+  }
+  static Variant FromDate(double d) {
+    Variant v;
+    v.m_kind = Kind::Date;
+    v.m_double = d;
+    return v;
+  }
 
   Kind GetKind() const { return m_kind; }
   bool IsNull() const { return m_kind == Kind::Null; }

@@ -10,10 +10,14 @@ namespace {
 // name. Longer paths go to the system in the "\\?\" form.
 constexpr std::size_t kPlainPathLimit = MAX_PATH - 12;
 
-bool Begins(std::wstring_view text, std::wstring_view prefix) { return text.substr(0, prefix.size()) == prefix; }
+bool Begins(std::wstring_view text, std::wstring_view prefix) {
+  return text.substr(0, prefix.size()) == prefix;
+}
 
 // Taken by the calls as it stands: the long form, or a device.
-bool Verbatim(std::wstring_view path) { return Begins(path, L"\\\\?\\") || Begins(path, L"\\\\.\\"); }
+bool Verbatim(std::wstring_view path) {
+  return Begins(path, L"\\\\?\\") || Begins(path, L"\\\\.\\");
+}
 
 }  // namespace
 

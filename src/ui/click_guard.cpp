@@ -10,7 +10,9 @@ ClickGuard::Click::Click(ClickGuard& guard, quint64 timestamp) : m_guard(guard),
   m_guard.m_click = timestamp;
 }
 
-ClickGuard::Click::~Click() { m_guard.m_click = m_outer; }
+ClickGuard::Click::~Click() {
+  m_guard.m_click = m_outer;
+}
 
 void ClickGuard::PageChanged() {
   m_armedAt = m_click;

@@ -53,8 +53,9 @@ ComparisonDialog::ComparisonDialog(QWidget* parent) : QDialog(parent) {
   m_summary->hide();
   m_counts = new QTableWidget(0, 5, this);
   m_counts->setObjectName(QStringLiteral("grPorovnani"));
-  m_counts->setHorizontalHeaderLabels({QStringLiteral("Doklady"), QStringLiteral("V archivu"), QStringLiteral("Zamčené"),
-                                       QStringLiteral("Liší se od Money"), QStringLiteral("Nejsou v Money")});
+  m_counts->setHorizontalHeaderLabels({QStringLiteral("Doklady"), QStringLiteral("V archivu"),
+                                       QStringLiteral("Zamčené"), QStringLiteral("Liší se od Money"),
+                                       QStringLiteral("Nejsou v Money")});
   m_counts->verticalHeader()->hide();
   m_counts->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
   m_counts->setSelectionMode(QAbstractItemView::NoSelection);
@@ -115,8 +116,8 @@ void ComparisonDialog::ShowCounts(const ArchiveInspection& inspection) {
   m_counts->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
   QString summary = QStringLiteral("Obnovení by změnilo dokladů: %1.").arg(total.differing);
   if (total.missing > 0) {
-    summary += QStringLiteral(" Zaznamenaných dokladů, které už v Money nejsou: %1; ty obnovení nezmění.")
-                   .arg(total.missing);
+    summary +=
+        QStringLiteral(" Zaznamenaných dokladů, které už v Money nejsou: %1; ty obnovení nezmění.").arg(total.missing);
   }
   m_summary->setText(summary);
   m_summary->show();

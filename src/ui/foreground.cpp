@@ -57,8 +57,8 @@ bool RestackOnX11(QWidget* window) {
   message.format = 32;
   message.window = id;
   message.type = restack;
-  message.data.data32[0] = 2;                   // source: a pager, whose requests managers follow
-  message.data.data32[1] = XCB_NONE;            // no sibling: above every other window
+  message.data.data32[0] = 2;         // source: a pager, whose requests managers follow
+  message.data.data32[1] = XCB_NONE;  // no sibling: above every other window
   message.data.data32[2] = XCB_STACK_MODE_ABOVE;
   xcb_send_event(c, 0, root, XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
                  reinterpret_cast<const char*>(&message));

@@ -48,8 +48,8 @@ public:
 };
 
 bool RunVendorVersionCheck(const HostContext& ctx, Dialogs& dialogs, Shell& shell) {
-  TKPXVerChecker checker("VORLEND", ProgramVersion, 0, ctx.VersionCheckFileName(), ctx.MoneyVersionText, true,
-                         dialogs, shell);
+  TKPXVerChecker checker("VORLEND", ProgramVersion, 0, ctx.VersionCheckFileName(), ctx.MoneyVersionText, true, dialogs,
+                         shell);
   return checker.CheckVersion();
 }
 
@@ -123,9 +123,15 @@ void TfrmMain::LoadSettingsIntoControls() {
   }
   for (std::size_t i = 0; i < kModuleCount; ++i) m_moduleBoxes[i]->setChecked(settings.Modules[i]);
   switch (settings.Action) {
-    case LockAction::Unlock: rbAllUnlock->setChecked(true); break;
-    case LockAction::Lock: rbAllLock->setChecked(true); break;
-    case LockAction::NoAction: rbAllNoAction->setChecked(true); break;
+    case LockAction::Unlock:
+      rbAllUnlock->setChecked(true);
+      break;
+    case LockAction::Lock:
+      rbAllLock->setChecked(true);
+      break;
+    case LockAction::NoAction:
+      rbAllNoAction->setChecked(true);
+      break;
   }
 }
 
@@ -195,7 +201,9 @@ void TfrmMain::showEvent(QShowEvent* event) {
   FormShow();
 }
 
-void TfrmMain::FormShow() { tmSetFormInForeground->start(); }
+void TfrmMain::FormShow() {
+  tmSetFormInForeground->start();
+}
 
 void TfrmMain::tmSetFormInForegroundTimer() {
   tmSetFormInForeground->stop();
@@ -273,7 +281,9 @@ void TfrmMain::FocusFirstControl(int page) {
   if (first) first->setFocus(Qt::OtherFocusReason);
 }
 
-int TfrmMain::CurrentPage() const { return PageControl1->currentIndex(); }
+int TfrmMain::CurrentPage() const {
+  return PageControl1->currentIndex();
+}
 
 void TfrmMain::btnNext1Click() {
   Guarded([this] {
@@ -412,21 +422,35 @@ void TfrmMain::ApplyDeletion(DeletionStatus deletion) {
       break;
     // A deletion that could not finish put the archive back, possibly under another number.
     case DeletionStatus::Failed:
-    case DeletionStatus::Gone: ReloadArchiveList(); break;
-    default: break;
+    case DeletionStatus::Gone:
+      ReloadArchiveList();
+      break;
+    default:
+      break;
   }
 }
 
-void TfrmMain::btnPrev2Click() { ShowPage(kPageStart); }
-void TfrmMain::btnPrev3Click() { ShowPage(kPageSaveOptions); }
-void TfrmMain::btnPrev4Click() { ShowPage(kPageStart); }
-void TfrmMain::btnPrev5Click() { ShowPage(kPageArchiveList); }
+void TfrmMain::btnPrev2Click() {
+  ShowPage(kPageStart);
+}
+void TfrmMain::btnPrev3Click() {
+  ShowPage(kPageSaveOptions);
+}
+void TfrmMain::btnPrev4Click() {
+  ShowPage(kPageStart);
+}
+void TfrmMain::btnPrev5Click() {
+  ShowPage(kPageArchiveList);
+}
 
-void TfrmMain::btnPrerusitClick() { m_progress->RequestAbort(); }
+void TfrmMain::btnPrerusitClick() {
+  m_progress->RequestAbort();
+}
 
 void TfrmMain::btnDeleteClick() {
   Guarded([this] {
-    if (!m_mtInfoFiles.Empty()) ApplyDeletion(RunDeleteRoad(m_ctx, DialogPort(), m_mtInfoFiles.Row(m_mtInfoFiles.Current())));
+    if (!m_mtInfoFiles.Empty())
+      ApplyDeletion(RunDeleteRoad(m_ctx, DialogPort(), m_mtInfoFiles.Row(m_mtInfoFiles.Current())));
     UpdateArchiveButtons();
   });
 }
@@ -455,26 +479,52 @@ void TfrmMain::UpdateArchiveButtons() {
   btnDelete->setEnabled(any);
 }
 
-void TfrmMain::Label10Click() { ShowPage(kPageStart); }
-void TfrmMain::Label12Click() { ShowPage(kPageStart); }
-void TfrmMain::Label22Click() { ShowPage(kPageStart); }
+void TfrmMain::Label10Click() {
+  ShowPage(kPageStart);
+}
+void TfrmMain::Label12Click() {
+  ShowPage(kPageStart);
+}
+void TfrmMain::Label22Click() {
+  ShowPage(kPageStart);
+}
 
 void TfrmMain::OpenVendorPage() {
   // Whether the browser opened is not reported.
   Guarded([this] { ShellPort().OpenUrl(VendorAddOnsPageUrl()); });
 }
 
-void TfrmMain::lblTarvellWebPage1Click() { OpenVendorPage(); }
-void TfrmMain::lblTarvellWebPage2Click() { OpenVendorPage(); }
+void TfrmMain::lblTarvellWebPage1Click() {
+  OpenVendorPage();
+}
+void TfrmMain::lblTarvellWebPage2Click() {
+  OpenVendorPage();
+}
 
-void TfrmMain::btnKonec1Click() { CloseAddOn(); }
-void TfrmMain::btnKonec2Click() { CloseAddOn(); }
-void TfrmMain::btnKonec3Click() { CloseAddOn(); }
-void TfrmMain::btnKonec5Click() { CloseAddOn(); }
-void TfrmMain::btnKonec6Click() { CloseAddOn(); }
-void TfrmMain::btnkonec7Click() { CloseAddOn(); }
-void TfrmMain::btnkonec8Click() { CloseAddOn(); }
-void TfrmMain::btnKonec9Click() { CloseAddOn(); }
+void TfrmMain::btnKonec1Click() {
+  CloseAddOn();
+}
+void TfrmMain::btnKonec2Click() {
+  CloseAddOn();
+}
+void TfrmMain::btnKonec3Click() {
+  CloseAddOn();
+}
+void TfrmMain::btnKonec5Click() {
+  CloseAddOn();
+}
+void TfrmMain::btnKonec6Click() {
+  CloseAddOn();
+}
+void TfrmMain::btnkonec7Click() {
+  CloseAddOn();
+}
+void TfrmMain::btnkonec8Click() {
+  CloseAddOn();
+}
+void TfrmMain::btnKonec9Click() {
+  CloseAddOn();
+}
 
 void TfrmMain::grYearNameCellClick(int row, int) {
   // Every click counts: a double click toggles twice.

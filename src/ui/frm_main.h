@@ -9,13 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "host/host_context.h"
 #include "archive/catalogue.h"
 #include "archive/file_list.h"
 #include "archive/modules.h"
 #include "archive/roads.h"
 #include "archive/year_list.h"
 #include "host/bftable.h"
+#include "host/host_context.h"
 #include "platform/ports.h"
 #include "ui/click_guard.h"
 
@@ -178,9 +178,9 @@ private:
   FileList m_mtFileList;
   TBFTable m_BFMoneyFile;
   TBFTable m_BFLockFile;
-  bool m_started = false;         // the start-up went through: only then are settings written
+  bool m_started = false;             // the start-up went through: only then are settings written
   bool m_settingsUnreadable = false;  // the settings file could not be read: it is never written
-  bool m_busy = false;            // a save or restore is running
+  bool m_busy = false;                // a save or restore is running
   bool m_closeRequested = false;
   bool m_allowClose = false;
   bool m_inCloseEvent = false;
@@ -215,8 +215,8 @@ private:
   QLabel* lblFiltrRoku = nullptr;
   QLabel* lblFiltrDokladu = nullptr;
   QLabel* lblNedokonceny = nullptr;  // the line about an incomplete archive
-  QLabel* lblZavreni = nullptr;  // the progress page's note that the add-on closes when the job ends
-  QLabel* lblCelkem = nullptr;   // the progress page's line on the whole job
+  QLabel* lblZavreni = nullptr;      // the progress page's note that the add-on closes when the job ends
+  QLabel* lblCelkem = nullptr;       // the progress page's line on the whole job
   QTimer* tmSetFormInForeground = nullptr;
 };
 

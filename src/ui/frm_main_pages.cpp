@@ -39,7 +39,9 @@ const char* const kBackToStartText = "Zpět na první stránku";
 const char* const kTipText = "Tip: další doplňky k Money si můžete";
 const char* const kDownloadText = "stáhnout zde";
 
-QString T(const char* text) { return QString::fromUtf8(text); }
+QString T(const char* text) {
+  return QString::fromUtf8(text);
+}
 
 QVBoxLayout* PageLayout(QWidget* page) {
   auto* layout = new QVBoxLayout(page);
@@ -168,8 +170,8 @@ void TfrmMain::BuildWindow() {
 
   PageControl1 = new QStackedWidget(this);
   PageControl1->setObjectName(QStringLiteral("PageControl1"));
-  QWidget* pages[] = {BuildStartPage(),      BuildSaveOptionsPage(),    BuildArchiveNamePage(),
-                      BuildProgressPage(),   BuildSaveDonePage(),       BuildErrorPage(),
+  QWidget* pages[] = {BuildStartPage(),       BuildSaveOptionsPage(),    BuildArchiveNamePage(),
+                      BuildProgressPage(),    BuildSaveDonePage(),       BuildErrorPage(),
                       BuildArchiveListPage(), BuildRecapitulationPage(), BuildRestoreDonePage()};
   int number = 1;
   for (QWidget* page : pages) {
@@ -235,8 +237,8 @@ QWidget* TfrmMain::BuildStartPage() {
   RadioButton1->setChecked(true);
   layout->addWidget(RadioButton1);
 
-  QLabel* note = PlainLabel(
-      T("(tuto volbu použijte, pokud potřebujete provést např. přepočet pořizovacích cen zásob)"), page, true);
+  QLabel* note = PlainLabel(T("(tuto volbu použijte, pokud potřebujete provést např. přepočet pořizovacích cen zásob)"),
+                            page, true);
   note->setObjectName(QStringLiteral("Label3"));
   note->setIndent(style()->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth) +
                   style()->pixelMetric(QStyle::PM_RadioButtonLabelSpacing));
@@ -286,8 +288,8 @@ QWidget* TfrmMain::BuildSaveOptionsPage() {
   grYearName->setColumnWidth(1, 58);
   grYearName->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   grYearName->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-  grYearName->setFixedWidth(16 + 58 + 2 * grYearName->frameWidth() +
-                            style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 2);
+  grYearName->setFixedWidth(16 + 58 + 2 * grYearName->frameWidth() + style()->pixelMetric(QStyle::PM_ScrollBarExtent) +
+                            2);
   OnCellClick(grYearName, [this](int r, int c) { grYearNameCellClick(r, c); });
   OnKeyPress(grYearName, [this](const QKeyEvent& key) { return grYearNameKeyPress(key.key(), key.isAutoRepeat()); });
   // The arrow keys move the list's current row, which Space marks.
@@ -295,7 +297,8 @@ QWidget* TfrmMain::BuildSaveOptionsPage() {
     if (static_cast<std::size_t>(current) < m_mtYearName.Count())
       m_mtYearName.SetCurrent(static_cast<std::size_t>(current));
   });
-  KeepRowSelected(grYearName, [this] { return m_mtYearName.Count() == 0 ? -1 : static_cast<int>(m_mtYearName.Current()); });
+  KeepRowSelected(grYearName,
+                  [this] { return m_mtYearName.Count() == 0 ? -1 : static_cast<int>(m_mtYearName.Current()); });
   row->addWidget(grYearName);
 
   auto* filter = new QGroupBox(T("Filtr dokladů"), page);
@@ -335,8 +338,8 @@ QWidget* TfrmMain::BuildSaveOptionsPage() {
   QPushButton* end = MakeButton("btnKonec2", T("Konec"), &TfrmMain::btnKonec2Click);
   layout->addLayout(ButtonRow({}, {prev, next}, end));
   SetFocusChain(kPageSaveOptions, {grYearName, m_moduleBoxes[0], m_moduleBoxes[1], m_moduleBoxes[2], m_moduleBoxes[3],
-                                  m_moduleBoxes[4], m_moduleBoxes[5], m_moduleBoxes[6], m_moduleBoxes[7], rbAllUnlock,
-                                  rbAllLock, rbAllNoAction, prev, next, end});
+                                   m_moduleBoxes[4], m_moduleBoxes[5], m_moduleBoxes[6], m_moduleBoxes[7], rbAllUnlock,
+                                   rbAllLock, rbAllNoAction, prev, next, end});
   return page;
 }
 
@@ -344,9 +347,9 @@ QWidget* TfrmMain::BuildArchiveNamePage() {
   auto* page = new QWidget(this);
   QVBoxLayout* layout = PageLayout(page);
 
-  QLabel* intro = PlainLabel(
-      T("Do políčka můžete zadat libovolný název, pod kterým se archiv zámků dokladů uloží (není povinné)."), page,
-      true);
+  QLabel* intro =
+      PlainLabel(T("Do políčka můžete zadat libovolný název, pod kterým se archiv zámků dokladů uloží (není povinné)."),
+                 page, true);
   intro->setObjectName(QStringLiteral("Label5"));
   layout->addWidget(intro);
   layout->addSpacing(4);
@@ -454,8 +457,8 @@ QWidget* TfrmMain::BuildArchiveListPage() {
   QVBoxLayout* layout = PageLayout(page);
 
   QLabel* text = PlainLabel(
-      T("Ze seznamu vyberte požadovaný archiv, podle kterého program obnoví zámky dokladů do původního stavu ."),
-      page, true);
+      T("Ze seznamu vyberte požadovaný archiv, podle kterého program obnoví zámky dokladů do původního stavu ."), page,
+      true);
   text->setObjectName(QStringLiteral("Label15"));
   layout->addWidget(text);
 
@@ -472,7 +475,8 @@ QWidget* TfrmMain::BuildArchiveListPage() {
   FollowCurrentRow(grInfoFiles, [this](int row) {
     if (static_cast<std::size_t>(row) < m_mtInfoFiles.Count()) m_mtInfoFiles.SetCurrent(static_cast<std::size_t>(row));
   });
-  KeepRowSelected(grInfoFiles, [this] { return m_mtInfoFiles.Empty() ? -1 : static_cast<int>(m_mtInfoFiles.Current()); });
+  KeepRowSelected(grInfoFiles,
+                  [this] { return m_mtInfoFiles.Empty() ? -1 : static_cast<int>(m_mtInfoFiles.Current()); });
   layout->addWidget(grInfoFiles, 1);
 
   btnDelete = MakeButton("btnDelete", T("Smazat"), &TfrmMain::btnDeleteClick);

@@ -18,7 +18,8 @@ namespace {
 
 QVariant TitleData(const QString& title, int role, Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter) {
   switch (role) {
-    case Qt::DisplayRole: return title;
+    case Qt::DisplayRole:
+      return title;
     case Qt::FontRole: {
       // Bold titles are set a little narrower, so "Datum uložení" fits its 90 pixels.
       QFont font;
@@ -26,9 +27,12 @@ QVariant TitleData(const QString& title, int role, Qt::Alignment alignment = Qt:
       font.setStretch(QFont::SemiCondensed);
       return font;
     }
-    case Qt::ForegroundRole: return QBrush(QColor(128, 128, 128));
-    case Qt::TextAlignmentRole: return QVariant::fromValue(alignment);
-    default: return {};
+    case Qt::ForegroundRole:
+      return QBrush(QColor(128, 128, 128));
+    case Qt::TextAlignmentRole:
+      return QVariant::fromValue(alignment);
+    default:
+      return {};
   }
 }
 
@@ -126,7 +130,9 @@ int YearListModel::rowCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : static_cast<int>(m_list.Count());
 }
 
-int YearListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 2; }
+int YearListModel::columnCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : 2;
+}
 
 QVariant YearListModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= rowCount()) return {};
@@ -151,7 +157,9 @@ void YearListModel::Reset() {
   endResetModel();
 }
 
-void YearListModel::RowChanged(int row) { emit dataChanged(index(row, 0), index(row, 1)); }
+void YearListModel::RowChanged(int row) {
+  emit dataChanged(index(row, 0), index(row, 1));
+}
 
 YearCheckDelegate::YearCheckDelegate(const YearList& list, QPixmap check, QObject* parent)
     : QStyledItemDelegate(parent), m_list(list), m_check(std::move(check)) {}
@@ -166,7 +174,9 @@ int ArchiveListModel::rowCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : static_cast<int>(m_list.Count());
 }
 
-int ArchiveListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 3; }
+int ArchiveListModel::columnCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : 3;
+}
 
 QVariant ArchiveListModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= rowCount()) return {};
@@ -178,14 +188,18 @@ QVariant ArchiveListModel::data(const QModelIndex& index, int role) const {
         if (!row.Damage.empty()) return Q(std::string(kDamagedMarker) + " " + row.MapName);
         if (row.Complete) return Q(row.MapName);
         return Q(std::string(row.Running ? kRunningMarker : kIncompleteMarker) + " " + row.MapName);
-      case 1: return Q(row.MapDate);
-      case 2: return Q(row.MapTime);
-      default: return {};
+      case 1:
+        return Q(row.MapDate);
+      case 2:
+        return Q(row.MapTime);
+      default:
+        return {};
     }
   }
   if (role == Qt::ForegroundRole && (!row.Complete || !row.Damage.empty())) return QColor(0xa0, 0x00, 0x00);
   if (role == Qt::TextAlignmentRole) {
-    const Qt::Alignment alignment = index.column() == 0 ? Qt::AlignLeft | Qt::AlignVCenter : Qt::AlignRight | Qt::AlignVCenter;
+    const Qt::Alignment alignment =
+        index.column() == 0 ? Qt::AlignLeft | Qt::AlignVCenter : Qt::AlignRight | Qt::AlignVCenter;
     return QVariant::fromValue(alignment);
   }
   return {};
@@ -194,10 +208,14 @@ QVariant ArchiveListModel::data(const QModelIndex& index, int role) const {
 QVariant ArchiveListModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (orientation != Qt::Horizontal) return {};
   switch (section) {
-    case 0: return TitleData(QStringLiteral("Název archivu"), role);
-    case 1: return TitleData(QStringLiteral("Datum uložení"), role, Qt::AlignRight | Qt::AlignVCenter);
-    case 2: return TitleData(QStringLiteral("Čas uložení"), role, Qt::AlignRight | Qt::AlignVCenter);
-    default: return {};
+    case 0:
+      return TitleData(QStringLiteral("Název archivu"), role);
+    case 1:
+      return TitleData(QStringLiteral("Datum uložení"), role, Qt::AlignRight | Qt::AlignVCenter);
+    case 2:
+      return TitleData(QStringLiteral("Čas uložení"), role, Qt::AlignRight | Qt::AlignVCenter);
+    default:
+      return {};
   }
 }
 

@@ -17,10 +17,14 @@ namespace {
 
 QMessageBox::Icon IconOf(MsgKind kind) {
   switch (kind) {
-    case MsgKind::Warning: return QMessageBox::Warning;
-    case MsgKind::Error: return QMessageBox::Critical;
-    case MsgKind::Information: return QMessageBox::Information;
-    case MsgKind::Confirmation: return QMessageBox::Question;
+    case MsgKind::Warning:
+      return QMessageBox::Warning;
+    case MsgKind::Error:
+      return QMessageBox::Critical;
+    case MsgKind::Information:
+      return QMessageBox::Information;
+    case MsgKind::Confirmation:
+      return QMessageBox::Question;
   }
   return QMessageBox::NoIcon;
 }
@@ -126,9 +130,13 @@ void QtDialogs::Message(MsgKind kind, const std::string& text) {
   box.exec();
 }
 
-bool QtDialogs::Question(MsgKind kind, const std::string& text) { return Asked(kind, text, true); }
+bool QtDialogs::Question(MsgKind kind, const std::string& text) {
+  return Asked(kind, text, true);
+}
 
-bool QtDialogs::Ask(QuestionId id, MsgKind kind, const std::string& text) { return Asked(kind, text, !AnoIsRisky(id)); }
+bool QtDialogs::Ask(QuestionId id, MsgKind kind, const std::string& text) {
+  return Asked(kind, text, !AnoIsRisky(id));
+}
 
 bool QtDialogs::Asked(MsgKind kind, const std::string& text, bool anoByDefault) {
   QWidget* owner = m_owner && m_owner->isVisible() ? m_owner.data() : nullptr;
@@ -151,7 +159,9 @@ void QtProgress::Begin() {
   if (m_begin) m_begin();
 }
 
-void QtProgress::SetOverallLabel(QLabel* overall) { m_overall = overall; }
+void QtProgress::SetOverallLabel(QLabel* overall) {
+  m_overall = overall;
+}
 
 void QtProgress::TableBegins(int number, int count) {
   m_table = number;
@@ -189,7 +199,9 @@ void QtProgress::SetPosition(int position) {
   if (position > 0) ShowOverall(position);
 }
 
-void QtProgress::ProcessMessages() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+void QtProgress::ProcessMessages() {
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
 
 bool QtShell::OpenUrl(const std::string& url) {
   if (!IsWebAddress(url)) return false;

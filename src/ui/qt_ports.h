@@ -15,8 +15,12 @@ class QWidget;
 namespace vorlend::ui {
 
 // Converts the core's UTF-8 text.
-inline QString Q(const std::string& text) { return QString::fromStdString(text); }
-inline std::string S(const QString& text) { return text.toStdString(); }
+inline QString Q(const std::string& text) {
+  return QString::fromStdString(text);
+}
+inline std::string S(const QString& text) {
+  return text.toStdString();
+}
 
 // Each CR (or CR LF) becomes a line break: Qt would draw a lone CR as a blank.
 QString MessageBoxText(const std::string& text);

@@ -150,8 +150,8 @@ int main(int argc, char** argv) {
       const char* table;
       int recorded, locked, differing, missing;
     } rows[] = {{"pokladní doklady 2026", 412, 388, 388, 0}, {"bankovní doklady 2026", 1260, 1187, 1185, 2},
-                {"přijaté faktury 2026", 934, 902, 899, 0}, {"vystavené faktury 2026", 1511, 1470, 1470, 0},
-                {"pokladní doklady 2025", 398, 398, 0, 0}, {"přijaté faktury 2025", 1022, 1022, 3, 1}};
+                {"přijaté faktury 2026", 934, 902, 899, 0},  {"vystavené faktury 2026", 1511, 1470, 1470, 0},
+                {"pokladní doklady 2025", 398, 398, 0, 0},   {"přijaté faktury 2025", 1022, 1022, 3, 1}};
     for (const auto& r : rows) {
       vorlend::TableInspection t;
       t.row.WorkingStr = r.table;
@@ -175,7 +175,8 @@ int main(int argc, char** argv) {
 
   // The first page with an agenda name too long for its line: cut with "…", whole in the tooltip.
   if (auto* name = Find<QLabel>(window, "lblAgendaName")) {
-    name->setText(QString::fromUtf8("Truhlářství Novák a synové, výroba nábytku na zakázku, Brno-Královo Pole, s.r.o."));
+    name->setText(
+        QString::fromUtf8("Truhlářství Novák a synové, výroba nábytku na zakázku, Brno-Královo Pole, s.r.o."));
   }
   render(0, QStringLiteral("page0-long-agenda.png"));
 

@@ -153,7 +153,8 @@ int WrapRadioButton::IndicatorSpace() const {
 
 QRect WrapRadioButton::TextRect(int width) const {
   const int left = IndicatorSpace();
-  const QRect bounds = fontMetrics().boundingRect(QRect(0, 0, std::max(1, width - left), 10000), Qt::TextWordWrap, text());
+  const QRect bounds =
+      fontMetrics().boundingRect(QRect(0, 0, std::max(1, width - left), 10000), Qt::TextWordWrap, text());
   return QRect(left, 0, std::max(1, width - left), bounds.height());
 }
 
@@ -197,7 +198,9 @@ void WrapRadioButton::paintEvent(QPaintEvent*) {
   }
 }
 
-bool WrapRadioButton::hitButton(const QPoint& pos) const { return rect().contains(pos); }
+bool WrapRadioButton::hitButton(const QPoint& pos) const {
+  return rect().contains(pos);
+}
 
 QLabel* PlainLabel(const QString& text, QWidget* parent, bool wordWrap) {
   auto* label = new QLabel(text, parent);

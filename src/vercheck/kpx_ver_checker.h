@@ -21,9 +21,8 @@ std::string FormatCheckDate(TDateTime date);
 class TKPXVerChecker {
 public:
   // The dialogs and the shell must outlive the checker.
-  TKPXVerChecker(std::string addonCode, std::string addonVersion, TDateTime addonBuildDate,
-                 std::string stateFileName, std::string moneyVersion, bool alwaysOfferDownload,
-                 Dialogs& dialogs, Shell& shell);
+  TKPXVerChecker(std::string addonCode, std::string addonVersion, TDateTime addonBuildDate, std::string stateFileName,
+                 std::string moneyVersion, bool alwaysOfferDownload, Dialogs& dialogs, Shell& shell);
 
   // True when the add-on may go on, false when the user has chosen to end it.
   bool CheckVersion();

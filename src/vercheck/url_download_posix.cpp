@@ -49,7 +49,9 @@ void EnsureCurlInitialised() {
 
 struct CurlHandle {
   CURL* curl = curl_easy_init();
-  ~CurlHandle() { if (curl) curl_easy_cleanup(curl); }
+  ~CurlHandle() {
+    if (curl) curl_easy_cleanup(curl);
+  }
 };
 
 }  // namespace

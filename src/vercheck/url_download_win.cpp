@@ -9,9 +9,9 @@
 
 #include <algorithm>
 #include <atomic>
-#include <memory>
 #include <condition_variable>
 #include <cstdio>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <utility>
@@ -116,8 +116,8 @@ bool Download(const std::string& url, const std::string& fileName, const Downloa
   if (path.empty()) path = L"/";
 
   // Loopback never goes through a proxy.
-  Internet session(::WinHttpOpen(L"Vorlend", IsLoopback(host) ? WINHTTP_ACCESS_TYPE_NO_PROXY
-                                                               : WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
+  Internet session(::WinHttpOpen(L"Vorlend",
+                                 IsLoopback(host) ? WINHTTP_ACCESS_TYPE_NO_PROXY : WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
                                  WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
   if (!session.h) return false;
   DWORD redirects = 5;

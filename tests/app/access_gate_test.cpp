@@ -41,8 +41,8 @@ void ClearRights(const std::string& dataDir) {
 
 // The groups agenda-seed prints, with a fixed Money version.
 std::vector<std::string> Seed(const TempDir& dir, std::vector<std::string> options) {
-  std::vector<std::string> argv = {std::string(VORLEND_BIN_DIR) + "/agenda-seed", dir / "Data", "--years", "1",
-                                   "--docs", "0"};
+  std::vector<std::string> argv = {
+      std::string(VORLEND_BIN_DIR) + "/agenda-seed", dir / "Data", "--years", "1", "--docs", "0"};
   argv.insert(argv.end(), options.begin(), options.end());
   std::string out, err;
   EXPECT_EQ(RunProgram(argv, &out, &err), 0) << err;
@@ -84,7 +84,10 @@ TEST(AccessGate, TablesWrittenByAgendaSeed) {
   const Case cases[] = {
       {"tables without any user", {"--rights", "none"}, true, MsgKind::Error, ""},
       {"old model, password passed on", {"--rights", "old", "--password", "Žluťoučký kůň"}, true, MsgKind::Error, ""},
-      {"new model, no lock right, no PRISPOL", {"--no-prispol", "--no-lock-right"}, false, MsgKind::Warning,
+      {"new model, no lock right, no PRISPOL",
+       {"--no-prispol", "--no-lock-right"},
+       false,
+       MsgKind::Warning,
        kNoRightsText},
       {"new model, another account", {"--rights-user", "nekdo-jiny"}, false, MsgKind::Error, kUserNotFoundText},
   };

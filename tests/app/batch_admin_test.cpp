@@ -6,13 +6,13 @@
 #include <sstream>
 
 #include "app/console_ports.h"
+#include "batch_fixture.h"
 #include "host/host_context.h"
 #include "platform/files.h"
 #include "platform/ini.h"
 #include "platform/text.h"
 #include "support/portable.h"
 #include "support/table_support.h"
-#include "batch_fixture.h"
 
 using namespace vorlend;
 using namespace vorlend::test;
@@ -20,12 +20,18 @@ using namespace vorlend::test;
 namespace {
 
 // In the text as one line per message: the console breaks messages at 80 columns.
-bool Has(const std::string& text, const std::string& part) { return Unwrapped(text).find(part) != std::string::npos; }
+bool Has(const std::string& text, const std::string& part) {
+  return Unwrapped(text).find(part) != std::string::npos;
+}
 
 // A word for a POSIX shell.
-std::string ShellWord(const std::string& word) { return "'" + ReplaceAll(word, "'", "'\\''") + "'"; }
+std::string ShellWord(const std::string& word) {
+  return "'" + ReplaceAll(word, "'", "'\\''") + "'";
+}
 
-std::size_t Lines(const std::string& text) { return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')); }
+std::size_t Lines(const std::string& text) {
+  return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+}
 
 // SQLite's shared-memory index beside a table changes whenever anyone reads the table: it is no
 // data, so it is left out when "nothing was written" is checked while another process has a table
@@ -181,7 +187,9 @@ TEST_F(BatchFixture, ListHasEveryColumnEscapedAndReadsBackAsJson) {
   ASSERT_EQ(Batch({"save", "--years", "2025", "--modules", "PF,SD", "--action", "none", "--name", "První"}), 0) << err;
   ASSERT_EQ(Batch({"save", "--years", "2024,2025", "--modules", "PD", "--action", "none"}), 0) << err;
   // A name written into the description by hand: a tab, a backslash, control characters.
-  const std::string name = "a\tb\\c\x01" "d\x1b[31me";
+  const std::string name =
+      "a\tb\\c\x01"
+      "d\x1b[31me";
   TIniFile(agenda.Context().ArchiveRoot() + "2/info").WriteString("MAIN", "Name", name);
 
   ASSERT_EQ(Batch({"list"}), 0) << err;
@@ -218,14 +226,17 @@ TEST_F(BatchFixture, ListHasEveryColumnEscapedAndReadsBackAsJson) {
 TEST_F(BatchFixture, ShowCountsAfterTheSaveAfterAnotherUserAndAfterTheRestore) {
   const std::string pf = Table("Rok.002", "PFAKTURY"), sd = Table("Rok.002", "SKSEZDOK");
   ASSERT_EQ(Batch({"save", "--years", "2025", "--modules", "PF,SD", "--action", "unlock"}), 0) << err;
-  EXPECT_TRUE(Has(Unwrapped(err), "Souhrn uložení: tabulky 2 z 2, doklady 60, zaznamenáno 60, změněno 20, beze změny 40 "
-                       "(stav už odpovídal 40), ")) << err;
+  EXPECT_TRUE(Has(Unwrapped(err),
+                  "Souhrn uložení: tabulky 2 z 2, doklady 60, zaznamenáno 60, změněno 20, beze změny 40 "
+                  "(stav už odpovídal 40), "))
+      << err;
 
   ASSERT_EQ(Batch({"show", "--archive", "1"}), 0) << err;
-  for (const char* line : {"Archiv: 1 (úplný)\n", "Název archivu: [bez názvu]\n", "Název agendy: Pekárna Škvor s.r.o.\n",
-                           "Filtr roků: 2025\n", "Filtr dokladů: přijaté faktury, skladové doklady\n",
-                           "přijaté faktury 2025\tROK.002/PFAKTURY\t30\t10\t10\t0\n",
-                           "skladové doklady 2025\tROK.002/SKSEZDOK\t30\t10\t10\t0\n", "celkem\t\t60\t20\t20\t0\n"}) {
+  for (const char* line :
+       {"Archiv: 1 (úplný)\n", "Název archivu: [bez názvu]\n", "Název agendy: Pekárna Škvor s.r.o.\n",
+        "Filtr roků: 2025\n", "Filtr dokladů: přijaté faktury, skladové doklady\n",
+        "přijaté faktury 2025\tROK.002/PFAKTURY\t30\t10\t10\t0\n",
+        "skladové doklady 2025\tROK.002/SKSEZDOK\t30\t10\t10\t0\n", "celkem\t\t60\t20\t20\t0\n"}) {
     EXPECT_TRUE(Has(out, line)) << line << "\n" << out;
   }
   EXPECT_FALSE(Has(out, "\tčíslo\t"));  // no documents without --documents
@@ -245,8 +256,9 @@ TEST_F(BatchFixture, ShowCountsAfterTheSaveAfterAnotherUserAndAfterTheRestore) {
     ASSERT_EQ(Batch({"show", "--archive", "1", "--documents"}), 0) << err;
     EXPECT_TRUE(Has(out, "přijaté faktury 2025\tROK.002/PFAKTURY\t30\t10\t10\t1\n")) << out;
     EXPECT_TRUE(Has(out, "\ntabulka\tčíslo\tv archivu\tnyní\n")) << out;
-    for (const char* line : {"přijaté faktury 2025\t2\tunlocked\tlocked\n", "přijaté faktury 2025\t3\tunlocked\tmissing\n",
-                             "přijaté faktury 2025\t4\tlocked\tunlocked\n", "skladové doklady 2025\t4\tlocked\tunlocked\n"}) {
+    for (const char* line :
+         {"přijaté faktury 2025\t2\tunlocked\tlocked\n", "přijaté faktury 2025\t3\tunlocked\tmissing\n",
+          "přijaté faktury 2025\t4\tlocked\tunlocked\n", "skladové doklady 2025\t4\tlocked\tunlocked\n"}) {
       EXPECT_TRUE(Has(out, line)) << line;
     }
     EXPECT_FALSE(Has(out, "přijaté faktury 2025\t1\t"));
@@ -256,14 +268,17 @@ TEST_F(BatchFixture, ShowCountsAfterTheSaveAfterAnotherUserAndAfterTheRestore) {
     ASSERT_EQ(Batch({"restore", "--archive", "1", "--dry-run", "--delete-after"}), 0) << err;
     EXPECT_TRUE(Has(out, "přijaté faktury 2025\t2\tunlocked\tlocked\n")) << out;
     EXPECT_FALSE(Has(out, "\tmissing"));
-    EXPECT_TRUE(Has(Unwrapped(err), "obnovení by změnilo dokladů 20, zaznamenaných dokladů už v Money není 1. Nic nebylo změněno."))
+    EXPECT_TRUE(Has(Unwrapped(err),
+                    "obnovení by změnilo dokladů 20, zaznamenaných dokladů už v Money není 1. Nic nebylo změněno."))
         << err;
     EXPECT_EQ(DataSnapshot(agenda.DataDir()), before);
   }
 
   ASSERT_EQ(Batch({"restore", "--archive", "1"}), 0) << err;
-  EXPECT_TRUE(Has(Unwrapped(err), "Souhrn obnovení: tabulky 2 z 2, záznamy archivu 60, změněno 20, beze změny 40 "
-                       "(stav už odpovídal 39, v Money už nejsou 1), ")) << err;
+  EXPECT_TRUE(Has(Unwrapped(err),
+                  "Souhrn obnovení: tabulky 2 z 2, záznamy archivu 60, změněno 20, beze změny 40 "
+                  "(stav už odpovídal 39, v Money už nejsou 1), "))
+      << err;
   ASSERT_EQ(Batch({"show", "--archive", "1", "--documents"}), 0) << err;
   EXPECT_TRUE(Has(out, "přijaté faktury 2025\tROK.002/PFAKTURY\t30\t10\t0\t1\n")) << out;
   EXPECT_TRUE(Has(out, "skladové doklady 2025\tROK.002/SKSEZDOK\t30\t10\t0\t0\n")) << out;
@@ -281,15 +296,17 @@ TEST_F(BatchFixture, ProgressNamesEachTableAndQuietKeepsTheSummary) {
 
   // A document whose key cannot be recorded is counted among those left as they were.
   std::string o, e;
-  ASSERT_EQ(Tool("tablectl", {"set", Table("Rok.002", "POKLKNIH"), "--index", "Cislo", "--key", "5", "Cislo=\\N"}, o, e), 0)
+  ASSERT_EQ(
+      Tool("tablectl", {"set", Table("Rok.002", "POKLKNIH"), "--index", "Cislo", "--key", "5", "Cislo=\\N"}, o, e), 0)
       << e;
-  ASSERT_EQ(Batch({"save", "--years", "2025", "--modules", "PD", "--action", "lock", "--quiet", "--ignore-incomplete"}), 0);
+  ASSERT_EQ(Batch({"save", "--years", "2025", "--modules", "PD", "--action", "lock", "--quiet", "--ignore-incomplete"}),
+            0);
   EXPECT_EQ(out, "2\n");
   EXPECT_EQ(Lines(Unwrapped(err)), 1u) << err;
   for (const std::string& line : Split(err, '\n')) EXPECT_LE(CharCount(line), 80u) << line;
   EXPECT_EQ(Unwrapped(err).rfind("Souhrn uložení: tabulky 1 z 1, doklady 30, zaznamenáno 29, změněno 19, beze změny 11 "
-                      "(stav už odpovídal 10, číslo dokladu nelze zaznamenat 1), ",
-                      0),
+                                 "(stav už odpovídal 10, číslo dokladu nelze zaznamenat 1), ",
+                                 0),
             0u)
       << err;
 
@@ -347,7 +364,8 @@ TEST(ConsoleProgressCadence, PositionLinesComeAtMostOnceASecondAndReachTheTotal)
   // On a terminal one line is redrawn in place, with the whole job's share, and cleared before the
   // next text.
   std::ostringstream screen;
-  ConsoleProgress terminal(screen, false, [&] { return now; }, true);
+  ConsoleProgress terminal(
+      screen, false, [&] { return now; }, true);
   terminal.TableBegins(2, 4);
   terminal.SetText("Procházím B...");
   terminal.SetMaximum(100);
@@ -384,7 +402,8 @@ TEST_F(BatchFixture, SecretsStayOutOfSightAndEveryFailedWriteFails) {
   const std::string withPassword = groups[3];
   ASSERT_EQ(withPassword.rfind("?AKTHESLO=", 0), 0u);
   groups.erase(groups.begin() + 3);
-  auto batchWith = [&](const std::vector<std::string>& env, std::vector<std::string> args, const std::string& shell = "") {
+  auto batchWith = [&](const std::vector<std::string>& env, std::vector<std::string> args,
+                       const std::string& shell = "") {
     std::string line;
     for (const std::string& a : env) line += ShellWord(a) + " ";
     line += ShellWord(std::string(VORLEND_BIN_DIR) + "/vorlend-batch") + " " + args[0];
@@ -408,8 +427,11 @@ TEST_F(BatchFixture, SecretsStayOutOfSightAndEveryFailedWriteFails) {
   EXPECT_EQ(batchWith({}, {"restore", "--archive", "1", "--password-file", dir / "password"}), 0) << err;
 
   // The newest complete archive; a full disk and a closed standard output fail the command.
-  ASSERT_EQ(batchWith({}, {"save", "--password-file", dir / "password", "--years", "2025", "--modules", "PF",
-                           "--ignore-incomplete"}, ">/dev/full"), 5);
+  ASSERT_EQ(batchWith({},
+                      {"save", "--password-file", dir / "password", "--years", "2025", "--modules", "PF",
+                       "--ignore-incomplete"},
+                      ">/dev/full"),
+            5);
   EXPECT_TRUE(Has(err, "Číslo nového archivu: 2") && Has(err, "standardní výstup nelze zapsat")) << err;
   EXPECT_EQ(batchWith({}, {"list", "--password-file", dir / "password"}, ">&-"), 5);
   // A reader that went away (`| head`) had what it wanted: the tool ends quietly as SIGPIPE ends
@@ -420,9 +442,9 @@ TEST_F(BatchFixture, SecretsStayOutOfSightAndEveryFailedWriteFails) {
     for (const std::string& g : groups) line += " " + ShellWord(g);
     line += " --password-file " + ShellWord(dir / "password") + " --json";
     if (std::string(command) == "save") line += " --years 2025 --modules PF --force --ignore-incomplete";
-    ASSERT_EQ(RunProgram({"/bin/bash", "-c", "exec 1> >(exit 0); wait $!; " + line + "; echo \"status $?\" >&2"},
-                         &out, &err),
-              0);
+    ASSERT_EQ(
+        RunProgram({"/bin/bash", "-c", "exec 1> >(exit 0); wait $!; " + line + "; echo \"status $?\" >&2"}, &out, &err),
+        0);
     EXPECT_TRUE(Has(err, "status 141")) << command << err;
     EXPECT_FALSE(Has(err, "nelze zapsat (plný disk")) << err;
   }
@@ -491,8 +513,8 @@ TEST_F(BatchFixture, EveryJobReportsItsResultAsJson) {
 TEST(BatchPassword, AnEmptyGroupGivesWayAndARefusalNamesTheSource) {
   TempDir dir;
   std::string out, err;
-  ASSERT_EQ(Tool("agenda-seed", {dir / "Data", "--years", "1", "--docs", "3", "--rights-user", "někdo jiný",
-                                 "--password", "tajné"},
+  ASSERT_EQ(Tool("agenda-seed",
+                 {dir / "Data", "--years", "1", "--docs", "3", "--rights-user", "někdo jiný", "--password", "tajné"},
                  out, err),
             0)
       << err;

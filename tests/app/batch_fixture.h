@@ -42,11 +42,14 @@ struct BatchFixture : ::testing::Test {
       }
       const std::size_t text = line.find_first_not_of(' ');
       EXPECT_TRUE(CharCount(line) <= 80 || line.find(' ', text == std::string::npos ? 0 : text) == std::string::npos)
-          << args[0] << ": a line of " << CharCount(line) << " columns:\n" << line;
+          << args[0] << ": a line of " << CharCount(line) << " columns:\n"
+          << line;
     }
     return status;
   }
-  std::string Table(const std::string& year, const std::string& table) { return agenda.AgendaDir() + year + "/" + table; }
+  std::string Table(const std::string& year, const std::string& table) {
+    return agenda.AgendaDir() + year + "/" + table;
+  }
 };
 
 // Standard error with the lines a console's width broke rejoined: a summary reads as one line.

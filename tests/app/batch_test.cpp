@@ -6,20 +6,22 @@
 #include <thread>
 
 #include "archive/modules.h"
+#include "batch_fixture.h"
 #include "platform/files.h"
 #include "platform/ini.h"
 #include "platform/text.h"
-#include "support/portable.h"
 #include "support/agenda_builder.h"
+#include "support/portable.h"
 #include "support/table_support.h"
-#include "batch_fixture.h"
 
 using namespace vorlend;
 using namespace vorlend::test;
 
 TEST_F(BatchFixture, SaveListRestoreDelete) {
   const auto before = ReadLocks(Table("Rok.002", "PFAKTURY"), "Cislo");
-  ASSERT_EQ(Batch({"save", "--years", "2025", "--modules", "PF,SD", "--action", "unlock", "--name", "Před přepočtem"}), 0) << err;
+  ASSERT_EQ(Batch({"save", "--years", "2025", "--modules", "PF,SD", "--action", "unlock", "--name", "Před přepočtem"}),
+            0)
+      << err;
   EXPECT_EQ(out, "1\n");
   EXPECT_NE(err.find("Procházím přijaté faktury 2025..."), std::string::npos);
   EXPECT_EQ(err.find("2024"), std::string::npos);  // only the chosen year
@@ -82,7 +84,9 @@ TEST_F(BatchFixture, ArchivesWithoutAFileListAndOtherAgendasAreRefused) {
   EXPECT_NE(err.find("Archiv 2 patří k jiné agendě (002)."), std::string::npos) << err;
   // Each other way of being no archive of this agenda says which.
   ForceDirectories(ctx.ArchiveRoot() + "8");
-  WriteBytes(ResolvePath(ctx.ArchiveRoot()) + "8/info", std::string("\x00\xFF\x10" "binary", 9));
+  WriteBytes(ResolvePath(ctx.ArchiveRoot()) + "8/info", std::string("\x00\xFF\x10"
+                                                                    "binary",
+                                                                    9));
   EXPECT_EQ(Batch({"show", "--archive", "8"}), 1);
   EXPECT_NE(err.find("Archiv 8: popisný soubor info neuvádí agendu"), std::string::npos) << err;
   if (MakeSymlink(ResolvePath(ctx.ArchiveRoot()) + "1", ResolvePath(ctx.ArchiveRoot()) + "9")) {
@@ -98,7 +102,8 @@ TEST_F(BatchFixture, ArchivesWithoutAFileListAndOtherAgendasAreRefused) {
   // killed before its file list left: nobody holds it, so the save removes it and takes its number.
   // A file and a dangling link named like the next numbers are skipped.
   WriteBytes(ResolvePath(ctx.ArchiveRoot()) + "3", "x");
-  if (!MakeSymlink("/nonexistent", ResolvePath(ctx.ArchiveRoot()) + "4")) WriteBytes(ResolvePath(ctx.ArchiveRoot()) + "4", "x");
+  if (!MakeSymlink("/nonexistent", ResolvePath(ctx.ArchiveRoot()) + "4"))
+    WriteBytes(ResolvePath(ctx.ArchiveRoot()) + "4", "x");
   EXPECT_EQ(Batch({"save", "--modules", "PD", "--action", "none"}), 0) << err;
   EXPECT_EQ(out, "1\n");
   EXPECT_EQ(Batch({"save", "--modules", "PD", "--action", "none"}), 0) << err;
@@ -115,11 +120,14 @@ TEST_F(BatchFixture, AnInterruptedSaveLeavesAnIncompleteArchiveThatPutsEveryStat
     EXPECT_EQ(Batch({"save", "--modules", "VF", "--action", "lock"}), 4);
     EXPECT_NE(err.find("Zámek v modulu vystavené faktury 2025: "), std::string::npos);
     // Said plainly: which document of which table, and how to wait for it.
-    EXPECT_NE(Unwrapped(err).find("Doklad číslo 5 v tabulce " + agenda.Context().AgendaPath + "Rok.002/VFAKTURY.dat drží jiný uživatel"),
-              std::string::npos) << err;
+    EXPECT_NE(Unwrapped(err).find("Doklad číslo 5 v tabulce " + agenda.Context().AgendaPath +
+                                  "Rok.002/VFAKTURY.dat drží jiný uživatel"),
+              std::string::npos)
+        << err;
     EXPECT_NE(err.find("--on-conflict retry=SEKUNDY"), std::string::npos);
     EXPECT_NE(Unwrapped(err).find("Souhrn uložení (nedokončeno): tabulky 0 z 2, doklady 5, zaznamenáno 5, změněno 2"),
-              std::string::npos) << err;
+              std::string::npos)
+        << err;
     EXPECT_EQ(out, "");
   }
   EXPECT_NE(ReadLocks(table, "Cislo"), before);  // the documents before the held one are locked
@@ -271,8 +279,8 @@ TEST_F(BatchFixture, AnArchiveInUseIsNeitherDeletedNorTakenByAnotherJob) {
   ASSERT_TRUE(holder->Locked());
   int rc = -1;
   std::string berr;
-  std::thread job = beside({"save", "--modules", "PF", "--years", "2025", "--action", "unlock", "--on-conflict", "retry=60"},
-                           rc, berr);
+  std::thread job = beside(
+      {"save", "--modules", "PF", "--years", "2025", "--action", "unlock", "--on-conflict", "retry=60"}, rc, berr);
   ASSERT_TRUE(waitUntilHeld());
   ASSERT_EQ(Batch({"list"}), 0);
   EXPECT_EQ(out.rfind("1\trunning\t", 0), 0u) << out;
@@ -332,7 +340,8 @@ TEST_F(BatchFixture, ABusyTableIsAConflictAtOnce) {
   EXPECT_EQ(rc, 4) << err;
   // Said as it is: another program's write, not a document another user holds.
   EXPECT_NE(Unwrapped(err).find("Tabulku modulu interní doklady 2025 drží jiný program"), std::string::npos) << err;
-  const double retried = timed({"save", "--modules", "ID", "--years", "2025", "--action", "unlock", "--on-conflict", "retry=3"}, rc);
+  const double retried =
+      timed({"save", "--modules", "ID", "--years", "2025", "--action", "unlock", "--on-conflict", "retry=3"}, rc);
   EXPECT_EQ(rc, 4) << err;
   EXPECT_GE(retried, 3.0);
   EXPECT_LT(retried, 45.0);
@@ -380,8 +389,9 @@ TEST_F(BatchFixture, AnUnreadableSettingsFileIsNeverReplacedByDefaults) {
 
   // A file that reads but yields no lock action: saved as UTF-16 by a plain editor, or cut short
   // before its last line. The remembered choice was to lock PD only.
-  const std::string cut = "[SETTINGS]\r\nPokladna=1\r\nBanka=0\r\nPohledavky=0\r\nZavazky=0\r\nInterni=0\r\n"
-                          "Pfaktury=0\r\nVfaktury=0\r\nSkDoklady=0\r\n";
+  const std::string cut =
+      "[SETTINGS]\r\nPokladna=1\r\nBanka=0\r\nPohledavky=0\r\nZavazky=0\r\nInterni=0\r\n"
+      "Pfaktury=0\r\nVfaktury=0\r\nSkDoklady=0\r\n";
   std::string utf16 = "\xFF\xFE";
   for (const char c : cut + "LockAction=1\r\n") utf16 += std::string{c, '\0'};
   for (const std::string& unusable : {cut, utf16}) {
@@ -618,15 +628,20 @@ TEST_F(BatchFixture, AFailingOrReplacedArchiveFolderLosesNothing) {
 // as damaged, not hidden.
 TEST_F(BatchFixture, AnUnreadableArchiveFolderIsAFailureThatSaysWhy) {
   VORLEND_LINUX_ONLY("a second user and POSIX permissions");
-  if (!std::filesystem::exists("/usr/bin/setpriv") || RunProgram({"/usr/bin/setpriv", "--reuid=65534", "--regid=65534",
-                                                                  "--clear-groups", "--", "/bin/true"}) != 0) {
+  if (!std::filesystem::exists("/usr/bin/setpriv") ||
+      RunProgram({"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--", "/bin/true"}) != 0) {
     GTEST_SKIP() << "no other user to run the tool as (needs root and setpriv)";
   }
   ASSERT_EQ(Batch({"save", "--years", "2025", "--modules", "PF", "--action", "none"}), 0) << err;
   const std::string root = ExcludeTrailingPathDelimiter(ResolvePath(agenda.Context().ArchiveRoot()));
   auto asOtherUser = [&](std::vector<std::string> args) {
-    std::vector<std::string> argv = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--",
-                                     std::string(VORLEND_BIN_DIR) + "/vorlend-batch", args[0]};
+    std::vector<std::string> argv = {"/usr/bin/setpriv",
+                                     "--reuid=65534",
+                                     "--regid=65534",
+                                     "--clear-groups",
+                                     "--",
+                                     std::string(VORLEND_BIN_DIR) + "/vorlend-batch",
+                                     args[0]};
     argv.insert(argv.end(), groups.begin(), groups.end());
     argv.insert(argv.end(), args.begin() + 1, args.end());
     return RunProgram(argv, &out, &err);
@@ -645,8 +660,8 @@ TEST_F(BatchFixture, AnUnreadableArchiveFolderIsAFailureThatSaysWhy) {
     EXPECT_EQ(asOtherUser(args), 1) << args[0];
     EXPECT_NE(Unwrapped(err).find("nelze přečíst (Permission denied)"), std::string::npos) << args[0] << err;
   }
-  fs::permissions(root, fs::perms::owner_all | fs::perms::group_all | fs::perms::others_read |
-                            fs::perms::others_exec | fs::perms::set_gid);
+  fs::permissions(root, fs::perms::owner_all | fs::perms::group_all | fs::perms::others_read | fs::perms::others_exec |
+                            fs::perms::set_gid);
   fs::permissions(root + "/1", fs::perms::owner_all | fs::perms::group_all | fs::perms::others_read |
                                    fs::perms::others_exec | fs::perms::set_gid);
   // A year whose folder cannot be read is no year the agenda lacks.
@@ -654,7 +669,8 @@ TEST_F(BatchFixture, AnUnreadableArchiveFolderIsAFailureThatSaysWhy) {
   fs::permissions(year, fs::perms::owner_all);
   EXPECT_EQ(asOtherUser({"save", "--years", "2025", "--modules", "PF", "--action", "none"}), 1);
   EXPECT_NE(Unwrapped(err).find("adresář účetního roku " + year + " (Permission denied) nelze přečíst"),
-            std::string::npos) << err;
+            std::string::npos)
+      << err;
   fs::permissions(year, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec | fs::perms::others_read |
                             fs::perms::others_exec);
 }
@@ -735,7 +751,8 @@ TEST_F(BatchFixture, EveryJobRunsOnANetworkPathAndBeyondMaxPath) {
   // Money passes at most 255 characters for the year's folder; its tables' names go on beyond 260.
   const std::string tail = "Money/Data/Agenda.001/Rok.002";
   std::string deep = dir.Path();
-  for (int level = 1; CharCount(deep) + CharCount(tail) + 20 < 250; ++level) deep += "Účetní data " + std::to_string(level) + "/";
+  for (int level = 1; CharCount(deep) + CharCount(tail) + 20 < 250; ++level)
+    deep += "Účetní data " + std::to_string(level) + "/";
   deep += std::string(250 - CharCount(deep) - CharCount(tail) - 1, 'x') + "/";
   ASSERT_TRUE(ForceDirectories(deep));
   fs::copy(NativePath(money), NativePath(deep + "Money"), fs::copy_options::recursive);

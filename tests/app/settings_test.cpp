@@ -29,8 +29,9 @@ TEST(Settings, FirstRunRoundTripAndUnknownLockAction) {
       EXPECT_EQ(back.Action, action);
     }
   }
-  EXPECT_EQ(ReadBytes(file), "[SETTINGS]\r\nPokladna=0\r\nBanka=0\r\nPohledavky=0\r\nZavazky=0\r\nInterni=0\r\n"
-                             "Pfaktury=0\r\nVfaktury=0\r\nSkDoklady=1\r\nLockAction=2\r\n");
+  EXPECT_EQ(ReadBytes(file),
+            "[SETTINGS]\r\nPokladna=0\r\nBanka=0\r\nPohledavky=0\r\nZavazky=0\r\nInterni=0\r\n"
+            "Pfaktury=0\r\nVfaktury=0\r\nSkDoklady=1\r\nLockAction=2\r\n");
 
   // Any other number selects "no action" and is written back as 2; text keeps the defaults.
   WriteBytes(file, "[settings]\r\nlockaction=7\r\nPOKLADNA=5\r\nPfaktury=ne\r\n");

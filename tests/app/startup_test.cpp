@@ -24,10 +24,14 @@ std::string Params(const StartupParams& p) {
 }  // namespace
 
 TEST(CommandLine, ParsingRules) {
-  struct Case { std::vector<std::string> args; std::string want; };
+  struct Case {
+    std::vector<std::string> args;
+    std::string want;
+  };
   const Case cases[] = {
       {{}, ""},
-      {{"?MAIN=1?MAIN", "?aktrok=C:\\Money\\Data\\Agenda.001\\Rok.002?AKTROK"}, "MAIN=1;AKTROK=C:\\Money\\Data\\Agenda.001\\Rok.002;"},
+      {{"?MAIN=1?MAIN", "?aktrok=C:\\Money\\Data\\Agenda.001\\Rok.002?AKTROK"},
+       "MAIN=1;AKTROK=C:\\Money\\Data\\Agenda.001\\Rok.002;"},
       // Blanks inside a value survive as single blanks between arguments.
       {{"?AKTCFGNAME=My", "Config?AKTCFGNAME"}, "AKTCFGNAME=My Config;"},
       // A "=" before the first remaining "?" stops the parsing.
@@ -75,7 +79,7 @@ TEST(CommandLine, Derivations) {
   SetFormatSettings(CzechLocaleFormats());
   EXPECT_TRUE(MoneyVersionConverts("12.1"));
   EXPECT_TRUE(MoneyVersionConverts("12,1"));
-  EXPECT_FALSE(MoneyVersionConverts("Money 13.00"));  // only the text before the first blank counts
+  EXPECT_FALSE(MoneyVersionConverts("Money 13.00"));     // only the text before the first blank counts
   EXPECT_TRUE(MoneyVersionConverts("v13.00a build 5"));  // letters skipped
   EXPECT_FALSE(MoneyVersionConverts("12.1.3"));
   EXPECT_FALSE(MoneyVersionConverts("verze"));
@@ -95,8 +99,12 @@ struct Agenda {
   std::string year;
   Agenda() {
     year = dir / "Money/Data/Agenda.001/Rok.002";
-    WriteBytes(dir / "Money/Data/Agenda.001/AGENDA.INI", "[\xDA" "daje o firm\xEC]\r\nN\xE1zev-obchodn\xED=Pek\xE1rna \x8Akvor\r\n");
-    WriteBytes(year + "/ROK.INI", "[Global]\r\n\xDA\xE8" "etn\xED rok=2006\r\n");
+    WriteBytes(dir / "Money/Data/Agenda.001/AGENDA.INI",
+               "[\xDA"
+               "daje o firm\xEC]\r\nN\xE1zev-obchodn\xED=Pek\xE1rna \x8Akvor\r\n");
+    WriteBytes(year + "/ROK.INI",
+               "[Global]\r\n\xDA\xE8"
+               "etn\xED rok=2006\r\n");
   }
   std::vector<std::string> Args(const std::string& cfg = "") const {
     return {"?MAIN=x?MAIN", "?AKTROK=" + year + "?AKTROK", "?MVERZE=13.0?MVERZE", "?AKTHESLO=?AKTHESLO",
@@ -157,7 +165,8 @@ TEST(Startup, EveryMissingParameterAndABadVersionEndTheStart) {
 TEST(Startup, AYearPathOutsideAnAgendaIsRefusedBeforeAnythingIsCreated) {
   Agenda a;
   WriteBytes(a.dir / "Elsewhere/Rok.001/x", "");
-  for (const std::string& bad : {a.dir / "Elsewhere/Rok.001", a.dir / "Money/Data/Agenda.001/Rok.999", std::string("Rok.002")}) {
+  for (const std::string& bad :
+       {a.dir / "Elsewhere/Rok.001", a.dir / "Money/Data/Agenda.001/Rok.999", std::string("Rok.002")}) {
     auto args = a.Args();
     args[1] = "?AKTROK=" + bad + "?AKTROK";
     ScriptedDialogs dialogs;

@@ -9,12 +9,12 @@
 
 #include "archive/restore.h"
 #include "archive/save.h"
+#include "archive_fixture.h"
 #include "engine/table.h"
 #include "platform/files.h"
 #include "platform/locale.h"
 #include "support/agenda_builder.h"
 #include "support/scripted_ports.h"
-#include "archive_fixture.h"
 
 using namespace vorlend;
 using namespace vorlend::test;
@@ -133,7 +133,8 @@ TEST_F(BlockFixture, TheAbortQuestionFindsEveryEarlierDocumentCommitted) {
   dialogs.onQuestion = [&](const ScriptedDialogs::Entry&) {
     const Locks now = ReadLocks(Money("POKLKNIH"), "Cislo");
     for (std::size_t i = 0; i <= 20; ++i) EXPECT_EQ(now.at(i).second, "0") << "document " << now.at(i).first;
-    EXPECT_EQ(Locks(now.begin() + 21, now.end()), Locks(seed[Money("POKLKNIH")].begin() + 21, seed[Money("POKLKNIH")].end()));
+    EXPECT_EQ(Locks(now.begin() + 21, now.end()),
+              Locks(seed[Money("POKLKNIH")].begin() + 21, seed[Money("POKLKNIH")].end()));
     checked = true;
   };
   dialogs.Answer(false);  // go on

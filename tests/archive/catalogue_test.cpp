@@ -1,14 +1,13 @@
 #include <gtest/gtest.h>
 
-
 #include <algorithm>
 
 #include "archive/catalogue.h"
 #include "archive/roads.h"
 #include "platform/files.h"
 #include "platform/ini.h"
-#include "support/portable.h"
 #include "support/agenda_builder.h"
+#include "support/portable.h"
 #include "support/scripted_ports.h"
 
 using namespace vorlend;
@@ -49,17 +48,17 @@ struct CatalogueFixture : ::testing::Test {
 TEST_F(CatalogueFixture, OnlyCompleteArchivesOfThisAgendaInNumberOrder) {
   EXPECT_TRUE(Listed().empty());  // no archive root yet
   Archive("10", "1", "001");
-  Archive("9", "7", "001");           // any non-zero integer marks a complete archive
+  Archive("9", "7", "001");  // any non-zero integer marks a complete archive
   Archive("2", "0x1", "001");
-  Archive("3", "0", "001");           // unfinished
-  Archive("4", "", "001");            // no Correct key
-  Archive("5", "ano", "001");         // not a number
-  Archive("6", "1", "002");           // another agenda
+  Archive("3", "0", "001");    // unfinished
+  Archive("4", "", "001");     // no Correct key
+  Archive("5", "ano", "001");  // not a number
+  Archive("6", "1", "002");    // another agenda
   Archive("7", "1", "001");
   TIniFile(ctx.ArchiveRoot() + "7/info").WriteString("MAIN", "AgendaExt", "001");
   Archive("11", "1", "001");
   TIniFile(ctx.ArchiveRoot() + "11/info").WriteString("MAIN", "AgendaExt", "");
-  ForceDirectories(ctx.ArchiveRoot() + "12");                // no description file
+  ForceDirectories(ctx.ArchiveRoot() + "12");  // no description file
   WriteBytes(ctx.ArchiveRoot() + "13", "a plain file");
   // Only a number as the save writes it is an archive: every listed one is reached by its number.
   for (const char* name : {"007", "+3", " 4", "-5", "2147483648", "99999999999", "1e3"}) Archive(name, "1", "001");

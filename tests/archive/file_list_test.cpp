@@ -29,7 +29,8 @@ TEST(FileList, EscapesRoundTripAndReadingRules) {
   const std::string other =
       "\"workingstr\",\"Extra\",\"FILENAME\",\"MoneyFile\",\n\n\r\n"
       "\"w\",\"e\",\"ABCDEFGHIJKLMN\",plain,\r"
-      "\"" + std::string(40, 'x') + "\",,\"f\",\"m\"";
+      "\"" +
+      std::string(40, 'x') + "\",,\"f\",\"m\"";
   const FileList parsed = DecodeFileList(other);
   ASSERT_EQ(parsed.size(), 2u);
   EXPECT_EQ(parsed[0].FileName, "ABCDEFGHIJ");

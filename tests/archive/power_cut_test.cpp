@@ -71,12 +71,12 @@ public:
 // ---- a run in a child process.
 
 struct ChildRun {
-  bool cut = false;          // the power went
-  bool ended = false;        // the operation ran to its end (and the power went after it, if at all)
-  int status = -1;           // the exit status of an operation that ended, 0 when it succeeded
-  long events = 0;           // ... its I/O events
-  std::vector<long> syncs;   // ... and which of them were syncs
-  std::string message;       // ... and the last message it showed
+  bool cut = false;         // the power went
+  bool ended = false;       // the operation ran to its end (and the power went after it, if at all)
+  int status = -1;          // the exit status of an operation that ended, 0 when it succeeded
+  long events = 0;          // ... its I/O events
+  std::vector<long> syncs;  // ... and which of them were syncs
+  std::string message;      // ... and the last message it showed
 };
 
 // Runs `operation` in a forked child with the power-cut VFS installed. The power goes at the
@@ -284,8 +284,10 @@ public:
   }
   // Called once the folder is made: child programs and later tests see TMPDIR as it was.
   void Restore() const {
-    if (m_hadPrevious) ::setenv("TMPDIR", m_previous.c_str(), 1);
-    else ::unsetenv("TMPDIR");
+    if (m_hadPrevious)
+      ::setenv("TMPDIR", m_previous.c_str(), 1);
+    else
+      ::unsetenv("TMPDIR");
   }
 
 private:
@@ -385,9 +387,9 @@ struct PowerCutFixture : ::testing::Test {
 
   // A kind of run, cut at many moments.
   struct Runs {
-    std::vector<std::string> names;                             // one per run
+    std::vector<std::string> names;                                     // one per run
     std::function<int(std::size_t run, std::string& message)> operate;  // in the child
-    std::function<Problems()> check;                            // in the parent, after the child
+    std::function<Problems()> check;                                    // in the parent, after the child
   };
 
   // Each run once whole first, counting its I/O events: it must succeed and pass the checks. Then
@@ -429,9 +431,9 @@ struct PowerCutFixture : ::testing::Test {
           continue;
         }
         ++cuts;
-        const std::string moment = run.ended ? "power cut after the end (" + std::to_string(run.events) + " I/O events)"
-                                             : "power cut before I/O event " + std::to_string(cutAt) + " of " +
-                                                   std::to_string(events);
+        const std::string moment =
+            run.ended ? "power cut after the end (" + std::to_string(run.events) + " I/O events)"
+                      : "power cut before I/O event " + std::to_string(cutAt) + " of " + std::to_string(events);
         Report(runs.names[r], moment, runs.check(), WrittenBackNames(writtenBack));
       }
     }
@@ -583,7 +585,7 @@ struct PowerCutSave : PowerCutFixture {
 
 struct PowerCutRestore : PowerCutFixture {
   std::string archiveDir;
-  std::map<std::string, Locks> unlocked;         // Money table path -> the documents after the save
+  std::map<std::string, Locks> unlocked;            // Money table path -> the documents after the save
   std::map<std::string, std::string> archiveDumps;  // archive table -> its dump after the save
   std::map<std::string, std::string> archiveBytes;  // archive table's .dat -> its bytes after the save
 
@@ -689,8 +691,12 @@ struct PowerCutRestore : PowerCutFixture {
 };
 
 // The suite's cuts: two thirds for the save, one for the restore, whose runs are shorter.
-int SaveBudget() { return std::max(1, CutBudget() * 2 / 3); }
-int RestoreBudget() { return std::max(1, CutBudget() - SaveBudget()); }
+int SaveBudget() {
+  return std::max(1, CutBudget() * 2 / 3);
+}
+int RestoreBudget() {
+  return std::max(1, CutBudget() - SaveBudget());
+}
 
 }  // namespace
 

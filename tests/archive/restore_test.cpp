@@ -7,13 +7,13 @@
 #include "archive/restore.h"
 #include "archive/roads.h"
 #include "archive/save.h"
+#include "archive_fixture.h"
 #include "engine/table_files.h"
 #include "platform/files.h"
 #include "platform/ini.h"
 #include "platform/locale.h"
 #include "support/agenda_builder.h"
 #include "support/scripted_ports.h"
-#include "archive_fixture.h"
 
 using namespace vorlend;
 using namespace vorlend::test;
@@ -50,7 +50,8 @@ struct RestoreFixture : ArchiveFixture {
 
 TEST_F(RestoreFixture, RoundTripPutsBackEveryStateAndIsIdempotent) {
   for (const auto& [path, locks] : seed) {
-    for (const auto& [key, value] : ReadLocks(path, path.find("SKSEZDOK") != std::string::npos ? "CDokladu" : "Cislo")) {
+    for (const auto& [key, value] :
+         ReadLocks(path, path.find("SKSEZDOK") != std::string::npos ? "CDokladu" : "Cislo")) {
       EXPECT_EQ(value, "0") << path << " " << key;
     }
   }
@@ -166,8 +167,8 @@ TEST_F(RestoreFixture, DamagedArchivesNeverWriteOutsideTheAgenda) {
   }
   dialogs.Clear();
   EXPECT_EQ(Restore(), -1);
-  EXPECT_EQ(dialogs.LastEntry().text, "Chyba: archiv je poškozen, databáze " + archiveDir +
-                                          "PF001.dat obsahuje záznam, který nelze načíst.");
+  EXPECT_EQ(dialogs.LastEntry().text,
+            "Chyba: archiv je poškozen, databáze " + archiveDir + "PF001.dat obsahuje záznam, který nelze načíst.");
   {
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open(ResolvePath(archiveDir + "PF001.dat").c_str(), &db), SQLITE_OK);
@@ -188,12 +189,13 @@ TEST_F(RestoreFixture, DamagedArchivesNeverWriteOutsideTheAgenda) {
   }
   dialogs.Clear();
   EXPECT_EQ(Restore(), -1);
-  EXPECT_EQ(dialogs.LastEntry().text, "Chyba: archiv je poškozen, databáze " + archiveDir +
-                                      "BD002.dat obsahuje záznam, který nelze načíst.");
+  EXPECT_EQ(dialogs.LastEntry().text,
+            "Chyba: archiv je poškozen, databáze " + archiveDir + "BD002.dat obsahuje záznam, který nelze načíst.");
   // The whole archive is read before the first document is written: every document, those of
   // the tables before the damaged one too, is still as the save left it.
   for (const auto& [path, locks] : seed) {
-    for (const auto& [key, value] : ReadLocks(path, path.find("SKSEZDOK") != std::string::npos ? "CDokladu" : "Cislo")) {
+    for (const auto& [key, value] :
+         ReadLocks(path, path.find("SKSEZDOK") != std::string::npos ? "CDokladu" : "Cislo")) {
       EXPECT_EQ(value, "0") << path << " " << key;
     }
   }
@@ -259,8 +261,8 @@ TEST_F(RestoreFixture, ADocumentDeletedWhileItsHolderEditedItIsSkipped) {
 TEST_F(RestoreFixture, AMoneyTableWithoutItsIndexStopsBeforeAnyDocumentChanges) {
   const std::string table = Money("Rok.001", "SKSEZDOK");
   ASSERT_TRUE(engine::DeleteTableFiles(table));
-  ASSERT_FALSE(engine::CreateTable(table, {{"CDokladu", engine::FieldType::Integer}, {"Uzamceni", engine::FieldType::Boolean}},
-                                   {}));
+  ASSERT_FALSE(engine::CreateTable(
+      table, {{"CDokladu", engine::FieldType::Integer}, {"Uzamceni", engine::FieldType::Boolean}}, {}));
   {
     TBFTable t;
     ASSERT_EQ(t.OpenTable(table), 0);
@@ -271,10 +273,12 @@ TEST_F(RestoreFixture, AMoneyTableWithoutItsIndexStopsBeforeAnyDocumentChanges) 
   }
   EXPECT_EQ(Restore(), -1);
   ASSERT_EQ(dialogs.Entries().size(), 1u);
-  EXPECT_EQ(dialogs.LastEntry().text, "Nastala chyba při nastavení indexu v databázi " + ctx.AgendaPath + "Rok.001/SKSEZDOK.dat");
+  EXPECT_EQ(dialogs.LastEntry().text,
+            "Nastala chyba při nastavení indexu v databázi " + ctx.AgendaPath + "Rok.001/SKSEZDOK.dat");
   for (const auto& [path, locks] : seed) {
     if (path == table) continue;
-    for (const auto& [key, value] : ReadLocks(path, path.find("SKSEZDOK") != std::string::npos ? "CDokladu" : "Cislo")) {
+    for (const auto& [key, value] :
+         ReadLocks(path, path.find("SKSEZDOK") != std::string::npos ? "CDokladu" : "Cislo")) {
       EXPECT_EQ(value, "0") << path << " " << key;
     }
   }

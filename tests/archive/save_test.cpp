@@ -9,6 +9,7 @@
 
 #include "archive/catalogue.h"
 #include "archive/save.h"
+#include "archive_fixture.h"
 #include "engine/table.h"
 #include "engine/table_files.h"
 #include "platform/cp1250.h"
@@ -16,10 +17,9 @@
 #include "platform/files.h"
 #include "platform/ini.h"
 #include "platform/locale.h"
-#include "support/portable.h"
 #include "support/agenda_builder.h"
+#include "support/portable.h"
 #include "support/scripted_ports.h"
-#include "archive_fixture.h"
 
 using namespace vorlend;
 using namespace vorlend::test;
@@ -136,7 +136,8 @@ TEST_F(SaveFixture, AbortAsksAfterEveryDocument) {
   EXPECT_EQ(Save(job), -1);
   EXPECT_EQ(dialogs.QuestionCount(), 2u);
   EXPECT_EQ(dialogs.LastEntry().kind, MsgKind::Confirmation);
-  EXPECT_NE(dialogs.LastEntry().text.find("bude možné později obnovit do původního stavu z nedokončeného archivu"), std::string::npos);
+  EXPECT_NE(dialogs.LastEntry().text.find("bude možné později obnovit do původního stavu z nedokončeného archivu"),
+            std::string::npos);
   TIniFile info(job.ArchiveDir + "info");
   EXPECT_EQ(info.ReadInteger("MAIN", "Correct", -1), 0);
   // Documents were unlocked before the stop: the archive that holds their earlier states stays,
@@ -253,7 +254,7 @@ TEST_F(SaveFixture, MissingTemplateAndBlankName) {
   TempDir emptyProgramDir;
   EXPECT_EQ(CreateLockTable(job.ArchiveDir + "PD002", emptyProgramDir.Path(), dialogs), -1);
   EXPECT_EQ(dialogs.LastEntry().text, "Chyba: soubor " + emptyProgramDir.Path() +
-                                      "Pattern/DB1.DAT neexistuje. Proveďte reinstalaci tohoto programu.");
+                                          "Pattern/DB1.DAT neexistuje. Proveďte reinstalaci tohoto programu.");
   ASSERT_EQ(SaveLocks(job), 0);
   EXPECT_EQ(job.choices.archiveName, "[bez názvu]");
   TIniFile info(job.ArchiveDir + "info");
@@ -344,7 +345,8 @@ TEST_F(SaveFixture, ADamagedTableOfALaterYearStopsTheSaveBeforeAnyDocumentChange
   SaveJob job = Job(All(), LockAction::Unlock);
   EXPECT_EQ(Save(job), -1);
   ASSERT_EQ(dialogs.Entries().size(), 1u);
-  EXPECT_EQ(dialogs.LastEntry().text, "Nastala chyba při otevírání databáze " + ctx.AgendaPath + "Rok.001/SKSEZDOK.dat");
+  EXPECT_EQ(dialogs.LastEntry().text,
+            "Nastala chyba při otevírání databáze " + ctx.AgendaPath + "Rok.001/SKSEZDOK.dat");
   for (const auto& [table, dump] : dumps) EXPECT_EQ(DumpTable(Money("Rok.002", table)), dump) << table;
   EXPECT_FALSE(job.DocumentsChanged);
   EXPECT_FALSE(PathExists(job.ArchiveDir));
@@ -396,7 +398,8 @@ TEST_F(SaveFixture, ATableWithoutTheRestoresIndexIsRefusedBeforeAnyChange) {
   const std::string table = Money("Rok.001", "POKLKNIH");
   const auto docs = ReadLocks(table, "Cislo");
   ASSERT_TRUE(engine::DeleteTableFiles(table));
-  ASSERT_FALSE(engine::CreateTable(table, {{"Cislo", engine::FieldType::Integer}, {"Uzamceni", engine::FieldType::Boolean}}, {}));
+  ASSERT_FALSE(engine::CreateTable(
+      table, {{"Cislo", engine::FieldType::Integer}, {"Uzamceni", engine::FieldType::Boolean}}, {}));
   {
     TBFTable t;
     ASSERT_EQ(t.OpenTable(table), 0);
@@ -410,7 +413,8 @@ TEST_F(SaveFixture, ATableWithoutTheRestoresIndexIsRefusedBeforeAnyChange) {
   const std::string dump = DumpTable(Money("Rok.002", "POKLKNIH"));
   SaveJob job = Job(Only({"PD"}), LockAction::Unlock);
   EXPECT_EQ(Save(job), -1);
-  EXPECT_EQ(dialogs.LastEntry().text, "Nastala chyba při nastavení indexu v databázi " + ctx.AgendaPath + "Rok.001/POKLKNIH.dat");
+  EXPECT_EQ(dialogs.LastEntry().text,
+            "Nastala chyba při nastavení indexu v databázi " + ctx.AgendaPath + "Rok.001/POKLKNIH.dat");
   EXPECT_EQ(DumpTable(Money("Rok.002", "POKLKNIH")), dump);
   EXPECT_FALSE(PathExists(job.ArchiveDir));
 
@@ -431,7 +435,9 @@ TEST_F(SaveFixture, ALockFileThatCannotBeWrittenIsOneClearError) {
   EXPECT_EQ(result, -1);
   EXPECT_EQ(dialogs.QuestionCount(), 0u);
   ASSERT_EQ(dialogs.Entries().size(), 1u);
-  EXPECT_EQ(dialogs.LastEntry().text.rfind("Soubor zámků " + ctx.AgendaPath + "Rok.002/VFAKTURY.dia nelze otevřít pro zápis", 0), 0u)
+  EXPECT_EQ(dialogs.LastEntry().text.rfind(
+                "Soubor zámků " + ctx.AgendaPath + "Rok.002/VFAKTURY.dia nelze otevřít pro zápis", 0),
+            0u)
       << dialogs.LastEntry().text;
   EXPECT_EQ(DumpTable(Money("Rok.002", "VFAKTURY")), dump);
   EXPECT_FALSE(PathExists(job.ArchiveDir));

@@ -100,7 +100,7 @@ TEST(RecordLock, AnotherProcessHoldsTheLockUntilItLetsGo) {
     int busy = 0;
     EXPECT_LT(Timed([&] { busy = t.LockRecord(); }).count(), 500);
     EXPECT_NE(busy, 0);
-    EXPECT_NE(t.LockRecord(), 0);  // still busy on a retry
+    EXPECT_NE(t.LockRecord(), 0);    // still busy on a retry
     EXPECT_EQ(holder.Release(), 0);  // posts its values, then exits
   }
   ASSERT_EQ(t.LockRecord(), 0);

@@ -73,7 +73,7 @@ TEST(Table, ValuesKeepTheirTypeAcrossPostAndReopen) {
   EXPECT_EQ(t.Value("B"), Variant::FromBool(true));
   EXPECT_EQ(t.Value("D"), Variant::FromDouble(0.1));
   EXPECT_EQ(t.Value("Dt"), Variant::FromDate(45000.0));  // a whole day still reads as a date
-  EXPECT_EQ(t.Value("U"), Variant::FromString("007"));  // untyped keeps text as text
+  EXPECT_EQ(t.Value("U"), Variant::FromString("007"));   // untyped keeps text as text
   t.Skip();
   EXPECT_EQ(t.Value("I"), Variant::FromInt(42));
   EXPECT_TRUE(t.Value("B").IsNull());
@@ -107,9 +107,9 @@ TEST(Table, WritesThatDoNotFitAndUnknownFieldsThrow) {
 TEST(Table, OrdersAndSeeks) {
   TempDir dir;
   const std::string path = dir / "SETTINGS";
-  ASSERT_FALSE(engine::CreateTable(path,
-                                   {{"Section1", FieldType::Text}, {"Variable", FieldType::Text}, {"N", FieldType::Integer}},
-                                   {"Section1+Variable"}));
+  ASSERT_FALSE(engine::CreateTable(
+      path, {{"Section1", FieldType::Text}, {"Variable", FieldType::Text}, {"N", FieldType::Integer}},
+      {"Section1+Variable"}));
   TBFTable t;
   ASSERT_EQ(t.OpenTable(path), 0);
   const std::vector<std::tuple<const char*, const char*, int>> rows = {
@@ -142,7 +142,8 @@ TEST(Table, OrdersAndSeeks) {
   EXPECT_NE(t.Seek2(Variant::FromString("A"), Variant::FromString("x")), kSeekFound);  // case counts
   EXPECT_TRUE(t.IsEof());
   EXPECT_THROW(t.Value("N"), HostError);
-  EXPECT_THROW(static_cast<void>(t.SeekN({Variant::FromString("a"), Variant::FromString("x"), Variant::FromInt(1)})), HostError);
+  EXPECT_THROW(static_cast<void>(t.SeekN({Variant::FromString("a"), Variant::FromString("x"), Variant::FromInt(1)})),
+               HostError);
 }
 
 TEST(Table, IntegerKeysSeekAcrossVariantKinds) {
@@ -235,7 +236,8 @@ TEST(Table, ATransactionHoldsItsLocksAndARollbackTakesEverythingBack) {
   std::vector<Variant> values;
   t.ReadRecords({3, 1, 2, 9}, {lock}, found, values);
   EXPECT_EQ(found, (std::vector<std::int64_t>{1, 2, 3}));
-  EXPECT_EQ(values, (std::vector<Variant>{Variant::FromBool(false), Variant::FromBool(false), Variant::FromBool(false)}));
+  EXPECT_EQ(values,
+            (std::vector<Variant>{Variant::FromBool(false), Variant::FromBool(false), Variant::FromBool(false)}));
 }
 
 TEST(Table, BadFilesDoNotOpenAndStayUnchanged) {
@@ -335,7 +337,6 @@ TEST(Table, ACopyOfTheTemplateIsAnEmptyArchiveTable) {
   EXPECT_EQ(t.Table().Fields().size(), 2u);
   EXPECT_EQ(t.Table().Fields()[1].type, FieldType::Boolean);
 }
-
 
 // A walk that pauses (a question to the user) goes on from fresh data: a record changed and a
 // record deleted by another handle during the pause are seen as they are now.

@@ -10,8 +10,8 @@
 // - written: "info" is written as the save writes it, with any text as the name, date, time,
 //   agenda name and years; whatever those values hold, completeness and agenda are those written.
 // Archives 2 and 3 are listed and left out as always; nothing crashes.
-#include <cstddef>
 #include <cctype>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 
@@ -106,13 +106,16 @@ public:
       const std::size_t eq = raw.find('=');
       if (!inSection || eq == std::string::npos || !SameText(Trim(raw.substr(0, eq)), key)) continue;
       std::string v = Trim(raw.substr(eq + 1));
-      if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front()) v = v.substr(1, v.size() - 2);
+      if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
+        v = v.substr(1, v.size() - 2);
       return v;
     }
     return std::nullopt;
   }
 
-  std::string Text(const std::string& section, const std::string& key) const { return Value(section, key).value_or(""); }
+  std::string Text(const std::string& section, const std::string& key) const {
+    return Value(section, key).value_or("");
+  }
 
   // Decimal in 32 bits with an optional sign, or 0x with one to eight hexadecimal digits.
   bool True(const std::string& section, const std::string& key) const {
@@ -124,7 +127,8 @@ public:
       for (std::size_t i = 2; i < s.size(); ++i) {
         const char c = s[i];
         if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
-        n = n * 16 + static_cast<std::uint32_t>(std::isdigit(static_cast<unsigned char>(c)) ? c - '0' : (c | 0x20) - 'a' + 10);
+        n = n * 16 +
+            static_cast<std::uint32_t>(std::isdigit(static_cast<unsigned char>(c)) ? c - '0' : (c | 0x20) - 'a' + 10);
       }
       return n != 0;
     }
@@ -170,8 +174,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   DeleteFile(f.one + "info");
   if (withFileList) {
     FUZZ_CHECK(WriteFileAtomic(f.one + "info.tab", "\"FileName\",\"MoneyFile\",\"WorkingStr\",\r\n"), "sandbox");
-  }
-  else DeleteFile(f.one + "info.tab");
+  } else
+    DeleteFile(f.one + "info.tab");
 
   Expected want;
   std::string described;
@@ -194,7 +198,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FuzzedDataProvider in(data + 1, size - 1);
     const int extChoice = in.ConsumeIntegralInRange(0, 3);
     const bool complete = in.ConsumeBool();
-    const std::string ext = extChoice == 0 ? "001" : extChoice == 1 ? " 001" : extChoice == 2 ? "002" : fuzz::ConsumeText(in, 8);
+    const std::string ext = extChoice == 0   ? "001"
+                            : extChoice == 1 ? " 001"
+                            : extChoice == 2 ? "002"
+                                             : fuzz::ConsumeText(in, 8);
     const std::string name = fuzz::ConsumeText(in, 80);
     const std::string date = fuzz::ConsumeText(in, 20);
     const std::string time = fuzz::ConsumeText(in, 20);

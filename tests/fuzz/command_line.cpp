@@ -91,10 +91,10 @@ void CheckHostContext(const StartupParams& params, const std::string& context) {
   const bool ok = ReadHostContext(params, dialogs, ctx);
   std::string messages;
   for (const auto& m : dialogs.messages) messages += "message: " + m + "\n";
-  const std::string detail = context + (ok ? "accepted\n" : "refused\n") + messages + "year " + Printable(ctx.CurrentYearDir) +
-                             "\nagenda " + Printable(ctx.AgendaPath) + "\ndata " + Printable(ctx.DataPath) + "\nconfig " +
-                             Printable(ctx.ConfigName) + "\next " + Printable(ctx.AgendaExt) + "\nname " +
-                             Printable(ctx.AgendaName);
+  const std::string detail = context + (ok ? "accepted\n" : "refused\n") + messages + "year " +
+                             Printable(ctx.CurrentYearDir) + "\nagenda " + Printable(ctx.AgendaPath) + "\ndata " +
+                             Printable(ctx.DataPath) + "\nconfig " + Printable(ctx.ConfigName) + "\next " +
+                             Printable(ctx.AgendaExt) + "\nname " + Printable(ctx.AgendaName);
   FUZZ_CHECK(dialogs.questions.empty() && dialogs.messages.size() == (ok ? 0u : 1u), detail);
   if (!ok) return;
 
@@ -108,7 +108,8 @@ void CheckHostContext(const StartupParams& params, const std::string& context) {
 
   // Whatever the configuration name, the settings file stays in the settings directory.
   FUZZ_CHECK(!Trim(ctx.ConfigName).empty() && ctx.ConfigName.find_first_of("\"*/:<>?\\|") == std::string::npos, detail);
-  FUZZ_CHECK(ExtractFilePath(ctx.SettingsFileName()) == ctx.SettingsDir(), detail + "\nsettings " + Printable(ctx.SettingsFileName()));
+  FUZZ_CHECK(ExtractFilePath(ctx.SettingsFileName()) == ctx.SettingsDir(),
+             detail + "\nsettings " + Printable(ctx.SettingsFileName()));
   FUZZ_CHECK(StartsWith(ctx.SettingsDir(), ctx.DataPath), detail);
 }
 
@@ -121,7 +122,8 @@ void RunArguments(const std::string& bytes) {
   const StartupParams params = ParseCommandLine(args);
   for (const StartupParam& p : params) {
     FUZZ_CHECK(p.Name == UpperCase(p.Name), context + "name " + Printable(p.Name));
-    FUZZ_CHECK(CharCount(p.Name) <= 255 && CharCount(p.Value) <= 255, context + Printable(p.Name) + "=" + Printable(p.Value));
+    FUZZ_CHECK(CharCount(p.Name) <= 255 && CharCount(p.Value) <= 255,
+               context + Printable(p.Name) + "=" + Printable(p.Value));
     CheckDerivations(p.Value, context);
     CheckVersion(p.Value, context);
   }

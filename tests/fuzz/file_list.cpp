@@ -20,13 +20,16 @@ namespace {
 
 std::string Describe(const FileList& rows) {
   std::string s;
-  for (const auto& r : rows) s += Printable(r.FileName) + " " + Printable(r.MoneyFile) + " " + Printable(r.WorkingStr) + "\n";
+  for (const auto& r : rows)
+    s += Printable(r.FileName) + " " + Printable(r.MoneyFile) + " " + Printable(r.WorkingStr) + "\n";
   return s;
 }
 
 // What the code page keeps of a text: a character outside it, or a byte that is no well-formed
 // UTF-8, becomes "?".
-std::string Stored(const std::string& text) { return Cp1250ToUtf8(Utf8ToCp1250(text)); }
+std::string Stored(const std::string& text) {
+  return Cp1250ToUtf8(Utf8ToCp1250(text));
+}
 
 bool Same(const FileList& a, const FileList& b) {
   if (a.size() != b.size()) return false;
@@ -52,7 +55,8 @@ void CheckEncoded(const FileList& rows, const std::string& bytes) {
       FUZZ_CHECK(c != '\n' && c != '\0', Printable(bytes));
     }
   }
-  FUZZ_CHECK(lines == rows.size() + 1 && bytes.size() >= 2 && bytes.substr(bytes.size() - 2) == "\r\n", Printable(bytes));
+  FUZZ_CHECK(lines == rows.size() + 1 && bytes.size() >= 2 && bytes.substr(bytes.size() - 2) == "\r\n",
+             Printable(bytes));
 }
 
 void CheckWidths(const FileList& rows) {
@@ -73,7 +77,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string encoded = EncodeFileList(rows);
     CheckEncoded(rows, encoded);
     const FileList again = DecodeFileList(encoded);
-    FUZZ_CHECK(Same(again, rows), "decoded:\n" + Describe(rows) + "after encoding and decoding again:\n" + Describe(again));
+    FUZZ_CHECK(Same(again, rows),
+               "decoded:\n" + Describe(rows) + "after encoding and decoding again:\n" + Describe(again));
     return 0;
   }
 

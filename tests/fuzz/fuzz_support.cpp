@@ -76,5 +76,9 @@ std::string Printable(const std::string& text) {
 // Every write the add-on makes is synced to disk, which costs milliseconds per execution; the
 // fuzz targets test what is written, not whether it survives a power cut, so syncing is a no-op
 // in these programs.
-extern "C" int fsync(int) { return 0; }
-extern "C" int fdatasync(int) { return 0; }
+extern "C" int fsync(int) {
+  return 0;
+}
+extern "C" int fdatasync(int) {
+  return 0;
+}

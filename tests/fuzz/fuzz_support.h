@@ -15,8 +15,8 @@ namespace vorlend::fuzz {
 // Prints what failed and aborts, so libFuzzer keeps the input as a crash.
 [[noreturn]] void Fail(const char* file, int line, const char* condition, const std::string& detail);
 
-#define FUZZ_CHECK(condition, detail)                                        \
-  do {                                                                       \
+#define FUZZ_CHECK(condition, detail)                                                  \
+  do {                                                                                 \
     if (!(condition)) ::vorlend::fuzz::Fail(__FILE__, __LINE__, #condition, (detail)); \
   } while (0)
 

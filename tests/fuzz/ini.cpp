@@ -29,7 +29,9 @@ std::string OneLine(std::string s) {
 }
 
 // What the code page keeps of a text.
-std::string Stored(const std::string& text) { return Cp1250ToUtf8(Utf8ToCp1250(text)); }
+std::string Stored(const std::string& text) {
+  return Cp1250ToUtf8(Utf8ToCp1250(text));
+}
 
 // A section or key name the file can hold as that name: it survives the code page, and it cannot
 // be read as something else (a "]" ends a section name, a "=" ends a key, a key line that begins
@@ -44,8 +46,8 @@ bool StorableKey(const std::string& key) {
 }
 
 struct Snapshot {
-  TStrings sections;                  // every header, in file order
-  std::vector<TStrings> values;       // ReadSectionValues of each header's name
+  TStrings sections;             // every header, in file order
+  std::vector<TStrings> values;  // ReadSectionValues of each header's name
 };
 
 Snapshot Take(TIniFile& ini) {
@@ -69,9 +71,13 @@ std::string Describe(const Snapshot& s) {
 }
 
 // Names compare as a write stores them: a NUL inside a name in the file is a blank as well.
-bool SameNames(const std::string& inFile, const std::string& stored) { return SameText(Trim(OneLine(inFile)), stored); }
+bool SameNames(const std::string& inFile, const std::string& stored) {
+  return SameText(Trim(OneLine(inFile)), stored);
+}
 
-std::string KeyOf(const std::string& line) { return line.substr(0, line.find('=')); }
+std::string KeyOf(const std::string& line) {
+  return line.substr(0, line.find('='));
+}
 
 // After a write of `key` in `section`: the snapshot as it must read. `value` is the expected read,
 // or null when only the key's presence is known (typed writes).
@@ -110,8 +116,10 @@ void CheckAfterWrite(const Snapshot& before, const Snapshot& after, const std::s
   for (std::size_t i = 0; i < got.size(); ++i) {
     // A value the oracle cannot spell (a number or a date in the writer's own form) is checked
     // by its key alone.
-    if (value || i != written) FUZZ_CHECK(got[i] == expected[i], detail);
-    else FUZZ_CHECK(KeyOf(got[i]) == ident, detail);
+    if (value || i != written)
+      FUZZ_CHECK(got[i] == expected[i], detail);
+    else
+      FUZZ_CHECK(KeyOf(got[i]) == ident, detail);
   }
   if (target == before.sections.size()) FUZZ_CHECK(after.sections.back() == name, detail);
 }

@@ -59,8 +59,12 @@ const std::vector<MoneyTable> kMoney = {
     {"ROK.002/POKLKNIH", "Cislo", {10, 11, 12}},
 };
 
-Variant B(bool b) { return Variant::FromBool(b); }
-Variant I(std::int32_t i) { return Variant::FromInt(i); }
+Variant B(bool b) {
+  return Variant::FromBool(b);
+}
+Variant I(std::int32_t i) {
+  return Variant::FromInt(i);
+}
 
 const std::vector<ArchiveTable> kArchive = {
     {"PD001", {{I(1), B(true)}, {I(2), B(false)}, {I(3), B(true)}, {I(99), B(true)}, {I(6), Variant::Null()}}},
@@ -92,8 +96,9 @@ void Must(const std::optional<std::string>& error) {
 
 void MakeMoneyTable(const std::string& path, const std::string& keyField, const std::vector<std::int32_t>& keys) {
   using engine::FieldType;
-  Must(engine::CreateTable(path, {{keyField, FieldType::Integer}, {"Uzamceni", FieldType::Boolean}, {"Partner", FieldType::Text}},
-                           {keyField}));
+  Must(engine::CreateTable(
+      path, {{keyField, FieldType::Integer}, {"Uzamceni", FieldType::Boolean}, {"Partner", FieldType::Text}},
+      {keyField}));
   TBFTable t;
   if (t.OpenTable(path) != 0) throw std::runtime_error("open " + path);
   for (std::int32_t key : keys) {
@@ -107,8 +112,8 @@ void MakeMoneyTable(const std::string& path, const std::string& keyField, const 
 
 void MakeArchiveTable(const std::string& path, const ArchiveTable& a) {
   using engine::FieldType;
-  Must(engine::CreateTable(path, {{"ID", a.damaged ? FieldType::Double : FieldType::Integer}, {"Lock", FieldType::Boolean}},
-                           {"ID"}));
+  Must(engine::CreateTable(
+      path, {{"ID", a.damaged ? FieldType::Double : FieldType::Integer}, {"Lock", FieldType::Boolean}}, {"ID"}));
   TBFTable t;
   if (t.OpenTable(path) != 0) throw std::runtime_error("open " + path);
   for (const Record& r : a.records) {
@@ -153,7 +158,9 @@ void ResetState(const Fixture& f) {
   }
 }
 
-bool Inside(const std::string& path, const std::string& dir) { return path.compare(0, dir.size(), dir) == 0; }
+bool Inside(const std::string& path, const std::string& dir) {
+  return path.compare(0, dir.size(), dir) == 0;
+}
 
 // Everything in the sandbox outside the agenda and archive 1: its size and modification time.
 std::map<std::string, std::string> Outside(const Fixture& f) {
@@ -166,7 +173,8 @@ std::map<std::string, std::string> Outside(const Fixture& f) {
     }
     struct stat st {};
     ::lstat(p.c_str(), &st);
-    out[p] = std::to_string(st.st_size) + " " + std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec);
+    out[p] =
+        std::to_string(st.st_size) + " " + std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec);
   }
   return out;
 }
@@ -277,14 +285,16 @@ extern "C" int __wrap_sqlite3_open_v2(const char* filename, sqlite3** db, int fl
     std::string path = filename;
     if ((flags & SQLITE_OPEN_URI) && path.rfind("file:", 0) == 0) {
       path = path.substr(5, path.find('?') == std::string::npos ? std::string::npos : path.find('?') - 5);
-      for (std::size_t at = path.find('%'); at != std::string::npos && at + 2 < path.size(); at = path.find('%', at + 1)) {
+      for (std::size_t at = path.find('%'); at != std::string::npos && at + 2 < path.size();
+           at = path.find('%', at + 1)) {
         path.replace(at, 3, 1, static_cast<char>(std::stoi(path.substr(at + 1, 2), nullptr, 16)));
       }
     }
     std::error_code ec;
     const std::string canonical = fs::weakly_canonical(path, ec).string();
     FUZZ_CHECK(!ec && (Inside(canonical, g_fixture->canonicalAgenda) || Inside(canonical, g_fixture->canonicalArchive)),
-               "the restore opened " + Printable(filename) + " (" + Printable(canonical) + ")\ninfo.tab " + Printable(g_input));
+               "the restore opened " + Printable(filename) + " (" + Printable(canonical) + ")\ninfo.tab " +
+                   Printable(g_input));
   }
   return __real_sqlite3_open_v2(filename, db, flags, vfs);
 }

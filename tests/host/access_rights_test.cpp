@@ -28,7 +28,12 @@ public:
     if (const char* old = std::getenv("USERNAME")) m_old = old;
     test::SetEnv("USERNAME", name);
   }
-  ~ScopedUserName() { if (m_old) test::SetEnv("USERNAME", *m_old); else test::UnsetEnv("USERNAME"); }
+  ~ScopedUserName() {
+    if (m_old)
+      test::SetEnv("USERNAME", *m_old);
+    else
+      test::UnsetEnv("USERNAME");
+  }
 
 private:
   std::optional<std::string> m_old;
@@ -79,8 +84,11 @@ TEST(AccessRights, RightsTablesWithoutAnyUserLetTheUnnamedUserIn) {
 TEST(AccessRights, NewModelLevelsFromPrispolBooleansFromPrisuziv) {
   RightsUser anna = User(7, "Anna Dvořáková", "tajné");
   anna.UzamceniDo = false;
-  anna.Levels = {{"VystaveneFaktury", "R"}, {"SzSkladDokladu", "A"}, {"PristupovaPrava", "a"},
-                 {"JUPDTisk", ""},          {"KonfUdZas", " A"}};
+  anna.Levels = {{"VystaveneFaktury", "R"},
+                 {"SzSkladDokladu", "A"},
+                 {"PristupovaPrava", "a"},
+                 {"JUPDTisk", ""},
+                 {"KonfUdZas", " A"}};
   anna.MissingItems = {"Vysledovka"};
   RightsUser other = User(8, "Ota", "jiné");
   other.Level = "";
@@ -129,8 +137,8 @@ TEST(AccessRights, NewModelPasswordOrSystemAccount) {
   ScopedUserName account("jnovak");
   RightsUser noLogin = User(2, "pvesely", "");
   noLogin.OsLogin = false;
-  ASSERT_FALSE(WriteNewModelRights(dir.Path(), {User(1, "jnovak", "heslo-jana"), noLogin, User(3, "eva", "tajné")},
-                                   true));
+  ASSERT_FALSE(
+      WriteNewModelRights(dir.Path(), {User(1, "jnovak", "heslo-jana"), noLogin, User(3, "eva", "tajné")}, true));
   TS3AccessRights r(dir.Path());
   ASSERT_TRUE(r.LoadUserRights("")) << r.LastError();
   EXPECT_EQ(r.UserID(), 1);

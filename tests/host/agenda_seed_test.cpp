@@ -28,12 +28,13 @@ TEST(AgendaSeed, WritesAgendasYearsAndDocumentsInTheTableForm) {
   test::TempDir dir;
   const std::string data = dir / "Data";
   std::string out;
-  ASSERT_EQ(test::RunProgram({test::ToolPath("agenda-seed"), data, "--agendas", "2", "--years", "2", "--docs",
-                              "40", "--locked", "25", "--form", "table", "--seed", "5"},
+  ASSERT_EQ(test::RunProgram({test::ToolPath("agenda-seed"), data, "--agendas", "2", "--years", "2", "--docs", "40",
+                              "--locked", "25", "--form", "table", "--seed", "5"},
                              &out),
             0);
-  EXPECT_EQ(out, "?MAIN=1?MAIN\n?AKTROK=" + data + "/AGENDA.001/ROK.002?AKTROK\n?MVERZE=13.00?MVERZE\n"
-                 "?AKTHESLO=?AKTHESLO\n?AKTCFGNAME=?AKTCFGNAME\n");
+  EXPECT_EQ(out, "?MAIN=1?MAIN\n?AKTROK=" + data +
+                     "/AGENDA.001/ROK.002?AKTROK\n?MVERZE=13.00?MVERZE\n"
+                     "?AKTHESLO=?AKTHESLO\n?AKTCFGNAME=?AKTCFGNAME\n");
 
   EXPECT_EQ(TS3IniFile(data + "/AGENDA.002/AGENDA.INI").ReadString("Údaje o firmě", "Název-obchodní", "---"),
             "Stavby Dvořák a.s.");
@@ -41,7 +42,8 @@ TEST(AgendaSeed, WritesAgendasYearsAndDocumentsInTheTableForm) {
   EXPECT_EQ(year.StorageForm, TS3IniFile::TableForm);
   EXPECT_EQ(year.ReadString("Global", "Účetní rok", "????"), "2025");
 
-  for (const char* table : {"POKLKNIH", "BANKKNIH", "KNIHPOHL", "KNIHZAV", "INTDOKL", "PFAKTURY", "VFAKTURY", "SKSEZDOK"}) {
+  for (const char* table :
+       {"POKLKNIH", "BANKKNIH", "KNIHPOHL", "KNIHZAV", "INTDOKL", "PFAKTURY", "VFAKTURY", "SKSEZDOK"}) {
     SCOPED_TRACE(table);
     const auto rows = Rows(data + "/AGENDA.002/ROK.001/" + table);
     ASSERT_EQ(rows.size(), 41u);
@@ -72,8 +74,8 @@ TEST(AgendaSeed, WritesAgendasYearsAndDocumentsInTheTableForm) {
 TEST(AgendaSeed, IniFormSameSeedSameDataAndRefusals) {
   test::TempDir dir;
   for (const char* name : {"A", "B"})
-    ASSERT_EQ(test::RunProgram({test::ToolPath("agenda-seed"), dir / name, "--years", "1", "--docs", "15",
-                                "--rights", "none", "--seed", "9"}),
+    ASSERT_EQ(test::RunProgram({test::ToolPath("agenda-seed"), dir / name, "--years", "1", "--docs", "15", "--rights",
+                                "none", "--seed", "9"}),
               0);
   const std::string agenda = dir / "A/AGENDA.001/";
   TS3IniFile firm(agenda + "AGENDA.INI");

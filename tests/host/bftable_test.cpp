@@ -41,9 +41,7 @@ TEST(BFTable, OneTableAtATimeAndCallsWhenClosed) {
   EXPECT_NE(t.LockRecord(), 0);
   EXPECT_NE(t.Post(), 0);
   EXPECT_FALSE(t.LastError().empty());
-  {
-    TableCloser closer(t);
-  }
+  { TableCloser closer(t); }
   EXPECT_FALSE(t.IsOpen());
 }
 

@@ -23,6 +23,7 @@ public:
     SetFormatSettings(fs);
   }
   ~DecimalSeparator() { SetFormatSettings(m_saved); }
+
 private:
   LocaleFormats m_saved;
 };

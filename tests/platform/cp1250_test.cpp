@@ -7,7 +7,7 @@ using namespace vorlend;
 TEST(Cp1250, CzechLettersRoundTripAndEveryByteSurvives) {
   const std::string czech = "Příliš žluťoučký kůň úpěl ďábelské ódy ČŘŠŽÝÁÍÉŮÚŤĎŇĚ";
   const std::string bytes = Utf8ToCp1250(czech);
-  EXPECT_EQ(bytes.size(), 53u);  // one byte a character
+  EXPECT_EQ(bytes.size(), 53u);                           // one byte a character
   EXPECT_EQ(static_cast<unsigned char>(bytes[1]), 0xF8);  // ř
   EXPECT_EQ(Cp1250ToUtf8(bytes), czech);
 
@@ -20,9 +20,11 @@ TEST(Cp1250, CzechLettersRoundTripAndEveryByteSurvives) {
 }
 
 TEST(Cp1250, CharactersOutsideTheCodePageBecomeQuestionMarks) {
-  EXPECT_EQ(Utf8ToCp1250("a€b"), "a\x80" "b");
+  EXPECT_EQ(Utf8ToCp1250("a€b"),
+            "a\x80"
+            "b");
   EXPECT_EQ(Utf8ToCp1250("日本"), "??");
-  EXPECT_EQ(Utf8ToCp1250("ñ"), "?");  // Spanish ñ is not in the Central European page
+  EXPECT_EQ(Utf8ToCp1250("ñ"), "?");     // Spanish ñ is not in the Central European page
   EXPECT_EQ(Utf8ToCp1250("\xFF"), "?");  // broken UTF-8
 }
 
@@ -30,10 +32,14 @@ TEST(Cp1250, CharactersOutsideTheCodePageBecomeQuestionMarks) {
 // into the character it spells: "\xC0\x8A" is no line break and "\xC0\xA2" no quote, so a value
 // cannot slip either past the writers that escape or blank them before converting.
 TEST(Cp1250, MalformedUtf8NeverBecomesAControlCharacterOrQuote) {
-  EXPECT_EQ(Utf8ToCp1250("a\xC0\x8A" "b"), "a??b");                // overlong line feed
-  EXPECT_EQ(Utf8ToCp1250("\xC0\xA2\xC1\x81"), "????");            // overlong quote and "A"
+  EXPECT_EQ(Utf8ToCp1250("a\xC0\x8A"
+                         "b"),
+            "a??b");                                                   // overlong line feed
+  EXPECT_EQ(Utf8ToCp1250("\xC0\xA2\xC1\x81"), "????");                 // overlong quote and "A"
   EXPECT_EQ(Utf8ToCp1250("\xE0\x80\x8D\xF0\x80\x80\x80"), "???????");  // overlong CR, NUL
-  EXPECT_EQ(Utf8ToCp1250("\xED\xA0\x80" "x"), "???x");            // a surrogate
-  EXPECT_EQ(Utf8ToCp1250("\xF4\x90\x80\x80"), "????");            // beyond U+10FFFF
-  EXPECT_EQ(Utf8ToCp1250("\xC5\x99\xE2\x82\xAC"), "\xF8\x80");       // well-formed: ř €
+  EXPECT_EQ(Utf8ToCp1250("\xED\xA0\x80"
+                         "x"),
+            "???x");                                            // a surrogate
+  EXPECT_EQ(Utf8ToCp1250("\xF4\x90\x80\x80"), "????");          // beyond U+10FFFF
+  EXPECT_EQ(Utf8ToCp1250("\xC5\x99\xE2\x82\xAC"), "\xF8\x80");  // well-formed: ř €
 }

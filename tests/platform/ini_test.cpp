@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-
 #include "platform/cp1250.h"
 #include "platform/datetime.h"
 #include "platform/files.h"
@@ -18,8 +17,12 @@ TEST(IniFile, ReadsAsWindowsDoes) {
   TempDir dir;
   const std::string path = dir / "a.ini";
   // Windows-1250 bytes: "Údaje o firmě" and "Název-obchodní" with a value in quotes; an LF-only line.
-  WriteBytes(path, "; comment\r\n[ \xDA" "daje o firm\xEC ]\r\n  N\xE1zev-obchodn\xED =  \"Firma \xC8" "R s.r.o.\" \r\n"
-                   "dup=first\r\ndup=second\n[Other]\r\nx='q'\r\ny=\"mismatched'\r\n[\xDA" "DAJE O FIRM\xCC]\r\nlate=1\r\n");
+  WriteBytes(path,
+             "; comment\r\n[ \xDA"
+             "daje o firm\xEC ]\r\n  N\xE1zev-obchodn\xED =  \"Firma \xC8"
+             "R s.r.o.\" \r\n"
+             "dup=first\r\ndup=second\n[Other]\r\nx='q'\r\ny=\"mismatched'\r\n[\xDA"
+             "DAJE O FIRM\xCC]\r\nlate=1\r\n");
   TIniFile ini(path);
   EXPECT_EQ(ini.ReadString("Údaje o firmě", "Název-obchodní", "---"), "Firma ČR s.r.o.");
   EXPECT_EQ(ini.ReadString("ÚDAJE O FIRMĚ", "NÁZEV-OBCHODNÍ", "---"), "Firma ČR s.r.o.");
@@ -36,8 +39,9 @@ TEST(IniFile, ReadsAsWindowsDoes) {
 TEST(IniFile, TypedReadsAndWrites) {
   TempDir dir;
   const std::string path = dir / "t.ini";
-  WriteBytes(path, "[S]\r\nhex=0x1F\r\nHEX2=0XfF\r\nneg=-12\r\nplus=+7\r\nbad=12a\r\nbig=99999999999\r\n"
-                   "b2=2\r\nb0=0\r\nbtext=yes\r\nd=7.12.2026\r\nt=8:05:09\r\nf=3,25\r\nfdot=3.25\r\n");
+  WriteBytes(path,
+             "[S]\r\nhex=0x1F\r\nHEX2=0XfF\r\nneg=-12\r\nplus=+7\r\nbad=12a\r\nbig=99999999999\r\n"
+             "b2=2\r\nb0=0\r\nbtext=yes\r\nd=7.12.2026\r\nt=8:05:09\r\nf=3,25\r\nfdot=3.25\r\n");
   SetFormatSettings(CzechLocaleFormats());
   TIniFile ini(path);
   EXPECT_EQ(ini.ReadInteger("s", "hex", 0), 31);
@@ -72,16 +76,20 @@ TEST(IniFile, WritesKeepEveryOtherLineAndUpdateInPlace) {
   const std::string path = dir / "w.ini";
   WriteBytes(path, "; keep me\r\n[MAIN]\r\nA=1\r\nB = 2\r\n\r\n[Next]\r\nC=3\r\n");
   TIniFile ini(path);
-  ini.WriteString("main", "b", "20");        // in place, key as written now
-  ini.WriteString("MAIN", "New", "x");       // appended at the end of its section, before the blank line
+  ini.WriteString("main", "b", "20");         // in place, key as written now
+  ini.WriteString("MAIN", "New", "x");        // appended at the end of its section, before the blank line
   ini.WriteString("Third", "Jméno", "Žluť");  // a new section at the end of the file
-  EXPECT_EQ(ReadBytes(path), "; keep me\r\n[MAIN]\r\nA=1\r\nb=20\r\nNew=x\r\n\r\n[Next]\r\nC=3\r\n[Third]\r\nJm\xE9no=\x8E" "lu\x9D\r\n");
+  EXPECT_EQ(ReadBytes(path),
+            "; keep me\r\n[MAIN]\r\nA=1\r\nb=20\r\nNew=x\r\n\r\n[Next]\r\nC=3\r\n[Third]\r\nJm\xE9no=\x8E"
+            "lu\x9D\r\n");
 
   // A value must never forge lines of its own.
   ini.WriteString("Next", "C", "evil\r\nCorrect=1\n\0x");
   EXPECT_EQ(ini.ReadString("Next", "Correct", "none"), "none");
   EXPECT_EQ(ini.ReadString("Next", "C", ""), "evil  Correct=1");
-  ini.WriteString("Next", "C", "x\xC0\x8A" "Correct=1\xC0\x8A[MAIN]");  // line breaks in overlong UTF-8
+  ini.WriteString("Next", "C",
+                  "x\xC0\x8A"
+                  "Correct=1\xC0\x8A[MAIN]");  // line breaks in overlong UTF-8
   EXPECT_EQ(ini.ReadString("Next", "Correct", "none"), "none");
   EXPECT_EQ(ini.ReadString("Next", "C", ""), "x??Correct=1??[MAIN]");
 
@@ -110,7 +118,8 @@ TEST(IniFile, WritesKeepEveryOtherLineAndUpdateInPlace) {
   EXPECT_EQ(ReadBytes(dir / "mem.ini"), "; keep me\r\n[MAIN]\r\nA=1\r\nB = 2\r\n\r\n[Next]\r\nC=3\r\n");
   mem.UpdateFile();
   EXPECT_EQ(ReadBytes(dir / "mem.ini"),
-            "; keep me\r\n[MAIN]\r\nA=1\r\nb=20\r\nNew=x\r\n\r\n[Next]\r\nC=3\r\n[Third]\r\nJm\xE9no=\x8E" "lu\x9D\r\n");
+            "; keep me\r\n[MAIN]\r\nA=1\r\nb=20\r\nNew=x\r\n\r\n[Next]\r\nC=3\r\n[Third]\r\nJm\xE9no=\x8E"
+            "lu\x9D\r\n");
 
   // A file a plain editor saved as UTF-8 with the byte-order mark is read, and kept, as UTF-8.
   WriteBytes(dir / "bom.ini", "\xEF\xBB\xBF[Údaje]\r\nNázev=Pekárna Křížová\r\n");

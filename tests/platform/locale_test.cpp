@@ -2,21 +2,23 @@
 
 #include <cstdlib>
 
-#include "support/portable.h"
 #include "platform/datetime.h"
 #include "platform/locale.h"
 #include "platform/text.h"
+#include "support/portable.h"
 
 using namespace vorlend;
 
 TEST(Locale, DateSeparatorNormalisation) {
-  struct Case { std::string sep, format, wantSep, wantFormat; };
+  struct Case {
+    std::string sep, format, wantSep, wantFormat;
+  };
   const Case cases[] = {
-      {".", "d.M.yyyy", ".", "d.M.yyyy"},                    // one character: unchanged
-      {"", "d.M.yyyy", "", "d.M.yyyy"},                      // empty: unchanged
-      {". ", "d. M. yyyy", ".", "d.M.yyyy"},                 // a dot and a blank become a dot
+      {".", "d.M.yyyy", ".", "d.M.yyyy"},     // one character: unchanged
+      {"", "d.M.yyyy", "", "d.M.yyyy"},       // empty: unchanged
+      {". ", "d. M. yyyy", ".", "d.M.yyyy"},  // a dot and a blank become a dot
       {" - ", "yyyy - MM - dd", "-", "yyyy-MM-dd"},
-      {"  ", "d  M  yyyy", " ", "d M yyyy"},                 // blanks only keep one blank
+      {"  ", "d  M  yyyy", " ", "d M yyyy"},  // blanks only keep one blank
   };
   for (const auto& c : cases) {
     LocaleFormats f;

@@ -20,7 +20,9 @@ std::vector<Document> MakeDocuments(int count, std::int32_t firstKey, int locked
 }
 
 AgendaBuilder::AgendaBuilder(const TempDir& dir, const std::string& agendaDirName, const std::string& firmName)
-    : m_dataDir(dir / "Money/Data/"), m_agendaDir(m_dataDir + agendaDirName + "/"), m_agendaDirName(agendaDirName),
+    : m_dataDir(dir / "Money/Data/"),
+      m_agendaDir(m_dataDir + agendaDirName + "/"),
+      m_agendaDirName(agendaDirName),
       m_firmName(firmName) {
   ForceDirectories(m_agendaDir);
   TIniFile ini(m_agendaDir + "AGENDA.INI");
@@ -35,18 +37,21 @@ std::string AgendaBuilder::AddYear(const std::string& dirName, const std::string
   const std::string year = m_agendaDir + dirName + "/";
   ForceDirectories(year);
   TIniFile ini(year + "ROK.INI");
-  if (!yearName.empty()) ini.WriteString("Global", "Účetní rok", yearName);
-  else ini.WriteString("Global", "Jiný klíč", "x");
+  if (!yearName.empty())
+    ini.WriteString("Global", "Účetní rok", yearName);
+  else
+    ini.WriteString("Global", "Jiný klíč", "x");
   return year;
 }
 
 void AgendaBuilder::AddTable(const std::string& yearDir, const std::string& table, const std::vector<Document>& docs) {
   const std::string key = table == "SKSEZDOK" ? "CDokladu" : "Cislo";
   const std::string path = m_agendaDir + yearDir + "/" + table;
-  const auto error = engine::CreateTable(path, {{key, engine::FieldType::Integer},
-                                                {"Uzamceni", engine::FieldType::Boolean},
-                                                {"Partner", engine::FieldType::Text},
-                                                {"Castka", engine::FieldType::Double}},
+  const auto error = engine::CreateTable(path,
+                                         {{key, engine::FieldType::Integer},
+                                          {"Uzamceni", engine::FieldType::Boolean},
+                                          {"Partner", engine::FieldType::Text},
+                                          {"Castka", engine::FieldType::Double}},
                                          {key});
   if (error) throw std::runtime_error(*error);
   TBFTable t;

@@ -12,8 +12,12 @@
 namespace {
 constexpr int kNoSignal = 0;
 constexpr int kShutWrite = SD_SEND;
-int PollSockets(pollfd* fds, unsigned long n, int timeout) { return ::WSAPoll(fds, n, timeout); }
-void CloseSocket(std::intptr_t s) { ::closesocket(static_cast<SOCKET>(s)); }
+int PollSockets(pollfd* fds, unsigned long n, int timeout) {
+  return ::WSAPoll(fds, n, timeout);
+}
+void CloseSocket(std::intptr_t s) {
+  ::closesocket(static_cast<SOCKET>(s));
+}
 std::intptr_t NewSocket() {
   static const bool started = [] {
     WSADATA data;
@@ -21,8 +25,12 @@ std::intptr_t NewSocket() {
   }();
   return started ? static_cast<std::intptr_t>(::socket(AF_INET, SOCK_STREAM, 0)) : -1;
 }
-std::intptr_t Accept(std::intptr_t listen) { return static_cast<std::intptr_t>(::accept(static_cast<SOCKET>(listen), nullptr, nullptr)); }
-std::string LastSocketError() { return "error " + std::to_string(::WSAGetLastError()); }
+std::intptr_t Accept(std::intptr_t listen) {
+  return static_cast<std::intptr_t>(::accept(static_cast<SOCKET>(listen), nullptr, nullptr));
+}
+std::string LastSocketError() {
+  return "error " + std::to_string(::WSAGetLastError());
+}
 }  // namespace
 #else
 #include <arpa/inet.h>
@@ -33,11 +41,21 @@ std::string LastSocketError() { return "error " + std::to_string(::WSAGetLastErr
 namespace {
 constexpr int kNoSignal = MSG_NOSIGNAL;
 constexpr int kShutWrite = SHUT_WR;
-int PollSockets(pollfd* fds, nfds_t n, int timeout) { return ::poll(fds, n, timeout); }
-void CloseSocket(std::intptr_t s) { ::close(static_cast<int>(s)); }
-std::intptr_t NewSocket() { return ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0); }
-std::intptr_t Accept(std::intptr_t listen) { return ::accept4(static_cast<int>(listen), nullptr, nullptr, SOCK_CLOEXEC); }
-std::string LastSocketError() { return std::strerror(errno); }
+int PollSockets(pollfd* fds, nfds_t n, int timeout) {
+  return ::poll(fds, n, timeout);
+}
+void CloseSocket(std::intptr_t s) {
+  ::close(static_cast<int>(s));
+}
+std::intptr_t NewSocket() {
+  return ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+}
+std::intptr_t Accept(std::intptr_t listen) {
+  return ::accept4(static_cast<int>(listen), nullptr, nullptr, SOCK_CLOEXEC);
+}
+std::string LastSocketError() {
+  return std::strerror(errno);
+}
 }  // namespace
 #endif
 
@@ -63,7 +81,8 @@ std::string ReadRequestHead(Sock fd) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
   char buffer[1024];
   while (head.find("\r\n\r\n") == std::string::npos && head.size() < 65536) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) break;
     pollfd p{fd, POLLIN, 0};
     if (PollSockets(&p, 1, static_cast<int>(left.count())) <= 0) break;
@@ -117,7 +136,9 @@ HttpServer::~HttpServer() {
   CloseSocket(m_listen);
 }
 
-std::string HttpServer::BaseUrl() const { return "http://127.0.0.1:" + std::to_string(m_port); }
+std::string HttpServer::BaseUrl() const {
+  return "http://127.0.0.1:" + std::to_string(m_port);
+}
 
 void HttpServer::ServeBody(std::string body) {
   std::lock_guard lock(m_mutex);
@@ -168,11 +189,13 @@ void HttpServer::Handle(std::intptr_t client) {
       m_held.push_back(client);  // kept open until the server stops
       return;
     case Mode::NotFound:
-      SendAll(static_cast<Sock>(client), "HTTP/1.0 404 Not Found\r\nContent-Type: text/plain\r\nContent-Length: 9\r\n\r\nNot Found");
+      SendAll(static_cast<Sock>(client),
+              "HTTP/1.0 404 Not Found\r\nContent-Type: text/plain\r\nContent-Length: 9\r\n\r\nNot Found");
       break;
     case Mode::Serve:
-      SendAll(static_cast<Sock>(client), "HTTP/1.0 200 OK\r\nContent-Type: application/octet-stream\r\nContent-Length: " +
-                          std::to_string(body.size()) + "\r\n\r\n" + body);
+      SendAll(static_cast<Sock>(client),
+              "HTTP/1.0 200 OK\r\nContent-Type: application/octet-stream\r\nContent-Length: " +
+                  std::to_string(body.size()) + "\r\n\r\n" + body);
       break;
   }
   ::shutdown(static_cast<Sock>(client), kShutWrite);

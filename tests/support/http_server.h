@@ -25,10 +25,10 @@ public:
 
   void ServeBody(std::string body);  // 200 with this body for every path
   void ServeNotFound();
-  void ServeNothing();               // accept, read the request, never answer
+  void ServeNothing();  // accept, read the request, never answer
 
   int RequestCount() const { return m_requests.load(); }
-  std::string LastPath() const;      // path of the last request read, "" before the first
+  std::string LastPath() const;  // path of the last request read, "" before the first
 
 private:
   void Run();

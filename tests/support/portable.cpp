@@ -14,8 +14,10 @@ TempFolderOverride::TempFolderOverride(const std::string& path) {
 
 void TempFolderOverride::Restore() {
   for (const auto& [name, old] : m_old) {
-    if (old) SetEnv(name, *old);
-    else UnsetEnv(name);
+    if (old)
+      SetEnv(name, *old);
+    else
+      UnsetEnv(name);
   }
   m_old.clear();
 }

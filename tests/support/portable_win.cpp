@@ -17,10 +17,16 @@ void UnsetEnv(const std::string& name) {
   ::SetEnvironmentVariableW(win::Wide(name).c_str(), nullptr);
 }
 
-bool MakeFifo(const std::string&) { return false; }
+bool MakeFifo(const std::string&) {
+  return false;
+}
 
-bool MakeSymlink(const std::string&, const std::string&) { return false; }
+bool MakeSymlink(const std::string&, const std::string&) {
+  return false;
+}
 
-std::vector<std::string> TempFolderVariables() { return {"TMP", "TEMP"}; }
+std::vector<std::string> TempFolderVariables() {
+  return {"TMP", "TEMP"};
+}
 
 }  // namespace vorlend::test

@@ -46,7 +46,9 @@ struct ShimFile {
 };
 static_assert(sizeof(ShimFile) % 8 == 0, "the real file that follows must stay aligned");
 
-sqlite3_file* Real(sqlite3_file* f) { return reinterpret_cast<ShimFile*>(f)->real; }
+sqlite3_file* Real(sqlite3_file* f) {
+  return reinterpret_cast<ShimFile*>(f)->real;
+}
 
 bool WriteAll(int fd, const std::string& bytes) {
   std::size_t done = 0;
@@ -113,7 +115,9 @@ int ShimWrite(sqlite3_file* f, const void* buf, int amount, sqlite3_int64 offset
   return Real(f)->pMethods->xWrite(Real(f), buf, amount, offset);
 }
 
-int ShimTruncate(sqlite3_file* f, sqlite3_int64 size) { return Real(f)->pMethods->xTruncate(Real(f), size); }
+int ShimTruncate(sqlite3_file* f, sqlite3_int64 size) {
+  return Real(f)->pMethods->xTruncate(Real(f), size);
+}
 
 int ShimSync(sqlite3_file* f, int flags) {
   auto* shim = reinterpret_cast<ShimFile*>(f);
@@ -125,17 +129,27 @@ int ShimSync(sqlite3_file* f, int flags) {
   return SQLITE_OK;
 }
 
-int ShimFileSize(sqlite3_file* f, sqlite3_int64* size) { return Real(f)->pMethods->xFileSize(Real(f), size); }
-int ShimLock(sqlite3_file* f, int level) { return Real(f)->pMethods->xLock(Real(f), level); }
-int ShimUnlock(sqlite3_file* f, int level) { return Real(f)->pMethods->xUnlock(Real(f), level); }
+int ShimFileSize(sqlite3_file* f, sqlite3_int64* size) {
+  return Real(f)->pMethods->xFileSize(Real(f), size);
+}
+int ShimLock(sqlite3_file* f, int level) {
+  return Real(f)->pMethods->xLock(Real(f), level);
+}
+int ShimUnlock(sqlite3_file* f, int level) {
+  return Real(f)->pMethods->xUnlock(Real(f), level);
+}
 int ShimCheckReservedLock(sqlite3_file* f, int* out) {
   return Real(f)->pMethods->xCheckReservedLock(Real(f), out);
 }
 int ShimFileControl(sqlite3_file* f, int op, void* arg) {
   return Real(f)->pMethods->xFileControl(Real(f), op, arg);
 }
-int ShimSectorSize(sqlite3_file* f) { return Real(f)->pMethods->xSectorSize(Real(f)); }
-int ShimDeviceCharacteristics(sqlite3_file* f) { return Real(f)->pMethods->xDeviceCharacteristics(Real(f)); }
+int ShimSectorSize(sqlite3_file* f) {
+  return Real(f)->pMethods->xSectorSize(Real(f));
+}
+int ShimDeviceCharacteristics(sqlite3_file* f) {
+  return Real(f)->pMethods->xDeviceCharacteristics(Real(f));
+}
 
 int ShimShmMap(sqlite3_file* f, int region, int size, int extend, void volatile** out) {
   // The shared memory lives in "-shm" beside the database; it is forgotten at the cut.
@@ -145,8 +159,12 @@ int ShimShmMap(sqlite3_file* f, int region, int size, int extend, void volatile*
 int ShimShmLock(sqlite3_file* f, int offset, int n, int flags) {
   return Real(f)->pMethods->xShmLock(Real(f), offset, n, flags);
 }
-void ShimShmBarrier(sqlite3_file* f) { Real(f)->pMethods->xShmBarrier(Real(f)); }
-int ShimShmUnmap(sqlite3_file* f, int deleteFlag) { return Real(f)->pMethods->xShmUnmap(Real(f), deleteFlag); }
+void ShimShmBarrier(sqlite3_file* f) {
+  Real(f)->pMethods->xShmBarrier(Real(f));
+}
+int ShimShmUnmap(sqlite3_file* f, int deleteFlag) {
+  return Real(f)->pMethods->xShmUnmap(Real(f), deleteFlag);
+}
 int ShimFetch(sqlite3_file* f, sqlite3_int64 offset, int amount, void** out) {
   return Real(f)->pMethods->xFetch(Real(f), offset, amount, out);
 }
@@ -229,22 +247,42 @@ int ShimAccess(sqlite3_vfs*, const char* name, int flags, int* out) {
 int ShimFullPathname(sqlite3_vfs*, const char* name, int n, char* out) {
   return g_real->xFullPathname(g_real, name, n, out);
 }
-void* ShimDlOpen(sqlite3_vfs*, const char* name) { return g_real->xDlOpen(g_real, name); }
-void ShimDlError(sqlite3_vfs*, int n, char* out) { g_real->xDlError(g_real, n, out); }
+void* ShimDlOpen(sqlite3_vfs*, const char* name) {
+  return g_real->xDlOpen(g_real, name);
+}
+void ShimDlError(sqlite3_vfs*, int n, char* out) {
+  g_real->xDlError(g_real, n, out);
+}
 void (*ShimDlSym(sqlite3_vfs*, void* handle, const char* symbol))(void) {
   return g_real->xDlSym(g_real, handle, symbol);
 }
-void ShimDlClose(sqlite3_vfs*, void* handle) { g_real->xDlClose(g_real, handle); }
-int ShimRandomness(sqlite3_vfs*, int n, char* out) { return g_real->xRandomness(g_real, n, out); }
-int ShimSleep(sqlite3_vfs*, int microseconds) { return g_real->xSleep(g_real, microseconds); }
-int ShimCurrentTime(sqlite3_vfs*, double* out) { return g_real->xCurrentTime(g_real, out); }
-int ShimGetLastError(sqlite3_vfs*, int n, char* out) { return g_real->xGetLastError(g_real, n, out); }
-int ShimCurrentTimeInt64(sqlite3_vfs*, sqlite3_int64* out) { return g_real->xCurrentTimeInt64(g_real, out); }
+void ShimDlClose(sqlite3_vfs*, void* handle) {
+  g_real->xDlClose(g_real, handle);
+}
+int ShimRandomness(sqlite3_vfs*, int n, char* out) {
+  return g_real->xRandomness(g_real, n, out);
+}
+int ShimSleep(sqlite3_vfs*, int microseconds) {
+  return g_real->xSleep(g_real, microseconds);
+}
+int ShimCurrentTime(sqlite3_vfs*, double* out) {
+  return g_real->xCurrentTime(g_real, out);
+}
+int ShimGetLastError(sqlite3_vfs*, int n, char* out) {
+  return g_real->xGetLastError(g_real, n, out);
+}
+int ShimCurrentTimeInt64(sqlite3_vfs*, sqlite3_int64* out) {
+  return g_real->xCurrentTimeInt64(g_real, out);
+}
 int ShimSetSystemCall(sqlite3_vfs*, const char* name, sqlite3_syscall_ptr p) {
   return g_real->xSetSystemCall(g_real, name, p);
 }
-sqlite3_syscall_ptr ShimGetSystemCall(sqlite3_vfs*, const char* name) { return g_real->xGetSystemCall(g_real, name); }
-const char* ShimNextSystemCall(sqlite3_vfs*, const char* name) { return g_real->xNextSystemCall(g_real, name); }
+sqlite3_syscall_ptr ShimGetSystemCall(sqlite3_vfs*, const char* name) {
+  return g_real->xGetSystemCall(g_real, name);
+}
+const char* ShimNextSystemCall(sqlite3_vfs*, const char* name) {
+  return g_real->xNextSystemCall(g_real, name);
+}
 
 }  // namespace
 
@@ -284,8 +322,12 @@ void CutPowerNow() {
   CutThePower();
 }
 
-long PowerCutEventCount() { return g_events.load(); }
+long PowerCutEventCount() {
+  return g_events.load();
+}
 
-const std::vector<long>& PowerCutSyncEvents() { return g_syncEvents; }
+const std::vector<long>& PowerCutSyncEvents() {
+  return g_syncEvents;
+}
 
 }  // namespace vorlend::test

@@ -17,7 +17,9 @@
 namespace vorlend::test {
 
 namespace {
-int Fd(std::intptr_t kept) { return static_cast<int>(kept); }
+int Fd(std::intptr_t kept) {
+  return static_cast<int>(kept);
+}
 }  // namespace
 
 int RunProgram(const std::vector<std::string>& argv, std::string* out, std::string* err) {
@@ -50,8 +52,10 @@ int RunProgram(const std::vector<std::string>& argv, std::string* out, std::stri
     for (auto [fd, open, text] : {std::tuple{outPipe[0], &openOut, &o}, std::tuple{errPipe[0], &openErr, &e}}) {
       if (*open && FD_ISSET(fd, &set)) {
         const ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n <= 0) *open = false;
-        else text->append(buf, static_cast<std::size_t>(n));
+        if (n <= 0)
+          *open = false;
+        else
+          text->append(buf, static_cast<std::size_t>(n));
       }
     }
   }

@@ -14,7 +14,9 @@ namespace vorlend::test {
 
 namespace {
 
-HANDLE AsHandle(std::intptr_t kept) { return reinterpret_cast<HANDLE>(kept); }
+HANDLE AsHandle(std::intptr_t kept) {
+  return reinterpret_cast<HANDLE>(kept);
+}
 
 // One argument as CommandLineToArgvW and the C runtime split it again.
 std::wstring Quoted(const std::wstring& arg) {
@@ -134,7 +136,9 @@ HoldProcess::HoldProcess(const std::string& table, const std::string& index, int
   m_locked = line == "locked";
 }
 
-HoldProcess::~HoldProcess() { Release(); }
+HoldProcess::~HoldProcess() {
+  Release();
+}
 
 int HoldProcess::Wait() {
   const int code = m_pid >= 0 ? ExitCode(AsHandle(m_pid)) : -1;
@@ -156,6 +160,8 @@ void HoldProcess::Kill() {
 }
 
 // Windows has no immutable flag that binds its administrator.
-bool SetImmutable(const std::string&, bool) { return false; }
+bool SetImmutable(const std::string&, bool) {
+  return false;
+}
 
 }  // namespace vorlend::test

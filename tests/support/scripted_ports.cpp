@@ -7,10 +7,13 @@
 namespace vorlend::test {
 
 std::size_t ScriptedDialogs::QuestionCount() const {
-  return static_cast<std::size_t>(std::count_if(m_entries.begin(), m_entries.end(), [](const Entry& e) { return e.question; }));
+  return static_cast<std::size_t>(
+      std::count_if(m_entries.begin(), m_entries.end(), [](const Entry& e) { return e.question; }));
 }
 
-std::size_t ScriptedDialogs::MessageCount() const { return m_entries.size() - QuestionCount(); }
+std::size_t ScriptedDialogs::MessageCount() const {
+  return m_entries.size() - QuestionCount();
+}
 
 const ScriptedDialogs::Entry& ScriptedDialogs::LastEntry() const {
   static const Entry kNone{MsgKind::Information, "(no message came)"};

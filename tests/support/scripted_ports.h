@@ -33,7 +33,10 @@ public:
   // The last message or question; when none came, the running test fails and an empty entry
   // stands in for it.
   const Entry& LastEntry() const;
-  void Clear() { m_entries.clear(); m_answers.clear(); }
+  void Clear() {
+    m_entries.clear();
+    m_answers.clear();
+  }
 
   void Message(MsgKind kind, const std::string& text) override;
   bool Question(MsgKind kind, const std::string& text) override;

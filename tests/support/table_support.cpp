@@ -16,7 +16,8 @@ std::string MakeDocTable(const TempDir& dir, const std::string& name, const std:
   const std::string path = dir / name;
   using engine::FieldType;
   if (auto error = engine::CreateTable(
-          path, {{"Cislo", FieldType::Integer}, {"Uzamceni", FieldType::Boolean}, {"Firma", FieldType::Text}}, {"Cislo"}))
+          path, {{"Cislo", FieldType::Integer}, {"Uzamceni", FieldType::Boolean}, {"Firma", FieldType::Text}},
+          {"Cislo"}))
     throw std::runtime_error(*error);
   TBFTable t;
   if (t.OpenTable(path) != 0) throw std::runtime_error("cannot open " + path);

@@ -1,8 +1,8 @@
 #pragma once
 // Helpers for the table engine's tests: a document table made in one call, the path of a built
 // tool, and a `tablectl hold` child process that can be released or killed.
-#include <string>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "support/temp_dir.h"

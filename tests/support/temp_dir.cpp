@@ -2,9 +2,9 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <random>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <stdexcept>
 
 #include "platform/files.h"
@@ -32,7 +32,8 @@ TempDir::TempDir() {
 TempDir::~TempDir() {
   std::error_code ec;
   // Read-only entries must not keep the folder alive.
-  for (auto it = fs::recursive_directory_iterator(NativePath(m_path), ec); !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+  for (auto it = fs::recursive_directory_iterator(NativePath(m_path), ec);
+       !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
     fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
   }
   fs::remove_all(NativePath(m_path), ec);

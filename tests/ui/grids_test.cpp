@@ -147,7 +147,8 @@ TEST_F(WindowTest, ArchiveListAlwaysHighlightsTheRowItsButtonsActOn) {
   // the keys go.
   const QPalette colours = grid->palette();
   EXPECT_NE(colours.color(QPalette::Inactive, QPalette::Highlight), colours.color(QPalette::Inactive, QPalette::Base));
-  EXPECT_NE(colours.color(QPalette::Inactive, QPalette::Highlight), colours.color(QPalette::Active, QPalette::Highlight));
+  EXPECT_NE(colours.color(QPalette::Inactive, QPalette::Highlight),
+            colours.color(QPalette::Active, QPalette::Highlight));
 
   // A click below the last row, and a Ctrl+click on the highlighted row, leave it highlighted.
   const QPoint below(20, grid->visualRect(grid->model()->index(2, 0)).bottom() + 30);

@@ -6,10 +6,10 @@
 #include <QTimer>
 #include <filesystem>
 
+#include <QLabel>
 #include "platform/environment.h"
 #include "platform/files.h"
 #include "platform/ini.h"
-#include <QLabel>
 
 #include "ui_fixture.h"
 

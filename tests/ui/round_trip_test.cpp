@@ -28,8 +28,8 @@ namespace {
 void AddDocuments(const std::string& yearDir) {
   for (const ModuleInfo& m : kModules) {
     const std::string path = yearDir + m.MoneyTable;
-    ASSERT_FALSE(engine::CreateTable(path, {{m.KeyField, engine::FieldType::Integer}, {"Uzamceni", engine::FieldType::Boolean}},
-                                     {m.KeyField}));
+    ASSERT_FALSE(engine::CreateTable(
+        path, {{m.KeyField, engine::FieldType::Integer}, {"Uzamceni", engine::FieldType::Boolean}}, {m.KeyField}));
     TBFTable t;
     ASSERT_EQ(t.OpenTable(path), 0);
     for (const Document& d : MakeDocuments(30, 1, 3)) {
@@ -46,7 +46,8 @@ using Locks = std::vector<std::pair<std::int32_t, std::string>>;
 std::map<std::string, Locks> AllLocks(const std::string& agendaDir) {
   std::map<std::string, Locks> all;
   for (const char* year : {"ROK.001/", "ROK.002/"}) {
-    for (const ModuleInfo& m : kModules) all[year + std::string(m.MoneyTable)] = ReadLocks(agendaDir + year + m.MoneyTable, m.KeyField);
+    for (const ModuleInfo& m : kModules)
+      all[year + std::string(m.MoneyTable)] = ReadLocks(agendaDir + year + m.MoneyTable, m.KeyField);
   }
   return all;
 }
@@ -117,7 +118,8 @@ TEST_F(RoundTripTest, SaveUnlocksEverythingAndRestorePutsEveryStateBack) {
     TBFTable other;
     ASSERT_EQ(other.OpenTable(m_agendaDir + "ROK.002/" + kModules[0].MoneyTable), 0);
     ASSERT_EQ(other.SetOrder(kModules[0].KeyField), 0);
-    ASSERT_EQ(other.Seek1(Variant::FromInt(m_seed["ROK.002/" + std::string(kModules[0].MoneyTable)][1].first)), kSeekFound);
+    ASSERT_EQ(other.Seek1(Variant::FromInt(m_seed["ROK.002/" + std::string(kModules[0].MoneyTable)][1].first)),
+              kSeekFound);
     ASSERT_EQ(other.LockRecord(), 0);
     other.SetValue("Uzamceni", Variant::FromBool(true));
     ASSERT_EQ(other.Post(), 0);
@@ -166,7 +168,9 @@ TEST_F(RoundTripTest, SaveUnlocksEverythingAndRestorePutsEveryStateBack) {
     return RunProgram(argv, out);
   };
   std::string number;
-  ASSERT_EQ(batch({"save", "--years", "all", "--modules", "all", "--action", "unlock", "--name", "Před přepočtem"}, &number), 0);
+  ASSERT_EQ(
+      batch({"save", "--years", "all", "--modules", "all", "--action", "unlock", "--name", "Před přepočtem"}, &number),
+      0);
   EXPECT_EQ(number, "1\n");
   EXPECT_EQ(AllLocks(m_agendaDir), saved);
   EXPECT_EQ(archive("1"), windowArchive);
@@ -187,7 +191,9 @@ TEST_F(RoundTripTest, ADocumentHeldByAnotherUserAsksAndRetries) {
   ASSERT_EQ(Page(), 4);
   ASSERT_EQ(m_dialogs.QuestionCount(), 2u);
   EXPECT_EQ(m_dialogs.Entries()[0].kind, MsgKind::Warning);
-  EXPECT_EQ(m_dialogs.Entries()[0].text.rfind("Zámek v modulu přijaté faktury 2026: některý doklad je právě editován", 0), 0u);
+  EXPECT_EQ(
+      m_dialogs.Entries()[0].text.rfind("Zámek v modulu přijaté faktury 2026: některý doklad je právě editován", 0),
+      0u);
 
   // Ne ends on the error page, the documents before the held one already changed.
   Click("Label10");
@@ -223,13 +229,13 @@ TEST_F(RoundTripTest, AnOutdatedAddOnOffersTheDownloadAndAnoEndsWithTheSettingsS
   EXPECT_EQ(server.LastPath(), "/download/kpxver.dat");
   ASSERT_EQ(m_dialogs.QuestionCount(), 1u);
   EXPECT_EQ(m_dialogs.LastEntry().kind, MsgKind::Warning);
-  EXPECT_NE(m_dialogs.LastEntry().text.find("\r\rPřejete si nyní přesměrovat na internetové stránky"), std::string::npos);
+  EXPECT_NE(m_dialogs.LastEntry().text.find("\r\rPřejete si nyní přesměrovat na internetové stránky"),
+            std::string::npos);
   EXPECT_EQ(m_shell.Urls(), (std::vector<std::string>{"http://127.0.0.1/vorlend"}));
   EXPECT_TRUE(m_window->CloseRequested());
   EXPECT_EQ(Page(), 0);
   EXPECT_EQ(Setting("Banka"), "1");
 }
-
 
 TEST_F(RoundTripTest, AnArchiveReplacedByAnotherUserIsNeitherRestoredNorDeleted) {
   Start();

@@ -1,9 +1,9 @@
 #include "ui_fixture.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QCheckBox>
 #include <cstdio>
 
 #include "host/rights_tables.h"
@@ -144,13 +144,17 @@ void WindowTest::ProcessEvents() {
   for (int i = 0; i < 3; ++i) QApplication::processEvents();
 }
 
-void WindowTest::Tick(const char* checkBox, bool ticked) { Control<QCheckBox>(checkBox)->setChecked(ticked); }
+void WindowTest::Tick(const char* checkBox, bool ticked) {
+  Control<QCheckBox>(checkBox)->setChecked(ticked);
+}
 
 std::string WindowTest::Setting(const char* key) const {
   TIniFile ini(m_window->Context().SettingsFileName());
   return ini.ReadString("SETTINGS", key, "");
 }
 
-bool WindowTest::SettingsFileExists() const { return FileExists(m_window->Context().SettingsFileName()); }
+bool WindowTest::SettingsFileExists() const {
+  return FileExists(m_window->Context().SettingsFileName());
+}
 
 }  // namespace vorlend::test

@@ -9,12 +9,12 @@
 #include <optional>
 
 #include "platform/datetime.h"
-#include "platform/ini.h"
 #include "platform/files.h"
+#include "platform/ini.h"
 #include "support/http_server.h"
 #include "support/portable.h"
-#include "support/temp_dir.h"
 #include "support/scripted_ports.h"
+#include "support/temp_dir.h"
 
 namespace vorlend {
 namespace {
@@ -38,9 +38,12 @@ public:
     test::SetEnv(name, value);
   }
   ~EnvVar() {
-    if (m_old) test::SetEnv(m_name, *m_old);
-    else test::UnsetEnv(m_name);
+    if (m_old)
+      test::SetEnv(m_name, *m_old);
+    else
+      test::UnsetEnv(m_name);
   }
+
 private:
   const char* m_name;
   std::optional<std::string> m_old;
@@ -180,7 +183,8 @@ TEST_F(VerCheckerTest, DifferentVersionAsksUntilAnsweredYes) {
 
 TEST_F(VerCheckerTest, NothingToSayGoesOnSilently) {
   WriteState("LastCheckMoneyVersion=" + kMoneyVer + "\r\nLastCheckDate=2024-01-01\r\n");
-  const std::string before = "[KPXVERCHECKER]\r\nLastCheckMoneyVersion=" + kMoneyVer + "\r\nLastCheckDate=2024-01-01\r\n";
+  const std::string before =
+      "[KPXVERCHECKER]\r\nLastCheckMoneyVersion=" + kMoneyVer + "\r\nLastCheckDate=2024-01-01\r\n";
   auto stateUnchanged = [&] {
     std::ifstream in(StateFile(), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {}) == before;
@@ -235,10 +239,11 @@ TEST_F(VerCheckerTest, WithoutAlwaysOfferDownloadBuildDateChoosesTheForm) {
   // Built before the date: no free upgrade, the user is sent to the contact address.
   m_dialogs.Answer(true);
   EXPECT_FALSE(Check(kMoneyVer, false, EncodeDate(2025, 1, 14)));
-  EXPECT_EQ(m_dialogs.LastEntry().text, kOutdated +
-                                      "Informujte se, prosím, na naší e-mailové adrese, za jakých podmínek můžete "
-                                      "vyšší verzi získat.  Kontaktní e-mail: " +
-                                      kVendorContactEmail + "\r\rPřejete si nyní tento doplněk ukončit?");
+  EXPECT_EQ(m_dialogs.LastEntry().text,
+            kOutdated +
+                "Informujte se, prosím, na naší e-mailové adrese, za jakých podmínek můžete "
+                "vyšší verzi získat.  Kontaktní e-mail: " +
+                kVendorContactEmail + "\r\rPřejete si nyní tento doplněk ukončit?");
   EXPECT_TRUE(m_shell.Urls().empty());
 
   const std::string freeForm = kOutdated +

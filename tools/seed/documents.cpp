@@ -12,9 +12,9 @@ namespace {
 
 const std::vector<std::string>& Partners() {
   static const std::vector<std::string> kPartners = {
-      "Železářství Dvořák s.r.o.", "Pekárna U Šímů", "Účetní služby Novák", "Stavebniny Křížek a.s.",
-      "Zelenina Horáková", "Tiskárna Čermák", "Autodíly Růžička", "Květinářství Žofie",
-      "Elektro Pospíšil s.r.o.", "Dřevovýroba Kučera", "Nábytek Beneš", "Řeznictví Procházka"};
+      "Železářství Dvořák s.r.o.", "Pekárna U Šímů",     "Účetní služby Novák", "Stavebniny Křížek a.s.",
+      "Zelenina Horáková",         "Tiskárna Čermák",    "Autodíly Růžička",    "Květinářství Žofie",
+      "Elektro Pospíšil s.r.o.",   "Dřevovýroba Kučera", "Nábytek Beneš",       "Řeznictví Procházka"};
   return kPartners;
 }
 
@@ -22,15 +22,15 @@ const std::vector<std::string>& Partners() {
 
 const std::vector<DocumentTable>& DocumentTables() {
   static const std::vector<DocumentTable> kTables = {
-      {"POKLKNIH", "Cislo", "Pokladní doklad"},  {"BANKKNIH", "Cislo", "Bankovní výpis"},
+      {"POKLKNIH", "Cislo", "Pokladní doklad"},    {"BANKKNIH", "Cislo", "Bankovní výpis"},
       {"KNIHPOHL", "Cislo", "Ostatní pohledávka"}, {"KNIHZAV", "Cislo", "Ostatní závazek"},
-      {"INTDOKL", "Cislo", "Interní doklad"},     {"PFAKTURY", "Cislo", "Přijatá faktura"},
-      {"VFAKTURY", "Cislo", "Vystavená faktura"}, {"SKSEZDOK", "CDokladu", "Skladový doklad"}};
+      {"INTDOKL", "Cislo", "Interní doklad"},      {"PFAKTURY", "Cislo", "Přijatá faktura"},
+      {"VFAKTURY", "Cislo", "Vystavená faktura"},  {"SKSEZDOK", "CDokladu", "Skladový doklad"}};
   return kTables;
 }
 
-std::string WriteDocumentTable(const std::string& yearDir, const DocumentTable& table,
-                               const DocumentOptions& options, Random& random) {
+std::string WriteDocumentTable(const std::string& yearDir, const DocumentTable& table, const DocumentOptions& options,
+                               Random& random) {
   const std::string path = yearDir + table.table + ".DAT";
   using engine::FieldType;
   if (auto error = engine::CreateTable(path,

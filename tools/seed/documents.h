@@ -16,7 +16,7 @@ struct DocumentTable {
 const std::vector<DocumentTable>& DocumentTables();
 
 struct DocumentOptions {
-  int yearName = 2024;      // documents are dated within this year
+  int yearName = 2024;  // documents are dated within this year
   int documents = 200;
   int lockedPercent = 30;
 };
@@ -24,7 +24,7 @@ struct DocumentOptions {
 // Creates yearDir + table name (".DAT" and ".DIA") with its documents: unique 32-bit keys,
 // written in shuffled order so that record order differs from key order, and the chosen share
 // of them locked. Returns an error text, empty on success.
-std::string WriteDocumentTable(const std::string& yearDir, const DocumentTable& table,
-                               const DocumentOptions& options, Random& random);
+std::string WriteDocumentTable(const std::string& yearDir, const DocumentTable& table, const DocumentOptions& options,
+                               Random& random);
 
 }  // namespace vorlend::seed

@@ -13,7 +13,9 @@ public:
   // A number from 0 to n - 1.
   std::uint32_t Below(std::uint32_t n) { return n ? static_cast<std::uint32_t>(m_engine() % n) : 0; }
   template <typename T>
-  const T& Pick(const std::vector<T>& items) { return items[Below(static_cast<std::uint32_t>(items.size()))]; }
+  const T& Pick(const std::vector<T>& items) {
+    return items[Below(static_cast<std::uint32_t>(items.size()))];
+  }
   template <typename T>
   void Shuffle(std::vector<T>& items) {
     for (std::size_t i = items.size(); i > 1; --i) std::swap(items[i - 1], items[Below(static_cast<std::uint32_t>(i))]);

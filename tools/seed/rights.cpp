@@ -18,9 +18,15 @@ std::string WriteRights(const std::string& dataDir, const RightsOptions& options
   std::optional<std::string> error;
   switch (options.model) {
     // Empty old-model tables: no "PrisUziv.dat", and no user to identify.
-    case RightsModel::None: error = WriteOldModelRights(dataDir, {}); break;
-    case RightsModel::Old: error = WriteOldModelRights(dataDir, {user}); break;
-    case RightsModel::New: error = WriteNewModelRights(dataDir, {user}, options.prispol); break;
+    case RightsModel::None:
+      error = WriteOldModelRights(dataDir, {});
+      break;
+    case RightsModel::Old:
+      error = WriteOldModelRights(dataDir, {user});
+      break;
+    case RightsModel::New:
+      error = WriteNewModelRights(dataDir, {user}, options.prispol);
+      break;
   }
   return error ? *error : std::string();
 }

@@ -17,8 +17,9 @@ DisplayEnvironment::DisplayEnvironment(bool display, std::string self) : m_displ
 
 void DisplayEnvironment::SetUp() {
   if (!m_display) {
-    s_skipReason = "no X display ($DISPLAY is not set or not reachable); run under xvfb-run to check the window "
-                   "with a window manager";
+    s_skipReason =
+        "no X display ($DISPLAY is not set or not reachable); run under xvfb-run to check the window "
+        "with a window manager";
     return;
   }
   X11Probe x;

@@ -28,10 +28,10 @@ private:
 };
 
 // Skips the running test, saying why, when there is no display with a window manager.
-#define SKIP_WITHOUT_DISPLAY()                                                                  \
-  do {                                                                                          \
-    if (!::vorlend::test::DisplayEnvironment::SkipReason().empty())                             \
-      GTEST_SKIP() << "skipped: " << ::vorlend::test::DisplayEnvironment::SkipReason();         \
+#define SKIP_WITHOUT_DISPLAY()                                                          \
+  do {                                                                                  \
+    if (!::vorlend::test::DisplayEnvironment::SkipReason().empty())                     \
+      GTEST_SKIP() << "skipped: " << ::vorlend::test::DisplayEnvironment::SkipReason(); \
   } while (false)
 
 }  // namespace vorlend::test

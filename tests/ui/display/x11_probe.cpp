@@ -53,7 +53,9 @@ bool X11Probe::ManagerRunning() {
   return !check.empty() && check.front() != 0;
 }
 
-std::vector<std::uint32_t> X11Probe::Stacking() { return Property32(m_root, "_NET_CLIENT_LIST_STACKING", XCB_ATOM_WINDOW); }
+std::vector<std::uint32_t> X11Probe::Stacking() {
+  return Property32(m_root, "_NET_CLIENT_LIST_STACKING", XCB_ATOM_WINDOW);
+}
 
 std::uint32_t X11Probe::ActiveWindow() {
   const auto active = Property32(m_root, "_NET_ACTIVE_WINDOW", XCB_ATOM_WINDOW);
