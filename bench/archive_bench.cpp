@@ -170,7 +170,7 @@ bool OurSave(const std::string& dataDir) {
   all.fill(true);
   FileList files;
   SaveJob job{ctx, dialogs, progress, money, lock, years, SaveChoices{all, LockAction::Unlock, "bench"}, files};
-  return StartSave(job) == 0;
+  return StartSave(job).IsOk();
 }
 
 bool OurRestore(const std::string& dataDir) {
@@ -180,7 +180,7 @@ bool OurRestore(const std::string& dataDir) {
   TBFTable money, lock;
   FileList files;
   RestoreJob job{ctx, dialogs, progress, money, lock, files};
-  return RestoreLocks(job, ctx.ArchiveRoot() + "1/") == 0;
+  return RestoreLocks(job, ctx.ArchiveRoot() + "1/").IsOk();
 }
 
 bool OurSaveRecordByRecord(const std::string& dataDir) {

@@ -145,9 +145,15 @@ void ValidateOptions(const Options& o) {
   }
 }
 
-int Outcome(int result, const ConsoleDialogs& dialogs) {
-  if (result == 0) return BatchSuccess;
-  return dialogs.StoppedByUser() ? BatchStopped : BatchFailed;
+// The exit status of a job that ended with `result`.
+int ExitStatus(const Result& result) {
+  if (result.IsOk()) return BatchSuccess;
+  return result.ByUser() ? BatchStopped : BatchFailed;
+}
+
+// The job's status in a JSON report: `done` when it succeeded.
+const char* JobStatusWord(const Result& result, const char* done) {
+  return result.IsOk() ? done : result.ByUser() ? "stopped" : "failed";
 }
 
 double SecondsSince(std::chrono::steady_clock::time_point start) {
@@ -318,9 +324,8 @@ int RunSave(const Options& o, HostContext& ctx, SavePlan& plan, ConsoleDialogs& 
   progress.CloseLine();
   if (o.Has("--json")) {
     ArchiveRow row;
-    const char* status = saved.status == SaveStatus::Saved ? "saved" : dialogs.StoppedByUser() ? "stopped" : "failed";
-    PrintJobJson("save", status, LeftArchive(ctx, saved.archiveNumber, row), ActionWord(plan.choices.action),
-                 &saved.counts, seconds, nlohmann::ordered_json::object(), out);
+    PrintJobJson("save", JobStatusWord(saved.result, "saved"), LeftArchive(ctx, saved.archiveNumber, row),
+                 ActionWord(plan.choices.action), &saved.counts, seconds, nlohmann::ordered_json::object(), out);
   } else if (saved.status == SaveStatus::Saved) {
     out << saved.archiveNumber << std::endl;
   } else if (saved.incompleteLeft) {
@@ -342,7 +347,7 @@ int RunSave(const Options& o, HostContext& ctx, SavePlan& plan, ConsoleDialogs& 
   }
   err << WrapForConsole(SaveSummary(saved.counts, plan.choices.action, saved.status == SaveStatus::Saved, seconds))
       << std::endl;
-  return Outcome(saved.status == SaveStatus::Saved ? 0 : -1, dialogs);
+  return ExitStatus(saved.result);
 }
 
 // The archive --archive names, its recapitulation and its comparison with Money, read without
@@ -357,7 +362,7 @@ struct NamedArchive {
 // it meanwhile.
 bool InspectNamedArchive(const Options& o, const HostContext& ctx, Dialogs& dialogs, bool documents, NamedArchive& a) {
   a.row = FindArchive(ctx, ArchiveNumberOption(o), dialogs);
-  return a.row && RunComparisonRoad(ctx, dialogs, *a.row, documents, a.inspection, &a.recap) == 0;
+  return a.row && RunComparisonRoad(ctx, dialogs, *a.row, documents, a.inspection, &a.recap).IsOk();
 }
 
 int RunShow(const Options& o, const HostContext& ctx, Dialogs& dialogs, std::ostream& out) {
@@ -414,10 +419,7 @@ int RunRestore(const Options& o, HostContext& ctx, ConsoleDialogs& dialogs, std:
   const double seconds = SecondsSince(start);
   progress.CloseLine();
   if (o.Has("--json")) {
-    const char* status = restored.status == RestoreStatus::Restored ? "restored"
-                         : dialogs.StoppedByUser()                  ? "stopped"
-                                                                    : "failed";
-    PrintJobJson("restore", status, &*row, nullptr, &restored.counts, seconds,
+    PrintJobJson("restore", JobStatusWord(restored.result, "restored"), &*row, nullptr, &restored.counts, seconds,
                  nlohmann::ordered_json{{"deleted", restored.deletion == DeletionStatus::Deleted}}, out);
   }
   err << WrapForConsole(RestoreSummary(restored.counts, restored.status == RestoreStatus::Restored, seconds))
@@ -433,7 +435,7 @@ int RunRestore(const Options& o, HostContext& ctx, ConsoleDialogs& dialogs, std:
           << "\n"
           << AgendaCommand(o, "restore", again) << std::endl;
     }
-    return Outcome(-1, dialogs);
+    return ExitStatus(restored.result);
   }
   const DeletionStatus d = restored.deletion;
   return d == DeletionStatus::Kept || d == DeletionStatus::Deleted ? BatchSuccess : BatchFailed;

@@ -98,7 +98,6 @@ bool ConsoleDialogs::Answer(MsgKind kind, const std::string& text, bool conflict
       return false;
     }
     // Stopping: Ne to a conflict, Ano to the abort question.
-    m_stopped = true;
     if (conflict) m_err << ConsoleLine(kind, said) << std::endl;
     m_err << WrapForConsole(
                  "Operace se zastavuje na pokyn signálu (Ctrl+C, SIGTERM); další signál ukončí program "
@@ -134,7 +133,6 @@ bool ConsoleDialogs::Answer(MsgKind kind, const std::string& text, bool conflict
     return true;
   }
   if (!m_reported || m_quiet) m_err << ConsoleLine(kind, said) << std::endl;
-  m_stopped = true;
   if (m_policy.retry) {
     m_err << WrapForConsole(document + " déle než " + std::to_string(m_policy.seconds) +
                             " s; operace se zastavila. Déle čekat lze volbou --on-conflict retry=SEKUNDY s větším "

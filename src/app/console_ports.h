@@ -40,8 +40,6 @@ public:
   void Preanswer(QuestionId id, bool yes) { m_answers[id] = yes; }
   // Runs before each line this port writes (the progress clears its line redrawn in place).
   void BeforeOutput(std::function<void()> hook) { m_beforeOutput = std::move(hook); }
-  // True once a question was answered so that the operation stops (abort, or a conflict given up).
-  bool StoppedByUser() const { return m_stopped; }
   // The text of the last message shown (empty when none).
   const std::string& LastMessage() const { return m_lastMessage; }
   // The errors and warnings shown, in order: what a JSON report of a failed run carries.
@@ -65,7 +63,6 @@ private:
   void Clear() const {
     if (m_beforeOutput) m_beforeOutput();
   }
-  bool m_stopped = false;
   std::chrono::steady_clock::time_point m_conflictSince{};
   std::chrono::steady_clock::time_point m_lastConflict{};
   std::string m_lastMessage;

@@ -19,16 +19,20 @@ struct ArchivedRecord {
   Variant lock;
 };
 
-ArchivedRecord ReadArchived(TBFTable& archive, const std::string& shownTable) {
-  ArchivedRecord r;
+// The record the archive table stands on; false for one the save cannot have written.
+bool ReadArchived(TBFTable& archive, ArchivedRecord& r) {
   try {
-    if (RecordableKey(archive.Value("ID"), r.key)) {
-      r.lock = archive.Value("Lock");
-      if (ArchivableLock(r.lock)) return r;
-    }
+    if (!RecordableKey(archive.Value("ID"), r.key)) return false;
+    r.lock = archive.Value("Lock");
+    return ArchivableLock(r.lock);
   } catch (const HostError&) {
+    return false;
   }
-  throw DamagedArchive{shownTable};
+}
+
+Result DamagedArchive(const std::string& table) {
+  return Result::Failed("Chyba: archiv je poškozen, databáze " + TableFileText(table) +
+                        " obsahuje záznam, který nelze načíst.");
 }
 
 bool IsLocked(const Variant& lock) {
@@ -37,10 +41,11 @@ bool IsLocked(const Variant& lock) {
 }
 
 // One archive record beside its document in Money (sought by the key when `seekable`).
-void InspectRecord(TBFTable& archive, TBFTable& money, bool seekable, const std::string& archivePath, std::size_t index,
-                   bool listDocuments, ArchiveInspection& result) {
+Result InspectRecord(TBFTable& archive, TBFTable& money, bool seekable, const std::string& archivePath,
+                     std::size_t index, bool listDocuments, ArchiveInspection& result) {
   TableInspection& t = result.tables[index];
-  const ArchivedRecord r = ReadArchived(archive, archivePath);
+  ArchivedRecord r;
+  if (!ReadArchived(archive, r)) return DamagedArchive(archivePath);
   ++t.recorded;
   if (IsLocked(r.lock)) ++t.locked;
   DocumentInspection d{index, r.key, r.lock, false, Variant::Null()};
@@ -52,6 +57,7 @@ void InspectRecord(TBFTable& archive, TBFTable& money, bool seekable, const std:
   if (!d.exists) ++t.missing;
   if (differs) ++t.differing;
   if (listDocuments && (differs || !d.exists)) result.documents.push_back(std::move(d));
+  return Result::Ok();
 }
 
 void ShowTableBegins(const InspectionProgress* shown, const TableInspection& t, int records) {
@@ -63,49 +69,52 @@ void ShowTableBegins(const InspectionProgress* shown, const TableInspection& t, 
 }
 
 // One row of the file list: every archive record sought in the Money table, nothing locked.
-// 0 when done, 1 when stopped on request, -1 after the message.
-int InspectRow(const HostContext& ctx, const std::string& archiveDir, Dialogs& dialogs, std::size_t index,
-               bool listDocuments, ArchiveInspection& result, const InspectionProgress* shown, bool firstDifference) {
+// Stopped when the user asked to stop.
+Result InspectRow(const HostContext& ctx, const std::string& archiveDir, std::size_t index, bool listDocuments,
+                  ArchiveInspection& result, const InspectionProgress* shown, bool firstDifference) {
   TableInspection& t = result.tables[index];
   const RowTables p = RowTablePaths(ctx, t.row, archiveDir);
   TBFTable archive, money;
-  auto fail = [&](const std::string& text) { return FailClosing(money, archive, dialogs, text); };
 
   t.moneyTableExists = FileExists(p.money + ".dat");
-  if (archive.OpenTable(p.archive, kArchiveTableReading) != 0) return fail(OpenErrorText(p.archive));
+  if (archive.OpenTable(p.archive, kArchiveTableReading) != 0) return Result::Failed(OpenErrorText(p.archive));
   TableCloser closeArchive(archive);
   ShowTableBegins(shown, t, archive.RecCount());
-  if (archive.RecCount() < 1) return 0;
-  if (archive.GoTop() != 0) return fail(PositionErrorText(p.archive));
+  if (archive.RecCount() < 1) return Result::Ok();
+  if (archive.GoTop() != 0) return Result::Failed(PositionErrorText(p.archive));
 
   bool seekable = false;
   if (t.moneyTableExists) {
-    if (money.OpenTable(p.money) != 0) return fail(OpenErrorText(p.money));
+    if (money.OpenTable(p.money) != 0) return Result::Failed(OpenErrorText(p.money));
     seekable = money.RecCount() >= 1;
-    if (seekable && money.SetOrder(KeyFieldForFileName(t.row.FileName)) != 0) return fail(IndexErrorText(p.money));
+    if (seekable && money.SetOrder(KeyFieldForFileName(t.row.FileName)) != 0) {
+      return Result::Failed(IndexErrorText(p.money));
+    }
   }
   TableCloser closeMoney(money);
 
   do {
-    InspectRecord(archive, money, seekable, p.archive, index, listDocuments, result);
-    if (firstDifference && t.differing > 0) return 0;
+    if (Result read = InspectRecord(archive, money, seekable, p.archive, index, listDocuments, result); !read.IsOk()) {
+      return read;
+    }
+    if (firstDifference && t.differing > 0) return Result::Ok();
     if (shown) {
       ProgressTick(shown->progress, t.recorded);
-      if (shown->progress.AbortRequested()) return 1;
+      if (shown->progress.AbortRequested()) return Result::Stopped();
     }
     archive.Skip();
   } while (!archive.IsEof());
   if (shown) shown->progress.SetPosition(t.recorded);
-  return 0;
+  return Result::Ok();
 }
 
 }  // namespace
 
-int InspectArchive(const HostContext& ctx, const std::string& archiveDir, Dialogs& dialogs, bool listDocuments,
-                   ArchiveInspection& result, const InspectionProgress* shown, bool firstDifference) {
+Result InspectArchive(const HostContext& ctx, const std::string& archiveDir, bool listDocuments,
+                      ArchiveInspection& result, const InspectionProgress* shown, bool firstDifference) {
   result = {};
   FileList files;
-  if (!ReadArchiveFileList(archiveDir, dialogs, files)) return -1;
+  if (Result listed = ReadArchiveFileList(archiveDir, files); !listed.IsOk()) return listed;
   for (const FileListRow& row : files) result.tables.push_back(TableInspection{row});
   if (shown) shown->progress.ClearAbort();
   try {
@@ -113,19 +122,17 @@ int InspectArchive(const HostContext& ctx, const std::string& archiveDir, Dialog
       if (shown && shown->observer) {
         shown->observer->TableBegins(static_cast<int>(i) + 1, static_cast<int>(result.tables.size()));
       }
-      const int rc = InspectRow(ctx, archiveDir, dialogs, i, listDocuments, result, shown, firstDifference);
-      if (rc != 0) return rc;
+      if (Result inspected = InspectRow(ctx, archiveDir, i, listDocuments, result, shown, firstDifference);
+          !inspected.IsOk()) {
+        return inspected;
+      }
       if (firstDifference && result.tables[i].differing > 0) break;
       if (shown && shown->observer) shown->observer->TableEnds();
     }
-  } catch (const DamagedArchive& damaged) {
-    dialogs.Message(MsgKind::Error, damaged.Text());
-    return -1;
   } catch (const std::exception& e) {
-    dialogs.Message(MsgKind::Error, e.what());
-    return -1;
+    return Result::Failed(e.what());
   }
-  return 0;
+  return Result::Ok();
 }
 
 TableInspection InspectionTotals(const ArchiveInspection& inspection) {
@@ -140,14 +147,6 @@ TableInspection InspectionTotals(const ArchiveInspection& inspection) {
 }
 
 namespace {
-// Keeps the messages a check would have shown, answers every question "Ne".
-class CollectingDialogs : public Dialogs {
-public:
-  void Message(MsgKind, const std::string& text) override { texts.push_back(text); }
-  bool Question(MsgKind, const std::string&) override { return false; }
-  std::vector<std::string> texts;
-};
-
 // The problems of one archive table.
 void CheckArchiveTable(const std::string& base, std::vector<std::string>& problems, int& records) {
   TBFTable table;
@@ -163,8 +162,7 @@ void CheckArchiveTable(const std::string& base, std::vector<std::string>& proble
     std::int32_t key = 0;
     Variant lock;
     while (reader.Next(key, lock)) ++records;
-  } catch (const DamagedArchive& damaged) {
-    problems.push_back(damaged.Text());
+    if (!reader.Outcome().IsOk()) problems.push_back(reader.Outcome().Message());
   } catch (const HostError& e) {
     problems.push_back("Databáze " + TableFileText(base) + " je poškozena: " + e.what());
   }
@@ -173,9 +171,8 @@ void CheckArchiveTable(const std::string& base, std::vector<std::string>& proble
 
 std::vector<std::string> CheckArchive(const std::string& archiveDir, int& records) {
   records = 0;
-  CollectingDialogs collected;
   FileList files;
-  if (!ReadArchiveFileList(archiveDir, collected, files)) return collected.texts;
+  if (Result listed = ReadArchiveFileList(archiveDir, files); !listed.IsOk()) return {listed.Message()};
   std::vector<std::string> problems;
   for (const FileListRow& row : files) {
     CheckArchiveTable(archiveDir + row.FileName, problems, records);
@@ -184,9 +181,8 @@ std::vector<std::string> CheckArchive(const std::string& archiveDir, int& record
 }
 
 int CountArchivedStates(const std::string& archiveDir) {
-  SilentDialogs quiet;
   FileList files;
-  if (!ReadArchiveFileList(archiveDir, quiet, files)) return -1;
+  if (!ReadArchiveFileList(archiveDir, files).IsOk()) return -1;
   int states = 0;
   for (const FileListRow& row : files) {
     TBFTable table;

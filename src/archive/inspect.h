@@ -10,6 +10,7 @@
 #include "archive/report.h"
 #include "host/host_context.h"
 #include "platform/ports.h"
+#include "platform/result.h"
 #include "platform/variant.h"
 
 namespace vorlend {
@@ -47,12 +48,12 @@ struct InspectionProgress {
 
 // Compares every archived document with its document in Money, found by the key index as the
 // restore finds it. `listDocuments` also collects each differing and each missing document.
-// 0 on success; 1 when stopped on request; -1 after a message (the restore's messages for a
-// damaged archive or table).
-// `firstDifference`: stops at the first document whose lock differs (the counts then end there).
-[[nodiscard]] int InspectArchive(const HostContext& ctx, const std::string& archiveDir, Dialogs& dialogs,
-                                 bool listDocuments, ArchiveInspection& result,
-                                 const InspectionProgress* shown = nullptr, bool firstDifference = false);
+// Stopped when stopped on request; a failure says what the restore would say of a damaged archive
+// or table. `firstDifference`: stops at the first document whose lock differs (the counts then end
+// there).
+Result InspectArchive(const HostContext& ctx, const std::string& archiveDir, bool listDocuments,
+                      ArchiveInspection& result, const InspectionProgress* shown = nullptr,
+                      bool firstDifference = false);
 
 // The counts of every table added up (its `row` empty, `moneyTableExists` as it stands).
 TableInspection InspectionTotals(const ArchiveInspection& inspection);

@@ -19,8 +19,8 @@ bool ConflictAnsweredYes(Dialogs& dialogs, const std::string& workingStr) {
 }
 }  // namespace
 
-LockOutcome LockRecordWithRetry(TBFTable& table, Dialogs& dialogs, const std::string& workingStr,
-                                const LockSubject& subject, const SettleFn& settle, TableBlock* block) {
+Result LockRecordWithRetry(TBFTable& table, Dialogs& dialogs, const std::string& workingStr, LockOutcome& outcome,
+                           const LockSubject& subject, const SettleFn& settle, TableBlock* block) {
   for (bool settled = false;; settled = true) {
     int result = -1;
     try {
@@ -28,43 +28,47 @@ LockOutcome LockRecordWithRetry(TBFTable& table, Dialogs& dialogs, const std::st
     } catch (const HostError&) {
       result = -1;  // the component raising counts as a record held by someone else
     }
-    if (result == 0) return LockOutcome::Locked;
+    outcome = LockOutcome::Locked;
+    if (result == 0) return Result::Ok();
     // Asking "wait and go on" about a deleted document would ask for ever.
-    if (result == kLockRecordGone) return LockOutcome::Gone;
+    outcome = LockOutcome::Gone;
+    if (result == kLockRecordGone) return Result::Ok();
     // Asking "wait and go on" about a lock file nobody can write would ask for ever.
-    if (result == kLockRecordUnavailable) return LockOutcome::Unavailable;
-    if (!settled && settle && !settle()) return LockOutcome::Failed;
+    outcome = LockOutcome::Unavailable;
+    if (result == kLockRecordUnavailable) return Result::Failed(table.LastError());
+    if (!settled && settle) {
+      outcome = LockOutcome::Unsettled;
+      if (Result written = settle(); !written.IsOk()) return written;
+    }
     if (subject.observer) subject.observer->LockConflict(subject.shownTable, subject.key);
-    if (!ConflictAnsweredYes(dialogs, workingStr)) return LockOutcome::Refused;
+    outcome = LockOutcome::Held;
+    if (!ConflictAnsweredYes(dialogs, workingStr)) return Result::Conflict();
   }
 }
 
-PostOutcome PostWithRetry(TBFTable& table, Dialogs& dialogs, const std::string& workingStr) {
-  for (;;) {
-    const int result = table.Post();
-    if (result == 0) return PostOutcome::Posted;
-    if (result != kTableBusy) return PostOutcome::Failed;
-    if (!ConflictAnsweredYes(dialogs, workingStr)) return PostOutcome::Refused;
-  }
-}
-
-PostOutcome OpenWithRetry(TBFTable& table, const std::string& path, Dialogs& dialogs, const std::string& workingStr) {
+Result OpenWithRetry(TBFTable& table, const std::string& path, Dialogs& dialogs, const std::string& workingStr) {
   for (;;) {
     const int result = table.OpenTable(path);
-    if (result == 0) return PostOutcome::Posted;
-    if (result != kTableBusy) return PostOutcome::Failed;
-    if (!ConflictAnsweredYes(dialogs, workingStr)) return PostOutcome::Refused;
+    if (result == 0) return Result::Ok();
+    if (result != kTableBusy) return Result::Failed(OpenErrorText(path));
+    if (!ConflictAnsweredYes(dialogs, workingStr)) return Result::Conflict();
   }
 }
 
-TableBlock::TableBlock(TBFTable& table, bool synced, Dialogs& dialogs, const std::string& workingStr, SettleFn settle)
-    : m_table(table), m_synced(synced), m_dialogs(dialogs), m_workingStr(workingStr), m_settle(std::move(settle)) {}
+TableBlock::TableBlock(TBFTable& table, std::string shownTable, bool synced, Dialogs& dialogs,
+                       const std::string& workingStr, SettleFn settle)
+    : m_table(table),
+      m_shownTable(std::move(shownTable)),
+      m_synced(synced),
+      m_dialogs(dialogs),
+      m_workingStr(workingStr),
+      m_settle(std::move(settle)) {}
 
 TableBlock::~TableBlock() {
   if (m_open || m_blockLocks) m_table.Rollback();
 }
 
-PostOutcome TableBlock::Open() {
+Result TableBlock::Open() {
   while (m_transactions && !m_open) {
     const int begun = m_table.StartTransaction(m_synced);
     if (begun == 0) {
@@ -74,13 +78,15 @@ PostOutcome TableBlock::Open() {
       m_transactions = false;
     } else if (begun == kTableBusy) {
       // Another program keeps the table busy, like a held record: the user waits or stops.
-      if (m_settle && !m_settle()) return PostOutcome::Refused;
-      if (!ConflictAnsweredYes(m_dialogs, m_workingStr)) return PostOutcome::Refused;
+      if (m_settle) {
+        if (Result written = m_settle(); !written.IsOk()) return written;
+      }
+      if (!ConflictAnsweredYes(m_dialogs, m_workingStr)) return Result::Conflict();
     } else {
-      return PostOutcome::Failed;
+      return WriteFailed();
     }
   }
-  return PostOutcome::Posted;
+  return Result::Ok();
 }
 
 int TableBlock::LockForBlock() {
@@ -89,15 +95,25 @@ int TableBlock::LockForBlock() {
   return locked;
 }
 
-PostOutcome TableBlock::Post() {
-  const PostOutcome opened = Open();
-  if (opened != PostOutcome::Posted) return opened;
-  if (!m_open) {
-    return PostWithRetry(m_table, m_dialogs, m_workingStr);
-  }
-  if (m_table.Post() != 0) return PostOutcome::Failed;
+Result TableBlock::Post() {
+  if (Result opened = Open(); !opened.IsOk()) return opened;
+  if (!m_open) return PostAlone();
+  if (m_table.Post() != 0) return WriteFailed();
   ++m_pending;
-  return PostOutcome::Posted;
+  return Result::Ok();
+}
+
+Result TableBlock::PostAlone() {
+  for (;;) {
+    const int result = m_table.Post();
+    if (result == 0) return Result::Ok();
+    if (result != kTableBusy) return WriteFailed();
+    if (!ConflictAnsweredYes(m_dialogs, m_workingStr)) return Result::Conflict();
+  }
+}
+
+Result TableBlock::WriteFailed() const {
+  return Result::Failed(PostErrorText(m_shownTable));
 }
 
 std::chrono::milliseconds BlockTime() {
@@ -105,7 +121,7 @@ std::chrono::milliseconds BlockTime() {
   return std::clamp(tenSyncs, std::chrono::milliseconds(kBlockTimeLimitMs), std::chrono::milliseconds(kMaxBlockTimeMs));
 }
 
-bool TableBlock::Commit(bool synced) {
+Result TableBlock::Commit(bool synced) {
   if (m_blockLocks) {
     m_blockLocks = false;
     // Locks taken outside the transaction go with it; without one, they go now.
@@ -114,21 +130,21 @@ bool TableBlock::Commit(bool synced) {
   if (!m_open) {
     // Blocks committed before are made durable now; a component without transactions keeps its
     // posts by its own means.
-    if (!synced || !m_unsynced) return true;
+    if (!synced || !m_unsynced) return Result::Ok();
     m_unsynced = false;
-    return m_table.Commit(true) == 0;
+    return m_table.Commit(true) == 0 ? Result::Ok() : WriteFailed();
   }
   m_open = false;
   m_pending = 0;
   m_unsynced = !synced && !m_synced;
   const bool timed = synced || m_synced;
   const auto started = std::chrono::steady_clock::now();
-  const bool committed = m_table.Commit(synced) == 0;
-  if (timed && committed) {
+  if (m_table.Commit(synced) != 0) return WriteFailed();
+  if (timed) {
     g_lastSyncMicros =
         std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started).count();
   }
-  return committed;
+  return Result::Ok();
 }
 
 bool TableBlock::Full(int blockSize) const {
@@ -136,14 +152,13 @@ bool TableBlock::Full(int blockSize) const {
   return m_pending >= blockSize || std::chrono::steady_clock::now() - m_started >= BlockTime();
 }
 
-PostOutcome ChangeLock(TBFTable& table, TableBlock& block, const Variant& before, const Variant& lock,
-                       OperationCounts& pending) {
+Result ChangeLock(TBFTable& table, TableBlock& block, const Variant& before, const Variant& lock,
+                  OperationCounts& pending) {
   table.SetValue("Uzamceni", lock);
-  const PostOutcome posted = block.Post();
-  if (posted != PostOutcome::Posted) return posted;
+  if (Result posted = block.Post(); !posted.IsOk()) return posted;
   ++pending.Written;
   if (!SameLockState(before, lock)) ++pending.Changed;
-  return posted;
+  return Result::Ok();
 }
 
 std::ptrdiff_t PositionOf(const std::vector<std::int64_t>& found, std::int64_t recno) {
@@ -157,12 +172,14 @@ void ProgressTick(Progress& progress, int counter) {
   progress.SetPosition(counter);
 }
 
-bool AbortConfirmed(Progress& progress, Dialogs& dialogs, MsgKind kind, const char* question, const SettleFn& settle) {
-  if (!progress.AbortRequested()) return false;
-  if (settle && !settle()) return true;
-  if (dialogs.Ask(QuestionId::StopJob, kind, question)) return true;
+Result StopIfAsked(Progress& progress, Dialogs& dialogs, MsgKind kind, const char* question, const SettleFn& settle) {
+  if (!progress.AbortRequested()) return Result::Ok();
+  if (settle) {
+    if (Result written = settle(); !written.IsOk()) return written;
+  }
+  if (dialogs.Ask(QuestionId::StopJob, kind, question)) return Result::Stopped();
   progress.ClearAbort();
-  return false;
+  return Result::Ok();
 }
 
 std::string NativePath(std::string path) {
@@ -175,13 +192,6 @@ RowTables RowTablePaths(const HostContext& ctx, const FileListRow& row, const st
   t.money = NativePath(ctx.AgendaPath + row.MoneyFile);
   t.archive = archiveDir + row.FileName;
   return t;
-}
-
-int FailClosing(TBFTable& money, TBFTable& archive, Dialogs& dialogs, const std::string& text) {
-  archive.CloseTable();
-  money.CloseTable();
-  dialogs.Message(MsgKind::Error, text);
-  return -1;
 }
 
 std::string OpenErrorText(const std::string& tablePath) {

@@ -13,6 +13,7 @@
 #include "host/bftable.h"
 #include "host/host_context.h"
 #include "platform/ports.h"
+#include "platform/result.h"
 
 namespace vorlend {
 
@@ -49,18 +50,19 @@ std::chrono::milliseconds BlockTime();
 // The lock-conflict question begins with this text; the batch tool's console answers it by it.
 inline constexpr const char* kLockConflictQuestionStart = "Zámek v modulu ";
 
+// What became of a document's record lock.
 enum class LockOutcome {
   Locked,       // the record is ours until it is posted (inside a block: until the block commits)
   Gone,         // another user deleted the document meanwhile: there is nothing left to change
-  Refused,      // another user holds it and the user chose to stop
-  Unavailable,  // the table's lock file cannot be written: table.LastError() says why
-  Failed,       // the work before the question could not be committed; its message has been shown
+  Held,         // another user holds it and the user chose not to wait
+  Unavailable,  // the table's lock file cannot be written
+  Unsettled,    // the work before the question could not be written
 };
 
 // What a job does before it asks the user anything: it commits everything done so far, so the
 // question comes with every earlier document written and no other user waits on this job's
-// locks while it is open. False after its message.
-using SettleFn = std::function<bool()>;
+// locks while it is open.
+using SettleFn = std::function<Result()>;
 
 // The document being locked, named to an observer before each lock-conflict question.
 struct LockSubject {
@@ -69,49 +71,40 @@ struct LockSubject {
   std::int32_t key = 0;
 };
 
-enum class PostOutcome {
-  Posted,
-  Refused,  // the table stayed busy and the user chose to stop
-  Failed,   // the write was refused for another reason
-};
-
-// Posts the current record of `table`. A table that another program keeps busy is another user at
-// work, like a held record: the lock-conflict question is asked, and Ano posts again.
-[[nodiscard]] PostOutcome PostWithRetry(TBFTable& table, Dialogs& dialogs, const std::string& workingStr);
-// Opens a Money table the same way: one that another program keeps to itself is asked about, and
-// Ano opens again (Posted: open; Failed: nothing shown yet, LastError tells why).
-[[nodiscard]] PostOutcome OpenWithRetry(TBFTable& table, const std::string& path, Dialogs& dialogs,
-                                        const std::string& workingStr);
+// Opens a Money table. One that another program keeps to itself is another user at work, like a
+// held record: the lock-conflict question is asked, and Ano opens again (Conflict on Ne).
+Result OpenWithRetry(TBFTable& table, const std::string& path, Dialogs& dialogs, const std::string& workingStr);
 
 // The posts of one table within the current block. The first post begins the table's
 // transaction (a synced one for the archive table); Commit writes them all at once and releases
 // their record locks; whatever is not committed when the block goes out of scope is rolled back,
 // on every way out. A component without transactions posts each record on its own, which makes
-// every block a block of one.
+// every block a block of one. Failures name the table by `shownTable`.
 class TableBlock {
 public:
-  TableBlock(TBFTable& table, bool synced, Dialogs& dialogs, const std::string& workingStr, SettleFn settle);
+  TableBlock(TBFTable& table, std::string shownTable, bool synced, Dialogs& dialogs, const std::string& workingStr,
+             SettleFn settle);
   ~TableBlock();
   TableBlock(const TableBlock&) = delete;
   TableBlock& operator=(const TableBlock&) = delete;
 
   // Begins the block's transaction unless it is open (a table another program keeps busy is
-  // asked about like a held record). Posted when the block is open, or when the component has
-  // no transactions (Transactions() is false from then on).
-  [[nodiscard]] PostOutcome Open();
+  // asked about like a held record). Ok when the block is open, or when the component has no
+  // transactions (Transactions() is false from then on).
+  Result Open();
   // The component has transactions, so the block may use the block operations (as far as known:
   // true until an Open or a Post learns otherwise).
   bool Transactions() const { return m_transactions; }
   // Takes the current record's lock for the block (TBFTable::LockRecordForBlock): held until the
   // block is committed or rolled back.
   [[nodiscard]] int LockForBlock();
-  // Posts the current record into the block. Failed: table.LastError() says why, nothing of the
-  // block is written.
-  [[nodiscard]] PostOutcome Post();
-  // Writes the block's posts and releases its locks; false when the commit failed and none of
-  // them was written.
+  // Posts the current record into the block; nothing of the block is written when it fails.
+  Result Post();
+  // Writes the block's posts and releases its locks; nothing of them is written when it fails.
   // `synced`: they are on the disk, with every earlier block, when it returns.
-  [[nodiscard]] bool Commit(bool synced = false);
+  Result Commit(bool synced = false);
+  // The failure of a block operation on this table (TBFTable::SetField, InsertRecords).
+  Result WriteFailed() const;
   // Posts waiting for Commit.
   int Pending() const { return m_pending; }
   // The block has reached `blockSize` posts or BlockTimeLimitMs, or the component commits every
@@ -121,7 +114,11 @@ public:
   bool CommitsEachPost() const { return !m_transactions; }
 
 private:
+  // Posts the current record on its own; a table another program keeps busy is asked about.
+  Result PostAlone();
+
   TBFTable& m_table;
+  std::string m_shownTable;
   bool m_synced;
   Dialogs& m_dialogs;
   std::string m_workingStr;
@@ -137,15 +134,15 @@ private:
 // The last step of a document, the same for the save and the restore: the locked document of
 // `table`, in edit mode and read again with `before` as its lock, gets `lock` within `block`.
 // Counted in `pending` as written, and as changed when its lock was different.
-[[nodiscard]] PostOutcome ChangeLock(TBFTable& table, TableBlock& block, const Variant& before, const Variant& lock,
-                                     OperationCounts& pending);
+Result ChangeLock(TBFTable& table, TableBlock& block, const Variant& before, const Variant& lock,
+                  OperationCounts& pending);
 
 // Locks the current record of `table`: with `block`, for that block (not read again), else on its
 // own (read again). While another user holds it, asks the lock-conflict question; Ano tries the
-// same record again, Ne gives Refused.
-[[nodiscard]] LockOutcome LockRecordWithRetry(TBFTable& table, Dialogs& dialogs, const std::string& workingStr,
-                                              const LockSubject& subject = {}, const SettleFn& settle = {},
-                                              TableBlock* block = nullptr);
+// same record again. `outcome` says what became of the lock; the result is ok for Locked and
+// Gone, Conflict for Held, and the failure for Unavailable (the system's reason) and Unsettled.
+Result LockRecordWithRetry(TBFTable& table, Dialogs& dialogs, const std::string& workingStr, LockOutcome& outcome,
+                           const LockSubject& subject = {}, const SettleFn& settle = {}, TableBlock* block = nullptr);
 
 // The position of `recno` among the ascending record numbers a block's read found
 // (TBFTable::ReadRecords); -1 when it is not among them: the document is gone.
@@ -154,11 +151,11 @@ std::ptrdiff_t PositionOf(const std::vector<std::int64_t>& found, std::int64_t r
 // At every ProgressStep-th record: lets the window work and moves the bar to `counter`.
 void ProgressTick(Progress& progress, int counter);
 
-// When the user pressed "Přerušit": asks `question`; true means stop. On Ne the request is cleared.
-// With `settle`, everything done so far is committed before the question; true also when that
-// failed (after its message).
-[[nodiscard]] bool AbortConfirmed(Progress& progress, Dialogs& dialogs, MsgKind kind, const char* question,
-                                  const SettleFn& settle = {});
+// When the user pressed "Přerušit": asks `question`; Stopped on Ano, ok on Ne (the request is
+// cleared). With `settle`, everything done so far is committed before the question; its failure
+// ends the job as well.
+Result StopIfAsked(Progress& progress, Dialogs& dialogs, MsgKind kind, const char* question,
+                   const SettleFn& settle = {});
 
 // A path the add-on built from a stored one: "\" becomes the native separator.
 std::string NativePath(std::string path);
@@ -168,10 +165,6 @@ struct RowTables {
   std::string money, archive;
 };
 RowTables RowTablePaths(const HostContext& ctx, const FileListRow& row, const std::string& archiveDir);
-
-// Closes both tables, then shows the error and gives -1: a record lock must not outlive the
-// failure while the message waits for the user.
-int FailClosing(TBFTable& money, TBFTable& archive, Dialogs& dialogs, const std::string& text);
 
 std::string OpenErrorText(const std::string& tablePath);      // "Nastala chyba při otevírání databáze ...DAT"
 std::string PositionErrorText(const std::string& tablePath);  // "... nastavení rekordu ..."

@@ -18,54 +18,44 @@ namespace {
 constexpr const char* kAbortQuestion = "Opravdu chcete přerušit právě probíhající operaci ?";
 
 // The steps of a restore, defined below the entry points in the order they happen.
-int RestoreLocksUnguarded(RestoreJob& job, const std::string& archiveDir);
-int CheckEveryTable(RestoreJob& job, const std::string& archiveDir);
-int OpenRow(RestoreJob& job, const FileListRow& row, const RowTables& p, bool showProgress);
-int RestoreRow(RestoreJob& job, const FileListRow& row, const std::string& archiveDir);
-int RestoreDocument(RestoreJob& job, RestoreBlock& block, std::int32_t key, const Variant& archived);
+Result RestoreLocksUnguarded(RestoreJob& job, const std::string& archiveDir);
+Result CheckEveryTable(RestoreJob& job, const std::string& archiveDir);
+Result OpenRow(RestoreJob& job, const FileListRow& row, const RowTables& p, bool showProgress, bool& ready);
+Result RestoreRow(RestoreJob& job, const FileListRow& row, const std::string& archiveDir);
+Result RestoreDocument(RestoreJob& job, RestoreBlock& block, std::int32_t key, const Variant& archived);
 bool IsSafeRow(const FileListRow& row);
 
 }  // namespace
 
-int RestoreLocks(RestoreJob& job, const std::string& archiveDir) {
+Result RestoreLocks(RestoreJob& job, const std::string& archiveDir) {
+  // Every table is closed however the restore ends, before anyone is told how it ended.
+  TableCloser closeArchive(job.BFLockFile);
+  TableCloser closeMoney(job.BFMoneyFile);
   try {
     return RestoreLocksUnguarded(job, archiveDir);
   } catch (const std::exception& e) {
-    job.BFMoneyFile.CloseTable();
-    job.BFLockFile.CloseTable();
-    job.dialogs.Message(MsgKind::Error, e.what());
-    return -1;
+    return Result::Failed(e.what());
   }
 }
 
-bool ReadArchiveFileList(const std::string& archiveDir, Dialogs& dialogs, FileList& files) {
+Result ReadArchiveFileList(const std::string& archiveDir, FileList& files) {
   // Other users can write the archive folder: nothing in it is read through a link.
   const DirectoryHandle dir(archiveDir);
-  if (!dir.HasPlainFile("info.tab")) {
-    dialogs.Message(MsgKind::Error, "Chyba: soubor " + archiveDir + "info.tab neexistuje!");
-    return false;
-  }
   files.clear();
+  if (!dir.HasPlainFile("info.tab")) return Result::Failed("Chyba: soubor " + archiveDir + "info.tab neexistuje!");
   std::string bytes;
   if (!dir.ReadFile("info.tab", bytes)) {
-    dialogs.Message(MsgKind::Error, "Nastala chyba při načítání souboru " + archiveDir + "info.tab");
-    return false;
+    return Result::Failed("Nastala chyba při načítání souboru " + archiveDir + "info.tab");
   }
   files = DecodeFileList(bytes);
-  if (files.empty()) {
-    dialogs.Message(MsgKind::Error, "Chyba: seznam archivních souborů je prázdný!");
-    return false;
-  }
+  if (files.empty()) return Result::Failed("Chyba: seznam archivních souborů je prázdný!");
   for (const FileListRow& row : files) {
     if (!IsSafeRow(row)) {
-      dialogs.Message(MsgKind::Error, "Chyba: archiv je poškozen, soubor " + archiveDir +
-                                          "info.tab obsahuje neplatnou cestu \"" + row.FileName + "\", \"" +
-                                          row.MoneyFile + "\".");
-      return false;
+      return Result::Failed("Chyba: archiv je poškozen, soubor " + archiveDir + "info.tab obsahuje neplatnou cestu \"" +
+                            row.FileName + "\", \"" + row.MoneyFile + "\".");
     }
     if (!dir.HasPlainFile(row.FileName + ".DAT")) {
-      dialogs.Message(MsgKind::Error, "Chyba: archivní soubor " + archiveDir + row.FileName + " neexistuje!");
-      return false;
+      return Result::Failed("Chyba: archivní soubor " + archiveDir + row.FileName + " neexistuje!");
     }
   }
   // The file list must be the one the save wrote beside the description: a list cut short or
@@ -75,67 +65,61 @@ bool ReadArchiveFileList(const std::string& archiveDir, Dialogs& dialogs, FileLi
   TMemIniFile info(archiveDir + "info", infoBytes);
   const std::string damage = FileListDamage(files, info);
   if (!damage.empty()) {
-    dialogs.Message(MsgKind::Error, "Chyba: archiv " + ExcludeTrailingPathDelimiter(archiveDir) +
-                                        " je poškozen: " + damage + ". Z archivu se nic neobnovuje ani nemaže.");
-    return false;
+    return Result::Failed("Chyba: archiv " + ExcludeTrailingPathDelimiter(archiveDir) + " je poškozen: " + damage +
+                          ". Z archivu se nic neobnovuje ani nemaže.");
   }
-  return true;
+  return Result::Ok();
 }
 
 namespace {
 
-int RestoreLocksUnguarded(RestoreJob& job, const std::string& archiveDir) {
+Result RestoreLocksUnguarded(RestoreJob& job, const std::string& archiveDir) {
   job.Counts = {};
   // The whole archive is checked before anything in Money is touched.
-  if (!ReadArchiveFileList(archiveDir, job.dialogs, job.mtFileList)) return -1;
+  if (Result listed = ReadArchiveFileList(archiveDir, job.mtFileList); !listed.IsOk()) return listed;
   job.Counts.Tables = static_cast<int>(job.mtFileList.size());
-  try {
-    if (CheckEveryTable(job, archiveDir) != 0) return -1;
-    for (const FileListRow& row : job.mtFileList) {
-      if (RestoreRow(job, row, archiveDir) != 0) return -1;
-      ++job.Counts.TablesDone;
-      if (job.Observer) job.Observer->TableEnds();
-    }
-  } catch (const DamagedArchive& damaged) {
-    return Fail(job, damaged.Text());
+  if (Result checked = CheckEveryTable(job, archiveDir); !checked.IsOk()) return checked;
+  for (const FileListRow& row : job.mtFileList) {
+    if (Result restored = RestoreRow(job, row, archiveDir); !restored.IsOk()) return restored;
+    ++job.Counts.TablesDone;
+    if (job.Observer) job.Observer->TableEnds();
   }
-  return 0;
+  return Result::Ok();
 }
 
 // Everything the restore will read or change is opened once, and every archive record read,
 // before the first document is written.
-int CheckEveryTable(RestoreJob& job, const std::string& archiveDir) {
+Result CheckEveryTable(RestoreJob& job, const std::string& archiveDir) {
   for (const FileListRow& row : job.mtFileList) {
     const RowTables p = RowTablePaths(job.context, row, archiveDir);
-    const int opened = OpenRow(job, row, p, false);
-    if (opened < 0) return -1;
-    if (opened > 0) continue;
     TableCloser closeArchive(job.BFLockFile);
     TableCloser closeMoney(job.BFMoneyFile);
+    bool ready = false;
+    if (Result opened = OpenRow(job, row, p, false, ready); !opened.IsOk()) return opened;
+    if (!ready) continue;
     ArchiveReader reader(job.BFLockFile, p.archive);
     std::int32_t key = 0;
     Variant lock;
     while (reader.Next(key, lock)) {
     }
+    if (!reader.Outcome().IsOk()) return reader.Outcome();
   }
-  return 0;
+  return Result::Ok();
 }
 
 // Opens the row's archive table and stands on its first record; with a Money table to change,
-// opens that too with its index. 1 when the row has nothing to restore (the tables are closed
-// again), 0 when both tables stand ready, -1 after the message or the user's stop.
-int OpenRow(RestoreJob& job, const FileListRow& row, const RowTables& p, bool showProgress) {
-  if (job.BFLockFile.OpenTable(p.archive, kArchiveTableReading) != 0) return Fail(job, OpenErrorText(p.archive));
+// opens that too with its index. `ready` when both tables stand ready; else the row has nothing
+// to restore. The caller closes the tables.
+Result OpenRow(RestoreJob& job, const FileListRow& row, const RowTables& p, bool showProgress, bool& ready) {
+  ready = false;
+  if (job.BFLockFile.OpenTable(p.archive, kArchiveTableReading) != 0) return Result::Failed(OpenErrorText(p.archive));
   // The table is opened by its name: it must be the held archive's, not one of another folder
   // put in its place since.
-  if (job.Hold && !job.Hold->StillHeld()) return Fail(job, job.Hold->GoneText());
+  if (job.Hold && !job.Hold->StillHeld()) return Result::Failed(job.Hold->GoneText());
   const int count = job.BFLockFile.RecCount();
-  if (count < 1) {
-    job.BFLockFile.CloseTable();
-    return 1;
-  }
+  if (count < 1) return Result::Ok();
   if (showProgress) job.progress.SetMaximum(count);
-  if (job.BFLockFile.GoTop() != 0) return Fail(job, PositionErrorText(p.archive));
+  if (job.BFLockFile.GoTop() != 0) return Result::Failed(PositionErrorText(p.archive));
   // The year or the module is gone from Money. The restoring pass counts what it cannot restore.
   if (!FileExists(p.money + ".dat")) {
     if (showProgress) {
@@ -143,32 +127,29 @@ int OpenRow(RestoreJob& job, const FileListRow& row, const RowTables& p, bool sh
       job.Counts.Documents += count;
       job.Counts.Gone += count;
     }
-    job.BFLockFile.CloseTable();
-    return 1;
+    return Result::Ok();
   }
-  const PostOutcome opened = OpenWithRetry(job.BFMoneyFile, p.money, job.dialogs, row.WorkingStr);
-  if (opened == PostOutcome::Refused) {
-    job.BFLockFile.CloseTable();
-    return -1;
+  if (Result opened = OpenWithRetry(job.BFMoneyFile, p.money, job.dialogs, row.WorkingStr); !opened.IsOk()) {
+    return opened;
   }
-  if (opened == PostOutcome::Failed) return Fail(job, OpenErrorText(p.money));
   if (job.BFMoneyFile.RecCount() < 1) {
     if (showProgress) {
       job.Counts.Documents += count;
       job.Counts.Gone += count;
     }
-    job.BFMoneyFile.CloseTable();
-    job.BFLockFile.CloseTable();
-    return 1;
+    return Result::Ok();
   }
-  if (job.BFMoneyFile.SetOrder(KeyFieldForFileName(row.FileName)) != 0) return Fail(job, IndexErrorText(p.money));
-  return 0;
+  if (job.BFMoneyFile.SetOrder(KeyFieldForFileName(row.FileName)) != 0) {
+    return Result::Failed(IndexErrorText(p.money));
+  }
+  ready = true;
+  return Result::Ok();
 }
 
 // One row of the file list: each archived document sought by its key and given its saved value,
 // block by block; before any question the block is committed, so everything before the document
 // asked about is written.
-int RestoreRow(RestoreJob& job, const FileListRow& row, const std::string& archiveDir) {
+Result RestoreRow(RestoreJob& job, const FileListRow& row, const std::string& archiveDir) {
   const RowTables p = RowTablePaths(job.context, row, archiveDir);
 
   ++job.Counts.TablesBegun;
@@ -177,10 +158,10 @@ int RestoreRow(RestoreJob& job, const FileListRow& row, const std::string& archi
   job.progress.SetText("Nastavuji " + row.WorkingStr + "...");
   job.progress.ProcessMessages();
 
-  const int opened = OpenRow(job, row, p, true);
-  if (opened != 0) return opened < 0 ? -1 : 0;
   TableCloser closeArchive(job.BFLockFile);
   TableCloser closeMoney(job.BFMoneyFile);
+  bool ready = false;
+  if (Result opened = OpenRow(job, row, p, true, ready); !opened.IsOk() || !ready) return opened;
 
   const int blockSize = std::max(1, job.BlockSize);
   RestoreBlock block(job, p, row.WorkingStr);
@@ -188,43 +169,43 @@ int RestoreRow(RestoreJob& job, const FileListRow& row, const std::string& archi
   std::int32_t key = 0;
   Variant archived;
   for (int counter = 0; reader.Next(key, archived); ++counter) {
-    if (RestoreDocument(job, block, key, archived) != 0) return -1;
+    if (Result restored = RestoreDocument(job, block, key, archived); !restored.IsOk()) return restored;
     ProgressTick(job.progress, counter);
-    if (AbortConfirmed(job.progress, job.dialogs, MsgKind::Confirmation, kAbortQuestion, block.BeforeQuestion())) {
-      return -1;
+    if (Result asked =
+            StopIfAsked(job.progress, job.dialogs, MsgKind::Confirmation, kAbortQuestion, block.BeforeQuestion());
+        !asked.IsOk()) {
+      return asked;
     }
-    if (block.Full(blockSize) && !block.Settle()) return -1;
+    if (block.Full(blockSize)) {
+      if (Result settled = block.Settle(); !settled.IsOk()) return settled;
+    }
   }
-  if (!block.Settle(true)) return -1;
+  // A record that cannot be read ends the restore before the block in hand is written.
+  if (!reader.Outcome().IsOk()) return reader.Outcome();
+  if (Result settled = block.Settle(true); !settled.IsOk()) return settled;
   job.progress.SetPosition(0);
   job.progress.ProcessMessages();
-  return 0;
+  return Result::Ok();
 }
 
 // One archive record, in the order things happen: find its document by the key, take the record
 // lock, read the document again, give it the archived lock (in a block, the last two when the
 // block is written). A document no longer in Money, or deleted since it was found, is skipped.
-// 0 to go on; -1 when the row ends (after a message or the user's stop).
-int RestoreDocument(RestoreJob& job, RestoreBlock& block, std::int32_t key, const Variant& archived) {
+// Ok to go on.
+Result RestoreDocument(RestoreJob& job, RestoreBlock& block, std::int32_t key, const Variant& archived) {
   ++job.Counts.Documents;
   if (job.BFMoneyFile.Seek1(Variant::FromInt(key)) != kSeekFound) {
     ++job.Counts.Gone;
-    return 0;
+    return Result::Ok();
   }
-  if (!block.Begin()) return -1;
-  switch (block.Lock(key)) {
-    case LockOutcome::Refused:
-    case LockOutcome::Failed:
-      return -1;
-    case LockOutcome::Unavailable:
-      return Fail(job, job.BFMoneyFile.LastError());
-    case LockOutcome::Gone:
-      ++job.Counts.Gone;
-      return 0;
-    case LockOutcome::Locked:
-      break;
+  if (Result begun = block.Begin(); !begun.IsOk()) return begun;
+  LockOutcome outcome = LockOutcome::Locked;
+  if (Result locked = block.Lock(key, outcome); !locked.IsOk()) return locked;
+  if (outcome == LockOutcome::Gone) {
+    ++job.Counts.Gone;
+    return Result::Ok();
   }
-  return block.Change(archived) ? 0 : -1;
+  return block.Change(archived);
 }
 
 // A damaged info.tab must never make the restore write outside the agenda or read outside the

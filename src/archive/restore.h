@@ -31,12 +31,11 @@ struct RestoreJob {
   OperationCounts Counts{};
 };
 
-// 0 when every row of the file list was processed; -1 after any failure, refusal or abort.
-[[nodiscard]] int RestoreLocks(RestoreJob& job, const std::string& archiveDir);
+// Ok when every row of the file list was processed; every table is closed when it returns.
+Result RestoreLocks(RestoreJob& job, const std::string& archiveDir);
 
 // The archive's file list as the restore reads it before anything in Money is touched: info.tab
-// present, readable and not empty, every row a safe path, every archive table present. False
-// after the message.
-[[nodiscard]] bool ReadArchiveFileList(const std::string& archiveDir, Dialogs& dialogs, FileList& files);
+// present, readable and not empty, every row a safe path, every archive table present.
+Result ReadArchiveFileList(const std::string& archiveDir, FileList& files);
 
 }  // namespace vorlend

@@ -6,21 +6,28 @@
 
 namespace vorlend {
 
-int Fail(RestoreJob& job, const std::string& text) {
-  return FailClosing(job.BFMoneyFile, job.BFLockFile, job.dialogs, text);
+namespace {
+
+// An archive table whose records cannot be what the save wrote.
+Result DamagedArchive(const std::string& table) {
+  return Result::Failed("Chyba: archiv je poškozen, databáze " + TableFileText(table) +
+                        " obsahuje záznam, který nelze načíst.");
 }
+
+}  // namespace
 
 ArchiveReader::ArchiveReader(TBFTable& archive, const std::string& shownTable, bool withLocks)
     : m_archive(archive), m_shownTable(shownTable) {
   try {
     m_fields = {archive.FieldIndex("ID"), archive.FieldIndex("Lock")};
   } catch (const HostError&) {
-    throw DamagedArchive{shownTable};
+    m_outcome = DamagedArchive(shownTable);
   }
   if (!withLocks) m_fields.pop_back();
 }
 
 bool ArchiveReader::Next(std::int32_t& key, Variant& lock) {
+  if (!m_outcome.IsOk()) return false;
   if (m_next == m_found.size()) {
     if (m_last) return false;
     const std::int64_t after = m_found.empty() ? 0 : m_found.back();
@@ -30,9 +37,11 @@ bool ArchiveReader::Next(std::int32_t& key, Variant& lock) {
     if (m_found.empty()) return false;
   }
   const std::size_t i = m_fields.size() * m_next++;
-  if (!RecordableKey(m_values[i], key)) throw DamagedArchive{m_shownTable};
   lock = m_fields.size() > 1 ? m_values[i + 1] : Variant();
-  if (m_fields.size() > 1 && !ArchivableLock(lock)) throw DamagedArchive{m_shownTable};
+  if (!RecordableKey(m_values[i], key) || (m_fields.size() > 1 && !ArchivableLock(lock))) {
+    m_outcome = DamagedArchive(m_shownTable);
+    return false;
+  }
   return true;
 }
 
@@ -42,43 +51,42 @@ RestoreBlock::RestoreBlock(RestoreJob& job, const RowTables& tables, const std::
       m_workingStr(workingStr),
       m_lockField(job.BFMoneyFile.FieldIndex("Uzamceni")),
       m_settle([this] { return Settle(); }),
-      m_documents(job.BFMoneyFile, false, job.dialogs, workingStr, m_settle) {}
+      m_documents(job.BFMoneyFile, tables.money, false, job.dialogs, workingStr, m_settle) {}
 
-bool RestoreBlock::Begin() {
-  if (m_documents.Transactions() && m_recnos.count(m_job.BFMoneyFile.RecordNumber()) != 0 && !Settle()) return false;
-  const PostOutcome opened = m_documents.Open();
-  if (opened == PostOutcome::Failed) Fail(m_job, PostErrorText(m_tables.money));
-  return opened == PostOutcome::Posted;
+Result RestoreBlock::Begin() {
+  if (m_documents.Transactions() && m_recnos.count(m_job.BFMoneyFile.RecordNumber()) != 0) {
+    if (Result settled = Settle(); !settled.IsOk()) return settled;
+  }
+  return m_documents.Open();
 }
 
-LockOutcome RestoreBlock::Lock(std::int32_t key) {
-  return LockRecordWithRetry(m_job.BFMoneyFile, m_job.dialogs, m_workingStr, {m_job.Observer, m_tables.money, key},
-                             m_settle, InBlocks() ? &m_documents : nullptr);
+Result RestoreBlock::Lock(std::int32_t key, LockOutcome& outcome) {
+  return LockRecordWithRetry(m_job.BFMoneyFile, m_job.dialogs, m_workingStr, outcome,
+                             {m_job.Observer, m_tables.money, key}, m_settle, InBlocks() ? &m_documents : nullptr);
 }
 
-bool RestoreBlock::Change(const Variant& archived) {
+Result RestoreBlock::Change(const Variant& archived) {
   if (InBlocks()) {
     const std::int64_t recno = m_job.BFMoneyFile.RecordNumber();
     m_rows.push_back({recno, archived});
     m_recnos.insert(recno);
-    return true;
+    return Result::Ok();
   }
   const Variant current = m_job.BFMoneyFile.Value(m_lockField);
   m_job.BFMoneyFile.EditRecord();
-  const PostOutcome posted = ChangeLock(m_job.BFMoneyFile, m_documents, current, archived, m_pending);
-  if (posted == PostOutcome::Failed) Fail(m_job, PostErrorText(m_tables.money));
-  return posted == PostOutcome::Posted;
+  return ChangeLock(m_job.BFMoneyFile, m_documents, current, archived, m_pending);
 }
 
-bool RestoreBlock::Settle(bool last) {
-  if (m_settling) return true;  // a question inside the settling: the block is being written
+Result RestoreBlock::Settle(bool last) {
+  if (m_settling) return Result::Ok();  // a question inside the settling: the block is being written
   m_settling = true;
-  const bool settled = (!InBlocks() || ChangeRows()) && Commit(last);
+  Result settled = InBlocks() ? ChangeRows() : Result::Ok();
+  if (settled.IsOk()) settled = Commit(last);
   m_settling = false;
   return settled;
 }
 
-bool RestoreBlock::ChangeRows() {
+Result RestoreBlock::ChangeRows() {
   std::vector<std::int64_t> locked, found;
   std::vector<Variant> current;
   for (const Row& row : m_rows) locked.push_back(row.recno);
@@ -98,26 +106,20 @@ bool RestoreBlock::ChangeRows() {
   }
   m_rows.clear();
   m_recnos.clear();
-  if (byState.empty()) return true;
-  const PostOutcome opened = m_documents.Open();
-  if (opened != PostOutcome::Posted) return opened == PostOutcome::Failed ? FailWith() : false;
+  if (byState.empty()) return Result::Ok();
+  if (Result opened = m_documents.Open(); !opened.IsOk()) return opened;
   for (const auto& [state, recnos] : byState) {
-    if (m_job.BFMoneyFile.SetField(recnos, m_lockField, state) != 0) return FailWith();
+    if (m_job.BFMoneyFile.SetField(recnos, m_lockField, state) != 0) return m_documents.WriteFailed();
   }
-  return true;
+  return Result::Ok();
 }
 
-bool RestoreBlock::Commit(bool last) {
-  if (!m_documents.Commit(last)) return FailWith();
+Result RestoreBlock::Commit(bool last) {
+  if (Result committed = m_documents.Commit(last); !committed.IsOk()) return committed;
   m_job.Counts.Written += m_pending.Written;
   m_job.Counts.Changed += m_pending.Changed;
   m_pending = {};
-  return true;
-}
-
-bool RestoreBlock::FailWith() {
-  Fail(m_job, PostErrorText(m_tables.money));
-  return false;
+  return Result::Ok();
 }
 
 }  // namespace vorlend

@@ -11,18 +11,6 @@
 
 namespace vorlend {
 
-// Raised while reading an archive table whose records cannot be what the save wrote.
-struct DamagedArchive {
-  std::string table;  // the archive table's path, without ".DAT"
-  // The message that names the table.
-  std::string Text() const {
-    return "Chyba: archiv je poškozen, databáze " + TableFileText(table) + " obsahuje záznam, který nelze načíst.";
-  }
-};
-
-// Closes both tables, then shows the error and gives -1.
-int Fail(RestoreJob& job, const std::string& text);
-
 // An archive table read in record order, a block of records at a time: nobody writes an archive
 // while a job holds it.
 class ArchiveReader {
@@ -30,9 +18,11 @@ public:
   // `withLocks`: the records' locks are read as well (a check of the archive needs only keys).
   ArchiveReader(TBFTable& archive, const std::string& shownTable, bool withLocks = true);
 
-  // The next record's key and lock (Null without locks); false after the last. Throws
-  // DamagedArchive for a record the save cannot have written.
+  // The next record's key and lock (Null without locks); false after the last, and at a record
+  // the save cannot have written (then Outcome() says the archive is damaged).
   bool Next(std::int32_t& key, Variant& lock);
+  // Ok unless the table could not be read to its end.
+  const Result& Outcome() const { return m_outcome; }
 
 private:
   static constexpr std::size_t kRecordsPerRead = 1000;
@@ -44,6 +34,7 @@ private:
   std::vector<Variant> m_values;
   std::size_t m_next = 0;
   bool m_last = false;
+  Result m_outcome;
 };
 
 // The block of one Money table within a restore: the documents' changes wait here, each holding
@@ -60,17 +51,18 @@ public:
 
   // Before the document found: its lock must not be taken twice within one block (an archive
   // may hold a key twice; the later record wins, as it would record by record), and the block's
-  // transaction is open. False after the message or the user's stop.
-  [[nodiscard]] bool Begin();
+  // transaction is open.
+  Result Begin();
 
-  // Takes the found document's record lock, asking while another user holds it.
-  [[nodiscard]] LockOutcome Lock(std::int32_t key);
+  // Takes the found document's record lock, asking while another user holds it (see
+  // LockRecordWithRetry).
+  Result Lock(std::int32_t key, LockOutcome& outcome);
 
-  // Gives the locked document its archived lock. False after the message or the user's stop.
-  [[nodiscard]] bool Change(const Variant& archived);
+  // Gives the locked document its archived lock.
+  Result Change(const Variant& archived);
 
-  // Commits the block; `last` syncs it. False after the message.
-  [[nodiscard]] bool Settle(bool last = false);
+  // Commits the block; `last` syncs it.
+  Result Settle(bool last = false);
 
   // The block has reached `blockSize` documents or its time (see TableBlock::Full).
   bool Full(int blockSize) const {
@@ -89,11 +81,9 @@ private:
 
   // The block's documents read again, and those that still exist given their archived locks, one
   // statement per lock state. A document deleted since it was found is counted as gone.
-  bool ChangeRows();
+  Result ChangeRows();
 
-  bool Commit(bool last);
-
-  bool FailWith();
+  Result Commit(bool last);
 
   RestoreJob& m_job;
   const RowTables& m_tables;

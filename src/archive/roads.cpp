@@ -13,33 +13,14 @@ namespace vorlend {
 
 namespace {
 
-// The ports a job talks through: an error that a full disk caused says so, wherever in the job
-// the write failed that made it.
-class JobDialogs : public Dialogs {
-public:
-  explicit JobDialogs(Dialogs& inner) : m_inner(inner) { TakeNoSpaceFolder(); }
-  void Message(MsgKind kind, const std::string& text) override {
-    const std::string folder = kind == MsgKind::Error ? TakeNoSpaceFolder() : std::string();
-    m_inner.Message(kind, folder.empty() ? text
-                                         : text + "\r\rNa disku není dost místa pro " + folder +
-                                               ". Uvolněte na disku místo a akci spusťte znovu.");
-  }
-  bool Question(MsgKind kind, const std::string& text) override { return m_inner.Question(kind, text); }
-  bool Ask(QuestionId id, MsgKind kind, const std::string& text) override { return m_inner.Ask(id, kind, text); }
-
-private:
-  Dialogs& m_inner;
-};
-
 // How many documents restoring the archive would change (with `firstDifference`, 1 as soon as one
 // would); -1 when the look cannot be made (the archive held by another user's deletion, a damaged
 // table), which a caller counts as a change.
 int DifferingDocuments(const HostContext& ctx, const ArchiveRow& row, bool firstDifference) {
   const ArchiveHold hold(ctx, row, LockMode::Shared);
   if (!hold.Held()) return -1;
-  SilentDialogs quiet;
   ArchiveInspection inspection;
-  if (InspectArchive(ctx, hold.Dir(), quiet, false, inspection, nullptr, firstDifference) != 0) return -1;
+  if (!InspectArchive(ctx, hold.Dir(), false, inspection, nullptr, firstDifference).IsOk()) return -1;
   return InspectionTotals(inspection).differing;
 }
 
@@ -50,6 +31,17 @@ bool SameArchiveRow(const ArchiveRow& a, const ArchiveRow& b) {
 
 bool Accepted(const std::vector<ArchiveRow>& accepted, const ArchiveRow& row) {
   return std::any_of(accepted.begin(), accepted.end(), [&](const ArchiveRow& a) { return SameArchiveRow(a, row); });
+}
+
+// How a job ended, told to the user once its tables are closed: a failure as an error, and the
+// success to the front end before any question that follows it. A job the user ended needs no
+// word (the question said it all).
+void Present(const Result& result, const RoadPorts& ports) {
+  if (result.IsOk()) {
+    if (ports.succeeded) ports.succeeded();
+  } else if (!result.Text().empty()) {
+    ports.dialogs.Message(MsgKind::Error, result.Text());
+  }
 }
 
 }  // namespace
@@ -226,25 +218,25 @@ SaveOutcome RunSaveRoad(const HostContext& ctx, const RoadPorts& ports, const Ro
     }
     accepted.push_back(u.row);
   }
-  // Whatever the save leaves open is closed when it returns, also after an exception.
-  TableCloser closeMoney(tables.money);
-  TableCloser closeLock(tables.lock);
-  JobDialogs dialogs(ports.dialogs);
-  SaveJob job{ctx, dialogs, ports.progress, tables.money, tables.lock, years, std::move(choices), tables.files};
+  ForgetNotedFullDisk();
+  SaveJob job{ctx, ports.dialogs, ports.progress, tables.money, tables.lock, years, std::move(choices), tables.files};
   job.Observer = ports.observer;
   job.BlockSize = blockSize;
   job.Sequence = NextSaveSequence(archives);
   job.ArchiveHeld = [&start] { start.reset(); };
-  const int result = StartSave(job);
-  outcome.status = result == 0 ? SaveStatus::Saved : SaveStatus::Failed;
-  outcome.incompleteLeft = result != 0 && job.DocumentsChanged;
-  if (result == 0 || outcome.incompleteLeft) {
+  outcome.result = StartSave(job);
+  const bool saved = outcome.result.IsOk();
+  outcome.status = saved ? SaveStatus::Saved : SaveStatus::Failed;
+  outcome.incompleteLeft = !saved && job.DocumentsChanged;
+  if (saved || outcome.incompleteLeft) {
     outcome.archiveNumber = ExtractFileName(ExcludeTrailingPathDelimiter(job.ArchiveDir));
   }
   outcome.archiveName = job.choices.archiveName;
   outcome.counts = job.Counts;
   outcome.skipped = job.Skipped;
-  if (result == 0 && ports.succeeded) ports.succeeded();
+  // Nobody waits for the agenda while the user reads how the save ended.
+  start.reset();
+  Present(outcome.result, ports);
   return outcome;
 }
 
@@ -269,25 +261,20 @@ RestoreRoadOutcome RunRestoreRoad(const HostContext& ctx, const RoadPorts& ports
       return outcome;
     }
   }
-  int result = -1;
-  {
-    TableCloser closeMoney(tables.money);
-    TableCloser closeLock(tables.lock);
-    JobDialogs dialogs(ports.dialogs);
-    RestoreJob job{ctx, dialogs, ports.progress, tables.money, tables.lock, tables.files};
-    job.Observer = ports.observer;
-    job.BlockSize = blockSize;
-    job.Hold = &hold;
-    ports.progress.ClearAbort();
-    ports.progress.SetText("Načítám archiv...");
-    ports.progress.ProcessMessages();
-    ports.progress.Begin();
-    result = RestoreLocks(job, hold.Dir());
-    outcome.counts = job.Counts;
-  }
-  if (result != 0) return outcome;
+  ForgetNotedFullDisk();
+  RestoreJob job{ctx, ports.dialogs, ports.progress, tables.money, tables.lock, tables.files};
+  job.Observer = ports.observer;
+  job.BlockSize = blockSize;
+  job.Hold = &hold;
+  ports.progress.ClearAbort();
+  ports.progress.SetText("Načítám archiv...");
+  ports.progress.ProcessMessages();
+  ports.progress.Begin();
+  outcome.result = RestoreLocks(job, hold.Dir());
+  outcome.counts = job.Counts;
+  Present(outcome.result, ports);
+  if (!outcome.result.IsOk()) return outcome;
   outcome.status = RestoreStatus::Restored;
-  if (ports.succeeded) ports.succeeded();
   if (!ports.dialogs.Ask(QuestionId::DeleteAfterRestore, MsgKind::Confirmation, kDeleteAfterRestoreQuestion)) {
     outcome.deletion = DeletionStatus::Kept;
     return outcome;
@@ -311,12 +298,14 @@ DeletionStatus RunDeleteRoad(const HostContext& ctx, Dialogs& dialogs, const Arc
   return dryRun ? DeletionStatus::Refused : DeleteHeld(hold, dialogs);
 }
 
-int RunComparisonRoad(const HostContext& ctx, Dialogs& dialogs, const ArchiveRow& row, bool listDocuments,
-                      ArchiveInspection& inspection, Recapitulation* recap, const InspectionProgress* shown) {
+Result RunComparisonRoad(const HostContext& ctx, Dialogs& dialogs, const ArchiveRow& row, bool listDocuments,
+                         ArchiveInspection& inspection, Recapitulation* recap, const InspectionProgress* shown) {
   const ArchiveHold hold(ctx, row, LockMode::Shared);
-  if (!hold.HeldOrSay(dialogs)) return -1;
+  if (!hold.HeldOrSay(dialogs)) return Result::Refused(hold.RefusalText());
   if (recap) ShowRecapitulation(hold.Dir(), *recap);
-  return InspectArchive(ctx, hold.Dir(), dialogs, listDocuments, inspection, shown);
+  Result compared = InspectArchive(ctx, hold.Dir(), listDocuments, inspection, shown);
+  if (!compared.Text().empty()) dialogs.Message(MsgKind::Error, compared.Text());
+  return compared;
 }
 
 }  // namespace vorlend

@@ -84,6 +84,7 @@ struct SaveOutcome {
   std::string archiveName;         // as stored ("[bez názvu]" for a blank name)
   OperationCounts counts{};
   std::vector<SkippedDocuments> skipped{};
+  Result result{};  // Saved or Failed: how the save ended (shown to the user by the road)
 };
 // The agenda's archives as the user is shown them, once what killed saves left behind is gone.
 // False after the message when the archive folder cannot be read: an empty list is then no answer.
@@ -118,6 +119,7 @@ struct RestoreRoadOutcome {
   ArchiveAccess access = ArchiveAccess::Held;  // Refused: why (after the message)
   DeletionStatus deletion = DeletionStatus::NotAsked;
   OperationCounts counts{};
+  Result result{};  // Restored or Failed: how the restore ended (shown to the user by the road)
 };
 // Holds the archive shared for the whole road, asks when a newer archive holds some of its tables
 // (QuestionId::ArchiveOrder), restores it, and offers its deletion
@@ -140,10 +142,11 @@ int PendingChanges(const HostContext& ctx, const ArchiveRow& row);
 
 // What a restore of the archive would change ("Porovnat s Money", `show`, `restore --dry-run`):
 // the archive held shared while its recapitulation (when asked for) and every record are read, so
-// no other user deletes it meanwhile; nothing is locked or written. 0 with the counts; 1 when
-// stopped on request; -1 after the message that says why not.
-[[nodiscard]] int RunComparisonRoad(const HostContext& ctx, Dialogs& dialogs, const ArchiveRow& row, bool listDocuments,
-                                    ArchiveInspection& inspection, Recapitulation* recap = nullptr,
-                                    const InspectionProgress* shown = nullptr);
+// no other user deletes it meanwhile; nothing is locked or written. Ok with the counts; Stopped on
+// request; Refused (another user's job holds the archive, or it is gone) or Failed after the
+// message that says why not.
+Result RunComparisonRoad(const HostContext& ctx, Dialogs& dialogs, const ArchiveRow& row, bool listDocuments,
+                         ArchiveInspection& inspection, Recapitulation* recap = nullptr,
+                         const InspectionProgress* shown = nullptr);
 
 }  // namespace vorlend

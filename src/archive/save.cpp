@@ -24,22 +24,22 @@ constexpr const char* kAbortQuestion =
     "obnovit do původního stavu z nedokončeného archivu. Opravdu to chcete ?";
 
 // The steps of a save, defined below the entry points in the order they happen.
-int SaveLocksUnguarded(SaveJob& job);
-int WriteArchiveStart(SaveJob& job);
-int BuildFileList(SaveJob& job, std::string& yearsText);
-int CreateArchiveTables(SaveJob& job);
-int WriteArchiveDescription(SaveJob& job, const std::string& yearsText);
+Result SaveLocksUnguarded(SaveJob& job);
+Result WriteArchiveStart(SaveJob& job);
+Result BuildFileList(SaveJob& job, std::string& yearsText);
+Result CreateArchiveTables(SaveJob& job);
+Result WriteArchiveDescription(SaveJob& job, const std::string& yearsText);
 std::string SkippedWarning(const std::vector<SkippedDocuments>& skipped);
-int OpenEveryTable(SaveJob& job);
-int SaveRow(SaveJob& job, const FileListRow& row);
-int SaveDocument(SaveJob& job, SaveBlock& block, int& skipped);
-int LeaveHeldDocument(SaveJob& job, SaveBlock& block, const DocumentState& walked, LockOutcome locked);
-bool StopAsked(SaveJob& job, const SaveBlock& block);
-bool CheckMarkedYears(const SaveJob& job);
+Result OpenEveryTable(SaveJob& job);
+Result SaveRow(SaveJob& job, const FileListRow& row);
+Result SaveDocument(SaveJob& job, SaveBlock& block, int& skipped);
+Result LeaveHeldDocument(SaveBlock& block, const DocumentState& walked, Result locked);
+Result StopIfAsked(SaveJob& job, const SaveBlock& block);
+Result CheckMarkedYears(const SaveJob& job);
 
 }  // namespace
 
-int StartSave(SaveJob& job) {
+Result StartSave(SaveJob& job) {
   job.progress.ClearAbort();
   job.progress.SetText("Vytvářím databáze...");
   job.progress.ProcessMessages();
@@ -48,36 +48,26 @@ int StartSave(SaveJob& job) {
   // one restores or deletes it meanwhile.
   std::unique_ptr<DirectoryLock> running;
   for (int attempt = 1;; ++attempt) {
-    if (CreateArchiveDirectory(job) != 0) return -1;
+    if (Result made = CreateArchiveDirectory(job); !made.IsOk()) return made;
     running = std::make_unique<DirectoryLock>(job.ArchiveDir);
     // Another user's catalogue removes a directory without a file list that nobody holds: one
     // made a moment ago may have gone before its lock was taken. The save then makes another.
     if (running->Held() && running->StillAt(job.ArchiveDir)) break;
-    if (attempt == 10) {
-      job.dialogs.Message(MsgKind::Error,
-                          "Chyba: nelze vytvořit adresář " + ExcludeTrailingPathDelimiter(job.ArchiveDir));
-      return -1;
-    }
+    if (attempt == 10)
+      return Result::Failed("Chyba: nelze vytvořit adresář " + ExcludeTrailingPathDelimiter(job.ArchiveDir));
   }
   job.progress.Begin();
-  const int result = SaveLocks(job);
-  if (result != 0 && !job.DocumentsChanged) {
-    // Every document is as it was: the half-written archive would only stand in the way. It goes
-    // while the lock still hides it, so no catalogue ever offers it.
-    job.BFLockFile.CloseTable();
-    job.BFMoneyFile.CloseTable();
-    RemoveDirectoryTree(job.ArchiveDir);
-  }
-  return result;
+  Result saved = SaveLocks(job);
+  // Every document is as it was: the half-written archive would only stand in the way. It goes
+  // while the lock still hides it, so no catalogue ever offers it.
+  if (!saved.IsOk() && !job.DocumentsChanged) RemoveDirectoryTree(job.ArchiveDir);
+  return saved;
 }
 
-int CreateArchiveDirectory(SaveJob& job) {
-  if (!CheckMarkedYears(job)) return -1;
+Result CreateArchiveDirectory(SaveJob& job) {
+  if (Result checked = CheckMarkedYears(job); !checked.IsOk()) return checked;
   const HostContext& ctx = job.context;
-  auto fail = [&](const std::string& path) {
-    job.dialogs.Message(MsgKind::Error, "Chyba: nelze vytvořit adresář " + path);
-    return -1;
-  };
+  auto fail = [](const std::string& path) { return Result::Failed("Chyba: nelze vytvořit adresář " + path); };
   const std::string root = ctx.ArchiveRoot();
   if (!DirectoryExists(root)) {
     CreateDir(root);
@@ -108,50 +98,40 @@ int CreateArchiveDirectory(SaveJob& job) {
   candidate += "/";
   if (!DirectoryExists(candidate)) return fail(candidate);
   job.ArchiveDir = candidate;
-  return 0;
+  return Result::Ok();
 }
 
-int SaveLocks(SaveJob& job) {
+Result SaveLocks(SaveJob& job) {
+  // Every table is closed however the save ends, before anyone is told how it ended.
+  TableCloser closeArchive(job.BFLockFile);
+  TableCloser closeMoney(job.BFMoneyFile);
   try {
     return SaveLocksUnguarded(job);
   } catch (const std::exception& e) {
-    // Tables are closed by their guards; the archive stays incomplete.
-    job.BFLockFile.CloseTable();
-    job.BFMoneyFile.CloseTable();
-    job.dialogs.Message(MsgKind::Error, e.what());
-    return -1;
+    // The archive stays incomplete.
+    return Result::Failed(e.what());
   }
 }
 
-int CreateLockTable(const std::string& basePath, const std::string& programDir, Dialogs& dialogs) {
+Result CreateLockTable(const std::string& basePath, const std::string& programDir) {
   const std::string dat = basePath + ".dat";
   const std::string dia = basePath + ".dia";
   for (const std::string& old : {dat, dia, dat + "-wal", dat + "-shm"}) {
     if (PathExists(old)) DeleteFile(old);
   }
-  if (PathExists(dat) || PathExists(dia)) {
-    dialogs.Message(MsgKind::Error, "Chyba: nelze vytvořit soubor " + basePath + ".%%%");
-    return -1;
-  }
+  if (PathExists(dat) || PathExists(dia)) return Result::Failed("Chyba: nelze vytvořit soubor " + basePath + ".%%%");
   const std::pair<std::string, std::string> pairs[] = {{programDir + "Pattern/DB1.DAT", dat},
                                                        {programDir + "Pattern/DB1.DIA", dia}};
   for (const auto& [source, target] : pairs) {
     if (!FileExists(source)) {
-      dialogs.Message(MsgKind::Error, "Chyba: soubor " + source + " neexistuje. Proveďte reinstalaci tohoto programu.");
-      return -1;
+      return Result::Failed("Chyba: soubor " + source + " neexistuje. Proveďte reinstalaci tohoto programu.");
     }
     // The names of every copy are synced once, with the archive's folder, before the first
     // document changes.
-    if (!CopyFile(source, target, false)) {
-      dialogs.Message(MsgKind::Error, "Chyba: nelze vytvořit soubor " + target);
-      return -1;
-    }
-    if (!FileExists(target)) {
-      dialogs.Message(MsgKind::Error, "Chyba: nepodařilo se vytvořit soubor " + target);
-      return -1;
-    }
+    if (!CopyFile(source, target, false)) return Result::Failed("Chyba: nelze vytvořit soubor " + target);
+    if (!FileExists(target)) return Result::Failed("Chyba: nepodařilo se vytvořit soubor " + target);
   }
-  return 0;
+  return Result::Ok();
 }
 
 std::string ArchiveTableName(const ModuleInfo& module, const YearRow& year) {
@@ -165,21 +145,21 @@ bool RecordableKey(const Variant& key, std::int32_t& number) {
 
 namespace {
 
-int SaveLocksUnguarded(SaveJob& job) {
+Result SaveLocksUnguarded(SaveJob& job) {
   job.Skipped.clear();
   job.Counts = {};
   std::string yearsText;
-  if (WriteArchiveStart(job) != 0) return -1;
+  if (Result started = WriteArchiveStart(job); !started.IsOk()) return started;
   // From here on another save lists this archive as one whose save runs.
   if (job.ArchiveHeld) job.ArchiveHeld();
-  if (BuildFileList(job, yearsText) != 0 || CreateArchiveTables(job) != 0 ||
-      WriteArchiveDescription(job, yearsText) != 0 || OpenEveryTable(job) != 0) {
-    return -1;
-  }
+  if (Result listed = BuildFileList(job, yearsText); !listed.IsOk()) return listed;
+  if (Result created = CreateArchiveTables(job); !created.IsOk()) return created;
+  if (Result described = WriteArchiveDescription(job, yearsText); !described.IsOk()) return described;
+  if (Result opened = OpenEveryTable(job); !opened.IsOk()) return opened;
 
   job.Counts.Tables = static_cast<int>(job.mtFileList.size());
   for (const FileListRow& row : job.mtFileList) {
-    if (SaveRow(job, row) != 0) return -1;
+    if (Result saved = SaveRow(job, row); !saved.IsOk()) return saved;
     ++job.Counts.TablesDone;
     if (job.Observer) job.Observer->TableEnds();
   }
@@ -189,15 +169,14 @@ int SaveLocksUnguarded(SaveJob& job) {
     TIniFile info(job.ArchiveDir + "info");
     info.WriteInteger("MAIN", "Correct", 1);
   } catch (const std::exception&) {
-    job.dialogs.Message(MsgKind::Error, kInfoError);
-    return -1;
+    return Result::Failed(kInfoError);
   }
   if (!job.Skipped.empty()) job.dialogs.Message(MsgKind::Warning, SkippedWarning(job.Skipped));
-  return 0;
+  return Result::Ok();
 }
 
 // The start of the archive: its description, marked as not complete.
-int WriteArchiveStart(SaveJob& job) {
+Result WriteArchiveStart(SaveJob& job) {
   const HostContext& ctx = job.context;
   if (Trim(job.choices.archiveName).empty()) job.choices.archiveName = kUnnamedArchiveName;
   try {
@@ -214,15 +193,14 @@ int WriteArchiveStart(SaveJob& job) {
     if (job.Sequence > 0) info.WriteString("MAIN", "Sequence", std::to_string(job.Sequence));
     info.UpdateFile();
   } catch (const std::exception&) {
-    job.dialogs.Message(MsgKind::Error, kInfoError);
-    return -1;
+    return Result::Failed(kInfoError);
   }
-  return 0;
+  return Result::Ok();
 }
 
 // The file list: marked years in the list's order, modules in the module table's order. Gives
 // the years' names as the archive lists them ("2026, 2025").
-int BuildFileList(SaveJob& job, std::string& yearsText) {
+Result BuildFileList(SaveJob& job, std::string& yearsText) {
   job.mtFileList.clear();
   std::size_t moduleCounter = 0;
   std::vector<std::string> names;
@@ -238,46 +216,39 @@ int BuildFileList(SaveJob& job, std::string& yearsText) {
     }
   }
   if (moduleCounter != job.mtFileList.size()) {
-    job.dialogs.Message(MsgKind::Error, "Interní chyba: počet databází k vytvoření neodpovídá filtru.");
-    return -1;
+    return Result::Failed("Interní chyba: počet databází k vytvoření neodpovídá filtru.");
   }
   yearsText = YearsText(names);
-  return 0;
+  return Result::Ok();
 }
 
 // Every archive table exists, and stays after a power cut, before the first Money table is
 // opened.
-int CreateArchiveTables(SaveJob& job) {
+Result CreateArchiveTables(SaveJob& job) {
   const HostContext& ctx = job.context;
   for (const FileListRow& row : job.mtFileList) {
-    if (CreateLockTable(job.ArchiveDir + row.FileName, ctx.ProgramDir(), job.dialogs) != 0) return -1;
+    if (Result made = CreateLockTable(job.ArchiveDir + row.FileName, ctx.ProgramDir()); !made.IsOk()) return made;
   }
   if (!job.mtFileList.empty() && !SyncDirectoryOf(job.ArchiveDir)) {
-    job.dialogs.Message(MsgKind::Error,
-                        "Chyba: nelze vytvořit soubor " + job.ArchiveDir + job.mtFileList.front().FileName + ".%%%");
-    return -1;
+    return Result::Failed("Chyba: nelze vytvořit soubor " + job.ArchiveDir + job.mtFileList.front().FileName + ".%%%");
   }
-  return 0;
+  return Result::Ok();
 }
 
 // The sections that describe what the archive holds, and the file list. Written before the first
 // Money table is opened, so an interrupted save can be restored; they do not change afterwards.
 // Each description write is one replace of the whole file.
-int WriteArchiveDescription(SaveJob& job, const std::string& yearsText) {
+Result WriteArchiveDescription(SaveJob& job, const std::string& yearsText) {
   try {
     TMemIniFile info(job.ArchiveDir + "info");
     info.WriteString("YEARS", "List", yearsText);
     for (std::size_t m = 0; m < kModuleCount; ++m) info.WriteBool("FILTER", kModules[m].Code, job.choices.filter[m]);
     info.UpdateFile();
   } catch (const std::exception&) {
-    job.dialogs.Message(MsgKind::Error, kInfoError);
-    return -1;
+    return Result::Failed(kInfoError);
   }
-  if (!WriteFileListFile(job.ArchiveDir + "info.tab", job.mtFileList)) {
-    job.dialogs.Message(MsgKind::Error, kFileListError);
-    return -1;
-  }
-  return 0;
+  if (!WriteFileListFile(job.ArchiveDir + "info.tab", job.mtFileList)) return Result::Failed(kFileListError);
+  return Result::Ok();
 }
 
 std::string SkippedWarning(const std::vector<SkippedDocuments>& skipped) {
@@ -293,36 +264,34 @@ std::string SkippedWarning(const std::vector<SkippedDocuments>& skipped) {
 // record's key and lock are read as well, so a table without those fields is found here too; and
 // a table whose documents will change must have the index the restore finds them by, or their
 // earlier states could never be put back.
-int OpenEveryTable(SaveJob& job) {
+Result OpenEveryTable(SaveJob& job) {
   for (const FileListRow& row : job.mtFileList) {
     const RowTables p = RowTablePaths(job.context, row, job.ArchiveDir);
     if (FileExists(p.money + ".dat")) {
-      const PostOutcome opened = OpenWithRetry(job.BFMoneyFile, p.money, job.dialogs, row.WorkingStr);
-      if (opened != PostOutcome::Posted)
-        return opened == PostOutcome::Refused ? -1 : FailClosing(job, OpenErrorText(p.money));
+      if (Result opened = OpenWithRetry(job.BFMoneyFile, p.money, job.dialogs, row.WorkingStr); !opened.IsOk()) {
+        return opened;
+      }
       TableCloser closeMoney(job.BFMoneyFile);
       if (job.BFMoneyFile.RecCount() >= 1) {
-        if (job.BFMoneyFile.GoTop() != 0) return FailClosing(job, PositionErrorText(p.money));
+        if (job.BFMoneyFile.GoTop() != 0) return Result::Failed(PositionErrorText(p.money));
         const std::string keyField = KeyFieldForFileName(row.FileName);
         job.BFMoneyFile.Value(keyField);
         job.BFMoneyFile.Value("Uzamceni");
         if (job.choices.action != LockAction::NoAction && job.BFMoneyFile.SetOrder(keyField) != 0) {
-          return FailClosing(job, IndexErrorText(p.money));
+          return Result::Failed(IndexErrorText(p.money));
         }
       }
     }
-    if (job.BFLockFile.OpenTable(p.archive, kArchiveTableWriting) != 0)
-      return FailClosing(job, OpenErrorText(p.archive));
+    if (job.BFLockFile.OpenTable(p.archive, kArchiveTableWriting) != 0) return Result::Failed(OpenErrorText(p.archive));
     job.BFLockFile.CloseTable();
   }
-  return 0;
+  return Result::Ok();
 }
 
 // One row of the file list: the Money table walked from its first record, block by block, each
 // document recorded in the archive before it changes. Before any question the block is settled.
-int SaveRow(SaveJob& job, const FileListRow& row) {
+Result SaveRow(SaveJob& job, const FileListRow& row) {
   const RowTables p = RowTablePaths(job.context, row, job.ArchiveDir);
-  auto fail = [&](const std::string& text) { return FailClosing(job, text); };
 
   ++job.Counts.TablesBegun;
   if (job.Observer) job.Observer->TableBegins(job.Counts.TablesBegun, job.Counts.Tables);
@@ -332,16 +301,17 @@ int SaveRow(SaveJob& job, const FileListRow& row) {
 
   if (!FileExists(p.money + ".dat")) {
     ++job.Counts.TablesAbsent;
-    return 0;
+    return Result::Ok();
   }
-  const PostOutcome opened = OpenWithRetry(job.BFMoneyFile, p.money, job.dialogs, row.WorkingStr);
-  if (opened != PostOutcome::Posted) return opened == PostOutcome::Refused ? -1 : fail(OpenErrorText(p.money));
+  if (Result opened = OpenWithRetry(job.BFMoneyFile, p.money, job.dialogs, row.WorkingStr); !opened.IsOk()) {
+    return opened;
+  }
   TableCloser closeMoney(job.BFMoneyFile);
   const int count = job.BFMoneyFile.RecCount();
-  if (count < 1) return 0;
+  if (count < 1) return Result::Ok();
   job.progress.SetMaximum(count);
-  if (job.BFMoneyFile.GoTop() != 0) return fail(PositionErrorText(p.money));
-  if (job.BFLockFile.OpenTable(p.archive, kArchiveTableWriting) != 0) return fail(OpenErrorText(p.archive));
+  if (job.BFMoneyFile.GoTop() != 0) return Result::Failed(PositionErrorText(p.money));
+  if (job.BFLockFile.OpenTable(p.archive, kArchiveTableWriting) != 0) return Result::Failed(OpenErrorText(p.archive));
   TableCloser closeArchive(job.BFLockFile);
 
   const std::string keyField = KeyFieldForFileName(row.FileName);
@@ -357,67 +327,71 @@ int SaveRow(SaveJob& job, const FileListRow& row) {
   } report{job, skipped};
   SaveBlock block(job, p, row.WorkingStr, keyField);
   for (int counter = 0;; ++counter) {
-    if (SaveDocument(job, block, skipped.count) != 0) return -1;
+    if (Result saved = SaveDocument(job, block, skipped.count); !saved.IsOk()) return saved;
     ProgressTick(job.progress, counter);
-    if (StopAsked(job, block)) return -1;
-    if (block.Full(blockSize) && !block.Settle()) return -1;
+    if (Result asked = StopIfAsked(job, block); !asked.IsOk()) return asked;
+    if (block.Full(blockSize)) {
+      if (Result settled = block.Settle(); !settled.IsOk()) return settled;
+    }
     job.BFMoneyFile.Skip();
     if (job.BFMoneyFile.IsEof()) break;
   }
-  if (!block.Settle()) return -1;
+  if (Result settled = block.Settle(); !settled.IsOk()) return settled;
   job.progress.SetPosition(0);
   job.progress.ProcessMessages();
-  return 0;
+  return Result::Ok();
 }
 
 // One document, in the order things happen to it: take its record lock, read it again, write its
-// archive record, change it (in a block, the last three when the block is written). 0 to go on;
-// -1 when the row ends (after a message or the user's stop).
-int SaveDocument(SaveJob& job, SaveBlock& block, int& skipped) {
+// archive record, change it (in a block, the last three when the block is written). Ok to go on.
+Result SaveDocument(SaveJob& job, SaveBlock& block, int& skipped) {
   ++job.Counts.Documents;
   const DocumentState walked = block.Walked();
   std::int32_t keyNumber = 0;
   if (!RecordableKey(walked.key, keyNumber)) {
     ++skipped;
     ++job.Counts.UnusableKey;
-    return 0;
+    return Result::Ok();
   }
-  if (!block.Begin()) return -1;
-  if (job.choices.action == LockAction::NoAction) return block.Record(walked) ? 0 : -1;
+  if (Result begun = block.Begin(); !begun.IsOk()) return begun;
+  if (job.choices.action == LockAction::NoAction) return block.Record(walked);
   // A stop asked for before the first document changes ends the save with every document as it
   // was (and its archive removed); after that, the question comes after each document.
-  if (block.NothingChanged() && StopAsked(job, block)) return -1;
+  if (block.NothingChanged()) {
+    if (Result asked = StopIfAsked(job, block); !asked.IsOk()) return asked;
+  }
 
-  const LockOutcome locked = block.Lock(keyNumber);
-  switch (locked) {
-    case LockOutcome::Failed:
-      return -1;
-    case LockOutcome::Refused:
+  LockOutcome outcome = LockOutcome::Locked;
+  Result locked = block.Lock(keyNumber, outcome);
+  switch (outcome) {
+    case LockOutcome::Unsettled:
+      return locked;
+    case LockOutcome::Held:
     case LockOutcome::Unavailable:
-      return LeaveHeldDocument(job, block, walked, locked);
+      return LeaveHeldDocument(block, walked, std::move(locked));
     case LockOutcome::Gone:
       // Another user deleted the document meanwhile: nothing is left to change, and its record
       // holds what was read before; the restore never finds it.
       ++job.Counts.Gone;
-      return block.Record(walked) ? 0 : -1;
+      return block.Record(walked);
     case LockOutcome::Locked:
       break;
   }
-  return block.Locked(walked) ? 0 : -1;
+  return block.Locked(walked);
 }
 
 // A document another user holds and the user did not wait for (or whose lock file nobody can
 // write): it stays as it was, and the archive holds what the walk read of it, as it holds every
-// document the save reached. The save ends here.
-int LeaveHeldDocument(SaveJob& job, SaveBlock& block, const DocumentState& walked, LockOutcome locked) {
-  const std::string why = job.BFMoneyFile.LastError();
-  if (!block.Record(walked) || !block.Settle()) return -1;
-  return locked == LockOutcome::Refused ? -1 : FailClosing(job, why);
+// document the save reached. The save ends here, with `locked`.
+Result LeaveHeldDocument(SaveBlock& block, const DocumentState& walked, Result locked) {
+  if (Result recorded = block.Record(walked); !recorded.IsOk()) return recorded;
+  if (Result settled = block.Settle(); !settled.IsOk()) return settled;
+  return locked;
 }
 
-// The user's stop is asked about with every earlier document written; true means stop.
-bool StopAsked(SaveJob& job, const SaveBlock& block) {
-  return AbortConfirmed(job.progress, job.dialogs, MsgKind::Confirmation, kAbortQuestion, block.BeforeQuestion());
+// The user's stop is asked about with every earlier document written.
+Result StopIfAsked(SaveJob& job, const SaveBlock& block) {
+  return StopIfAsked(job.progress, job.dialogs, MsgKind::Confirmation, kAbortQuestion, block.BeforeQuestion());
 }
 
 // Every marked year must stand in the archive under names that lead back to it alone: the Money
@@ -425,7 +399,7 @@ bool StopAsked(SaveJob& job, const SaveBlock& block) {
 // marked, nor a cut extension), the names must survive the archive's Windows-1250 text, and two
 // marked years must never share one archive table. A save that breaks this is refused before
 // anything is created.
-bool CheckMarkedYears(const SaveJob& job) {
+Result CheckMarkedYears(const SaveJob& job) {
   const std::string& agenda = job.context.AgendaPath;
   const auto& rows = job.years.Rows();
   for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -433,23 +407,19 @@ bool CheckMarkedYears(const SaveJob& job) {
     if (!year.Checked) continue;
     if (Cp1250ToUtf8(Utf8ToCp1250(year.YearExt)) != year.YearExt ||
         ResolvePath(agenda + "ROK." + year.YearExt) != ResolvePath(agenda + year.EntryName)) {
-      job.dialogs.Message(MsgKind::Error, "Chyba: adresář účetního roku " + year.EntryName +
-                                              " nelze v archivu zámků jednoznačně označit. Adresář roku "
-                                              "přejmenujte na ROK.nnn.");
-      return false;
+      return Result::Failed("Chyba: adresář účetního roku " + year.EntryName +
+                            " nelze v archivu zámků jednoznačně označit. Adresář roku přejmenujte na ROK.nnn.");
     }
     for (std::size_t j = i + 1; j < rows.size(); ++j) {
       if (!rows[j].Checked) continue;
       if (SameText(ArchiveTableName(kModules[0], year), ArchiveTableName(kModules[0], rows[j]))) {
-        job.dialogs.Message(MsgKind::Error,
-                            "Chyba: účetní roky v adresářích " + year.EntryName + " a " + rows[j].EntryName +
-                                " by se v archivu uložily do stejných souborů. Označte jen jeden z nich, nebo "
-                                "adresář roku přejmenujte.");
-        return false;
+        return Result::Failed("Chyba: účetní roky v adresářích " + year.EntryName + " a " + rows[j].EntryName +
+                              " by se v archivu uložily do stejných souborů. Označte jen jeden z nich, nebo "
+                              "adresář roku přejmenujte.");
       }
     }
   }
-  return true;
+  return Result::Ok();
 }
 
 }  // namespace

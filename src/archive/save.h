@@ -65,17 +65,16 @@ struct SaveJob {
 // The save as its Start button runs it, for the window and the batch tool alike: clears the abort
 // request, creates the archive directory, begins the progress, and runs SaveLocks while holding
 // the archive directory's lock. A save that fails or stops before it changed any document removes
-// its archive directory again, so nothing incomplete is left for nothing. 0 when complete.
-[[nodiscard]] int StartSave(SaveJob& job);
+// its archive directory again, so nothing incomplete is left for nothing. Ok when complete.
+Result StartSave(SaveJob& job);
 
-// 0 after ArchiveDir has been set; -1 after its message.
-[[nodiscard]] int CreateArchiveDirectory(SaveJob& job);
-// 0 when the archive is complete; -1 after any failure, refusal or abort.
-[[nodiscard]] int SaveLocks(SaveJob& job);
-// 0 when both files are fresh copies of the template files in `programDir` (their content synced;
-// the caller syncs the folder that holds their names); -1 after its message,
-// which names the path.
-[[nodiscard]] int CreateLockTable(const std::string& basePath, const std::string& programDir, Dialogs& dialogs);
+// Ok once ArchiveDir has been set.
+Result CreateArchiveDirectory(SaveJob& job);
+// Ok when the archive is complete; every table is closed when it returns.
+Result SaveLocks(SaveJob& job);
+// Ok when both files are fresh copies of the template files in `programDir` (their content synced;
+// the caller syncs the folder that holds their names); a failure names the path.
+Result CreateLockTable(const std::string& basePath, const std::string& programDir);
 
 // The name of the archive table of a module and year: the module code and the year's extension.
 std::string ArchiveTableName(const ModuleInfo& module, const YearRow& year);

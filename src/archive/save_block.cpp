@@ -17,10 +17,6 @@ DocumentState ReadAgain(const DocumentState& now, const DocumentState& walked) {
 
 }  // namespace
 
-int FailClosing(SaveJob& job, const std::string& text) {
-  return FailClosing(job.BFMoneyFile, job.BFLockFile, job.dialogs, text);
-}
-
 SaveBlock::SaveBlock(SaveJob& job, const RowTables& tables, const std::string& workingStr, const std::string& keyField)
     : m_job(job),
       m_tables(tables),
@@ -29,47 +25,47 @@ SaveBlock::SaveBlock(SaveJob& job, const RowTables& tables, const std::string& w
                job.BFLockFile.FieldIndex("ID"), job.BFLockFile.FieldIndex("Lock")},
       m_lock(Variant::FromBool(job.choices.action == LockAction::Lock)),
       m_settle([this] { return Settle(); }),
-      m_records(job.BFLockFile, true, job.dialogs, workingStr, m_settle),
-      m_documents(job.BFMoneyFile, false, job.dialogs, workingStr, m_settle) {}
+      m_records(job.BFLockFile, tables.archive, true, job.dialogs, workingStr, m_settle),
+      m_documents(job.BFMoneyFile, tables.money, false, job.dialogs, workingStr, m_settle) {}
 
 DocumentState SaveBlock::Walked() {
   return {m_job.BFMoneyFile.Value(m_fields.key), m_job.BFMoneyFile.Value(m_fields.lock)};
 }
 
-bool SaveBlock::Begin() {
-  if (!Posted(m_records.Open(), m_tables.archive)) return false;
-  if (!m_records.Transactions() || m_job.choices.action == LockAction::NoAction) return true;
-  return Posted(m_documents.Open(), m_tables.money);
+Result SaveBlock::Begin() {
+  if (Result opened = m_records.Open(); !opened.IsOk()) return opened;
+  if (!m_records.Transactions() || m_job.choices.action == LockAction::NoAction) return Result::Ok();
+  return m_documents.Open();
 }
 
-LockOutcome SaveBlock::Lock(std::int32_t key) {
-  return LockRecordWithRetry(m_job.BFMoneyFile, m_job.dialogs, m_workingStr, {m_job.Observer, m_tables.money, key},
-                             m_settle, InBlocks() ? &m_documents : nullptr);
+Result SaveBlock::Lock(std::int32_t key, LockOutcome& outcome) {
+  return LockRecordWithRetry(m_job.BFMoneyFile, m_job.dialogs, m_workingStr, outcome,
+                             {m_job.Observer, m_tables.money, key}, m_settle, InBlocks() ? &m_documents : nullptr);
 }
 
-bool SaveBlock::Record(const DocumentState& state) {
+Result SaveBlock::Record(const DocumentState& state) {
   if (InBlocks()) {
     m_rows.push_back({0, state});
-    return true;
+    return Result::Ok();
   }
   return Post(state);
 }
 
-bool SaveBlock::Locked(const DocumentState& walked) {
+Result SaveBlock::Locked(const DocumentState& walked) {
   if (InBlocks()) {
     m_rows.push_back({m_job.BFMoneyFile.RecordNumber(), walked});
-    return true;
+    return Result::Ok();
   }
   const DocumentState now = ReadAgain(Walked(), walked);
-  if (!Post(now)) return false;
+  if (Result posted = Post(now); !posted.IsOk()) return posted;
   m_job.BFMoneyFile.EditRecord();
   return Change(now.lock);
 }
 
-bool SaveBlock::Settle() {
-  if (m_settling) return true;  // a question inside the settling: the block is being written
+Result SaveBlock::Settle() {
+  if (m_settling) return Result::Ok();  // a question inside the settling: the block is being written
   m_settling = true;
-  const bool settled = InBlocks() ? SettleRows() : Commit();
+  Result settled = InBlocks() ? SettleRows() : Commit();
   m_settling = false;
   return settled;
 }
@@ -80,23 +76,21 @@ bool SaveBlock::Full(int blockSize) const {
 }
 
 // The rows of the block: read again, recorded, changed (see the class).
-bool SaveBlock::SettleRows() {
+Result SaveBlock::SettleRows() {
   std::vector<std::int64_t> changed;
   std::vector<Variant> records;
   ReadRowsAgain(changed, records);
   m_rows.clear();
   if (!records.empty()) {
-    if (!Posted(m_records.Open(), m_tables.archive)) return false;
+    if (Result opened = m_records.Open(); !opened.IsOk()) return opened;
     if (m_job.BFLockFile.InsertRecords({m_fields.recordKey, m_fields.recordLock}, records) != 0) {
-      return FailWith(PostErrorText(m_tables.archive));
+      return m_records.WriteFailed();
     }
     m_pending.Recorded += static_cast<int>(records.size() / 2);
   }
   if (!changed.empty()) {
-    if (!Posted(m_documents.Open(), m_tables.money)) return false;
-    if (m_job.BFMoneyFile.SetField(changed, m_fields.lock, m_lock) != 0) {
-      return FailWith(PostErrorText(m_tables.money));
-    }
+    if (Result opened = m_documents.Open(); !opened.IsOk()) return opened;
+    if (m_job.BFMoneyFile.SetField(changed, m_fields.lock, m_lock) != 0) return m_documents.WriteFailed();
   }
   return Commit();
 }
@@ -131,49 +125,39 @@ void SaveBlock::ReadRowsAgain(std::vector<std::int64_t>& changed, std::vector<Va
   }
 }
 
-// Commits the archive records (synced), then the documents. False after the message.
-bool SaveBlock::Commit() {
-  if (!m_records.Commit()) return FailWith(PostErrorText(m_tables.archive));
+// Commits the archive records (synced), then the documents.
+Result SaveBlock::Commit() {
+  if (Result recorded = m_records.Commit(); !recorded.IsOk()) return recorded;
   m_job.Counts.Recorded += m_pending.Recorded;
   // A save that changed no lock leaves nothing to put back: a change counts from the moment it
   // may become permanent.
   if (m_pending.Changed > 0) m_job.DocumentsChanged = true;
-  if (!m_documents.Commit()) return FailWith(PostErrorText(m_tables.money));
+  if (Result changed = m_documents.Commit(); !changed.IsOk()) return changed;
   m_job.Counts.Written += m_pending.Written;
   m_job.Counts.Changed += m_pending.Changed;
   m_pending = {};
-  return true;
+  return Result::Ok();
 }
 
 // Record by record: the archive record posted in one post, key and lock together.
-bool SaveBlock::Post(const DocumentState& state) {
+Result SaveBlock::Post(const DocumentState& state) {
   m_job.BFLockFile.AppendBlank();
   m_job.BFLockFile.SetValue("ID", state.key);
   m_job.BFLockFile.SetValue("Lock", state.lock);
-  if (!Posted(m_records.Post(), m_tables.archive)) return false;
+  if (Result posted = m_records.Post(); !posted.IsOk()) return posted;
   ++m_pending.Recorded;
-  return true;
+  return Result::Ok();
 }
 
 // Record by record: the locked document, whose lock read again is `current`, gets the chosen
 // lock.
-bool SaveBlock::Change(const Variant& current) {
-  const PostOutcome posted = ChangeLock(m_job.BFMoneyFile, m_documents, current, m_lock, m_pending);
-  if (posted == PostOutcome::Failed) return FailWith(PostErrorText(m_tables.money));
-  if (posted == PostOutcome::Refused) return false;
+Result SaveBlock::Change(const Variant& current) {
+  if (Result posted = ChangeLock(m_job.BFMoneyFile, m_documents, current, m_lock, m_pending); !posted.IsOk()) {
+    return posted;
+  }
   // A component without transactions wrote the change already.
   if (!SameLockState(current, m_lock) && m_documents.CommitsEachPost()) m_job.DocumentsChanged = true;
-  return true;
-}
-
-bool SaveBlock::Posted(PostOutcome posted, const std::string& shownTable) {
-  if (posted == PostOutcome::Failed) return FailWith(PostErrorText(shownTable));
-  return posted == PostOutcome::Posted;
-}
-
-bool SaveBlock::FailWith(const std::string& text) {
-  FailClosing(m_job, text);
-  return false;
+  return Result::Ok();
 }
 
 }  // namespace vorlend

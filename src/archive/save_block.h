@@ -15,9 +15,6 @@ struct DocumentState {
   Variant lock;
 };
 
-// Closes both tables, then shows the error and gives -1.
-int FailClosing(SaveJob& job, const std::string& text);
-
 // The block of one Money table within a save. Each document's archive record and its change wait
 // here until Settle writes them: the archive records first, committed and synced, and only then
 // the documents, whose record locks go with their commit. So no change is ever on the disk without
@@ -35,16 +32,17 @@ public:
   // The document the walk stands on, as it read it.
   DocumentState Walked();
   // Opens the block's transactions before a document: the archive's, and the documents' when
-  // they change. False after the message or the user's stop.
-  [[nodiscard]] bool Begin();
-  // Takes the walked document's record lock, asking while another user holds it.
-  [[nodiscard]] LockOutcome Lock(std::int32_t key);
+  // they change.
+  Result Begin();
+  // Takes the walked document's record lock, asking while another user holds it (see
+  // LockRecordWithRetry).
+  Result Lock(std::int32_t key, LockOutcome& outcome);
   // A document's archive record with what the walk read of it.
-  [[nodiscard]] bool Record(const DocumentState& state);
+  Result Record(const DocumentState& state);
   // The locked document: recorded as it is now and given the chosen lock.
-  [[nodiscard]] bool Locked(const DocumentState& walked);
-  // Writes the block. False after the message.
-  [[nodiscard]] bool Settle();
+  Result Locked(const DocumentState& walked);
+  // Writes the block.
+  Result Settle();
 
   bool Full(int blockSize) const;
   // No document has changed yet, in this block or before it.
@@ -64,13 +62,11 @@ private:
   };
 
   bool InBlocks() const { return m_records.Transactions(); }
-  bool SettleRows();
+  Result SettleRows();
   void ReadRowsAgain(std::vector<std::int64_t>& changed, std::vector<Variant>& records);
-  bool Commit();
-  bool Post(const DocumentState& state);
-  bool Change(const Variant& current);
-  bool Posted(PostOutcome posted, const std::string& shownTable);
-  bool FailWith(const std::string& text);
+  Result Commit();
+  Result Post(const DocumentState& state);
+  Result Change(const Variant& current);
 
   SaveJob& m_job;
   const RowTables& m_tables;

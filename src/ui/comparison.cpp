@@ -98,9 +98,9 @@ bool ComparisonDialog::Compare(const HostContext& ctx, const ArchiveRow& row, Di
   ArchiveInspection inspection;
   const InspectionProgress shown{*m_progress, m_observer.get()};
   m_running = true;
-  const int rc = RunComparisonRoad(ctx, dialogs, row, false, inspection, nullptr, &shown);
+  const Result compared = RunComparisonRoad(ctx, dialogs, row, false, inspection, nullptr, &shown);
   m_running = false;
-  if (rc != 0) return false;
+  if (!compared.IsOk()) return false;
   ShowCounts(inspection);
   return true;
 }

@@ -56,7 +56,7 @@ struct ArchiveFixture : ::testing::Test {
   int Restore(const std::string& archiveDir, int blockSize = kRestoreBlockSize) {
     RestoreJob job{ctx, dialogs, progress, money, lock, files};
     job.BlockSize = blockSize;
-    return RestoreLocks(job, archiveDir);
+    return Presented(RestoreLocks(job, archiveDir), dialogs);
   }
   void ExpectSeeded() {
     for (const auto& [path, locks] : seed) EXPECT_EQ(ReadLocks(path, KeyOf(path)), locks) << path;

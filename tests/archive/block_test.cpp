@@ -66,7 +66,7 @@ TEST_F(BlockFixture, EveryBlockSizeAndAComponentWithoutTransactionsGiveTheSameAr
     const bool transactions = run < 3;
     TBFTable::SetTransactionsAvailable(transactions);
     SaveJob job = Job(LockAction::Lock, blockSize);
-    ASSERT_EQ(StartSave(job), 0) << blockSize << (dialogs.Last() ? dialogs.LastEntry().text : "");
+    ASSERT_EQ(Presented(StartSave(job), dialogs), 0) << blockSize << (dialogs.Last() ? dialogs.LastEntry().text : "");
     EXPECT_EQ(job.Counts.Recorded, 180);
     EXPECT_EQ(job.Counts.Written, 180);
     EXPECT_EQ(job.Counts.Changed, 180 - 60);  // every third document was locked already
@@ -77,7 +77,7 @@ TEST_F(BlockFixture, EveryBlockSizeAndAComponentWithoutTransactionsGiveTheSameAr
 
     RestoreJob restore{ctx, dialogs, progress, money, lock, files};
     restore.BlockSize = blockSize;
-    ASSERT_EQ(RestoreLocks(restore, job.ArchiveDir), 0);
+    ASSERT_EQ(Presented(RestoreLocks(restore, job.ArchiveDir), dialogs), 0);
     EXPECT_EQ(restore.Counts.Written, 180);
     ExpectSeeded();
     ++run;
@@ -101,7 +101,7 @@ TEST_F(BlockFixture, AQuestionFindsEveryEarlierDocumentCommittedAndFreeForOtherU
   };
   dialogs.Answer(true);
   SaveJob job = Job(LockAction::Unlock, 500);
-  ASSERT_EQ(StartSave(job), 0);
+  ASSERT_EQ(Presented(StartSave(job), dialogs), 0);
   EXPECT_TRUE(checked);
   ExpectAll("0");
   const std::string archiveDir = job.ArchiveDir;
@@ -139,7 +139,7 @@ TEST_F(BlockFixture, TheAbortQuestionFindsEveryEarlierDocumentCommitted) {
   };
   dialogs.Answer(false);  // go on
   SaveJob job = Job(LockAction::Unlock, 500);
-  ASSERT_EQ(StartSave(job), 0);
+  ASSERT_EQ(Presented(StartSave(job), dialogs), 0);
   EXPECT_TRUE(checked);
   ExpectAll("0");
 }
@@ -156,7 +156,7 @@ TEST_F(BlockFixture, WhileABlockIsOpenOtherUsersSeeNothingOfItAndCannotTakeItsDo
     EXPECT_FALSE(other.Locked());
   };
   SaveJob job = Job(LockAction::Unlock, 500);
-  ASSERT_EQ(StartSave(job), 0);
+  ASSERT_EQ(Presented(StartSave(job), dialogs), 0);
   EXPECT_TRUE(checked);
   ExpectAll("0");
 }
@@ -167,7 +167,7 @@ TEST_F(BlockFixture, AFailureInsideABlockLeavesNoneOfItsDocumentsChanged) {
     if (count == 4) throw std::runtime_error("Chyba okna.");
   };
   SaveJob job = Job(LockAction::Unlock, 500);
-  EXPECT_EQ(StartSave(job), -1);
+  EXPECT_EQ(Presented(StartSave(job), dialogs), -1);
   EXPECT_EQ(dialogs.LastEntry().text, "Chyba okna.");
   ExpectSeeded();
   // Nothing changed, so the archive went too; and no document is left held.
@@ -182,11 +182,11 @@ TEST_F(BlockFixture, ATableBlockRollsBackOnEveryWayOut) {
   ASSERT_EQ(money.OpenTable(Money("POKLKNIH")), 0);
   ASSERT_EQ(money.GoTop(), 0);
   try {
-    TableBlock block(money, false, dialogs, "pokladní doklady 2025", [] { return true; });
+    TableBlock block(money, Money("POKLKNIH"), false, dialogs, "pokladní doklady 2025", [] { return Result::Ok(); });
     for (int i = 0; i < 3; ++i) {
       ASSERT_EQ(money.LockRecord(), 0);
       money.SetValue("Uzamceni", Variant::FromBool(false));
-      ASSERT_EQ(block.Post(), PostOutcome::Posted);
+      ASSERT_TRUE(block.Post().IsOk());
       money.Skip();
     }
     EXPECT_EQ(block.Pending(), 3);

@@ -380,7 +380,7 @@ struct PowerCutFixture : ::testing::Test {
     TBFTable money, lock;
     FileList files;
     RestoreJob job{ctx, dialogs, progress, money, lock, files};
-    const int result = RestoreLocks(job, archiveDir);
+    const int result = Presented(RestoreLocks(job, archiveDir), dialogs);
     message = dialogs.Last() ? dialogs.LastEntry().text : "";
     return result;
   }
@@ -507,7 +507,7 @@ struct PowerCutSave : PowerCutFixture {
     if (run.moneyOpen) OpenLikeMoney(MoneyPaths());
     SaveJob job{ctx, dialogs, progress, money, lock, years, SaveChoices{filter, run.action, "před výpadkem"}, files};
     job.BlockSize = run.blockSize;
-    const int result = StartSave(job);
+    const int result = Presented(StartSave(job), dialogs);
     message = dialogs.Last() ? dialogs.LastEntry().text : "";
     return result == 0 ? 0 : 1;
   }
@@ -600,7 +600,7 @@ struct PowerCutRestore : PowerCutFixture {
     ASSERT_TRUE(FillYearList(ctx.AgendaPath, dialogs, years));
     for (std::size_t i = 0; i < years.Count(); ++i) years.Toggle(i);
     SaveJob job{ctx, dialogs, progress, money, lock, years, SaveChoices{filter, LockAction::Unlock, "odemčeno"}, files};
-    ASSERT_EQ(StartSave(job), 0) << (dialogs.Last() ? dialogs.LastEntry().text : "");
+    ASSERT_EQ(Presented(StartSave(job), dialogs), 0) << (dialogs.Last() ? dialogs.LastEntry().text : "");
     archiveDir = job.ArchiveDir;
     unlocked = MoneyNow();
     for (const auto& entry : fs::directory_iterator(archiveDir)) {

@@ -39,7 +39,7 @@ struct RestoreFixture : ArchiveFixture {
     ModuleFilter all;
     all.fill(true);
     SaveJob job = SaveJobFor(all, LockAction::Unlock, "test");
-    ASSERT_EQ(StartSave(job), 0);
+    ASSERT_EQ(Presented(StartSave(job), dialogs), 0);
     archiveDir = job.ArchiveDir;
     progress = ScriptedProgress{};
   }
@@ -297,7 +297,7 @@ TEST_F(RestoreFixture, AnIncompleteArchivePutsBackWhatItsSaveReached) {
   };
   dialogs.Answer(true);
   SaveJob job = SaveJobFor(all, LockAction::Lock, "přerušený");
-  ASSERT_EQ(StartSave(job), -1);
+  ASSERT_EQ(Presented(StartSave(job), dialogs), -1);
   ASSERT_TRUE(job.DocumentsChanged);
   const auto incomplete = IncompleteArchives(ctx);
   ASSERT_EQ(incomplete.size(), 1u);

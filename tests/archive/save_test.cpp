@@ -42,7 +42,7 @@ struct SaveFixture : ArchiveFixture {
   void TearDown() override { SetClockForTesting(nullptr); }
 
   SaveJob Job(ModuleFilter filter, LockAction action) { return SaveJobFor(filter, action, name); }
-  int Save(SaveJob& job) { return StartSave(job); }
+  int Save(SaveJob& job) { return Presented(StartSave(job), dialogs); }
 };
 
 ModuleFilter Only(std::initializer_list<const char*> codes) {
@@ -209,12 +209,12 @@ TEST_F(SaveFixture, ArchiveNumbersAndTheirFailures) {
   ForceDirectories(ctx.ArchiveRoot() + "1");
   ForceDirectories(ctx.ArchiveRoot() + "3");
   SaveJob job = Job(Only({"PD"}), LockAction::NoAction);
-  ASSERT_EQ(CreateArchiveDirectory(job), 0);
+  ASSERT_EQ(Presented(CreateArchiveDirectory(job), dialogs), 0);
   EXPECT_EQ(job.ArchiveDir, ctx.ArchiveRoot() + "2/");
   // A plain file where the archive root should be stops the save before anything else happens.
   RemoveDirectoryTree(ctx.ArchiveRoot());
   WriteBytes(ExcludeTrailingPathDelimiter(ResolvePath(ctx.ArchiveRoot())), "x");
-  ASSERT_EQ(CreateArchiveDirectory(job), -1);
+  ASSERT_EQ(Presented(CreateArchiveDirectory(job), dialogs), -1);
   EXPECT_EQ(dialogs.LastEntry().text, "Chyba: nelze vytvořit adresář " + ctx.ArchiveRoot());
 }
 
@@ -225,7 +225,7 @@ TEST_F(SaveFixture, YearsThatWouldShareArchiveTablesAreRefusedBeforeAnythingIsCr
   TIniFile(agenda.AgendaDir() + "ROK.002/ROK.INI").WriteString("Global", "Účetní rok", "2006");
   MarkAll();
   SaveJob job = Job(Only({"PD"}), LockAction::Unlock);
-  EXPECT_EQ(CreateArchiveDirectory(job), -1);
+  EXPECT_EQ(Presented(CreateArchiveDirectory(job), dialogs), -1);
   ASSERT_EQ(dialogs.Entries().size(), 1u);
   EXPECT_NE(dialogs.LastEntry().text.find("ROK.002 a Rok.002"), std::string::npos);
   EXPECT_FALSE(DirectoryExists(ctx.ArchiveRoot()));
@@ -233,7 +233,7 @@ TEST_F(SaveFixture, YearsThatWouldShareArchiveTablesAreRefusedBeforeAnythingIsCr
   // "Rok.002" alone cannot be told apart from "ROK.002" by its Money path "ROK.002\...": refused.
   years.Toggle(0);
   dialogs.Clear();
-  EXPECT_EQ(CreateArchiveDirectory(job), -1);
+  EXPECT_EQ(Presented(CreateArchiveDirectory(job), dialogs), -1);
   EXPECT_EQ(dialogs.LastEntry().text.rfind("Chyba: adresář účetního roku Rok.002 nelze v archivu", 0), 0u);
 
   // "ROK.002" is reached by its own path: with only that one marked, the save goes on.
@@ -249,13 +249,13 @@ TEST_F(SaveFixture, MissingTemplateAndBlankName) {
   MarkAll();
   name = "   ";
   SaveJob job = Job(Only({"PD"}), LockAction::Unlock);
-  ASSERT_EQ(CreateArchiveDirectory(job), 0);
+  ASSERT_EQ(Presented(CreateArchiveDirectory(job), dialogs), 0);
   // CreateLockTable names the template it misses, and Money stays untouched.
   TempDir emptyProgramDir;
-  EXPECT_EQ(CreateLockTable(job.ArchiveDir + "PD002", emptyProgramDir.Path(), dialogs), -1);
+  EXPECT_EQ(Presented(CreateLockTable(job.ArchiveDir + "PD002", emptyProgramDir.Path()), dialogs), -1);
   EXPECT_EQ(dialogs.LastEntry().text, "Chyba: soubor " + emptyProgramDir.Path() +
                                           "Pattern/DB1.DAT neexistuje. Proveďte reinstalaci tohoto programu.");
-  ASSERT_EQ(SaveLocks(job), 0);
+  ASSERT_EQ(Presented(SaveLocks(job), dialogs), 0);
   EXPECT_EQ(job.choices.archiveName, "[bez názvu]");
   TIniFile info(job.ArchiveDir + "info");
   EXPECT_EQ(info.ReadString("MAIN", "Name", ""), "[bez názvu]");
@@ -357,7 +357,7 @@ TEST_F(SaveFixture, AYearWhoseNameTheArchiveCannotHoldIsRefused) {
   agenda.AddYear("Rok.Ω1", "2007");
   MarkAll();
   SaveJob job = Job(Only({"PD"}), LockAction::Unlock);
-  EXPECT_EQ(CreateArchiveDirectory(job), -1);
+  EXPECT_EQ(Presented(CreateArchiveDirectory(job), dialogs), -1);
   EXPECT_EQ(dialogs.LastEntry().text.rfind("Chyba: adresář účetního roku Rok.Ω1 nelze", 0), 0u);
   EXPECT_FALSE(DirectoryExists(ctx.ArchiveRoot()));
 }

@@ -310,7 +310,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FileList list;
   RestoreJob job{f.ctx, dialogs, progress, money, lock, list};
   g_watching = true;
-  const int result = RestoreLocks(job, f.archive);
+  const Result restored = RestoreLocks(job, f.archive);
+  if (!restored.Text().empty()) dialogs.Message(MsgKind::Error, restored.Text());
+  const int result = restored.IsOk() ? 0 : -1;
   g_watching = false;
   FUZZ_CHECK(!money.IsOpen() && !lock.IsOpen(), "a table was left open\ninfo.tab " + Printable(g_input));
 

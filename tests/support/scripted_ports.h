@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/ports.h"
+#include "platform/result.h"
 
 namespace vorlend::test {
 
@@ -80,5 +81,12 @@ public:
   // Runs at each ProcessMessages with the number of calls so far: a test presses "abort" here.
   std::function<void(int)> onProcessMessages;
 };
+
+// A step's result as a road presents it: a failure's text as an error message. 0 when it
+// succeeded, -1 else.
+inline int Presented(const Result& result, Dialogs& dialogs) {
+  if (!result.Text().empty()) dialogs.Message(MsgKind::Error, result.Text());
+  return result.IsOk() ? 0 : -1;
+}
 
 }  // namespace vorlend::test
