@@ -164,27 +164,16 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
 // there is none. Only that archive is read, however many others there are.
 std::optional<ArchiveRow> FindArchive(const HostContext& ctx, const std::string& number, Dialogs& dialogs) {
   ArchiveRow row;
-  std::string unreadable;
-  if (!ArchiveRootReadable(ctx, unreadable)) {
-    dialogs.Message(MsgKind::Error, unreadable);
+  if (Result found = RunFindArchiveRoad(ctx, number, row); !found.IsOk()) {
+    dialogs.Message(MsgKind::Error, found.Text());
     return std::nullopt;
   }
-  if (number == "latest") {
-    if (!LatestArchive(ctx, row)) {
-      dialogs.Message(MsgKind::Error, "Agenda nemá žádný dokončený archiv.");
-      return std::nullopt;
-    }
-    if (row.Complete) return row;
-    // An older complete archive in its place would leave the newest states where they are.
-    dialogs.Message(MsgKind::Error, "Archiv uložený naposledy, " + row.Dir + " (\"" + row.MapName + "\", " +
-                                        row.MapDate + " " + row.MapTime + "), " +
-                                        (row.Running ? "se právě ukládá" : "nebyl dokončen") +
-                                        ", a --archive latest jiný archiv nevybere. Zadejte archiv číslem "
-                                        "(vypíše je vorlend-batch list).");
-    return std::nullopt;
-  }
-  if (FindListedArchive(ctx, number, row)) return row;
-  dialogs.Message(MsgKind::Error, NotListedText(ctx, number));
+  if (number != "latest" || row.Complete) return row;
+  // An older complete archive in its place would leave the newest states where they are.
+  dialogs.Message(MsgKind::Error, "Archiv uložený naposledy, " + row.Dir + " (\"" + row.MapName + "\", " + row.MapDate +
+                                      " " + row.MapTime + "), " + (row.Running ? "se právě ukládá" : "nebyl dokončen") +
+                                      ", a --archive latest jiný archiv nevybere. Zadejte archiv číslem "
+                                      "(vypíše je vorlend-batch list).");
   return std::nullopt;
 }
 
@@ -224,31 +213,23 @@ std::string RestoreCommand(const Options& o, const std::string& number) {
 
 // Why a save did not start beside an unfinished archive, and what the user can do.
 std::string UnfinishedRefusal(const Options& o, const UnfinishedArchive& a) {
-  const std::string named = "Archiv " + a.row.Dir + " (\"" + a.row.MapName + "\")";
-  const char* const despite = "\rNové uložení přesto spustí volba --ignore-incomplete.";
+  const std::string despite = "\rNové uložení přesto spustí volba --ignore-incomplete.";
+  std::string advice;
   switch (a.kind) {
     case UnfinishedKind::Running:
-      return named +
-             " se právě ukládá: jiný uživatel teď ukládá zámky dokladů této agendy a nové uložení by "
-             "jako původní stav zaznamenalo zámky, které jeho uložení mění. Počkejte, až skončí." +
-             despite;
+      advice = " Počkejte, až skončí." + despite;
+      break;
     case UnfinishedKind::Incomplete:
-      return named +
-             " nebyl dokončen a jen v něm je původní stav zámků dokladů, které jeho uložení stihlo změnit. "
-             "Nejprve ho obnovte:\r" +
-             RestoreCommand(o, a.row.Dir) + despite;
+      advice = " Nejprve ho obnovte:\r" + RestoreCommand(o, a.row.Dir) + despite;
+      break;
     case UnfinishedKind::Pending:
-      return named +
-             " obsahuje stejné tabulky a jeho obnovení by ještě změnilo zámky dokladů. Nové uložení by jako "
-             "původní stav zaznamenalo zámky, které jeho uložení změnilo. Nejprve ho obnovte:\r" +
-             RestoreCommand(o, a.row.Dir) + "\rNové uložení přesto spustí volba --force.";
+      advice = " Nejprve ho obnovte:\r" + RestoreCommand(o, a.row.Dir) + "\rNové uložení přesto spustí volba --force.";
+      break;
     case UnfinishedKind::NothingToRestore:
-      return named +
-             " nebyl dokončen, ale jeho obnovení by už nic nezměnilo: všechny zaznamenané doklady mají zámek ve "
-             "stavu, který archiv uchovává. Pokud ho už nepotřebujete, smažte ho:\r" +
-             ArchiveCommand(o, "delete", a.row.Dir) + despite;
+      advice = " Pokud ho už nepotřebujete, smažte ho:\r" + ArchiveCommand(o, "delete", a.row.Dir) + despite;
+      break;
   }
-  return {};
+  return UnfinishedArchiveText(a) + advice;
 }
 
 // What the save will do, worked out from the command line and the agenda before anything is
@@ -299,7 +280,7 @@ const char* ActionWord(LockAction action) {
 
 // The archive a job left, as the list would show it (null when there is none).
 const ArchiveRow* LeftArchive(const HostContext& ctx, const std::string& number, ArchiveRow& row) {
-  return !number.empty() && FindListedArchive(ctx, number, row) ? &row : nullptr;
+  return !number.empty() && RunFindArchiveRoad(ctx, number, row).IsOk() ? &row : nullptr;
 }
 
 int RunSave(const Options& o, HostContext& ctx, SavePlan& plan, ConsoleDialogs& dialogs, std::ostream& out,
@@ -445,11 +426,7 @@ int RunDelete(const Options& o, const HostContext& ctx, ConsoleDialogs& dialogs,
   const std::optional<ArchiveRow> row = FindArchive(ctx, ArchiveNumberOption(o), dialogs);
   if (!row) return BatchFailed;
   // What goes is said: a deleted archive may have been the only copy of those states.
-  int states = 0;
-  {
-    const ArchiveHold reading(ctx, *row, LockMode::Shared);
-    states = reading.Held() ? CountArchivedStates(reading.Dir()) : -1;
-  }
+  const int states = RunCountStatesRoad(ctx, *row);
   const std::string what = "archiv " + row->Dir + " (\"" + row->MapName + "\", " + row->MapDate + " " + row->MapTime +
                            (row->Complete ? "" : ", nedokončený") + ")" +
                            (states >= 0 ? ", uložené stavy zámků: " + std::to_string(states) : std::string());
@@ -490,7 +467,7 @@ int RunCheck(const Options& o, const HostContext& ctx, Dialogs& dialogs, std::os
     // An archive folder that cannot be read is a failure, not an agenda whose archives are sound.
     // The check only reads: what killed saves left behind stays for the list to remove.
     ArchiveList list;
-    if (!LoadArchiveListOrSay(ctx, list, dialogs)) return BatchFailed;
+    if (!RunListRoad(ctx, dialogs, list, false)) return BatchFailed;
     rows = list.Rows();
   } else if (const std::optional<ArchiveRow> row = FindArchive(ctx, ArchiveNumberOption(o), dialogs)) {
     rows.push_back(*row);
@@ -500,11 +477,7 @@ int RunCheck(const Options& o, const HostContext& ctx, Dialogs& dialogs, std::os
   std::vector<CheckedArchive> checked;
   for (const ArchiveRow& row : rows) {
     CheckedArchive c{row, {}, 0};
-    const ArchiveHold hold(ctx, row, LockMode::Shared);
-    if (hold.Held())
-      c.problems = CheckArchive(hold.Dir(), c.records);
-    else
-      c.problems.push_back(hold.RefusalText());
+    c.problems = RunCheckRoad(ctx, row, c.records);
     checked.push_back(std::move(c));
   }
   PrintCheck(checked, o.Has("--json"), out);

@@ -208,7 +208,7 @@ void ConsoleProgress::SetPosition(int position) {
   const long long percent = static_cast<long long>(position) * 100 / m_maximum;
   if (m_terminal) {
     // The whole job: the tables before this one, and this one's share.
-    const long long whole = m_tableCount > 0 ? ((m_tableNumber - 1) * 100LL + percent) / m_tableCount : percent;
+    const int whole = OverallPercent(m_tableNumber, m_tableCount, position, m_maximum);
     m_err << "\r\x1b[K  " << TableLabel() << ": " << position << " / " << m_maximum << " (" << percent << " %), celkem "
           << whole << " %" << std::flush;
     m_lineOpen = true;

@@ -34,6 +34,10 @@ public:
   virtual void LockConflict(const std::string& shownTable, std::int32_t key) = 0;
 };
 
+// How much of a whole job is done, in percent, counted by tables: the tables before the `table`th
+// of `tables`, and of this one `position` of `maximum` (a negative position: the table is done).
+int OverallPercent(int table, int tables, long long position, long long maximum);
+
 // Two lock values a restore would not tell apart: both Null, or both the same truth value.
 bool SameLockState(const Variant& a, const Variant& b);
 

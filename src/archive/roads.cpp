@@ -115,39 +115,51 @@ DeletionStatus DeleteHeld(const ArchiveHold& hold, Dialogs& dialogs) {
 
 }  // namespace
 
-std::string UnfinishedArchiveQuestion(const UnfinishedArchive& archive) {
+std::string UnfinishedArchiveText(const UnfinishedArchive& archive) {
   const ArchiveRow& row = archive.row;
-  const std::string named = "Archiv \"" + row.MapName + "\" uložený " + row.MapDate + " " + row.MapTime;
-  const char* const goOn = "\r\rChcete přesto pokračovat v novém uložení ?";
+  std::string named = "Archiv " + row.Dir + " (\"" + row.MapName + "\")";
+  if (archive.kind != UnfinishedKind::Running) named += " uložený " + row.MapDate + " " + row.MapTime;
   switch (archive.kind) {
     case UnfinishedKind::Running:
-      return "Archiv \"" + row.MapName +
-             "\" se právě ukládá: jiný uživatel teď ukládá zámky dokladů této agendy. Nové uložení by jako "
-             "původní stav zaznamenalo zámky, které jeho uložení právě mění.\r\rDoporučujeme počkat, až "
-             "jeho uložení skončí." +
-             goOn;
+      return named +
+             " se právě ukládá: jiný uživatel teď ukládá zámky dokladů této agendy. Nové uložení by jako "
+             "původní stav zaznamenalo zámky, které jeho uložení právě mění.";
     case UnfinishedKind::Incomplete:
       return named +
              " nebyl dokončen: jeho uložení se přerušilo a doklady, které stihlo zpracovat, mohou mít změněný "
-             "zámek. Jejich původní stav je jen v tomto archivu.\r\rDoporučujeme nejprve vrátit zámky z tohoto "
-             "archivu (volba \"vrátit zámky dokladů do původního stavu\"), pak ho smazat a uložení spustit "
-             "znovu." +
-             goOn;
+             "zámek. Jejich původní stav je jen v tomto archivu.";
     case UnfinishedKind::NothingToRestore:
       return named +
              " nebyl dokončen, ale jeho obnovení by už nic nezměnilo: všechny zaznamenané doklady mají "
-             "zámek ve stavu, který archiv uchovává.\r\rPokud ho už nepotřebujete, smažte ho tlačítkem "
-             "Smazat v seznamu archivů." +
-             goOn;
+             "zámek ve stavu, který archiv uchovává.";
     case UnfinishedKind::Pending:
-      return named + " (číslo " + row.Dir +
-             ") obsahuje stejné tabulky a jeho zámky ještě nikdo nevrátil: jeho obnovení by změnilo zámky "
-             "dokladů. Nové uložení by jako původní stav zaznamenalo zámky, které jeho uložení změnilo, a "
-             "obnovení obou archivů v nesprávném pořadí by původní stav ztratilo.\r\rDoporučujeme nejprve vrátit "
-             "zámky z tohoto archivu." +
-             goOn;
+      return named +
+             " obsahuje stejné tabulky a jeho obnovení by ještě změnilo zámky dokladů. Nové uložení by jako "
+             "původní stav zaznamenalo zámky, které jeho uložení změnilo, a obnovení obou archivů v nesprávném "
+             "pořadí by původní stav ztratilo.";
   }
   return {};
+}
+
+std::string UnfinishedArchiveQuestion(const UnfinishedArchive& archive) {
+  const char* advice = "";
+  switch (archive.kind) {
+    case UnfinishedKind::Running:
+      advice = "Doporučujeme počkat, až jeho uložení skončí.";
+      break;
+    case UnfinishedKind::Incomplete:
+      advice =
+          "Doporučujeme nejprve vrátit zámky z tohoto archivu (volba \"vrátit zámky dokladů do původního "
+          "stavu\"), pak ho smazat a uložení spustit znovu.";
+      break;
+    case UnfinishedKind::NothingToRestore:
+      advice = "Pokud ho už nepotřebujete, smažte ho tlačítkem Smazat v seznamu archivů.";
+      break;
+    case UnfinishedKind::Pending:
+      advice = "Doporučujeme nejprve vrátit zámky z tohoto archivu.";
+      break;
+  }
+  return UnfinishedArchiveText(archive) + "\r\r" + advice + "\r\rChcete přesto pokračovat v novém uložení ?";
 }
 
 QuestionId UnfinishedQuestionId(UnfinishedKind kind) {
@@ -177,8 +189,8 @@ int PendingChanges(const HostContext& ctx, const ArchiveRow& row) {
   return row.Complete ? 0 : DifferingDocuments(ctx, row, false);
 }
 
-bool RunListRoad(const HostContext& ctx, Dialogs& dialogs, ArchiveList& list) {
-  RemoveAbandonedSaves(ctx);
+bool RunListRoad(const HostContext& ctx, Dialogs& dialogs, ArchiveList& list, bool tidy) {
+  if (tidy) RemoveAbandonedSaves(ctx);
   return LoadArchiveListOrSay(ctx, list, dialogs);
 }
 
@@ -186,6 +198,26 @@ bool RunRecapitulationRoad(const HostContext& ctx, Dialogs& dialogs, const Archi
   const ArchiveHold reading(ctx, row, LockMode::Shared);
   if (!reading.HeldOrSay(dialogs)) return false;
   return ShowRecapitulation(reading.Dir(), recap) == 0;
+}
+
+Result RunFindArchiveRoad(const HostContext& ctx, const std::string& number, ArchiveRow& row) {
+  if (std::string unreadable; !ArchiveRootReadable(ctx, unreadable)) return Result::Failed(unreadable);
+  if (number == "latest") {
+    return LatestArchive(ctx, row) ? Result::Ok() : Result::Failed("Agenda nemá žádný dokončený archiv.");
+  }
+  return FindListedArchive(ctx, number, row) ? Result::Ok() : Result::Failed(NotListedText(ctx, number));
+}
+
+int RunCountStatesRoad(const HostContext& ctx, const ArchiveRow& row) {
+  const ArchiveHold reading(ctx, row, LockMode::Shared);
+  return reading.Held() ? CountArchivedStates(reading.Dir()) : -1;
+}
+
+std::vector<std::string> RunCheckRoad(const HostContext& ctx, const ArchiveRow& row, int& records) {
+  records = 0;
+  const ArchiveHold hold(ctx, row, LockMode::Shared);
+  if (!hold.Held()) return {hold.RefusalText()};
+  return CheckArchive(hold.Dir(), records);
 }
 
 SaveOutcome RunSaveRoad(const HostContext& ctx, const RoadPorts& ports, const RoadTables& tables, const YearList& years,

@@ -64,7 +64,9 @@ std::vector<std::string> PlannedTables(const YearList& years, const ModuleFilter
 bool FindUnfinished(const HostContext& ctx, const ArchiveList& list, const std::vector<std::string>& tables,
                     const std::vector<ArchiveRow>& accepted, UnfinishedArchive& found);
 
-// The window's question before a new save.
+// What is unfinished about the archive, and why a new save should not ignore it.
+std::string UnfinishedArchiveText(const UnfinishedArchive& archive);
+// The window's question before a new save: the text, what to do instead, and the question.
 std::string UnfinishedArchiveQuestion(const UnfinishedArchive& archive);
 // The question before restoring `row` while `newer`, saved after it, holds some of its tables.
 std::string NewerArchiveQuestion(const ArchiveRow& row, const ArchiveRow& newer);
@@ -86,9 +88,10 @@ struct SaveOutcome {
   std::vector<SkippedDocuments> skipped{};
   Result result{};  // Saved or Failed: how the save ended (shown to the user by the road)
 };
-// The agenda's archives as the user is shown them, once what killed saves left behind is gone.
-// False after the message when the archive folder cannot be read: an empty list is then no answer.
-[[nodiscard]] bool RunListRoad(const HostContext& ctx, Dialogs& dialogs, ArchiveList& list);
+// The agenda's archives as the user is shown them, once what killed saves left behind is gone
+// (`tidy`; a look that only reads leaves it for the list). False after the message when the
+// archive folder cannot be read: an empty list is then no answer.
+[[nodiscard]] bool RunListRoad(const HostContext& ctx, Dialogs& dialogs, ArchiveList& list, bool tidy = true);
 
 // The recapitulation of a listed archive, read while the archive is held shared, so that it is true
 // of the archive as it is now: a save that still runs, another user's deletion, an archive gone or
@@ -135,6 +138,20 @@ RestoreRoadOutcome RunRestoreRoad(const HostContext& ctx, const RoadPorts& ports
 // ahead), so a dry run answers what the deletion would do, refusals included.
 DeletionStatus RunDeleteRoad(const HostContext& ctx, Dialogs& dialogs, const ArchiveRow& row, int* pending = nullptr,
                              bool dryRun = false);
+
+// The archive a command names: its number in the agenda's list, or "latest", the archive saved
+// last whatever its state (a caller that needs a complete one looks at row.Complete). A failure
+// says why there is none.
+Result RunFindArchiveRoad(const HostContext& ctx, const std::string& number, ArchiveRow& row);
+
+// The lock states the archive holds, read while it is held shared so that no other user deletes it
+// meanwhile; -1 when it cannot be held or read.
+int RunCountStatesRoad(const HostContext& ctx, const ArchiveRow& row);
+
+// What is wrong with the archive (see CheckArchive), read whole while it is held shared; an archive
+// that another user's job holds, or that is gone, says so as its one problem. `records` counts the
+// records read.
+std::vector<std::string> RunCheckRoad(const HostContext& ctx, const ArchiveRow& row, int& records);
 
 // How many documents a restore of the unfinished archive would still change: 0 for a complete one
 // (its deletion is the usual end of its use), -1 when it cannot be read.

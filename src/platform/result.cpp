@@ -17,6 +17,8 @@ std::string Result::Text() const {
          ". Uvolněte na disku místo a akci spusťte znovu.";
 }
 
-void ForgetNotedFullDisk() { TakeNoSpaceFolder(); }
+void ForgetNotedFullDisk() {
+  TakeNoSpaceFolder();
+}
 
 }  // namespace vorlend

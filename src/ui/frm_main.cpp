@@ -456,7 +456,7 @@ void TfrmMain::btnDeleteClick() {
 }
 
 void TfrmMain::ReloadArchiveList() {
-  LoadArchiveList(m_ctx, m_mtInfoFiles);
+  static_cast<void>(RunListRoad(m_ctx, DialogPort(), m_mtInfoFiles));
   RefreshArchiveList();
 }
 

@@ -178,8 +178,7 @@ void QtProgress::TableEnds() {
 // `position` within the current table; -1: the table is done.
 void QtProgress::ShowOverall(int position) {
   if (!m_overall || m_tables <= 0) return;
-  const long long share = position < 0 ? 100 : m_maximum > 0 ? std::min(100LL, position * 100LL / m_maximum) : 0;
-  const long long whole = ((m_table - 1) * 100LL + share) / m_tables;
+  const int whole = OverallPercent(m_table, m_tables, position, m_maximum);
   m_overall->setText(QStringLiteral("Tabulka %1 z %2, celkem %3 %").arg(m_table).arg(m_tables).arg(whole));
 }
 

@@ -184,7 +184,7 @@ TEST_F(CatalogueFixture, IncompleteArchivesAreListedWithAFileListAndRunningSaves
   ASSERT_EQ(incomplete.size(), 2u);
   EXPECT_EQ(incomplete[0].Dir, "1");
   EXPECT_NE(UnfinishedArchiveQuestion({incomplete[0], UnfinishedKind::Incomplete})
-                .find("Archiv \"Přerušený\" uložený 7.12.2026 9:05:03 nebyl dokončen"),
+                .find("(\"Přerušený\") uložený 7.12.2026 9:05:03 nebyl dokončen"),
             std::string::npos);
 
   Recapitulation recap;

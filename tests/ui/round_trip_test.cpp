@@ -321,7 +321,7 @@ TEST_F(RoundTripTest, AnInterruptedSaveIsMarkedWarnedAboutAndRestored) {
   EXPECT_EQ(Page(), 2);
   ASSERT_EQ(m_dialogs.QuestionCount(), 1u);
   EXPECT_EQ(m_dialogs.LastEntry().kind, MsgKind::Warning);
-  EXPECT_EQ(m_dialogs.LastEntry().text.rfind("Archiv \"přerušený\" uložený ", 0), 0u);
+  EXPECT_EQ(m_dialogs.LastEntry().text.rfind("Archiv 1 (\"přerušený\") uložený ", 0), 0u);
   EXPECT_FALSE(DirectoryExists(m_window->Context().ArchiveRoot() + "2"));
 
   // Restoring the incomplete archive puts back every state.
