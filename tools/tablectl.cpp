@@ -19,6 +19,7 @@
 #include "engine/table.h"
 #include "engine/table_files.h"
 #include "host/bftable.h"
+#include "host/bftable_engine.h"
 #include "platform/console.h"
 #include "platform/datetime.h"
 #include "platform/files.h"
@@ -275,7 +276,7 @@ std::string ParseRecordArgs(const std::string& command, const std::vector<std::s
 }
 
 int Dump(TBFTable& table, const RecordArgs& r) {
-  engine::Table& t = table.Table();
+  engine::Table& t = EngineTableOf(table);
   if (!r.order.empty() && !t.SetOrder(r.order)) return Fail("no index " + r.order + " in " + t.DataFile());
   std::string line;
   for (std::size_t j = 0; j < t.Fields().size(); ++j) line += (j ? "\t" : "") + t.Fields()[j].name;
@@ -297,7 +298,7 @@ struct Assignment {
 // Seeks the record and converts the FIELD=VALUE words. Returns an exit status to end with, or -1
 // when the record is current.
 int FindRecord(TBFTable& table, const RecordArgs& r, std::vector<Assignment>& assignments) {
-  engine::Table& t = table.Table();
+  engine::Table& t = EngineTableOf(table);
   if (!t.SetOrder(r.index)) return Fail("no index " + r.index + " in " + t.DataFile());
   const std::vector<std::string> parts = Split(t.Order(), '+');
   if (r.keys.size() > parts.size()) return Usage("more keys than the index has fields");
@@ -326,7 +327,7 @@ int FindRecord(TBFTable& table, const RecordArgs& r, std::vector<Assignment>& as
 int Set(TBFTable& table, const RecordArgs& r) {
   std::vector<Assignment> assignments;
   if (const int rc = FindRecord(table, r, assignments); rc >= 0) return rc;
-  engine::Table& t = table.Table();
+  engine::Table& t = EngineTableOf(table);
   if (!t.LockRecord()) return Fail(t.LastError());
   for (const Assignment& a : assignments) t.SetValue(a.field, a.value);
   if (!t.Post()) return Fail(t.LastError());
@@ -336,7 +337,7 @@ int Set(TBFTable& table, const RecordArgs& r) {
 int Hold(TBFTable& table, const RecordArgs& r) {
   std::vector<Assignment> assignments;
   if (const int rc = FindRecord(table, r, assignments); rc >= 0) return rc;
-  engine::Table& t = table.Table();
+  engine::Table& t = EngineTableOf(table);
   if (!t.LockRecord()) return Fail(t.LastError());
   for (const Assignment& a : assignments) t.SetValue(a.field, a.value);
   std::printf("locked\n");

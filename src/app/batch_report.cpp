@@ -257,7 +257,7 @@ void PrintInspectionJson(const ArchiveRow& row, const ArchiveInspection& inspect
     tables.push_back({{"table", t.row.WorkingStr},
                       {"module", module},
                       {"year", year},
-                      {"money", NativePath(t.row.MoneyFile)},
+                      {"money", StoredPathNative(t.row.MoneyFile)},
                       {"moneyTableExists", t.moneyTableExists},
                       {"recorded", t.recorded},
                       {"locked", t.locked},
@@ -308,7 +308,7 @@ void PrintInspection(const ArchiveRow& row, const Recapitulation& recap, const A
 
   out << "\ntabulka\tMoney\tv archivu\tzamčené\tliší se\tnejsou v Money\n";
   for (const TableInspection& t : inspection.tables) {
-    out << EscapeField(t.row.WorkingStr) << '\t' << EscapeField(NativePath(t.row.MoneyFile)) << '\t' << t.recorded
+    out << EscapeField(t.row.WorkingStr) << '\t' << EscapeField(StoredPathNative(t.row.MoneyFile)) << '\t' << t.recorded
         << '\t' << t.locked << '\t' << t.differing << '\t' << t.missing << '\n';
   }
   const TableInspection total = InspectionTotals(inspection);

@@ -49,7 +49,7 @@ Result InspectRecord(TBFTable& archive, TBFTable& money, bool seekable, const st
   ++t.recorded;
   if (IsLocked(r.lock)) ++t.locked;
   DocumentInspection d{index, r.key, r.lock, false, Variant::Null()};
-  if (seekable && money.Seek1(Variant::FromInt(r.key)) == kSeekFound) {
+  if (seekable && FindDocument(money, r.key)) {
     d.exists = true;
     d.current = money.Value("Uzamceni");
   }

@@ -182,14 +182,14 @@ Result StopIfAsked(Progress& progress, Dialogs& dialogs, MsgKind kind, const cha
   return Result::Ok();
 }
 
-std::string NativePath(std::string path) {
+std::string StoredPathNative(std::string path) {
   std::replace(path.begin(), path.end(), '\\', '/');
   return path;
 }
 
 RowTables RowTablePaths(const HostContext& ctx, const FileListRow& row, const std::string& archiveDir) {
   RowTables t;
-  t.money = NativePath(ctx.AgendaPath + row.MoneyFile);
+  t.money = StoredPathNative(ctx.AgendaPath + row.MoneyFile);
   t.archive = archiveDir + row.FileName;
   return t;
 }

@@ -18,10 +18,8 @@
 namespace vorlend {
 
 // An archive's tables are in storage that other users can write: never opened through a link.
-// Read, they are opened read-only and, closed cleanly, read as they stand with nothing made beside
-// them (nobody writes an archive while a job holds it).
-inline constexpr engine::OpenOptions kArchiveTableWriting{true, false, false};
-inline constexpr engine::OpenOptions kArchiveTableReading{true, true, true};
+inline constexpr OwnTableMode kArchiveTableWriting = OwnTableMode::Written;
+inline constexpr OwnTableMode kArchiveTableReading = OwnTableMode::Read;
 
 // The progress bar and the window are touched once every this many records.
 inline constexpr int kProgressStep = 20;
@@ -158,7 +156,7 @@ Result StopIfAsked(Progress& progress, Dialogs& dialogs, MsgKind kind, const cha
                    const SettleFn& settle = {});
 
 // A path the add-on built from a stored one: "\" becomes the native separator.
-std::string NativePath(std::string path);
+std::string StoredPathNative(std::string path);
 
 // The two tables of a file-list row, opened and named in messages by these paths.
 struct RowTables {

@@ -194,7 +194,7 @@ Result RestoreRow(RestoreJob& job, const FileListRow& row, const std::string& ar
 // Ok to go on.
 Result RestoreDocument(RestoreJob& job, RestoreBlock& block, std::int32_t key, const Variant& archived) {
   ++job.Counts.Documents;
-  if (job.BFMoneyFile.Seek1(Variant::FromInt(key)) != kSeekFound) {
+  if (!FindDocument(job.BFMoneyFile, key)) {
     ++job.Counts.Gone;
     return Result::Ok();
   }
@@ -211,7 +211,7 @@ Result RestoreDocument(RestoreJob& job, RestoreBlock& block, std::int32_t key, c
 // A damaged info.tab must never make the restore write outside the agenda or read outside the
 // archive: a Money path is relative and stays below the agenda, a table name is a bare name.
 bool IsSafeRow(const FileListRow& row) {
-  const std::string money = NativePath(row.MoneyFile);
+  const std::string money = StoredPathNative(row.MoneyFile);
   if (money.empty() || money[0] == '/' || (money.size() > 1 && money[1] == ':')) return false;
   for (const std::string& part : Split(money, '/')) {
     if (part.empty() || part == "." || part == "..") return false;

@@ -1,6 +1,7 @@
 #include "host/bftable.h"
 
 #include "engine/table.h"
+#include "host/bftable_engine.h"
 #include "platform/files.h"
 
 namespace vorlend {
@@ -18,22 +19,34 @@ bool g_transactionsAvailable = true;
 TBFTable::TBFTable() = default;
 TBFTable::~TBFTable() = default;
 
-engine::Table& TBFTable::Table() {
-  if (!m_table) throw HostError("Tabulka není otevřena.");
-  return *m_table;
+engine::Table& EngineTableOf(TBFTable& table) {
+  if (!table.m_table) throw HostError("Tabulka není otevřena.");
+  return *table.m_table;
 }
 
-int TBFTable::OpenTable(const std::string& path) {
-  return OpenTable(path, engine::OpenOptions{});
-}
+namespace {
 
-int TBFTable::OpenTable(const std::string& path, engine::OpenOptions options) {
-  CloseTable();
+int OpenWith(const std::string& path, engine::OpenOptions options, std::unique_ptr<engine::Table>& table,
+             std::string& lastError) {
   std::string error;
   bool busy = false;
-  m_table = engine::Table::Open(path, error, options, &busy);
-  m_lastError = m_table ? std::string() : error;
-  return m_table ? 0 : busy ? kTableBusy : kFailed;
+  table = engine::Table::Open(path, error, options, &busy);
+  lastError = table ? std::string() : error;
+  return table ? 0 : busy ? kTableBusy : kFailed;
+}
+
+}  // namespace
+
+int TBFTable::OpenTable(const std::string& path) {
+  CloseTable();
+  return OpenWith(path, engine::OpenOptions{}, m_table, m_lastError);
+}
+
+int TBFTable::OpenTable(const std::string& path, OwnTableMode mode) {
+  CloseTable();
+  // Never through a link; read, read-only and as it stands.
+  const bool read = mode == OwnTableMode::Read;
+  return OpenWith(path, engine::OpenOptions{true, read, read}, m_table, m_lastError);
 }
 
 void TBFTable::CloseTable() {
@@ -45,51 +58,51 @@ bool TBFTable::IsOpen() const {
 }
 
 std::string TBFTable::IntegrityCheck() {
-  return Table().IntegrityCheck();
+  return EngineTableOf(*this).IntegrityCheck();
 }
 
 int TBFTable::RecCount() {
-  const std::int64_t count = Table().RecordCount();
+  const std::int64_t count = EngineTableOf(*this).RecordCount();
   return count > INT32_MAX ? INT32_MAX : static_cast<int>(count);
 }
 
 int TBFTable::SetOrder(const std::string& indexName) {
-  return Table().SetOrder(indexName) ? 0 : kFailed;
+  return EngineTableOf(*this).SetOrder(indexName) ? 0 : kFailed;
 }
 
 int TBFTable::GoTop() {
-  return Table().GoTop() ? 0 : kFailed;
+  return EngineTableOf(*this).GoTop() ? 0 : kFailed;
 }
 
 int TBFTable::Skip() {
-  Table().Skip();
+  EngineTableOf(*this).Skip();
   return 0;
 }
 
 bool TBFTable::IsEof() {
-  return Table().Eof();
+  return EngineTableOf(*this).Eof();
 }
 
 int TBFTable::Seek1(const Variant& key) {
   m_keys.assign(1, key);
-  return Table().Seek(m_keys) ? kSeekFound : kNotFound;
+  return EngineTableOf(*this).Seek(m_keys) ? kSeekFound : kNotFound;
 }
 
 int TBFTable::Seek2(const Variant& key1, const Variant& key2) {
-  return Table().Seek({key1, key2}) ? kSeekFound : kNotFound;
+  return EngineTableOf(*this).Seek({key1, key2}) ? kSeekFound : kNotFound;
 }
 
 int TBFTable::SeekN(const std::vector<Variant>& keys) {
-  return Table().Seek(keys) ? kSeekFound : kNotFound;
+  return EngineTableOf(*this).Seek(keys) ? kSeekFound : kNotFound;
 }
 
 int TBFTable::AppendBlank() {
-  Table().AppendBlank();
+  EngineTableOf(*this).AppendBlank();
   return 0;
 }
 
 int TBFTable::Post() {
-  engine::Table& t = Table();
+  engine::Table& t = EngineTableOf(*this);
   const bool ok = t.Post();
   m_lastError = t.LastError();
   if (ok) return 0;
@@ -97,7 +110,7 @@ int TBFTable::Post() {
 }
 
 int TBFTable::LockRecord() {
-  engine::Table& t = Table();
+  engine::Table& t = EngineTableOf(*this);
   const bool ok = t.LockRecord();
   m_lastError = t.LastError();
   if (ok) return 0;
@@ -110,7 +123,7 @@ void TBFTable::SetTransactionsAvailable(bool available) {
 }
 
 int TBFTable::StartTransaction(bool synced) {
-  engine::Table& t = Table();
+  engine::Table& t = EngineTableOf(*this);
   if (!g_transactionsAvailable) return kTransactionUnavailable;
   const bool ok = t.BeginTransaction(synced);
   m_lastError = t.LastError();
@@ -119,7 +132,7 @@ int TBFTable::StartTransaction(bool synced) {
 }
 
 int TBFTable::Commit(bool synced) {
-  engine::Table& t = Table();
+  engine::Table& t = EngineTableOf(*this);
   const bool ok = t.CommitTransaction(synced);
   m_lastError = t.LastError();
   return ok ? 0 : kFailed;
@@ -130,38 +143,38 @@ void TBFTable::Rollback() {
 }
 
 int TBFTable::EditRecord() {
-  return Table().HasRecord() ? 0 : kFailed;
+  return EngineTableOf(*this).HasRecord() ? 0 : kFailed;
 }
 
 int TBFTable::DeleteRecord() {
-  engine::Table& t = Table();
+  engine::Table& t = EngineTableOf(*this);
   const bool ok = t.DeleteRecord();
   m_lastError = t.LastError();
   return ok ? 0 : kFailed;
 }
 
 Variant TBFTable::Value(const std::string& field) {
-  return Table().Value(field);
+  return EngineTableOf(*this).Value(field);
 }
 
 void TBFTable::SetValue(const std::string& field, const Variant& value) {
-  Table().SetValue(field, value);
+  EngineTableOf(*this).SetValue(field, value);
 }
 
 int TBFTable::FieldIndex(const std::string& field) {
-  return Table().RequireField(field);
+  return EngineTableOf(*this).RequireField(field);
 }
 
 Variant TBFTable::Value(int field) {
-  return Table().Value(field);
+  return EngineTableOf(*this).Value(field);
 }
 
 std::int64_t TBFTable::RecordNumber() {
-  return Table().RecordNumber();
+  return EngineTableOf(*this).RecordNumber();
 }
 
 int TBFTable::LockRecordForBlock() {
-  engine::Table& t = Table();
+  engine::Table& t = EngineTableOf(*this);
   const bool ok = t.LockRecordForBlock();
   m_lastError = t.LastError();
   if (ok) return 0;
@@ -170,23 +183,23 @@ int TBFTable::LockRecordForBlock() {
 
 void TBFTable::ReadRecords(const std::vector<std::int64_t>& recnos, const std::vector<int>& fields,
                            std::vector<std::int64_t>& found, std::vector<Variant>& values) {
-  Table().ReadRecords(recnos, fields, found, values);
+  EngineTableOf(*this).ReadRecords(recnos, fields, found, values);
 }
 
 void TBFTable::ReadRecordsAfter(std::int64_t after, std::size_t limit, const std::vector<int>& fields,
                                 std::vector<std::int64_t>& found, std::vector<Variant>& values) {
-  Table().ReadRecordsAfter(after, limit, fields, found, values);
+  EngineTableOf(*this).ReadRecordsAfter(after, limit, fields, found, values);
 }
 
 int TBFTable::InsertRecords(const std::vector<int>& fields, const std::vector<Variant>& values) {
-  engine::Table& t = Table();
+  engine::Table& t = EngineTableOf(*this);
   const bool ok = t.InsertRecords(fields, values);
   m_lastError = t.LastError();
   return ok ? 0 : kFailed;
 }
 
 int TBFTable::SetField(const std::vector<std::int64_t>& recnos, int field, const Variant& value) {
-  engine::Table& t = Table();
+  engine::Table& t = EngineTableOf(*this);
   const bool ok = t.SetField(recnos, field, value);
   m_lastError = t.LastError();
   return ok ? 0 : kFailed;
@@ -198,6 +211,10 @@ std::chrono::milliseconds TableBusyWait() {
 
 std::string TableFileText(const std::string& tablePath) {
   return ResolvePath(tablePath + ".DAT");
+}
+
+bool FindDocument(TBFTable& table, std::int32_t key) {
+  return table.Seek1(Variant::FromInt(key)) == kSeekFound;
 }
 
 }  // namespace vorlend

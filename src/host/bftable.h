@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "engine/host_error.h"
-#include "engine/table.h"
 #include "platform/variant.h"
 
 namespace vorlend {
@@ -33,6 +32,11 @@ inline constexpr int kTableBusy = 4;
 // offers only single posts): every post then commits on its own.
 inline constexpr int kTransactionUnavailable = 5;
 
+// How the add-on opens a table of its own. Written: as a table is written (the archive a save makes).
+// Read: read-only and, closed cleanly, read as it stands with nothing made beside it (nobody writes
+// an archive while a job holds it).
+enum class OwnTableMode { Written, Read };
+
 // How long one call waits for a table another program keeps busy before it answers kTableBusy.
 std::chrono::milliseconds TableBusyWait();
 
@@ -49,8 +53,8 @@ public:
 
   // Path with or without ".DAT", letter case not significant. 0 = open.
   [[nodiscard]] int OpenTable(const std::string& path);
-  // The same, opened as `options` say (our own tables: an archive's, which must not be a link).
-  [[nodiscard]] int OpenTable(const std::string& path, engine::OpenOptions options);
+  // The same for a table of the add-on's own (an archive's), which is never opened through a link.
+  [[nodiscard]] int OpenTable(const std::string& path, OwnTableMode mode);
   // Harmless when nothing is open; releases a held record lock and discards unposted changes.
   void CloseTable();
   bool IsOpen() const;
@@ -118,11 +122,9 @@ public:
 
   // Why the last OpenTable, Post, LockRecord or DeleteRecord failed; empty after a success.
   const std::string& LastError() const { return m_lastError; }
-  // The engine's table, for tools and tests that need more than the component offers; throws
-  // HostError when nothing is open.
-  engine::Table& Table();
 
 private:
+  friend engine::Table& EngineTableOf(TBFTable& table);
   std::unique_ptr<engine::Table> m_table;
   std::string m_lastError;
   std::vector<Variant> m_keys;  // of the last seek
@@ -139,5 +141,9 @@ public:
 private:
   TBFTable& m_table;
 };
+
+// Stands the table on the document whose key, in the index SetOrder chose, is `key`; false when
+// there is none.
+[[nodiscard]] bool FindDocument(TBFTable& table, std::int32_t key);
 
 }  // namespace vorlend

@@ -12,6 +12,7 @@
 #include "engine/table.h"
 #include "engine/table_files.h"
 #include "host/bftable.h"
+#include "host/bftable_engine.h"
 #include "platform/files.h"
 #include "support/portable.h"
 #include "support/table_support.h"
@@ -163,7 +164,7 @@ TEST(Table, DeletingKeepsTheWalkAndNumbersAreNeverReused) {
   TempDir dir;
   TBFTable t;
   ASSERT_EQ(t.OpenTable(test::MakeDocTable(dir, "DOC", {1, 2, 3})), 0);
-  engine::Table& e = t.Table();
+  engine::Table& e = EngineTableOf(t);
   ASSERT_EQ(t.GoTop(), 0);
   t.Skip();
   EXPECT_EQ(t.DeleteRecord(), 0);
@@ -334,8 +335,8 @@ TEST(Table, ACopyOfTheTemplateIsAnEmptyArchiveTable) {
   ASSERT_EQ(t.Post(), 0);
   ASSERT_EQ(t.Seek1(Variant::FromInt(24000001)), kSeekFound);
   EXPECT_TRUE(t.Value("Lock").IsNull());
-  EXPECT_EQ(t.Table().Fields().size(), 2u);
-  EXPECT_EQ(t.Table().Fields()[1].type, FieldType::Boolean);
+  EXPECT_EQ(EngineTableOf(t).Fields().size(), 2u);
+  EXPECT_EQ(EngineTableOf(t).Fields()[1].type, FieldType::Boolean);
 }
 
 // A walk that pauses (a question to the user) goes on from fresh data: a record changed and a

@@ -5,6 +5,7 @@
 #include "engine/table.h"
 #include "engine/table_files.h"
 #include "host/bftable.h"
+#include "host/bftable_engine.h"
 
 namespace vorlend::test {
 
@@ -21,7 +22,7 @@ std::string MakeDocTable(const TempDir& dir, const std::string& name, const std:
     throw std::runtime_error(*error);
   TBFTable t;
   if (t.OpenTable(path) != 0) throw std::runtime_error("cannot open " + path);
-  if (!t.Table().BeginTransaction()) throw std::runtime_error("cannot write " + path);
+  if (!EngineTableOf(t).BeginTransaction()) throw std::runtime_error("cannot write " + path);
   for (int key : keys) {
     t.AppendBlank();
     t.SetValue("Cislo", Variant::FromInt(key));
@@ -29,7 +30,7 @@ std::string MakeDocTable(const TempDir& dir, const std::string& name, const std:
     t.SetValue("Firma", Variant::FromString("F" + std::to_string(key)));
     if (t.Post() != 0) throw std::runtime_error("cannot post " + path);
   }
-  if (!t.Table().CommitTransaction()) throw std::runtime_error("cannot commit " + path);
+  if (!EngineTableOf(t).CommitTransaction()) throw std::runtime_error("cannot commit " + path);
   return path;
 }
 
