@@ -140,9 +140,7 @@ void ValidateOptions(const Options& o) {
   ChooseAction(o, LockAction::Unlock);
   ArchiveName(o);
   ParseConflict(o);
-  if (o.command == "show" || o.command == "restore" || o.command == "delete" || o.command == "check") {
-    ArchiveNumberOption(o);
-  }
+  if (FindBatchCommand(o.command).options.count("--archive") != 0) ArchiveNumberOption(o);
 }
 
 // The exit status of a job that ended with `result`.
@@ -283,8 +281,25 @@ const ArchiveRow* LeftArchive(const HostContext& ctx, const std::string& number,
   return !number.empty() && RunFindArchiveRoad(ctx, number, row).IsOk() ? &row : nullptr;
 }
 
-int RunSave(const Options& o, HostContext& ctx, SavePlan& plan, ConsoleDialogs& dialogs, std::ostream& out,
-            std::ostream& err) {
+}  // namespace
+
+// What a command works with, once the add-on has started.
+struct BatchJob {
+  HostContext& ctx;
+  SavePlan& plan;  // save: what it will do, worked out before anything was created
+  ConsoleDialogs& dialogs;
+  std::ostream& out;
+  std::ostream& err;
+};
+
+namespace {
+
+int RunSave(const Options& o, BatchJob& job) {
+  HostContext& ctx = job.ctx;
+  SavePlan& plan = job.plan;
+  ConsoleDialogs& dialogs = job.dialogs;
+  std::ostream& out = job.out;
+  std::ostream& err = job.err;
   dialogs.Preanswer(QuestionId::GoOnDespiteUnfinished, o.Has("--ignore-incomplete"));
   dialogs.Preanswer(QuestionId::ArchiveOrder, o.Has("--force"));
   ConsoleProgress progress(err, o.Has("--quiet"), {}, StandardErrorIsTerminal());
@@ -346,7 +361,10 @@ bool InspectNamedArchive(const Options& o, const HostContext& ctx, Dialogs& dial
   return a.row && RunComparisonRoad(ctx, dialogs, *a.row, documents, a.inspection, &a.recap).IsOk();
 }
 
-int RunShow(const Options& o, const HostContext& ctx, Dialogs& dialogs, std::ostream& out) {
+int RunShow(const Options& o, BatchJob& job) {
+  const HostContext& ctx = job.ctx;
+  Dialogs& dialogs = job.dialogs;
+  std::ostream& out = job.out;
   const bool documents = o.Has("--documents");
   NamedArchive a;
   if (!InspectNamedArchive(o, ctx, dialogs, documents, a)) return BatchFailed;
@@ -376,7 +394,12 @@ int RunDryRun(const Options& o, const HostContext& ctx, Dialogs& dialogs, std::o
   return BatchSuccess;
 }
 
-int RunRestore(const Options& o, HostContext& ctx, ConsoleDialogs& dialogs, std::ostream& out, std::ostream& err) {
+int RunRestore(const Options& o, BatchJob& job) {
+  if (o.Has("--dry-run")) return RunDryRun(o, job.ctx, job.dialogs, job.out, job.err);
+  HostContext& ctx = job.ctx;
+  ConsoleDialogs& dialogs = job.dialogs;
+  std::ostream& out = job.out;
+  std::ostream& err = job.err;
   const std::optional<ArchiveRow> row = FindArchive(ctx, ArchiveNumberOption(o), dialogs);
   if (!row) return BatchFailed;
   dialogs.Preanswer(QuestionId::DeleteAfterRestore, o.Has("--delete-after"));
@@ -422,7 +445,11 @@ int RunRestore(const Options& o, HostContext& ctx, ConsoleDialogs& dialogs, std:
   return d == DeletionStatus::Kept || d == DeletionStatus::Deleted ? BatchSuccess : BatchFailed;
 }
 
-int RunDelete(const Options& o, const HostContext& ctx, ConsoleDialogs& dialogs, std::ostream& out, std::ostream& err) {
+int RunDelete(const Options& o, BatchJob& job) {
+  const HostContext& ctx = job.ctx;
+  ConsoleDialogs& dialogs = job.dialogs;
+  std::ostream& out = job.out;
+  std::ostream& err = job.err;
   const std::optional<ArchiveRow> row = FindArchive(ctx, ArchiveNumberOption(o), dialogs);
   if (!row) return BatchFailed;
   // What goes is said: a deleted archive may have been the only copy of those states.
@@ -461,7 +488,10 @@ int RunDelete(const Options& o, const HostContext& ctx, ConsoleDialogs& dialogs,
 
 // `check`: every archive named (all: every archive of the agenda) read whole, nothing written.
 // One line per archive, and one per problem; 0 when every archive is sound.
-int RunCheck(const Options& o, const HostContext& ctx, Dialogs& dialogs, std::ostream& out) {
+int RunCheck(const Options& o, BatchJob& job) {
+  const HostContext& ctx = job.ctx;
+  Dialogs& dialogs = job.dialogs;
+  std::ostream& out = job.out;
   std::vector<ArchiveRow> rows;
   if (ArchiveNumberOption(o) == "all") {
     // An archive folder that cannot be read is a failure, not an agenda whose archives are sound.
@@ -527,12 +557,46 @@ int Usage(const UsageError& e, std::ostream& err) {
   return BatchUsage;
 }
 
-int RunList(const Options& o, const HostContext& ctx, Dialogs& dialogs, std::ostream& out) {
+int RunList(const Options& o, BatchJob& job) {
   ArchiveList list;
-  if (!RunListRoad(ctx, dialogs, list)) return BatchFailed;
-  PrintArchiveList(list, o.Has("--json"), out);
+  if (!RunListRoad(job.ctx, job.dialogs, list)) return BatchFailed;
+  PrintArchiveList(list, o.Has("--json"), job.out);
   return BatchSuccess;
 }
+
+}  // namespace
+
+const std::vector<BatchCommand>& BatchCommands() {
+  static const std::vector<BatchCommand> kCommands = {
+      {"save",
+       {{"--years", true},
+        {"--modules", true},
+        {"--action", true},
+        {"--name", true},
+        {"--on-conflict", true},
+        {"--ignore-incomplete", false},
+        {"--force", false},
+        {"--quiet", false},
+        {"--json", false}},
+       RunSave},
+      {"list", {{"--json", false}}, RunList},
+      {"show", {{"--archive", true}, {"--documents", false}, {"--json", false}}, RunShow},
+      {"restore",
+       {{"--archive", true},
+        {"--delete-after", false},
+        {"--on-conflict", true},
+        {"--dry-run", false},
+        {"--force", false},
+        {"--quiet", false},
+        {"--json", false}},
+       RunRestore},
+      {"delete", {{"--archive", true}, {"--dry-run", false}, {"--force", false}, {"--json", false}}, RunDelete},
+      {"check", {{"--archive", true}, {"--json", false}}, RunCheck},
+  };
+  return kCommands;
+}
+
+namespace {
 
 // With --verbose, what the command works with, once the start-up has found it.
 void PrintWorkingContext(const Options& o, const HostContext& ctx, const std::string& passwordSource,
@@ -577,14 +641,8 @@ int StartAndRun(const Options& o, const std::string& passwordSource, ConsoleDial
   }
   if (o.Has("--verbose")) PrintWorkingContext(o, ctx, passwordSource, err);
   try {
-    if (o.command == "save") return RunSave(o, ctx, plan, dialogs, out, err);
-    if (o.command == "restore") {
-      return o.Has("--dry-run") ? RunDryRun(o, ctx, dialogs, out, err) : RunRestore(o, ctx, dialogs, out, err);
-    }
-    if (o.command == "show") return RunShow(o, ctx, dialogs, out);
-    if (o.command == "check") return RunCheck(o, ctx, dialogs, out);
-    if (o.command == "list") return RunList(o, ctx, dialogs, out);
-    return RunDelete(o, ctx, dialogs, out, err);
+    BatchJob job{ctx, plan, dialogs, out, err};
+    return FindBatchCommand(o.command).run(o, job);
   } catch (const std::exception& e) {
     dialogs.Message(MsgKind::Error, e.what());
     return BatchFailed;

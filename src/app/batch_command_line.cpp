@@ -81,12 +81,12 @@ const char* const kBatchHelpText =
     "u ostatních programů, které ukončí SIGPIPE).\n";
 
 namespace {
-const std::map<std::string, bool>& KnownOptions(const std::string& command);
+std::map<std::string, bool> KnownOptions(const std::string& command);
 
 // The lines of the help's options that `command` accepts: each option's line with the lines that
 // continue it, and the lines on how options are written.
 std::string AcceptedOptionLines(const std::string& options, const std::string& command) {
-  const auto& known = KnownOptions(command);
+  const auto known = KnownOptions(command);
   std::string kept;
   bool keep = true;
   for (const std::string& line : Split(options, '\n')) {
@@ -101,6 +101,13 @@ std::string AcceptedOptionLines(const std::string& options, const std::string& c
   return kept.substr(0, kept.size() - 1);
 }
 }  // namespace
+
+const BatchCommand& FindBatchCommand(const std::string& name) {
+  for (const BatchCommand& command : BatchCommands()) {
+    if (name == command.name) return command;
+  }
+  throw BatchUsageError{"Neznámý příkaz \"" + name + "\"."};
+}
 
 std::string BatchCommandHelp(const std::string& command) {
   // The command's own lines of the whole help, with the options it accepts and the exit codes.
@@ -119,44 +126,13 @@ std::string BatchCommandHelp(const std::string& command) {
 
 namespace {
 
-// Option name -> whether it takes a value, per command.
-const std::map<std::string, bool>& KnownOptions(const std::string& command) {
-  static const std::map<std::string, std::map<std::string, bool>> kKnownOptions = {
-      {"save",
-       {{"--years", true},
-        {"--modules", true},
-        {"--action", true},
-        {"--name", true},
-        {"--on-conflict", true},
-        {"--ignore-incomplete", false},
-        {"--force", false},
-        {"--quiet", false},
-        {"--json", false}}},
-      {"list", {{"--json", false}}},
-      {"show", {{"--archive", true}, {"--documents", false}, {"--json", false}}},
-      {"restore",
-       {{"--archive", true},
-        {"--delete-after", false},
-        {"--on-conflict", true},
-        {"--dry-run", false},
-        {"--force", false},
-        {"--quiet", false},
-        {"--json", false}}},
-      {"delete", {{"--archive", true}, {"--dry-run", false}, {"--force", false}, {"--json", false}}},
-      {"check", {{"--archive", true}, {"--json", false}}},
-  };
-  // Every command takes the password from a file instead of a group, and says more on request.
-  static const std::map<std::string, std::map<std::string, bool>> kWithPassword = [] {
-    auto all = kKnownOptions;
-    for (auto& [name, options] : all) {
-      options["--password-file"] = true;
-      options["--verbose"] = false;
-    }
-    return all;
-  }();
-  const auto it = kWithPassword.find(command);
-  if (it == kWithPassword.end()) throw BatchUsageError{"Neznámý příkaz \"" + command + "\"."};
-  return it->second;
+// Option name -> whether it takes a value, for the command. Every command takes the password
+// from a file instead of a group, and says more on request.
+std::map<std::string, bool> KnownOptions(const std::string& command) {
+  std::map<std::string, bool> options = FindBatchCommand(command).options;
+  options["--password-file"] = true;
+  options["--verbose"] = false;
+  return options;
 }
 
 bool IsHelp(const std::string& word) {
@@ -283,7 +259,7 @@ BatchOptions ParseBatchOptions(const std::vector<std::string>& args) {
     return o;
   }
   o.command = args[0];
-  const auto& known = KnownOptions(o.command);
+  const auto known = KnownOptions(o.command);
   std::vector<std::string> names;
   bool optionsEnded = false;
   for (std::size_t i = 1; i < args.size(); ++i) {

@@ -24,6 +24,22 @@ struct BatchOptions {
   bool Has(const std::string& option) const { return values.count(option) != 0; }
 };
 
+// What a command works with, once the add-on has started (defined by the batch tool).
+struct BatchJob;
+
+// A command of the batch tool: its name, the options it takes besides --password-file and
+// --verbose (true: the option takes a value), and what runs it. Its help is its lines of
+// kBatchHelpText.
+struct BatchCommand {
+  const char* name;
+  std::map<std::string, bool> options;
+  int (*run)(const BatchOptions& o, BatchJob& job);
+};
+// Every command of the batch tool, defined beside the jobs they run.
+const std::vector<BatchCommand>& BatchCommands();
+// The command of that name; throws BatchUsageError for an unknown one.
+const BatchCommand& FindBatchCommand(const std::string& name);
+
 // A malformed command line: one line that names what is wrong.
 struct BatchUsageError {
   std::string text;
