@@ -199,6 +199,8 @@ bool RunRecapitulationRoad(const HostContext& ctx, Dialogs& dialogs, const Archi
 SaveOutcome RunSaveRoad(const HostContext& ctx, const RoadPorts& ports, const RoadTables& tables, const YearList& years,
                         SaveChoices choices, int blockSize) {
   SaveOutcome outcome;
+  // From the road's start: the start lock's folders are its first writes.
+  JobDialogs dialogs(ports.dialogs);
   RemoveAbandonedSaves(ctx);
   // A new save would record the states an unfinished one changed, or is changing, as the earlier
   // ones. The look and the new archive's directory are one step under the agenda's start lock, so
@@ -211,7 +213,7 @@ SaveOutcome RunSaveRoad(const HostContext& ctx, const RoadPorts& ports, const Ro
   for (;;) {
     start.emplace(ctx);
     if (!start->Held()) {
-      ports.dialogs.Message(MsgKind::Error, start->FailureText());
+      dialogs.Message(MsgKind::Error, start->FailureText());
       outcome.status = SaveStatus::Refused;
       return outcome;
     }
@@ -229,7 +231,6 @@ SaveOutcome RunSaveRoad(const HostContext& ctx, const RoadPorts& ports, const Ro
   // Whatever the save leaves open is closed when it returns, also after an exception.
   TableCloser closeMoney(tables.money);
   TableCloser closeLock(tables.lock);
-  JobDialogs dialogs(ports.dialogs);
   SaveJob job{ctx, dialogs, ports.progress, tables.money, tables.lock, years, std::move(choices), tables.files};
   job.Observer = ports.observer;
   job.BlockSize = blockSize;
