@@ -223,6 +223,8 @@ std::vector<std::string> RunCheckRoad(const HostContext& ctx, const ArchiveRow& 
 SaveOutcome RunSaveRoad(const HostContext& ctx, const RoadPorts& ports, const RoadTables& tables, const YearList& years,
                         SaveChoices choices, int blockSize) {
   SaveOutcome outcome;
+  // A full disk is named from the road's start: the start lock's folders are its first writes.
+  ForgetNotedFullDisk();
   RemoveAbandonedSaves(ctx);
   // A new save would record the states an unfinished one changed, or is changing, as the earlier
   // ones. The look and the new archive's directory are one step under the agenda's start lock, so
@@ -235,7 +237,8 @@ SaveOutcome RunSaveRoad(const HostContext& ctx, const RoadPorts& ports, const Ro
   for (;;) {
     start.emplace(ctx);
     if (!start->Held()) {
-      ports.dialogs.Message(MsgKind::Error, start->FailureText());
+      outcome.result = Result::Failed(start->FailureText());
+      Present(outcome.result, ports);
       outcome.status = SaveStatus::Refused;
       return outcome;
     }
@@ -250,7 +253,6 @@ SaveOutcome RunSaveRoad(const HostContext& ctx, const RoadPorts& ports, const Ro
     }
     accepted.push_back(u.row);
   }
-  ForgetNotedFullDisk();
   SaveJob job{ctx, ports.dialogs, ports.progress, tables.money, tables.lock, years, std::move(choices), tables.files};
   job.Observer = ports.observer;
   job.BlockSize = blockSize;

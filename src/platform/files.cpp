@@ -1,7 +1,6 @@
 #include "platform/files.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <random>
 #include <utility>
@@ -34,7 +33,7 @@ void RemoveStaleTemporaries(const std::string& target) {
     const std::string digits =
         e.name.substr(prefix.size(), dot == std::string::npos ? std::string::npos : dot - prefix.size());
     if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos || digits.size() > 9) continue;
-    if (ProcessGone(std::stoi(digits))) DeleteFile(dir + e.name);
+    if (ProcessGone(std::stoi(digits))) SystemFileDoor().DeleteFile(dir + e.name);
   }
 }
 
@@ -90,10 +89,7 @@ std::string g_noSpaceFolder;
 }  // namespace
 
 void NoteWriteFailure(int error, std::string_view path) {
-#ifdef EDQUOT
-  if (error == EDQUOT) error = ENOSPC;
-#endif
-  if (error == ENOSPC) g_noSpaceFolder = ExtractFilePath(path);
+  if (IsNoSpaceError(error)) g_noSpaceFolder = ExtractFilePath(path);
 }
 
 std::string TakeNoSpaceFolder() {

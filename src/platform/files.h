@@ -2,6 +2,11 @@
 // File and directory access with Windows semantics on top of std::filesystem: letter case is not
 // significant in any path component, both "\" and "/" separate components in paths that come from
 // outside, and paths the add-on builds use the native separator.
+//
+// The functions that change the disk (WriteFileAtomic, CopyFile, RenamePath, DeleteFile, CreateDir,
+// CreateNewDir, ForceDirectories, RemoveDir, RemoveDirectoryTree, SyncDirectoryOf, CreateEmptyFile,
+// FolderTakesNewFiles, ShareWithGroup) pass through the door in force (platform/file_door.h), which
+// tests replace to make a write fail or vanish at a simulated power cut.
 #include <cstdint>
 #include <filesystem>
 #include <string>

@@ -116,7 +116,7 @@ std::string ResolvePath(std::string_view path) {
   return result;
 }
 
-void ShareWithGroup(std::string_view directory) {
+void SystemDoor::ShareWithGroup(std::string_view directory) {
   const std::string p = ResolvePath(ExcludeTrailingPathDelimiter(directory));
   struct stat st {};
   if (::lstat(p.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return;
@@ -150,14 +150,16 @@ std::string RealDirectoryPath(std::string_view path) {
   return IncludeTrailingPathDelimiter(result);
 }
 
-bool CreateDir(std::string_view path) {
+bool SystemDoor::CreateDir(std::string_view path) {
   const std::string p = ResolvePath(ExcludeTrailingPathDelimiter(path));
   if (DirectoryExists(p)) return true;
   // Another process creating the same directory a moment earlier is as good as creating it.
-  return ::mkdir(p.c_str(), 0777) == 0 || (errno == EEXIST && DirectoryExists(p));
+  if (::mkdir(p.c_str(), 0777) == 0 || (errno == EEXIST && DirectoryExists(p))) return true;
+  NoteWriteFailure(errno, p);
+  return false;
 }
 
-NewDirResult CreateNewDir(std::string_view path) {
+NewDirResult SystemDoor::CreateNewDir(std::string_view path) {
   const std::string p = ResolvePath(ExcludeTrailingPathDelimiter(path));
   if (PathExists(p)) return NewDirResult::Exists;
   if (::mkdir(p.c_str(), 0777) == 0) return NewDirResult::Created;
@@ -166,7 +168,7 @@ NewDirResult CreateNewDir(std::string_view path) {
   return NewDirResult::Failed;
 }
 
-bool DeleteFile(std::string_view path) {
+bool SystemDoor::DeleteFile(std::string_view path) {
   const std::string p = ResolvePath(path);
   struct stat st {};
   if (::lstat(p.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
@@ -180,7 +182,7 @@ bool IsPermissionError(int systemError) {
   return systemError == EACCES || systemError == EPERM;
 }
 
-bool CreateEmptyFile(std::string_view path) {
+bool SystemDoor::CreateEmptyFile(std::string_view path) {
   const std::string p = ResolvePath(path);
   const int fd = ::open(p.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (fd < 0) {
@@ -190,7 +192,7 @@ bool CreateEmptyFile(std::string_view path) {
   return ::close(fd) == 0;
 }
 
-bool FolderTakesNewFiles(std::string_view folder) {
+bool SystemDoor::FolderTakesNewFiles(std::string_view folder) {
   const std::string probe = std::string(folder) + ".vorlend-probe-" + std::to_string(CurrentProcessId());
   const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
   if (fd < 0) return errno == EEXIST;
@@ -199,7 +201,7 @@ bool FolderTakesNewFiles(std::string_view folder) {
   return true;
 }
 
-bool RemoveDir(std::string_view path) {
+bool SystemDoor::RemoveDir(std::string_view path) {
   return ::rmdir(ResolvePath(ExcludeTrailingPathDelimiter(path)).c_str()) == 0;
 }
 
@@ -285,7 +287,7 @@ std::string SystemErrorText(int error) {
   return std::strerror(error);
 }
 
-bool RemoveDirectoryTree(std::string_view path) {
+bool SystemDoor::RemoveDirectoryTree(std::string_view path) {
   const std::string p = ResolvePath(ExcludeTrailingPathDelimiter(path));
   struct stat st {};
   if (::lstat(p.c_str(), &st) != 0) return false;
@@ -294,7 +296,7 @@ bool RemoveDirectoryTree(std::string_view path) {
   return RemoveTreeAt(p);
 }
 
-bool SyncDirectoryOf(std::string_view path) {
+bool SystemDoor::SyncDirectoryOf(std::string_view path) {
   std::string dir = ExtractFilePath(std::string(path));
   if (dir.empty()) dir = ".";
   const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -334,7 +336,7 @@ bool CopyContent(int in, int out, const std::string& target, bool& written) {
 
 }  // namespace
 
-bool CopyFile(std::string_view source, std::string_view target, bool syncDirectory) {
+bool SystemDoor::CopyFile(std::string_view source, std::string_view target, bool syncDirectory) {
   const std::string src = ResolvePath(source);
   const std::string dst = ResolvePath(target);
   const int in = ::open(src.c_str(), O_RDONLY | O_CLOEXEC);
@@ -400,8 +402,12 @@ double SecondsSinceModified(std::string_view path) {
          static_cast<double>(now.tv_nsec - st.st_mtim.tv_nsec) / 1e9;
 }
 
-bool RenamePath(std::string_view from, std::string_view to) {
-  return ::rename(ResolvePath(from).c_str(), ResolvePath(to).c_str()) == 0;
+bool SystemDoor::RenamePath(std::string_view from, std::string_view to) {
+  const std::string target = ResolvePath(to);
+  if (::rename(ResolvePath(from).c_str(), target.c_str()) == 0) return true;
+  // A new name may need room in its folder.
+  NoteWriteFailure(errno, target);
+  return false;
 }
 
 namespace {
@@ -551,7 +557,7 @@ bool DirectoryHandle::LockedExclusively() const {
   return locked;
 }
 
-bool WriteFileAtomic(std::string_view path, std::string_view bytes) {
+bool SystemDoor::WriteFileAtomic(std::string_view path, std::string_view bytes) {
   const std::string target = ResolvePath(path);
   const std::string temp = TemporaryNameFor(target);
   const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);

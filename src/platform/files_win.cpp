@@ -174,7 +174,7 @@ bool PathExists(std::string_view path) {
   return Attributes(ResolvePath(ExcludeTrailingPathDelimiter(path)), a);
 }
 
-bool CreateDir(std::string_view path) {
+bool SystemDoor::CreateDir(std::string_view path) {
   const std::string p = ResolvePath(ExcludeTrailingPathDelimiter(path));
   if (DirectoryExists(p)) return true;
   if (::CreateDirectoryW(WidePath(p).c_str(), nullptr)) return true;
@@ -183,7 +183,7 @@ bool CreateDir(std::string_view path) {
   return false;
 }
 
-NewDirResult CreateNewDir(std::string_view path) {
+NewDirResult SystemDoor::CreateNewDir(std::string_view path) {
   const std::string p = ResolvePath(ExcludeTrailingPathDelimiter(path));
   if (PathExists(p)) return NewDirResult::Exists;
   if (::CreateDirectoryW(WidePath(p).c_str(), nullptr)) return NewDirResult::Created;
@@ -192,7 +192,7 @@ NewDirResult CreateNewDir(std::string_view path) {
   return NewDirResult::Failed;
 }
 
-bool DeleteFile(std::string_view path) {
+bool SystemDoor::DeleteFile(std::string_view path) {
   const std::string p = ResolvePath(path);
   DWORD a = 0;
   if (!Attributes(p, a) || IsDir(a)) return false;
@@ -208,7 +208,7 @@ bool IsPermissionError(int systemError) {
   return systemError == ERROR_ACCESS_DENIED;
 }
 
-bool CreateEmptyFile(std::string_view path) {
+bool SystemDoor::CreateEmptyFile(std::string_view path) {
   const std::string p = ResolvePath(path);
   HANDLE h = ::CreateFileW(WidePath(p).c_str(), GENERIC_WRITE, kShareAll, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                            nullptr);
@@ -219,7 +219,7 @@ bool CreateEmptyFile(std::string_view path) {
   return ::CloseHandle(h) != 0;
 }
 
-bool FolderTakesNewFiles(std::string_view folder) {
+bool SystemDoor::FolderTakesNewFiles(std::string_view folder) {
   const std::string probe = std::string(folder) + ".vorlend-probe-" + std::to_string(CurrentProcessId());
   HANDLE h = ::CreateFileW(WidePath(probe).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
@@ -228,7 +228,7 @@ bool FolderTakesNewFiles(std::string_view folder) {
   return true;
 }
 
-bool RemoveDir(std::string_view path) {
+bool SystemDoor::RemoveDir(std::string_view path) {
   return ::RemoveDirectoryW(WidePath(ResolvePath(ExcludeTrailingPathDelimiter(path))).c_str()) != 0;
 }
 
@@ -288,7 +288,7 @@ std::string SystemErrorText(int error) {
   return said;
 }
 
-void ShareWithGroup(std::string_view) {}
+void SystemDoor::ShareWithGroup(std::string_view) {}
 
 bool IsSymbolicLink(std::string_view path) {
   DWORD a = 0;
@@ -300,7 +300,7 @@ std::string RealDirectoryPath(std::string_view path) {
   return IncludeTrailingPathDelimiter(path);
 }
 
-bool RemoveDirectoryTree(std::string_view path) {
+bool SystemDoor::RemoveDirectoryTree(std::string_view path) {
   const std::string p = ResolvePath(ExcludeTrailingPathDelimiter(path));
   DWORD a = 0;
   if (!Attributes(p, a)) return false;
@@ -310,7 +310,7 @@ bool RemoveDirectoryTree(std::string_view path) {
   return RemoveTreeAt(p);
 }
 
-bool SyncDirectoryOf(std::string_view path) {
+bool SystemDoor::SyncDirectoryOf(std::string_view path) {
   // NTFS keeps names in its journal; a directory handle that can be flushed is flushed as well.
   std::string dir = ExcludeTrailingPathDelimiter(ExtractFilePath(std::string(path)));
   if (dir.empty()) dir = ".";
@@ -322,7 +322,7 @@ bool SyncDirectoryOf(std::string_view path) {
   return true;
 }
 
-bool CopyFile(std::string_view source, std::string_view target, bool syncDirectory) {
+bool SystemDoor::CopyFile(std::string_view source, std::string_view target, bool syncDirectory) {
   const std::string src = ResolvePath(source);
   const std::string dst = ResolvePath(target);
   HANDLE in = OpenForReading(src, false);
@@ -395,9 +395,15 @@ double SecondsSinceModified(std::string_view path) {
   return (static_cast<double>(ticks(now)) - static_cast<double>(ticks(data.ftLastWriteTime))) / 1e7;
 }
 
-bool RenamePath(std::string_view from, std::string_view to) {
-  return ::MoveFileExW(WidePath(ResolvePath(from)).c_str(), WidePath(ResolvePath(to)).c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+bool SystemDoor::RenamePath(std::string_view from, std::string_view to) {
+  const std::string target = ResolvePath(to);
+  if (::MoveFileExW(WidePath(ResolvePath(from)).c_str(), WidePath(target).c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    return true;
+  }
+  // A new name may need room in its folder.
+  NoteLastError(target);
+  return false;
 }
 
 std::uint64_t FilesOpenedForReading() {
@@ -536,7 +542,7 @@ bool DirectoryHandle::LockedExclusively() const {
   return ::GetLastError() == ERROR_SHARING_VIOLATION;
 }
 
-bool WriteFileAtomic(std::string_view path, std::string_view bytes) {
+bool SystemDoor::WriteFileAtomic(std::string_view path, std::string_view bytes) {
   const std::string target = ResolvePath(path);
   const std::string temp = TemporaryNameFor(target);
   HANDLE h =

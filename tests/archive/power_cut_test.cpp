@@ -1,8 +1,10 @@
 // The save and the restore with the power cut at many moments. Each run goes in a child process
-// that sees its SQLite files through the power-cut VFS; when the power goes, the files are left as
-// the disk would hold them after the restart. The parent then starts again on them the ordinary
-// way and checks that nothing was lost: every table is sound, every document whose lock changed
-// has its earlier state in an archive the restore accepts, and the archive gives it back.
+// that sees its SQLite files through the power-cut VFS and its other files (`info`, `info.tab`,
+// the template copies, directories, the deletion's renames) through a file door that keeps a
+// journal of what was not synced; when the power goes, both are left as the disk would hold them
+// after the restart. The parent then starts again on them the ordinary way and checks that nothing
+// was lost: every table is sound, every document whose lock changed has its earlier state in an
+// archive the restore accepts, and the archive gives it back.
 //
 // VORLEND_POWER_CUTS sets how many cuts the whole suite makes (fewer for the sanitizer build).
 #include <gtest/gtest.h>
@@ -31,6 +33,7 @@
 #include "platform/locale.h"
 #include "platform/text.h"
 #include "support/agenda_builder.h"
+#include "support/fault_door.h"
 #include "support/power_cut_vfs.h"
 #include "support/scripted_ports.h"
 
@@ -79,11 +82,22 @@ struct ChildRun {
   std::string message;      // ... and the last message it showed
 };
 
-// Runs `operation` in a forked child with the power-cut VFS installed. The power goes at the
-// cutAt-th I/O event, or right after the operation's end when it has fewer; with cutAt <= 0 it
-// never goes. The operation returns 0 on success and may name its last message; nothing of the
-// child's memory comes back except through the pipe.
-ChildRun RunInChild(long cutAt, const WrittenBack& writtenBack, const std::function<int(std::string&)>& operation) {
+// What the cache had written back when the power went: the SQLite files that keep their unsynced
+// writes, and how many of the file door's unsynced changes, oldest first, reached the disk (`door`
+// modulo their number plus one).
+struct CacheAtCut {
+  WrittenBack files;
+  std::size_t door = 0;
+};
+
+// Runs `operation` in a forked child with the power-cut VFS and a journaling file door installed.
+// The door is made in the child, after the fork, and put in force there: what it records never
+// reaches the parent, which looks at the files through the system's door as a restarted machine
+// would. Each of the door's operations is an I/O event of the same count as SQLite's writes and
+// syncs. The power goes at the cutAt-th event, or right after the operation's end when it has
+// fewer; with cutAt <= 0 it never goes. The operation returns 0 on success and may name its last
+// message; nothing of the child's memory comes back except through the pipe.
+ChildRun RunInChild(long cutAt, const CacheAtCut& cache, const std::function<int(std::string&)>& operation) {
   int pipeFds[2];
   if (::pipe(pipeFds) != 0) throw std::runtime_error("pipe");
   std::fflush(nullptr);
@@ -94,7 +108,13 @@ ChildRun RunInChild(long cutAt, const WrittenBack& writtenBack, const std::funct
     int status = 3;
     std::string message;
     try {
-      InstallPowerCutVfs(cutAt, writtenBack);
+      InstallPowerCutVfs(cutAt, cache.files);
+      // Never destroyed: the cut runs it at the child's last moment, and the child ends by _exit.
+      auto* door = new FaultDoor();
+      door->KeepJournal(PowerCutDurableContent);
+      door->SetBeforeEach(PowerCutIoEvent);
+      AtPowerCut([door, kept = cache.door] { return door->CutPower(kept % (door->UnsyncedChanges() + 1)); });
+      const ScopedFileDoor journaled(*door);
       status = operation(message);
     } catch (const std::exception& e) {
       message = std::string("exception: ") + e.what();
@@ -177,20 +197,22 @@ std::string ShortName(const std::string& path) {
   return folder == std::string::npos ? path : path.substr(folder + 1);
 }
 
-// Which files the cache had written back when the power went. At every other cut none: all that
-// was not synced is lost together. At the others each file by a coin of its own, thrown afresh at
-// every cut point, so that over many cuts one table keeps its unsynced writes while another loses
-// them, both ways round.
-WrittenBack CacheWrittenBack(std::size_t cutNumber, long cutAt) {
+// What the cache had written back when the power went. At every other cut nothing: all that was
+// not synced is lost together. At the others each SQLite file by a coin of its own, thrown afresh
+// at every cut point, so that over many cuts one table keeps its unsynced writes while another
+// loses them, both ways round; and of the file door's changes some of the oldest, as a journaling
+// file system writes changes of names in their order.
+CacheAtCut CacheWrittenBack(std::size_t cutNumber, long cutAt) {
   if (cutNumber % 2 == 0) return {};
-  return [cutAt](const std::string& path) {
-    std::uint64_t h = 1469598103934665603ull ^ static_cast<std::uint64_t>(cutAt);  // FNV-1a
-    for (const char c : ShortName(path)) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
-    h ^= h >> 33;
-    h *= 0xff51afd7ed558ccdull;
-    h ^= h >> 33;
-    return (h & 1) != 0;
-  };
+  return {[cutAt](const std::string& path) {
+            std::uint64_t h = 1469598103934665603ull ^ static_cast<std::uint64_t>(cutAt);  // FNV-1a
+            for (const char c : ShortName(path)) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+            h ^= h >> 33;
+            h *= 0xff51afd7ed558ccdull;
+            h ^= h >> 33;
+            return (h & 1) != 0;
+          },
+          static_cast<std::size_t>(cutAt) * 2654435761u};
 }
 
 // ---- the agenda.
@@ -419,10 +441,9 @@ struct PowerCutFixture : ::testing::Test {
       for (std::size_t i = 0; i < points.size(); ++i) {
         const long cutAt = points[i];
         // After the end nothing unsynced survives: what the program finished must be on the disk.
-        const WrittenBack writtenBack = cutAt > events ? WrittenBack{} : CacheWrittenBack(i, cutAt);
+        const CacheAtCut cache = cutAt > events ? CacheAtCut{} : CacheWrittenBack(i, cutAt);
         BackToPristine();
-        const ChildRun run =
-            RunInChild(cutAt, writtenBack, [&](std::string& message) { return runs.operate(r, message); });
+        const ChildRun run = RunInChild(cutAt, cache, [&](std::string& message) { return runs.operate(r, message); });
         // A run usually takes the same course as the whole one; when it ends sooner (a block closed
         // early on a busy machine), the power goes after its end, which is a moment like any other.
         if (!run.cut || (run.ended && run.status != 0)) {
@@ -434,7 +455,7 @@ struct PowerCutFixture : ::testing::Test {
         const std::string moment =
             run.ended ? "power cut after the end (" + std::to_string(run.events) + " I/O events)"
                       : "power cut before I/O event " + std::to_string(cutAt) + " of " + std::to_string(events);
-        Report(runs.names[r], moment, runs.check(), WrittenBackNames(writtenBack));
+        Report(runs.names[r], moment, runs.check(), WrittenBackNames(cache));
       }
     }
     EXPECT_EQ(m_failedCuts, 0) << m_failedCuts << " of " << cuts << " cuts broke an invariant, " << m_failedAllLost
@@ -443,8 +464,10 @@ struct PowerCutFixture : ::testing::Test {
   }
 
 private:
-  // The SQLite files of the data directory whose cache counts as written back at the cut.
-  std::string WrittenBackNames(const WrittenBack& writtenBack) const {
+  // The SQLite files of the data directory whose cache counts as written back at the cut (and
+  // with them some of the oldest of the file door's unsynced changes, their number drawn by lot).
+  std::string WrittenBackNames(const CacheAtCut& cache) const {
+    const WrittenBack& writtenBack = cache.files;
     if (!writtenBack) return "none";
     std::vector<std::string> names;
     for (const auto& entry : fs::recursive_directory_iterator(Work())) {
@@ -457,7 +480,7 @@ private:
     std::sort(names.begin(), names.end());
     std::string text;
     for (const std::string& n : names) text += (text.empty() ? "" : ", ") + n;
-    return text.empty() ? "none of the files left" : text;
+    return (text.empty() ? "none of the files left" : text) + "; the file door's oldest changes by lot";
   }
 
   // One cut's problems; the first few cuts that have any are shown in full.
@@ -672,8 +695,11 @@ struct PowerCutRestore : PowerCutFixture {
     // Dumping runs tablectl once per table; the archive is only read, so its files are compared
     // byte for byte at every cut and dumped at some.
     for (const auto& [path, dump] : archiveDumps) {
-      if (ReadBytes(path) != archiveBytes.at(path)) problems.Add(path, " changed on the disk");
-      if (dumpArchive && DumpTable(path) != dump) problems.Add(path, " holds other records");
+      if (!FileExists(path) || ReadBytes(path) != archiveBytes.at(path)) {
+        problems.Add(path, FileExists(path) ? " changed on the disk" : " is gone");
+      } else if (dumpArchive && DumpTable(path) != dump) {
+        problems.Add(path, " holds other records");
+      }
     }
     std::string message;
     if (RestoreNormally(archiveDir, message) != 0) problems.Add("the second restore failed: ", message);

@@ -94,4 +94,14 @@ TEST(Files, CopyAndAtomicWrite) {
   ASSERT_TRUE(WriteFileAtomic(dir / "dst.bin", "newer"));
   EXPECT_FALSE(PathExists(dir / "dst.bin.~999999999.1f"));
   EXPECT_TRUE(PathExists(dir / live));
+
+#ifndef _WIN32
+  // A write the kernel refuses for want of space is noted with its folder, for the message that
+  // says so (/dev/full refuses every write with ENOSPC).
+  if (FileExists("/dev/full")) {
+    TakeNoSpaceFolder();
+    EXPECT_FALSE(CopyFile(dir / "src.bin", "/dev/full", false));
+    EXPECT_EQ(TakeNoSpaceFolder(), "/dev/");
+  }
+#endif
 }

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <functional>
 #include <map>
 #include <set>
 #include <stdexcept>
@@ -36,6 +37,7 @@ std::atomic<long> g_events{0};
 std::map<std::string, DurableFile> g_durable;  // by the path SQLite opened
 std::set<std::string> g_shmFiles;
 std::vector<long> g_syncEvents;
+std::function<bool()> g_atCut;
 
 // SQLite allocates szOsFile bytes per open file (aligned to 8 only): this header, then the real
 // VFS's own file.
@@ -62,7 +64,9 @@ bool WriteAll(int fd, const std::string& bytes) {
 
 // The power goes: the cache is lost, the disk keeps what was synced, and nothing runs after.
 [[noreturn]] void CutThePower() {
-  bool ok = true;
+  // Another layer's files first: a folder it renames back is then found here by its old path, and a
+  // file it makes again (a new file to this shim) it made with its durable content already.
+  bool ok = !g_atCut || g_atCut();
   for (const auto& [path, file] : g_durable) {
     if (g_writtenBack && g_writtenBack(path)) continue;  // the disk holds what the cache held
     struct stat st {};
@@ -324,6 +328,27 @@ void CutPowerNow() {
 
 long PowerCutEventCount() {
   return g_events.load();
+}
+
+void PowerCutIoEvent(bool sync) {
+  if (!g_real) throw std::logic_error("the power-cut VFS is not installed");
+  const long n = IoEvent();
+  if (sync) g_syncEvents.push_back(n);
+}
+
+void AtPowerCut(std::function<bool()> first) {
+  g_atCut = std::move(first);
+}
+
+bool PowerCutDurableContent(const std::string& path, std::string& content) {
+  const auto it = g_durable.find(path);
+  struct stat st {};
+  if (it == g_durable.end() || ::stat(path.c_str(), &st) != 0 || st.st_dev != it->second.dev ||
+      st.st_ino != it->second.ino) {
+    return false;
+  }
+  content = it->second.content;
+  return true;
 }
 
 const std::vector<long>& PowerCutSyncEvents() {

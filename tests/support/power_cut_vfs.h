@@ -23,10 +23,15 @@
 // its unsynced writes are lost together relies on luck; this finds it.
 //
 // Durable content belongs to a path: several connections to one file share it, and a sync through
-// any of them makes every write to that file durable. A deletion takes effect at once. Files the
-// program writes without SQLite (ini files, file lists, copies of the template table) are not
-// seen; they keep whatever the program left on the disk, and a copy that SQLite opens later counts
-// as on the disk from then on, synced or not. The program under test is single-threaded.
+// any of them makes every write to that file durable. A deletion by SQLite takes effect at once.
+// The program under test is single-threaded.
+//
+// Files the program writes without SQLite (ini files, file lists, copies of the template table,
+// directories, renames) pass the file door (platform/file_door.h). A test puts a door of its own in
+// the child that counts each of its operations as an I/O event here (PowerCutIoEvent) and takes
+// back at the cut what was not synced (AtPowerCut), before the SQLite files are put back; a file
+// it puts back that SQLite had written gets its durable content (PowerCutDurableContent). A copy
+// that SQLite opens later counts as on the disk as it stands: the door syncs a copy's content.
 //
 // Install it in a forked child only: the shim lives until the process ends, and the process that
 // looks at the files afterwards must open them the ordinary way, as a machine restarting would.
@@ -54,6 +59,18 @@ void InstallPowerCutVfs(long cutAt, WrittenBack writtenBack = {});
 
 // The I/O events counted so far in this process (0 before InstallPowerCutVfs).
 long PowerCutEventCount();
+
+// One I/O event of another layer, counted with SQLite's (`sync`: one that makes something last).
+// At the cut point the power goes before it takes effect, as for SQLite's own.
+void PowerCutIoEvent(bool sync);
+
+// Runs `first` when the power goes, before the SQLite files are put back; false from it fails the
+// cut as a file that could not be put back does. One per process.
+void AtPowerCut(std::function<bool()> first);
+
+// What the disk holds of a file SQLite has written, if the power went now: true with its content
+// when the file at `path` is one the shim tracks, false for any other.
+bool PowerCutDurableContent(const std::string& path, std::string& content);
 
 // The numbers of the events that were syncs, in order. What survives a cut changes only at a sync
 // (and at a deletion): a cut just after each sync meets every state the disk can be left in.
