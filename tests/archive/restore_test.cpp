@@ -9,6 +9,7 @@
 #include "archive/save.h"
 #include "archive_fixture.h"
 #include "engine/table_files.h"
+#include "platform/datetime.h"
 #include "platform/files.h"
 #include "platform/ini.h"
 #include "platform/locale.h"
@@ -316,6 +317,54 @@ TEST_F(RestoreFixture, AnIncompleteArchivePutsBackWhatItsSaveReached) {
             RestoreStatus::Restored)
       << dialogs.LastEntry().text;
   ExpectSeeded();
+}
+
+// Archive numbers are taken again: while the question after a restore is open, another user may
+// delete the archive (in the moment the hold turns exclusive, or with a tool that ignores it) and a
+// new save of the same name may take its number. "Ano" then deletes nothing: only the archive that
+// was restored may go, never the new one of that number.
+TEST_F(RestoreFixture, TheDeletionAfterARestoreTakesOnlyTheArchiveItRestored) {
+  ArchiveList list;
+  LoadArchiveList(ctx, list);
+  ASSERT_EQ(list.Count(), 1u);
+  const ArchiveRow restored = list.Row(0);
+  std::string renumbered;
+  dialogs.onQuestion = [&](const ScriptedDialogs::Entry& e) {
+    ASSERT_EQ(e.text, kDeleteAfterRestoreQuestion);
+    // The other user's deletion renames the folder away, then removes it.
+    const std::string away = ExcludeTrailingPathDelimiter(archiveDir) + "-smazany";
+    ASSERT_TRUE(RenamePath(ExcludeTrailingPathDelimiter(archiveDir), away));
+    RemoveDirectoryTree(away);
+    struct SystemClockAgain {
+      ~SystemClockAgain() { SetClockForTesting(nullptr); }
+    } systemClockAgain;
+    SetClockForTesting([] { return EncodeDate(2030, 1, 2) + EncodeTime(10, 0, 0); });
+    ScriptedDialogs otherDialogs;
+    ScriptedProgress otherProgress;
+    TBFTable otherMoney, otherLock;
+    FileList otherFiles;
+    ModuleFilter pd{};
+    pd[0] = true;
+    const SaveOutcome other =
+        RunSaveRoad(ctx, RoadPorts{otherDialogs, otherProgress}, RoadTables{otherMoney, otherLock, otherFiles}, years,
+                    SaveChoices{pd, LockAction::NoAction, restored.MapName});
+    ASSERT_EQ(other.status, SaveStatus::Saved);
+    renumbered = other.archiveNumber;
+  };
+  dialogs.Answer(true);
+  const RestoreRoadOutcome outcome =
+      RunRestoreRoad(ctx, RoadPorts{dialogs, progress}, RoadTables{money, lock, files}, restored);
+  EXPECT_EQ(outcome.status, RestoreStatus::Restored);
+  ExpectSeeded();
+  ASSERT_EQ(renumbered, restored.Dir) << "the new save was to take the restored archive's number";
+  EXPECT_EQ(outcome.deletion, DeletionStatus::Gone);
+  EXPECT_EQ(dialogs.LastEntry().text,
+            "Archiv \"test\" mezitím smazal nebo změnil jiný uživatel; s archivem se nic neprovedlo.");
+  LoadArchiveList(ctx, list);
+  ASSERT_EQ(list.Count(), 1u);
+  EXPECT_EQ(list.Row(0).Dir, restored.Dir);
+  EXPECT_EQ(list.Row(0).MapDate, "2.1.2030");
+  EXPECT_EQ(list.Row(0).Tables.size(), 2u);  // the new save's, of one module in two years
 }
 
 // An archive on storage that takes no new files (its folder read-only, a copy on a read-only
