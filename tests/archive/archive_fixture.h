@@ -31,6 +31,8 @@ struct ArchiveFixture : ::testing::Test {
   std::map<std::string, Locks> seed;  // Money table path -> locks as seeded
 
   ArchiveFixture() { SetFormatSettings(CzechLocaleFormats()); }
+  // A test that went record by record leaves the component with its transactions again.
+  ~ArchiveFixture() override { TBFTable::SetTransactionsAvailable(true); }
 
   static std::string KeyOf(const std::string& table) {
     return table.find("SKSEZDOK") != std::string::npos ? "CDokladu" : "Cislo";

@@ -6,6 +6,9 @@
 // was lost: every table is sound, every document whose lock changed has its earlier state in an
 // archive the restore accepts, and the archive gives it back.
 //
+// Beside the cuts, the same layer shows without any cut the order in which the disk sees the writes
+// and syncs of a save and a restore, and plays a disk with no room left.
+//
 // VORLEND_POWER_CUTS sets how many cuts the whole suite makes (fewer for the sanitizer build).
 #include <gtest/gtest.h>
 
@@ -22,6 +25,7 @@
 #include <random>
 #include <set>
 #include <sstream>
+#include <utility>
 
 #include "archive/catalogue.h"
 #include "archive/restore.h"
@@ -97,7 +101,8 @@ struct CacheAtCut {
 // syncs. The power goes at the cutAt-th event, or right after the operation's end when it has
 // fewer; with cutAt <= 0 it never goes. The operation returns 0 on success and may name its last
 // message; nothing of the child's memory comes back except through the pipe.
-ChildRun RunInChild(long cutAt, const CacheAtCut& cache, const std::function<int(std::string&)>& operation) {
+ChildRun RunInChild(long cutAt, const CacheAtCut& cache, const std::function<int(std::string&)>& operation,
+                    const DiskFull& diskFull = {}) {
   int pipeFds[2];
   if (::pipe(pipeFds) != 0) throw std::runtime_error("pipe");
   std::fflush(nullptr);
@@ -108,7 +113,7 @@ ChildRun RunInChild(long cutAt, const CacheAtCut& cache, const std::function<int
     int status = 3;
     std::string message;
     try {
-      InstallPowerCutVfs(cutAt, cache.files);
+      InstallPowerCutVfs(cutAt, cache.files, diskFull);
       // Never destroyed: the cut runs it at the child's last moment, and the child ends by _exit.
       auto* door = new FaultDoor();
       door->KeepJournal(PowerCutDurableContent);
@@ -395,6 +400,86 @@ struct PowerCutFixture : ::testing::Test {
     return found;
   }
 
+  // The data file of the table a file of SQLite's belongs to: the file itself, or the table whose
+  // log or journal it is.
+  static std::string DataFileOf(const std::string& path) {
+    for (const std::string suffix : {"-wal", "-journal"}) {
+      if (path.size() > suffix.size() && path.compare(path.size() - suffix.size(), suffix.size(), suffix) == 0) {
+        return path.substr(0, path.size() - suffix.size());
+      }
+    }
+    return path;
+  }
+
+  // What the disk saw of a save out of order, read off the I/O of the process so far. A block's
+  // archive records are committed and synced before its documents change: every commit of a Money
+  // table (a run of I/O on its files that nothing else interrupts) must come after a sync of its
+  // archive table made since the table's previous commit, and none of its writes while a file of
+  // the archive table holds a write not yet synced.
+  Problems ArchiveSyncedBeforeEveryChange(const std::string& archiveDir) const {
+    struct Pair {
+      std::string archive;  // the data file of the Money table's archive table
+      int syncs = 0;        // of the archive table's files since the Money table's last commit
+    };
+    std::map<std::string, Pair> byMoney;  // by the Money table's data file
+    for (const MoneyTable& t : tables) {
+      byMoney[ResolvePath(t.path + ".dat")] = {ResolvePath(archiveDir + t.archiveName + ".dat")};
+    }
+    Problems problems;
+    std::set<std::string> unsynced;
+    std::string previousTable;
+    int commits = 0;
+    for (const PowerCutEvent& e : PowerCutEventLog()) {
+      if (e.path.empty()) continue;  // the file door's: no table file
+      const std::string table = DataFileOf(e.path);
+      if (e.sync) {
+        unsynced.erase(e.path);
+      } else {
+        unsynced.insert(e.path);
+      }
+      for (auto& [money, pair] : byMoney) {
+        if (table == pair.archive && e.sync) ++pair.syncs;
+        if (table != money) continue;
+        if (previousTable != money) {
+          ++commits;
+          if (pair.syncs == 0) problems.Add(ShortName(e.path), " committed with no sync of its archive table before");
+          pair.syncs = 0;
+        }
+        for (const std::string& file : unsynced) {
+          if (!e.sync && DataFileOf(file) == pair.archive) {
+            problems.Add(ShortName(e.path), " written while ", ShortName(file), " held unsynced writes");
+          }
+        }
+      }
+      previousTable = table;
+    }
+    if (commits == 0) problems.Add("no document change reached the disk");
+    return problems;
+  }
+
+  // The Money tables' files that hold writes not yet synced, read off the I/O of the process so
+  // far; empty when every change is on the disk.
+  std::string UnsyncedMoneyWrites() const {
+    std::set<std::string> money;
+    for (const MoneyTable& t : tables) money.insert(ResolvePath(t.path + ".dat"));
+    std::set<std::string> unsynced;
+    bool written = false;
+    for (const PowerCutEvent& e : PowerCutEventLog()) {
+      if (e.path.empty()) continue;  // the file door's: no table file
+      if (money.count(DataFileOf(e.path)) == 0) continue;
+      written = written || !e.sync;
+      if (e.sync) {
+        unsynced.erase(e.path);
+      } else {
+        unsynced.insert(e.path);
+      }
+    }
+    if (!written) return "no document change reached the disk";
+    std::string text;
+    for (const std::string& file : unsynced) text += ShortName(file) + " holds unsynced writes\n";
+    return text;
+  }
+
   // The restore as the user would run it after the restart, on the archive directory.
   int RestoreNormally(const std::string& archiveDir, std::string& message) {
     ScriptedDialogs dialogs;
@@ -528,11 +613,10 @@ struct PowerCutSave : PowerCutFixture {
     if (!FillYearList(ctx.AgendaPath, dialogs, years)) return 2;
     for (std::size_t i = 0; i < years.Count(); ++i) years.Toggle(i);
     if (run.moneyOpen) OpenLikeMoney(MoneyPaths());
-    SaveJob job{ctx, dialogs, progress, money, lock, years, SaveChoices{filter, run.action, "před výpadkem"}, files};
-    job.BlockSize = run.blockSize;
-    const int result = Presented(StartSave(job), dialogs);
+    const SaveOutcome outcome = RunSaveRoad(ctx, RoadPorts{dialogs, progress}, RoadTables{money, lock, files}, years,
+                                            SaveChoices{filter, run.action, "před výpadkem"}, run.blockSize);
     message = dialogs.Last() ? dialogs.LastEntry().text : "";
-    return result == 0 ? 0 : 1;
+    return outcome.status == SaveStatus::Saved ? 0 : 1;
   }
 
   // What the restarted machine must find after a save was cut (or ran to its end): sound tables;
@@ -640,8 +724,9 @@ struct PowerCutRestore : PowerCutFixture {
     bool moneyOpen;    // Money has the agenda open meanwhile
   };
 
-  // The restore in the child, as its Start button runs it on the catalogue's row.
-  int Restore(const RestoreRun& run, std::string& message) {
+  // The restore in the child, as its Start button runs it on the catalogue's row. `asked` runs when
+  // the deletion is offered.
+  int Restore(const RestoreRun& run, std::string& message, const std::function<void()>& asked = {}) {
     ScriptedDialogs dialogs;
     ScriptedProgress progress;
     TBFTable money, lock;
@@ -651,6 +736,7 @@ struct PowerCutRestore : PowerCutFixture {
     if (list.Count() != 1) return 2;
     if (run.moneyOpen) OpenLikeMoney(MoneyPaths());
     dialogs.Answer(run.deleteAfter);
+    if (asked) dialogs.onQuestion = [&](const ScriptedDialogs::Entry&) { asked(); };
     const RestoreRoadOutcome outcome =
         RunRestoreRoad(ctx, RoadPorts{dialogs, progress}, RoadTables{money, lock, files}, list.Row(0), run.blockSize);
     if (run.deleteAfter && outcome.deletion != DeletionStatus::Deleted) return 1;
@@ -757,4 +843,65 @@ TEST_F(PowerCutRestore, EveryDocumentIsRestoredOrAsItWasAfterACut) {
   int checks = 0;
   runs.check = [&] { return CheckAfterRestore(checks++ % 10 == 0); };
   g_restoreCuts += CutRuns(runs, RestoreBudget(), 2000);
+}
+
+// The order in which the disk sees a save's writes, run by run without a cut: a block's documents
+// change in their Money table only once its archive records are synced.
+TEST_F(PowerCutSave, EveryChangeComesAfterItsArchiveRecordsAreSynced) {
+  for (const SaveRun& save : {SaveRun{LockAction::Unlock, 1, true}, SaveRun{LockAction::Lock, 4, true}}) {
+    BackToPristine();
+    const ChildRun run = RunInChild(0, {}, [&](std::string& message) {
+      if (Save(save, message) != 0) return 1;
+      const std::vector<std::string> archives = ArchivesWithFileList();
+      if (archives.size() != 1) {
+        message = std::to_string(archives.size()) + " archives with a file list after one save";
+        return 1;
+      }
+      message = ArchiveSyncedBeforeEveryChange(archives.front()).Text();
+      return message.empty() ? 0 : 1;
+    });
+    EXPECT_TRUE(run.ended && run.status == 0) << Describe(save) << ":\n" << run.message;
+  }
+}
+
+// A disk with no room left for the archive: SQLite refuses the archive's commit, no document
+// changes, the archive goes, and the error says that the disk is full and for which folder.
+TEST_F(PowerCutSave, AFullDiskStopsTheSaveBeforeAnyDocumentChangesAndSaysSo) {
+  const std::string root = ExcludeTrailingPathDelimiter(ctx.ArchiveRoot()) + "/";
+  const DiskFull archiveDisk = [&](const std::string& path) {
+    return StartsWith(path, ExcludeTrailingPathDelimiter(ResolvePath(root)) + "/");
+  };
+  const ChildRun run = RunInChild(
+      0, {},
+      [&](std::string& message) {
+        return Save({LockAction::Unlock, 5, false}, message);
+      },
+      archiveDisk);
+  EXPECT_TRUE(run.ended);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.message, "Nastala chyba při ukládání záznamu v databázi " + ResolvePath(root) +
+                             "1/PD002.dat\r\rNa disku není dost místa pro " + root +
+                             "1/. Uvolněte na disku místo a akci spusťte znovu.");
+  EXPECT_EQ(MoneyNow(), seeded);
+  EXPECT_TRUE(ArchivesWithFileList().empty());
+  Problems problems;
+  CheckEveryTable(problems);
+  EXPECT_TRUE(problems.Empty()) << problems.Text();
+}
+
+// The order in which the disk sees a restore's writes, with Money holding its tables open (so the
+// add-on's close writes nothing back): every document it changed is on the disk before it offers
+// to delete the archive, until then the only durable copy of the states it put back.
+TEST_F(PowerCutRestore, EveryChangeIsSyncedBeforeTheArchiveMayBeDeleted) {
+  for (const RestoreRun& restore : {RestoreRun{2, false, true}, RestoreRun{kRestoreBlockSize, true, true}}) {
+    BackToPristine();
+    const ChildRun run = RunInChild(0, {}, [&](std::string& message) {
+      std::string unsynced = "the deletion was never offered";
+      const int status = Restore(restore, message, [&] { unsynced = UnsyncedMoneyWrites(); });
+      if (status != 0) return status;
+      message = unsynced;
+      return message.empty() ? 0 : 1;
+    });
+    EXPECT_TRUE(run.ended && run.status == 0) << "blocks of " << restore.blockSize << ":\n" << run.message;
+  }
 }

@@ -9,6 +9,7 @@
 #include "archive/save.h"
 #include "archive_fixture.h"
 #include "engine/table_files.h"
+#include "platform/datetime.h"
 #include "platform/files.h"
 #include "platform/ini.h"
 #include "platform/locale.h"
@@ -240,20 +241,28 @@ TEST_F(RestoreFixture, RefusedConflictEndsWithTheEarlierDocumentsRestored) {
   EXPECT_EQ(now[10].second, "0");  // the held document and those after it keep their unlocked state
 }
 
+// In blocks the document is missing from the block's read; record by record (a component without
+// transactions) the lock's own read of it finds it gone, and nothing is asked about it again.
 TEST_F(RestoreFixture, ADocumentDeletedWhileItsHolderEditedItIsSkipped) {
   const std::string table = Money("Rok.002", "PFAKTURY");
-  auto holder = std::make_unique<HoldProcess>(table, "Cislo", 7);
-  ASSERT_TRUE(holder->Locked());
-  dialogs.onQuestion = [&](const ScriptedDialogs::Entry&) {
-    holder.reset();
-    DeleteDocument(table, "Cislo", 7);
-  };
-  dialogs.Answer(true);
-  ASSERT_EQ(Restore(), 0);
-  EXPECT_EQ(dialogs.QuestionCount(), 1u);
   Locks expected = seed[table];
-  expected.erase(expected.begin() + 6);
-  EXPECT_EQ(ReadLocks(table, "Cislo"), expected);
+  for (const int key : {7, 8}) {
+    const bool transactions = key == 7;
+    SCOPED_TRACE(transactions ? "in blocks" : "record by record");
+    TBFTable::SetTransactionsAvailable(transactions);
+    auto holder = std::make_unique<HoldProcess>(table, "Cislo", key);
+    ASSERT_TRUE(holder->Locked());
+    dialogs.Clear();
+    dialogs.onQuestion = [&](const ScriptedDialogs::Entry&) {
+      holder.reset();
+      DeleteDocument(table, "Cislo", key);
+    };
+    dialogs.Answer(true);
+    ASSERT_EQ(Restore(), 0) << dialogs.LastEntry().text;
+    EXPECT_EQ(dialogs.QuestionCount(), 1u);
+    expected.erase(std::find_if(expected.begin(), expected.end(), [&](const auto& l) { return l.first == key; }));
+    EXPECT_EQ(ReadLocks(table, "Cislo"), expected);
+  }
 }
 
 // Every Money table the restore will change opens with its index before the first document is
@@ -308,6 +317,54 @@ TEST_F(RestoreFixture, AnIncompleteArchivePutsBackWhatItsSaveReached) {
             RestoreStatus::Restored)
       << dialogs.LastEntry().text;
   ExpectSeeded();
+}
+
+// Archive numbers are taken again: while the question after a restore is open, another user may
+// delete the archive (in the moment the hold turns exclusive, or with a tool that ignores it) and a
+// new save of the same name may take its number. "Ano" then deletes nothing: only the archive that
+// was restored may go, never the new one of that number.
+TEST_F(RestoreFixture, TheDeletionAfterARestoreTakesOnlyTheArchiveItRestored) {
+  ArchiveList list;
+  LoadArchiveList(ctx, list);
+  ASSERT_EQ(list.Count(), 1u);
+  const ArchiveRow restored = list.Row(0);
+  std::string renumbered;
+  dialogs.onQuestion = [&](const ScriptedDialogs::Entry& e) {
+    ASSERT_EQ(e.text, kDeleteAfterRestoreQuestion);
+    // The other user's deletion renames the folder away, then removes it.
+    const std::string away = ExcludeTrailingPathDelimiter(archiveDir) + "-smazany";
+    ASSERT_TRUE(RenamePath(ExcludeTrailingPathDelimiter(archiveDir), away));
+    RemoveDirectoryTree(away);
+    struct SystemClockAgain {
+      ~SystemClockAgain() { SetClockForTesting(nullptr); }
+    } systemClockAgain;
+    SetClockForTesting([] { return EncodeDate(2030, 1, 2) + EncodeTime(10, 0, 0); });
+    ScriptedDialogs otherDialogs;
+    ScriptedProgress otherProgress;
+    TBFTable otherMoney, otherLock;
+    FileList otherFiles;
+    ModuleFilter pd{};
+    pd[0] = true;
+    const SaveOutcome other =
+        RunSaveRoad(ctx, RoadPorts{otherDialogs, otherProgress}, RoadTables{otherMoney, otherLock, otherFiles}, years,
+                    SaveChoices{pd, LockAction::NoAction, restored.MapName});
+    ASSERT_EQ(other.status, SaveStatus::Saved);
+    renumbered = other.archiveNumber;
+  };
+  dialogs.Answer(true);
+  const RestoreRoadOutcome outcome =
+      RunRestoreRoad(ctx, RoadPorts{dialogs, progress}, RoadTables{money, lock, files}, restored);
+  EXPECT_EQ(outcome.status, RestoreStatus::Restored);
+  ExpectSeeded();
+  ASSERT_EQ(renumbered, restored.Dir) << "the new save was to take the restored archive's number";
+  EXPECT_EQ(outcome.deletion, DeletionStatus::Gone);
+  EXPECT_EQ(dialogs.LastEntry().text,
+            "Archiv \"test\" mezitím smazal nebo změnil jiný uživatel; s archivem se nic neprovedlo.");
+  LoadArchiveList(ctx, list);
+  ASSERT_EQ(list.Count(), 1u);
+  EXPECT_EQ(list.Row(0).Dir, restored.Dir);
+  EXPECT_EQ(list.Row(0).MapDate, "2.1.2030");
+  EXPECT_EQ(list.Row(0).Tables.size(), 2u);  // the new save's, of one module in two years
 }
 
 // An archive on storage that takes no new files (its folder read-only, a copy on a read-only

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 
 #include <sqlite3.h>
@@ -311,25 +312,37 @@ TEST(SaveKeys, OnlyWholeNumbersOf32BitsAreRecorded) {
 }
 
 // Another user posts a new lock value on the document the save is waiting for: the archive must
-// hold the value the document had when the save changed it, not the one read before the wait.
+// hold the value the document had when the save changed it, not the one read before the wait, and
+// the change counts from that value. In blocks, and record by record (a component without
+// transactions), where the save records the document as its own lock read it again.
 TEST_F(SaveFixture, TheArchiveHoldsTheStateTheDocumentHadWhenItWasChanged) {
   MarkAll();
   const std::string table = Money("Rok.002", "KNIHZAV");
-  const auto before = ReadLocks(table, "Cislo");
-  const std::string earlier = before.at(10).second;  // document 110
-  const std::string posted = earlier == "1" ? "0" : "1";
-  auto holder = std::make_unique<HoldProcess>(table, "Cislo", 110, std::vector<std::string>{"Uzamceni=" + posted});
-  ASSERT_TRUE(holder->Locked());
-  dialogs.onQuestion = [&](const ScriptedDialogs::Entry&) {
-    EXPECT_EQ(holder->Release(), 0);  // posts the other user's value as it lets go
-  };
-  dialogs.Answer(true);
-  SaveJob job = Job(Only({"OZ"}), LockAction::Lock);
-  ASSERT_EQ(Save(job), 0);
-  auto expected = before;
-  expected.at(10).second = posted;
-  EXPECT_EQ(ReadLocks(job.ArchiveDir + "OZ002", "ID"), expected);
-  for (const auto& [key, value] : ReadLocks(table, "Cislo")) EXPECT_EQ(value, "1") << key;
+  for (const bool transactions : {true, false}) {
+    SCOPED_TRACE(transactions ? "in blocks" : "record by record");
+    TBFTable::SetTransactionsAvailable(transactions);
+    const auto before = ReadLocks(table, "Cislo");
+    const std::string earlier = before.at(10).second;  // document 110
+    const std::string posted = earlier == "1" ? "0" : "1";
+    auto holder = std::make_unique<HoldProcess>(table, "Cislo", 110, std::vector<std::string>{"Uzamceni=" + posted});
+    ASSERT_TRUE(holder->Locked());
+    dialogs.onQuestion = [&](const ScriptedDialogs::Entry&) {
+      EXPECT_EQ(holder->Release(), 0);  // posts the other user's value as it lets go
+    };
+    dialogs.Answer(true);
+    SaveJob job = Job(Only({"OZ"}), LockAction::Lock);
+    ASSERT_EQ(Save(job), 0);
+    EXPECT_EQ(dialogs.QuestionCount(), 1u);
+    auto expected = before;
+    expected.at(10).second = posted;
+    EXPECT_EQ(ReadLocks(job.ArchiveDir + "OZ002", "ID"), expected);
+    for (const auto& [key, value] : ReadLocks(table, "Cislo")) EXPECT_EQ(value, "1") << key;
+    EXPECT_EQ(job.Counts.Changed,
+              std::count_if(expected.begin(), expected.end(), [](const auto& l) { return l.second != "1"; }));
+    // The next round starts from the states the archive holds.
+    ASSERT_EQ(Restore(job.ArchiveDir), 0);
+    dialogs.Clear();
+  }
 }
 
 // Every table opens before the first document changes: a damaged table of the last row stops the

@@ -33,11 +33,13 @@ sqlite3_vfs* g_real = nullptr;
 sqlite3_vfs g_shim{};
 long g_cutAt = 0;
 WrittenBack g_writtenBack;
+DiskFull g_diskFull;
 std::atomic<long> g_events{0};
 std::map<std::string, DurableFile> g_durable;  // by the path SQLite opened
 std::set<std::string> g_shmFiles;
 std::vector<long> g_syncEvents;
 std::function<bool()> g_atCut;
+std::vector<PowerCutEvent> g_eventLog;
 
 // SQLite allocates szOsFile bytes per open file (aligned to 8 only): this header, then the real
 // VFS's own file.
@@ -85,9 +87,10 @@ bool WriteAll(int fd, const std::string& bytes) {
 }
 
 // Counts one write or sync of a tracked file; at the cut point the power goes before it happens.
-long IoEvent() {
+long IoEvent(bool sync, const std::string& path) {
   const long n = ++g_events;
   if (g_cutAt > 0 && n >= g_cutAt) CutThePower();
+  g_eventLog.push_back({sync, path});
   return n;
 }
 
@@ -115,7 +118,10 @@ int ShimRead(sqlite3_file* f, void* buf, int amount, sqlite3_int64 offset) {
 }
 
 int ShimWrite(sqlite3_file* f, const void* buf, int amount, sqlite3_int64 offset) {
-  if (reinterpret_cast<ShimFile*>(f)->path) IoEvent();
+  if (const std::string* path = reinterpret_cast<ShimFile*>(f)->path) {
+    if (g_diskFull && g_diskFull(*path)) return SQLITE_FULL;
+    IoEvent(false, *path);
+  }
   return Real(f)->pMethods->xWrite(Real(f), buf, amount, offset);
 }
 
@@ -126,7 +132,7 @@ int ShimTruncate(sqlite3_file* f, sqlite3_int64 size) {
 int ShimSync(sqlite3_file* f, int flags) {
   auto* shim = reinterpret_cast<ShimFile*>(f);
   if (!shim->path) return Real(f)->pMethods->xSync(Real(f), flags);
-  g_syncEvents.push_back(IoEvent());
+  g_syncEvents.push_back(IoEvent(true, *shim->path));
   // What the file holds now is on the disk from here on, whoever wrote it.
   auto it = g_durable.find(*shim->path);
   if (it != g_durable.end() && !ReadContent(shim->real, it->second.content)) return SQLITE_IOERR_FSYNC;
@@ -290,13 +296,14 @@ const char* ShimNextSystemCall(sqlite3_vfs*, const char* name) {
 
 }  // namespace
 
-void InstallPowerCutVfs(long cutAt, WrittenBack writtenBack) {
+void InstallPowerCutVfs(long cutAt, WrittenBack writtenBack, DiskFull diskFull) {
   if (g_real) throw std::logic_error("the power-cut VFS is installed once per process");
   if (sqlite3_initialize() != SQLITE_OK) throw std::runtime_error("sqlite3_initialize failed");
   g_real = sqlite3_vfs_find("unix");
   if (!g_real || g_real->iVersion < 3) throw std::runtime_error("no unix VFS of version 3");
   g_cutAt = cutAt;
   g_writtenBack = std::move(writtenBack);
+  g_diskFull = std::move(diskFull);
   g_events = 0;
   g_shim.iVersion = 3;
   g_shim.szOsFile = static_cast<int>(sizeof(ShimFile)) + g_real->szOsFile;
@@ -332,7 +339,7 @@ long PowerCutEventCount() {
 
 void PowerCutIoEvent(bool sync) {
   if (!g_real) throw std::logic_error("the power-cut VFS is not installed");
-  const long n = IoEvent();
+  const long n = IoEvent(sync, std::string());
   if (sync) g_syncEvents.push_back(n);
 }
 
@@ -353,6 +360,10 @@ bool PowerCutDurableContent(const std::string& path, std::string& content) {
 
 const std::vector<long>& PowerCutSyncEvents() {
   return g_syncEvents;
+}
+
+const std::vector<PowerCutEvent>& PowerCutEventLog() {
+  return g_eventLog;
 }
 
 }  // namespace vorlend::test

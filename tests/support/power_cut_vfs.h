@@ -33,6 +33,10 @@
 // it puts back that SQLite had written gets its durable content (PowerCutDurableContent). A copy
 // that SQLite opens later counts as on the disk as it stands: the door syncs a copy's content.
 //
+// Besides, the shim keeps the order of every write and sync (what must be on the disk before
+// something else is written can be read off it), and may play a disk with no room left for some
+// files.
+//
 // Install it in a forked child only: the shim lives until the process ends, and the process that
 // looks at the files afterwards must open them the ordinary way, as a machine restarting would.
 #include <functional>
@@ -47,11 +51,16 @@ inline constexpr int kPowerCutExitCode = 86;
 // True for a file (by the path SQLite opened) whose cache was written back just before the cut.
 using WrittenBack = std::function<bool(const std::string& path)>;
 
+// True for a file (by the path SQLite opened) on a disk with no room left: every write to it is
+// refused as SQLite's own file layer reports a full disk (SQLITE_FULL). A refused write changes
+// nothing and is no I/O event.
+using DiskFull = std::function<bool(const std::string& path)>;
+
 // Registers the shim as SQLite's default VFS for the rest of this process. With cutAt > 0 the
 // cutAt-th I/O event cuts the power; with cutAt <= 0 events are only counted. Without
 // `writtenBack`, every file loses all it was written since its last sync. Call it before SQLite
 // opens any file, and once per process.
-void InstallPowerCutVfs(long cutAt, WrittenBack writtenBack = {});
+void InstallPowerCutVfs(long cutAt, WrittenBack writtenBack = {}, DiskFull diskFull = {});
 
 // Cuts the power now, after the program's last I/O event: what the program finished still sits in
 // the cache unless it was synced. Does not return.
@@ -75,5 +84,13 @@ bool PowerCutDurableContent(const std::string& path, std::string& content);
 // The numbers of the events that were syncs, in order. What survives a cut changes only at a sync
 // (and at a deletion): a cut just after each sync meets every state the disk can be left in.
 const std::vector<long>& PowerCutSyncEvents();
+
+// Every I/O event so far, in order: a write or a sync, and the path of its file as SQLite opened
+// it. Whatever must be on the disk before something else is written can be read off it.
+struct PowerCutEvent {
+  bool sync = false;
+  std::string path;  // empty for the file door's operations
+};
+const std::vector<PowerCutEvent>& PowerCutEventLog();
 
 }  // namespace vorlend::test
