@@ -60,10 +60,10 @@ std::string UnreadableYearFolders(const std::string& agendaPath, const YearList&
   std::string found;
   for (const YearRow& r : years.Rows()) {
     int error = 0;
-    static_cast<void>(FindEntries(agendaPath + r.EntryName, "ROK.INI", &error));
+    static_cast<void>(FindEntries(agendaPath + r.entryName, "ROK.INI", &error));
     if (error == 0) continue;
     if (!found.empty()) found += ", ";
-    found.append(agendaPath).append(r.EntryName).append(" (").append(SystemErrorText(error)).append(")");
+    found.append(agendaPath).append(r.entryName).append(" (").append(SystemErrorText(error)).append(")");
   }
   return found;
 }
@@ -81,7 +81,7 @@ bool MarkYears(const Options& o, const std::string& agendaPath, YearList& years,
     std::vector<std::size_t> hits;
     for (std::size_t i = 0; i < years.Count(); ++i) {
       const YearRow& r = years.Row(i);
-      if (r.YearName == name || SameText(r.YearDir, name) || r.EntryName == name) hits.push_back(i);
+      if (r.YearName == name || SameText(r.YearDir, name) || r.entryName == name) hits.push_back(i);
     }
     if (hits.empty()) {
       const std::string unreadable = UnreadableYearFolders(agendaPath, years);
@@ -108,7 +108,7 @@ void ChooseModules(const Options& o, ModuleFilter& filter) {
   for (const std::string& code : Split(it->second, ',')) {
     bool found = false;
     for (std::size_t m = 0; m < kModuleCount; ++m) {
-      if (SameText(Trim(code), kModules[m].Code)) filter[m] = found = true;
+      if (SameText(Trim(code), kModules[m].code)) filter[m] = found = true;
     }
     if (!found) throw UsageError{"Neznámý modul \"" + code + "\"."};
   }
@@ -166,10 +166,10 @@ std::optional<ArchiveRow> FindArchive(const HostContext& ctx, const std::string&
     dialogs.Message(MsgKind::Error, found.Text());
     return std::nullopt;
   }
-  if (number != "latest" || row.Complete) return row;
+  if (number != "latest" || row.complete) return row;
   // An older complete archive in its place would leave the newest states where they are.
   dialogs.Message(MsgKind::Error, "Archiv uložený naposledy, " + row.Dir + " (\"" + row.MapName + "\", " + row.MapDate +
-                                      " " + row.MapTime + "), " + (row.Running ? "se právě ukládá" : "nebyl dokončen") +
+                                      " " + row.MapTime + "), " + (row.running ? "se právě ukládá" : "nebyl dokončen") +
                                       ", a --archive latest jiný archiv nevybere. Zadejte archiv číslem "
                                       "(vypíše je vorlend-batch list).");
   return std::nullopt;
@@ -240,15 +240,15 @@ struct SavePlan {
 int PlanSave(const Options& o, const HostContext& ctx, Dialogs& dialogs, SavePlan& plan) {
   const AddonSettings settings = LoadSettings(ctx.SettingsFileName());
   // Defaults in place of choices the user remembered would unlock what the user meant to lock.
-  if (settings.Unreadable && (!o.Has("--modules") || !o.Has("--action"))) {
+  if (settings.unreadable && (!o.Has("--modules") || !o.Has("--action"))) {
     dialogs.Message(MsgKind::Error, "Uložené nastavení doplňku nelze načíst ze souboru " + ctx.SettingsFileName() +
                                         ", a proto nelze použít zapamatované moduly a akci. Zadejte je volbami "
                                         "--modules a --action.");
     return BatchFailed;
   }
-  plan.choices.filter = settings.Modules;
+  plan.choices.filter = settings.modules;
   ChooseModules(o, plan.choices.filter);
-  plan.choices.action = ChooseAction(o, settings.Action);
+  plan.choices.action = ChooseAction(o, settings.action);
   plan.choices.archiveName = ArchiveName(o);
   if (!FillYearList(ctx.AgendaPath, dialogs, plan.years)) return BatchFailed;
   if (!MarkYears(o, ctx.AgendaPath, plan.years, dialogs)) return BatchFailed;
@@ -430,7 +430,7 @@ int RunRestore(const Options& o, BatchJob& job) {
       << std::endl;
   if (restored.status != RestoreStatus::Restored) {
     // A restore only writes archived states: run again, it finishes what this one began.
-    if (restored.counts.TablesBegun > 0) {
+    if (restored.counts.tablesBegun > 0) {
       std::vector<std::string> again = {"--archive", row->Dir};
       if (o.Has("--delete-after")) again.push_back("--delete-after");
       err << WrapForConsole(
@@ -455,7 +455,7 @@ int RunDelete(const Options& o, BatchJob& job) {
   // What goes is said: a deleted archive may have been the only copy of those states.
   const int states = RunCountStatesRoad(ctx, *row);
   const std::string what = "archiv " + row->Dir + " (\"" + row->MapName + "\", " + row->MapDate + " " + row->MapTime +
-                           (row->Complete ? "" : ", nedokončený") + ")" +
+                           (row->complete ? "" : ", nedokončený") + ")" +
                            (states >= 0 ? ", uložené stavy zámků: " + std::to_string(states) : std::string());
   const nlohmann::ordered_json extra = {{"states", states}};
   // An unfinished archive may hold the only earlier states of documents its save changed.

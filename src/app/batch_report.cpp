@@ -38,8 +38,8 @@ std::string Join(const std::vector<std::string>& parts, const char* separator) {
 }
 
 const char* Status(const ArchiveRow& row) {
-  if (!row.Damage.empty()) return "damaged";
-  return row.Complete ? "complete" : row.Running ? "running" : "incomplete";
+  if (!row.damage.empty()) return "damaged";
+  return row.complete ? "complete" : row.running ? "running" : "incomplete";
 }
 
 // The lock flag as a word; a value of another kind (a damaged table) as its text.
@@ -61,8 +61,8 @@ std::string Reasons(const std::vector<std::pair<const char*, int>>& reasons) {
 }
 
 std::string TablesText(const OperationCounts& c) {
-  std::string text = "tabulky " + std::to_string(c.TablesDone) + " z " + std::to_string(c.Tables);
-  if (c.TablesAbsent > 0) text += " (v Money chybí " + std::to_string(c.TablesAbsent) + ")";
+  std::string text = "tabulky " + std::to_string(c.tablesDone) + " z " + std::to_string(c.tables);
+  if (c.tablesAbsent > 0) text += " (v Money chybí " + std::to_string(c.tablesAbsent) + ")";
   return text;
 }
 
@@ -141,7 +141,7 @@ nlohmann::ordered_json ArchiveJson(const ArchiveRow& r) {
   const bool numbered = ParseInt32(r.Dir, number) && std::to_string(number) == r.Dir;
   // With an offset where the UTC time of saving is known; an archive of an earlier version has
   // only its local date and time.
-  const std::string utc = LocalIsoTime(r.SavedUtc);
+  const std::string utc = LocalIsoTime(r.savedUtc);
   const std::string saved = utc.empty() ? IsoDateTime(r.MapDate, r.MapTime) : utc;
   return {
       {"number", numbered ? nlohmann::ordered_json(number) : nlohmann::ordered_json(nullptr)},
@@ -153,18 +153,18 @@ nlohmann::ordered_json ArchiveJson(const ArchiveRow& r) {
       {"time", r.MapTime},
       {"saved", saved.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(saved)},
       {"agenda", r.AgendaName},
-      {"years", YearNames(r.YearFilter)},
-      {"modules", r.ModuleCodes},
-      {"savedUtc", r.SavedUtc.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(r.SavedUtc)},
-      {"sequence", r.Sequence > 0 ? nlohmann::ordered_json(r.Sequence) : nlohmann::ordered_json(nullptr)},
-      {"complete", r.Complete},
-      {"damage", r.Damage.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(r.Damage)}};
+      {"years", YearNames(r.yearFilter)},
+      {"modules", r.moduleCodes},
+      {"savedUtc", r.savedUtc.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(r.savedUtc)},
+      {"sequence", r.sequence > 0 ? nlohmann::ordered_json(r.sequence) : nlohmann::ordered_json(nullptr)},
+      {"complete", r.complete},
+      {"damage", r.damage.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(r.damage)}};
 }
 
 nlohmann::ordered_json CountsJson(const OperationCounts& c) {
-  return {{"tables", c.Tables},       {"tablesDone", c.TablesDone},   {"tablesAbsent", c.TablesAbsent},
-          {"documents", c.Documents}, {"recorded", c.Recorded},       {"written", c.Written},
-          {"changed", c.Changed},     {"unusableKey", c.UnusableKey}, {"gone", c.Gone}};
+  return {{"tables", c.tables},       {"tablesDone", c.tablesDone},   {"tablesAbsent", c.tablesAbsent},
+          {"documents", c.documents}, {"recorded", c.recorded},       {"written", c.written},
+          {"changed", c.changed},     {"unusableKey", c.unusableKey}, {"gone", c.gone}};
 }
 
 void PrintJson(const nlohmann::ordered_json& document, std::ostream& out) {
@@ -181,10 +181,10 @@ nlohmann::ordered_json JobJson(const char* command, const char* status) {
 void PrintArchiveList(const ArchiveList& list, bool json, std::ostream& out) {
   nlohmann::ordered_json rows = nlohmann::ordered_json::array();
   for (const ArchiveRow& r : list.Rows()) {
-    const std::vector<std::string>& modules = r.ModuleCodes;
+    const std::vector<std::string>& modules = r.moduleCodes;
     if (!json) {
       out << EscapeField(r.Dir) << '\t' << Status(r) << '\t' << EscapeField(r.MapName) << '\t' << EscapeField(r.MapDate)
-          << '\t' << EscapeField(r.MapTime) << '\t' << EscapeField(r.YearFilter) << '\t' << Join(modules, ",") << '\n';
+          << '\t' << EscapeField(r.MapTime) << '\t' << EscapeField(r.yearFilter) << '\t' << Join(modules, ",") << '\n';
       continue;
     }
     rows.push_back(ArchiveJson(r));
@@ -235,8 +235,8 @@ namespace {
 std::pair<std::string, std::string> ModuleAndYear(const FileListRow& row) {
   const std::string code = row.FileName.substr(0, 2);
   for (const ModuleInfo& m : kModules) {
-    if (code == m.Code && StartsWith(row.WorkingStr, m.WorkingText)) {
-      return {code, row.WorkingStr.substr(std::string(m.WorkingText).size())};
+    if (code == m.code && StartsWith(row.WorkingStr, m.workingText)) {
+      return {code, row.WorkingStr.substr(std::string(m.workingText).size())};
     }
   }
   return {code, std::string()};
@@ -293,18 +293,18 @@ void PrintJobJson(const char* command, const char* status, const ArchiveRow* arc
 void PrintInspection(const ArchiveRow& row, const Recapitulation& recap, const ArchiveInspection& inspection,
                      InspectionView view, std::ostream& out) {
   // In a Czech line the state is the window's word; the list's column keeps the word for scripts.
-  const char* marker = !row.Damage.empty() ? kDamagedMarker
-                       : recap.Complete    ? "(úplný)"
-                       : row.Running       ? kRunningMarker
+  const char* marker = !row.damage.empty() ? kDamagedMarker
+                       : recap.complete    ? "(úplný)"
+                       : row.running       ? kRunningMarker
                                            : kIncompleteMarker;
   out << "Archiv: " << EscapeField(row.Dir) << " " << marker << "\n"
       << "Název archivu: " << EscapeField(recap.Name) << "\n"
       << "Název agendy: " << EscapeField(recap.AgendaName) << "\n"
       << "Datum uložení: " << EscapeField(recap.Date) << "\n"
       << "Čas uložení: " << EscapeField(recap.Time) << "\n"
-      << "Filtr roků: " << EscapeField(recap.YearFilter) << "\n"
-      << "Filtr dokladů: " << EscapeField(recap.DocumentFilter) << "\n";
-  if (!recap.Complete) out << kIncompleteRecapText << "\n";
+      << "Filtr roků: " << EscapeField(recap.yearFilter) << "\n"
+      << "Filtr dokladů: " << EscapeField(recap.documentFilter) << "\n";
+  if (!recap.complete) out << kIncompleteRecapText << "\n";
 
   out << "\ntabulka\tMoney\tv archivu\tzamčené\tliší se\tnejsou v Money\n";
   for (const TableInspection& t : inspection.tables) {
@@ -343,21 +343,21 @@ std::string UnchangedText(int documents, int changed, const std::vector<std::pai
 std::string SaveSummary(const OperationCounts& c, LockAction action, bool finished, double seconds) {
   const bool acted = action != LockAction::NoAction;
   return std::string(finished ? "Souhrn uložení: " : "Souhrn uložení (nedokončeno): ") + TablesText(c) + ", doklady " +
-         std::to_string(c.Documents) + ", zaznamenáno " + std::to_string(c.Recorded) + ", změněno " +
-         std::to_string(c.Changed) +
-         UnchangedText(c.Documents, c.Changed,
-                       {{"bez akce", acted ? 0 : c.Recorded},
-                        {"stav už odpovídal", c.Written - c.Changed},
-                        {"číslo dokladu nelze zaznamenat", c.UnusableKey},
-                        {"mezitím smazané", c.Gone}}) +
+         std::to_string(c.documents) + ", zaznamenáno " + std::to_string(c.recorded) + ", změněno " +
+         std::to_string(c.changed) +
+         UnchangedText(c.documents, c.changed,
+                       {{"bez akce", acted ? 0 : c.recorded},
+                        {"stav už odpovídal", c.written - c.changed},
+                        {"číslo dokladu nelze zaznamenat", c.unusableKey},
+                        {"mezitím smazané", c.gone}}) +
          ", " + SecondsText(seconds) + ".";
 }
 
 std::string RestoreSummary(const OperationCounts& c, bool finished, double seconds) {
   return std::string(finished ? "Souhrn obnovení: " : "Souhrn obnovení (nedokončeno): ") + TablesText(c) +
-         ", záznamy archivu " + std::to_string(c.Documents) + ", změněno " + std::to_string(c.Changed) +
-         UnchangedText(c.Documents, c.Changed,
-                       {{"stav už odpovídal", c.Written - c.Changed}, {"v Money už nejsou", c.Gone}}) +
+         ", záznamy archivu " + std::to_string(c.documents) + ", změněno " + std::to_string(c.changed) +
+         UnchangedText(c.documents, c.changed,
+                       {{"stav už odpovídal", c.written - c.changed}, {"v Money už nejsou", c.gone}}) +
          ", " + SecondsText(seconds) + ".";
 }
 

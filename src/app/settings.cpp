@@ -13,15 +13,15 @@ AddonSettings LoadSettings(const std::string& settingsFileName) {
   TIniFile ini(settingsFileName);
   AddonSettings s;
   for (std::size_t i = 0; i < kModuleCount; ++i) {
-    s.Modules[i] = ini.ReadBool(kSection, kModules[i].SettingsKey, kModules[i].DefaultChecked);
+    s.modules[i] = ini.ReadBool(kSection, kModules[i].settingsKey, kModules[i].defaultChecked);
   }
   const int action = ini.ReadInteger(kSection, "LockAction", 0);
-  s.Action = action == 0 ? LockAction::Unlock : action == 1 ? LockAction::Lock : LockAction::NoAction;
+  s.action = action == 0 ? LockAction::Unlock : action == 1 ? LockAction::Lock : LockAction::NoAction;
   // The save writes LockAction last: a file that is there without it was cut short, or is in a
   // form the ini service cannot read (UTF-16 from a plain editor), and holds choices the add-on
   // cannot see. The defaults must not stand in for them.
   const bool cutShort = PathExists(settingsFileName) && ini.ReadString(kSection, "LockAction", "").empty();
-  s.Unreadable = IniFileUnreadable(settingsFileName) || cutShort;
+  s.unreadable = IniFileUnreadable(settingsFileName) || cutShort;
   return s;
 }
 
@@ -32,8 +32,8 @@ std::string UnreadableSettingsText(const std::string& shownFileName) {
 
 void SaveSettings(const std::string& settingsFileName, const AddonSettings& s) {
   TIniFile ini(settingsFileName);
-  for (std::size_t i = 0; i < kModuleCount; ++i) ini.WriteBool(kSection, kModules[i].SettingsKey, s.Modules[i]);
-  ini.WriteInteger(kSection, "LockAction", static_cast<int>(s.Action));
+  for (std::size_t i = 0; i < kModuleCount; ++i) ini.WriteBool(kSection, kModules[i].settingsKey, s.modules[i]);
+  ini.WriteInteger(kSection, "LockAction", static_cast<int>(s.action));
 }
 
 }  // namespace vorlend

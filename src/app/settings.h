@@ -9,12 +9,12 @@
 namespace vorlend {
 
 struct AddonSettings {
-  ModuleFilter Modules{};  // in the module table's order
-  LockAction Action = LockAction::Unlock;
+  ModuleFilter modules{};  // in the module table's order
+  LockAction action = LockAction::Unlock;
   // The file exists but cannot be read whole, or yields no lock action (cut short, or saved in a
   // form the ini service cannot read): the defaults stand in for the remembered choices, and
   // nothing may write the file (it would lose what it holds).
-  bool Unreadable = false;
+  bool unreadable = false;
 };
 
 // A missing file or key gives the defaults: received invoices, issued invoices and stock

@@ -62,14 +62,14 @@ long long ReadSequence(TCustomIniFile& info) {
 // not have written it yet), why it cannot be the one the save wrote beside the description.
 void ReadFileListOf(const DirectoryHandle& dir, TCustomIniFile& info, ArchiveRow& row) {
   std::string bytes;
-  row.Tables.clear();
+  row.tables.clear();
   const bool read = dir.ReadFile("info.tab", bytes);
   const FileList files = read ? DecodeFileList(bytes) : FileList{};
-  for (const FileListRow& r : files) row.Tables.push_back(UpperCase(r.FileName));
-  if (row.Running) {
-    row.Damage.clear();
+  for (const FileListRow& r : files) row.tables.push_back(UpperCase(r.FileName));
+  if (row.running) {
+    row.damage.clear();
   } else {
-    row.Damage = read ? FileListDamage(files, info) : "seznam souborů info.tab chybí nebo ho nelze přečíst";
+    row.damage = read ? FileListDamage(files, info) : "seznam souborů info.tab chybí nebo ho nelze přečíst";
   }
 }
 
@@ -90,8 +90,8 @@ bool ReadArchiveRow(const std::string& root, const std::string& dirName, const s
   if (!dir.IsOpen() && IsPermissionError(dir.Error())) {
     row = ArchiveRow{};
     row.Dir = dirName;
-    row.Complete = false;
-    row.Damage = "adresář nelze otevřít (" + SystemErrorText(dir.Error()) + ")";
+    row.complete = false;
+    row.damage = "adresář nelze otevřít (" + SystemErrorText(dir.Error()) + ")";
     return true;
   }
   std::string bytes;
@@ -100,22 +100,22 @@ bool ReadArchiveRow(const std::string& root, const std::string& dirName, const s
   // Only a save that finished sets Correct. One that stopped after writing its file list left an
   // incomplete archive that can still be restored; while its save runs, the save holds the
   // directory's lock.
-  row.Complete = info.ReadBool("MAIN", "Correct", false);
-  row.Running = !row.Complete && probeRunning && dir.LockedExclusively();
-  if (!row.Complete && !row.Running && !dir.HasPlainFile("info.tab")) return false;
+  row.complete = info.ReadBool("MAIN", "Correct", false);
+  row.running = !row.complete && probeRunning && dir.LockedExclusively();
+  if (!row.complete && !row.running && !dir.HasPlainFile("info.tab")) return false;
   if (UpperCase(info.ReadString("MAIN", "AgendaExt", "")) != UpperCase(agendaExt)) return false;
   row.MapName = CutToChars(info.ReadString("MAIN", "Name", ""), 50);
   row.MapDate = CutToChars(info.ReadString("MAIN", "Date", ""), 15);
   row.MapTime = CutToChars(info.ReadString("MAIN", "Time", ""), 10);
   row.AgendaName = CutToChars(info.ReadString("MAIN", "AgendaName", ""), 50);
   row.Dir = dirName;
-  row.YearFilter = info.ReadString("YEARS", "List", "");
-  row.ModuleCodes.clear();
+  row.yearFilter = info.ReadString("YEARS", "List", "");
+  row.moduleCodes.clear();
   for (const ModuleInfo& m : kModules) {
-    if (info.ReadBool("FILTER", m.Code, false)) row.ModuleCodes.push_back(m.Code);
+    if (info.ReadBool("FILTER", m.code, false)) row.moduleCodes.push_back(m.code);
   }
-  row.SavedUtc = info.ReadString("MAIN", "SavedUtc", "");
-  row.Sequence = ReadSequence(info);
+  row.savedUtc = info.ReadString("MAIN", "SavedUtc", "");
+  row.sequence = ReadSequence(info);
   ReadFileListOf(dir, info, row);
   return true;
 }
@@ -130,7 +130,7 @@ bool ArchiveOrder(const ArchiveRow& a, const ArchiveRow& b) {
 // A save that ends makes its archive complete: a job meant for the running save's archive is not
 // run on the archive it has become.
 bool SameArchive(const ArchiveRow& a, const ArchiveRow& b) {
-  return a.MapName == b.MapName && a.MapDate == b.MapDate && a.MapTime == b.MapTime && a.Complete == b.Complete;
+  return a.MapName == b.MapName && a.MapDate == b.MapDate && a.MapTime == b.MapTime && a.complete == b.complete;
 }
 
 bool IsPrefixOf(const std::string& part, const std::string& whole) {
@@ -271,13 +271,13 @@ TDateTime ShownTimeOfSaving(const ArchiveRow& row) {
 
 std::string FileListDamage(const FileList& files, TCustomIniFile& info) {
   ModuleFilter modules{};
-  for (std::size_t m = 0; m < kModuleCount; ++m) modules[m] = info.ReadBool("FILTER", kModules[m].Code, false);
+  for (std::size_t m = 0; m < kModuleCount; ++m) modules[m] = info.ReadBool("FILTER", kModules[m].code, false);
   return FileListDamage(files, info.ReadString("YEARS", "List", ""), modules);
 }
 
 bool SavedAfter(const ArchiveRow& a, const ArchiveRow& b) {
-  if (a.Sequence != b.Sequence) return a.Sequence > b.Sequence;
-  if (a.SavedUtc != b.SavedUtc) return a.SavedUtc > b.SavedUtc;
+  if (a.sequence != b.sequence) return a.sequence > b.sequence;
+  if (a.savedUtc != b.savedUtc) return a.savedUtc > b.savedUtc;
   const TDateTime ta = ShownTimeOfSaving(a), tb = ShownTimeOfSaving(b);
   if (ta != tb) return ta > tb;
   return ArchiveOrder(b, a);
@@ -296,7 +296,7 @@ bool LatestArchive(const HostContext& ctx, ArchiveRow& latest) {
 
 long long NextSaveSequence(const ArchiveList& list) {
   long long highest = 0;
-  for (const ArchiveRow& row : list.Rows()) highest = std::max(highest, row.Sequence);
+  for (const ArchiveRow& row : list.Rows()) highest = std::max(highest, row.sequence);
   return highest + 1;
 }
 
@@ -306,8 +306,8 @@ std::vector<ArchiveRow> NewerArchivesHolding(const HostContext& ctx, const Archi
   std::vector<ArchiveRow> newer;
   for (const ArchiveRow& other : list.Rows()) {
     if (other.Dir == row.Dir || !SavedAfter(other, row)) continue;
-    const bool shared = std::any_of(row.Tables.begin(), row.Tables.end(), [&](const std::string& t) {
-      return std::find(other.Tables.begin(), other.Tables.end(), t) != other.Tables.end();
+    const bool shared = std::any_of(row.tables.begin(), row.tables.end(), [&](const std::string& t) {
+      return std::find(other.tables.begin(), other.tables.end(), t) != other.tables.end();
     });
     if (shared) newer.push_back(other);
   }
@@ -335,7 +335,7 @@ std::vector<ArchiveRow> IncompleteArchives(const HostContext& ctx) {
   LoadArchiveList(ctx, list);
   std::vector<ArchiveRow> rows;
   for (const ArchiveRow& row : list.Rows()) {
-    if (!row.Complete) rows.push_back(row);
+    if (!row.complete) rows.push_back(row);
   }
   return rows;
 }
@@ -404,7 +404,7 @@ ArchiveHold::ArchiveHold(const HostContext& ctx, const ArchiveRow& row, LockMode
       m_row(row),
       m_path(ArchiveDirOf(ctx, row, false)),
       // A save holds its archive until it ends: nothing is gained by waiting for it.
-      m_lock(m_path, mode, row.Running ? 0 : kHoldWaitMs) {
+      m_lock(m_path, mode, row.running ? 0 : kHoldWaitMs) {
   m_access = m_lock.Held() ? Check() : Refused();
 }
 
@@ -416,7 +416,7 @@ ArchiveAccess ArchiveHold::Refused() const {
   }
   // Readers hold it shared, a deletion exclusively; an incomplete archive held exclusively is a
   // save that runs.
-  return now.Running ? ArchiveAccess::Saving : ArchiveAccess::InUse;
+  return now.running ? ArchiveAccess::Saving : ArchiveAccess::InUse;
 }
 
 ArchiveAccess ArchiveHold::Check() const {
@@ -472,19 +472,19 @@ int ShowRecapitulation(const std::string& archiveDir, Recapitulation& recap) {
   std::string bytes;
   DirectoryHandle(archiveDir).ReadFile("info", bytes);
   TMemIniFile info(IncludeTrailingPathDelimiter(archiveDir) + "info", bytes);
-  recap.Complete = info.ReadBool("MAIN", "Correct", false);
+  recap.complete = info.ReadBool("MAIN", "Correct", false);
   recap.Name = info.ReadString("MAIN", "Name", "");
   recap.AgendaName = info.ReadString("MAIN", "AgendaName", "");
   recap.Date = info.ReadString("MAIN", "Date", "");
   recap.Time = info.ReadString("MAIN", "Time", "");
-  recap.YearFilter = info.ReadString("YEARS", "List", "");
+  recap.yearFilter = info.ReadString("YEARS", "List", "");
   std::string filter;
   for (const ModuleInfo& m : kModules) {
-    if (info.ReadBool("FILTER", m.Code, false)) filter += m.RecapText;
+    if (info.ReadBool("FILTER", m.code, false)) filter += m.recapText;
   }
   filter = Trim(filter);
   if (!filter.empty()) filter.pop_back();
-  recap.DocumentFilter = filter;
+  recap.documentFilter = filter;
   return 0;
 }
 

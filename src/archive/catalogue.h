@@ -25,20 +25,20 @@ struct ArchiveRow {
   std::string MapTime;     // at most 10
   std::string AgendaName;  // at most 50
   std::string Dir;         // at most 12: the archive directory's name
-  bool Complete = true;    // false: the save did not finish (MAIN/Correct is not set)
-  bool Running = false;    // its save is still writing it (Complete is false)
+  bool complete = true;    // false: the save did not finish (MAIN/Correct is not set)
+  bool running = false;    // its save is still writing it (Complete is false)
   // What the list tells beyond the window's grid, read with the rest of the description.
-  std::string YearFilter{};                // YEARS/List
-  std::vector<std::string> ModuleCodes{};  // FILTER, in the module table's order
+  std::string yearFilter{};                // YEARS/List
+  std::vector<std::string> moduleCodes{};  // FILTER, in the module table's order
   // When its save began: MAIN/SavedUtc, in UTC to the microsecond, and MAIN/Sequence, the saves of
   // the agenda counted in the order they began. Archives saved before these keys have neither.
-  std::string SavedUtc{};
-  long long Sequence = 0;
+  std::string savedUtc{};
+  long long sequence = 0;
   // Why its file list cannot be the one its save wrote (empty when it can): a restore refuses it.
-  std::string Damage{};
+  std::string damage{};
   // The archive tables its file list names (upper case), read with the rest; empty before the save
   // wrote its file list.
-  std::vector<std::string> Tables{};
+  std::vector<std::string> tables{};
 };
 
 // The marker the window shows after an incomplete archive's name.
@@ -74,9 +74,9 @@ struct Recapitulation {
   std::string AgendaName;
   std::string Date;
   std::string Time;
-  std::string YearFilter;
-  std::string DocumentFilter;
-  bool Complete = true;
+  std::string yearFilter;
+  std::string documentFilter;
+  bool complete = true;
 };
 
 // The recapitulation's line about an incomplete archive.

@@ -176,26 +176,26 @@ std::string RowDamage(const FileListRow& row, std::size_t index, const ModuleInf
                       std::vector<std::string>& exts, std::vector<std::string>& names) {
   const std::string line =
       "řádek " + std::to_string(index + 1) + " seznamu info.tab (\"" + row.FileName + "\", \"" + row.MoneyFile + "\")";
-  const std::string suffix = std::string("\\") + m.MoneyTable;
+  const std::string suffix = std::string("\\") + m.moneyTable;
   if (!StartsWithText(row.MoneyFile, "ROK.") || row.MoneyFile.size() <= 4 + suffix.size() ||
       !SameText(row.MoneyFile.substr(row.MoneyFile.size() - suffix.size()), suffix)) {
-    return line + " neuvádí tabulku Money modulu " + m.Code + ", který tam má podle souboru info být";
+    return line + " neuvádí tabulku Money modulu " + m.code + ", který tam má podle souboru info být";
   }
   const std::string yearExt = row.MoneyFile.substr(4, row.MoneyFile.size() - suffix.size() - 4);
-  if (row.FileName != CutToChars(std::string(m.Code) + yearExt, 10)) {
+  if (row.FileName != CutToChars(std::string(m.code) + yearExt, 10)) {
     return line + " spojuje archivní soubor s tabulkou Money jiného modulu nebo roku";
   }
   if (startsYear) {
     if (std::any_of(exts.begin(), exts.end(), [&](const std::string& seen) { return SameText(seen, yearExt); })) {
       return line + " uvádí účetní rok podruhé";
     }
-    if (!StartsWith(row.WorkingStr, m.WorkingText)) return line + " má popis jiného modulu";
+    if (!StartsWith(row.WorkingStr, m.workingText)) return line + " má popis jiného modulu";
     exts.push_back(yearExt);
-    names.push_back(row.WorkingStr.substr(std::string(m.WorkingText).size()));
+    names.push_back(row.WorkingStr.substr(std::string(m.workingText).size()));
   } else if (!SameText(yearExt, exts.back())) {
     return line + " patří k jinému roku než ostatní moduly jeho roku";
   }
-  if (row.WorkingStr != CutToChars(m.WorkingText + names.back(), 30)) return line + " má popis jiného modulu";
+  if (row.WorkingStr != CutToChars(m.workingText + names.back(), 30)) return line + " má popis jiného modulu";
   return {};
 }
 }  // namespace

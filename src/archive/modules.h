@@ -6,15 +6,15 @@
 namespace vorlend {
 
 struct ModuleInfo {
-  const char* Code;         // "PD": begins the archive table's name, key in section FILTER
-  const char* CheckBox;     // object name of the filter check box
-  const char* Caption;      // caption of the filter check box
-  const char* SettingsKey;  // key in the add-on settings file
-  bool DefaultChecked;      // ticked on the first run
-  const char* MoneyTable;   // Money table in the year directory
-  const char* KeyField;     // "Cislo", "CDokladu" for stock documents
-  const char* WorkingText;  // progress and conflict texts, ends in a blank
-  const char* RecapText;    // recapitulation text, ends in a comma and a blank
+  const char* code;         // "PD": begins the archive table's name, key in section FILTER
+  const char* checkBox;     // object name of the filter check box
+  const char* caption;      // caption of the filter check box
+  const char* settingsKey;  // key in the add-on settings file
+  bool defaultChecked;      // ticked on the first run
+  const char* moneyTable;   // Money table in the year directory
+  const char* keyField;     // "Cislo", "CDokladu" for stock documents
+  const char* workingText;  // progress and conflict texts, ends in a blank
+  const char* recapText;    // recapitulation text, ends in a comma and a blank
 };
 
 inline constexpr std::size_t kModuleCount = 8;

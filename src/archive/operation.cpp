@@ -156,8 +156,8 @@ Result ChangeLock(TBFTable& table, TableBlock& block, const Variant& before, con
                   OperationCounts& pending) {
   table.SetValue("Uzamceni", lock);
   if (Result posted = block.Post(); !posted.IsOk()) return posted;
-  ++pending.Written;
-  if (!SameLockState(before, lock)) ++pending.Changed;
+  ++pending.written;
+  if (!SameLockState(before, lock)) ++pending.changed;
   return Result::Ok();
 }
 

@@ -11,16 +11,16 @@ namespace vorlend {
 
 // Counted as the operation goes; what a stopped operation had done until it stopped.
 struct OperationCounts {
-  int Tables = 0;        // rows of the file list
-  int TablesBegun = 0;   // rows started
-  int TablesDone = 0;    // rows handled to their end, those without a Money table included
-  int TablesAbsent = 0;  // rows whose Money table does not exist (the year or the module is gone)
-  int Documents = 0;     // save: documents walked; restore: archive records handled
-  int Recorded = 0;      // save: documents recorded in the archive
-  int Written = 0;       // documents whose lock field was written
-  int Changed = 0;       // of them, those whose lock was different before
-  int UnusableKey = 0;   // save: left as they were, since their key cannot be recorded
-  int Gone = 0;          // no longer in Money: deleted meanwhile (restore: also a table gone)
+  int tables = 0;        // rows of the file list
+  int tablesBegun = 0;   // rows started
+  int tablesDone = 0;    // rows handled to their end, those without a Money table included
+  int tablesAbsent = 0;  // rows whose Money table does not exist (the year or the module is gone)
+  int documents = 0;     // save: documents walked; restore: archive records handled
+  int recorded = 0;      // save: documents recorded in the archive
+  int written = 0;       // documents whose lock field was written
+  int changed = 0;       // of them, those whose lock was different before
+  int unusableKey = 0;   // save: left as they were, since their key cannot be recorded
+  int gone = 0;          // no longer in Money: deleted meanwhile (restore: also a table gone)
 };
 
 class OperationObserver {

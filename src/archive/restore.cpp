@@ -74,15 +74,15 @@ Result ReadArchiveFileList(const std::string& archiveDir, FileList& files) {
 namespace {
 
 Result RestoreLocksUnguarded(RestoreJob& job, const std::string& archiveDir) {
-  job.Counts = {};
+  job.counts = {};
   // The whole archive is checked before anything in Money is touched.
   if (Result listed = ReadArchiveFileList(archiveDir, job.mtFileList); !listed.IsOk()) return listed;
-  job.Counts.Tables = static_cast<int>(job.mtFileList.size());
+  job.counts.tables = static_cast<int>(job.mtFileList.size());
   if (Result checked = CheckEveryTable(job, archiveDir); !checked.IsOk()) return checked;
   for (const FileListRow& row : job.mtFileList) {
     if (Result restored = RestoreRow(job, row, archiveDir); !restored.IsOk()) return restored;
-    ++job.Counts.TablesDone;
-    if (job.Observer) job.Observer->TableEnds();
+    ++job.counts.tablesDone;
+    if (job.observer) job.observer->TableEnds();
   }
   return Result::Ok();
 }
@@ -115,7 +115,7 @@ Result OpenRow(RestoreJob& job, const FileListRow& row, const RowTables& p, bool
   if (job.BFLockFile.OpenTable(p.archive, kArchiveTableReading) != 0) return Result::Failed(OpenErrorText(p.archive));
   // The table is opened by its name: it must be the held archive's, not one of another folder
   // put in its place since.
-  if (job.Hold && !job.Hold->StillHeld()) return Result::Failed(job.Hold->GoneText());
+  if (job.hold && !job.hold->StillHeld()) return Result::Failed(job.hold->GoneText());
   const int count = job.BFLockFile.RecCount();
   if (count < 1) return Result::Ok();
   if (showProgress) job.progress.SetMaximum(count);
@@ -123,9 +123,9 @@ Result OpenRow(RestoreJob& job, const FileListRow& row, const RowTables& p, bool
   // The year or the module is gone from Money. The restoring pass counts what it cannot restore.
   if (!FileExists(p.money + ".dat")) {
     if (showProgress) {
-      ++job.Counts.TablesAbsent;
-      job.Counts.Documents += count;
-      job.Counts.Gone += count;
+      ++job.counts.tablesAbsent;
+      job.counts.documents += count;
+      job.counts.gone += count;
     }
     return Result::Ok();
   }
@@ -134,8 +134,8 @@ Result OpenRow(RestoreJob& job, const FileListRow& row, const RowTables& p, bool
   }
   if (job.BFMoneyFile.RecCount() < 1) {
     if (showProgress) {
-      job.Counts.Documents += count;
-      job.Counts.Gone += count;
+      job.counts.documents += count;
+      job.counts.gone += count;
     }
     return Result::Ok();
   }
@@ -152,8 +152,8 @@ Result OpenRow(RestoreJob& job, const FileListRow& row, const RowTables& p, bool
 Result RestoreRow(RestoreJob& job, const FileListRow& row, const std::string& archiveDir) {
   const RowTables p = RowTablePaths(job.context, row, archiveDir);
 
-  ++job.Counts.TablesBegun;
-  if (job.Observer) job.Observer->TableBegins(job.Counts.TablesBegun, job.Counts.Tables);
+  ++job.counts.tablesBegun;
+  if (job.observer) job.observer->TableBegins(job.counts.tablesBegun, job.counts.tables);
   job.progress.SetPosition(0);
   job.progress.SetText("Nastavuji " + row.WorkingStr + "...");
   job.progress.ProcessMessages();
@@ -163,7 +163,7 @@ Result RestoreRow(RestoreJob& job, const FileListRow& row, const std::string& ar
   bool ready = false;
   if (Result opened = OpenRow(job, row, p, true, ready); !opened.IsOk() || !ready) return opened;
 
-  const int blockSize = std::max(1, job.BlockSize);
+  const int blockSize = std::max(1, job.blockSize);
   RestoreBlock block(job, p, row.WorkingStr);
   ArchiveReader reader(job.BFLockFile, p.archive);
   std::int32_t key = 0;
@@ -193,16 +193,16 @@ Result RestoreRow(RestoreJob& job, const FileListRow& row, const std::string& ar
 // block is written). A document no longer in Money, or deleted since it was found, is skipped.
 // Ok to go on.
 Result RestoreDocument(RestoreJob& job, RestoreBlock& block, std::int32_t key, const Variant& archived) {
-  ++job.Counts.Documents;
+  ++job.counts.documents;
   if (!FindDocument(job.BFMoneyFile, key)) {
-    ++job.Counts.Gone;
+    ++job.counts.gone;
     return Result::Ok();
   }
   if (Result begun = block.Begin(); !begun.IsOk()) return begun;
   LockOutcome outcome = LockOutcome::Locked;
   if (Result locked = block.Lock(key, outcome); !locked.IsOk()) return locked;
   if (outcome == LockOutcome::Gone) {
-    ++job.Counts.Gone;
+    ++job.counts.gone;
     return Result::Ok();
   }
   return block.Change(archived);

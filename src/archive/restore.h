@@ -22,13 +22,13 @@ struct RestoreJob {
   TBFTable& BFMoneyFile;
   TBFTable& BFLockFile;
   FileList& mtFileList;
-  OperationObserver* Observer = nullptr;  // optional
+  OperationObserver* observer = nullptr;  // optional
   // The archive the job holds: its tables are opened by their names, and must still be its own.
-  const ArchiveHold* Hold = nullptr;  // optional
-  int BlockSize = kRestoreBlockSize;  // documents per block; 1 = record by record
+  const ArchiveHold* hold = nullptr;  // optional
+  int blockSize = kRestoreBlockSize;  // documents per block; 1 = record by record
 
   // Filled in by the restore.
-  OperationCounts Counts{};
+  OperationCounts counts{};
 };
 
 // Ok when every row of the file list was processed; every table is closed when it returns.

@@ -62,7 +62,7 @@ Result RestoreBlock::Begin() {
 
 Result RestoreBlock::Lock(std::int32_t key, LockOutcome& outcome) {
   return LockRecordWithRetry(m_job.BFMoneyFile, m_job.dialogs, m_workingStr, outcome,
-                             {m_job.Observer, m_tables.money, key}, m_settle, InBlocks() ? &m_documents : nullptr);
+                             {m_job.observer, m_tables.money, key}, m_settle, InBlocks() ? &m_documents : nullptr);
 }
 
 Result RestoreBlock::Change(const Variant& archived) {
@@ -95,11 +95,11 @@ Result RestoreBlock::ChangeRows() {
   for (const Row& row : m_rows) {
     const std::ptrdiff_t at = PositionOf(found, row.recno);
     if (at < 0) {
-      ++m_job.Counts.Gone;
+      ++m_job.counts.gone;
       continue;
     }
-    ++m_pending.Written;
-    if (!SameLockState(current[static_cast<std::size_t>(at)], row.archived)) ++m_pending.Changed;
+    ++m_pending.written;
+    if (!SameLockState(current[static_cast<std::size_t>(at)], row.archived)) ++m_pending.changed;
     auto group = std::find_if(byState.begin(), byState.end(), [&](const auto& g) { return g.first == row.archived; });
     if (group == byState.end()) group = byState.insert(byState.end(), {row.archived, {}});
     group->second.push_back(row.recno);
@@ -116,8 +116,8 @@ Result RestoreBlock::ChangeRows() {
 
 Result RestoreBlock::Commit(bool last) {
   if (Result committed = m_documents.Commit(last); !committed.IsOk()) return committed;
-  m_job.Counts.Written += m_pending.Written;
-  m_job.Counts.Changed += m_pending.Changed;
+  m_job.counts.written += m_pending.written;
+  m_job.counts.changed += m_pending.changed;
   m_pending = {};
   return Result::Ok();
 }

@@ -26,7 +26,7 @@ int DifferingDocuments(const HostContext& ctx, const ArchiveRow& row, bool first
 
 bool SameArchiveRow(const ArchiveRow& a, const ArchiveRow& b) {
   return a.Dir == b.Dir && a.MapName == b.MapName && a.MapDate == b.MapDate && a.MapTime == b.MapTime &&
-         a.SavedUtc == b.SavedUtc && a.Complete == b.Complete && a.Running == b.Running;
+         a.savedUtc == b.savedUtc && a.complete == b.complete && a.running == b.running;
 }
 
 bool Accepted(const std::vector<ArchiveRow>& accepted, const ArchiveRow& row) {
@@ -65,14 +65,14 @@ bool FindUnfinished(const HostContext& ctx, const ArchiveList& list, const std::
   }
   std::sort(rows.begin(), rows.end(), [](const ArchiveRow& a, const ArchiveRow& b) { return SavedAfter(a, b); });
   for (const ArchiveRow& row : rows) {
-    if (row.Running) {
+    if (row.running) {
       found = {row, UnfinishedKind::Running};
       return true;
     }
   }
   // A damaged archive is left out: nothing restores it, so no question could lead anywhere.
   for (const ArchiveRow& row : rows) {
-    if (!row.Complete && row.Damage.empty() && DifferingDocuments(ctx, row, true) != 0) {
+    if (!row.complete && row.damage.empty() && DifferingDocuments(ctx, row, true) != 0) {
       found = {row, UnfinishedKind::Incomplete};
       return true;
     }
@@ -82,9 +82,9 @@ bool FindUnfinished(const HostContext& ctx, const ArchiveList& list, const std::
   std::vector<std::string> open = tables;
   for (const ArchiveRow& row : rows) {
     if (open.empty()) break;
-    if (!row.Complete || !row.Damage.empty()) continue;
+    if (!row.complete || !row.damage.empty()) continue;
     const auto end = std::remove_if(open.begin(), open.end(), [&](const std::string& t) {
-      return std::find(row.Tables.begin(), row.Tables.end(), t) != row.Tables.end();
+      return std::find(row.tables.begin(), row.tables.end(), t) != row.tables.end();
     });
     if (end == open.end()) continue;
     open.erase(end, open.end());
@@ -94,7 +94,7 @@ bool FindUnfinished(const HostContext& ctx, const ArchiveList& list, const std::
     }
   }
   for (const ArchiveRow& row : rows) {
-    if (!row.Complete && row.Damage.empty()) {
+    if (!row.complete && row.damage.empty()) {
       found = {row, UnfinishedKind::NothingToRestore};
       return true;
     }
@@ -186,7 +186,7 @@ std::string PendingDeletionQuestion(const ArchiveRow& row, int pending) {
 }
 
 int PendingChanges(const HostContext& ctx, const ArchiveRow& row) {
-  return row.Complete ? 0 : DifferingDocuments(ctx, row, false);
+  return row.complete ? 0 : DifferingDocuments(ctx, row, false);
 }
 
 bool RunListRoad(const HostContext& ctx, Dialogs& dialogs, ArchiveList& list, bool tidy) {
@@ -254,20 +254,20 @@ SaveOutcome RunSaveRoad(const HostContext& ctx, const RoadPorts& ports, const Ro
     accepted.push_back(u.row);
   }
   SaveJob job{ctx, ports.dialogs, ports.progress, tables.money, tables.lock, years, std::move(choices), tables.files};
-  job.Observer = ports.observer;
-  job.BlockSize = blockSize;
-  job.Sequence = NextSaveSequence(archives);
-  job.ArchiveHeld = [&start] { start.reset(); };
+  job.observer = ports.observer;
+  job.blockSize = blockSize;
+  job.sequence = NextSaveSequence(archives);
+  job.archiveHeld = [&start] { start.reset(); };
   outcome.result = StartSave(job);
   const bool saved = outcome.result.IsOk();
   outcome.status = saved ? SaveStatus::Saved : SaveStatus::Failed;
-  outcome.incompleteLeft = !saved && job.DocumentsChanged;
+  outcome.incompleteLeft = !saved && job.documentsChanged;
   if (saved || outcome.incompleteLeft) {
     outcome.archiveNumber = ExtractFileName(ExcludeTrailingPathDelimiter(job.ArchiveDir));
   }
   outcome.archiveName = job.choices.archiveName;
-  outcome.counts = job.Counts;
-  outcome.skipped = job.Skipped;
+  outcome.counts = job.counts;
+  outcome.skipped = job.skipped;
   // Nobody waits for the agenda while the user reads how the save ended.
   start.reset();
   Present(outcome.result, ports);
@@ -297,15 +297,15 @@ RestoreRoadOutcome RunRestoreRoad(const HostContext& ctx, const RoadPorts& ports
   }
   ForgetNotedFullDisk();
   RestoreJob job{ctx, ports.dialogs, ports.progress, tables.money, tables.lock, tables.files};
-  job.Observer = ports.observer;
-  job.BlockSize = blockSize;
-  job.Hold = &hold;
+  job.observer = ports.observer;
+  job.blockSize = blockSize;
+  job.hold = &hold;
   ports.progress.ClearAbort();
   ports.progress.SetText("Načítám archiv...");
   ports.progress.ProcessMessages();
   ports.progress.Begin();
   outcome.result = RestoreLocks(job, hold.Dir());
-  outcome.counts = job.Counts;
+  outcome.counts = job.counts;
   Present(outcome.result, ports);
   if (!outcome.result.IsOk()) return outcome;
   outcome.status = RestoreStatus::Restored;

@@ -54,7 +54,7 @@ struct UnfinishedArchive {
   ArchiveRow row;
   UnfinishedKind kind = UnfinishedKind::Incomplete;
 };
-// The archive tables a save of these years and modules writes (upper case, as ArchiveRow::Tables).
+// The archive tables a save of these years and modules writes (upper case, as ArchiveRow::tables).
 std::vector<std::string> PlannedTables(const YearList& years, const ModuleFilter& filter);
 
 // The archive that matters most to a new save of `tables` and that the user has not yet agreed to
@@ -140,7 +140,7 @@ DeletionStatus RunDeleteRoad(const HostContext& ctx, Dialogs& dialogs, const Arc
                              bool dryRun = false);
 
 // The archive a command names: its number in the agenda's list, or "latest", the archive saved
-// last whatever its state (a caller that needs a complete one looks at row.Complete). A failure
+// last whatever its state (a caller that needs a complete one looks at row.complete). A failure
 // says why there is none.
 Result RunFindArchiveRoad(const HostContext& ctx, const std::string& number, ArchiveRow& row);
 

@@ -43,7 +43,7 @@ Result StartSave(SaveJob& job) {
   job.progress.ClearAbort();
   job.progress.SetText("Vytvářím databáze...");
   job.progress.ProcessMessages();
-  job.DocumentsChanged = false;
+  job.documentsChanged = false;
   // Held until the save ends: other users see that the archive is still being written, and no
   // one restores or deletes it meanwhile.
   std::unique_ptr<DirectoryLock> running;
@@ -60,7 +60,7 @@ Result StartSave(SaveJob& job) {
   Result saved = SaveLocks(job);
   // Every document is as it was: the half-written archive would only stand in the way. It goes
   // while the lock still hides it, so no catalogue ever offers it.
-  if (!saved.IsOk() && !job.DocumentsChanged) RemoveDirectoryTree(job.ArchiveDir);
+  if (!saved.IsOk() && !job.documentsChanged) RemoveDirectoryTree(job.ArchiveDir);
   return saved;
 }
 
@@ -135,7 +135,7 @@ Result CreateLockTable(const std::string& basePath, const std::string& programDi
 }
 
 std::string ArchiveTableName(const ModuleInfo& module, const YearRow& year) {
-  return CutToChars(std::string(module.Code) + year.YearExt, 10);
+  return CutToChars(std::string(module.code) + year.YearExt, 10);
 }
 
 bool RecordableKey(const Variant& key, std::int32_t& number) {
@@ -146,22 +146,22 @@ bool RecordableKey(const Variant& key, std::int32_t& number) {
 namespace {
 
 Result SaveLocksUnguarded(SaveJob& job) {
-  job.Skipped.clear();
-  job.Counts = {};
+  job.skipped.clear();
+  job.counts = {};
   std::string yearsText;
   if (Result started = WriteArchiveStart(job); !started.IsOk()) return started;
   // From here on another save lists this archive as one whose save runs.
-  if (job.ArchiveHeld) job.ArchiveHeld();
+  if (job.archiveHeld) job.archiveHeld();
   if (Result listed = BuildFileList(job, yearsText); !listed.IsOk()) return listed;
   if (Result created = CreateArchiveTables(job); !created.IsOk()) return created;
   if (Result described = WriteArchiveDescription(job, yearsText); !described.IsOk()) return described;
   if (Result opened = OpenEveryTable(job); !opened.IsOk()) return opened;
 
-  job.Counts.Tables = static_cast<int>(job.mtFileList.size());
+  job.counts.tables = static_cast<int>(job.mtFileList.size());
   for (const FileListRow& row : job.mtFileList) {
     if (Result saved = SaveRow(job, row); !saved.IsOk()) return saved;
-    ++job.Counts.TablesDone;
-    if (job.Observer) job.Observer->TableEnds();
+    ++job.counts.tablesDone;
+    if (job.observer) job.observer->TableEnds();
   }
 
   // Completion: the mark, last of all.
@@ -171,7 +171,7 @@ Result SaveLocksUnguarded(SaveJob& job) {
   } catch (const std::exception&) {
     return Result::Failed(kInfoError);
   }
-  if (!job.Skipped.empty()) job.dialogs.Message(MsgKind::Warning, SkippedWarning(job.Skipped));
+  if (!job.skipped.empty()) job.dialogs.Message(MsgKind::Warning, SkippedWarning(job.skipped));
   return Result::Ok();
 }
 
@@ -190,7 +190,7 @@ Result WriteArchiveStart(SaveJob& job) {
     info.WriteString("MAIN", "AgendaName", ctx.AgendaName);
     // The order of saves for every reader, whatever its locale, time zone or clock change.
     info.WriteString("MAIN", "SavedUtc", UtcStamp());
-    if (job.Sequence > 0) info.WriteString("MAIN", "Sequence", std::to_string(job.Sequence));
+    if (job.sequence > 0) info.WriteString("MAIN", "Sequence", std::to_string(job.sequence));
     info.UpdateFile();
   } catch (const std::exception&) {
     return Result::Failed(kInfoError);
@@ -211,8 +211,8 @@ Result BuildFileList(SaveJob& job, std::string& yearsText) {
       if (!job.choices.filter[m]) continue;
       ++moduleCounter;
       job.mtFileList.push_back(MakeFileListRow(ArchiveTableName(kModules[m], year),
-                                               "ROK." + year.YearExt + "\\" + kModules[m].MoneyTable,
-                                               kModules[m].WorkingText + year.YearName));
+                                               "ROK." + year.YearExt + "\\" + kModules[m].moneyTable,
+                                               kModules[m].workingText + year.YearName));
     }
   }
   if (moduleCounter != job.mtFileList.size()) {
@@ -242,7 +242,7 @@ Result WriteArchiveDescription(SaveJob& job, const std::string& yearsText) {
   try {
     TMemIniFile info(job.ArchiveDir + "info");
     info.WriteString("YEARS", "List", yearsText);
-    for (std::size_t m = 0; m < kModuleCount; ++m) info.WriteBool("FILTER", kModules[m].Code, job.choices.filter[m]);
+    for (std::size_t m = 0; m < kModuleCount; ++m) info.WriteBool("FILTER", kModules[m].code, job.choices.filter[m]);
     info.UpdateFile();
   } catch (const std::exception&) {
     return Result::Failed(kInfoError);
@@ -293,14 +293,14 @@ Result OpenEveryTable(SaveJob& job) {
 Result SaveRow(SaveJob& job, const FileListRow& row) {
   const RowTables p = RowTablePaths(job.context, row, job.ArchiveDir);
 
-  ++job.Counts.TablesBegun;
-  if (job.Observer) job.Observer->TableBegins(job.Counts.TablesBegun, job.Counts.Tables);
+  ++job.counts.tablesBegun;
+  if (job.observer) job.observer->TableBegins(job.counts.tablesBegun, job.counts.tables);
   job.progress.SetPosition(0);
   job.progress.SetText("Procházím " + row.WorkingStr + "...");
   job.progress.ProcessMessages();
 
   if (!FileExists(p.money + ".dat")) {
-    ++job.Counts.TablesAbsent;
+    ++job.counts.tablesAbsent;
     return Result::Ok();
   }
   if (Result opened = OpenWithRetry(job.BFMoneyFile, p.money, job.dialogs, row.WorkingStr); !opened.IsOk()) {
@@ -315,14 +315,14 @@ Result SaveRow(SaveJob& job, const FileListRow& row) {
   TableCloser closeArchive(job.BFLockFile);
 
   const std::string keyField = KeyFieldForFileName(row.FileName);
-  const int blockSize = std::max(1, job.BlockSize);
+  const int blockSize = std::max(1, job.blockSize);
   // The documents left out for their keys are reported however the row ends.
   SkippedDocuments skipped{row.WorkingStr, 0};
   struct SkipReport {
     SaveJob& job;
     SkippedDocuments& skipped;
     ~SkipReport() {
-      if (skipped.count > 0) job.Skipped.push_back(skipped);
+      if (skipped.count > 0) job.skipped.push_back(skipped);
     }
   } report{job, skipped};
   SaveBlock block(job, p, row.WorkingStr, keyField);
@@ -345,12 +345,12 @@ Result SaveRow(SaveJob& job, const FileListRow& row) {
 // One document, in the order things happen to it: take its record lock, read it again, write its
 // archive record, change it (in a block, the last three when the block is written). Ok to go on.
 Result SaveDocument(SaveJob& job, SaveBlock& block, int& skipped) {
-  ++job.Counts.Documents;
+  ++job.counts.documents;
   const DocumentState walked = block.Walked();
   std::int32_t keyNumber = 0;
   if (!RecordableKey(walked.key, keyNumber)) {
     ++skipped;
-    ++job.Counts.UnusableKey;
+    ++job.counts.unusableKey;
     return Result::Ok();
   }
   if (Result begun = block.Begin(); !begun.IsOk()) return begun;
@@ -372,7 +372,7 @@ Result SaveDocument(SaveJob& job, SaveBlock& block, int& skipped) {
     case LockOutcome::Gone:
       // Another user deleted the document meanwhile: nothing is left to change, and its record
       // holds what was read before; the restore never finds it.
-      ++job.Counts.Gone;
+      ++job.counts.gone;
       return block.Record(walked);
     case LockOutcome::Locked:
       break;
@@ -406,14 +406,14 @@ Result CheckMarkedYears(const SaveJob& job) {
     const YearRow& year = rows[i];
     if (!year.Checked) continue;
     if (Cp1250ToUtf8(Utf8ToCp1250(year.YearExt)) != year.YearExt ||
-        ResolvePath(agenda + "ROK." + year.YearExt) != ResolvePath(agenda + year.EntryName)) {
-      return Result::Failed("Chyba: adresář účetního roku " + year.EntryName +
+        ResolvePath(agenda + "ROK." + year.YearExt) != ResolvePath(agenda + year.entryName)) {
+      return Result::Failed("Chyba: adresář účetního roku " + year.entryName +
                             " nelze v archivu zámků jednoznačně označit. Adresář roku přejmenujte na ROK.nnn.");
     }
     for (std::size_t j = i + 1; j < rows.size(); ++j) {
       if (!rows[j].Checked) continue;
       if (SameText(ArchiveTableName(kModules[0], year), ArchiveTableName(kModules[0], rows[j]))) {
-        return Result::Failed("Chyba: účetní roky v adresářích " + year.EntryName + " a " + rows[j].EntryName +
+        return Result::Failed("Chyba: účetní roky v adresářích " + year.entryName + " a " + rows[j].entryName +
                               " by se v archivu uložily do stejných souborů. Označte jen jeden z nich, nebo "
                               "adresář roku přejmenujte.");
       }

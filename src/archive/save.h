@@ -48,18 +48,18 @@ struct SaveJob {
   const YearList& years;  // marked rows take part, in the list's order
   SaveChoices choices;
   FileList& mtFileList;                   // rebuilt by every save
-  OperationObserver* Observer = nullptr;  // optional
-  int BlockSize = kSaveBlockSize;         // documents per block; 1 = record by record
-  long long Sequence = 0;                 // MAIN/Sequence of the new archive (0: none written)
+  OperationObserver* observer = nullptr;  // optional
+  int blockSize = kSaveBlockSize;         // documents per block; 1 = record by record
+  long long sequence = 0;                 // MAIN/Sequence of the new archive (0: none written)
   // Called once the new archive directory is held and its description written: from then on
   // another save lists it as running.
-  std::function<void()> ArchiveHeld{};
+  std::function<void()> archiveHeld{};
 
   // Filled in by the save.
   std::string ArchiveDir{};  // set by CreateArchiveDirectory, trailing separator
-  bool DocumentsChanged = false;
-  std::vector<SkippedDocuments> Skipped{};
-  OperationCounts Counts{};
+  bool documentsChanged = false;
+  std::vector<SkippedDocuments> skipped{};
+  OperationCounts counts{};
 };
 
 // The save as its Start button runs it, for the window and the batch tool alike: clears the abort

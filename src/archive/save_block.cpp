@@ -40,7 +40,7 @@ Result SaveBlock::Begin() {
 
 Result SaveBlock::Lock(std::int32_t key, LockOutcome& outcome) {
   return LockRecordWithRetry(m_job.BFMoneyFile, m_job.dialogs, m_workingStr, outcome,
-                             {m_job.Observer, m_tables.money, key}, m_settle, InBlocks() ? &m_documents : nullptr);
+                             {m_job.observer, m_tables.money, key}, m_settle, InBlocks() ? &m_documents : nullptr);
 }
 
 Result SaveBlock::Record(const DocumentState& state) {
@@ -86,7 +86,7 @@ Result SaveBlock::SettleRows() {
     if (m_job.BFLockFile.InsertRecords({m_fields.recordKey, m_fields.recordLock}, records) != 0) {
       return m_records.WriteFailed();
     }
-    m_pending.Recorded += static_cast<int>(records.size() / 2);
+    m_pending.recorded += static_cast<int>(records.size() / 2);
   }
   if (!changed.empty()) {
     if (Result opened = m_documents.Open(); !opened.IsOk()) return opened;
@@ -114,10 +114,10 @@ void SaveBlock::ReadRowsAgain(std::vector<std::int64_t>& changed, std::vector<Va
         const auto i = static_cast<std::size_t>(at) * 2;
         state = ReadAgain({values[i], values[i + 1]}, state);
         changed.push_back(row.recno);
-        ++m_pending.Written;
-        if (!SameLockState(state.lock, m_lock)) ++m_pending.Changed;
+        ++m_pending.written;
+        if (!SameLockState(state.lock, m_lock)) ++m_pending.changed;
       } else {
-        ++m_job.Counts.Gone;  // deleted meanwhile: its record holds what the walk read
+        ++m_job.counts.gone;  // deleted meanwhile: its record holds what the walk read
       }
     }
     records.push_back(std::move(state.key));
@@ -128,13 +128,13 @@ void SaveBlock::ReadRowsAgain(std::vector<std::int64_t>& changed, std::vector<Va
 // Commits the archive records (synced), then the documents.
 Result SaveBlock::Commit() {
   if (Result recorded = m_records.Commit(); !recorded.IsOk()) return recorded;
-  m_job.Counts.Recorded += m_pending.Recorded;
+  m_job.counts.recorded += m_pending.recorded;
   // A save that changed no lock leaves nothing to put back: a change counts from the moment it
   // may become permanent.
-  if (m_pending.Changed > 0) m_job.DocumentsChanged = true;
+  if (m_pending.changed > 0) m_job.documentsChanged = true;
   if (Result changed = m_documents.Commit(); !changed.IsOk()) return changed;
-  m_job.Counts.Written += m_pending.Written;
-  m_job.Counts.Changed += m_pending.Changed;
+  m_job.counts.written += m_pending.written;
+  m_job.counts.changed += m_pending.changed;
   m_pending = {};
   return Result::Ok();
 }
@@ -145,7 +145,7 @@ Result SaveBlock::Post(const DocumentState& state) {
   m_job.BFLockFile.SetValue("ID", state.key);
   m_job.BFLockFile.SetValue("Lock", state.lock);
   if (Result posted = m_records.Post(); !posted.IsOk()) return posted;
-  ++m_pending.Recorded;
+  ++m_pending.recorded;
   return Result::Ok();
 }
 
@@ -156,7 +156,7 @@ Result SaveBlock::Change(const Variant& current) {
     return posted;
   }
   // A component without transactions wrote the change already.
-  if (!SameLockState(current, m_lock) && m_documents.CommitsEachPost()) m_job.DocumentsChanged = true;
+  if (!SameLockState(current, m_lock) && m_documents.CommitsEachPost()) m_job.documentsChanged = true;
   return Result::Ok();
 }
 

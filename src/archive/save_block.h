@@ -46,7 +46,7 @@ public:
 
   bool Full(int blockSize) const;
   // No document has changed yet, in this block or before it.
-  bool NothingChanged() const { return !m_job.DocumentsChanged && m_pending.Changed == 0 && m_rows.empty(); }
+  bool NothingChanged() const { return !m_job.documentsChanged && m_pending.changed == 0 && m_rows.empty(); }
   // What a question needs first: everything done so far written.
   const SettleFn& BeforeQuestion() const { return m_settle; }
 

@@ -52,7 +52,7 @@ bool FillYearList(const std::string& agendaDir, Dialogs& dialogs, YearList& list
     if (!DirectoryExists(agendaDir + entry.name)) continue;
     YearRow row;
     row.YearDir = CutToChars(UpperCase(entry.name), 10);
-    row.EntryName = entry.name;
+    row.entryName = entry.name;
     row.YearName =
         CutToChars(ReadSettingsString(agendaDir + entry.name + "/ROK.INI", "Global", "Účetní rok", "????"), 4);
     const std::size_t dot = entry.name.rfind('.');

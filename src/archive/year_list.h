@@ -13,7 +13,7 @@ struct YearRow {
   std::string YearName;  // at most 4 characters, "????" when the year has no name
   bool Checked = false;
   std::string YearExt;    // extension of the directory name, at most 10 characters
-  std::string EntryName;  // the directory's name as it stands on disk
+  std::string entryName;  // the directory's name as it stands on disk
 };
 
 class YearList {

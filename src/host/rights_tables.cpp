@@ -17,8 +17,8 @@ using engine::FieldDef;
 using engine::FieldType;
 
 std::string LevelCode(const RightsUser& user, const std::string& right) {
-  const auto it = user.Levels.find(right);
-  return it != user.Levels.end() ? it->second : user.Level;
+  const auto it = user.levels.find(right);
+  return it != user.levels.end() ? it->second : user.level;
 }
 
 bool BooleanRight(const RightsUser& user, AccessRight right) {
@@ -85,7 +85,7 @@ std::optional<std::string> WriteOldModelRights(const std::string& dataDir, const
                               [&](TBFTable& table, const RightsUser& user) {
                                 table.SetValue("Jmeno", Variant::FromString(user.Name));
                                 table.SetValue("KonfigName", Variant::FromString(user.ConfigName));
-                                table.SetValue("Poznamka", Variant::FromString(user.Note));
+                                table.SetValue("Poznamka", Variant::FromString(user.note));
                                 fillRights(table, user, OldRightsTable::Pristup);
                               }))
     return error;
@@ -112,11 +112,11 @@ std::optional<std::string> WriteNewModelRights(const std::string& dataDir, const
                               [](TBFTable& table, const RightsUser& user) {
                                 table.SetValue("ID_Pristup", Variant::FromInt(user.ID));
                                 table.SetValue("Jmeno", Variant::FromString(user.Name));
-                                table.SetValue("UzivOS", Variant::FromString(user.OsAccount));
+                                table.SetValue("UzivOS", Variant::FromString(user.osAccount));
                                 table.SetValue("Password", Variant::FromString(user.Password));
-                                table.SetValue("PrihlZp", Variant::FromInt(user.OsLogin ? 1 : 0));
+                                table.SetValue("PrihlZp", Variant::FromInt(user.osLogin ? 1 : 0));
                                 table.SetValue("KonfigName", Variant::FromString(user.ConfigName));
-                                table.SetValue("Poznamka", Variant::FromString(user.Note));
+                                table.SetValue("Poznamka", Variant::FromString(user.note));
                                 for (const AccessRightDef& def : AccessRightDefs())
                                   if (def.kind == RightKind::Boolean) table.SetValue(def.name, RightValue(user, def));
                               }))
@@ -132,7 +132,7 @@ std::optional<std::string> WriteNewModelRights(const std::string& dataDir, const
   for (const RightsUser& user : users) {
     for (const AccessRightDef& def : AccessRightDefs()) {
       if (def.kind != RightKind::Level) continue;
-      const auto& missing = user.MissingItems;
+      const auto& missing = user.missingItems;
       if (std::find(missing.begin(), missing.end(), def.name) != missing.end()) continue;
       items.push_back({user.ID, def.name, LevelCode(user, def.name)});
     }

@@ -15,16 +15,16 @@ struct RightsUser {
   std::int32_t ID = 1;     // "ID" (old model), "ID_Pristup" and PRISPOL's "FL_Pristup" (new)
   std::string Name;        // "Jmeno"
   std::string Password;    // as the user types it; the old model stores it scrambled
-  std::string OsAccount;   // "UzivOS" (new model)
-  bool OsLogin = true;     // "PrihlZp" (new model): may log in by the system account
+  std::string osAccount;   // "UzivOS" (new model)
+  bool osLogin = true;     // "PrihlZp" (new model): may log in by the system account
   std::string ConfigName;  // "KonfigName"
-  std::string Note;        // "Poznamka"
+  std::string note;        // "Poznamka"
   bool VisPorCenu = true;
   bool UzamceniDo = true;
   bool ZobrAkce = true;
-  std::string Level = "A";                    // code of every level right not named in Levels
-  std::map<std::string, std::string> Levels;  // code by right name
-  std::vector<std::string> MissingItems;      // new model: level rights left without a PRISPOL record
+  std::string level = "A";                    // code of every level right not named in Levels
+  std::map<std::string, std::string> levels;  // code by right name
+  std::vector<std::string> missingItems;      // new model: level rights left without a PRISPOL record
   bool WithPristup2 = true;                   // old model: write the user's PRISTUP2 record
 };
 

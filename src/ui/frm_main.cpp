@@ -117,12 +117,12 @@ bool TfrmMain::RunStartup(const std::vector<std::string>& args) {
 void TfrmMain::LoadSettingsIntoControls() {
   const AddonSettings settings = LoadSettings(m_ctx.SettingsFileName());
   // The file is left as it is: the defaults below are not what the user remembered.
-  m_settingsUnreadable = settings.Unreadable;
-  if (settings.Unreadable) {
+  m_settingsUnreadable = settings.unreadable;
+  if (settings.unreadable) {
     DialogPort().Message(MsgKind::Warning, UnreadableSettingsText(m_ctx.SettingsFileName()));
   }
-  for (std::size_t i = 0; i < kModuleCount; ++i) m_moduleBoxes[i]->setChecked(settings.Modules[i]);
-  switch (settings.Action) {
+  for (std::size_t i = 0; i < kModuleCount; ++i) m_moduleBoxes[i]->setChecked(settings.modules[i]);
+  switch (settings.action) {
     case LockAction::Unlock:
       rbAllUnlock->setChecked(true);
       break;
@@ -354,14 +354,14 @@ void TfrmMain::btnNext4Click() {
       ReloadArchiveList();
       return;
     }
-    lblNedokonceny->setText(recap.Complete ? QString() : Q(kIncompleteRecapText));
-    lblNedokonceny->setVisible(!recap.Complete);
+    lblNedokonceny->setText(recap.complete ? QString() : Q(kIncompleteRecapText));
+    lblNedokonceny->setVisible(!recap.complete);
     lblNazevMapy->setText(Q(recap.Name));
     lblNazevArchAgendy->setText(Q(recap.AgendaName));
     lblDatumUlozeni->setText(Q(recap.Date));
     lblCasUlozeni->setText(Q(recap.Time));
-    lblFiltrRoku->setText(Q(recap.YearFilter));
-    lblFiltrDokladu->setText(Q(recap.DocumentFilter));
+    lblFiltrRoku->setText(Q(recap.yearFilter));
+    lblFiltrDokladu->setText(Q(recap.documentFilter));
     ShowPage(kPageRecapitulation);
   });
 }

@@ -307,8 +307,8 @@ QWidget* TfrmMain::BuildSaveOptionsPage() {
   filterLayout->setContentsMargins(6, 2, 6, 2);
   filterLayout->setSpacing(0);
   for (std::size_t i = 0; i < kModuleCount; ++i) {
-    auto* box = new QCheckBox(T(kModules[i].Caption), filter);
-    box->setObjectName(QLatin1String(kModules[i].CheckBox));
+    auto* box = new QCheckBox(T(kModules[i].caption), filter);
+    box->setObjectName(QLatin1String(kModules[i].checkBox));
     m_moduleBoxes[i] = box;
     filterLayout->addWidget(box);
   }

@@ -185,9 +185,9 @@ QVariant ArchiveListModel::data(const QModelIndex& index, int role) const {
     switch (index.column()) {
       // The marker stands first, so a long name never hides it.
       case 0:
-        if (!row.Damage.empty()) return Q(std::string(kDamagedMarker) + " " + row.MapName);
-        if (row.Complete) return Q(row.MapName);
-        return Q(std::string(row.Running ? kRunningMarker : kIncompleteMarker) + " " + row.MapName);
+        if (!row.damage.empty()) return Q(std::string(kDamagedMarker) + " " + row.MapName);
+        if (row.complete) return Q(row.MapName);
+        return Q(std::string(row.running ? kRunningMarker : kIncompleteMarker) + " " + row.MapName);
       case 1:
         return Q(row.MapDate);
       case 2:
@@ -196,7 +196,7 @@ QVariant ArchiveListModel::data(const QModelIndex& index, int role) const {
         return {};
     }
   }
-  if (role == Qt::ForegroundRole && (!row.Complete || !row.Damage.empty())) return QColor(0xa0, 0x00, 0x00);
+  if (role == Qt::ForegroundRole && (!row.complete || !row.damage.empty())) return QColor(0xa0, 0x00, 0x00);
   if (role == Qt::TextAlignmentRole) {
     const Qt::Alignment alignment =
         index.column() == 0 ? Qt::AlignLeft | Qt::AlignVCenter : Qt::AlignRight | Qt::AlignVCenter;

@@ -67,7 +67,7 @@ int main(int argc, char** argv) {
   WriteIni(agenda + "AGENDA.INI", "Údaje o firmě", "Název-obchodní", "Truhlářství Novák, s.r.o.");
   vorlend::RightsUser user;
   user.Name = "Účetní";
-  user.OsAccount = vorlend::CurrentUserName();
+  user.osAccount = vorlend::CurrentUserName();
   if (const auto error = vorlend::WriteNewModelRights(data, {user}, true)) {
     std::fprintf(stderr, "vorlend-screens: %s\n", error->c_str());
     return 1;

@@ -61,7 +61,7 @@ TEST(AccessGate, UserWithoutTheLockRightIsTurnedAwayWithTheWarning) {
   agenda.AddYear("Rok.001", "2025");
   RightsUser user;
   user.Name = "Účetní";
-  user.OsAccount = CurrentUserName();
+  user.osAccount = CurrentUserName();
   user.UzamceniDo = false;
   ClearRights(agenda.DataDir());
   ASSERT_FALSE(WriteNewModelRights(agenda.DataDir(), {user}, true));

@@ -25,7 +25,7 @@ struct BatchFixture : ::testing::Test {
     agenda.AddYear("Rok.001", "2024");
     agenda.AddYear("Rok.002", "2025");
     for (const char* year : {"Rok.001", "Rok.002"}) {
-      for (const ModuleInfo& m : kModules) agenda.AddTable(year, m.MoneyTable, MakeDocuments(30, 1, 3));
+      for (const ModuleInfo& m : kModules) agenda.AddTable(year, m.moneyTable, MakeDocuments(30, 1, 3));
     }
     groups = agenda.Groups("Rok.002");
   }

@@ -238,7 +238,7 @@ TEST(BatchCase, ASiblingFolderThatDiffersOnlyInCaseIsNeverTouched) {
   AgendaBuilder agenda(dir, "Agenda.001", "Živá firma");
   agenda.AddRightsWithoutUsers();
   agenda.AddYear("Rok.001", "2025");
-  for (const ModuleInfo& m : kModules) agenda.AddTable("Rok.001", m.MoneyTable, MakeDocuments(20, 1, 2));
+  for (const ModuleInfo& m : kModules) agenda.AddTable("Rok.001", m.moneyTable, MakeDocuments(20, 1, 2));
   const std::string live = ExcludeTrailingPathDelimiter(agenda.DataDir());
   const std::string copy = ExtractFilePath(live) + UpperCase(ExtractFileName(live));
   ASSERT_NE(copy, live);
@@ -553,7 +553,7 @@ TEST_F(FullDiskBatch, AFullDiskAtEveryWriteOfASaveIsNamedAndLosesNothing) {
     ASSERT_EQ(LoadArchiveList(ctx, list), 0) << at;
     ASSERT_LE(list.Count(), 1u) << at;
     if (list.Count() == 1) {
-      EXPECT_EQ(list.Row(0).Damage, "") << at;
+      EXPECT_EQ(list.Row(0).damage, "") << at;
       EXPECT_EQ(inProcess({"restore", "--archive", list.Row(0).Dir}), 0) << at << "\n" << err;
     }
     for (const std::string& t : tables) EXPECT_EQ(ReadLocks(t, "Cislo"), seeded[t]) << at << ": " << t;

@@ -14,19 +14,19 @@ TEST(Settings, FirstRunRoundTripAndUnknownLockAction) {
   TempDir dir;
   const std::string file = dir / "Default001.ini";
   const AddonSettings first = LoadSettings(file);
-  EXPECT_EQ(first.Modules, (ModuleFilter{false, false, false, false, false, true, true, true}));
-  EXPECT_EQ(first.Action, LockAction::Unlock);
+  EXPECT_EQ(first.modules, (ModuleFilter{false, false, false, false, false, true, true, true}));
+  EXPECT_EQ(first.action, LockAction::Unlock);
 
   // Every module and every action survives a round trip.
   for (std::size_t m = 0; m < kModuleCount; ++m) {
     for (LockAction action : {LockAction::Unlock, LockAction::Lock, LockAction::NoAction}) {
       AddonSettings s;
-      s.Modules[m] = true;
-      s.Action = action;
+      s.modules[m] = true;
+      s.action = action;
       SaveSettings(file, s);
       const AddonSettings back = LoadSettings(file);
-      EXPECT_EQ(back.Modules, s.Modules);
-      EXPECT_EQ(back.Action, action);
+      EXPECT_EQ(back.modules, s.modules);
+      EXPECT_EQ(back.action, action);
     }
   }
   EXPECT_EQ(ReadBytes(file),
@@ -36,9 +36,9 @@ TEST(Settings, FirstRunRoundTripAndUnknownLockAction) {
   // Any other number selects "no action" and is written back as 2; text keeps the defaults.
   WriteBytes(file, "[settings]\r\nlockaction=7\r\nPOKLADNA=5\r\nPfaktury=ne\r\n");
   AddonSettings odd = LoadSettings(file);
-  EXPECT_EQ(odd.Action, LockAction::NoAction);
-  EXPECT_TRUE(odd.Modules[0]);
-  EXPECT_TRUE(odd.Modules[5]);
+  EXPECT_EQ(odd.action, LockAction::NoAction);
+  EXPECT_TRUE(odd.modules[0]);
+  EXPECT_TRUE(odd.modules[5]);
   SaveSettings(file, odd);
   EXPECT_EQ(TIniFile(file).ReadString("SETTINGS", "LockAction", ""), "2");
 

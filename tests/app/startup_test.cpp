@@ -208,6 +208,6 @@ TEST(Startup, UnreadableAgendaNameAndSettingsGiveDefaults) {
 
   ASSERT_TRUE(ForceDirectories(ctx.SettingsFileName()));
   const AddonSettings settings = LoadSettings(ctx.SettingsFileName());
-  EXPECT_EQ(settings.Action, LockAction::Unlock);
-  EXPECT_EQ(settings.Modules, (ModuleFilter{false, false, false, false, false, true, true, true}));
+  EXPECT_EQ(settings.action, LockAction::Unlock);
+  EXPECT_EQ(settings.modules, (ModuleFilter{false, false, false, false, false, true, true, true}));
 }

@@ -52,12 +52,12 @@ struct ArchiveFixture : ::testing::Test {
   }
   SaveJob SaveJobFor(ModuleFilter filter, LockAction action, const std::string& name, int blockSize = kSaveBlockSize) {
     SaveJob job{ctx, dialogs, progress, money, lock, years, SaveChoices{filter, action, name}, files};
-    job.BlockSize = blockSize;
+    job.blockSize = blockSize;
     return job;
   }
   int Restore(const std::string& archiveDir, int blockSize = kRestoreBlockSize) {
     RestoreJob job{ctx, dialogs, progress, money, lock, files};
-    job.BlockSize = blockSize;
+    job.blockSize = blockSize;
     return Presented(RestoreLocks(job, archiveDir), dialogs);
   }
   void ExpectSeeded() {

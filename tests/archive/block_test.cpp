@@ -38,7 +38,7 @@ struct BlockFixture : ArchiveFixture {
   static ModuleFilter Filter() {
     ModuleFilter f{};
     for (std::size_t m = 0; m < kModuleCount; ++m) {
-      const std::string code = kModules[m].Code;
+      const std::string code = kModules[m].code;
       f[m] = code == "PD" || code == "ID" || code == "SD";
     }
     return f;
@@ -67,18 +67,18 @@ TEST_F(BlockFixture, EveryBlockSizeAndAComponentWithoutTransactionsGiveTheSameAr
     TBFTable::SetTransactionsAvailable(transactions);
     SaveJob job = Job(LockAction::Lock, blockSize);
     ASSERT_EQ(Presented(StartSave(job), dialogs), 0) << blockSize << (dialogs.Last() ? dialogs.LastEntry().text : "");
-    EXPECT_EQ(job.Counts.Recorded, 180);
-    EXPECT_EQ(job.Counts.Written, 180);
-    EXPECT_EQ(job.Counts.Changed, 180 - 60);  // every third document was locked already
+    EXPECT_EQ(job.counts.recorded, 180);
+    EXPECT_EQ(job.counts.written, 180);
+    EXPECT_EQ(job.counts.changed, 180 - 60);  // every third document was locked already
     ExpectAll("1");
     const auto dumps = ArchiveDumps(job.ArchiveDir);
     if (run == 0) first = dumps;
     EXPECT_EQ(dumps, first) << "block size " << blockSize << (transactions ? "" : " without transactions");
 
     RestoreJob restore{ctx, dialogs, progress, money, lock, files};
-    restore.BlockSize = blockSize;
+    restore.blockSize = blockSize;
     ASSERT_EQ(Presented(RestoreLocks(restore, job.ArchiveDir), dialogs), 0);
-    EXPECT_EQ(restore.Counts.Written, 180);
+    EXPECT_EQ(restore.counts.written, 180);
     ExpectSeeded();
     ++run;
   }
@@ -171,7 +171,7 @@ TEST_F(BlockFixture, AFailureInsideABlockLeavesNoneOfItsDocumentsChanged) {
   EXPECT_EQ(dialogs.LastEntry().text, "Chyba okna.");
   ExpectSeeded();
   // Nothing changed, so the archive went too; and no document is left held.
-  EXPECT_FALSE(job.DocumentsChanged);
+  EXPECT_FALSE(job.documentsChanged);
   EXPECT_FALSE(PathExists(job.ArchiveDir));
   HoldProcess other(Money("POKLKNIH"), "Cislo", 105);
   EXPECT_TRUE(other.Locked());

@@ -94,24 +94,24 @@ TEST_F(CatalogueFixture, RowsAreCutToTheirWidthsButTheRecapitulationIsWhole) {
   ShowRecapitulation(ArchiveDirOf(ctx, list.Row(0), false), recap);
   EXPECT_EQ(recap.Name, longName);
   EXPECT_EQ(recap.AgendaName, "Jiná firma");
-  EXPECT_EQ(recap.YearFilter, "2025, 2024");
-  EXPECT_EQ(recap.DocumentFilter,
+  EXPECT_EQ(recap.yearFilter, "2025, 2024");
+  EXPECT_EQ(recap.documentFilter,
             "pokladní doklady, bankovní doklady, ostatní pohledávky, ostatní závazky, interní doklady, "
             "přijaté faktury, vystavené faktury, skladové doklady");
   info.WriteString("FILTER", "PD", "0");
   info.WriteString("FILTER", "BD", "x");
   for (const char* code : {"OP", "OZ", "ID", "PF", "VF"}) info.WriteBool("FILTER", code, false);
   ShowRecapitulation(ArchiveDirOf(ctx, list.Row(0), true), recap);
-  EXPECT_EQ(recap.DocumentFilter, "skladové doklady");
+  EXPECT_EQ(recap.documentFilter, "skladové doklady");
   info.WriteBool("FILTER", "SD", false);
   ShowRecapitulation(ArchiveDirOf(ctx, list.Row(0), true), recap);
-  EXPECT_EQ(recap.DocumentFilter, "");
+  EXPECT_EQ(recap.documentFilter, "");
 
   // A description file that is gone by now leaves every label empty.
   DeleteFile(ctx.ArchiveRoot() + "1/info");
   ShowRecapitulation(ArchiveDirOf(ctx, list.Row(0), true), recap);
   EXPECT_EQ(recap.Name, "");
-  EXPECT_EQ(recap.YearFilter, "");
+  EXPECT_EQ(recap.yearFilter, "");
 }
 
 TEST_F(CatalogueFixture, DeletionRemovesEverythingInsideButNothingALinkPointsTo) {
@@ -166,7 +166,7 @@ TEST_F(CatalogueFixture, IncompleteArchivesAreListedWithAFileListAndRunningSaves
     ASSERT_TRUE(running.Held());
     LoadArchiveList(ctx, list);
     ASSERT_EQ(list.Count(), 3u);
-    EXPECT_TRUE(list.Row(2).Running);
+    EXPECT_TRUE(list.Row(2).running);
     // Neither a restore nor a deletion takes an archive whose save runs.
     for (const LockMode mode : {LockMode::Shared, LockMode::Exclusive}) {
       const ArchiveHold hold(ctx, list.Row(2), mode);
@@ -177,9 +177,9 @@ TEST_F(CatalogueFixture, IncompleteArchivesAreListedWithAFileListAndRunningSaves
   EXPECT_EQ(Listed(), (std::vector<std::string>{"1", "2", "4"}));
 
   LoadArchiveList(ctx, list);
-  EXPECT_FALSE(list.Row(2).Running);
-  EXPECT_FALSE(list.Row(0).Complete);
-  EXPECT_TRUE(list.Row(1).Complete);
+  EXPECT_FALSE(list.Row(2).running);
+  EXPECT_FALSE(list.Row(0).complete);
+  EXPECT_TRUE(list.Row(1).complete);
   const auto incomplete = IncompleteArchives(ctx);
   ASSERT_EQ(incomplete.size(), 2u);
   EXPECT_EQ(incomplete[0].Dir, "1");
@@ -189,10 +189,10 @@ TEST_F(CatalogueFixture, IncompleteArchivesAreListedWithAFileListAndRunningSaves
 
   Recapitulation recap;
   ShowRecapitulation(ArchiveDirOf(ctx, list.Row(0), true), recap);
-  EXPECT_FALSE(recap.Complete);
+  EXPECT_FALSE(recap.complete);
   EXPECT_EQ(recap.Name, "Přerušený");
   ShowRecapitulation(ArchiveDirOf(ctx, list.Row(1), true), recap);
-  EXPECT_TRUE(recap.Complete);
+  EXPECT_TRUE(recap.complete);
 
   // The row still names its archive: a restore or a deletion may act on it. Readers share it; a
   // deletion waits for none of them.
@@ -262,5 +262,5 @@ TEST_F(CatalogueFixture, LatestIsTheArchiveSavedLast) {
   WriteBytes(ResolvePath(ctx.ArchiveRoot()) + "9/info.tab", "\"FileName\",\"MoneyFile\",\"WorkingStr\",\r\n");
   ASSERT_TRUE(LatestArchive(ctx, latest));
   EXPECT_EQ(latest.Dir, "9");
-  EXPECT_FALSE(latest.Complete);
+  EXPECT_FALSE(latest.complete);
 }

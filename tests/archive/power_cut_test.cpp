@@ -244,7 +244,7 @@ constexpr SeededTable kAgenda[] = {
 
 const ModuleInfo& ModuleOf(const std::string& code) {
   for (const ModuleInfo& m : kModules) {
-    if (code == m.Code) return m;
+    if (code == m.code) return m;
   }
   throw std::logic_error("no module " + code);
 }
@@ -343,9 +343,9 @@ struct PowerCutFixture : ::testing::Test {
       for (int i = 0; table.nullEvery > 0 && i < table.count; ++i) {
         if (i % table.nullEvery == table.nullEvery - 1) docs[static_cast<std::size_t>(i)].lock = Variant::Null();
       }
-      agenda.AddTable(table.yearDir, module.MoneyTable, docs);
+      agenda.AddTable(table.yearDir, module.moneyTable, docs);
       const std::string ext = std::string(table.yearDir).substr(4);
-      tables.push_back({agenda.AgendaDir() + table.yearDir + "/" + module.MoneyTable, module.KeyField,
+      tables.push_back({agenda.AgendaDir() + table.yearDir + "/" + module.moneyTable, module.keyField,
                         std::string(table.code) + ext});
       filter[static_cast<std::size_t>(&module - kModules.data())] = true;
     }

@@ -32,7 +32,7 @@ struct RestoreFixture : ArchiveFixture {
     withNull[5].lock = Variant::Null();  // a document that never had the flag set
     for (const char* year : {"Rok.001", "Rok.002"}) {
       for (const ModuleInfo& m : kModules) {
-        AddSeeded(year, m.MoneyTable, std::string(m.Code) == "PD" ? withNull : MakeDocuments(45, 1, 3));
+        AddSeeded(year, m.moneyTable, std::string(m.code) == "PD" ? withNull : MakeDocuments(45, 1, 3));
       }
     }
     ctx = agenda.Context();
@@ -152,7 +152,7 @@ TEST_F(RestoreFixture, DamagedArchivesNeverWriteOutsideTheAgenda) {
     ArchiveList list;
     LoadArchiveList(ctx, list);
     ASSERT_EQ(list.Count(), 1u);
-    EXPECT_FALSE(list.Row(0).Damage.empty());
+    EXPECT_FALSE(list.Row(0).damage.empty());
   }
   for (const auto& [path, locks] : seed) {
     for (const auto& [key, value] : ReadLocks(path, KeyOf(path))) EXPECT_EQ(value, "0") << path << " " << key;
@@ -307,7 +307,7 @@ TEST_F(RestoreFixture, AnIncompleteArchivePutsBackWhatItsSaveReached) {
   dialogs.Answer(true);
   SaveJob job = SaveJobFor(all, LockAction::Lock, "přerušený");
   ASSERT_EQ(Presented(StartSave(job), dialogs), -1);
-  ASSERT_TRUE(job.DocumentsChanged);
+  ASSERT_TRUE(job.documentsChanged);
   const auto incomplete = IncompleteArchives(ctx);
   ASSERT_EQ(incomplete.size(), 1u);
 
@@ -364,7 +364,7 @@ TEST_F(RestoreFixture, TheDeletionAfterARestoreTakesOnlyTheArchiveItRestored) {
   ASSERT_EQ(list.Count(), 1u);
   EXPECT_EQ(list.Row(0).Dir, restored.Dir);
   EXPECT_EQ(list.Row(0).MapDate, "2.1.2030");
-  EXPECT_EQ(list.Row(0).Tables.size(), 2u);  // the new save's, of one module in two years
+  EXPECT_EQ(list.Row(0).tables.size(), 2u);  // the new save's, of one module in two years
 }
 
 // An archive on storage that takes no new files (its folder read-only, a copy on a read-only

@@ -35,7 +35,7 @@ struct SaveFixture : ArchiveFixture {
     SetClockForTesting([] { return EncodeDate(2026, 12, 7) + EncodeTime(9, 5, 3); });
     agenda.AddYear("Rok.001", "2004");
     agenda.AddYear("Rok.002", "2005");
-    for (const ModuleInfo& m : kModules) agenda.AddTable("Rok.002", m.MoneyTable, MakeDocuments(45, 100));
+    for (const ModuleInfo& m : kModules) agenda.AddTable("Rok.002", m.moneyTable, MakeDocuments(45, 100));
     agenda.AddTable("Rok.001", "POKLKNIH", MakeDocuments(7, 1, 2));
     agenda.AddTable("Rok.001", "SKSEZDOK", {});  // empty; the other tables of 2004 are missing
     ctx = agenda.Context();
@@ -49,7 +49,7 @@ struct SaveFixture : ArchiveFixture {
 ModuleFilter Only(std::initializer_list<const char*> codes) {
   ModuleFilter f{};
   for (std::size_t m = 0; m < kModuleCount; ++m) {
-    for (const char* c : codes) f[m] = f[m] || std::string(c) == kModules[m].Code;
+    for (const char* c : codes) f[m] = f[m] || std::string(c) == kModules[m].code;
   }
   return f;
 }
@@ -147,7 +147,7 @@ TEST_F(SaveFixture, AbortAsksAfterEveryDocument) {
   ArchiveList list;
   LoadArchiveList(ctx, list);
   ASSERT_EQ(list.Count(), 1u);
-  EXPECT_FALSE(list.Row(0).Complete);
+  EXPECT_FALSE(list.Row(0).complete);
 }
 
 // "Přerušit" pressed before the first document changes: answered Ano, the save ends with every
@@ -162,7 +162,7 @@ TEST_F(SaveFixture, AStopBeforeTheFirstChangeLeavesEverythingAsItWas) {
   SaveJob job = Job(Only({"PD"}), LockAction::Unlock);
   EXPECT_EQ(Save(job), -1);
   EXPECT_EQ(dialogs.QuestionCount(), 1u);
-  EXPECT_FALSE(job.DocumentsChanged);
+  EXPECT_FALSE(job.documentsChanged);
   EXPECT_EQ(DumpTable(Money("Rok.002", "POKLKNIH")), dump);
   EXPECT_FALSE(PathExists(job.ArchiveDir));
 }
@@ -201,7 +201,7 @@ TEST_F(SaveFixture, RefusingTheConflictLeavesAnIncompleteArchiveAndTheEarlierDoc
   EXPECT_EQ(ReadLocks(job.ArchiveDir + "ID002", "ID").size(), 11u);  // the held one was recorded first
   TIniFile info(job.ArchiveDir + "info");
   EXPECT_EQ(info.ReadInteger("MAIN", "Correct", -1), 0);
-  EXPECT_TRUE(job.DocumentsChanged);
+  EXPECT_TRUE(job.documentsChanged);
   EXPECT_EQ(IncompleteArchives(ctx).size(), 1u);
 }
 
@@ -294,7 +294,7 @@ TEST_F(SaveFixture, DocumentsDeletedMeanwhileOrWithoutAKeyAreLeftAsTheyAre) {
   EXPECT_EQ(dialogs.LastEntry().kind, MsgKind::Warning);
   EXPECT_EQ(dialogs.LastEntry().text.rfind("Zámky byly uloženy, ale některé doklady nemají celé číslo", 0), 0u);
   EXPECT_NE(dialogs.LastEntry().text.find("\rpřijaté faktury 2005: 1"), std::string::npos);
-  EXPECT_EQ(job.Skipped.size(), 1u);
+  EXPECT_EQ(job.skipped.size(), 1u);
 }
 
 TEST(SaveKeys, OnlyWholeNumbersOf32BitsAreRecorded) {
@@ -337,7 +337,7 @@ TEST_F(SaveFixture, TheArchiveHoldsTheStateTheDocumentHadWhenItWasChanged) {
     expected.at(10).second = posted;
     EXPECT_EQ(ReadLocks(job.ArchiveDir + "OZ002", "ID"), expected);
     for (const auto& [key, value] : ReadLocks(table, "Cislo")) EXPECT_EQ(value, "1") << key;
-    EXPECT_EQ(job.Counts.Changed,
+    EXPECT_EQ(job.counts.changed,
               std::count_if(expected.begin(), expected.end(), [](const auto& l) { return l.second != "1"; }));
     // The next round starts from the states the archive holds.
     ASSERT_EQ(Restore(job.ArchiveDir), 0);
@@ -353,7 +353,7 @@ TEST_F(SaveFixture, ADamagedTableOfALaterYearStopsTheSaveBeforeAnyDocumentChange
   ASSERT_TRUE(engine::DeleteTableFiles(damaged));
   WriteBytes(damaged + ".dat", "not a table at all");
   std::map<std::string, std::string> dumps;
-  for (const ModuleInfo& m : kModules) dumps[m.MoneyTable] = DumpTable(Money("Rok.002", m.MoneyTable));
+  for (const ModuleInfo& m : kModules) dumps[m.moneyTable] = DumpTable(Money("Rok.002", m.moneyTable));
 
   SaveJob job = Job(All(), LockAction::Unlock);
   EXPECT_EQ(Save(job), -1);
@@ -361,7 +361,7 @@ TEST_F(SaveFixture, ADamagedTableOfALaterYearStopsTheSaveBeforeAnyDocumentChange
   EXPECT_EQ(dialogs.LastEntry().text,
             "Nastala chyba při otevírání databáze " + ctx.AgendaPath + "Rok.001/SKSEZDOK.dat");
   for (const auto& [table, dump] : dumps) EXPECT_EQ(DumpTable(Money("Rok.002", table)), dump) << table;
-  EXPECT_FALSE(job.DocumentsChanged);
+  EXPECT_FALSE(job.documentsChanged);
   EXPECT_FALSE(PathExists(job.ArchiveDir));
   EXPECT_TRUE(IncompleteArchives(ctx).empty());
 }

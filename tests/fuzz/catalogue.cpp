@@ -157,7 +157,7 @@ struct Expected {
 std::string FilterText(const bool (&checked)[kModuleCount]) {
   std::string filter;
   for (std::size_t m = 0; m < kModuleCount; ++m) {
-    if (checked[m]) filter += kModules[m].RecapText;
+    if (checked[m]) filter += kModules[m].recapText;
   }
   filter = Trim(filter);
   if (!filter.empty()) filter.pop_back();
@@ -191,7 +191,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     want.agendaName = ref.Text("MAIN", "AgendaName");
     want.years = ref.Text("YEARS", "List");
     bool checked[kModuleCount];
-    for (std::size_t m = 0; m < kModuleCount; ++m) checked[m] = ref.True("FILTER", kModules[m].Code);
+    for (std::size_t m = 0; m < kModuleCount; ++m) checked[m] = ref.True("FILTER", kModules[m].code);
     want.filter = FilterText(checked);
     described = "info " + Printable(bytes);
   } else {
@@ -221,7 +221,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       info.WriteString("YEARS", "List", years);
       for (std::size_t m = 0; m < kModuleCount; ++m) {
         checked[m] = in.ConsumeBool();
-        info.WriteBool("FILTER", kModules[m].Code, checked[m]);
+        info.WriteBool("FILTER", kModules[m].code, checked[m]);
       }
       if (complete) info.WriteInteger("MAIN", "Correct", 1);
       want.years = fuzz::ExpectedIniRead(years);
@@ -248,14 +248,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       one = &row;
     } else {
       ++controls;
-      FUZZ_CHECK(row.Complete && row.MapName == "kontrolní archiv", described);
+      FUZZ_CHECK(row.complete && row.MapName == "kontrolní archiv", described);
     }
   }
   FUZZ_CHECK(controls == 1, described);
   FUZZ_CHECK((one != nullptr) == want.listed,
              described + "\nlisted: " + (one ? "yes" : "no") + ", expected complete " + (want.complete ? "1" : "0"));
   if (one) {
-    FUZZ_CHECK(one->Complete == want.complete, described);
+    FUZZ_CHECK(one->complete == want.complete, described);
     FUZZ_CHECK(one->MapName == CutToChars(want.name, 50), described + "\nname " + Printable(one->MapName));
     FUZZ_CHECK(one->MapDate == CutToChars(want.date, 15), described + "\ndate " + Printable(one->MapDate));
     FUZZ_CHECK(one->MapTime == CutToChars(want.time, 10), described + "\ntime " + Printable(one->MapTime));
@@ -268,12 +268,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   Recapitulation recap;
   FUZZ_CHECK(ShowRecapitulation(f.root + "1", recap) == 0, described);
-  FUZZ_CHECK(recap.Complete == want.complete, described);
+  FUZZ_CHECK(recap.complete == want.complete, described);
   FUZZ_CHECK(recap.Name == want.name && recap.Date == want.date && recap.Time == want.time &&
                  recap.AgendaName == want.agendaName,
              described + "\nrecapitulation " + Printable(recap.Name) + " " + Printable(recap.Date) + " " +
                  Printable(recap.Time) + " " + Printable(recap.AgendaName));
-  FUZZ_CHECK(recap.YearFilter == want.years, described + "\nyears " + Printable(recap.YearFilter));
-  FUZZ_CHECK(recap.DocumentFilter == want.filter, described + "\nfilter " + Printable(recap.DocumentFilter));
+  FUZZ_CHECK(recap.yearFilter == want.years, described + "\nyears " + Printable(recap.yearFilter));
+  FUZZ_CHECK(recap.documentFilter == want.filter, described + "\nfilter " + Printable(recap.documentFilter));
   return 0;
 }

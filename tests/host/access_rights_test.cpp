@@ -44,7 +44,7 @@ RightsUser User(std::int32_t id, const std::string& name, const std::string& pas
   u.ID = id;
   u.Name = name;
   u.Password = password;
-  u.OsAccount = name;
+  u.osAccount = name;
   u.ConfigName = "Cfg" + std::to_string(id);
   return u;
 }
@@ -84,15 +84,15 @@ TEST(AccessRights, RightsTablesWithoutAnyUserLetTheUnnamedUserIn) {
 TEST(AccessRights, NewModelLevelsFromPrispolBooleansFromPrisuziv) {
   RightsUser anna = User(7, "Anna Dvořáková", "tajné");
   anna.UzamceniDo = false;
-  anna.Levels = {{"VystaveneFaktury", "R"},
+  anna.levels = {{"VystaveneFaktury", "R"},
                  {"SzSkladDokladu", "A"},
                  {"PristupovaPrava", "a"},
                  {"JUPDTisk", ""},
                  {"KonfUdZas", " A"}};
-  anna.MissingItems = {"Vysledovka"};
+  anna.missingItems = {"Vysledovka"};
   RightsUser other = User(8, "Ota", "jiné");
-  other.Level = "";
-  other.MissingItems = {"Vysledovka"};
+  other.level = "";
+  other.missingItems = {"Vysledovka"};
 
   for (const bool withPrispol : {false, true}) {
     SCOPED_TRACE(withPrispol ? "with PRISPOL" : "without PRISPOL");
@@ -136,7 +136,7 @@ TEST(AccessRights, NewModelPasswordOrSystemAccount) {
   TempDir dir;
   ScopedUserName account("jnovak");
   RightsUser noLogin = User(2, "pvesely", "");
-  noLogin.OsLogin = false;
+  noLogin.osLogin = false;
   ASSERT_FALSE(
       WriteNewModelRights(dir.Path(), {User(1, "jnovak", "heslo-jana"), noLogin, User(3, "eva", "tajné")}, true));
   TS3AccessRights r(dir.Path());
@@ -165,7 +165,7 @@ TEST(AccessRights, NewModelPasswordOrSystemAccount) {
 TEST(AccessRights, OldModelScrambledPasswordsAndTheSecondTable) {
   TempDir dir;
   RightsUser jan = User(1, "Jan", "tajné heslo");
-  jan.Levels = {{"VystaveneFaktury", "R"}, {"SeznamVPop", "R"}, {"JUInterniDoklady", ""}};
+  jan.levels = {{"VystaveneFaktury", "R"}, {"SeznamVPop", "R"}, {"JUInterniDoklady", ""}};
   jan.VisPorCenu = false;
   RightsUser lost = User(5, "Ztracený", "pryč");
   lost.WithPristup2 = false;

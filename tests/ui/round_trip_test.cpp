@@ -27,14 +27,14 @@ namespace {
 // Every document table of the year, 30 documents each, every third one locked.
 void AddDocuments(const std::string& yearDir) {
   for (const ModuleInfo& m : kModules) {
-    const std::string path = yearDir + m.MoneyTable;
+    const std::string path = yearDir + m.moneyTable;
     ASSERT_FALSE(engine::CreateTable(
-        path, {{m.KeyField, engine::FieldType::Integer}, {"Uzamceni", engine::FieldType::Boolean}}, {m.KeyField}));
+        path, {{m.keyField, engine::FieldType::Integer}, {"Uzamceni", engine::FieldType::Boolean}}, {m.keyField}));
     TBFTable t;
     ASSERT_EQ(t.OpenTable(path), 0);
     for (const Document& d : MakeDocuments(30, 1, 3)) {
       t.AppendBlank();
-      t.SetValue(m.KeyField, Variant::FromInt(d.key));
+      t.SetValue(m.keyField, Variant::FromInt(d.key));
       t.SetValue("Uzamceni", d.lock);
       ASSERT_EQ(t.Post(), 0);
     }
@@ -47,7 +47,7 @@ std::map<std::string, Locks> AllLocks(const std::string& agendaDir) {
   std::map<std::string, Locks> all;
   for (const char* year : {"ROK.001/", "ROK.002/"}) {
     for (const ModuleInfo& m : kModules)
-      all[year + std::string(m.MoneyTable)] = ReadLocks(agendaDir + year + m.MoneyTable, m.KeyField);
+      all[year + std::string(m.moneyTable)] = ReadLocks(agendaDir + year + m.moneyTable, m.keyField);
   }
   return all;
 }
@@ -66,7 +66,7 @@ protected:
     ASSERT_EQ(Page(), 1);
     m_window->grYearNameCellClick(0, 0);
     m_window->grYearNameCellClick(1, 1);
-    for (const ModuleInfo& m : kModules) Tick(m.CheckBox, true);
+    for (const ModuleInfo& m : kModules) Tick(m.checkBox, true);
     Control<QRadioButton>("rbAllUnlock")->setChecked(true);
     Click("btnNext2");
     ASSERT_EQ(Page(), 2);
@@ -94,7 +94,7 @@ TEST_F(RoundTripTest, SaveUnlocksEverythingAndRestorePutsEveryStateBack) {
     std::map<std::string, std::string> tables;
     for (const char* year : {"001", "002"}) {
       for (const ModuleInfo& m : kModules) {
-        const std::string name = m.Code + std::string(year);
+        const std::string name = m.code + std::string(year);
         tables[name] = DumpTable(m_window->Context().ArchiveRoot() + number + "/" + name);
       }
     }
@@ -116,9 +116,9 @@ TEST_F(RoundTripTest, SaveUnlocksEverythingAndRestorePutsEveryStateBack) {
   // lock is undone by the save, and one unlocked document another user has locked since.
   {
     TBFTable other;
-    ASSERT_EQ(other.OpenTable(m_agendaDir + "ROK.002/" + kModules[0].MoneyTable), 0);
-    ASSERT_EQ(other.SetOrder(kModules[0].KeyField), 0);
-    ASSERT_EQ(other.Seek1(Variant::FromInt(m_seed["ROK.002/" + std::string(kModules[0].MoneyTable)][1].first)),
+    ASSERT_EQ(other.OpenTable(m_agendaDir + "ROK.002/" + kModules[0].moneyTable), 0);
+    ASSERT_EQ(other.SetOrder(kModules[0].keyField), 0);
+    ASSERT_EQ(other.Seek1(Variant::FromInt(m_seed["ROK.002/" + std::string(kModules[0].moneyTable)][1].first)),
               kSeekFound);
     ASSERT_EQ(other.LockRecord(), 0);
     other.SetValue("Uzamceni", Variant::FromBool(true));
@@ -245,7 +245,7 @@ TEST_F(RoundTripTest, AnArchiveReplacedByAnotherUserIsNeitherRestoredNorDeleted)
             "Archiv \"první\" mezitím smazal nebo změnil jiný uživatel; s archivem se nic neprovedlo.");
   // Read again: the other user's archive is listed as still being saved.
   ASSERT_EQ(m_window->Archives().Count(), 1u);
-  EXPECT_TRUE(m_window->Archives().Row(0).Running);
+  EXPECT_TRUE(m_window->Archives().Row(0).running);
   EXPECT_EQ(m_window->Archives().Row(0).MapName, "cizí archiv");
   running.reset();
 

@@ -54,7 +54,7 @@ void WindowTest::MakeAgenda(const std::vector<std::string>& yearNames, bool mayL
   // password then), with or without the right to lock documents.
   RightsUser user;
   user.Name = "Účetní";
-  user.OsAccount = CurrentUserName();
+  user.osAccount = CurrentUserName();
   user.UzamceniDo = mayLock;
   const auto error = WriteNewModelRights(m_dataDir, {user}, true);
   ASSERT_FALSE(error) << *error;

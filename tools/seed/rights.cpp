@@ -9,10 +9,10 @@ std::string WriteRights(const std::string& dataDir, const RightsOptions& options
   RightsUser user;
   user.ID = 1;
   user.Name = options.user.empty() ? CurrentUserName() : options.user;
-  user.OsAccount = user.Name;
-  user.OsLogin = true;
+  user.osAccount = user.Name;
+  user.osLogin = true;
   user.Password = options.password;
-  user.Note = "Správce agendy";
+  user.note = "Správce agendy";
   user.UzamceniDo = options.lockRight;
 
   std::optional<std::string> error;
