@@ -125,12 +125,14 @@ bool ArchiveOrder(const ArchiveRow& a, const ArchiveRow& b) {
   return a.Dir.size() != b.Dir.size() ? a.Dir.size() < b.Dir.size() : a.Dir < b.Dir;
 }
 
-// The same archive as when the row was read: the save stamps each archive with its name, date and
-// time, so another archive that took the number differs at least in its time.
+// The same archive as when the row was read: the save stamps each archive with its name, date,
+// time, sequence and UTC time, so another archive that took the number differs at least in those
+// (one saved before the stamps were written, in its time).
 // A save that ends makes its archive complete: a job meant for the running save's archive is not
 // run on the archive it has become.
 bool SameArchive(const ArchiveRow& a, const ArchiveRow& b) {
-  return a.MapName == b.MapName && a.MapDate == b.MapDate && a.MapTime == b.MapTime && a.complete == b.complete;
+  return a.MapName == b.MapName && a.MapDate == b.MapDate && a.MapTime == b.MapTime && a.complete == b.complete &&
+         a.sequence == b.sequence && a.savedUtc == b.savedUtc;
 }
 
 bool IsPrefixOf(const std::string& part, const std::string& whole) {
