@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "support/sqlite_shim.h"
+
 namespace vorlend::test {
 
 namespace {
@@ -40,19 +42,6 @@ std::set<std::string> g_shmFiles;
 std::vector<long> g_syncEvents;
 std::function<bool()> g_atCut;
 std::vector<PowerCutEvent> g_eventLog;
-
-// SQLite allocates szOsFile bytes per open file (aligned to 8 only): this header, then the real
-// VFS's own file.
-struct ShimFile {
-  sqlite3_file base;
-  sqlite3_file* real;
-  std::string* path;  // null for files that are not tracked (temporary files)
-};
-static_assert(sizeof(ShimFile) % 8 == 0, "the real file that follows must stay aligned");
-
-sqlite3_file* Real(sqlite3_file* f) {
-  return reinterpret_cast<ShimFile*>(f)->real;
-}
 
 bool WriteAll(int fd, const std::string& bytes) {
   std::size_t done = 0;
@@ -105,28 +94,12 @@ bool ReadContent(sqlite3_file* real, std::string& out) {
 
 // ---- the file methods: every call goes to the real file; writes and syncs are events first.
 
-int ShimClose(sqlite3_file* f) {
-  auto* shim = reinterpret_cast<ShimFile*>(f);
-  const int rc = shim->real->pMethods ? shim->real->pMethods->xClose(shim->real) : SQLITE_OK;
-  delete shim->path;
-  shim->path = nullptr;
-  return rc;
-}
-
-int ShimRead(sqlite3_file* f, void* buf, int amount, sqlite3_int64 offset) {
-  return Real(f)->pMethods->xRead(Real(f), buf, amount, offset);
-}
-
 int ShimWrite(sqlite3_file* f, const void* buf, int amount, sqlite3_int64 offset) {
   if (const std::string* path = reinterpret_cast<ShimFile*>(f)->path) {
     if (g_diskFull && g_diskFull(*path)) return SQLITE_FULL;
     IoEvent(false, *path);
   }
   return Real(f)->pMethods->xWrite(Real(f), buf, amount, offset);
-}
-
-int ShimTruncate(sqlite3_file* f, sqlite3_int64 size) {
-  return Real(f)->pMethods->xTruncate(Real(f), size);
 }
 
 int ShimSync(sqlite3_file* f, int flags) {
@@ -139,90 +112,24 @@ int ShimSync(sqlite3_file* f, int flags) {
   return SQLITE_OK;
 }
 
-int ShimFileSize(sqlite3_file* f, sqlite3_int64* size) {
-  return Real(f)->pMethods->xFileSize(Real(f), size);
-}
-int ShimLock(sqlite3_file* f, int level) {
-  return Real(f)->pMethods->xLock(Real(f), level);
-}
-int ShimUnlock(sqlite3_file* f, int level) {
-  return Real(f)->pMethods->xUnlock(Real(f), level);
-}
-int ShimCheckReservedLock(sqlite3_file* f, int* out) {
-  return Real(f)->pMethods->xCheckReservedLock(Real(f), out);
-}
-int ShimFileControl(sqlite3_file* f, int op, void* arg) {
-  return Real(f)->pMethods->xFileControl(Real(f), op, arg);
-}
-int ShimSectorSize(sqlite3_file* f) {
-  return Real(f)->pMethods->xSectorSize(Real(f));
-}
-int ShimDeviceCharacteristics(sqlite3_file* f) {
-  return Real(f)->pMethods->xDeviceCharacteristics(Real(f));
-}
-
 int ShimShmMap(sqlite3_file* f, int region, int size, int extend, void volatile** out) {
   // The shared memory lives in "-shm" beside the database; it is forgotten at the cut.
   if (const std::string* path = reinterpret_cast<ShimFile*>(f)->path) g_shmFiles.insert(*path + "-shm");
   return Real(f)->pMethods->xShmMap(Real(f), region, size, extend, out);
 }
-int ShimShmLock(sqlite3_file* f, int offset, int n, int flags) {
-  return Real(f)->pMethods->xShmLock(Real(f), offset, n, flags);
-}
-void ShimShmBarrier(sqlite3_file* f) {
-  Real(f)->pMethods->xShmBarrier(Real(f));
-}
-int ShimShmUnmap(sqlite3_file* f, int deleteFlag) {
-  return Real(f)->pMethods->xShmUnmap(Real(f), deleteFlag);
-}
-int ShimFetch(sqlite3_file* f, sqlite3_int64 offset, int amount, void** out) {
-  return Real(f)->pMethods->xFetch(Real(f), offset, amount, out);
-}
-int ShimUnfetch(sqlite3_file* f, sqlite3_int64 offset, void* p) {
-  return Real(f)->pMethods->xUnfetch(Real(f), offset, p);
-}
 
-const sqlite3_io_methods kShimMethods = {
-    .iVersion = 3,
-    .xClose = ShimClose,
-    .xRead = ShimRead,
-    .xWrite = ShimWrite,
-    .xTruncate = ShimTruncate,
-    .xSync = ShimSync,
-    .xFileSize = ShimFileSize,
-    .xLock = ShimLock,
-    .xUnlock = ShimUnlock,
-    .xCheckReservedLock = ShimCheckReservedLock,
-    .xFileControl = ShimFileControl,
-    .xSectorSize = ShimSectorSize,
-    .xDeviceCharacteristics = ShimDeviceCharacteristics,
-    .xShmMap = ShimShmMap,
-    .xShmLock = ShimShmLock,
-    .xShmBarrier = ShimShmBarrier,
-    .xShmUnmap = ShimShmUnmap,
-    .xFetch = ShimFetch,
-    .xUnfetch = ShimUnfetch,
-};
+const sqlite3_io_methods kShimMethods = ShimFileMethods({ShimWrite, ShimSync, ShimShmMap});
 
 // ---- the VFS methods.
 
-bool DurableKind(int flags) {
-  return (flags & (SQLITE_OPEN_MAIN_DB | SQLITE_OPEN_WAL | SQLITE_OPEN_MAIN_JOURNAL | SQLITE_OPEN_SUPER_JOURNAL)) != 0;
-}
-
-int ShimOpen(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* f, int flags, int* outFlags) {
+int ShimOpen(sqlite3_vfs* vfs, sqlite3_filename name, sqlite3_file* f, int flags, int* outFlags) {
   auto* shim = reinterpret_cast<ShimFile*>(f);
-  shim->base.pMethods = nullptr;
-  shim->real = reinterpret_cast<sqlite3_file*>(shim + 1);
-  shim->path = nullptr;
   const bool tracked = name && DurableKind(flags);
   struct stat before {};
   const bool existed = tracked && ::stat(name, &before) == 0;
 
-  const int rc = g_real->xOpen(g_real, name, shim->real, flags, outFlags);
-  if (rc != SQLITE_OK) return rc;
-  shim->base.pMethods = &kShimMethods;
-  if (!tracked) return rc;
+  const int rc = OpenShimFile(vfs, name, f, flags, outFlags, &kShimMethods, false);
+  if (rc != SQLITE_OK || !tracked) return rc;
 
   struct stat st {};
   auto fail = [&](int code) {
@@ -251,49 +158,6 @@ int ShimDelete(sqlite3_vfs*, const char* name, int syncDir) {
   return g_real->xDelete(g_real, name, syncDir);
 }
 
-int ShimAccess(sqlite3_vfs*, const char* name, int flags, int* out) {
-  return g_real->xAccess(g_real, name, flags, out);
-}
-int ShimFullPathname(sqlite3_vfs*, const char* name, int n, char* out) {
-  return g_real->xFullPathname(g_real, name, n, out);
-}
-void* ShimDlOpen(sqlite3_vfs*, const char* name) {
-  return g_real->xDlOpen(g_real, name);
-}
-void ShimDlError(sqlite3_vfs*, int n, char* out) {
-  g_real->xDlError(g_real, n, out);
-}
-void (*ShimDlSym(sqlite3_vfs*, void* handle, const char* symbol))(void) {
-  return g_real->xDlSym(g_real, handle, symbol);
-}
-void ShimDlClose(sqlite3_vfs*, void* handle) {
-  g_real->xDlClose(g_real, handle);
-}
-int ShimRandomness(sqlite3_vfs*, int n, char* out) {
-  return g_real->xRandomness(g_real, n, out);
-}
-int ShimSleep(sqlite3_vfs*, int microseconds) {
-  return g_real->xSleep(g_real, microseconds);
-}
-int ShimCurrentTime(sqlite3_vfs*, double* out) {
-  return g_real->xCurrentTime(g_real, out);
-}
-int ShimGetLastError(sqlite3_vfs*, int n, char* out) {
-  return g_real->xGetLastError(g_real, n, out);
-}
-int ShimCurrentTimeInt64(sqlite3_vfs*, sqlite3_int64* out) {
-  return g_real->xCurrentTimeInt64(g_real, out);
-}
-int ShimSetSystemCall(sqlite3_vfs*, const char* name, sqlite3_syscall_ptr p) {
-  return g_real->xSetSystemCall(g_real, name, p);
-}
-sqlite3_syscall_ptr ShimGetSystemCall(sqlite3_vfs*, const char* name) {
-  return g_real->xGetSystemCall(g_real, name);
-}
-const char* ShimNextSystemCall(sqlite3_vfs*, const char* name) {
-  return g_real->xNextSystemCall(g_real, name);
-}
-
 }  // namespace
 
 void InstallPowerCutVfs(long cutAt, WrittenBack writtenBack, DiskFull diskFull) {
@@ -305,26 +169,7 @@ void InstallPowerCutVfs(long cutAt, WrittenBack writtenBack, DiskFull diskFull) 
   g_writtenBack = std::move(writtenBack);
   g_diskFull = std::move(diskFull);
   g_events = 0;
-  g_shim.iVersion = 3;
-  g_shim.szOsFile = static_cast<int>(sizeof(ShimFile)) + g_real->szOsFile;
-  g_shim.mxPathname = g_real->mxPathname;
-  g_shim.zName = "power-cut";
-  g_shim.xOpen = ShimOpen;
-  g_shim.xDelete = ShimDelete;
-  g_shim.xAccess = ShimAccess;
-  g_shim.xFullPathname = ShimFullPathname;
-  g_shim.xDlOpen = ShimDlOpen;
-  g_shim.xDlError = ShimDlError;
-  g_shim.xDlSym = ShimDlSym;
-  g_shim.xDlClose = ShimDlClose;
-  g_shim.xRandomness = ShimRandomness;
-  g_shim.xSleep = ShimSleep;
-  g_shim.xCurrentTime = ShimCurrentTime;
-  g_shim.xGetLastError = ShimGetLastError;
-  g_shim.xCurrentTimeInt64 = ShimCurrentTimeInt64;
-  g_shim.xSetSystemCall = ShimSetSystemCall;
-  g_shim.xGetSystemCall = ShimGetSystemCall;
-  g_shim.xNextSystemCall = ShimNextSystemCall;
+  MakeShimLayer(g_shim, g_real, "power-cut", ShimOpen, ShimDelete);
   if (sqlite3_vfs_register(&g_shim, 1) != SQLITE_OK) throw std::runtime_error("sqlite3_vfs_register failed");
 }
 
