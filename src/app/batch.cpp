@@ -631,8 +631,7 @@ int StartAndRun(const Options& o, const std::string& passwordSource, ConsoleDial
     if (o.command == "save") {
       if (const int planned = PlanSave(o, ctx, dialogs, plan); planned != BatchSuccess) return planned;
     }
-    if (!EnsureDirectory(ctx.SettingsDir(), dialogs) || !EnsureDirectory(ctx.TempWorkDir(), dialogs) ||
-        !CheckAccessRights(ctx, dialogs)) {
+    if (!EnsureAddonFolders(ctx, dialogs) || !CheckAccessRights(ctx, dialogs)) {
       return BatchRefused;
     }
   } catch (const std::exception& e) {

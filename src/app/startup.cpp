@@ -74,10 +74,12 @@ bool EnsureDirectory(const std::string& path, Dialogs& dialogs) {
   return false;
 }
 
+bool EnsureAddonFolders(const HostContext& ctx, Dialogs& dialogs) {
+  return EnsureDirectory(ctx.SettingsDir(), dialogs) && EnsureDirectory(ctx.TempWorkDir(), dialogs);
+}
+
 bool PrepareHostContext(const std::vector<std::string>& args, Dialogs& dialogs, HostContext& ctx) {
-  const StartupParams params = ParseCommandLine(args);
-  return ReadHostContext(params, dialogs, ctx) && EnsureDirectory(ctx.SettingsDir(), dialogs) &&
-         EnsureDirectory(ctx.TempWorkDir(), dialogs);
+  return ReadHostContext(ParseCommandLine(args), dialogs, ctx) && EnsureAddonFolders(ctx, dialogs);
 }
 
 }  // namespace vorlend

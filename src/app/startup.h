@@ -21,6 +21,10 @@ inline constexpr const char* kNoRightsText =
 
 bool ReadHostContext(const StartupParams& params, Dialogs& dialogs, HostContext& ctx);
 bool EnsureDirectory(const std::string& path, Dialogs& dialogs);
+// The add-on's own folders of the agenda (settings, temporary work), made where missing; false after
+// the message. The window makes them right after reading the context; the batch tool first checks
+// what it was asked to do, so that a command line it cannot act on writes nothing.
+bool EnsureAddonFolders(const HostContext& ctx, Dialogs& dialogs);
 // The agenda's trade name from its settings store, or "---".
 std::string ReadAgendaName(const std::string& agendaDir);
 
