@@ -470,7 +470,7 @@ bool ArchiveHold::HeldOrSay(Dialogs& dialogs) const {
   return false;
 }
 
-int ShowRecapitulation(const std::string& archiveDir, Recapitulation& recap) {
+void ShowRecapitulation(const std::string& archiveDir, Recapitulation& recap) {
   std::string bytes;
   DirectoryHandle(archiveDir).ReadFile("info", bytes);
   TMemIniFile info(IncludeTrailingPathDelimiter(archiveDir) + "info", bytes);
@@ -487,14 +487,10 @@ int ShowRecapitulation(const std::string& archiveDir, Recapitulation& recap) {
   filter = Trim(filter);
   if (!filter.empty()) filter.pop_back();
   recap.documentFilter = filter;
-  return 0;
 }
 
-int DeleteArchiveDirectory(const std::string& path, Dialogs& dialogs) {
-  auto fail = [&](const std::string& why) {
-    dialogs.Message(MsgKind::Error, "Nelze smazat adresář " + path + why);
-    return -1;
-  };
+Result DeleteArchiveDirectory(const std::string& path) {
+  auto fail = [&](const std::string& why) { return Result::Failed("Nelze smazat adresář " + path + why); };
   if (!PathExists(path)) return fail("");
   // Nothing goes unless everything can: a deletion that stopped at a file it may not remove
   // would leave the archive with parts missing.
@@ -511,7 +507,7 @@ int DeleteArchiveDirectory(const std::string& path, Dialogs& dialogs) {
   std::string putBack;
   const bool removed = RemoveArchiveFolder(path, putBack);
   RemoveAbandonedDeletions(ExtractFilePath(ExcludeTrailingPathDelimiter(path)));
-  if (removed) return 0;
+  if (removed) return Result::Ok();
   if (putBack.empty()) return fail(". Archiv zůstal beze změny.");
   return fail(": některé jeho soubory nešlo smazat. Archiv je znovu v seznamu pod číslem " + putBack + ".");
 }

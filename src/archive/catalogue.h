@@ -16,6 +16,7 @@
 #include "platform/files.h"
 #include "platform/ini.h"
 #include "platform/ports.h"
+#include "platform/result.h"
 
 namespace vorlend {
 
@@ -90,12 +91,12 @@ int LoadArchiveList(const HostContext& ctx, ArchiveList& list, std::string* why 
 // The same, and false after the message when the archive root cannot be read: an empty list is
 // then no answer.
 [[nodiscard]] bool LoadArchiveListOrSay(const HostContext& ctx, ArchiveList& list, Dialogs& dialogs);
-// Always 0. Reads the description file of the archive directory (labels empty when it is gone).
-int ShowRecapitulation(const std::string& archiveDir, Recapitulation& recap);
-// 0 when the directory and all its content are gone; -1 after "Nelze smazat adresář ", the path and
-// why. Nothing is removed unless everything can be: an archive whose
-// deletion fails stays listed under its number, whole.
-int DeleteArchiveDirectory(const std::string& path, Dialogs& dialogs);
+// Reads the description file of the archive directory (labels empty when it is gone).
+void ShowRecapitulation(const std::string& archiveDir, Recapitulation& recap);
+// Ok when the directory and all its content are gone; else "Nelze smazat adresář ", the path and
+// why. Nothing is removed unless everything can be: an archive whose deletion fails stays listed
+// under its number, whole.
+Result DeleteArchiveDirectory(const std::string& path);
 
 // The archive root is readable, or not there yet; false with the message that says what is wrong.
 bool ArchiveRootReadable(const HostContext& ctx, std::string& why);

@@ -109,8 +109,10 @@ DeletionStatus DeleteHeld(const ArchiveHold& hold, Dialogs& dialogs) {
   if (!hold.HeldOrSay(dialogs)) {
     return hold.Access() == ArchiveAccess::Gone ? DeletionStatus::Gone : DeletionStatus::Refused;
   }
-  return DeleteArchiveDirectory(ExcludeTrailingPathDelimiter(hold.Dir()), dialogs) == 0 ? DeletionStatus::Deleted
-                                                                                        : DeletionStatus::Failed;
+  const Result deleted = DeleteArchiveDirectory(ExcludeTrailingPathDelimiter(hold.Dir()));
+  if (deleted.IsOk()) return DeletionStatus::Deleted;
+  dialogs.Message(MsgKind::Error, deleted.Text());
+  return DeletionStatus::Failed;
 }
 
 }  // namespace
@@ -197,7 +199,8 @@ bool RunListRoad(const HostContext& ctx, Dialogs& dialogs, ArchiveList& list, bo
 bool RunRecapitulationRoad(const HostContext& ctx, Dialogs& dialogs, const ArchiveRow& row, Recapitulation& recap) {
   const ArchiveHold reading(ctx, row, LockMode::Shared);
   if (!reading.HeldOrSay(dialogs)) return false;
-  return ShowRecapitulation(reading.Dir(), recap) == 0;
+  ShowRecapitulation(reading.Dir(), recap);
+  return true;
 }
 
 Result RunFindArchiveRoad(const HostContext& ctx, const std::string& number, ArchiveRow& row) {

@@ -128,12 +128,12 @@ TEST_F(CatalogueFixture, DeletionRemovesEverythingInsideButNothingALinkPointsTo)
   ASSERT_TRUE(MakeSymlink(dir / "outside", d + "linkdir"));
   ASSERT_TRUE(MakeSymlink(dir / "outside/keep.txt", d + "linkfile"));
 
-  EXPECT_EQ(DeleteArchiveDirectory(ctx.ArchiveRoot() + "1", dialogs), 0);
+  EXPECT_EQ(Presented(DeleteArchiveDirectory(ctx.ArchiveRoot() + "1"), dialogs), 0);
   EXPECT_TRUE(dialogs.Entries().empty());
   EXPECT_FALSE(PathExists(d));
   EXPECT_EQ(ReadBytes(dir / "outside/keep.txt"), "keep");
 
-  EXPECT_EQ(DeleteArchiveDirectory(ctx.ArchiveRoot() + "1", dialogs), -1);
+  EXPECT_EQ(Presented(DeleteArchiveDirectory(ctx.ArchiveRoot() + "1"), dialogs), -1);
   EXPECT_EQ(dialogs.LastEntry().text, "Nelze smazat adresář " + ctx.ArchiveRoot() + "1");
 }
 
@@ -216,7 +216,7 @@ TEST_F(CatalogueFixture, ADeletionCutShortLeavesNothingListedAndIsClearedLater) 
   const DirectoryLock deleting(root + ".mazany-4-1-2");  // a deletion still at work holds its folder
   EXPECT_EQ(Listed(), (std::vector<std::string>{"1", "2"}));
 
-  EXPECT_EQ(DeleteArchiveDirectory(root + "1", dialogs), 0);
+  EXPECT_EQ(Presented(DeleteArchiveDirectory(root + "1"), dialogs), 0);
   EXPECT_TRUE(dialogs.Entries().empty());
   EXPECT_EQ(Listed(), (std::vector<std::string>{"2"}));
   std::vector<std::string> left;
