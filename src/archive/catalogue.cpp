@@ -222,21 +222,14 @@ void RemoveAbandonedDeletions(const std::string& root) {
 }
 }  // namespace
 
-int LoadArchiveList(const HostContext& ctx, ArchiveList& list, std::string* why) {
+Result LoadArchiveList(const HostContext& ctx, ArchiveList& list) {
   list.Clear();
   const std::string root = ResolvePath(ctx.ArchiveRoot());
-  std::string unreadable;
-  if (!ArchiveRootReadable(ctx, unreadable)) {
-    if (why) *why = unreadable;
-    return -1;
-  }
-  if (!PathExists(root)) return 0;  // no archive saved yet
+  if (Result readable = ArchiveRootReadable(ctx); !readable.IsOk()) return readable;
+  if (!PathExists(root)) return Result::Ok();  // no archive saved yet
   int error = 0;
   const std::vector<DirEntry> entries = FindEntries(root, "*.*", &error);
-  if (error != 0) {
-    if (why) *why = UnreadableRootText(ctx, error);
-    return -1;
-  }
+  if (error != 0) return Result::Failed(UnreadableRootText(ctx, error));
   std::vector<ArchiveRow> rows;
   for (const DirEntry& entry : entries) {
     ArchiveRow row;
@@ -244,14 +237,7 @@ int LoadArchiveList(const HostContext& ctx, ArchiveList& list, std::string* why)
   }
   std::stable_sort(rows.begin(), rows.end(), ArchiveOrder);
   for (auto& row : rows) list.Append(std::move(row));
-  return 0;
-}
-
-bool LoadArchiveListOrSay(const HostContext& ctx, ArchiveList& list, Dialogs& dialogs) {
-  std::string unreadable;
-  if (LoadArchiveList(ctx, list, &unreadable) == 0) return true;
-  dialogs.Message(MsgKind::Error, unreadable);
-  return false;
+  return Result::Ok();
 }
 
 bool FindListedArchive(const HostContext& ctx, const std::string& dirName, ArchiveRow& row) {
@@ -287,7 +273,7 @@ bool SavedAfter(const ArchiveRow& a, const ArchiveRow& b) {
 
 bool LatestArchive(const HostContext& ctx, ArchiveRow& latest) {
   ArchiveList list;
-  LoadArchiveList(ctx, list);
+  static_cast<void>(LoadArchiveList(ctx, list));  // an unreadable root lists nothing
   bool found = false;
   for (const ArchiveRow& row : list.Rows()) {
     if (!found || SavedAfter(row, latest)) latest = row;
@@ -304,7 +290,7 @@ long long NextSaveSequence(const ArchiveList& list) {
 
 std::vector<ArchiveRow> NewerArchivesHolding(const HostContext& ctx, const ArchiveRow& row) {
   ArchiveList list;
-  LoadArchiveList(ctx, list);
+  static_cast<void>(LoadArchiveList(ctx, list));  // an unreadable root lists nothing
   std::vector<ArchiveRow> newer;
   for (const ArchiveRow& other : list.Rows()) {
     if (other.Dir == row.Dir || !SavedAfter(other, row)) continue;
@@ -334,7 +320,7 @@ std::string SaveStartLock::FailureText() const {
 
 std::vector<ArchiveRow> IncompleteArchives(const HostContext& ctx) {
   ArchiveList list;
-  LoadArchiveList(ctx, list);
+  static_cast<void>(LoadArchiveList(ctx, list));  // an unreadable root lists nothing
   std::vector<ArchiveRow> rows;
   for (const ArchiveRow& row : list.Rows()) {
     if (!row.complete) rows.push_back(row);
@@ -360,27 +346,19 @@ void RemoveAbandonedSaves(const HostContext& ctx) {
   RemoveAbandonedDeletions(root);
 }
 
-bool ArchiveRootReadable(const HostContext& ctx, std::string& why) {
+Result ArchiveRootReadable(const HostContext& ctx) {
   const std::string root = ResolvePath(ctx.ArchiveRoot());
-  auto fail = [&](const std::string& text) {
-    why = "Adresář archivů zámků " + ctx.ArchiveRoot() + text;
-    return false;
-  };
-  if (!PathExists(root)) return true;
-  if (!DirectoryExists(root)) return fail(" není adresář.");
+  if (!PathExists(root)) return Result::Ok();
+  if (!DirectoryExists(root)) return Result::Failed("Adresář archivů zámků " + ctx.ArchiveRoot() + " není adresář.");
   const DirectoryHandle folder(root, false);
-  if (!folder.IsOpen()) {
-    why = UnreadableRootText(ctx, folder.Error());
-    return false;
-  }
-  return true;
+  if (!folder.IsOpen()) return Result::Failed(UnreadableRootText(ctx, folder.Error()));
+  return Result::Ok();
 }
 
 std::string NotListedText(const HostContext& ctx, const std::string& dirName) {
   const std::string dir = ctx.ArchiveRoot() + dirName;
   const std::string name = "Archiv " + dirName;
-  std::string unreadable;
-  if (!ArchiveRootReadable(ctx, unreadable)) return unreadable;
+  if (Result readable = ArchiveRootReadable(ctx); !readable.IsOk()) return readable.Message();
   if (!PathExists(dir)) return name + " neexistuje.";
   if (IsSymbolicLink(dir)) return name + " je symbolický odkaz; archivy se přes odkazy nečtou.";
   if (!DirectoryExists(dir)) return name + " není adresář, není to archiv zámků.";

@@ -84,13 +84,10 @@ struct Recapitulation {
 inline constexpr const char* kIncompleteRecapText =
     "Uložení archivu nebylo dokončeno: obnoví se jen zaznamenané doklady.";
 
-// Lists the complete and incomplete archives of ctx.AgendaExt, by archive number: 0, or -1 when
-// the archive root is there but cannot be read (`why`, when given: the message that says so and
-// why). An archive folder the user may not open is listed as damaged, with the system's reason.
-int LoadArchiveList(const HostContext& ctx, ArchiveList& list, std::string* why = nullptr);
-// The same, and false after the message when the archive root cannot be read: an empty list is
-// then no answer.
-[[nodiscard]] bool LoadArchiveListOrSay(const HostContext& ctx, ArchiveList& list, Dialogs& dialogs);
+// Lists the complete and incomplete archives of ctx.AgendaExt, by archive number. A failure says
+// that the archive root is there but cannot be read, and why: an empty list is then no answer. An
+// archive folder the user may not open is listed as damaged, with the system's reason.
+Result LoadArchiveList(const HostContext& ctx, ArchiveList& list);
 // Reads the description file of the archive directory (labels empty when it is gone).
 void ShowRecapitulation(const std::string& archiveDir, Recapitulation& recap);
 // Ok when the directory and all its content are gone; else "Nelze smazat adresář ", the path and
@@ -98,8 +95,8 @@ void ShowRecapitulation(const std::string& archiveDir, Recapitulation& recap);
 // under its number, whole.
 Result DeleteArchiveDirectory(const std::string& path);
 
-// The archive root is readable, or not there yet; false with the message that says what is wrong.
-bool ArchiveRootReadable(const HostContext& ctx, std::string& why);
+// Ok when the archive root is readable, or not there yet; else the message that says what is wrong.
+Result ArchiveRootReadable(const HostContext& ctx);
 
 // The listed archive of this agenda in the directory `dirName` of the archive root, read alone.
 bool FindListedArchive(const HostContext& ctx, const std::string& dirName, ArchiveRow& row);

@@ -193,7 +193,9 @@ int PendingChanges(const HostContext& ctx, const ArchiveRow& row) {
 
 bool RunListRoad(const HostContext& ctx, Dialogs& dialogs, ArchiveList& list, bool tidy) {
   if (tidy) RemoveAbandonedSaves(ctx);
-  return LoadArchiveListOrSay(ctx, list, dialogs);
+  const Result loaded = LoadArchiveList(ctx, list);
+  if (!loaded.IsOk()) dialogs.Message(MsgKind::Error, loaded.Text());
+  return loaded.IsOk();
 }
 
 bool RunRecapitulationRoad(const HostContext& ctx, Dialogs& dialogs, const ArchiveRow& row, Recapitulation& recap) {
@@ -204,7 +206,7 @@ bool RunRecapitulationRoad(const HostContext& ctx, Dialogs& dialogs, const Archi
 }
 
 Result RunFindArchiveRoad(const HostContext& ctx, const std::string& number, ArchiveRow& row) {
-  if (std::string unreadable; !ArchiveRootReadable(ctx, unreadable)) return Result::Failed(unreadable);
+  if (Result readable = ArchiveRootReadable(ctx); !readable.IsOk()) return readable;
   if (number == "latest") {
     return LatestArchive(ctx, row) ? Result::Ok() : Result::Failed("Agenda nemá žádný dokončený archiv.");
   }
@@ -245,8 +247,15 @@ SaveOutcome RunSaveRoad(const HostContext& ctx, const RoadPorts& ports, const Ro
       outcome.status = SaveStatus::Refused;
       return outcome;
     }
-    // One look at the archives serves the question and the new archive's sequence.
-    LoadArchiveList(ctx, archives);
+    // One look at the archives serves the question and the new archive's sequence; a save that
+    // cannot see the archives cannot tell whether one of them waits for its restore.
+    if (Result listed = LoadArchiveList(ctx, archives); !listed.IsOk()) {
+      start.reset();
+      outcome.result = std::move(listed);
+      Present(outcome.result, ports);
+      outcome.status = SaveStatus::Refused;
+      return outcome;
+    }
     if (!FindUnfinished(ctx, archives, planned, accepted, outcome.unfinished)) break;
     start.reset();
     const UnfinishedArchive& u = outcome.unfinished;

@@ -36,7 +36,7 @@ struct CatalogueFixture : ::testing::Test {
   }
   std::vector<std::string> Listed() {
     ArchiveList list;
-    EXPECT_EQ(LoadArchiveList(ctx, list), 0);
+    EXPECT_TRUE(LoadArchiveList(ctx, list).IsOk());
     std::vector<std::string> dirs;
     for (const auto& r : list.Rows()) dirs.push_back(r.Dir);
     return dirs;
@@ -72,7 +72,7 @@ TEST_F(CatalogueFixture, OnlyCompleteArchivesOfThisAgendaInNumberOrder) {
   HostContext other = ctx;
   other.AgendaExt = "002";
   ArchiveList list;
-  LoadArchiveList(other, list);
+  EXPECT_TRUE(LoadArchiveList(other, list).IsOk());
   ASSERT_EQ(list.Count(), 1u);
   EXPECT_EQ(list.Row(0).Dir, "6");
   EXPECT_EQ(list.Current(), 0u);
@@ -85,7 +85,7 @@ TEST_F(CatalogueFixture, RowsAreCutToTheirWidthsButTheRecapitulationIsWhole) {
   info.WriteString("YEARS", "List", "2025, 2024");
   for (const char* code : {"PD", "BD", "OP", "OZ", "ID", "PF", "VF", "SD"}) info.WriteBool("FILTER", code, true);
   ArchiveList list;
-  LoadArchiveList(ctx, list);
+  EXPECT_TRUE(LoadArchiveList(ctx, list).IsOk());
   ASSERT_EQ(list.Count(), 1u);
   EXPECT_EQ(list.Row(0).MapName, std::string(50, 'n'));
   EXPECT_EQ(list.Row(0).MapTime, "9:05:03");
@@ -164,7 +164,7 @@ TEST_F(CatalogueFixture, IncompleteArchivesAreListedWithAFileListAndRunningSaves
   {
     const DirectoryLock running(ctx.ArchiveRoot() + "4");
     ASSERT_TRUE(running.Held());
-    LoadArchiveList(ctx, list);
+    EXPECT_TRUE(LoadArchiveList(ctx, list).IsOk());
     ASSERT_EQ(list.Count(), 3u);
     EXPECT_TRUE(list.Row(2).running);
     // Neither a restore nor a deletion takes an archive whose save runs.
@@ -176,7 +176,7 @@ TEST_F(CatalogueFixture, IncompleteArchivesAreListedWithAFileListAndRunningSaves
   }
   EXPECT_EQ(Listed(), (std::vector<std::string>{"1", "2", "4"}));
 
-  LoadArchiveList(ctx, list);
+  EXPECT_TRUE(LoadArchiveList(ctx, list).IsOk());
   EXPECT_FALSE(list.Row(2).running);
   EXPECT_FALSE(list.Row(0).complete);
   EXPECT_TRUE(list.Row(1).complete);
@@ -255,7 +255,7 @@ TEST_F(CatalogueFixture, LatestIsTheArchiveSavedLast) {
   ASSERT_TRUE(LatestArchive(ctx, latest));
   EXPECT_EQ(latest.Dir, "1");
   ArchiveList listed;
-  LoadArchiveList(ctx, listed);
+  EXPECT_TRUE(LoadArchiveList(ctx, listed).IsOk());
   EXPECT_EQ(NextSaveSequence(listed), 9);
   Archive("9", "0", "001", "unfinished");
   stamp("9", "", "9");

@@ -667,7 +667,7 @@ struct PowerCutSave : PowerCutFixture {
     if (archive.empty()) return problems;
 
     ArchiveList list;
-    LoadArchiveList(ctx, list);
+    EXPECT_TRUE(LoadArchiveList(ctx, list).IsOk());
     const std::string dirName = fs::path(archive).parent_path().filename().string();
     if (std::none_of(list.Rows().begin(), list.Rows().end(), [&](const ArchiveRow& r) { return r.Dir == dirName; })) {
       problems.Add("the catalogue does not offer archive ", dirName);
@@ -732,7 +732,7 @@ struct PowerCutRestore : PowerCutFixture {
     TBFTable money, lock;
     FileList files;
     ArchiveList list;
-    LoadArchiveList(ctx, list);
+    EXPECT_TRUE(LoadArchiveList(ctx, list).IsOk());
     if (list.Count() != 1) return 2;
     if (run.moneyOpen) OpenLikeMoney(MoneyPaths());
     dialogs.Answer(run.deleteAfter);

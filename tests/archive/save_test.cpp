@@ -112,7 +112,7 @@ TEST_F(SaveFixture, EachLockActionKeepsTheEarlierStatesInTheArchive) {
   EXPECT_TRUE(dialogs.Entries().empty());
 
   ArchiveList list;
-  LoadArchiveList(ctx, list);
+  EXPECT_TRUE(LoadArchiveList(ctx, list).IsOk());
   EXPECT_EQ(list.Count(), 3u);
 }
 
@@ -145,7 +145,7 @@ TEST_F(SaveFixture, AbortAsksAfterEveryDocument) {
   // listed as incomplete.
   EXPECT_TRUE(FileExists(job.ArchiveDir + "info.tab"));
   ArchiveList list;
-  LoadArchiveList(ctx, list);
+  EXPECT_TRUE(LoadArchiveList(ctx, list).IsOk());
   ASSERT_EQ(list.Count(), 1u);
   EXPECT_FALSE(list.Row(0).complete);
 }
