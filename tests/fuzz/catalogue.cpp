@@ -238,7 +238,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   ArchiveList list;
-  FUZZ_CHECK(LoadArchiveList(f.ctx, list) == 0, described);
+  FUZZ_CHECK(LoadArchiveList(f.ctx, list).IsOk(), described);
   const ArchiveRow* one = nullptr;
   int controls = 0;
   for (const ArchiveRow& row : list.Rows()) {
