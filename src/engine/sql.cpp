@@ -11,14 +11,6 @@ namespace vorlend::engine {
 
 namespace {
 
-// SQLite's Windows layer that takes paths up to the system's own limit, where its default one
-// stops at MAX_PATH bytes.
-#ifdef _WIN32
-constexpr const char* kFileLayer = "win32-longpath";
-#else
-constexpr const char* kFileLayer = nullptr;
-#endif
-
 // A path as the path of a "file:" URI: the characters a URI gives a meaning to (and "\", which a
 // URI cannot hold) are escaped, and a network path (//server/share/...) keeps its server in the
 // path, after an empty authority, where "file://server" would make the server the URI's authority.
@@ -40,9 +32,9 @@ std::string UriPath(const std::string& path) {
 
 int OpenDatabase(const std::string& path, int flags, sqlite3** db, bool immutable) {
   const std::string name = SystemPath(path);
-  if (!immutable) return sqlite3_open_v2(name.c_str(), db, flags, kFileLayer);
+  if (!immutable) return sqlite3_open_v2(name.c_str(), db, flags, kSqliteFileLayer);
   const std::string uri = "file:" + UriPath(name) + "?immutable=1";
-  return sqlite3_open_v2(uri.c_str(), db, flags | SQLITE_OPEN_URI, kFileLayer);
+  return sqlite3_open_v2(uri.c_str(), db, flags | SQLITE_OPEN_URI, kSqliteFileLayer);
 }
 
 std::string QuoteIdent(std::string_view name) {

@@ -13,6 +13,14 @@
 
 namespace vorlend::engine {
 
+// The SQLite file layer every table is opened through: on Windows the one that takes paths up to
+// the system's own limit, where the default one stops at MAX_PATH bytes; elsewhere the default.
+#ifdef _WIN32
+inline constexpr const char* kSqliteFileLayer = "win32-longpath";
+#else
+inline constexpr const char* kSqliteFileLayer = nullptr;
+#endif
+
 // The name of the SQLite table that holds the records, and of its record-number column. The
 // leading underscore keeps the column apart from any field a caller may declare.
 inline constexpr const char* kRecordsTable = "records";

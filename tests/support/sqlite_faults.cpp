@@ -6,18 +6,12 @@
 #include <stdexcept>
 #include <string>
 
+#include "engine/sql.h"
 #include "support/sqlite_shim.h"
 
 namespace vorlend::test {
 
 namespace {
-
-// The engine's file layer (engine/sql.cpp): SQLite's default one, on Windows the one for long paths.
-#ifdef _WIN32
-constexpr const char* kEngineLayer = "win32-longpath";
-#else
-constexpr const char* kEngineLayer = nullptr;
-#endif
 
 sqlite3_vfs* g_real = nullptr;
 sqlite3_vfs g_shim{};
@@ -57,7 +51,7 @@ ScopedSqliteFaults::ScopedSqliteFaults(FaultDoor& door) {
   if (g_door) throw std::logic_error("one ScopedSqliteFaults at a time");
   if (sqlite3_initialize() != SQLITE_OK) throw std::runtime_error("sqlite3_initialize failed");
   if (!g_real) {
-    g_real = sqlite3_vfs_find(kEngineLayer);
+    g_real = sqlite3_vfs_find(engine::kSqliteFileLayer);
     if (!g_real || g_real->iVersion < 3) throw std::runtime_error("no SQLite file layer of version 3 to wrap");
     // Under the real layer's name: the engine asks for it by name on Windows.
     MakeShimLayer(g_shim, g_real, g_real->zName, ShimOpen, nullptr, ShimGetLastError);
