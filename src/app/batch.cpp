@@ -163,7 +163,7 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
 std::optional<ArchiveRow> FindArchive(const HostContext& ctx, const std::string& number, Dialogs& dialogs) {
   ArchiveRow row;
   if (Result found = RunFindArchiveRoad(ctx, number, row); !found.IsOk()) {
-    dialogs.Message(MsgKind::Error, found.Text());
+    SayFailure(found, dialogs);
     return std::nullopt;
   }
   if (number != "latest" || row.complete) return row;

@@ -30,11 +30,6 @@ bool ReadArchived(TBFTable& archive, ArchivedRecord& r) {
   }
 }
 
-Result DamagedArchive(const std::string& table) {
-  return Result::Failed("Chyba: archiv je poškozen, databáze " + TableFileText(table) +
-                        " obsahuje záznam, který nelze načíst.");
-}
-
 bool IsLocked(const Variant& lock) {
   bool b = false;
   return !lock.IsNull() && lock.ToBool(b) && b;

@@ -6,15 +6,10 @@
 
 namespace vorlend {
 
-namespace {
-
-// An archive table whose records cannot be what the save wrote.
 Result DamagedArchive(const std::string& table) {
   return Result::Failed("Chyba: archiv je poškozen, databáze " + TableFileText(table) +
                         " obsahuje záznam, který nelze načíst.");
 }
-
-}  // namespace
 
 ArchiveReader::ArchiveReader(TBFTable& archive, const std::string& shownTable, bool withLocks)
     : m_archive(archive), m_shownTable(shownTable) {

@@ -11,6 +11,9 @@
 
 namespace vorlend {
 
+// The failure of reading an archive table whose records cannot be what the save wrote.
+Result DamagedArchive(const std::string& table);
+
 // An archive table read in record order, a block of records at a time: nobody writes an archive
 // while a job holds it.
 class ArchiveReader {

@@ -39,8 +39,8 @@ bool Accepted(const std::vector<ArchiveRow>& accepted, const ArchiveRow& row) {
 void Present(const Result& result, const RoadPorts& ports) {
   if (result.IsOk()) {
     if (ports.succeeded) ports.succeeded();
-  } else if (!result.Text().empty()) {
-    ports.dialogs.Message(MsgKind::Error, result.Text());
+  } else {
+    SayFailure(result, ports.dialogs);
   }
 }
 
@@ -111,7 +111,7 @@ DeletionStatus DeleteHeld(const ArchiveHold& hold, Dialogs& dialogs) {
   }
   const Result deleted = DeleteArchiveDirectory(ExcludeTrailingPathDelimiter(hold.Dir()));
   if (deleted.IsOk()) return DeletionStatus::Deleted;
-  dialogs.Message(MsgKind::Error, deleted.Text());
+  SayFailure(deleted, dialogs);
   return DeletionStatus::Failed;
 }
 
@@ -194,7 +194,7 @@ int PendingChanges(const HostContext& ctx, const ArchiveRow& row) {
 bool RunListRoad(const HostContext& ctx, Dialogs& dialogs, ArchiveList& list, bool tidy) {
   if (tidy) RemoveAbandonedSaves(ctx);
   const Result loaded = LoadArchiveList(ctx, list);
-  if (!loaded.IsOk()) dialogs.Message(MsgKind::Error, loaded.Text());
+  SayFailure(loaded, dialogs);
   return loaded.IsOk();
 }
 
@@ -350,7 +350,7 @@ Result RunComparisonRoad(const HostContext& ctx, Dialogs& dialogs, const Archive
   if (!hold.HeldOrSay(dialogs)) return Result::Refused(hold.RefusalText());
   if (recap) ShowRecapitulation(hold.Dir(), *recap);
   Result compared = InspectArchive(ctx, hold.Dir(), listDocuments, inspection, shown);
-  if (!compared.Text().empty()) dialogs.Message(MsgKind::Error, compared.Text());
+  SayFailure(compared, dialogs);
   return compared;
 }
 

@@ -17,6 +17,10 @@ std::string Result::Text() const {
          ". Uvolněte na disku místo a akci spusťte znovu.";
 }
 
+void SayFailure(const Result& result, Dialogs& dialogs) {
+  if (const std::string text = result.Text(); !text.empty()) dialogs.Message(MsgKind::Error, text);
+}
+
 void ForgetNotedFullDisk() {
   TakeNoSpaceFolder();
 }

@@ -7,6 +7,8 @@
 #include <string>
 #include <utility>
 
+#include "platform/ports.h"
+
 namespace vorlend {
 
 enum class ResultKind {
@@ -45,6 +47,9 @@ private:
   std::string m_message;
   std::string m_noSpaceFolder;
 };
+
+// Shows the text of a failure as an error; says nothing for a result with nothing to tell.
+void SayFailure(const Result& result, Dialogs& dialogs);
 
 // Forgets a full disk noted before a job begins, so the job's failures name only its own.
 void ForgetNotedFullDisk();

@@ -311,7 +311,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   RestoreJob job{f.ctx, dialogs, progress, money, lock, list};
   g_watching = true;
   const Result restored = RestoreLocks(job, f.archive);
-  if (!restored.Text().empty()) dialogs.Message(MsgKind::Error, restored.Text());
+  SayFailure(restored, dialogs);
   const int result = restored.IsOk() ? 0 : -1;
   g_watching = false;
   FUZZ_CHECK(!money.IsOpen() && !lock.IsOpen(), "a table was left open\ninfo.tab " + Printable(g_input));

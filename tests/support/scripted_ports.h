@@ -85,7 +85,7 @@ public:
 // A step's result as a road presents it: a failure's text as an error message. 0 when it
 // succeeded, -1 else.
 inline int Presented(const Result& result, Dialogs& dialogs) {
-  if (!result.Text().empty()) dialogs.Message(MsgKind::Error, result.Text());
+  SayFailure(result, dialogs);
   return result.IsOk() ? 0 : -1;
 }
 
