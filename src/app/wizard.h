@@ -73,7 +73,8 @@ public:
   // The version check of the first page: true lets the wizard go on, false ends the add-on.
   using VersionCheck = std::function<bool(const HostContext&, Dialogs&, Shell&)>;
 
-  // The ports outlive the model. `observer` may be null.
+  // The ports outlive the model. `observer` may be null. The progress page is shown by the model
+  // when a job's long work begins; `progress` only draws it.
   Wizard(WizardView& view, Dialogs& dialogs, Shell& shell, Progress& progress, OperationObserver* observer);
 
   // The start-up sequence; true when the program must end (the message has been shown).
@@ -156,6 +157,22 @@ public:
   bool NextEnabled(WizardPage page) const;
 
 private:
+  // The window's progress port as the roads see it: the model shows the progress page when the
+  // long work begins, and holds the user's stop request.
+  class JobProgress : public Progress {
+  public:
+    JobProgress(Wizard& wizard, Progress& shown) : m_wizard(wizard), m_shown(shown) {}
+    void SetText(const std::string& text) override { m_shown.SetText(text); }
+    void SetMaximum(int maximum) override { m_shown.SetMaximum(maximum); }
+    void SetPosition(int position) override { m_shown.SetPosition(position); }
+    void ProcessMessages() override { m_shown.ProcessMessages(); }
+    void Begin() override;
+
+  private:
+    Wizard& m_wizard;
+    Progress& m_shown;
+  };
+
   bool Guarded(const std::function<void()>& body);
   void ShowPage(WizardPage page);
   void RunJob(const std::function<void()>& job);
@@ -170,7 +187,7 @@ private:
   WizardView& m_view;
   Dialogs& m_dialogs;
   Shell& m_shell;
-  Progress& m_progress;
+  JobProgress m_progress;
   OperationObserver* m_observer;
   VersionCheck m_versionCheck;
 

@@ -36,9 +36,9 @@ bool Accepted(const std::vector<ArchiveRow>& accepted, const ArchiveRow& row) {
 // How a job ended, told to the user once its tables are closed: a failure as an error, and the
 // success to the front end before any question that follows it. A job the user ended needs no
 // word (the question said it all).
-void Present(const Result& result, const RoadPorts& ports) {
+void Present(const Result& result, const RoadPorts& ports, const OperationCounts& counts) {
   if (result.IsOk()) {
-    if (ports.succeeded) ports.succeeded();
+    if (ports.succeeded) ports.succeeded(counts);
   } else {
     SayFailure(result, ports.dialogs);
   }
@@ -243,7 +243,7 @@ SaveOutcome RunSaveRoad(const HostContext& ctx, const RoadPorts& ports, const Ro
     start.emplace(ctx);
     if (!start->Held()) {
       outcome.result = Result::Failed(start->FailureText());
-      Present(outcome.result, ports);
+      Present(outcome.result, ports, outcome.counts);
       outcome.status = SaveStatus::Refused;
       return outcome;
     }
@@ -252,7 +252,7 @@ SaveOutcome RunSaveRoad(const HostContext& ctx, const RoadPorts& ports, const Ro
     if (Result listed = LoadArchiveList(ctx, archives); !listed.IsOk()) {
       start.reset();
       outcome.result = std::move(listed);
-      Present(outcome.result, ports);
+      Present(outcome.result, ports, outcome.counts);
       outcome.status = SaveStatus::Refused;
       return outcome;
     }
@@ -282,7 +282,7 @@ SaveOutcome RunSaveRoad(const HostContext& ctx, const RoadPorts& ports, const Ro
   outcome.skipped = job.skipped;
   // Nobody waits for the agenda while the user reads how the save ended.
   start.reset();
-  Present(outcome.result, ports);
+  Present(outcome.result, ports, outcome.counts);
   return outcome;
 }
 
@@ -318,7 +318,7 @@ RestoreRoadOutcome RunRestoreRoad(const HostContext& ctx, const RoadPorts& ports
   ports.progress.Begin();
   outcome.result = RestoreLocks(job, hold.Dir());
   outcome.counts = job.counts;
-  Present(outcome.result, ports);
+  Present(outcome.result, ports, outcome.counts);
   if (!outcome.result.IsOk()) return outcome;
   outcome.status = RestoreStatus::Restored;
   if (!ports.dialogs.Ask(QuestionId::DeleteAfterRestore, MsgKind::Confirmation, kDeleteAfterRestoreQuestion)) {

@@ -30,9 +30,9 @@ struct RoadPorts {
   Dialogs& dialogs;
   Progress& progress;                     // also carries the user's abort request
   OperationObserver* observer = nullptr;  // optional
-  // The job has succeeded; called before any question that follows it (the window shows its
-  // done page there).
-  std::function<void()> succeeded{};
+  // The job has succeeded, with these counts; called before any question that follows it (the
+  // window shows its done page there).
+  std::function<void(const OperationCounts&)> succeeded{};
 };
 
 // What a road works with: the window owns these for its whole life, the batch tool for one run.

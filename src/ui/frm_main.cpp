@@ -1,5 +1,5 @@
-// TfrmMain's handlers: the page flow of the wizard, the start-up, the end, and the calls into the
-// core for the years list, the save, the catalogue and the restore.
+// TfrmMain's side of the page flow: the start, the end, the pages as the model asks for them,
+// and the user's choices handed to the model.
 #include "ui/frm_main.h"
 
 #include <QApplication>
@@ -20,40 +20,13 @@
 #include <QThread>
 #include <QTimer>
 
-#include "app/settings.h"
-#include "app/startup.h"
-#include "archive/roads.h"
-#include "platform/environment.h"
 #include "ui/comparison.h"
 #include "ui/foreground.h"
 #include "ui/grids.h"
 #include "ui/qt_ports.h"
 #include "ui/widgets.h"
-#include "vercheck/kpx_ver_checker.h"
 
 namespace vorlend::ui {
-
-namespace {
-
-const char* const kNoYearText =
-    "Musíte označit alespoň jeden rok. Klepněte myší do seznamu \"Roky\" a označte požadované záznamy.";
-
-// The hourglass for the whole application while the first page's Další works, on every way out.
-class WaitCursor {
-public:
-  WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
-  WaitCursor(const WaitCursor&) = delete;
-  WaitCursor& operator=(const WaitCursor&) = delete;
-};
-
-bool RunVendorVersionCheck(const HostContext& ctx, Dialogs& dialogs, Shell& shell) {
-  TKPXVerChecker checker("VORLEND", ProgramVersion, 0, ctx.VersionCheckFileName(), ctx.MoneyVersionText, true, dialogs,
-                         shell);
-  return checker.CheckVersion();
-}
-
-}  // namespace
 
 TfrmMain::TfrmMain(Dialogs* dialogs, Shell* shell, QWidget* parent) : QWidget(parent) {
   if (dialogs) {
@@ -68,61 +41,45 @@ TfrmMain::TfrmMain(Dialogs* dialogs, Shell* shell, QWidget* parent) : QWidget(pa
     m_ownShell = std::make_unique<QtShell>();
     m_shell = m_ownShell.get();
   }
-  m_versionCheck = RunVendorVersionCheck;
   BuildWindow();
-  m_progress = std::make_unique<QtProgress>(lblWorking, ProgressBar1, [this] { ShowPage(kPageProgress); });
+  m_progress = std::make_unique<QtProgress>(lblWorking, ProgressBar1);
   m_progress->SetOverallLabel(lblCelkem);
   m_observer = std::make_unique<QtObserver>(*m_progress);
-  UpdateArchiveButtons();
+  m_wizard =
+      std::make_unique<Wizard>(static_cast<WizardView&>(*this), *m_dialogs, *m_shell, *m_progress, m_observer.get());
+  AttachGrids();
+  ConnectChoices();
+  ArchiveListChanged();
 }
 
 TfrmMain::~TfrmMain() = default;
 
-bool TfrmMain::Guarded(const std::function<void()>& body) {
-  try {
-    body();
-    return true;
-  } catch (const std::exception& e) {
-    try {
-      DialogPort().Message(MsgKind::Error, e.what());
-    } catch (...) {
-    }
-  } catch (...) {
-    try {
-      DialogPort().Message(MsgKind::Error, "Nastala neočekávaná chyba.");
-    } catch (...) {
-    }
-  }
-  return false;
-}
-
 // ---------------------------------------------------------------------------------------------
-// Start-up and end
+// The choices, handed to the model as they change
 
-bool TfrmMain::RunStartup(const std::vector<std::string>& args) {
-  bool end = true;
-  Guarded([&] {
-    if (!PrepareHostContext(args, DialogPort(), m_ctx)) return;
-    lblProgramVersion->setText(QStringLiteral("Verze %1").arg(QLatin1String(ProgramVersion)));
-    lblAgendaName->setText(Q(m_ctx.AgendaName));
-    LoadSettingsIntoControls();
-    ShowPage(kPageStart);
-    if (!CheckAccessRights(m_ctx, DialogPort())) return;
-    m_started = true;
-    end = false;
-  });
-  return end;
+void TfrmMain::ConnectChoices() {
+  connect(RadioButton1, &QRadioButton::toggled, this, [this](bool on) { m_wizard->SetSaveChosen(on); });
+  for (std::size_t i = 0; i < kModuleCount; ++i) {
+    connect(m_moduleBoxes[i], &QCheckBox::toggled, this, [this, i](bool on) { m_wizard->SetModule(i, on); });
+  }
+  const std::pair<QRadioButton*, LockAction> actions[] = {
+      {rbAllUnlock, LockAction::Unlock}, {rbAllLock, LockAction::Lock}, {rbAllNoAction, LockAction::NoAction}};
+  for (const auto& [button, action] : actions) {
+    connect(button, &QRadioButton::toggled, this, [this, action = action](bool on) {
+      if (on) m_wizard->SetAction(action);
+    });
+  }
+  connect(edtNazevMapy, &QLineEdit::textChanged, this,
+          [this](const QString& text) { m_wizard->SetArchiveName(S(text)); });
 }
 
-void TfrmMain::LoadSettingsIntoControls() {
-  const AddonSettings settings = LoadSettings(m_ctx.SettingsFileName());
-  // The file is left as it is: the defaults below are not what the user remembered.
-  m_settingsUnreadable = settings.unreadable;
-  if (settings.unreadable) {
-    DialogPort().Message(MsgKind::Warning, UnreadableSettingsText(m_ctx.SettingsFileName()));
-  }
-  for (std::size_t i = 0; i < kModuleCount; ++i) m_moduleBoxes[i]->setChecked(settings.modules[i]);
-  switch (settings.action) {
+void TfrmMain::ControlsChanged() {
+  const Wizard& w = *m_wizard;
+  lblProgramVersion->setText(Q(w.ProgramVersionText()));
+  lblAgendaName->setText(Q(w.AgendaName()));
+  (w.SaveChosen() ? RadioButton1 : RadioButton2)->setChecked(true);
+  for (std::size_t i = 0; i < kModuleCount; ++i) m_moduleBoxes[i]->setChecked(w.Modules()[i]);
+  switch (w.Action()) {
     case LockAction::Unlock:
       rbAllUnlock->setChecked(true);
       break;
@@ -133,42 +90,17 @@ void TfrmMain::LoadSettingsIntoControls() {
       rbAllNoAction->setChecked(true);
       break;
   }
+  if (S(edtNazevMapy->text()) != w.ArchiveName()) edtNazevMapy->setText(Q(w.ArchiveName()));
 }
 
-ModuleFilter TfrmMain::FilterFromControls() const {
-  ModuleFilter filter{};
-  for (std::size_t i = 0; i < kModuleCount; ++i) filter[i] = m_moduleBoxes[i]->isChecked();
-  return filter;
+// ---------------------------------------------------------------------------------------------
+// The end
+
+void TfrmMain::ShowClosingNote() {
+  lblZavreni->show();
 }
 
-LockAction TfrmMain::ActionFromControls() const {
-  if (rbAllUnlock->isChecked()) return LockAction::Unlock;
-  if (rbAllLock->isChecked()) return LockAction::Lock;
-  return LockAction::NoAction;
-}
-
-void TfrmMain::SaveSettingsFromControls() {
-  // A run that ended during the start-up writes nothing; before it the controls held defaults.
-  if (!m_started || m_settingsUnreadable) return;
-  SaveSettings(m_ctx.SettingsFileName(), AddonSettings{FilterFromControls(), ActionFromControls()});
-}
-
-void TfrmMain::CloseAddOn() {
-  if (!m_closeRequested) {
-    m_closeRequested = true;
-    // A settings file that cannot be written is reported, but never keeps the user in the add-on.
-    Guarded([this] { SaveSettingsFromControls(); });
-  }
-  // A running save or restore goes on to its end; its handler finishes the close. The user sees
-  // at once that the request was taken.
-  if (m_busy) {
-    lblZavreni->show();
-    return;
-  }
-  FinishClose();
-}
-
-void TfrmMain::FinishClose() {
+void TfrmMain::Close() {
   m_allowClose = true;
   tmSetFormInForeground->stop();
   if (!m_inCloseEvent) close();
@@ -181,13 +113,28 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
     return;
   }
   m_inCloseEvent = true;
-  CloseAddOn();
+  m_wizard->CloseAddOn();
   m_inCloseEvent = false;
   if (m_allowClose) {
     event->accept();
   } else {
     event->ignore();
   }
+}
+
+void TfrmMain::SetWaitCursor(bool wait) {
+  // The hourglass for the whole application while the first page's Další works.
+  if (wait == m_waitCursor) return;
+  m_waitCursor = wait;
+  if (wait) {
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+  } else {
+    QGuiApplication::restoreOverrideCursor();
+  }
+}
+
+void TfrmMain::StopForegroundTimer() {
+  tmSetFormInForeground->stop();
 }
 
 void TfrmMain::showEvent(QShowEvent* event) {
@@ -198,11 +145,7 @@ void TfrmMain::showEvent(QShowEvent* event) {
     m_placed = true;
     if (const QScreen* where = screen()) move(where->availableGeometry().center() - rect().center());
   }
-  FormShow();
-}
-
-void TfrmMain::FormShow() {
-  tmSetFormInForeground->start();
+  tmSetFormInForeground->start();  // FormShow
 }
 
 void TfrmMain::tmSetFormInForegroundTimer() {
@@ -231,18 +174,17 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
 
 void TfrmMain::keyPressEvent(QKeyEvent* event) {
   // A focused button or link takes Enter itself; what reaches the window comes from a choice, a
-  // grid or a box. It goes on only where going on starts nothing: never "Start", "Smazat",
-  // "Přerušit" or "Konec" by a stray Enter.
+  // grid or a box.
+  const bool plain = !(event->modifiers() & ~Qt::KeypadModifier);
   const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-  const int page = CurrentPage();
-  if (enter && !event->isAutoRepeat() && (page == kPageStart || page == kPageSaveOptions || page == kPageArchiveList)) {
-    const char* name = page == kPageStart ? "btnNext1" : page == kPageSaveOptions ? "btnNext2" : "btnNext4";
-    auto* next = PageControl1->currentWidget()->findChild<QPushButton*>(QString::fromLatin1(name));
-    if (next && next->isEnabled() && !(event->modifiers() & ~Qt::KeypadModifier)) {
-      event->accept();
-      next->click();
-      return;
-    }
+  if (enter && plain && !event->isAutoRepeat() && m_wizard->EnterPressed()) {
+    event->accept();
+    return;
+  }
+  if (event->key() == Qt::Key_Escape && plain && !event->isAutoRepeat()) {
+    event->accept();
+    m_wizard->EscapePressed();
+    return;
   }
   QWidget::keyPressEvent(event);
 }
@@ -251,7 +193,37 @@ void TfrmMain::keyPressEvent(QKeyEvent* event) {
 // Pages
 
 void TfrmMain::ShowPage(int index) {
-  if (index < 0 || index >= kPageCount) return;
+  if (index >= 0 && index < kPageCount) m_wizard->GoTo(static_cast<WizardPage>(index));
+}
+
+void TfrmMain::ShowPage(WizardPage page) {
+  const int index = static_cast<int>(page);
+  const Wizard& w = *m_wizard;
+  switch (page) {
+    case WizardPage::Recapitulation: {
+      const Recapitulation& recap = w.Recap();
+      lblNedokonceny->setText(Q(w.IncompleteText()));
+      lblNedokonceny->setVisible(!w.RecapComplete());
+      lblNazevMapy->setText(Q(recap.Name));
+      lblNazevArchAgendy->setText(Q(recap.AgendaName));
+      lblDatumUlozeni->setText(Q(recap.Date));
+      lblCasUlozeni->setText(Q(recap.Time));
+      lblFiltrRoku->setText(Q(recap.yearFilter));
+      lblFiltrDokladu->setText(Q(recap.documentFilter));
+      break;
+    }
+    case WizardPage::SaveDone:
+      lblSouhrnUlozeni->setText(Q(w.OutcomeText()));
+      break;
+    case WizardPage::Error:
+      lblSouhrnChyby->setText(Q(w.OutcomeText()));
+      break;
+    case WizardPage::RestoreDone:
+      lblSouhrnObnoveni->setText(Q(w.OutcomeText()));
+      break;
+    default:
+      break;
+  }
   if (index != PageControl1->currentIndex()) {
     PageControl1->setCurrentIndex(index);
     m_clickGuard.PageChanged();
@@ -285,265 +257,50 @@ int TfrmMain::CurrentPage() const {
   return PageControl1->currentIndex();
 }
 
-void TfrmMain::btnNext1Click() {
-  Guarded([this] {
-    tmSetFormInForeground->stop();
-    WaitCursor wait;
-    if (!m_ctx.MoneyVersionText.empty() && !m_versionCheck(m_ctx, DialogPort(), ShellPort())) {
-      CloseAddOn();
-      return;
-    }
-    if (RadioButton1->isChecked()) {
-      const bool filled = FillYearList(m_ctx.AgendaPath, DialogPort(), m_mtYearName);
-      m_yearModel->Reset();
-      if (filled) {
-        grYearName->selectRow(static_cast<int>(m_mtYearName.Current()));
-        ShowPage(kPageSaveOptions);
-      }
-    } else if (RadioButton2->isChecked()) {
-      static_cast<void>(RunListRoad(m_ctx, DialogPort(), m_mtInfoFiles));
-      RefreshArchiveList();
-      ShowPage(kPageArchiveList);
-    }
-  });
+void TfrmMain::YearListChanged() {
+  m_yearModel->Reset();
+  if (Years().Count() > 0) grYearName->selectRow(static_cast<int>(Years().Current()));
 }
 
-void TfrmMain::btnNext2Click() {
-  Guarded([this] {
-    const ModuleFilter filter = FilterFromControls();
-    if (!AnyModuleChosen(filter)) {
-      DialogPort().Message(MsgKind::Information, kNoModuleText);
-      return;
-    }
-    if (!m_mtYearName.AnyChecked()) {
-      DialogPort().Message(MsgKind::Information, kNoYearText);
-      return;
-    }
-    edtNazevMapy->clear();
-    ShowPage(kPageArchiveName);
-  });
-}
-
-void TfrmMain::btnNext3Click() {
-  // Pending messages are processed while the save runs: a second Start must not begin another.
-  if (m_busy) return;
-  m_busy = true;
-  if (!Guarded([this] { RunSave(); })) ShowPage(kPageError);
-  m_busy = false;
-  if (m_closeRequested) FinishClose();
-}
-
-void TfrmMain::RunSave() {
-  const SaveOutcome saved =
-      RunSaveRoad(m_ctx, RoadPorts{DialogPort(), *m_progress, m_observer.get()},
-                  RoadTables{m_BFMoneyFile, m_BFLockFile, m_mtFileList}, m_mtYearName,
-                  SaveChoices{FilterFromControls(), ActionFromControls(), S(edtNazevMapy->text())});
-  if (saved.status == SaveStatus::Declined || saved.status == SaveStatus::Refused) return;
-  // The save puts "[bez názvu]" into the box when it was left blank.
-  edtNazevMapy->setText(Q(saved.archiveName));
-  ShowPage(saved.status == SaveStatus::Saved ? kPageSaveDone : kPageError);
-}
-
-void TfrmMain::btnNext4Click() {
-  Guarded([this] {
-    if (m_mtInfoFiles.Empty()) return;
-    const ArchiveRow& row = m_mtInfoFiles.Row(m_mtInfoFiles.Current());
-    Recapitulation recap;
-    if (!RunRecapitulationRoad(m_ctx, DialogPort(), row, recap)) {
-      // What the message said has changed the list: show it as it is now.
-      ReloadArchiveList();
-      return;
-    }
-    lblNedokonceny->setText(recap.complete ? QString() : Q(kIncompleteRecapText));
-    lblNedokonceny->setVisible(!recap.complete);
-    lblNazevMapy->setText(Q(recap.Name));
-    lblNazevArchAgendy->setText(Q(recap.AgendaName));
-    lblDatumUlozeni->setText(Q(recap.Date));
-    lblCasUlozeni->setText(Q(recap.Time));
-    lblFiltrRoku->setText(Q(recap.yearFilter));
-    lblFiltrDokladu->setText(Q(recap.documentFilter));
-    ShowPage(kPageRecapitulation);
-  });
-}
-
-void TfrmMain::lblPorovnatClick() {
-  Guarded([this] {
-    if (m_busy || m_mtInfoFiles.Empty()) return;
-    const ArchiveRow row = m_mtInfoFiles.Row(m_mtInfoFiles.Current());
-    auto* dialog = new ComparisonDialog(this);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setWindowModality(Qt::WindowModal);
-    dialog->show();
-    const QPointer<ComparisonDialog> alive(dialog);
-    const bool counted = dialog->Compare(m_ctx, row, DialogPort());
-    // Stopped, or a message said why there is nothing to show: the dialog goes.
-    if (!counted && alive) dialog->close();
-  });
-}
-
-void TfrmMain::btnNext5Click() {
-  if (m_busy) return;
-  m_busy = true;
-  if (!Guarded([this] { RunRestore(); })) ShowPage(kPageError);
-  m_busy = false;
-  if (m_closeRequested) FinishClose();
-}
-
-void TfrmMain::RunRestore() {
-  if (m_mtInfoFiles.Empty()) return;
-  // The archive is fixed before the restore starts: nothing may change the selection meanwhile.
-  const ArchiveRow row = m_mtInfoFiles.Row(m_mtInfoFiles.Current());
-  RoadPorts ports{DialogPort(), *m_progress, m_observer.get()};
-  ports.succeeded = [this] { ShowPage(kPageRestoreDone); };
-  const RestoreRoadOutcome restored =
-      RunRestoreRoad(m_ctx, ports, RoadTables{m_BFMoneyFile, m_BFLockFile, m_mtFileList}, row);
-  // The user chose to restore the newer archive first: the recapitulation stays.
-  if (restored.status == RestoreStatus::Declined) return;
-  if (restored.status == RestoreStatus::Refused) {
-    // Another user deleted or replaced it: the list is read again. One in use stays as it is.
-    if (restored.access == ArchiveAccess::Gone) {
-      ReloadArchiveList();
-      ShowPage(kPageArchiveList);
-    }
-    return;
-  }
-  if (restored.status != RestoreStatus::Restored) {
-    ShowPage(kPageError);
-    return;
-  }
-  ApplyDeletion(restored.deletion);
-}
-
-void TfrmMain::ApplyDeletion(DeletionStatus deletion) {
-  switch (deletion) {
-    case DeletionStatus::Deleted:
-      m_mtInfoFiles.DeleteCurrent();
-      RefreshArchiveList();
-      break;
-    // A deletion that could not finish put the archive back, possibly under another number.
-    case DeletionStatus::Failed:
-    case DeletionStatus::Gone:
-      ReloadArchiveList();
-      break;
-    default:
-      break;
-  }
-}
-
-void TfrmMain::btnPrev2Click() {
-  ShowPage(kPageStart);
-}
-void TfrmMain::btnPrev3Click() {
-  ShowPage(kPageSaveOptions);
-}
-void TfrmMain::btnPrev4Click() {
-  ShowPage(kPageStart);
-}
-void TfrmMain::btnPrev5Click() {
-  ShowPage(kPageArchiveList);
-}
-
-void TfrmMain::btnPrerusitClick() {
-  m_progress->RequestAbort();
-}
-
-void TfrmMain::btnDeleteClick() {
-  Guarded([this] {
-    if (!m_mtInfoFiles.Empty())
-      ApplyDeletion(RunDeleteRoad(m_ctx, DialogPort(), m_mtInfoFiles.Row(m_mtInfoFiles.Current())));
-    UpdateArchiveButtons();
-  });
-}
-
-void TfrmMain::ReloadArchiveList() {
-  static_cast<void>(RunListRoad(m_ctx, DialogPort(), m_mtInfoFiles));
-  RefreshArchiveList();
-}
-
-void TfrmMain::RefreshArchiveList() {
-  m_archiveModel->Reset();
-  SelectCurrentArchive();
-  UpdateArchiveButtons();
-}
-
-void TfrmMain::SelectCurrentArchive() {
-  if (m_mtInfoFiles.Empty()) return;
-  const int row = static_cast<int>(m_mtInfoFiles.Current());
-  grInfoFiles->selectionModel()->setCurrentIndex(m_archiveModel->index(row, 0),
-                                                 QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-}
-
-void TfrmMain::UpdateArchiveButtons() {
-  const bool any = !m_mtInfoFiles.Empty();
-  btnNext4->setEnabled(any);
-  btnDelete->setEnabled(any);
-}
-
-void TfrmMain::Label10Click() {
-  ShowPage(kPageStart);
-}
-void TfrmMain::Label12Click() {
-  ShowPage(kPageStart);
-}
-void TfrmMain::Label22Click() {
-  ShowPage(kPageStart);
-}
-
-void TfrmMain::OpenVendorPage() {
-  // Whether the browser opened is not reported.
-  Guarded([this] { ShellPort().OpenUrl(VendorAddOnsPageUrl()); });
-}
-
-void TfrmMain::lblTarvellWebPage1Click() {
-  OpenVendorPage();
-}
-void TfrmMain::lblTarvellWebPage2Click() {
-  OpenVendorPage();
-}
-
-void TfrmMain::btnKonec1Click() {
-  CloseAddOn();
-}
-void TfrmMain::btnKonec2Click() {
-  CloseAddOn();
-}
-void TfrmMain::btnKonec3Click() {
-  CloseAddOn();
-}
-void TfrmMain::btnKonec5Click() {
-  CloseAddOn();
-}
-void TfrmMain::btnKonec6Click() {
-  CloseAddOn();
-}
-void TfrmMain::btnkonec7Click() {
-  CloseAddOn();
-}
-void TfrmMain::btnkonec8Click() {
-  CloseAddOn();
-}
-void TfrmMain::btnKonec9Click() {
-  CloseAddOn();
-}
-
-void TfrmMain::grYearNameCellClick(int row, int) {
-  // Every click counts: a double click toggles twice.
-  ToggleYear(row);
+void TfrmMain::YearRowChanged(int row) {
+  m_yearModel->RowChanged(row);
 }
 
 bool TfrmMain::grYearNameKeyPress(int key, bool autoRepeat) {
   if (key != Qt::Key_Space) return false;
-  if (!autoRepeat) ToggleYear(static_cast<int>(m_mtYearName.Current()));
+  m_wizard->grYearNameSpace(autoRepeat);
   return true;
 }
 
-void TfrmMain::ToggleYear(int row) {
-  Guarded([&] {
-    if (row < 0 || static_cast<std::size_t>(row) >= m_mtYearName.Count()) return;
-    m_mtYearName.SetCurrent(static_cast<std::size_t>(row));
-    m_mtYearName.Toggle(static_cast<std::size_t>(row));
-    m_yearModel->RowChanged(row);
-  });
+void TfrmMain::ArchiveListChanged() {
+  m_archiveModel->Reset();
+  SelectCurrentArchive();
+  const bool enabled = m_wizard && m_wizard->ArchiveButtonsEnabled();
+  btnNext4->setEnabled(enabled);
+  btnDelete->setEnabled(enabled);
+}
+
+void TfrmMain::RefreshArchiveList() {
+  ArchiveListChanged();
+}
+
+void TfrmMain::SelectCurrentArchive() {
+  const ArchiveList& list = Archives();
+  if (list.Empty()) return;
+  const int row = static_cast<int>(list.Current());
+  grInfoFiles->selectionModel()->setCurrentIndex(m_archiveModel->index(row, 0),
+                                                 QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+void TfrmMain::ShowComparison(const ArchiveRow& row) {
+  auto* dialog = new ComparisonDialog(this);
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  dialog->setWindowModality(Qt::WindowModal);
+  dialog->show();
+  const QPointer<ComparisonDialog> alive(dialog);
+  const bool counted = dialog->Compare(Context(), row, *m_dialogs);
+  // Stopped, or a message said why there is nothing to show: the dialog goes.
+  if (!counted && alive) dialog->close();
 }
 
 }  // namespace vorlend::ui

@@ -1,6 +1,8 @@
 #pragma once
-// TfrmMain: the add-on's only window, a wizard of nine pages. It owns the host context, the lists
-// the grids show, the two table proxies and the foreground timer, and its handlers drive the core.
+// TfrmMain: the add-on's only window on Linux, a wizard of nine pages. It presents the page model
+// (app/wizard.h), which owns the host context, the lists the grids show and the two table proxies:
+// the window draws the pages, hands the user's choices and presses to the model, and keeps what
+// is the window's own: the focus, the click guard, the keys and the foreground timer.
 #include <QWidget>
 #include <array>
 #include <functional>
@@ -9,13 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "archive/catalogue.h"
-#include "archive/file_list.h"
+#include "app/wizard.h"
 #include "archive/modules.h"
-#include "archive/roads.h"
-#include "archive/year_list.h"
-#include "host/bftable.h"
-#include "host/host_context.h"
 #include "platform/ports.h"
 #include "ui/click_guard.h"
 
@@ -37,13 +34,10 @@ class QtProgress;
 class QtObserver;
 class YearListModel;
 
-inline constexpr const char* kAppTitle = "Uložení / načtení zámků dokladů";
-
-class TfrmMain : public QWidget {
+class TfrmMain : public QWidget, private WizardView {
   Q_OBJECT
 public:
-  // The version check of the first page: true lets the wizard go on, false ends the add-on.
-  using VersionCheck = std::function<bool(const HostContext&, Dialogs&, Shell&)>;
+  using VersionCheck = Wizard::VersionCheck;
 
   // Without dialogs or shell the window uses message boxes and the desktop's browser; tests pass
   // scripted doubles. Both must outlive the window.
@@ -51,56 +45,33 @@ public:
   ~TfrmMain() override;
 
   // The start-up sequence; true when the program must end (the message has been shown).
-  bool RunStartup(const std::vector<std::string>& args);
+  bool RunStartup(const std::vector<std::string>& args) { return m_wizard->RunStartup(args); }
 
+  // The page model the window presents.
+  Wizard& Model() { return *m_wizard; }
   void ShowPage(int index);
   int CurrentPage() const;
   // Saves the add-on settings and ends the program; while a save or restore runs, the end waits
   // for it to finish.
-  void CloseAddOn();
-  bool CloseRequested() const { return m_closeRequested; }
-  bool Busy() const { return m_busy; }
+  void CloseAddOn() { m_wizard->CloseAddOn(); }
+  bool CloseRequested() const { return m_wizard->CloseRequested(); }
+  bool Busy() const { return m_wizard->Busy(); }
 
   // Replaces the vendor's version check (tests, the screenshot driver).
-  void SetVersionCheck(VersionCheck check) { m_versionCheck = std::move(check); }
+  void SetVersionCheck(VersionCheck check) { m_wizard->SetVersionCheck(std::move(check)); }
 
-  HostContext& Context() { return m_ctx; }
-  YearList& Years() { return m_mtYearName; }
-  ArchiveList& Archives() { return m_mtInfoFiles; }
-  FileList& Files() { return m_mtFileList; }
+  HostContext& Context() { return m_wizard->Context(); }
+  YearList& Years() { return m_wizard->Years(); }
+  ArchiveList& Archives() { return m_wizard->Archives(); }
   // Reads the archive list from the disk again (after another user changed it).
-  void ReloadArchiveList();
+  void ReloadArchiveList() { m_wizard->ReloadArchiveList(); }
   // Shows the archive list anew after it was changed from outside the handlers.
   void RefreshArchiveList();
 
-  // Handlers, named after their control and event.
-  void FormShow();
-  void btnNext1Click();
-  void btnNext2Click();
-  void btnNext3Click();
-  void btnNext4Click();
-  void btnNext5Click();
-  void btnPrev2Click();
-  void btnPrev3Click();
-  void btnPrev4Click();
-  void btnPrev5Click();
-  void btnPrerusitClick();
-  void btnDeleteClick();
-  void Label10Click();
-  void Label12Click();
-  void Label22Click();
-  void lblPorovnatClick();
-  void lblTarvellWebPage1Click();
-  void lblTarvellWebPage2Click();
-  void btnKonec1Click();
-  void btnKonec2Click();
-  void btnKonec3Click();
-  void btnKonec5Click();
-  void btnKonec6Click();
-  void btnkonec7Click();
-  void btnkonec8Click();
-  void btnKonec9Click();
-  void grYearNameCellClick(int row, int column);
+  // The handlers the tests and the screenshot driver reach directly; the others are the model's.
+  void btnNext1Click() { m_wizard->btnNext1Click(); }
+  void btnPrerusitClick() { m_wizard->btnPrerusitClick(); }
+  void grYearNameCellClick(int row, int /*column*/) { m_wizard->grYearNameCellClick(row); }
   // A key pressed in the years list; true when it was used. Space toggles the current row's mark
   // (once: a held key's repeated presses change nothing).
   bool grYearNameKeyPress(int key, bool autoRepeat = false);
@@ -110,7 +81,8 @@ protected:
   void closeEvent(QCloseEvent* event) override;  // FormClose
   void showEvent(QShowEvent* event) override;    // FormShow
   bool eventFilter(QObject* watched, QEvent* event) override;
-  // Enter that no control took: "Další >>" on the pages where going on starts nothing.
+  // Enter that no control took goes on where going on starts nothing; Escape is "Konec", or
+  // "Přerušit" while a job runs.
   void keyPressEvent(QKeyEvent* event) override;
 
 private:
@@ -137,30 +109,29 @@ private:
   QWidget* BuildArchiveListPage();
   QWidget* BuildRecapitulationPage();
   QWidget* BuildRestoreDonePage();
-  QPushButton* MakeButton(const char* name, const QString& text, void (TfrmMain::*handler)());
-  LinkLabel* MakeLink(const char* name, const QString& text, void (TfrmMain::*handler)());
+  // The grids show the model's lists, once the model exists.
+  void AttachGrids();
+  QPushButton* MakeButton(const char* name, const QString& text, void (Wizard::*handler)());
+  LinkLabel* MakeLink(const char* name, const QString& text, void (Wizard::*handler)());
   // The focus order of a page: its own controls top to bottom, then "<< Zpět", "Další >>" or
   // "Start", then "Konec". The first one that can take the focus gets it when the page shows.
   void SetFocusChain(int page, std::initializer_list<QWidget*> chain);
   void FocusFirstControl(int page);
 
-  // Runs a handler's body; an exception is shown as an error box. False when one was caught.
-  bool Guarded(const std::function<void()>& body);
-  void RunSave();
-  void RunRestore();
-  // The archive list after a deletion road.
-  void ApplyDeletion(DeletionStatus deletion);
-  void FinishClose();
-  void LoadSettingsIntoControls();
-  void SaveSettingsFromControls();
-  ModuleFilter FilterFromControls() const;
-  LockAction ActionFromControls() const;
+  // WizardView: what the model asks of the window.
+  void ShowPage(WizardPage page) override;
+  void ControlsChanged() override;
+  void YearListChanged() override;
+  void YearRowChanged(int row) override;
+  void ArchiveListChanged() override;
+  void ShowClosingNote() override;
+  void Close() override;
+  void SetWaitCursor(bool wait) override;
+  void StopForegroundTimer() override;
+  void ShowComparison(const ArchiveRow& row) override;
+
+  void ConnectChoices();
   void SelectCurrentArchive();
-  void ToggleYear(int row);
-  void UpdateArchiveButtons();
-  void OpenVendorPage();
-  Dialogs& DialogPort() { return *m_dialogs; }
-  Shell& ShellPort() { return *m_shell; }
 
   // The ports.
   std::unique_ptr<Dialogs> m_ownDialogs;
@@ -169,22 +140,12 @@ private:
   Shell* m_shell = nullptr;
   std::unique_ptr<QtProgress> m_progress;
   std::unique_ptr<QtObserver> m_observer;
-  VersionCheck m_versionCheck;
 
-  // State.
-  HostContext m_ctx;
-  YearList m_mtYearName;
-  ArchiveList m_mtInfoFiles;
-  FileList m_mtFileList;
-  TBFTable m_BFMoneyFile;
-  TBFTable m_BFLockFile;
-  bool m_started = false;             // the start-up went through: only then are settings written
-  bool m_settingsUnreadable = false;  // the settings file could not be read: it is never written
-  bool m_busy = false;                // a save or restore is running
-  bool m_closeRequested = false;
+  std::unique_ptr<Wizard> m_wizard;
   bool m_allowClose = false;
   bool m_inCloseEvent = false;
   bool m_placed = false;
+  bool m_waitCursor = false;
   ClickGuard m_clickGuard;
   std::array<std::vector<QWidget*>, kPageCount> m_focusChains;
 
@@ -198,6 +159,7 @@ private:
   QRadioButton* RadioButton1 = nullptr;
   QRadioButton* RadioButton2 = nullptr;
   QTableView* grYearName = nullptr;
+  QLabel* imgCheck = nullptr;
   std::array<QCheckBox*, kModuleCount> m_moduleBoxes{};  // chckPokladna .. chckSkDoklady
   QRadioButton* rbAllUnlock = nullptr;
   QRadioButton* rbAllLock = nullptr;
@@ -217,6 +179,10 @@ private:
   QLabel* lblNedokonceny = nullptr;  // the line about an incomplete archive
   QLabel* lblZavreni = nullptr;      // the progress page's note that the add-on closes when the job ends
   QLabel* lblCelkem = nullptr;       // the progress page's line on the whole job
+  // The done and error pages' account of the job.
+  QLabel* lblSouhrnUlozeni = nullptr;
+  QLabel* lblSouhrnChyby = nullptr;
+  QLabel* lblSouhrnObnoveni = nullptr;
   QTimer* tmSetFormInForeground = nullptr;
 };
 

@@ -70,6 +70,14 @@ QLabel* WarningIcon(QWidget* parent, const char* name) {
   return icon;
 }
 
+// What the job did, under the page's own text.
+QLabel* OutcomeLabel(QWidget* page, const char* name) {
+  QLabel* label = PlainLabel(QString(), page, true);
+  label->setObjectName(QLatin1String(name));
+  label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  return label;
+}
+
 // The warning about documents open on other stations, with its icon.
 QHBoxLayout* WarningRow(QWidget* page, const char* iconName, const char* labelName) {
   auto* row = new QHBoxLayout;
@@ -119,18 +127,18 @@ void TabStopAtChosen(QWidget* group) {
 
 }  // namespace
 
-QPushButton* TfrmMain::MakeButton(const char* name, const QString& text, void (TfrmMain::*handler)()) {
+QPushButton* TfrmMain::MakeButton(const char* name, const QString& text, void (Wizard::*handler)()) {
   auto* button = new WizardButton(text, m_clickGuard, this);
   button->setObjectName(QLatin1String(name));
   button->setMinimumSize(75, 25);
-  connect(button, &QPushButton::clicked, this, [this, handler] { (this->*handler)(); });
+  connect(button, &QPushButton::clicked, this, [this, handler] { ((*m_wizard).*handler)(); });
   return button;
 }
 
-LinkLabel* TfrmMain::MakeLink(const char* name, const QString& text, void (TfrmMain::*handler)()) {
+LinkLabel* TfrmMain::MakeLink(const char* name, const QString& text, void (Wizard::*handler)()) {
   auto* link = new LinkLabel(text, this, &m_clickGuard);
   link->setObjectName(QLatin1String(name));
-  connect(link, &LinkLabel::Clicked, this, [this, handler] { (this->*handler)(); });
+  connect(link, &LinkLabel::Clicked, this, [this, handler] { ((*m_wizard).*handler)(); });
   return link;
 }
 
@@ -187,6 +195,37 @@ void TfrmMain::BuildWindow() {
   tmSetFormInForeground->setInterval(2000);
   tmSetFormInForeground->setSingleShot(true);
   connect(tmSetFormInForeground, &QTimer::timeout, this, [this] { tmSetFormInForegroundTimer(); });
+}
+
+void TfrmMain::AttachGrids() {
+  YearList& years = m_wizard->Years();
+  m_yearModel = new YearListModel(years, grYearName);
+  grYearName->setModel(m_yearModel);
+  grYearName->setItemDelegate(new YearCheckDelegate(years, imgCheck->pixmap(), grYearName));
+  SetUpGrid(grYearName);
+  grYearName->setColumnWidth(0, 16);
+  grYearName->setColumnWidth(1, 58);
+  grYearName->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  grYearName->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  grYearName->setFixedWidth(16 + 58 + 2 * grYearName->frameWidth() + style()->pixelMetric(QStyle::PM_ScrollBarExtent) +
+                            2);
+  OnCellClick(grYearName, [this](int r, int c) { grYearNameCellClick(r, c); });
+  OnKeyPress(grYearName, [this](const QKeyEvent& key) { return grYearNameKeyPress(key.key(), key.isAutoRepeat()); });
+  // The arrow keys move the list's current row, which Space marks.
+  FollowCurrentRow(grYearName, [this](int current) { m_wizard->SetCurrentYear(current); });
+  KeepRowSelected(grYearName, [&years] { return years.Count() == 0 ? -1 : static_cast<int>(years.Current()); });
+
+  ArchiveList& archives = m_wizard->Archives();
+  m_archiveModel = new ArchiveListModel(archives, grInfoFiles);
+  grInfoFiles->setModel(m_archiveModel);
+  SetUpGrid(grInfoFiles);
+  grInfoFiles->setColumnWidth(0, 301);
+  grInfoFiles->setColumnWidth(1, 90);
+  grInfoFiles->setColumnWidth(2, 90);
+  grInfoFiles->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  // The highlighted row is always the one "Smazat" and "Další >>" act on.
+  FollowCurrentRow(grInfoFiles, [this](int row) { m_wizard->SetCurrentArchive(row); });
+  KeepRowSelected(grInfoFiles, [&archives] { return archives.Empty() ? -1 : static_cast<int>(archives.Current()); });
 }
 
 QWidget* TfrmMain::BuildHeader() {
@@ -250,8 +289,8 @@ QWidget* TfrmMain::BuildStartPage() {
   layout->addWidget(RadioButton2);
   layout->addStretch(1);
 
-  QPushButton* next = MakeButton("btnNext1", T("Další >>"), &TfrmMain::btnNext1Click);
-  QPushButton* end = MakeButton("btnKonec1", T("Konec"), &TfrmMain::btnKonec1Click);
+  QPushButton* next = MakeButton("btnNext1", T("Další >>"), &Wizard::btnNext1Click);
+  QPushButton* end = MakeButton("btnKonec1", T("Konec"), &Wizard::CloseAddOn);
   layout->addLayout(ButtonRow({}, {next}, end));
   SetFocusChain(kPageStart, {RadioButton1, RadioButton2, next, end});
   return page;
@@ -275,30 +314,11 @@ QWidget* TfrmMain::BuildSaveOptionsPage() {
 
   grYearName = new QTableView(page);
   grYearName->setObjectName(QStringLiteral("grYearName"));
-  m_yearModel = new YearListModel(m_mtYearName, grYearName);
-  grYearName->setModel(m_yearModel);
   // The check picture is a hidden control of the window, as the grid's drawing expects it.
-  auto* imgCheck = new QLabel(this);
+  imgCheck = new QLabel(this);
   imgCheck->setObjectName(QStringLiteral("imgCheck"));
   imgCheck->setPixmap(CheckImage());
   imgCheck->hide();
-  grYearName->setItemDelegate(new YearCheckDelegate(m_mtYearName, imgCheck->pixmap(), grYearName));
-  SetUpGrid(grYearName);
-  grYearName->setColumnWidth(0, 16);
-  grYearName->setColumnWidth(1, 58);
-  grYearName->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  grYearName->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-  grYearName->setFixedWidth(16 + 58 + 2 * grYearName->frameWidth() + style()->pixelMetric(QStyle::PM_ScrollBarExtent) +
-                            2);
-  OnCellClick(grYearName, [this](int r, int c) { grYearNameCellClick(r, c); });
-  OnKeyPress(grYearName, [this](const QKeyEvent& key) { return grYearNameKeyPress(key.key(), key.isAutoRepeat()); });
-  // The arrow keys move the list's current row, which Space marks.
-  FollowCurrentRow(grYearName, [this](int current) {
-    if (static_cast<std::size_t>(current) < m_mtYearName.Count())
-      m_mtYearName.SetCurrent(static_cast<std::size_t>(current));
-  });
-  KeepRowSelected(grYearName,
-                  [this] { return m_mtYearName.Count() == 0 ? -1 : static_cast<int>(m_mtYearName.Current()); });
   row->addWidget(grYearName);
 
   auto* filter = new QGroupBox(T("Filtr dokladů"), page);
@@ -333,9 +353,9 @@ QWidget* TfrmMain::BuildSaveOptionsPage() {
   row->addWidget(locks, 1);
 
   layout->addLayout(row, 1);
-  QPushButton* prev = MakeButton("btnPrev2", T("<< Zpět"), &TfrmMain::btnPrev2Click);
-  QPushButton* next = MakeButton("btnNext2", T("Další >>"), &TfrmMain::btnNext2Click);
-  QPushButton* end = MakeButton("btnKonec2", T("Konec"), &TfrmMain::btnKonec2Click);
+  QPushButton* prev = MakeButton("btnPrev2", T("<< Zpět"), &Wizard::btnPrev2Click);
+  QPushButton* next = MakeButton("btnNext2", T("Další >>"), &Wizard::btnNext2Click);
+  QPushButton* end = MakeButton("btnKonec2", T("Konec"), &Wizard::CloseAddOn);
   layout->addLayout(ButtonRow({}, {prev, next}, end));
   SetFocusChain(kPageSaveOptions, {grYearName, m_moduleBoxes[0], m_moduleBoxes[1], m_moduleBoxes[2], m_moduleBoxes[3],
                                    m_moduleBoxes[4], m_moduleBoxes[5], m_moduleBoxes[6], m_moduleBoxes[7], rbAllUnlock,
@@ -374,9 +394,9 @@ QWidget* TfrmMain::BuildArchiveNamePage() {
   layout->addWidget(hint);
   layout->addStretch(1);
 
-  QPushButton* prev = MakeButton("btnPrev3", T("<< Zpět"), &TfrmMain::btnPrev3Click);
-  QPushButton* start = MakeButton("btnNext3", T("Start"), &TfrmMain::btnNext3Click);
-  QPushButton* end = MakeButton("btnKonec3", T("Konec"), &TfrmMain::btnKonec3Click);
+  QPushButton* prev = MakeButton("btnPrev3", T("<< Zpět"), &Wizard::btnPrev3Click);
+  QPushButton* start = MakeButton("btnNext3", T("Start"), &Wizard::btnNext3Click);
+  QPushButton* end = MakeButton("btnKonec3", T("Konec"), &Wizard::CloseAddOn);
   layout->addLayout(ButtonRow({}, {prev, start}, end));
   SetFocusChain(kPageArchiveName, {edtNazevMapy, prev, start, end});
   return page;
@@ -408,7 +428,7 @@ QWidget* TfrmMain::BuildProgressPage() {
   layout->addWidget(lblZavreni);
   layout->addStretch(1);
 
-  QPushButton* abort = MakeButton("btnPrerusit", T("Přerušit"), &TfrmMain::btnPrerusitClick);
+  QPushButton* abort = MakeButton("btnPrerusit", T("Přerušit"), &Wizard::btnPrerusitClick);
   layout->addLayout(ButtonRow({}, {abort}, nullptr));
   SetFocusChain(kPageProgress, {abort});
   return page;
@@ -424,13 +444,15 @@ QWidget* TfrmMain::BuildSaveDonePage() {
       page, true);
   done->setObjectName(QStringLiteral("Label11"));
   layout->addWidget(done);
+  lblSouhrnUlozeni = OutcomeLabel(page, "lblSouhrnUlozeni");
+  layout->addWidget(lblSouhrnUlozeni);
   layout->addSpacing(10);
-  LinkLabel* web = MakeLink("lblTarvellWebPage1", T(kDownloadText), &TfrmMain::lblTarvellWebPage1Click);
+  LinkLabel* web = MakeLink("lblTarvellWebPage1", T(kDownloadText), &Wizard::lblTarvellWebPage1Click);
   layout->addLayout(TipRow(page, "Label13", web));
   layout->addStretch(1);
 
-  LinkLabel* back = MakeLink("Label10", T(kBackToStartText), &TfrmMain::Label10Click);
-  QPushButton* end = MakeButton("btnKonec5", T("Konec"), &TfrmMain::btnKonec5Click);
+  LinkLabel* back = MakeLink("Label10", T(kBackToStartText), &Wizard::Label10Click);
+  QPushButton* end = MakeButton("btnKonec5", T("Konec"), &Wizard::CloseAddOn);
   layout->addLayout(ButtonRow({back}, {}, end));
   SetFocusChain(kPageSaveDone, {web, back, end});
   return page;
@@ -443,10 +465,12 @@ QWidget* TfrmMain::BuildErrorPage() {
   QLabel* text = PlainLabel(T("V průběhu operace došlo k chybě nebo byla stornována."), page, true);
   text->setObjectName(QStringLiteral("Label14"));
   layout->addWidget(text);
+  lblSouhrnChyby = OutcomeLabel(page, "lblSouhrnChyby");
+  layout->addWidget(lblSouhrnChyby);
   layout->addStretch(1);
 
-  LinkLabel* back = MakeLink("Label12", T(kBackToStartText), &TfrmMain::Label12Click);
-  QPushButton* end = MakeButton("btnKonec6", T("Konec"), &TfrmMain::btnKonec6Click);
+  LinkLabel* back = MakeLink("Label12", T(kBackToStartText), &Wizard::Label12Click);
+  QPushButton* end = MakeButton("btnKonec6", T("Konec"), &Wizard::CloseAddOn);
   layout->addLayout(ButtonRow({back}, {}, end));
   SetFocusChain(kPageError, {back, end});
   return page;
@@ -464,25 +488,12 @@ QWidget* TfrmMain::BuildArchiveListPage() {
 
   grInfoFiles = new QTableView(page);
   grInfoFiles->setObjectName(QStringLiteral("grInfoFiles"));
-  m_archiveModel = new ArchiveListModel(m_mtInfoFiles, grInfoFiles);
-  grInfoFiles->setModel(m_archiveModel);
-  SetUpGrid(grInfoFiles);
-  grInfoFiles->setColumnWidth(0, 301);
-  grInfoFiles->setColumnWidth(1, 90);
-  grInfoFiles->setColumnWidth(2, 90);
-  grInfoFiles->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  // The highlighted row is always the one "Smazat" and "Další >>" act on.
-  FollowCurrentRow(grInfoFiles, [this](int row) {
-    if (static_cast<std::size_t>(row) < m_mtInfoFiles.Count()) m_mtInfoFiles.SetCurrent(static_cast<std::size_t>(row));
-  });
-  KeepRowSelected(grInfoFiles,
-                  [this] { return m_mtInfoFiles.Empty() ? -1 : static_cast<int>(m_mtInfoFiles.Current()); });
   layout->addWidget(grInfoFiles, 1);
 
-  btnDelete = MakeButton("btnDelete", T("Smazat"), &TfrmMain::btnDeleteClick);
-  QPushButton* prev = MakeButton("btnPrev4", T("<< Zpět"), &TfrmMain::btnPrev4Click);
-  btnNext4 = MakeButton("btnNext4", T("Další >>"), &TfrmMain::btnNext4Click);
-  QPushButton* end = MakeButton("btnkonec7", T("Konec"), &TfrmMain::btnkonec7Click);
+  btnDelete = MakeButton("btnDelete", T("Smazat"), &Wizard::btnDeleteClick);
+  QPushButton* prev = MakeButton("btnPrev4", T("<< Zpět"), &Wizard::btnPrev4Click);
+  btnNext4 = MakeButton("btnNext4", T("Další >>"), &Wizard::btnNext4Click);
+  QPushButton* end = MakeButton("btnkonec7", T("Konec"), &Wizard::CloseAddOn);
   layout->addLayout(ButtonRow({btnDelete}, {prev, btnNext4}, end));
   SetFocusChain(kPageArchiveList, {grInfoFiles, btnDelete, prev, btnNext4, end});
   return page;
@@ -548,10 +559,10 @@ QWidget* TfrmMain::BuildRecapitulationPage() {
   layout->addStretch(1);
 
   // What the restore would change, counted only when the user asks.
-  LinkLabel* compare = MakeLink("lblPorovnat", T("Porovnat s Money"), &TfrmMain::lblPorovnatClick);
-  QPushButton* prev = MakeButton("btnPrev5", T("<< Zpět"), &TfrmMain::btnPrev5Click);
-  QPushButton* start = MakeButton("btnNext5", T("Start"), &TfrmMain::btnNext5Click);
-  QPushButton* end = MakeButton("btnkonec8", T("Konec"), &TfrmMain::btnkonec8Click);
+  LinkLabel* compare = MakeLink("lblPorovnat", T("Porovnat s Money"), &Wizard::lblPorovnatClick);
+  QPushButton* prev = MakeButton("btnPrev5", T("<< Zpět"), &Wizard::btnPrev5Click);
+  QPushButton* start = MakeButton("btnNext5", T("Start"), &Wizard::btnNext5Click);
+  QPushButton* end = MakeButton("btnkonec8", T("Konec"), &Wizard::CloseAddOn);
   layout->addLayout(ButtonRow({compare}, {prev, start}, end));
   SetFocusChain(kPageRecapitulation, {compare, prev, start, end});
   return page;
@@ -564,13 +575,15 @@ QWidget* TfrmMain::BuildRestoreDonePage() {
   QLabel* done = PlainLabel(T("Operace byla dokončena."), page, true);
   done->setObjectName(QStringLiteral("Label27"));
   layout->addWidget(done);
+  lblSouhrnObnoveni = OutcomeLabel(page, "lblSouhrnObnoveni");
+  layout->addWidget(lblSouhrnObnoveni);
   layout->addSpacing(10);
-  LinkLabel* web = MakeLink("lblTarvellWebPage2", T(kDownloadText), &TfrmMain::lblTarvellWebPage2Click);
+  LinkLabel* web = MakeLink("lblTarvellWebPage2", T(kDownloadText), &Wizard::lblTarvellWebPage2Click);
   layout->addLayout(TipRow(page, "Label28", web));
   layout->addStretch(1);
 
-  LinkLabel* back = MakeLink("Label22", T(kBackToStartText), &TfrmMain::Label22Click);
-  QPushButton* end = MakeButton("btnKonec9", T("Konec"), &TfrmMain::btnKonec9Click);
+  LinkLabel* back = MakeLink("Label22", T(kBackToStartText), &Wizard::Label22Click);
+  QPushButton* end = MakeButton("btnKonec9", T("Konec"), &Wizard::CloseAddOn);
   layout->addLayout(ButtonRow({back}, {}, end));
   SetFocusChain(kPageRestoreDone, {web, back, end});
   return page;

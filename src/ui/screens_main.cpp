@@ -112,18 +112,38 @@ int main(int argc, char** argv) {
   archives.Append({"Před uzávěrkou", "30.4.2026", "7:12:45", "Truhlářství Novák, s.r.o.", "3", false});
   window.RefreshArchiveList();
 
-  SetLabel(window, "lblNazevMapy", "Před přepočtem cen 2026");
-  SetLabel(window, "lblNazevArchAgendy", "Truhlářství Novák, s.r.o.");
-  SetLabel(window, "lblDatumUlozeni", "14.3.2026");
-  SetLabel(window, "lblCasUlozeni", "9:41:07");
-  SetLabel(window, "lblFiltrRoku", "2026, 2025, 2024");
-  SetLabel(window, "lblFiltrDokladu",
-           "pokladní doklady, bankovní doklady, ostatní pohledávky, ostatní závazky, interní doklady, přijaté "
-           "faktury, vystavené faktury, skladové doklady");
-
   int failures = 0;
+  // The texts the model gives a page when a job or the recapitulation fills it, set after the
+  // page shows them.
+  auto sampleTexts = [&](int page) {
+    if (page == 7) {
+      SetLabel(window, "lblNazevMapy", "Před přepočtem cen 2026");
+      SetLabel(window, "lblNazevArchAgendy", "Truhlářství Novák, s.r.o.");
+      SetLabel(window, "lblDatumUlozeni", "14.3.2026");
+      SetLabel(window, "lblCasUlozeni", "9:41:07");
+      SetLabel(window, "lblFiltrRoku", "2026, 2025, 2024");
+      SetLabel(window, "lblFiltrDokladu",
+               "pokladní doklady, bankovní doklady, ostatní pohledávky, ostatní závazky, interní doklady, přijaté "
+               "faktury, vystavené faktury, skladové doklady");
+    }
+    if (page == 4) {
+      SetLabel(window, "lblSouhrnUlozeni",
+               "Archiv 1 (\"Před přepočtem cen 2026\") je uložen: zaznamenáno dokladů 12 480, z toho odemčeno 11 902.");
+    }
+    if (page == 5) {
+      SetLabel(window, "lblSouhrnChyby",
+               "Uložení bylo přerušeno. Zámek se změnil u dokladů: 4 310. Jejich původní stav zůstává v nedokončeném "
+               "archivu 3 (\"Před uzávěrkou\"); vrátíte ho volbou \"vrátit zámky dokladů do původního stavu\".");
+    }
+    if (page == 8) {
+      SetLabel(window, "lblSouhrnObnoveni",
+               "Zámky jsou vráceny z archivu 1 (\"Před přepočtem cen 2026\"): záznamů archivu 12 480, změněno dokladů "
+               "11 902. Archiv byl smazán.");
+    }
+  };
   auto render = [&](int page, const QString& name) {
     window.ShowPage(page);
+    sampleTexts(page);
     QApplication::processEvents();
     const QString file = QDir(outDir).filePath(name);
     if (!window.grab().save(file)) {

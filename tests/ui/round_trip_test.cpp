@@ -85,6 +85,9 @@ TEST_F(RoundTripTest, SaveUnlocksEverythingAndRestorePutsEveryStateBack) {
   EXPECT_TRUE(m_dialogs.Entries().empty());
   // The progress page told the whole job, table by table, to its end.
   EXPECT_EQ(Control<QLabel>("lblCelkem")->text().toStdString(), "Tabulka 16 z 16, celkem 100 %");
+  // The done page says what the save did, as the model tells it.
+  EXPECT_EQ(Control<QLabel>("lblSouhrnUlozeni")->text().toStdString(), m_window->Model().OutcomeText());
+  EXPECT_EQ(m_window->Model().OutcomeText().rfind("Archiv ", 0), 0u);
   const auto saved = AllLocks(m_agendaDir);
   for (const auto& [table, locks] : saved) {
     for (const auto& [key, value] : locks) EXPECT_EQ(value, "0") << table << " " << key;

@@ -140,7 +140,7 @@ TEST_F(DisplayTest, TheForegroundTimerBringsTheWindowOnTopOnceWithoutTheFocus) {
 
 TEST_F(DisplayTest, MessageBoxesShowTheBareTitleOfTheirKind) {
   ShowWindow();
-  EXPECT_EQ(m_x.Title(static_cast<std::uint32_t>(m_window->winId())), ui::kAppTitle);
+  EXPECT_EQ(m_x.Title(static_cast<std::uint32_t>(m_window->winId())), vorlend::kAppTitle);
   ui::QtDialogs boxes(m_window.get());
   const std::pair<MsgKind, const char*> kinds[] = {{MsgKind::Error, "Chyba"}, {MsgKind::Confirmation, "Dotaz"}};
   for (const auto& [kind, title] : kinds) {
