@@ -1,13 +1,20 @@
 #!/usr/bin/env bash
-# Builds the Windows side (scripts/build-windows.sh: the core, the tools and the core's test
-# programs) and runs the test programs under wine through ctest, with a kept wineserver; wine's
-# output goes to files, never a pipe its services would hold open. Tests of what Windows has no
+# Builds the Windows side (scripts/build-windows.sh: the core, the tools, the Win32 window and the
+# test programs) and runs the test programs under wine through ctest, on an X display (a virtual
+# one when none is set), with a kept wineserver; wine's output goes to files, never a pipe its
+# services would hold open. Tests of what Windows has no
 # equivalent of (FIFOs, symbolic links anyone may make, POSIX permissions, mounts, names that
 # differ only in letter case) skip themselves there with the reason; every other test must pass.
 #   scripts/test-windows.sh [BUILD_DIR]        (default: build-windows)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build_dir=${1:-build-windows}
+# The window's tests draw on an X display, as wine draws every window there: without one, a
+# virtual display of its own.
+if [[ -z ${DISPLAY:-} ]]; then
+  command -v xvfb-run >/dev/null || { echo "test-windows.sh: xvfb-run is missing (Debian package xvfb)" >&2; exit 1; }
+  exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
+fi
 started=$(date +%s)
 mkdir -p "$build_dir"
 scripts/build-windows.sh "$build_dir" >"$build_dir/test-build.log" 2>&1 ||

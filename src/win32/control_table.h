@@ -78,12 +78,12 @@ inline constexpr ControlEntry kControlTable[] = {
     {"Label11"},
     {"Label13"},
     {"lblTarvellWebPage1", &Wizard::lblTarvellWebPage1Click},
-    {"lblVysledekUlozeni"},
+    {"lblSouhrnUlozeni"},
     {"Label10", &Wizard::Label10Click},
     {"btnKonec5", &Wizard::CloseAddOn},
     // A job failed or was stopped.
     {"Label14"},
-    {"lblVysledekChyby"},
+    {"lblSouhrnChyby"},
     {"Label12", &Wizard::Label12Click},
     {"btnKonec6", &Wizard::CloseAddOn},
     // The archives.
@@ -119,7 +119,7 @@ inline constexpr ControlEntry kControlTable[] = {
     {"Label27"},
     {"Label28"},
     {"lblTarvellWebPage2", &Wizard::lblTarvellWebPage2Click},
-    {"lblVysledekObnoveni"},
+    {"lblSouhrnObnoveni"},
     {"Label22", &Wizard::Label22Click},
     {"btnKonec9", &Wizard::CloseAddOn},
     // "Porovnat s Money".

@@ -61,8 +61,7 @@ TfrmMain::TfrmMain(Dialogs* dialogs, Shell* shell)
     : m_fonts(std::make_unique<Fonts>()),
       m_ownDialogs(dialogs ? nullptr : std::make_unique<Win32Dialogs>()),
       m_ownShell(shell ? nullptr : std::make_unique<Win32Shell>()),
-      m_progress(std::make_unique<Win32Progress>([this] { ProcessMessages(); },
-                                                 [this] { m_wizard.GoTo(WizardPage::Progress); })),
+      m_progress(std::make_unique<Win32Progress>([this] { ProcessMessages(); })),
       m_dialogs(dialogs ? dialogs : m_ownDialogs.get()),
       m_shell(shell ? shell : m_ownShell.get()),
       m_wizard(*this, *m_dialogs, *m_shell, *m_progress, m_progress.get()),
@@ -208,13 +207,13 @@ void TfrmMain::ShowPage(WizardPage page) {
       SetRecapitulationTexts(m_wizard.Recap(), m_wizard.IncompleteText());
       break;
     case WizardPage::SaveDone:
-      SetText(Control("lblVysledekUlozeni"), m_wizard.OutcomeText());
+      PlaceOutcome("lblSouhrnUlozeni", "Label13", "lblTarvellWebPage1", m_wizard.OutcomeText());
       break;
     case WizardPage::Error:
-      SetText(Control("lblVysledekChyby"), m_wizard.OutcomeText());
+      PlaceOutcome("lblSouhrnChyby", nullptr, nullptr, m_wizard.OutcomeText());
       break;
     case WizardPage::RestoreDone:
-      SetText(Control("lblVysledekObnoveni"), m_wizard.OutcomeText());
+      PlaceOutcome("lblSouhrnObnoveni", "Label28", "lblTarvellWebPage2", m_wizard.OutcomeText());
       break;
     default:
       break;

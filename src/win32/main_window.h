@@ -74,6 +74,9 @@ public:
   // The recapitulation page's values, and its line about an incomplete archive ("" for none).
   void SetRecapitulationTexts(const Recapitulation& recap, const std::string& incomplete);
 
+  // What the job did, under a done or error page's own text, and the page's tip under it.
+  void PlaceOutcome(const char* outcome, const char* tip, const char* link, const std::string& text);
+
   // An error box with the text; what it throws itself is ignored.
   void ShowError(const std::string& text);
 

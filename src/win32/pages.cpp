@@ -348,20 +348,39 @@ void TfrmMain::BuildSaveDonePage(HWND page) {
   const Fonts& f = *m_fonts;
   const int x = f.Px(kMarginX);
   const int w = m_pageWidth - 2 * x;
-  const int line = f.LineHeight();
   int y = f.Px(kMarginY);
 
   const int doneHeight = f.Measure(FixedText("Label11"), f.Normal(), w).cy;
   MakeLabel("Label11", FixedText("Label11"), RECT{x, y, x + w, y + doneHeight}, page);
-  y += doneHeight + f.Px(kSpacing) + f.Px(10);
-  const SIZE tip = f.Measure(FixedText("Label13"), f.Normal());
-  MakeLabel("Label13", FixedText("Label13"), RECT{x, y, x + tip.cx, y + line}, page);
-  MakeLink("lblTarvellWebPage1", page, x + tip.cx + f.Px(4) - 2, y - 1);
-  y += line + f.Px(kSpacing) + f.Px(10);
-  const int bottom = m_pageHeight - f.Px(kMarginY) - ButtonSize("btnKonec5").cy - f.Px(kSpacing);
-  MakeLabel("lblVysledekUlozeni", "", RECT{x, y, x + w, bottom}, page);
+  y += doneHeight + f.Px(kSpacing);
+  // What the save did, under the page's own text; the tip follows it (PlaceOutcome).
+  MakeLabel("lblSouhrnUlozeni", "", RECT{x, y, x + w, y}, page);
+  MakeLabel("Label13", FixedText("Label13"), RECT{x, y, x + f.Measure(FixedText("Label13"), f.Normal()).cx, y}, page);
+  MakeLink("lblTarvellWebPage1", page, x, y);
+  PlaceOutcome("lblSouhrnUlozeni", "Label13", "lblTarvellWebPage1", "");
 
   ButtonRow(page, {"Label10"}, {}, "btnKonec5");
+}
+
+void TfrmMain::PlaceOutcome(const char* outcome, const char* tip, const char* link, const std::string& text) {
+  const Fonts& f = *m_fonts;
+  const int x = f.Px(kMarginX);
+  const int w = m_pageWidth - 2 * x;
+  const int line = f.LineHeight();
+  HWND label = Control(outcome);
+  RECT rc;
+  GetWindowRect(label, &rc);
+  MapWindowPoints(nullptr, GetParent(label), reinterpret_cast<POINT*>(&rc), 2);
+  int y = rc.top;
+  const int height = text.empty() ? 0 : f.Measure(text, f.Normal(), w).cy;
+  SetWindowPos(label, nullptr, x, y, w, height, SWP_NOZORDER | SWP_NOACTIVATE);
+  SetText(label, text);
+  if (!tip) return;
+  y += height + f.Px(10);
+  const int tipWidth = f.Measure(FixedText(tip), f.Normal()).cx;
+  SetWindowPos(Control(tip), nullptr, x, y, tipWidth, line, SWP_NOZORDER | SWP_NOACTIVATE);
+  SetWindowPos(Control(link), nullptr, x + tipWidth + f.Px(4) - 2, y - 1, 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void TfrmMain::BuildErrorPage(HWND page) {
@@ -372,9 +391,8 @@ void TfrmMain::BuildErrorPage(HWND page) {
 
   const int textHeight = f.Measure(FixedText("Label14"), f.Normal(), w).cy;
   MakeLabel("Label14", FixedText("Label14"), RECT{x, y, x + w, y + textHeight}, page);
-  y += textHeight + f.Px(kSpacing) + f.Px(10);
-  const int bottom = m_pageHeight - f.Px(kMarginY) - ButtonSize("btnKonec6").cy - f.Px(kSpacing);
-  MakeLabel("lblVysledekChyby", "", RECT{x, y, x + w, bottom}, page);
+  y += textHeight + f.Px(kSpacing);
+  MakeLabel("lblSouhrnChyby", "", RECT{x, y, x + w, y}, page);
 
   ButtonRow(page, {"Label12"}, {}, "btnKonec6");
 }
@@ -503,18 +521,15 @@ void TfrmMain::BuildRestoreDonePage(HWND page) {
   const Fonts& f = *m_fonts;
   const int x = f.Px(kMarginX);
   const int w = m_pageWidth - 2 * x;
-  const int line = f.LineHeight();
   int y = f.Px(kMarginY);
 
   const int doneHeight = f.Measure(FixedText("Label27"), f.Normal(), w).cy;
   MakeLabel("Label27", FixedText("Label27"), RECT{x, y, x + w, y + doneHeight}, page);
-  y += doneHeight + f.Px(kSpacing) + f.Px(10);
-  const SIZE tip = f.Measure(FixedText("Label28"), f.Normal());
-  MakeLabel("Label28", FixedText("Label28"), RECT{x, y, x + tip.cx, y + line}, page);
-  MakeLink("lblTarvellWebPage2", page, x + tip.cx + f.Px(4) - 2, y - 1);
-  y += line + f.Px(kSpacing) + f.Px(10);
-  const int bottom = m_pageHeight - f.Px(kMarginY) - ButtonSize("btnKonec9").cy - f.Px(kSpacing);
-  MakeLabel("lblVysledekObnoveni", "", RECT{x, y, x + w, bottom}, page);
+  y += doneHeight + f.Px(kSpacing);
+  MakeLabel("lblSouhrnObnoveni", "", RECT{x, y, x + w, y}, page);
+  MakeLabel("Label28", FixedText("Label28"), RECT{x, y, x + f.Measure(FixedText("Label28"), f.Normal()).cx, y}, page);
+  MakeLink("lblTarvellWebPage2", page, x, y);
+  PlaceOutcome("lblSouhrnObnoveni", "Label28", "lblTarvellWebPage2", "");
 
   ButtonRow(page, {"Label22"}, {}, "btnKonec9");
 }

@@ -89,7 +89,6 @@ bool Win32Dialogs::Ask(QuestionId id, MsgKind kind, const std::string& text) {
 void Win32Progress::Begin() {
   m_table = m_tables = 0;
   if (m_overall) SetWindowTextW(m_overall, L"");
-  if (m_begin) m_begin();
 }
 
 void Win32Progress::TableBegins(int number, int count) {

@@ -34,8 +34,7 @@ private:
 // ProcessMessages lets the window handle its messages, "Přerušit" among them.
 class Win32Progress : public Progress, public OperationObserver {
 public:
-  Win32Progress(std::function<void()> processMessages, std::function<void()> begin = {})
-      : m_processMessages(std::move(processMessages)), m_begin(std::move(begin)) {}
+  explicit Win32Progress(std::function<void()> processMessages) : m_processMessages(std::move(processMessages)) {}
   void SetControls(HWND text, HWND bar, HWND overall) {
     m_text = text;
     m_bar = bar;
@@ -55,7 +54,6 @@ public:
 private:
   void ShowOverall(int position);
   std::function<void()> m_processMessages;
-  std::function<void()> m_begin;
   HWND m_text = nullptr, m_bar = nullptr, m_overall = nullptr;
   int m_table = 0, m_tables = 0, m_maximum = 0;
 };

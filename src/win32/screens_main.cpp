@@ -225,22 +225,23 @@ int main(int argc, char** argv) {
         set("lblCelkem", "Tabulka 6 z 16, celkem 33 %");
         break;
       case vorlend::WizardPage::SaveDone:
-        set("lblVysledekUlozeni",
+        window.PlaceOutcome(
+            "lblSouhrnUlozeni", "Label13", "lblTarvellWebPage1",
             "Archiv 4 (\"Před přepočtem cen 2026\") je uložen: zaznamenáno dokladů 2 400, z toho odemčeno 720.");
         break;
       case vorlend::WizardPage::Error:
-        set("lblVysledekChyby",
-            "Uložení bylo přerušeno. Zámek se změnil u dokladů: 130. Jejich původní stav "
-            "zůstává v nedokončeném archivu 4 (\"Před přepočtem cen 2026\"); vrátíte ho "
-            "volbou \"vrátit zámky dokladů do původního stavu\".");
+        window.PlaceOutcome("lblSouhrnChyby", nullptr, nullptr,
+                            "Uložení bylo přerušeno. Zámek se změnil u dokladů: 130. Jejich původní stav "
+                            "zůstává v nedokončeném archivu 4 (\"Před přepočtem cen 2026\"); vrátíte ho "
+                            "volbou \"vrátit zámky dokladů do původního stavu\".");
         break;
       case vorlend::WizardPage::Recapitulation:
         window.SetRecapitulationTexts(recap, "");
         break;
       case vorlend::WizardPage::RestoreDone:
-        set("lblVysledekObnoveni",
-            "Zámky jsou vráceny z archivu 1 (\"Před přepočtem cen 2026\"): záznamů archivu "
-            "2 400, změněno dokladů 720. Archiv byl smazán.");
+        window.PlaceOutcome("lblSouhrnObnoveni", "Label28", "lblTarvellWebPage2",
+                            "Zámky jsou vráceny z archivu 1 (\"Před přepočtem cen 2026\"): záznamů archivu "
+                            "2 400, změněno dokladů 720. Archiv byl smazán.");
         break;
       default:
         break;

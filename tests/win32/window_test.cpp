@@ -127,7 +127,7 @@ TEST_F(Win32WindowTest, SavesAndRestoresThroughTheWindow) {
   EXPECT_EQ(m_window->Model().ArchiveName(), "Před přepočtem");
   Press("btnNext3");
   ASSERT_EQ(Page(), WizardPage::SaveDone) << (m_dialogs.Last() ? m_dialogs.LastEntry().text : "");
-  EXPECT_NE(Text("lblVysledekUlozeni").find("Před přepočtem"), std::string::npos) << Text("lblVysledekUlozeni");
+  EXPECT_NE(Text("lblSouhrnUlozeni").find("Před přepočtem"), std::string::npos) << Text("lblSouhrnUlozeni");
   for (const auto& [key, lock] : Invoices("Rok.002")) EXPECT_EQ(lock, "0") << key;
   // The done page begins at "Konec", never at a link; Tab reaches the link, Enter opens it.
   EXPECT_EQ(FocusName(), "btnKonec5");
