@@ -70,7 +70,6 @@ TfrmMain::TfrmMain(Dialogs* dialogs, Shell* shell)
   BuildWindow();
   if (m_ownDialogs) m_ownDialogs->SetOwner(m_hwnd);
   UpdateButtons();
-  UpdateRadioTabStops();
 }
 
 TfrmMain::~TfrmMain() {
@@ -281,26 +280,6 @@ void TfrmMain::ControlsChanged() {
   HWND edit = Control("edtNazevMapy");
   if (GetText(edit) != m_wizard.ArchiveName()) SetText(edit, m_wizard.ArchiveName());
   m_updating = false;
-  UpdateRadioTabStops();
-}
-
-void TfrmMain::UpdateRadioTabStops() {
-  // A group of radio buttons is one stop of Tab, at its chosen button, so that Tab enters the
-  // group there and a Space pressed next never changes the choice unseen.
-  for (const auto& group : {std::vector<const char*>{"RadioButton1", "RadioButton2"},
-                            std::vector<const char*>{"rbAllUnlock", "rbAllLock", "rbAllNoAction"}}) {
-    bool anyChosen = false;
-    for (const char* name : group) anyChosen = anyChosen || Button_GetCheck(Control(name)) == BST_CHECKED;
-    bool firstOne = true;
-    for (const char* name : group) {
-      HWND radio = Control(name);
-      const bool stop = anyChosen ? Button_GetCheck(radio) == BST_CHECKED : firstOne;
-      auto style = GetWindowLongPtrW(radio, GWL_STYLE);
-      style = stop ? (style | WS_TABSTOP) : (style & ~static_cast<LONG_PTR>(WS_TABSTOP));
-      SetWindowLongPtrW(radio, GWL_STYLE, style);
-      firstOne = false;
-    }
-  }
 }
 
 void TfrmMain::UpdateButtons() {
@@ -524,6 +503,9 @@ void TfrmMain::OnCommand(int id, int code, HWND control) {
     (m_wizard.*(entry->press))();
     return;
   }
+  // A radio button keeps the stop of Tab while it is the chosen one of its group (the system moves
+  // it with the choice), so Tab enters a group at its chosen button and a Space pressed next never
+  // changes the choice unseen.
   const bool checked = Button_GetCheck(control) == BST_CHECKED;
   if (name == "RadioButton1" || name == "RadioButton2") {
     if (checked) m_wizard.SetSaveChosen(name == "RadioButton1");
@@ -537,9 +519,7 @@ void TfrmMain::OnCommand(int id, int code, HWND control) {
     for (std::size_t i = 0; i < kModuleCount; ++i) {
       if (name == kModules[i].checkBox) m_wizard.SetModule(i, checked);
     }
-    return;
   }
-  UpdateRadioTabStops();
 }
 
 LRESULT TfrmMain::OnNotify(const NMHDR& header) {

@@ -130,7 +130,6 @@ private:
   bool GuardClick(const MSG& msg);
   void FocusFirstControl(WizardPage page);
   void UpdateButtons();
-  void UpdateRadioTabStops();
   void SelectGridRow(HWND grid, int row);
   int GridCurrent(HWND grid) const;
   WizardPage CurrentPage() const { return m_shownPage; }
