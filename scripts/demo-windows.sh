@@ -2,7 +2,8 @@
 # The Windows round trip: builds the Windows tools (scripts/build-windows.sh) and, under wine,
 # seeds an agenda, saves its lock states with unlock, lists, shows and restores them through
 # vorlend-batch.exe, printing what it does.
-#   scripts/demo-windows.sh             the round trip
+#   scripts/demo-windows.sh             the round trip, then, when a display is available, the
+#                                       wizard vorlend.exe on the same agenda until it is closed
 #   scripts/demo-windows.sh --compare   also saves the same agenda with the Linux build and checks
 #                                       that both archives hold the same info.tab, the same info
 #                                       apart from the date and times, and the same tables
@@ -10,11 +11,16 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 compare=0
 [[ ${1:-} == --compare ]] && compare=1
+# The wizard opens only for a person watching a display, never in the comparison CI runs.
+window=0
+[[ $compare -eq 0 && -n ${DISPLAY:-} ]] && window=1
+targets=(agenda-seed tablectl vorlend-batch template-table)
+[[ $window -eq 1 ]] && targets+=(vorlend)
 started=$(date +%s)
 win_build=${WINDOWS_BUILD_DIR:-build-windows}
 echo "demo-windows.sh: building the Windows tools (log: $win_build/demo-build.log)" >&2
 mkdir -p "$win_build"
-scripts/build-windows.sh "$win_build" --target agenda-seed tablectl vorlend-batch template-table \
+scripts/build-windows.sh "$win_build" --target "${targets[@]}" \
   >"$win_build/demo-build.log" 2>&1 || { tail -n 40 "$win_build/demo-build.log" >&2; exit 1; }
 wbin=$PWD/$win_build/bin
 
@@ -65,5 +71,10 @@ if [[ $compare -eq 1 ]]; then
     tables=$((tables + 1))
   done
   echo "demo-windows.sh: the archive saved under wine equals the Linux build's (info.tab, info, $tables tables byte for byte)" >&2
+fi
+if [[ $window -eq 1 ]]; then
+  echo "demo-windows.sh: opening the wizard vorlend.exe on $data (close it to end the demo)" >&2
+  # The version check never leaves this machine.
+  VORLEND_VENDOR_URL=http://127.0.0.1:9 wine "$wbin/vorlend.exe" "${wgroups[@]}" 2>"$work/wine-wizard.log" || true
 fi
 echo "demo-windows.sh: done in $(( $(date +%s) - started )) s" >&2
