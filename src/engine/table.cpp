@@ -276,6 +276,7 @@ bool Table::DeferIndexes() {
       return false;
     }
   }
+  m_schemaChanged = true;
   if (!Commit()) return false;
   for (auto& index : indexes) m_deferredIndexSql.push_back(std::move(index.second));
   return true;
@@ -296,6 +297,7 @@ bool Table::BuildDeferredIndexes() {
       return false;
     }
   }
+  m_schemaChanged = true;
   if (!Commit()) return false;
   m_deferredIndexSql.clear();
   return true;

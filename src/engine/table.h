@@ -292,6 +292,10 @@ private:
   std::int64_t m_lockedRecno = 0;
   bool m_inTransaction = false;
   std::vector<std::string> m_deferredIndexSql;  // CREATE INDEX of each index DeferIndexes dropped
+  // What SyncLog last made durable: the connection's count of changed rows, and whether its
+  // indexes were dropped or made since.
+  int m_changesSynced = 0;
+  bool m_schemaChanged = false;
   bool m_syncedTransaction = false;
   std::vector<std::int64_t> m_heldLocks;  // taken inside the transaction, released when it ends
   std::string m_lastError;
