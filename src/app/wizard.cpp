@@ -30,7 +30,8 @@ private:
 // A count as a Czech reader groups it: "144 000".
 std::string Count(int n) {
   std::string digits = std::to_string(n < 0 ? -static_cast<long long>(n) : n);
-  for (auto i = static_cast<std::ptrdiff_t>(digits.size()) - 3; i > 0; i -= 3) digits.insert(static_cast<std::size_t>(i), " ");
+  for (auto i = static_cast<std::ptrdiff_t>(digits.size()) - 3; i > 0; i -= 3)
+    digits.insert(static_cast<std::size_t>(i), " ");
   return n < 0 ? "-" + digits : digits;
 }
 
@@ -72,7 +73,11 @@ std::string RestoreOutcomeText(const RestoreRoadOutcome& restored, const Archive
 }
 
 Wizard::Wizard(WizardView& view, Dialogs& dialogs, Shell& shell, Progress& progress, OperationObserver* observer)
-    : m_view(view), m_dialogs(dialogs), m_shell(shell), m_progress(*this, progress), m_observer(observer),
+    : m_view(view),
+      m_dialogs(dialogs),
+      m_shell(shell),
+      m_progress(*this, progress),
+      m_observer(observer),
       m_versionCheck(RunVendorVersionCheck) {}
 
 void Wizard::JobProgress::Begin() {
@@ -276,9 +281,8 @@ void Wizard::btnNext3Click() {
 }
 
 void Wizard::RunSave() {
-  const SaveOutcome saved =
-      RunSaveRoad(m_ctx, Ports(), RoadTables{m_BFMoneyFile, m_BFLockFile, m_mtFileList}, m_mtYearName,
-                  SaveChoices{m_modules, m_action, m_archiveName});
+  const SaveOutcome saved = RunSaveRoad(m_ctx, Ports(), RoadTables{m_BFMoneyFile, m_BFLockFile, m_mtFileList},
+                                        m_mtYearName, SaveChoices{m_modules, m_action, m_archiveName});
   if (saved.status == SaveStatus::Declined || saved.status == SaveStatus::Refused) return;
   // The save puts "[bez názvu]" into the box when it was left blank.
   m_archiveName = saved.archiveName;

@@ -86,6 +86,8 @@ Result RestoreBlock::ChangeRows() {
   std::vector<Variant> current;
   for (const Row& row : m_rows) locked.push_back(row.recno);
   m_job.BFMoneyFile.ReadRecords(locked, {m_lockField}, found, current);
+  // A document that already holds its archived state is counted as put back, and left alone: a
+  // restore with nothing to change writes nothing. (A block never holds a document twice.)
   std::vector<std::pair<Variant, std::vector<std::int64_t>>> byState;
   for (const Row& row : m_rows) {
     const std::ptrdiff_t at = PositionOf(found, row.recno);
@@ -94,7 +96,8 @@ Result RestoreBlock::ChangeRows() {
       continue;
     }
     ++m_pending.written;
-    if (!SameLockState(current[static_cast<std::size_t>(at)], row.archived)) ++m_pending.changed;
+    if (SameLockState(current[static_cast<std::size_t>(at)], row.archived)) continue;
+    ++m_pending.changed;
     auto group = std::find_if(byState.begin(), byState.end(), [&](const auto& g) { return g.first == row.archived; });
     if (group == byState.end()) group = byState.insert(byState.end(), {row.archived, {}});
     group->second.push_back(row.recno);

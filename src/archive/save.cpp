@@ -313,6 +313,12 @@ Result SaveRow(SaveJob& job, const FileListRow& row) {
   if (job.BFMoneyFile.GoTop() != 0) return Result::Failed(PositionErrorText(p.money));
   if (job.BFLockFile.OpenTable(p.archive, kArchiveTableWriting) != 0) return Result::Failed(OpenErrorText(p.archive));
   TableCloser closeArchive(job.BFLockFile);
+  // The archive's records come in walk order, their keys in no order of their own: the key index
+  // is made once, with one sort, when the table's last block is written. Nothing seeks in an
+  // archive table, so one whose save stopped half-way lacks nothing a restore needs. A table
+  // whose index cannot be dropped (a component without it, a full disk) keeps it up to date as
+  // its records come; its first post says what is wrong with the disk.
+  static_cast<void>(job.BFLockFile.DeferIndexes());
 
   const std::string keyField = KeyFieldForFileName(row.FileName);
   const int blockSize = std::max(1, job.blockSize);
@@ -337,6 +343,7 @@ Result SaveRow(SaveJob& job, const FileListRow& row) {
     if (job.BFMoneyFile.IsEof()) break;
   }
   if (Result settled = block.Settle(); !settled.IsOk()) return settled;
+  if (job.BFLockFile.BuildDeferredIndexes() != 0) return Result::Failed(IndexErrorText(p.archive));
   job.progress.SetPosition(0);
   job.progress.ProcessMessages();
   return Result::Ok();

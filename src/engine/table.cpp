@@ -251,6 +251,58 @@ void Table::PrepareRecordBuffers() {
   m_dirty.assign(m_fields.size(), 0);
 }
 
+bool Table::DeferIndexes() {
+  ClearFailure();
+  if (!m_deferredIndexSql.empty()) return true;
+  if (m_inTransaction) {
+    FailWith("Tabulka " + m_datPath + " má otevřenou transakci.");
+    return false;
+  }
+  std::vector<std::pair<std::string, std::string>> indexes;  // name, CREATE INDEX
+  std::string error;
+  if (!QueryRows(m_db,
+                 "SELECT name, sql FROM sqlite_schema WHERE type='index' AND tbl_name='" + std::string(kRecordsTable) +
+                     "' AND substr(name,1,3)='" + kIndexPrefix + "' ORDER BY rowid",
+                 error, [&](sqlite3_stmt* s) { indexes.emplace_back(ColumnText(s, 0), ColumnText(s, 1)); })) {
+    FailWith("Nelze číst databázi " + m_datPath + ": " + error);
+    return false;
+  }
+  if (indexes.empty()) return true;
+  if (!Begin()) return false;
+  for (const auto& [name, sql] : indexes) {
+    if (sqlite3_exec(m_db, ("DROP INDEX " + QuoteIdent(name)).c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
+      FailWith("Nelze zapsat do databáze " + m_datPath + ": " + SqliteMessage(m_db));
+      Rollback();
+      return false;
+    }
+  }
+  m_schemaChanged = true;
+  if (!Commit()) return false;
+  for (auto& index : indexes) m_deferredIndexSql.push_back(std::move(index.second));
+  return true;
+}
+
+bool Table::BuildDeferredIndexes() {
+  ClearFailure();
+  if (m_deferredIndexSql.empty()) return true;
+  if (m_inTransaction) {
+    FailWith("Tabulka " + m_datPath + " má otevřenou transakci.");
+    return false;
+  }
+  if (!Begin()) return false;
+  for (const std::string& sql : m_deferredIndexSql) {
+    if (sqlite3_exec(m_db, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
+      FailWith("Nelze zapsat do databáze " + m_datPath + ": " + SqliteMessage(m_db));
+      Rollback();
+      return false;
+    }
+  }
+  m_schemaChanged = true;
+  if (!Commit()) return false;
+  m_deferredIndexSql.clear();
+  return true;
+}
+
 std::vector<std::string> Table::IndexNames() const {
   std::vector<std::string> names;
   for (const IndexDef& index : m_indexes) names.push_back(index.name);

@@ -62,6 +62,15 @@ public:
   int RequireField(std::string_view name) const;
 
   std::int64_t RecordCount();
+  // For a table filled in one go (the archive table a save writes): its indexes are dropped until
+  // BuildDeferredIndexes makes them again with one sort, which costs far less than keeping them
+  // up to date through every insert of keys in no particular order. Only the indexes' files go:
+  // SetOrder still orders by their fields. False (LastError) when they could not be dropped; a
+  // table whose indexes are deferred already, or that has none, answers true.
+  [[nodiscard]] bool DeferIndexes();
+  // Makes the deferred indexes again in one write transaction (outside any other); true when none
+  // were deferred.
+  [[nodiscard]] bool BuildDeferredIndexes();
   // SQLite's integrity check of the open table: "ok", or the problems found.
   std::string IntegrityCheck();
   // Selects an index by name, without regard to letter case; an empty name selects record order.
@@ -282,6 +291,11 @@ private:
 
   std::int64_t m_lockedRecno = 0;
   bool m_inTransaction = false;
+  std::vector<std::string> m_deferredIndexSql;  // CREATE INDEX of each index DeferIndexes dropped
+  // What SyncLog last made durable: the connection's count of changed rows, and whether its
+  // indexes were dropped or made since.
+  int m_changesSynced = 0;
+  bool m_schemaChanged = false;
   bool m_syncedTransaction = false;
   std::vector<std::int64_t> m_heldLocks;  // taken inside the transaction, released when it ends
   std::string m_lastError;

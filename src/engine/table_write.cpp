@@ -73,11 +73,19 @@ void Table::ReleaseHeldLocks() {
 // Every commit of the table is in its log or, checkpointed, in its synced data file: syncing the
 // log makes them all durable.
 bool Table::SyncLog() {
+  // Nothing was written through this connection since the last sync (a block whose documents all
+  // held their state already): there is nothing to make durable, and no sync is owed.
+  const int changes = sqlite3_total_changes(m_db);
+  if (changes == m_changesSynced && !m_schemaChanged) return true;
   sqlite3_file* log = nullptr;
   if (sqlite3_file_control(m_db, "main", SQLITE_FCNTL_JOURNAL_POINTER, &log) != SQLITE_OK || !log || !log->pMethods) {
     return true;  // no log open: nothing was written through this connection
   }
-  if (log->pMethods->xSync(log, SQLITE_SYNC_NORMAL) == SQLITE_OK) return true;
+  if (log->pMethods->xSync(log, SQLITE_SYNC_NORMAL) == SQLITE_OK) {
+    m_changesSynced = changes;
+    m_schemaChanged = false;
+    return true;
+  }
   FailWith("Databázi " + m_datPath + " nelze uložit na disk.");
   return false;
 }

@@ -138,6 +138,21 @@ int TBFTable::Commit(bool synced) {
   return ok ? 0 : kFailed;
 }
 
+int TBFTable::DeferIndexes() {
+  engine::Table& t = EngineTableOf(*this);
+  if (!g_transactionsAvailable) return kTransactionUnavailable;
+  const bool ok = t.DeferIndexes();
+  m_lastError = t.LastError();
+  return ok ? 0 : kFailed;
+}
+
+int TBFTable::BuildDeferredIndexes() {
+  engine::Table& t = EngineTableOf(*this);
+  const bool ok = t.BuildDeferredIndexes();
+  m_lastError = t.LastError();
+  return ok ? 0 : kFailed;
+}
+
 void TBFTable::Rollback() {
   if (m_table) m_table->RollbackTransaction();
 }

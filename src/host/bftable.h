@@ -86,6 +86,13 @@ public:
   [[nodiscard]] int Commit(bool synced = false);
   // Discards the transaction's posts and releases its record locks; harmless when none is open.
   void Rollback();
+  // For the archive table a save fills: its indexes are dropped while it is written and made
+  // again by BuildDeferredIndexes with one sort. 0 = deferred (or none to defer);
+  // TransactionUnavailable = a component without block operations, whose indexes stay as they
+  // are; else a failure (LastError).
+  [[nodiscard]] int DeferIndexes();
+  // 0 = the deferred indexes are made again (or none were deferred); else a failure (LastError).
+  [[nodiscard]] int BuildDeferredIndexes();
   // Makes every proxy of this process answer StartTransaction as a component without
   // transactions does, for the record-by-record way and its tests.
   static void SetTransactionsAvailable(bool available);

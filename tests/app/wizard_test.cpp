@@ -222,8 +222,9 @@ TEST_F(WizardTest, TheDonePagesSayWhatTheJobsDid) {
   m_dialogs.Answer(false);  // the archive is kept
   m_wizard->btnNext5Click();
   ASSERT_EQ(Page(), WizardPage::RestoreDone);
-  EXPECT_EQ(m_wizard->OutcomeText(), "Zámky jsou vráceny z archivu 1 (\"[bez názvu]\"): záznamů archivu 90, změněno "
-                                     "dokladů 30. Archiv zůstal uložen.");
+  EXPECT_EQ(m_wizard->OutcomeText(),
+            "Zámky jsou vráceny z archivu 1 (\"[bez názvu]\"): záznamů archivu 90, změněno "
+            "dokladů 30. Archiv zůstal uložen.");
 }
 
 TEST_F(WizardTest, TheErrorPageSaysWhatChangedAndWhatKeepsItsStates) {

@@ -13,6 +13,7 @@
 #include "archive_fixture.h"
 #include "engine/table.h"
 #include "engine/table_files.h"
+#include "host/bftable_engine.h"
 #include "platform/cp1250.h"
 #include "platform/datetime.h"
 #include "platform/files.h"
@@ -100,6 +101,12 @@ TEST_F(SaveFixture, EachLockActionKeepsTheEarlierStatesInTheArchive) {
   ASSERT_EQ(Save(unlock), 0);
   EXPECT_EQ(unlock.ArchiveDir, ctx.ArchiveRoot() + "2/");
   EXPECT_EQ(ReadLocks(unlock.ArchiveDir + "PF002", "ID"), before);
+  // Its key index, made once when the table's last block was written, is in the table's file.
+  for (const char* table : {"PF002", "BD001"}) {
+    TBFTable archive;
+    ASSERT_EQ(archive.OpenTable(unlock.ArchiveDir + table), 0);
+    EXPECT_EQ(EngineTableOf(archive).IndexNames(), std::vector<std::string>{"ID"}) << table;
+  }
   for (const auto& [key, value] : ReadLocks(Money("Rok.002", "PFAKTURY"), "Cislo")) EXPECT_EQ(value, "0") << key;
   // A year without the module's table still gets its row, an empty archive table and its line.
   EXPECT_TRUE(FileExists(unlock.ArchiveDir + "BD001.dat"));
