@@ -131,8 +131,7 @@ void RegisterWindowClasses(WNDPROC mainProc, WNDPROC dialogProc) {
 
 Fonts::Fonts() {
   HDC screen = GetDC(nullptr);
-  m_dpi = GetDeviceCaps(screen, LOGPIXELSY);
-  if (m_dpi <= 0) m_dpi = 96;
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
   LOGFONTW base{};
   NONCLIENTMETRICSW metrics{};
   metrics.cbSize = sizeof metrics;
@@ -164,6 +163,8 @@ Fonts::Fonts() {
   const HGDIOBJ old = SelectObject(dc, m_normal);
   TEXTMETRICW tm{};
   if (GetTextMetricsW(dc, &tm)) m_lineHeight = tm.tmHeight + tm.tmExternalLeading;
+  constexpr int kDesignLine = 13;
+  m_scale = std::max(dpi > 0 ? dpi / 96.0 : 1.0, static_cast<double>(m_lineHeight) / kDesignLine);
   SelectObject(dc, old);
   DeleteDC(dc);
   ReleaseDC(nullptr, screen);

@@ -31,8 +31,10 @@ public:
   HFONT Underlined() const { return m_underlined; }
   // The height of a line of text, as GetTextMetrics measures the font.
   int LineHeight() const { return m_lineHeight; }
-  // Pixels at the screen's resolution for a length laid out at 96 dots per inch.
-  int Px(int designPixels) const { return MulDiv(designPixels, m_dpi, 96); }
+  // Pixels for a length of the layout. The window is laid out for a line of 13 pixels (the dialog
+  // font at 96 dots per inch under wine, and the Qt window's): a larger font, or a finer screen,
+  // scales the whole layout with it, as dialog units scale a dialog with its font.
+  int Px(int designPixels) const { return static_cast<int>(designPixels * m_scale + 0.5); }
   // The size of `text` in `font`: one line, or wrapped at words to `width` when width > 0.
   SIZE Measure(const std::string& text, HFONT font, int width = 0) const;
   std::wstring FaceName() const;
@@ -42,7 +44,7 @@ private:
   HFONT m_bold = nullptr;
   HFONT m_underlined = nullptr;
   int m_lineHeight = 13;
-  int m_dpi = 96;
+  double m_scale = 1.0;
 };
 
 std::wstring W(const std::string& utf8);

@@ -10,6 +10,7 @@
 #include <commctrl.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -158,8 +159,17 @@ int main(int argc, char** argv) {
 
   wchar_t temp[MAX_PATH];
   GetTempPathW(MAX_PATH, temp);
-  const std::string data =
-      vorlend::win::Narrow(temp) + "vorlend-screens-" + std::to_string(GetCurrentProcessId()) + "\\DATA\\";
+  const std::string root = vorlend::win::Narrow(temp) + "vorlend-screens-" + std::to_string(GetCurrentProcessId()) +
+                           "-" + std::to_string(GetTickCount());
+  // The agenda goes with the run.
+  struct Remove {
+    std::string folder;
+    ~Remove() {
+      std::error_code ignored;
+      std::filesystem::remove_all(std::filesystem::path(vorlend::win::Wide(folder)), ignored);
+    }
+  } remove{root};
+  const std::string data = root + "\\DATA\\";
   const std::string agenda = data + "AGENDA.001\\";
   WriteIni(agenda + "AGENDA.INI", "Údaje o firmě", "Název-obchodní", "Truhlářství Novák, s.r.o.");
   vorlend::RightsUser user;
