@@ -95,7 +95,31 @@ TEST_F(Win32WindowTest, StartsOnTheFirstPageWithEveryControlUnderItsNameAndText)
   EXPECT_TRUE(Visible("TabSheet1"));
   EXPECT_FALSE(Visible("TabSheet2"));
   EXPECT_EQ(FocusName(), "RadioButton1");
-  // Showing the window started the bring-to-front timer; "Další >>" stops it.
+
+  // Another program's window covers the wizard and has the focus: the bring-to-front timer's tick
+  // puts the wizard on top of it without taking the focus, and not for good.
+  HWND cover = CreateWindowExW(0, L"STATIC", L"Jiný program", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 800, 600,
+                               nullptr, nullptr, nullptr, nullptr);
+  SetForegroundWindow(cover);
+  Pump();
+  ASSERT_EQ(GetForegroundWindow(), cover);
+  auto above = [](HWND window, HWND other) {
+    for (HWND w = GetWindow(window, GW_HWNDPREV); w; w = GetWindow(w, GW_HWNDPREV)) {
+      if (w == other) return false;
+    }
+    return true;
+  };
+  ASSERT_FALSE(above(m_window->Handle(), cover));
+  m_window->tmSetFormInForegroundTimer();
+  EXPECT_TRUE(above(m_window->Handle(), cover));
+  EXPECT_EQ(GetForegroundWindow(), cover);
+  EXPECT_FALSE(GetWindowLongPtrW(m_window->Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST);
+  DestroyWindow(cover);
+
+  // Showing the window started the timer; "Další >>" stops it.
+  SetForegroundWindow(m_window->Handle());
+  Pump();
+  m_window->FormShow();
   Press("btnNext1");
   EXPECT_EQ(Page(), WizardPage::SaveOptions);
   EXPECT_FALSE(KillTimer(m_window->Handle(), win32::kForegroundTimer));
