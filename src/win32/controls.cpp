@@ -219,6 +219,11 @@ bool IsLink(HWND hwnd) {
   return hwnd && GetClassNameW(hwnd, name, 32) > 0 && lstrcmpW(name, kLinkClass) == 0;
 }
 
+bool IsButton(HWND hwnd) {
+  wchar_t name[32] = {};
+  return hwnd && GetClassNameW(hwnd, name, 32) > 0 && lstrcmpiW(name, WC_BUTTONW) == 0;
+}
+
 bool IsPushButton(HWND hwnd) {
   wchar_t name[32] = {};
   if (!hwnd || GetClassNameW(hwnd, name, 32) == 0 || lstrcmpiW(name, WC_BUTTONW) != 0) return false;

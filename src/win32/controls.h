@@ -58,5 +58,6 @@ std::string GetText(HWND control);
 LRESULT CALLBACK LinkProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 bool IsLink(HWND hwnd);
 bool IsPushButton(HWND hwnd);
+bool IsButton(HWND hwnd);  // a push button, check box or radio button
 
 }  // namespace vorlend::win32

@@ -229,11 +229,30 @@ void TfrmMain::ShowPage(WizardPage page) {
   FocusFirstControl(page);
 }
 
+void TfrmMain::SetLineText(const char* name, const std::string& text) {
+  HWND label = Control(name);
+  SetText(label, text);
+  // A text cut with "…" shows whole in the label's tooltip.
+  RECT rc;
+  GetClientRect(label, &rc);
+  const HFONT font = reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0));
+  TTTOOLINFOW tool{};
+  tool.cbSize = sizeof tool;
+  tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+  tool.hwnd = m_hwnd;
+  tool.uId = reinterpret_cast<UINT_PTR>(label);
+  SendMessageW(m_tooltip, TTM_DELTOOL, 0, reinterpret_cast<LPARAM>(&tool));
+  if (m_fonts->Measure(text, font ? font : m_fonts->Normal()).cx <= rc.right) return;
+  std::wstring whole = W(text);
+  tool.lpszText = whole.data();
+  SendMessageW(m_tooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
 void TfrmMain::SetRecapitulationTexts(const Recapitulation& recap, const std::string& incomplete) {
-  SetText(Control("lblNazevMapy"), recap.Name);
-  SetText(Control("lblNazevArchAgendy"), recap.AgendaName);
-  SetText(Control("lblDatumUlozeni"), recap.Date);
-  SetText(Control("lblCasUlozeni"), recap.Time);
+  SetLineText("lblNazevMapy", recap.Name);
+  SetLineText("lblNazevArchAgendy", recap.AgendaName);
+  SetLineText("lblDatumUlozeni", recap.Date);
+  SetLineText("lblCasUlozeni", recap.Time);
   SetText(Control("lblFiltrRoku"), recap.yearFilter);
   SetText(Control("lblFiltrDokladu"), recap.documentFilter);
   SetText(Control("lblNedokonceny"), incomplete);
@@ -266,7 +285,7 @@ void TfrmMain::FocusFirstControl(WizardPage page) {
 void TfrmMain::ControlsChanged() {
   m_updating = true;
   SetText(Control("lblProgramVersion"), m_wizard.ProgramVersionText());
-  SetText(Control("lblAgendaName"), m_wizard.AgendaName());
+  SetLineText("lblAgendaName", m_wizard.AgendaName());
   const bool save = m_wizard.SaveChosen();
   Button_SetCheck(Control("RadioButton1"), save ? BST_CHECKED : BST_UNCHECKED);
   Button_SetCheck(Control("RadioButton2"), save ? BST_UNCHECKED : BST_CHECKED);
@@ -494,6 +513,8 @@ void TfrmMain::OnCommand(int id, int code, HWND control) {
   const ControlEntry* entry = ControlById(id);
   if (!entry || m_updating) return;
   const std::string name = entry->name;
+  // A label's click (its code is a button's) presses nothing.
+  if (!entry->press && !IsButton(control) && name != "edtNazevMapy") return;
   if (name == "edtNazevMapy") {
     if (code == EN_CHANGE) m_wizard.SetArchiveName(GetText(control));
     return;

@@ -77,6 +77,9 @@ public:
   // What the job did, under a done or error page's own text, and the page's tip under it.
   void PlaceOutcome(const char* outcome, const char* tip, const char* link, const std::string& text);
 
+  // A one-line label's text, cut with "…" when it is too long, and then whole in its tooltip.
+  void SetLineText(const char* name, const std::string& text);
+
   // An error box with the text; what it throws itself is ignored.
   void ShowError(const std::string& text);
 
@@ -148,6 +151,7 @@ private:
   std::map<std::string, HWND> m_controls;
   std::map<HWND, std::string> m_names;
   HBITMAP m_check = nullptr;   // imgCheck
+  HWND m_tooltip = nullptr;    // the whole text of a label cut with "…"
   HWND m_lastFocus = nullptr;  // the control that had the focus when the window was last active
   ClickGuard m_guard;
   HWND m_swallowedPress = nullptr;  // a button whose press the guard took away: its release goes too

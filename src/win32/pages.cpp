@@ -25,7 +25,8 @@ constexpr int kMarginY = 10;
 constexpr int kSpacing = 6;
 
 constexpr DWORD kLabelStyle = SS_LEFT | SS_NOPREFIX;
-constexpr DWORD kLineStyle = SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_ENDELLIPSIS;
+// One line cut with "…"; it tells the mouse it is there, for the tooltip that shows it whole.
+constexpr DWORD kLineStyle = SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_ENDELLIPSIS | SS_NOTIFY;
 
 // The mark of a year: 16 x 17 pixels, a white box with a black frame and a black tick; its
 // outermost ring of pixels has the transparent colour (magenta), so the cell shows around it.
@@ -175,6 +176,10 @@ void TfrmMain::BuildWindow() {
   BuildRecapitulationPage(m_pages[7]);
   BuildRestoreDonePage(m_pages[8]);
   for (std::size_t i = 1; i < m_pages.size(); ++i) ShowWindow(m_pages[i], SW_HIDE);
+  m_tooltip =
+      CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                      CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, m_hwnd, nullptr, GetModuleHandleW(nullptr), nullptr);
+  SendMessageW(m_tooltip, TTM_SETMAXTIPWIDTH, 0, m_fonts->Px(400));
   m_progress->SetControls(Control("lblWorking"), Control("ProgressBar1"), Control("lblCelkem"));
 }
 

@@ -301,7 +301,8 @@ int main(int argc, char** argv) {
   Settle(window);
 
   // The first page with an agenda name too long for its line: cut with "…".
-  set("lblAgendaName", "Truhlářství Novák a synové, výroba nábytku na zakázku, Brno-Královo Pole, s.r.o.");
+  window.SetLineText("lblAgendaName",
+                     "Truhlářství Novák a synové, výroba nábytku na zakázku, Brno-Královo Pole, s.r.o.");
   Settle(window);
   CaptureClient(window.Handle(), "page0-long-agenda.png");
 

@@ -98,8 +98,8 @@ TEST_F(Win32WindowTest, StartsOnTheFirstPageWithEveryControlUnderItsNameAndText)
 
   // Another program's window covers the wizard and has the focus: the bring-to-front timer's tick
   // puts the wizard on top of it without taking the focus, and not for good.
-  HWND cover = CreateWindowExW(0, L"STATIC", L"Jiný program", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 800, 600,
-                               nullptr, nullptr, nullptr, nullptr);
+  HWND cover = CreateWindowExW(0, L"STATIC", L"Jiný program", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 800, 600, nullptr,
+                               nullptr, nullptr, nullptr);
   SetForegroundWindow(cover);
   Pump();
   ASSERT_EQ(GetForegroundWindow(), cover);
