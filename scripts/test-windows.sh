@@ -13,7 +13,7 @@ build_dir=${1:-build-windows}
 # virtual display of its own.
 if [[ -z ${DISPLAY:-} ]]; then
   command -v xvfb-run >/dev/null || { echo "test-windows.sh: xvfb-run is missing (Debian package xvfb)" >&2; exit 1; }
-  exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
+  exec xvfb-run -a -s "-screen 0 1280x1024x24" "$PWD/scripts/test-windows.sh" "$@"
 fi
 started=$(date +%s)
 mkdir -p "$build_dir"
