@@ -1,8 +1,10 @@
 // The window's start-up: what it shows after a good start, and the starts that end the program
 // before the window is ever shown.
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QElapsedTimer>
+#include <QGroupBox>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QRadioButton>
@@ -10,6 +12,7 @@
 #include <QToolTip>
 
 #include "app/startup.h"
+#include "app/wizard_texts.h"
 #include "platform/files.h"
 #include "platform/ini.h"
 #include "support/temp_dir.h"
@@ -28,6 +31,16 @@ TEST_F(WindowTest, StartupShowsVersionAgendaAndRememberedSettings) {
   EXPECT_FALSE(m_window->isVisible());
   EXPECT_EQ(m_dialogs.Entries().size(), 0u);
   EXPECT_EQ(m_window->size(), QSize(527, 338));
+  // Every fixed text is the one the Win32 window shows too, character for character.
+  for (const ControlText& fixed : kControlTexts) {
+    QWidget* control = Control<QWidget>(fixed.name);
+    ASSERT_NE(control, nullptr);
+    QString text;
+    if (auto* label = qobject_cast<QLabel*>(control)) text = label->text();
+    if (auto* button = qobject_cast<QAbstractButton*>(control)) text = button->text();
+    if (auto* box = qobject_cast<QGroupBox*>(control)) text = box->title();
+    EXPECT_EQ(text.toStdString(), fixed.text) << fixed.name;
+  }
 
   // First run: received and issued invoices and stock documents ticked, unlock all.
   for (const char* off : {"chckPokladna", "chckBanka", "chckPohledavky", "chckZavazky", "chckInterni"})
