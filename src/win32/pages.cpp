@@ -9,6 +9,7 @@
 #include "archive/catalogue.h"
 #include "archive/modules.h"
 #include "win32/control_table.h"
+#include "win32/edit_menu.h"
 #include "win32/ports.h"
 
 namespace vorlend::win32 {
@@ -313,6 +314,7 @@ void TfrmMain::BuildArchiveNamePage(HWND page) {
   HWND edit = Make("edtNazevMapy", WC_EDITW, "", ES_AUTOHSCROLL | WS_TABSTOP | WS_GROUP,
                    RECT{x + caption.cx + f.Px(8), y, x + w, y + editHeight}, page, nullptr, WS_EX_CLIENTEDGE);
   SendMessageW(edit, EM_LIMITTEXT, 50, 0);
+  UseCzechEditMenu(edit);
   y += editHeight + f.Px(kSpacing) + f.Px(12);
 
   const int icon = GetSystemMetrics(SM_CXICON);

@@ -149,6 +149,26 @@ TEST_F(Win32WindowTest, SavesAndRestoresThroughTheWindow) {
   EXPECT_EQ(FocusName(), "edtNazevMapy");
   SetWindowTextW(Control("edtNazevMapy"), L"Před přepočtem");
   EXPECT_EQ(m_window->Model().ArchiveName(), "Před přepočtem");
+  // The box's context menu speaks Czech whatever the system's language; with nothing selected,
+  // nothing can be cut or copied (whether something can be pasted is the clipboard's affair).
+  std::vector<std::string> items;
+  WhenShown(L"#32768", [&](HWND popup) {
+    HMENU menu = reinterpret_cast<HMENU>(SendMessageW(popup, MN_GETHMENU, 0, 0));
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+      wchar_t caption[64] = {};
+      GetMenuStringW(menu, static_cast<UINT>(i), caption, 64, MF_BYPOSITION);
+      const bool greyed = (GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION) & MF_GRAYED) != 0;
+      const std::string text = win32::U(caption);
+      if (!text.empty()) items.push_back(text == "V&ložit" ? text : text + (greyed ? " -" : " +"));
+    }
+    EndMenu();
+    return true;
+  });
+  SendMessageW(Control("edtNazevMapy"), EM_SETSEL, 0, 0);
+  SendMessageW(Control("edtNazevMapy"), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(Control("edtNazevMapy")),
+               MAKELPARAM(-1, -1));
+  EXPECT_EQ(items, (std::vector<std::string>{"&Zpět -", "&Vyjmout -", "&Kopírovat -", "V&ložit", "&Odstranit -",
+                                             "Vybrat &vše +"}));
   Press("btnNext3");
   ASSERT_EQ(Page(), WizardPage::SaveDone) << (m_dialogs.Last() ? m_dialogs.LastEntry().text : "");
   EXPECT_NE(Text("lblSouhrnUlozeni").find("Před přepočtem"), std::string::npos) << Text("lblSouhrnUlozeni");
