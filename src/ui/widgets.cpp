@@ -22,7 +22,7 @@ WizardButton::WizardButton(const QString& text, ClickGuard& guard, QWidget* pare
 
 void WizardButton::mousePressEvent(QMouseEvent* event) {
   // A double click reaches here as a press too (QWidget's default double-click handling).
-  if (m_guard.Blocks(*event)) {
+  if (m_guard.Swallows(*event)) {
     m_swallowing = true;
     event->accept();
     return;
@@ -64,7 +64,7 @@ LinkLabel::LinkLabel(const QString& text, QWidget* parent, ClickGuard* guard) : 
 }
 
 void LinkLabel::mousePressEvent(QMouseEvent* event) {
-  m_pressed = event->button() == Qt::LeftButton && !(m_guard && m_guard->Blocks(*event));
+  m_pressed = event->button() == Qt::LeftButton && !(m_guard && m_guard->Swallows(*event));
   QLabel::mousePressEvent(event);
 }
 
