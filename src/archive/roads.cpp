@@ -349,6 +349,7 @@ Result RunComparisonRoad(const HostContext& ctx, Dialogs& dialogs, const Archive
   const ArchiveHold hold(ctx, row, LockMode::Shared);
   if (!hold.HeldOrSay(dialogs)) return Result::Refused(hold.RefusalText());
   if (recap) ShowRecapitulation(hold.Dir(), *recap);
+  if (shown) shown->progress.ClearAbort();
   Result compared = InspectArchive(ctx, hold.Dir(), listDocuments, inspection, shown);
   SayFailure(compared, dialogs);
   return compared;

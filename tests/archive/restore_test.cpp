@@ -98,8 +98,20 @@ TEST_F(RestoreFixture, DeletedDocumentsRemovedYearsAndNewDocumentsAreLeftAlone) 
     ASSERT_EQ(t.Post(), 0);
   }
   ASSERT_TRUE(RemoveDirectoryTree(agenda.AgendaDir() + "Rok.001"));
+  observer.jobs.clear();
   ASSERT_EQ(Restore(), 0);
   EXPECT_TRUE(dialogs.Entries().empty());
+  // The records each table will restore, told before the first: none where the year is gone.
+  std::vector<int> documents(16, 0);
+  std::fill(documents.begin(), documents.begin() + 8, 45);
+  EXPECT_EQ(observer.jobs, (std::vector<std::vector<int>>{documents}));
+  // A comparison goes through every record of the archive.
+  ArchiveList list;
+  ASSERT_TRUE(LoadArchiveList(ctx, list).IsOk());
+  ArchiveInspection inspection;
+  const InspectionProgress shown{progress, &observer};
+  ASSERT_TRUE(RunComparisonRoad(ctx, dialogs, list.Row(0), false, inspection, nullptr, &shown).IsOk());
+  EXPECT_EQ(observer.jobs.back(), std::vector<int>(16, 45));
   Locks expected = seed[Money("Rok.002", "VFAKTURY")];
   expected.erase(expected.begin() + 3);
   expected.emplace_back(9999, "1");
