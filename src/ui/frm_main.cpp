@@ -338,7 +338,7 @@ void TfrmMain::RunSave() {
       RunSaveRoad(m_ctx, RoadPorts{DialogPort(), *m_progress, m_observer.get()},
                   RoadTables{m_BFMoneyFile, m_BFLockFile, m_mtFileList}, m_mtYearName,
                   SaveChoices{FilterFromControls(), ActionFromControls(), S(edtNazevMapy->text())});
-  if (saved.status == SaveStatus::Declined || saved.status == SaveStatus::Refused) return;
+  if (saved.status == SaveStatus::Declined || saved.status == SaveStatus::Refused) return ShowPage(kPageArchiveName);
   // The save puts "[bez názvu]" into the box when it was left blank.
   edtNazevMapy->setText(Q(saved.archiveName));
   ShowPage(saved.status == SaveStatus::Saved ? kPageSaveDone : kPageError);

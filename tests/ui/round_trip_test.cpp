@@ -295,13 +295,23 @@ TEST_F(RoundTripTest, AnInterruptedSaveIsMarkedWarnedAboutAndRestored) {
   EXPECT_FALSE(Control<QLabel>("lblNedokonceny")->isHidden());
   EXPECT_EQ(Control<QLabel>("lblNedokonceny")->text().toStdString(), kIncompleteRecapText);
 
-  // A new save asks first; "Ne" stays on the name page and creates nothing.
+  // A new save first reads the incomplete archive on the progress page, then asks; "Ne" goes back
+  // to the name page and creates nothing.
   Click("btnPrev5");
   Click("btnPrev4");
   Control<QRadioButton>("RadioButton1")->setChecked(true);
   m_dialogs.Clear();
   m_dialogs.Answer(false);
+  int pageAsked = -1;
+  std::string shownAsked;
+  m_dialogs.onQuestion = [&](const ScriptedDialogs::Entry&) {
+    pageAsked = Page();
+    shownAsked = Control<QLabel>("lblWorking")->text().toStdString();
+  };
   SaveEverything("druhý");
+  m_dialogs.onQuestion = nullptr;
+  EXPECT_EQ(pageAsked, 3);
+  EXPECT_EQ(shownAsked, "Kontroluji nedokončený archiv 1 (\"přerušený\")...");
   EXPECT_EQ(Page(), 2);
   ASSERT_EQ(m_dialogs.QuestionCount(), 1u);
   EXPECT_EQ(m_dialogs.LastEntry().kind, MsgKind::Warning);
