@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTimer>
@@ -132,10 +133,10 @@ TEST_F(RoundTripTest, SaveUnlocksEverythingAndRestorePutsEveryStateBack) {
   auto* comparison = m_window->findChild<ui::ComparisonDialog*>("dlgPorovnani");
   ASSERT_NE(comparison, nullptr);
   EXPECT_EQ(Control<QLabel>("lblPorovnaniCelkem")->text().toStdString(), "Tabulka 16 z 16, celkem 100 %");
-  const QTableWidget* counts = comparison->Counts();
-  ASSERT_EQ(counts->rowCount(), 17);
+  ASSERT_EQ(comparison->Counts()->rowCount(), 16);
+  ASSERT_EQ(comparison->Total()->rowCount(), 1);
   std::vector<std::string> total;
-  for (int c = 0; c < 5; ++c) total.push_back(counts->item(16, c)->text().toStdString());
+  for (int c = 0; c < 5; ++c) total.push_back(comparison->Total()->item(0, c)->text().toStdString());
   EXPECT_EQ(total, (std::vector<std::string>{"Celkem", "480", "160", "161", "0"}));
   EXPECT_EQ(comparison->Summary()->text().toStdString(), "Obnovení by změnilo dokladů: 161.");
   EXPECT_EQ(AllLocks(m_agendaDir), beforeComparison);
@@ -164,6 +165,56 @@ TEST_F(RoundTripTest, SaveUnlocksEverythingAndRestorePutsEveryStateBack) {
   EXPECT_EQ(number, "2\n");
   EXPECT_EQ(AllLocks(m_agendaDir), saved);
   EXPECT_EQ(archive("2"), windowArchive);
+}
+
+// "Porovnat s Money" on an archive of three years of every module: the dialog lies over the window
+// in the window's font, its 24 tables scroll while their total stays in sight below them, column
+// by column under the tables' numbers, and the numbers are grouped the Czech way.
+TEST_F(WindowTest, AComparisonOfManyTablesFitsTheWindowAndKeepsItsTotalInSight) {
+  MakeAgenda({"2026"});
+  Start();
+  ShowActive();
+  ArchiveInspection many;
+  for (const char* year : {"2026", "2025", "2024"}) {
+    for (const ModuleInfo& m : kModules) {
+      TableInspection t;
+      t.row.WorkingStr = m.workingText + std::string(year);
+      t.recorded = 6000;
+      t.locked = 5999;
+      many.tables.push_back(t);
+    }
+  }
+  ui::ComparisonDialog comparison(m_window.get());
+  comparison.show();
+  comparison.ShowCounts(many);
+  ProcessEvents();
+
+  EXPECT_TRUE(m_window->frameGeometry().contains(comparison.frameGeometry()));
+  EXPECT_EQ(comparison.font().pixelSize(), 11);
+  const QTableWidget* counts = comparison.Counts();
+  const QTableWidget* total = comparison.Total();
+  EXPECT_EQ(counts->rowCount(), 24);
+  EXPECT_TRUE(counts->verticalScrollBar()->isVisible());
+  ASSERT_TRUE(total->isVisible());
+  EXPECT_TRUE(comparison.rect().contains(total->geometry()));
+  EXPECT_EQ(total->item(0, 1)->text(), QString::fromUtf8("144\u00A0000"));
+  EXPECT_EQ(total->item(0, 2)->text(), QString::fromUtf8("143\u00A0976"));
+  // Each number column's right edge, in the dialog, is the same in the table and in its total, also
+  // once the user has made the dialog narrower.
+  auto expectAligned = [&] {
+    for (int c = 1; c < 5; ++c) {
+      auto rightEdge = [&](const QTableWidget* table) {
+        const QPoint edge(table->columnViewportPosition(c) + table->columnWidth(c), 0);
+        return table->viewport()->mapTo(&comparison, edge).x();
+      };
+      const int edge = rightEdge(counts);
+      EXPECT_EQ(rightEdge(total), edge) << "column " << c;
+    }
+  };
+  expectAligned();
+  comparison.resize(comparison.width() - 60, comparison.height());
+  ProcessEvents();
+  expectAligned();
 }
 
 TEST_F(RoundTripTest, ADocumentHeldByAnotherUserAsksAndRetries) {
@@ -298,13 +349,23 @@ TEST_F(RoundTripTest, AnInterruptedSaveIsMarkedWarnedAboutAndRestored) {
   EXPECT_FALSE(Control<QLabel>("lblNedokonceny")->isHidden());
   EXPECT_EQ(Control<QLabel>("lblNedokonceny")->text().toStdString(), kIncompleteRecapText);
 
-  // A new save asks first; "Ne" stays on the name page and creates nothing.
+  // A new save first reads the incomplete archive on the progress page, then asks; "Ne" goes back
+  // to the name page and creates nothing.
   Click("btnPrev5");
   Click("btnPrev4");
   Control<QRadioButton>("RadioButton1")->setChecked(true);
   m_dialogs.Clear();
   m_dialogs.Answer(false);
+  int pageAsked = -1;
+  std::string shownAsked;
+  m_dialogs.onQuestion = [&](const ScriptedDialogs::Entry&) {
+    pageAsked = Page();
+    shownAsked = Control<QLabel>("lblWorking")->text().toStdString();
+  };
   SaveEverything("druhý");
+  m_dialogs.onQuestion = nullptr;
+  EXPECT_EQ(pageAsked, 3);
+  EXPECT_EQ(shownAsked, "Kontroluji nedokončený archiv 1 (\"přerušený\")...");
   EXPECT_EQ(Page(), 2);
   ASSERT_EQ(m_dialogs.QuestionCount(), 1u);
   EXPECT_EQ(m_dialogs.LastEntry().kind, MsgKind::Warning);
