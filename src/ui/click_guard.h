@@ -6,6 +6,7 @@
 
 #include "app/click_guard.h"
 
+class QKeyEvent;
 class QMouseEvent;
 
 namespace vorlend::ui {
@@ -31,6 +32,9 @@ public:
   // Whether a mouse press on the current page's buttons and links must be ignored; a swallowed
   // press makes the next click wait the interval again.
   [[nodiscard]] bool Swallows(const QMouseEvent& press);
+  // The same for Enter on a focused button: a second Enter queued behind the one that pressed
+  // "Start" must not press the progress page's "Přerušit".
+  [[nodiscard]] bool Swallows(const QKeyEvent& press);
 
 private:
   vorlend::ClickGuard m_rule;

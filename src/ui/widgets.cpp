@@ -49,7 +49,10 @@ void WizardButton::mouseReleaseEvent(QMouseEvent* event) {
 void WizardButton::keyPressEvent(QKeyEvent* event) {
   if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
     event->accept();
-    if (!event->isAutoRepeat() && isEnabled()) click();
+    // Like a click, an Enter that shows another page keeps a second Enter off that page's buttons.
+    if (event->isAutoRepeat() || !isEnabled() || m_guard.Swallows(*event)) return;
+    ClickGuard::Click pressed(m_guard, event->timestamp());
+    click();
     return;
   }
   QPushButton::keyPressEvent(event);

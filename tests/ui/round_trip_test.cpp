@@ -1,6 +1,8 @@
 // The add-on's two main jobs driven through the window's own handlers: the save with "unlock all",
 // then the restore of its archive, on real tables, with another Money user holding a document.
+#include <QApplication>
 #include <QCoreApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -62,7 +64,8 @@ protected:
     m_seed = AllLocks(m_agendaDir);
   }
   // Through page 1 and 2 to the Start of the save, every year and module chosen.
-  void SaveEverything(const char* name) {
+  // `start`: "Start" is pressed too.
+  void SaveEverything(const char* name, bool start = true) {
     Click("btnNext1");
     ASSERT_EQ(Page(), 1);
     m_window->grYearNameCellClick(0, 0);
@@ -72,7 +75,7 @@ protected:
     Click("btnNext2");
     ASSERT_EQ(Page(), 2);
     Control<QLineEdit>("edtNazevMapy")->setText(QString::fromUtf8(name));
-    Click("btnNext3");
+    if (start) Click("btnNext3");
   }
   std::map<std::string, Locks> m_seed;
 };
@@ -384,6 +387,37 @@ TEST_F(RoundTripTest, AnInterruptedSaveIsMarkedWarnedAboutAndRestored) {
   EXPECT_EQ(AllLocks(m_agendaDir), m_seed);
   EXPECT_EQ(m_window->Archives().Count(), 0u);
   EXPECT_FALSE(DirectoryExists(m_window->Context().ArchiveRoot() + "1"));
+}
+
+// Two quick Enters on "Start": the second, queued behind the first, reaches the progress page's
+// "Přerušit" while the save runs, and must not ask whether to stop it.
+TEST_F(RoundTripTest, ASecondQuickEnterOnStartNeverStopsTheSave) {
+  Start();
+  ShowActive();
+  SaveEverything("dvakrát Enter", false);
+  QWidget* start = Control<QWidget>("btnNext3");
+  start->setFocus(Qt::TabFocusReason);
+  const quint64 first = 80000;
+  std::string focusedDuringSave;
+  // Delivered once the progress page shows.
+  QTimer queued;
+  queued.setInterval(0);
+  QObject::connect(&queued, &QTimer::timeout, [&] {
+    QWidget* focus = QApplication::focusWidget();
+    if (Page() != 3 || !focus) return;
+    queued.stop();
+    focusedDuringSave = focus->objectName().toStdString();
+    QKeyEvent again(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    again.setTimestamp(first + 150);
+    QApplication::sendEvent(focus, &again);
+  });
+  queued.start();
+  QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+  enter.setTimestamp(first);
+  QApplication::sendEvent(start, &enter);
+  EXPECT_EQ(focusedDuringSave, "btnPrerusit");
+  EXPECT_EQ(m_dialogs.QuestionCount(), 0u);
+  EXPECT_EQ(Page(), 4);
 }
 
 }  // namespace vorlend::test
