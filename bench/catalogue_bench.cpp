@@ -108,11 +108,11 @@ void Bench(int archives) {
   const double batchList = Best([&] {
     if (std::system(command.c_str()) != 0) Failed(command);
   });
-  UnfinishedArchive found;
+  std::optional<UnfinishedArchive> found;
   const double saveLook = Best([&] {
     ArchiveList listed;
     static_cast<void>(LoadArchiveList(ctx, listed));
-    if (FindUnfinished(ctx, listed, {"PF001"}, {}, found)) Failed("an archive in the way of a save");
+    if (!FindUnfinished(ctx, listed, {"PF001"}, {}, found).IsOk() || found) Failed("an archive in the way of a save");
   });
   ArchiveRow oldest;
   if (!FindListedArchive(ctx, "1", oldest)) Failed("find 1");

@@ -19,7 +19,7 @@ if ! command -v xvfb-run >/dev/null; then
 fi
 
 mkdir -p "$out_dir"
-rm -f "$out_dir"/page*.png "$out_dir"/messagebox*.png "$out_dir"/comparison.png
+rm -f "$out_dir"/page*.png "$out_dir"/messagebox*.png "$out_dir"/comparison*.png
 # The real X platform, not the offscreen one the tests use. With openbox installed the display has
 # a window manager, so the message box's picture shows its title bar as users see it.
 wm=""

@@ -151,7 +151,8 @@ ConsoleProgress::ConsoleProgress(std::ostream& err, bool quiet, ConsoleClock clo
     : m_err(err),
       m_quiet(quiet),
       m_clock(clock ? std::move(clock) : ConsoleClock(&std::chrono::steady_clock::now)),
-      m_terminal(terminal) {}
+      m_terminal(terminal),
+      m_job(m_clock) {}
 
 void ConsoleProgress::CloseLine() {
   if (!m_lineOpen) return;
@@ -164,6 +165,7 @@ std::string ConsoleProgress::TableLabel() const {
 }
 
 void ConsoleProgress::TableBegins(int number, int count) {
+  m_job.TableBegins(number, count);
   m_tableNumber = number;
   m_tableCount = count;
   m_maximum = 0;
@@ -173,6 +175,7 @@ void ConsoleProgress::TableBegins(int number, int count) {
 }
 
 void ConsoleProgress::TableEnds() {
+  m_job.TableEnds();
   CloseLine();
   // A table whose position was shown is seen to its end; a shorter one needs no more than its text.
   if (!m_quiet && m_verbose && m_tableNumber > 0) {
@@ -199,7 +202,13 @@ void ConsoleProgress::SetText(const std::string& text) {
   m_lastLine = m_clock();
 }
 
+void ConsoleProgress::SetMaximum(int maximum) {
+  m_maximum = maximum;
+  m_job.SetMaximum(maximum);
+}
+
 void ConsoleProgress::SetPosition(int position) {
+  m_job.SetPosition(position);
   if (m_quiet || m_tableNumber == 0 || m_maximum <= 0 || position <= 0) return;
   const auto now = m_clock();
   if (now - m_lastLine < (m_terminal ? std::chrono::steady_clock::duration(kTerminalInterval) : kProgressInterval)) {
@@ -207,10 +216,9 @@ void ConsoleProgress::SetPosition(int position) {
   }
   const long long percent = static_cast<long long>(position) * 100 / m_maximum;
   if (m_terminal) {
-    // The whole job: the tables before this one, and this one's share.
-    const int whole = OverallPercent(m_tableNumber, m_tableCount, position, m_maximum);
-    m_err << "\r\x1b[K  " << TableLabel() << ": " << position << " / " << m_maximum << " (" << percent << " %), celkem "
-          << whole << " %" << std::flush;
+    // The whole job's share and time left, as the window tells them.
+    m_err << "\r\x1b[K  " << TableLabel() << ": " << position << " / " << m_maximum << " (" << percent << " %), "
+          << m_job.OverallText() << std::flush;
     m_lineOpen = true;
     m_lastLine = now;
     return;

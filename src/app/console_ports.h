@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/job_progress.h"
 #include "archive/report.h"
 #include "platform/ports.h"
 
@@ -23,7 +24,7 @@ struct ConflictPolicy {
   int seconds = 0;     // how long conflicts may go on before the batch gives up
 };
 
-using ConsoleClock = std::function<std::chrono::steady_clock::time_point()>;
+using ConsoleClock = ProgressClock;
 
 class ConsoleDialogs : public Dialogs {
 public:
@@ -76,17 +77,19 @@ private:
 
 // Progress as lines: each table's text with "tabulka i z n", and within a table its position and
 // percentage at most once a second; a table whose position was shown ends with its 100 % line.
-// On a terminal the position is one line redrawn in place, with the whole job's percentage.
+// On a terminal the position is one line redrawn in place, with the whole job's share and time
+// left as the window tells them (JobProgress).
 class ConsoleProgress : public Progress {
 public:
   explicit ConsoleProgress(std::ostream& err, bool quiet = false, ConsoleClock clock = {}, bool terminal = false);
   // Clears the line redrawn in place, before anything else is written.
   void CloseLine();
   void SetText(const std::string& text) override;
-  void SetMaximum(int maximum) override { m_maximum = maximum; }
+  void SetMaximum(int maximum) override;
   void SetPosition(int position) override;
   void ProcessMessages() override;
 
+  void JobBegins(const std::vector<int>& tableDocuments) { m_job.JobBegins(tableDocuments); }
   void TableBegins(int number, int count);
   void TableEnds();
   // Every table ends with its line, and the line gives the table's time.
@@ -108,12 +111,14 @@ private:
   bool m_lineOpen = false;
   bool m_verbose = false;
   std::chrono::steady_clock::time_point m_tableStarted{};
+  JobProgress m_job;
 };
 
 // Hands what the save or the restore tells beyond the ports to the two console ports.
 class ConsoleObserver : public OperationObserver {
 public:
   ConsoleObserver(ConsoleDialogs& dialogs, ConsoleProgress& progress) : m_dialogs(dialogs), m_progress(progress) {}
+  void JobBegins(const std::vector<int>& tableDocuments) override { m_progress.JobBegins(tableDocuments); }
   void TableBegins(int number, int count) override { m_progress.TableBegins(number, count); }
   void TableEnds() override { m_progress.TableEnds(); }
   void LockConflict(const std::string& shownTable, std::int32_t key) override {

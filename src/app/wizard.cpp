@@ -3,6 +3,7 @@
 #include "app/settings.h"
 #include "app/startup.h"
 #include "platform/environment.h"
+#include "platform/text.h"
 #include "vercheck/kpx_ver_checker.h"
 
 namespace vorlend {
@@ -27,12 +28,8 @@ private:
   WizardView& m_view;
 };
 
-// A count as a Czech reader groups it: "144 000".
 std::string Count(int n) {
-  std::string digits = std::to_string(n < 0 ? -static_cast<long long>(n) : n);
-  for (auto i = static_cast<std::ptrdiff_t>(digits.size()) - 3; i > 0; i -= 3)
-    digits.insert(static_cast<std::size_t>(i), " ");
-  return n < 0 ? "-" + digits : digits;
+  return GroupedNumber(n);
 }
 
 std::string Named(const std::string& dir, const std::string& name) {
@@ -283,7 +280,11 @@ void Wizard::btnNext3Click() {
 void Wizard::RunSave() {
   const SaveOutcome saved = RunSaveRoad(m_ctx, Ports(), RoadTables{m_BFMoneyFile, m_BFLockFile, m_mtFileList},
                                         m_mtYearName, SaveChoices{m_modules, m_action, m_archiveName});
-  if (saved.status == SaveStatus::Declined || saved.status == SaveStatus::Refused) return;
+  // The look before the save may have shown the progress page: the name page comes back.
+  if (saved.status == SaveStatus::Declined || saved.status == SaveStatus::Refused) {
+    ShowPage(WizardPage::ArchiveName);
+    return;
+  }
   // The save puts "[bez názvu]" into the box when it was left blank.
   m_archiveName = saved.archiveName;
   m_outcome = SaveOutcomeText(saved, m_action);

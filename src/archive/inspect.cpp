@@ -1,5 +1,7 @@
 #include "archive/inspect.h"
 
+#include <algorithm>
+#include <climits>
 #include <exception>
 
 #include "archive/modules.h"
@@ -55,18 +57,70 @@ Result InspectRecord(TBFTable& archive, TBFTable& money, bool seekable, const st
   return Result::Ok();
 }
 
-void ShowTableBegins(const InspectionProgress* shown, const TableInspection& t, int records) {
-  if (!shown) return;
-  shown->progress.SetText("Porovnávám " + t.row.WorkingStr + "...");
-  shown->progress.SetMaximum(records);
-  shown->progress.SetPosition(0);
-  shown->progress.ProcessMessages();
-}
+// How far the look is, on the progress it is shown on (none: not shown): a table's bar, or with a
+// text of its own one bar over the whole archive.
+class InspectionShown {
+public:
+  explicit InspectionShown(const InspectionProgress* shown) : m_shown(shown) {}
+
+  // The records of each archive table, read once before the first table begins: the observer
+  // counts the whole look by them, the bar of the whole archive goes over their sum. A table that
+  // cannot be opened counts none here; the look itself says what is wrong with it.
+  void Begin(const std::string& archiveDir, const ArchiveInspection& result) {
+    if (!m_shown) return;
+    std::vector<int> records;
+    long long all = 0;
+    for (const TableInspection& t : result.tables) {
+      TBFTable archive;
+      const bool open = archive.OpenTable(archiveDir + t.row.FileName, kArchiveTableReading) == 0;
+      records.push_back(open ? archive.RecCount() : 0);
+      all += records.back();
+    }
+    if (m_shown->observer) m_shown->observer->JobBegins(records);
+    if (Whole()) {
+      m_shown->progress.SetText(m_shown->text);
+      m_shown->progress.SetMaximum(static_cast<int>(std::min<long long>(all, INT_MAX)));
+      m_shown->progress.SetPosition(0);
+      m_shown->progress.ProcessMessages();
+    }
+  }
+  void TableBegins(const TableInspection& t, int records) {
+    if (!m_shown || Whole()) return;
+    m_shown->progress.SetText("Porovnávám " + t.row.WorkingStr + "...");
+    m_shown->progress.SetMaximum(records);
+    m_shown->progress.SetPosition(0);
+    m_shown->progress.ProcessMessages();
+  }
+  // After each record of the table: every few records the window works and the bar moves. False
+  // when the user asked to stop.
+  bool Tick(int recordsOfTable) {
+    if (!m_shown) return true;
+    if (recordsOfTable % kProgressStep == 0) {
+      m_shown->progress.ProcessMessages();
+      m_shown->progress.SetPosition(Position(recordsOfTable));
+    }
+    return !m_shown->progress.AbortRequested();
+  }
+  void TableEnds(int recordsOfTable) {
+    if (!m_shown) return;
+    m_shown->progress.SetPosition(Position(recordsOfTable));
+    m_before += recordsOfTable;
+  }
+
+private:
+  bool Whole() const { return !m_shown->text.empty(); }
+  int Position(int recordsOfTable) const {
+    return Whole() ? static_cast<int>(std::min<long long>(m_before + recordsOfTable, INT_MAX)) : recordsOfTable;
+  }
+
+  const InspectionProgress* m_shown;
+  long long m_before = 0;  // the records of the tables before this one
+};
 
 // One row of the file list: every archive record sought in the Money table, nothing locked.
 // Stopped when the user asked to stop.
 Result InspectRow(const HostContext& ctx, const std::string& archiveDir, std::size_t index, bool listDocuments,
-                  ArchiveInspection& result, const InspectionProgress* shown, bool firstDifference) {
+                  ArchiveInspection& result, InspectionShown& shown, bool firstDifference) {
   TableInspection& t = result.tables[index];
   const RowTables p = RowTablePaths(ctx, t.row, archiveDir);
   TBFTable archive, money;
@@ -74,7 +128,7 @@ Result InspectRow(const HostContext& ctx, const std::string& archiveDir, std::si
   t.moneyTableExists = FileExists(p.money + ".dat");
   if (archive.OpenTable(p.archive, kArchiveTableReading) != 0) return Result::Failed(OpenErrorText(p.archive));
   TableCloser closeArchive(archive);
-  ShowTableBegins(shown, t, archive.RecCount());
+  shown.TableBegins(t, archive.RecCount());
   if (archive.RecCount() < 1) return Result::Ok();
   if (archive.GoTop() != 0) return Result::Failed(PositionErrorText(p.archive));
 
@@ -93,13 +147,10 @@ Result InspectRow(const HostContext& ctx, const std::string& archiveDir, std::si
       return read;
     }
     if (firstDifference && t.differing > 0) return Result::Ok();
-    if (shown) {
-      ProgressTick(shown->progress, t.recorded);
-      if (shown->progress.AbortRequested()) return Result::Stopped();
-    }
+    if (!shown.Tick(t.recorded)) return Result::Stopped();
     archive.Skip();
   } while (!archive.IsEof());
-  if (shown) shown->progress.SetPosition(t.recorded);
+  shown.TableEnds(t.recorded);
   return Result::Ok();
 }
 
@@ -111,13 +162,14 @@ Result InspectArchive(const HostContext& ctx, const std::string& archiveDir, boo
   FileList files;
   if (Result listed = ReadArchiveFileList(archiveDir, files); !listed.IsOk()) return listed;
   for (const FileListRow& row : files) result.tables.push_back(TableInspection{row});
-  if (shown) shown->progress.ClearAbort();
+  InspectionShown progress(shown);
   try {
+    progress.Begin(archiveDir, result);
     for (std::size_t i = 0; i < result.tables.size(); ++i) {
       if (shown && shown->observer) {
         shown->observer->TableBegins(static_cast<int>(i) + 1, static_cast<int>(result.tables.size()));
       }
-      if (Result inspected = InspectRow(ctx, archiveDir, i, listDocuments, result, shown, firstDifference);
+      if (Result inspected = InspectRow(ctx, archiveDir, i, listDocuments, result, progress, firstDifference);
           !inspected.IsOk()) {
         return inspected;
       }

@@ -40,10 +40,14 @@ struct ArchiveInspection {
 };
 
 // Where a long comparison shows how far it is, as a save does: the table (with the observer's
-// number of it) and a position every few documents. A request to stop ends it at the next one.
+// number of it, after the records of every table) and a position every few documents, letting the
+// window work at each. A request to stop ends it at the next one; the road that starts it clears
+// an earlier request. With a `text`, that text stands for the whole look and the bar goes once over
+// every record of the archive (the look before a save).
 struct InspectionProgress {
   Progress& progress;
   OperationObserver* observer = nullptr;
+  std::string text{};
 };
 
 // Compares every archived document with its document in Money, found by the key index as the

@@ -1,7 +1,5 @@
 #include "archive/report.h"
 
-#include <algorithm>
-
 namespace vorlend {
 
 bool ArchivableLock(const Variant& lock) {
@@ -13,12 +11,6 @@ bool SameLockState(const Variant& a, const Variant& b) {
   bool x = false, y = false;
   if (a.ToBool(x) && b.ToBool(y)) return x == y;
   return a == b;
-}
-
-int OverallPercent(int table, int tables, long long position, long long maximum) {
-  const long long share = position < 0 ? 100 : maximum > 0 ? std::min(100LL, position * 100 / maximum) : 0;
-  if (tables <= 0) return static_cast<int>(share);
-  return static_cast<int>(((table - 1) * 100LL + share) / tables);
 }
 
 }  // namespace vorlend

@@ -1,9 +1,10 @@
 #pragma once
 // What a save or a restore tells beyond the progress port: the counts a front end sums up at the
-// end, and an observer for a front end that follows the tables and names the document of a lock
-// conflict (the batch console does both; the window needs neither).
+// end, and an observer for a front end that follows the tables and the whole job, and names the
+// document of a lock conflict (the batch console does all of it; the window follows the job).
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/variant.h"
 
@@ -26,6 +27,10 @@ struct OperationCounts {
 class OperationObserver {
 public:
   virtual ~OperationObserver() = default;
+  // The job's tables, once before the first begins: how many documents each will go through (a
+  // save: its Money table's documents; a restore: the archive records it will put back; a
+  // comparison: the archive's records), so the whole job's share can count documents.
+  virtual void JobBegins(const std::vector<int>& tableDocuments) { (void)tableDocuments; }
   // A row of the file list begins (`number` from 1 to `count`), before its progress text is set.
   virtual void TableBegins(int number, int count) = 0;
   // The row's table has been handled to its end.
@@ -33,10 +38,6 @@ public:
   // Another user holds this document; the lock-conflict question follows.
   virtual void LockConflict(const std::string& shownTable, std::int32_t key) = 0;
 };
-
-// How much of a whole job is done, in percent, counted by tables: the tables before the `table`th
-// of `tables`, and of this one `position` of `maximum` (a negative position: the table is done).
-int OverallPercent(int table, int tables, long long position, long long maximum);
 
 // Two lock values a restore would not tell apart: both Null, or both the same truth value.
 bool SameLockState(const Variant& a, const Variant& b);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <vector>
 
 #include "archive/modules.h"
 #include "archive/operation.h"
@@ -19,7 +20,7 @@ constexpr const char* kAbortQuestion = "Opravdu chcete přerušit právě probí
 
 // The steps of a restore, defined below the entry points in the order they happen.
 Result RestoreLocksUnguarded(RestoreJob& job, const std::string& archiveDir);
-Result CheckEveryTable(RestoreJob& job, const std::string& archiveDir);
+Result CheckEveryTable(RestoreJob& job, const std::string& archiveDir, std::vector<int>& documents);
 Result OpenRow(RestoreJob& job, const FileListRow& row, const RowTables& p, bool showProgress, bool& ready);
 Result RestoreRow(RestoreJob& job, const FileListRow& row, const std::string& archiveDir);
 Result RestoreDocument(RestoreJob& job, RestoreBlock& block, std::int32_t key, const Variant& archived);
@@ -78,7 +79,9 @@ Result RestoreLocksUnguarded(RestoreJob& job, const std::string& archiveDir) {
   // The whole archive is checked before anything in Money is touched.
   if (Result listed = ReadArchiveFileList(archiveDir, job.mtFileList); !listed.IsOk()) return listed;
   job.counts.tables = static_cast<int>(job.mtFileList.size());
-  if (Result checked = CheckEveryTable(job, archiveDir); !checked.IsOk()) return checked;
+  std::vector<int> documents;
+  if (Result checked = CheckEveryTable(job, archiveDir, documents); !checked.IsOk()) return checked;
+  if (job.observer) job.observer->JobBegins(documents);
   for (const FileListRow& row : job.mtFileList) {
     if (Result restored = RestoreRow(job, row, archiveDir); !restored.IsOk()) return restored;
     ++job.counts.tablesDone;
@@ -88,20 +91,22 @@ Result RestoreLocksUnguarded(RestoreJob& job, const std::string& archiveDir) {
 }
 
 // Everything the restore will read or change is opened once, and every archive record read,
-// before the first document is written.
-Result CheckEveryTable(RestoreJob& job, const std::string& archiveDir) {
+// before the first document is written. `documents` gets the records each row will restore, in
+// the file list's order (0 for a row with nothing to restore).
+Result CheckEveryTable(RestoreJob& job, const std::string& archiveDir, std::vector<int>& documents) {
+  documents.clear();
   for (const FileListRow& row : job.mtFileList) {
     const RowTables p = RowTablePaths(job.context, row, archiveDir);
     TableCloser closeArchive(job.BFLockFile);
     TableCloser closeMoney(job.BFMoneyFile);
+    documents.push_back(0);
     bool ready = false;
     if (Result opened = OpenRow(job, row, p, false, ready); !opened.IsOk()) return opened;
     if (!ready) continue;
     ArchiveReader reader(job.BFLockFile, p.archive);
     std::int32_t key = 0;
     Variant lock;
-    while (reader.Next(key, lock)) {
-    }
+    while (reader.Next(key, lock)) ++documents.back();
     if (!reader.Outcome().IsOk()) return reader.Outcome();
   }
   return Result::Ok();

@@ -15,13 +15,24 @@ namespace {
 
 // How many documents restoring the archive would change (with `firstDifference`, 1 as soon as one
 // would); -1 when the look cannot be made (the archive held by another user's deletion, a damaged
-// table), which a caller counts as a change.
-int DifferingDocuments(const HostContext& ctx, const ArchiveRow& row, bool firstDifference) {
+// table), which a caller counts as a change. Shown on `shown` when given; Stopped when the user
+// asked to stop there.
+Result DifferingDocuments(const HostContext& ctx, const ArchiveRow& row, bool firstDifference, int& differing,
+                          const InspectionProgress* shown = nullptr) {
+  differing = -1;
   const ArchiveHold hold(ctx, row, LockMode::Shared);
-  if (!hold.Held()) return -1;
+  if (!hold.Held()) return Result::Ok();
   ArchiveInspection inspection;
-  if (!InspectArchive(ctx, hold.Dir(), false, inspection, nullptr, firstDifference).IsOk()) return -1;
-  return InspectionTotals(inspection).differing;
+  Result inspected = InspectArchive(ctx, hold.Dir(), false, inspection, shown, firstDifference);
+  if (inspected.Kind() == ResultKind::Stopped) return inspected;
+  if (inspected.IsOk()) differing = InspectionTotals(inspection).differing;
+  return Result::Ok();
+}
+
+// The text on the progress while the look before a save reads an archive.
+std::string LookText(const ArchiveRow& row) {
+  const std::string named = "archiv " + row.Dir + " (\"" + row.MapName + "\")";
+  return row.complete ? "Kontroluji " + named + " se stejnými tabulkami..." : "Kontroluji nedokončený " + named + "...";
 }
 
 bool SameArchiveRow(const ArchiveRow& a, const ArchiveRow& b) {
@@ -57,49 +68,83 @@ std::vector<std::string> PlannedTables(const YearList& years, const ModuleFilter
   return tables;
 }
 
-bool FindUnfinished(const HostContext& ctx, const ArchiveList& list, const std::vector<std::string>& tables,
-                    const std::vector<ArchiveRow>& accepted, UnfinishedArchive& found) {
+namespace {
+
+// The archives a new save looks at, newest first: all but those the user agreed to go on beside.
+std::vector<ArchiveRow> RowsToLookAt(const ArchiveList& list, const std::vector<ArchiveRow>& accepted) {
   std::vector<ArchiveRow> rows;
   for (const ArchiveRow& row : list.Rows()) {
     if (!Accepted(accepted, row)) rows.push_back(row);
   }
   std::sort(rows.begin(), rows.end(), [](const ArchiveRow& a, const ArchiveRow& b) { return SavedAfter(a, b); });
+  return rows;
+}
+
+// How many documents the archive's restore would change, read on the progress page when there is
+// one: a large archive takes seconds, and the user may stop the save meanwhile.
+Result LookInto(const HostContext& ctx, const ArchiveRow& row, Progress* progress, int& differing) {
+  if (!progress) return DifferingDocuments(ctx, row, true, differing);
+  progress->Begin();
+  const InspectionProgress shown{*progress, nullptr, LookText(row)};
+  Result looked = DifferingDocuments(ctx, row, true, differing, &shown);
+  progress->SetPosition(0);
+  return looked;
+}
+
+// The newest complete archive of any of `tables` whose restore would still change documents. Only
+// the newest one of each table is looked into: an older one's changes were recorded by the newer
+// one, whose restore comes first.
+Result FindPending(const HostContext& ctx, const std::vector<ArchiveRow>& rows, std::vector<std::string> tables,
+                   Progress* progress, std::optional<UnfinishedArchive>& found) {
+  for (const ArchiveRow& row : rows) {
+    if (tables.empty()) break;
+    if (!row.complete || !row.damage.empty()) continue;
+    const auto end = std::remove_if(tables.begin(), tables.end(), [&](const std::string& t) {
+      return std::find(row.tables.begin(), row.tables.end(), t) != row.tables.end();
+    });
+    if (end == tables.end()) continue;
+    tables.erase(end, tables.end());
+    int differing = 0;
+    if (Result looked = LookInto(ctx, row, progress, differing); !looked.IsOk()) return looked;
+    if (differing > 0) {
+      found = UnfinishedArchive{row, UnfinishedKind::Pending};
+      return Result::Ok();
+    }
+  }
+  return Result::Ok();
+}
+
+}  // namespace
+
+Result FindUnfinished(const HostContext& ctx, const ArchiveList& list, const std::vector<std::string>& tables,
+                      const std::vector<ArchiveRow>& accepted, std::optional<UnfinishedArchive>& found,
+                      Progress* progress) {
+  found.reset();
+  const std::vector<ArchiveRow> rows = RowsToLookAt(list, accepted);
   for (const ArchiveRow& row : rows) {
     if (row.running) {
-      found = {row, UnfinishedKind::Running};
-      return true;
+      found = UnfinishedArchive{row, UnfinishedKind::Running};
+      return Result::Ok();
     }
   }
   // A damaged archive is left out: nothing restores it, so no question could lead anywhere.
   for (const ArchiveRow& row : rows) {
-    if (!row.complete && row.damage.empty() && DifferingDocuments(ctx, row, true) != 0) {
-      found = {row, UnfinishedKind::Incomplete};
-      return true;
+    if (row.complete || !row.damage.empty()) continue;
+    int differing = 0;
+    if (Result looked = LookInto(ctx, row, progress, differing); !looked.IsOk()) return looked;
+    if (differing != 0) {
+      found = UnfinishedArchive{row, UnfinishedKind::Incomplete};
+      return Result::Ok();
     }
   }
-  // Of the complete archives only the newest one of each table is looked into: an older one's
-  // changes were recorded by the newer one, whose restore comes first.
-  std::vector<std::string> open = tables;
-  for (const ArchiveRow& row : rows) {
-    if (open.empty()) break;
-    if (!row.complete || !row.damage.empty()) continue;
-    const auto end = std::remove_if(open.begin(), open.end(), [&](const std::string& t) {
-      return std::find(row.tables.begin(), row.tables.end(), t) != row.tables.end();
-    });
-    if (end == open.end()) continue;
-    open.erase(end, open.end());
-    if (DifferingDocuments(ctx, row, true) > 0) {
-      found = {row, UnfinishedKind::Pending};
-      return true;
-    }
-  }
+  if (Result looked = FindPending(ctx, rows, tables, progress, found); !looked.IsOk() || found) return looked;
   for (const ArchiveRow& row : rows) {
     if (!row.complete && row.damage.empty()) {
-      found = {row, UnfinishedKind::NothingToRestore};
-      return true;
+      found = UnfinishedArchive{row, UnfinishedKind::NothingToRestore};
+      return Result::Ok();
     }
   }
-  return false;
+  return Result::Ok();
 }
 
 namespace {
@@ -188,7 +233,10 @@ std::string PendingDeletionQuestion(const ArchiveRow& row, int pending) {
 }
 
 int PendingChanges(const HostContext& ctx, const ArchiveRow& row) {
-  return row.complete ? 0 : DifferingDocuments(ctx, row, false);
+  if (row.complete) return 0;
+  int differing = -1;
+  static_cast<void>(DifferingDocuments(ctx, row, false, differing));
+  return differing;
 }
 
 bool RunListRoad(const HostContext& ctx, Dialogs& dialogs, ArchiveList& list, bool tidy) {
@@ -236,6 +284,8 @@ SaveOutcome RunSaveRoad(const HostContext& ctx, const RoadPorts& ports, const Ro
   // of two saves started together the second finds the first running. The lock is let go while a
   // question waits, and the look is made again afterwards.
   const std::vector<std::string> planned = PlannedTables(years, choices.filter);
+  // "Přerušit" stops the save from here on, the look at the archives included.
+  ports.progress.ClearAbort();
   std::vector<ArchiveRow> accepted;
   std::optional<SaveStartLock> start;
   ArchiveList archives;
@@ -256,8 +306,18 @@ SaveOutcome RunSaveRoad(const HostContext& ctx, const RoadPorts& ports, const Ro
       outcome.status = SaveStatus::Refused;
       return outcome;
     }
-    if (!FindUnfinished(ctx, archives, planned, accepted, outcome.unfinished)) break;
+    std::optional<UnfinishedArchive> found;
+    if (Result looked = FindUnfinished(ctx, archives, planned, accepted, found, &ports.progress); !looked.IsOk()) {
+      // Stopped while it looked: nothing has been written or changed.
+      start.reset();
+      outcome.result = std::move(looked);
+      Present(outcome.result, ports, outcome.counts);
+      outcome.status = SaveStatus::Failed;
+      return outcome;
+    }
+    if (!found) break;
     start.reset();
+    outcome.unfinished = *found;
     const UnfinishedArchive& u = outcome.unfinished;
     if (!ports.dialogs.Ask(UnfinishedQuestionId(u.kind), MsgKind::Warning, UnfinishedArchiveQuestion(u))) {
       outcome.status = SaveStatus::Declined;
@@ -349,6 +409,7 @@ Result RunComparisonRoad(const HostContext& ctx, Dialogs& dialogs, const Archive
   const ArchiveHold hold(ctx, row, LockMode::Shared);
   if (!hold.HeldOrSay(dialogs)) return Result::Refused(hold.RefusalText());
   if (recap) ShowRecapitulation(hold.Dir(), *recap);
+  if (shown) shown->progress.ClearAbort();
   Result compared = InspectArchive(ctx, hold.Dir(), listDocuments, inspection, shown);
   SayFailure(compared, dialogs);
   return compared;

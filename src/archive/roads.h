@@ -5,6 +5,7 @@
 // with, the job itself, the deletion offered after a restore, and the counts. The front ends only
 // present the outcome.
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -58,11 +59,15 @@ struct UnfinishedArchive {
 std::vector<std::string> PlannedTables(const YearList& years, const ModuleFilter& filter);
 
 // The archive that matters most to a new save of `tables` and that the user has not yet agreed to
-// go on beside (`accepted`): one whose save runs, then an unfinished one whose restore would
-// change something, then the newest complete one of any of these tables whose restore would
-// (its states would be recorded as the earlier ones), then any other unfinished one.
-bool FindUnfinished(const HostContext& ctx, const ArchiveList& list, const std::vector<std::string>& tables,
-                    const std::vector<ArchiveRow>& accepted, UnfinishedArchive& found);
+// go on beside (`accepted`), in `found`: one whose save runs, then an unfinished one whose restore
+// would change something, then the newest complete one of any of these tables whose restore
+// would (its states would be recorded as the earlier ones), then any other unfinished one. An
+// archive looked into is read on `progress` (its page begun, a text naming the archive, the bar
+// over its records, the window at work every few records); Stopped when the user asked to stop
+// there, with nothing written or changed.
+Result FindUnfinished(const HostContext& ctx, const ArchiveList& list, const std::vector<std::string>& tables,
+                      const std::vector<ArchiveRow>& accepted, std::optional<UnfinishedArchive>& found,
+                      Progress* progress = nullptr);
 
 // What is unfinished about the archive, and why a new save should not ignore it.
 std::string UnfinishedArchiveText(const UnfinishedArchive& archive);
@@ -101,7 +106,9 @@ struct SaveOutcome {
 
 // Asks about an unfinished archive (QuestionId::GoOnDespiteUnfinished) or one of the same tables
 // still waiting for its restore (QuestionId::ArchiveOrder), then saves. Refused: another save's
-// start held the agenda too long, or the archive root cannot be made (after the message).
+// start held the agenda too long, or the archive root cannot be made (after the message). The
+// look at the archives shows on the progress and stops on the user's request: Failed with a
+// Stopped result, nothing created.
 SaveOutcome RunSaveRoad(const HostContext& ctx, const RoadPorts& ports, const RoadTables& tables, const YearList& years,
                         SaveChoices choices, int blockSize = kSaveBlockSize);
 

@@ -30,7 +30,7 @@ Result BuildFileList(SaveJob& job, std::string& yearsText);
 Result CreateArchiveTables(SaveJob& job);
 Result WriteArchiveDescription(SaveJob& job, const std::string& yearsText);
 std::string SkippedWarning(const std::vector<SkippedDocuments>& skipped);
-Result OpenEveryTable(SaveJob& job);
+Result OpenEveryTable(SaveJob& job, std::vector<int>& documents);
 Result SaveRow(SaveJob& job, const FileListRow& row);
 Result SaveDocument(SaveJob& job, SaveBlock& block, int& skipped);
 Result LeaveHeldDocument(SaveBlock& block, const DocumentState& walked, Result locked);
@@ -155,9 +155,11 @@ Result SaveLocksUnguarded(SaveJob& job) {
   if (Result listed = BuildFileList(job, yearsText); !listed.IsOk()) return listed;
   if (Result created = CreateArchiveTables(job); !created.IsOk()) return created;
   if (Result described = WriteArchiveDescription(job, yearsText); !described.IsOk()) return described;
-  if (Result opened = OpenEveryTable(job); !opened.IsOk()) return opened;
+  std::vector<int> documents;
+  if (Result opened = OpenEveryTable(job, documents); !opened.IsOk()) return opened;
 
   job.counts.tables = static_cast<int>(job.mtFileList.size());
+  if (job.observer) job.observer->JobBegins(documents);
   for (const FileListRow& row : job.mtFileList) {
     if (Result saved = SaveRow(job, row); !saved.IsOk()) return saved;
     ++job.counts.tablesDone;
@@ -263,16 +265,20 @@ std::string SkippedWarning(const std::vector<SkippedDocuments>& skipped) {
 // table of a later module must stop the save while every document is still as it was. The first
 // record's key and lock are read as well, so a table without those fields is found here too; and
 // a table whose documents will change must have the index the restore finds them by, or their
-// earlier states could never be put back.
-Result OpenEveryTable(SaveJob& job) {
+// earlier states could never be put back. Each table's count of documents comes with it
+// (`documents`, in the file list's order; 0 for a table that does not exist).
+Result OpenEveryTable(SaveJob& job, std::vector<int>& documents) {
+  documents.clear();
   for (const FileListRow& row : job.mtFileList) {
     const RowTables p = RowTablePaths(job.context, row, job.ArchiveDir);
+    documents.push_back(0);
     if (FileExists(p.money + ".dat")) {
       if (Result opened = OpenWithRetry(job.BFMoneyFile, p.money, job.dialogs, row.WorkingStr); !opened.IsOk()) {
         return opened;
       }
       TableCloser closeMoney(job.BFMoneyFile);
-      if (job.BFMoneyFile.RecCount() >= 1) {
+      documents.back() = job.BFMoneyFile.RecCount();
+      if (documents.back() >= 1) {
         if (job.BFMoneyFile.GoTop() != 0) return Result::Failed(PositionErrorText(p.money));
         const std::string keyField = KeyFieldForFileName(row.FileName);
         job.BFMoneyFile.Value(keyField);

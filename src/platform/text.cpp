@@ -248,4 +248,17 @@ bool ParseInt32(std::string_view text, int& out) {
   return true;
 }
 
+std::string GroupedNumber(long long number) {
+  // The magnitude as unsigned, so the smallest long long has one too.
+  const unsigned long long magnitude =
+      number < 0 ? 0ULL - static_cast<unsigned long long>(number) : static_cast<unsigned long long>(number);
+  const std::string digits = std::to_string(magnitude);
+  std::string grouped = number < 0 ? "-" : "";
+  for (std::size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) grouped += kThousandsSeparator;
+    grouped += digits[i];
+  }
+  return grouped;
+}
+
 }  // namespace vorlend

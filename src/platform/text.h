@@ -39,4 +39,11 @@ std::vector<std::string> Split(std::string_view text, char delimiter);
 // Decimal integer in 32 bits with an optional sign; false on anything else.
 bool ParseInt32(std::string_view text, int& out);
 
+// The separator of thousands in a number shown to the user: the no-break space, as the Czech
+// locale of Windows groups digits, so a number is never broken across two lines.
+inline constexpr const char* kThousandsSeparator = "\u00A0";
+// A whole number with its digits in groups of three, the Czech way: 144000 is "144 000" (with
+// kThousandsSeparator), -1234 is "-1 234". For the user's eyes only, never for a machine's output.
+std::string GroupedNumber(long long number);
+
 }  // namespace vorlend

@@ -1,52 +1,43 @@
 #pragma once
-// Keeps the second click of a double click off the page the first click has just shown.
-//
-// The wizard's "Další >>" and "Start" sit in the same place on consecutive pages, so without this
-// a double click on "Další >>" would press the next page's "Start" before the user ever saw that
-// page. After a page change made by a click, the buttons and links of the new page take no mouse
-// press until the page has been painted and the platform's double-click interval has passed since
-// that click. Times are the events' own timestamps, so a click queued behind a slow handler (the
-// version check) is judged by when the user made it, not by when it is handled.
+// The click guard of app/click_guard.h on Qt: the events' timestamps and the platform's
+// double-click interval handed to the rule, which keeps the second click of a double click (and
+// every further click of a burst) off the page the first click has just shown.
 #include <QtGlobal>
-#include <optional>
 
+#include "app/click_guard.h"
+
+class QKeyEvent;
 class QMouseEvent;
 
 namespace vorlend::ui {
 
 class ClickGuard {
 public:
-  // However short the platform's double-click interval, the new page's buttons take no click for
-  // this long after the click that showed it.
-  static constexpr int kMinimumGuardMs = 600;
+  static constexpr int kMinimumGuardMs = static_cast<int>(vorlend::ClickGuard::kMinimumIntervalMs);
 
   // Marks the handling of a click's release on a button or link: a page change made inside it
   // comes from that click.
   class Click {
   public:
-    Click(ClickGuard& guard, quint64 timestamp);
-    ~Click();
-    Click(const Click&) = delete;
-    Click& operator=(const Click&) = delete;
+    Click(ClickGuard& guard, quint64 timestamp) : m_click(guard.m_rule, timestamp) {}
 
   private:
-    ClickGuard& m_guard;
-    std::optional<quint64> m_outer;
+    vorlend::ClickGuard::Click m_click;
   };
 
-  // The wizard shows another page. A change made by a click arms the guard; any other change
-  // (a key, the end of a long operation started by the keyboard) lifts it.
-  void PageChanged();
-  // The new page has been painted: the user can see what a further click would press.
-  void PagePainted() { m_painted = true; }
-  // Whether a mouse press with this timestamp on the current page's buttons must be ignored.
-  bool Blocks(quint64 pressTimestamp) const;
-  bool Blocks(const QMouseEvent& press) const;
+  // The wizard shows another page (see vorlend::ClickGuard::PageChanged).
+  void PageChanged() { m_rule.PageChanged(); }
+  // The new page has been painted.
+  void PagePainted() { m_rule.PagePainted(); }
+  // Whether a mouse press on the current page's buttons and links must be ignored; a swallowed
+  // press makes the next click wait the interval again.
+  [[nodiscard]] bool Swallows(const QMouseEvent& press);
+  // The same for Enter on a focused button: a second Enter queued behind the one that pressed
+  // "Start" must not press the progress page's "Přerušit".
+  [[nodiscard]] bool Swallows(const QKeyEvent& press);
 
 private:
-  std::optional<quint64> m_click;    // the release being handled, if any
-  std::optional<quint64> m_armedAt;  // the release that changed the page
-  bool m_painted = true;
+  vorlend::ClickGuard m_rule;
 };
 
 }  // namespace vorlend::ui

@@ -22,6 +22,8 @@ class QtProgress;
 class ComparisonDialog : public QDialog {
   Q_OBJECT
 public:
+  // Over `parent`, with its font, and never larger than it: the tables scroll, their total stays in
+  // sight below them.
   explicit ComparisonDialog(QWidget* parent);
   ~ComparisonDialog() override;
 
@@ -32,18 +34,24 @@ public:
   // The counts of a comparison, in place of its progress.
   void ShowCounts(const ArchiveInspection& inspection);
 
+  // The row of each table; the total row is Total(), outside the table's scrolling.
   QTableWidget* Counts() const { return m_counts; }
+  QTableWidget* Total() const { return m_total; }
   QLabel* Summary() const { return m_summary; }
 
 protected:
   void reject() override;
 
 private:
+  // The total's columns as wide as the table's, each under its own.
+  void AlignTotal();
+
   QLabel* m_text = nullptr;
   QProgressBar* m_bar = nullptr;
   QLabel* m_overall = nullptr;
   QLabel* m_summary = nullptr;
   QTableWidget* m_counts = nullptr;
+  QTableWidget* m_total = nullptr;
   QPushButton* m_close = nullptr;
   std::unique_ptr<QtProgress> m_progress;
   std::unique_ptr<QtObserver> m_observer;

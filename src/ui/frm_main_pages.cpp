@@ -379,7 +379,7 @@ QWidget* TfrmMain::BuildArchiveNamePage() {
   QLabel* caption = PlainLabel(T("Název archivu:"), page);
   caption->setObjectName(QStringLiteral("Label6"));
   nameRow->addWidget(caption);
-  edtNazevMapy = new QLineEdit(page);
+  edtNazevMapy = new CzechLineEdit(page);
   edtNazevMapy->setObjectName(QStringLiteral("edtNazevMapy"));
   edtNazevMapy->setMaxLength(50);
   caption->setBuddy(edtNazevMapy);

@@ -154,7 +154,7 @@ QtProgress::QtProgress(QLabel* text, QProgressBar* bar, std::function<void()> be
     : m_text(text), m_bar(bar), m_begin(std::move(begin)) {}
 
 void QtProgress::Begin() {
-  m_table = m_tables = 0;
+  m_job.Reset();
   if (m_overall) m_overall->clear();
   if (m_begin) m_begin();
 }
@@ -163,23 +163,22 @@ void QtProgress::SetOverallLabel(QLabel* overall) {
   m_overall = overall;
 }
 
+void QtProgress::JobBegins(const std::vector<int>& tableDocuments) {
+  m_job.JobBegins(tableDocuments);
+}
+
 void QtProgress::TableBegins(int number, int count) {
-  m_table = number;
-  m_tables = count;
-  m_maximum = 0;
-  ShowOverall(0);
+  m_job.TableBegins(number, count);
+  ShowOverall();
 }
 
 void QtProgress::TableEnds() {
-  m_maximum = 0;
-  ShowOverall(-1);
+  m_job.TableEnds();
+  ShowOverall();
 }
 
-// `position` within the current table; -1: the table is done.
-void QtProgress::ShowOverall(int position) {
-  if (!m_overall || m_tables <= 0) return;
-  const int whole = OverallPercent(m_table, m_tables, position, m_maximum);
-  m_overall->setText(QStringLiteral("Tabulka %1 z %2, celkem %3 %").arg(m_table).arg(m_tables).arg(whole));
+void QtProgress::ShowOverall() {
+  if (m_overall && m_job.Shown()) m_overall->setText(Q(m_job.Text()));
 }
 
 void QtProgress::SetText(const std::string& text) {
@@ -189,13 +188,14 @@ void QtProgress::SetText(const std::string& text) {
 void QtProgress::SetMaximum(int maximum) {
   // A range of 0..0 would turn the bar into a busy indicator.
   if (m_bar) m_bar->setRange(0, std::max(1, maximum));
-  m_maximum = maximum;
+  m_job.SetMaximum(maximum);
 }
 
 void QtProgress::SetPosition(int position) {
   // QProgressBar ignores a value outside its range; the bar is clamped instead.
   if (m_bar) m_bar->setValue(std::clamp(position, m_bar->minimum(), m_bar->maximum()));
-  if (position > 0) ShowOverall(position);
+  m_job.SetPosition(position);
+  if (position > 0) ShowOverall();
 }
 
 void QtProgress::ProcessMessages() {

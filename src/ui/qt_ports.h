@@ -4,7 +4,9 @@
 #include <QString>
 #include <functional>
 #include <string>
+#include <vector>
 
+#include "app/job_progress.h"
 #include "archive/report.h"
 #include "platform/ports.h"
 
@@ -55,24 +57,27 @@ public:
   void ProcessMessages() override;
   void Begin() override;
 
-  // The whole job under the bar: "Tabulka i z n, celkem p %", in `overall`.
+  // The whole job under the bar (JobProgress): "Tabulka i z n, celkem p %, zbývá asi …", in
+  // `overall`.
   void SetOverallLabel(QLabel* overall);
+  void JobBegins(const std::vector<int>& tableDocuments);
   void TableBegins(int number, int count);
   void TableEnds();
 
 private:
-  void ShowOverall(int position);
+  void ShowOverall();
   QPointer<QLabel> m_text;
   QPointer<QProgressBar> m_bar;
   QPointer<QLabel> m_overall;
   std::function<void()> m_begin;
-  int m_table = 0, m_tables = 0, m_maximum = 0;
+  JobProgress m_job;
 };
 
-// Hands the tables a save or a restore goes through to the window's progress.
+// Hands the tables a save, a restore or a comparison goes through to the window's progress.
 class QtObserver : public OperationObserver {
 public:
   explicit QtObserver(QtProgress& progress) : m_progress(progress) {}
+  void JobBegins(const std::vector<int>& tableDocuments) override { m_progress.JobBegins(tableDocuments); }
   void TableBegins(int number, int count) override { m_progress.TableBegins(number, count); }
   void TableEnds() override { m_progress.TableEnds(); }
   void LockConflict(const std::string&, std::int32_t) override {}

@@ -1,7 +1,11 @@
 #include "ui/widgets.h"
 
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QGuiApplication>
 #include <QHelpEvent>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
@@ -10,6 +14,7 @@
 #include <QStylePainter>
 #include <QToolTip>
 
+#include "app/edit_menu.h"
 #include "ui/click_guard.h"
 
 namespace vorlend::ui {
@@ -22,7 +27,7 @@ WizardButton::WizardButton(const QString& text, ClickGuard& guard, QWidget* pare
 
 void WizardButton::mousePressEvent(QMouseEvent* event) {
   // A double click reaches here as a press too (QWidget's default double-click handling).
-  if (m_guard.Blocks(*event)) {
+  if (m_guard.Swallows(*event)) {
     m_swallowing = true;
     event->accept();
     return;
@@ -44,7 +49,10 @@ void WizardButton::mouseReleaseEvent(QMouseEvent* event) {
 void WizardButton::keyPressEvent(QKeyEvent* event) {
   if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
     event->accept();
-    if (!event->isAutoRepeat() && isEnabled()) click();
+    // Like a click, an Enter that shows another page keeps a second Enter off that page's buttons.
+    if (event->isAutoRepeat() || !isEnabled() || m_guard.Swallows(*event)) return;
+    ClickGuard::Click pressed(m_guard, event->timestamp());
+    click();
     return;
   }
   QPushButton::keyPressEvent(event);
@@ -64,7 +72,7 @@ LinkLabel::LinkLabel(const QString& text, QWidget* parent, ClickGuard* guard) : 
 }
 
 void LinkLabel::mousePressEvent(QMouseEvent* event) {
-  m_pressed = event->button() == Qt::LeftButton && !(m_guard && m_guard->Blocks(*event));
+  m_pressed = event->button() == Qt::LeftButton && !(m_guard && m_guard->Swallows(*event));
   QLabel::mousePressEvent(event);
 }
 
@@ -200,6 +208,62 @@ void WrapRadioButton::paintEvent(QPaintEvent*) {
 
 bool WrapRadioButton::hitButton(const QPoint& pos) const {
   return rect().contains(pos);
+}
+
+CzechLineEdit::CzechLineEdit(QWidget* parent) : QLineEdit(parent) {}
+
+QMenu* CzechLineEdit::CreateContextMenu() {
+  EditBoxState box;
+  box.readOnly = isReadOnly();
+  box.hidesText = echoMode() != QLineEdit::Normal;
+  box.canUndo = isUndoAvailable();
+  box.canRedo = isRedoAvailable();
+  box.hasSelection = hasSelectedText();
+  box.allSelected = hasSelectedText() && selectedText().size() == text().size();
+  box.empty = text().isEmpty();
+  box.clipboardHasText = !QGuiApplication::clipboard()->text().isEmpty();
+
+  auto* menu = new QMenu(this);
+  menu->setObjectName(QStringLiteral("edit_menu"));
+  for (const EditMenuItem& item : kEditMenu) {
+    if (item.separatorBefore) menu->addSeparator();
+    QAction* action = menu->addAction(QString::fromUtf8(item.caption));
+    action->setEnabled(EditCommandEnabled(item.command, box));
+    connect(action, &QAction::triggered, this, [this, command = item.command] { Run(command); });
+  }
+  return menu;
+}
+
+void CzechLineEdit::Run(EditCommand command) {
+  switch (command) {
+    case EditCommand::Undo:
+      undo();
+      break;
+    case EditCommand::Redo:
+      redo();
+      break;
+    case EditCommand::Cut:
+      cut();
+      break;
+    case EditCommand::Copy:
+      copy();
+      break;
+    case EditCommand::Paste:
+      paste();
+      break;
+    case EditCommand::Delete:
+      del();
+      break;
+    case EditCommand::SelectAll:
+      selectAll();
+      break;
+  }
+}
+
+void CzechLineEdit::contextMenuEvent(QContextMenuEvent* event) {
+  QMenu* menu = CreateContextMenu();
+  menu->setAttribute(Qt::WA_DeleteOnClose);
+  menu->popup(event->globalPos());
 }
 
 QLabel* PlainLabel(const QString& text, QWidget* parent, bool wordWrap) {

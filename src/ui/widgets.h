@@ -1,10 +1,15 @@
 #pragma once
 // Small controls the window needs beyond what Qt offers as is: the wizard's buttons, a label that
-// acts as a link, a label that elides its text, and a radio button whose caption wraps onto
-// several lines.
+// acts as a link, a label that elides its text, a radio button whose caption wraps onto several
+// lines, and an edit box with a Czech context menu.
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+
+#include "app/edit_menu.h"
+
+class QMenu;
 
 namespace vorlend::ui {
 
@@ -90,6 +95,24 @@ protected:
 private:
   int IndicatorSpace() const;
   QRect TextRect(int width) const;
+};
+
+// A one-line edit box whose context menu has the Czech words of Windows' own edit boxes ("&Zpět",
+// "Z&novu", "&Vyjmout", "&Kopírovat", "V&ložit", "&Odstranit", "Vybrat &vše"; app/edit_menu.h),
+// where QLineEdit would show Qt's English ones. Everything else is QLineEdit's.
+class CzechLineEdit : public QLineEdit {
+  Q_OBJECT
+public:
+  explicit CzechLineEdit(QWidget* parent = nullptr);
+
+  // The context menu as the box is now; the caller owns it.
+  QMenu* CreateContextMenu();
+
+protected:
+  void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+  void Run(EditCommand command);
 };
 
 // A label with the caption taken literally (never as rich text).

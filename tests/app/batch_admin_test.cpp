@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "app/console_ports.h"
+#include "app/job_progress.h"
 #include "batch_fixture.h"
 #include "host/host_context.h"
 #include "platform/files.h"
@@ -366,6 +367,7 @@ TEST(ConsoleProgressCadence, PositionLinesComeAtMostOnceASecondAndReachTheTotal)
   std::ostringstream screen;
   ConsoleProgress terminal(
       screen, false, [&] { return now; }, true);
+  terminal.JobBegins({100, 100, 100, 100});
   terminal.TableBegins(2, 4);
   terminal.SetText("Procházím B...");
   terminal.SetMaximum(100);
@@ -380,6 +382,60 @@ TEST(ConsoleProgressCadence, PositionLinesComeAtMostOnceASecondAndReachTheTotal)
             "\r\x1b[K  tabulka 2 z 4: 50 / 100 (50 %), celkem 37 %"
             "\r\x1b[K  tabulka 2 z 4: 100 / 100 (100 %), celkem 50 %"
             "\r\x1b[KHotovo.\n");
+}
+
+// The line on the whole job, the window's and the console's: its share counts documents (a table of
+// 597,000 among tables of 200 is most of the job), and the time left is told once the job has run
+// a few seconds and done a few percent, never at its end.
+TEST(JobProgressLine, CountsDocumentsAndTellsTheTimeLeftOnceItCanBeTold) {
+  auto now = std::chrono::steady_clock::time_point{};
+  JobProgress job([&] { return now; });
+  std::vector<int> documents(16, 200);
+  documents[5] = 597000;
+  job.JobBegins(documents);
+  auto table = [&](int number, int done) {
+    job.TableBegins(number, 16);
+    job.SetMaximum(documents[std::size_t(number - 1)]);
+    job.SetPosition(done);
+  };
+  for (int t = 1; t <= 5; ++t) {
+    table(t, 200);
+    job.SetPosition(0);  // as the save resets its bar at the end of a table
+    job.TableEnds();
+  }
+  table(6, 1000);
+  EXPECT_EQ(job.Text(), "Tabulka 6 z 16, celkem 0 %");
+  now += std::chrono::seconds(2);
+  job.SetPosition(59000);
+  EXPECT_EQ(job.Text(), "Tabulka 6 z 16, celkem 10 %");
+  now += std::chrono::seconds(58);
+  job.SetPosition(149000);
+  EXPECT_EQ(job.Text(), "Tabulka 6 z 16, celkem 25 %, zbývá asi 3 min");
+  now += std::chrono::seconds(54);
+  job.SetPosition(569000);
+  EXPECT_EQ(job.Text(), "Tabulka 6 z 16, celkem 95 %, zbývá asi 10 s");
+  job.TableEnds();
+  for (int t = 7; t <= 16; ++t) {
+    table(t, 200);
+    job.TableEnds();
+  }
+  EXPECT_EQ(job.Text(), "Tabulka 16 z 16, celkem 100 %");
+
+  // A slow start tells no time left until a few percent are done.
+  JobProgress slow([&] { return now; });
+  slow.JobBegins({1000});
+  slow.TableBegins(1, 1);
+  slow.SetMaximum(1000);
+  now += std::chrono::seconds(10);
+  slow.SetPosition(20);
+  EXPECT_EQ(slow.OverallText(), "celkem 2 %");
+  slow.SetPosition(30);
+  EXPECT_EQ(slow.OverallText(), "celkem 3 %, zbývá asi 5 min");
+
+  EXPECT_EQ(TimeLeftText(std::chrono::seconds(38)), "zbývá asi 40 s");
+  EXPECT_EQ(TimeLeftText(std::chrono::seconds(58)), "zbývá asi 1 min");
+  EXPECT_EQ(TimeLeftText(std::chrono::minutes(80)), "zbývá asi 1 h 20 min");
+  EXPECT_EQ(TimeLeftText(std::chrono::minutes(119)), "zbývá asi 2 h");
 }
 
 // --quiet holds back warnings, but not one that is the reason the run ends without success.

@@ -25,6 +25,7 @@ struct ArchiveFixture : ::testing::Test {
   HostContext ctx;
   ScriptedDialogs dialogs;
   ScriptedProgress progress;
+  RecordingObserver observer;
   TBFTable money, lock;
   YearList years;
   FileList files;
@@ -53,11 +54,13 @@ struct ArchiveFixture : ::testing::Test {
   SaveJob SaveJobFor(ModuleFilter filter, LockAction action, const std::string& name, int blockSize = kSaveBlockSize) {
     SaveJob job{ctx, dialogs, progress, money, lock, years, SaveChoices{filter, action, name}, files};
     job.blockSize = blockSize;
+    job.observer = &observer;
     return job;
   }
   int Restore(const std::string& archiveDir, int blockSize = kRestoreBlockSize) {
     RestoreJob job{ctx, dialogs, progress, money, lock, files};
     job.blockSize = blockSize;
+    job.observer = &observer;
     return Presented(RestoreLocks(job, archiveDir), dialogs);
   }
   void ExpectSeeded() {

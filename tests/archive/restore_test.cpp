@@ -98,8 +98,20 @@ TEST_F(RestoreFixture, DeletedDocumentsRemovedYearsAndNewDocumentsAreLeftAlone) 
     ASSERT_EQ(t.Post(), 0);
   }
   ASSERT_TRUE(RemoveDirectoryTree(agenda.AgendaDir() + "Rok.001"));
+  observer.jobs.clear();
   ASSERT_EQ(Restore(), 0);
   EXPECT_TRUE(dialogs.Entries().empty());
+  // The records each table will restore, told before the first: none where the year is gone.
+  std::vector<int> documents(16, 0);
+  std::fill(documents.begin(), documents.begin() + 8, 45);
+  EXPECT_EQ(observer.jobs, (std::vector<std::vector<int>>{documents}));
+  // A comparison goes through every record of the archive.
+  ArchiveList list;
+  ASSERT_TRUE(LoadArchiveList(ctx, list).IsOk());
+  ArchiveInspection inspection;
+  const InspectionProgress shown{progress, &observer};
+  ASSERT_TRUE(RunComparisonRoad(ctx, dialogs, list.Row(0), false, inspection, nullptr, &shown).IsOk());
+  EXPECT_EQ(observer.jobs.back(), std::vector<int>(16, 45));
   Locks expected = seed[Money("Rok.002", "VFAKTURY")];
   expected.erase(expected.begin() + 3);
   expected.emplace_back(9999, "1");
@@ -311,12 +323,45 @@ TEST_F(RestoreFixture, AnIncompleteArchivePutsBackWhatItsSaveReached) {
   const auto incomplete = IncompleteArchives(ctx);
   ASSERT_EQ(incomplete.size(), 1u);
 
+  // A new save first looks into the incomplete archive on the progress, the bar over all its
+  // records; "Přerušit" there stops the save with nothing created or changed.
+  std::map<std::string, Locks> locks;
+  for (const auto& [path, seeded] : seed) locks[path] = ReadLocks(path, KeyOf(path));
+  const SaveChoices again{all, LockAction::Unlock, "druhý"};
+  const std::size_t said = dialogs.Entries().size();
+  progress = ScriptedProgress{};
+  progress.onProcessMessages = [&](int) { progress.RequestAbort(); };
+  const SaveOutcome stopped =
+      RunSaveRoad(ctx, RoadPorts{dialogs, progress}, RoadTables{money, lock, files}, years, again);
+  EXPECT_EQ(stopped.status, SaveStatus::Failed);
+  EXPECT_EQ(stopped.result.Kind(), ResultKind::Stopped);
+  EXPECT_EQ(progress.texts, (std::vector<std::string>{"Kontroluji nedokončený archiv 2 (\"přerušený\")..."}));
+  EXPECT_EQ(progress.maximums, (std::vector<int>{RunCountStatesRoad(ctx, incomplete[0])}));
+  EXPECT_EQ(dialogs.Entries().size(), said);
+  for (const auto& [path, before] : locks) EXPECT_EQ(ReadLocks(path, KeyOf(path)), before) << path;
+  EXPECT_EQ(IncompleteArchives(ctx).size(), 1u);
+  EXPECT_FALSE(DirectoryExists(ctx.ArchiveRoot() + "3"));
+
   progress = ScriptedProgress{};
   dialogs.Answer(false);  // the archive is kept
   EXPECT_EQ(RunRestoreRoad(ctx, RoadPorts{dialogs, progress}, RoadTables{money, lock, files}, incomplete[0]).status,
             RestoreStatus::Restored)
       << dialogs.LastEntry().text;
   ExpectSeeded();
+
+  // Its states back, the look reads the whole incomplete archive, then the complete one of the
+  // same tables, moving the bar every few records, before it asks about saving beside them.
+  progress = ScriptedProgress{};
+  dialogs.Answer(false);
+  EXPECT_EQ(RunSaveRoad(ctx, RoadPorts{dialogs, progress}, RoadTables{money, lock, files}, years, again).status,
+            SaveStatus::Declined);
+  EXPECT_EQ(progress.texts, (std::vector<std::string>{"Kontroluji nedokončený archiv 2 (\"přerušený\")...",
+                                                      "Kontroluji archiv 1 (\"test\") se stejnými tabulkami..."}));
+  // One bar over each archive's records: the complete one's 16 tables of 45 records reach 720.
+  ASSERT_EQ(progress.maximums.size(), 2u);
+  EXPECT_EQ(progress.maximums[1], 720);
+  EXPECT_EQ(*std::max_element(progress.positions.begin(), progress.positions.end()), 720);
+  EXPECT_GE(progress.processCount, 720 / kProgressStep);
 }
 
 // Archive numbers are taken again: while the question after a restore is open, another user may

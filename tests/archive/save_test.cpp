@@ -131,6 +131,8 @@ TEST_F(SaveFixture, ProgressEveryTwentyDocumentsAndResetPerTable) {
                                                       "Procházím bankovní doklady 2004..."}));
   EXPECT_EQ(progress.positions, (std::vector<int>{0, 0, 20, 40, 0, 0}));
   EXPECT_EQ(progress.maximums, (std::vector<int>{45}));
+  // The whole job's documents before its first table: 2004 has no table of bank documents.
+  EXPECT_EQ(observer.jobs, (std::vector<std::vector<int>>{{45, 0}}));
 }
 
 TEST_F(SaveFixture, AbortAsksAfterEveryDocument) {

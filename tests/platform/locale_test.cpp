@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdlib>
 
 #include "platform/datetime.h"
@@ -74,4 +75,16 @@ TEST(Text, CaseAndTrim) {
   EXPECT_EQ(CutToChars("žluťoučký", 4), "žluť");
   EXPECT_EQ(CharCount("kůň"), 3u);
   EXPECT_EQ(FindText("abc?AKTROK x", "?aktrok"), 3u);
+}
+
+// Digits in threes with a no-break space, so a count never breaks across two lines.
+TEST(Text, NumbersAreGroupedInThreesTheCzechWay) {
+  const std::string nbsp = "\u00A0";
+  EXPECT_EQ(GroupedNumber(0), "0");
+  EXPECT_EQ(GroupedNumber(999), "999");
+  EXPECT_EQ(GroupedNumber(1000), "1" + nbsp + "000");
+  EXPECT_EQ(GroupedNumber(144000), "144" + nbsp + "000");
+  EXPECT_EQ(GroupedNumber(-1234567), "-1" + nbsp + "234" + nbsp + "567");
+  EXPECT_EQ(GroupedNumber(LLONG_MIN),
+            "-9" + nbsp + "223" + nbsp + "372" + nbsp + "036" + nbsp + "854" + nbsp + "775" + nbsp + "808");
 }

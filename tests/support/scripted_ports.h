@@ -1,12 +1,13 @@
 #pragma once
 // Test doubles of the ports in platform/ports.h: dialogs that record every message and answer
-// questions from a queue, a shell that records the addresses it was asked to open, and a progress
-// that records what the operation reported.
+// questions from a queue, a shell that records the addresses it was asked to open, a progress
+// that records what the operation reported, and an observer that records the jobs' tables.
 #include <deque>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "archive/report.h"
 #include "platform/ports.h"
 #include "platform/result.h"
 
@@ -80,6 +81,18 @@ public:
   int processCount = 0;
   // Runs at each ProcessMessages with the number of calls so far: a test presses "abort" here.
   std::function<void(int)> onProcessMessages;
+};
+
+// Records what a job tells an observer beyond the progress: the documents of each table, told
+// once before the first table begins, for every job in turn.
+class RecordingObserver : public OperationObserver {
+public:
+  void JobBegins(const std::vector<int>& tableDocuments) override { jobs.push_back(tableDocuments); }
+  void TableBegins(int, int) override {}
+  void TableEnds() override {}
+  void LockConflict(const std::string&, std::int32_t) override {}
+
+  std::vector<std::vector<int>> jobs;
 };
 
 // A step's result as a road presents it: a failure's text as an error message. 0 when it

@@ -1,10 +1,13 @@
 // The two grids: toggling a year's mark with the mouse, the check image, the archive grid's
-// columns; and the Qt side of the ports.
+// columns; the Qt side of the ports, and the edit box's Czech menu.
 #include <QApplication>
+#include <QClipboard>
 #include <QHeaderView>
 #include <QImage>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QTableView>
+#include <memory>
 
 #include <QRadioButton>
 
@@ -13,6 +16,7 @@
 #include "platform/ini.h"
 #include "ui/grids.h"
 #include "ui/qt_ports.h"
+#include "ui/widgets.h"
 #include "ui_fixture.h"
 
 namespace vorlend::test {
@@ -184,6 +188,46 @@ TEST(QtPorts, MessageTextsAndRefusedAddresses) {
   ui::QtShell shell;
   for (const char* refused : {"file:///etc/passwd", "javascript:alert(1)", "ftp://vendor.example/", "", "http://a b"})
     EXPECT_FALSE(shell.OpenUrl(refused)) << refused;
+}
+
+// The name box's menu in the words of Windows' own edit boxes in Czech: a command that cannot act
+// is greyed, and each does what it says.
+TEST(CzechLineEdit, TheMenuSpeaksCzechAndEachCommandActs) {
+  ui::CzechLineEdit box;
+  box.setText(QStringLiteral("Před přepočtem"));
+  QGuiApplication::clipboard()->setText(QStringLiteral("cen"));
+  std::unique_ptr<QMenu> menu;
+  auto open = [&] {
+    menu.reset(box.CreateContextMenu());
+    std::vector<std::string> shown, enabled;
+    for (const QAction* a : menu->actions()) {
+      shown.push_back(a->isSeparator() ? "-" : a->text().toStdString());
+      if (!a->isSeparator() && a->isEnabled()) enabled.push_back(a->text().toStdString());
+    }
+    return std::make_pair(shown, enabled);
+  };
+  auto choose = [&](const char* caption) {
+    for (QAction* a : menu->actions()) {
+      if (a->text() == QString::fromUtf8(caption)) a->trigger();
+    }
+  };
+  using Captions = std::vector<std::string>;
+  const auto [shown, enabled] = open();
+  EXPECT_EQ(shown,
+            (Captions{"&Zpět", "Z&novu", "-", "&Vyjmout", "&Kopírovat", "V&ložit", "&Odstranit", "-", "Vybrat &vše"}));
+  EXPECT_EQ(enabled, (Captions{"V&ložit", "Vybrat &vše"}));
+  choose("Vybrat &vše");
+  EXPECT_EQ(box.selectedText(), box.text());
+  EXPECT_EQ(open().second, (Captions{"&Vyjmout", "&Kopírovat", "V&ložit", "&Odstranit"}));
+  choose("&Odstranit");
+  EXPECT_TRUE(box.text().isEmpty());
+  EXPECT_EQ(open().second, (Captions{"&Zpět", "V&ložit"}));
+  choose("&Zpět");
+  EXPECT_EQ(box.text(), QStringLiteral("Před přepočtem"));
+  box.end(false);
+  open();
+  choose("V&ložit");
+  EXPECT_EQ(box.text(), QStringLiteral("Před přepočtemcen"));
 }
 
 }  // namespace vorlend::test

@@ -1,9 +1,12 @@
 // The add-on's two main jobs driven through the window's own handlers: the save with "unlock all",
 // then the restore of its archive, on real tables, with another Money user holding a document.
+#include <QApplication>
 #include <QCoreApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTimer>
@@ -61,7 +64,8 @@ protected:
     m_seed = AllLocks(m_agendaDir);
   }
   // Through page 1 and 2 to the Start of the save, every year and module chosen.
-  void SaveEverything(const char* name) {
+  // `start`: "Start" is pressed too.
+  void SaveEverything(const char* name, bool start = true) {
     Click("btnNext1");
     ASSERT_EQ(Page(), 1);
     m_window->grYearNameCellClick(0, 0);
@@ -71,7 +75,7 @@ protected:
     Click("btnNext2");
     ASSERT_EQ(Page(), 2);
     Control<QLineEdit>("edtNazevMapy")->setText(QString::fromUtf8(name));
-    Click("btnNext3");
+    if (start) Click("btnNext3");
   }
   std::map<std::string, Locks> m_seed;
 };
@@ -132,10 +136,10 @@ TEST_F(RoundTripTest, SaveUnlocksEverythingAndRestorePutsEveryStateBack) {
   auto* comparison = m_window->findChild<ui::ComparisonDialog*>("dlgPorovnani");
   ASSERT_NE(comparison, nullptr);
   EXPECT_EQ(Control<QLabel>("lblPorovnaniCelkem")->text().toStdString(), "Tabulka 16 z 16, celkem 100 %");
-  const QTableWidget* counts = comparison->Counts();
-  ASSERT_EQ(counts->rowCount(), 17);
+  ASSERT_EQ(comparison->Counts()->rowCount(), 16);
+  ASSERT_EQ(comparison->Total()->rowCount(), 1);
   std::vector<std::string> total;
-  for (int c = 0; c < 5; ++c) total.push_back(counts->item(16, c)->text().toStdString());
+  for (int c = 0; c < 5; ++c) total.push_back(comparison->Total()->item(0, c)->text().toStdString());
   EXPECT_EQ(total, (std::vector<std::string>{"Celkem", "480", "160", "161", "0"}));
   EXPECT_EQ(comparison->Summary()->text().toStdString(), "Obnovení by změnilo dokladů: 161.");
   EXPECT_EQ(AllLocks(m_agendaDir), beforeComparison);
@@ -164,6 +168,56 @@ TEST_F(RoundTripTest, SaveUnlocksEverythingAndRestorePutsEveryStateBack) {
   EXPECT_EQ(number, "2\n");
   EXPECT_EQ(AllLocks(m_agendaDir), saved);
   EXPECT_EQ(archive("2"), windowArchive);
+}
+
+// "Porovnat s Money" on an archive of three years of every module: the dialog lies over the window
+// in the window's font, its 24 tables scroll while their total stays in sight below them, column
+// by column under the tables' numbers, and the numbers are grouped the Czech way.
+TEST_F(WindowTest, AComparisonOfManyTablesFitsTheWindowAndKeepsItsTotalInSight) {
+  MakeAgenda({"2026"});
+  Start();
+  ShowActive();
+  ArchiveInspection many;
+  for (const char* year : {"2026", "2025", "2024"}) {
+    for (const ModuleInfo& m : kModules) {
+      TableInspection t;
+      t.row.WorkingStr = m.workingText + std::string(year);
+      t.recorded = 6000;
+      t.locked = 5999;
+      many.tables.push_back(t);
+    }
+  }
+  ui::ComparisonDialog comparison(m_window.get());
+  comparison.show();
+  comparison.ShowCounts(many);
+  ProcessEvents();
+
+  EXPECT_TRUE(m_window->frameGeometry().contains(comparison.frameGeometry()));
+  EXPECT_EQ(comparison.font().pixelSize(), 11);
+  const QTableWidget* counts = comparison.Counts();
+  const QTableWidget* total = comparison.Total();
+  EXPECT_EQ(counts->rowCount(), 24);
+  EXPECT_TRUE(counts->verticalScrollBar()->isVisible());
+  ASSERT_TRUE(total->isVisible());
+  EXPECT_TRUE(comparison.rect().contains(total->geometry()));
+  EXPECT_EQ(total->item(0, 1)->text(), QString::fromUtf8("144\u00A0000"));
+  EXPECT_EQ(total->item(0, 2)->text(), QString::fromUtf8("143\u00A0976"));
+  // Each number column's right edge, in the dialog, is the same in the table and in its total, also
+  // once the user has made the dialog narrower.
+  auto expectAligned = [&] {
+    for (int c = 1; c < 5; ++c) {
+      auto rightEdge = [&](const QTableWidget* table) {
+        const QPoint edge(table->columnViewportPosition(c) + table->columnWidth(c), 0);
+        return table->viewport()->mapTo(&comparison, edge).x();
+      };
+      const int edge = rightEdge(counts);
+      EXPECT_EQ(rightEdge(total), edge) << "column " << c;
+    }
+  };
+  expectAligned();
+  comparison.resize(comparison.width() - 60, comparison.height());
+  ProcessEvents();
+  expectAligned();
 }
 
 TEST_F(RoundTripTest, ADocumentHeldByAnotherUserAsksAndRetries) {
@@ -298,13 +352,23 @@ TEST_F(RoundTripTest, AnInterruptedSaveIsMarkedWarnedAboutAndRestored) {
   EXPECT_FALSE(Control<QLabel>("lblNedokonceny")->isHidden());
   EXPECT_EQ(Control<QLabel>("lblNedokonceny")->text().toStdString(), kIncompleteRecapText);
 
-  // A new save asks first; "Ne" stays on the name page and creates nothing.
+  // A new save first reads the incomplete archive on the progress page, then asks; "Ne" goes back
+  // to the name page and creates nothing.
   Click("btnPrev5");
   Click("btnPrev4");
   Control<QRadioButton>("RadioButton1")->setChecked(true);
   m_dialogs.Clear();
   m_dialogs.Answer(false);
+  int pageAsked = -1;
+  std::string shownAsked;
+  m_dialogs.onQuestion = [&](const ScriptedDialogs::Entry&) {
+    pageAsked = Page();
+    shownAsked = Control<QLabel>("lblWorking")->text().toStdString();
+  };
   SaveEverything("druhý");
+  m_dialogs.onQuestion = nullptr;
+  EXPECT_EQ(pageAsked, 3);
+  EXPECT_EQ(shownAsked, "Kontroluji nedokončený archiv 1 (\"přerušený\")...");
   EXPECT_EQ(Page(), 2);
   ASSERT_EQ(m_dialogs.QuestionCount(), 1u);
   EXPECT_EQ(m_dialogs.LastEntry().kind, MsgKind::Warning);
@@ -323,6 +387,37 @@ TEST_F(RoundTripTest, AnInterruptedSaveIsMarkedWarnedAboutAndRestored) {
   EXPECT_EQ(AllLocks(m_agendaDir), m_seed);
   EXPECT_EQ(m_window->Archives().Count(), 0u);
   EXPECT_FALSE(DirectoryExists(m_window->Context().ArchiveRoot() + "1"));
+}
+
+// Two quick Enters on "Start": the second, queued behind the first, reaches the progress page's
+// "Přerušit" while the save runs, and must not ask whether to stop it.
+TEST_F(RoundTripTest, ASecondQuickEnterOnStartNeverStopsTheSave) {
+  Start();
+  ShowActive();
+  SaveEverything("dvakrát Enter", false);
+  QWidget* start = Control<QWidget>("btnNext3");
+  start->setFocus(Qt::TabFocusReason);
+  const quint64 first = 80000;
+  std::string focusedDuringSave;
+  // Delivered once the progress page shows.
+  QTimer queued;
+  queued.setInterval(0);
+  QObject::connect(&queued, &QTimer::timeout, [&] {
+    QWidget* focus = QApplication::focusWidget();
+    if (Page() != 3 || !focus) return;
+    queued.stop();
+    focusedDuringSave = focus->objectName().toStdString();
+    QKeyEvent again(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    again.setTimestamp(first + 150);
+    QApplication::sendEvent(focus, &again);
+  });
+  queued.start();
+  QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+  enter.setTimestamp(first);
+  QApplication::sendEvent(start, &enter);
+  EXPECT_EQ(focusedDuringSave, "btnPrerusit");
+  EXPECT_EQ(m_dialogs.QuestionCount(), 0u);
+  EXPECT_EQ(Page(), 4);
 }
 
 }  // namespace vorlend::test

@@ -117,11 +117,16 @@ std::string WindowTest::FocusName() const {
 void WindowTest::Key(int key, Qt::KeyboardModifiers modifiers, bool autoRepeat) {
   QWidget* focus = QApplication::focusWidget();
   ASSERT_NE(focus, nullptr) << "nothing has the focus";
+  // Keys come a second apart, as a person presses them: never within a double-click interval.
+  static quint64 stamp = 0;
+  stamp += 1000;
   QKeyEvent press(QEvent::KeyPress, key, modifiers, QString(), autoRepeat);
+  press.setTimestamp(stamp);
   QApplication::sendEvent(focus, &press);
   // The press may have moved the focus (Tab) or closed the page; the release goes where it is now.
   if (QWidget* now = QApplication::focusWidget()) {
     QKeyEvent release(QEvent::KeyRelease, key, modifiers, QString(), autoRepeat);
+    release.setTimestamp(stamp + 50);
     QApplication::sendEvent(now, &release);
   }
 }
