@@ -106,10 +106,11 @@ inline constexpr ControlText kControlTexts[] = {
 inline constexpr const char* kYearColumnTitles[] = {" ", "Roky"};
 inline constexpr const char* kArchiveColumnTitles[] = {"Název archivu", "Datum uložení", "Čas uložení"};
 
-// "Porovnat s Money": the dialog's title, its columns, the total row and the button.
+// "Porovnat s Money": the dialog's title, its columns (the longer in two lines, so the tables'
+// names keep their width), the total row and the button.
 inline constexpr const char* kComparisonTitle = "Porovnání archivu s Money";
-inline constexpr const char* kComparisonColumnTitles[] = {"Doklady", "V archivu", "Zamčené", "Liší se od Money",
-                                                          "Nejsou v Money"};
+inline constexpr const char* kComparisonColumnTitles[] = {"Doklady", "V archivu", "Zamčené", "Liší se\nod Money",
+                                                          "Nejsou\nv Money"};
 inline constexpr const char* kComparisonTotalText = "Celkem";
 inline constexpr const char* kComparisonCloseText = "Zavřít";
 

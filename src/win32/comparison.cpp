@@ -6,38 +6,82 @@
 
 #include "app/wizard_texts.h"
 #include "archive/roads.h"
+#include "platform/text.h"
 #include "win32/control_table.h"
 
 namespace vorlend::win32 {
 
+// What the counts' grid draws its titles with.
+struct CountsLook {
+  HWND totals;  // the total's grid, which keeps the counts' columns
+  HFONT bold;   // the titles' font
+  int titleHeight;
+};
+
 namespace {
 
-constexpr int kWidth = 560;
-constexpr int kHeight = 340;
+// The dialog lies over the window, this far inside it, never larger.
+constexpr int kInsideOwner = 16;
 constexpr int kMargin = 11;
 constexpr int kColumns = 5;
 
-// The totals' grid keeps the columns of the counts' grid when the user widens one.
+// The counts' titles, in two lines where they have two, bold and grey as the window's grids'.
+LRESULT DrawTitle(NMCUSTOMDRAW& draw, const CountsLook& look) {
+  if (draw.dwDrawStage == CDDS_PREPAINT) return CDRF_NOTIFYITEMDRAW;
+  if (draw.dwDrawStage != CDDS_ITEMPREPAINT) return CDRF_DODEFAULT;
+  wchar_t text[64] = {};
+  HDITEMW item{};
+  item.mask = HDI_TEXT | HDI_FORMAT;
+  item.pszText = text;
+  item.cchTextMax = 64;
+  Header_GetItem(draw.hdr.hwndFrom, static_cast<int>(draw.dwItemSpec), &item);
+  RECT rc = draw.rc;
+  FillRect(draw.hdc, &rc, GetSysColorBrush(COLOR_BTNFACE));
+  DrawEdge(draw.hdc, &rc, BDR_RAISEDINNER, BF_RIGHT | BF_BOTTOM);
+  InflateRect(&rc, -6, -2);
+  const HGDIOBJ old = SelectObject(draw.hdc, look.bold);
+  SetBkMode(draw.hdc, TRANSPARENT);
+  SetTextColor(draw.hdc, RGB(128, 128, 128));
+  const UINT align = (item.fmt & HDF_RIGHT) ? DT_RIGHT : DT_LEFT;
+  RECT measured = rc;
+  DrawTextW(draw.hdc, text, -1, &measured, DT_CALCRECT | DT_NOPREFIX | align);
+  rc.top += std::max<LONG>(0, (rc.bottom - rc.top) - (measured.bottom - measured.top)) / 2;
+  DrawTextW(draw.hdc, text, -1, &rc, DT_NOPREFIX | DT_END_ELLIPSIS | align);
+  SelectObject(draw.hdc, old);
+  return CDRF_SKIPDEFAULT;
+}
+
+// The counts' grid: its titles drawn in their lines, and the total's grid keeps its columns when
+// the user widens one.
 LRESULT CALLBACK CountsSubclass(HWND grid, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data) {
-  const LRESULT result = DefSubclassProc(grid, message, wParam, lParam);
+  const auto& look = *reinterpret_cast<const CountsLook*>(data);
   if (message == WM_NOTIFY) {
-    const auto* header = reinterpret_cast<const NMHDR*>(lParam);
-    if (header->hwndFrom == ListView_GetHeader(grid) &&
-        (header->code == HDN_ITEMCHANGEDW || header->code == HDN_ITEMCHANGEDA)) {
-      auto totals = reinterpret_cast<HWND>(data);
-      for (int c = 0; c < kColumns; ++c) ListView_SetColumnWidth(totals, c, ListView_GetColumnWidth(grid, c));
+    auto* header = reinterpret_cast<NMHDR*>(lParam);
+    if (header->hwndFrom == ListView_GetHeader(grid)) {
+      if (header->code == NM_CUSTOMDRAW) return DrawTitle(*reinterpret_cast<NMCUSTOMDRAW*>(lParam), look);
+      const LRESULT result = DefSubclassProc(grid, message, wParam, lParam);
+      if (header->code == HDN_ITEMCHANGEDW || header->code == HDN_ITEMCHANGEDA) {
+        for (int c = 0; c < kColumns; ++c) ListView_SetColumnWidth(look.totals, c, ListView_GetColumnWidth(grid, c));
+      }
+      return result;
+    }
+  }
+  return DefSubclassProc(grid, message, wParam, lParam);
+}
+
+// The counts' header is as high as its titles' two lines.
+LRESULT CALLBACK TitlesSubclass(HWND header, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data) {
+  const LRESULT result = DefSubclassProc(header, message, wParam, lParam);
+  if (message == HDM_LAYOUT && result) {
+    auto* layout = reinterpret_cast<HDLAYOUT*>(lParam);
+    const int height = reinterpret_cast<const CountsLook*>(data)->titleHeight;
+    const int more = height - layout->pwpos->cy;
+    if (more > 0) {
+      layout->pwpos->cy = height;
+      layout->prc->top += more;
     }
   }
   return result;
-}
-
-// A count as a Czech reader groups it: "11 532".
-std::string Grouped(int n) {
-  std::string digits = std::to_string(n < 0 ? -static_cast<long long>(n) : n);
-  for (auto i = static_cast<std::ptrdiff_t>(digits.size()) - 3; i > 0; i -= 3) {
-    digits.insert(static_cast<std::size_t>(i), " ");
-  }
-  return n < 0 ? "-" + digits : digits;
 }
 
 void AddRow(HWND grid, const std::string& caption, const TableInspection& t) {
@@ -50,7 +94,7 @@ void AddRow(HWND grid, const std::string& caption, const TableInspection& t) {
   ListView_InsertItem(grid, &item);
   const int values[] = {t.recorded, t.locked, t.differing, t.missing};
   for (int c = 0; c < 4; ++c) {
-    std::wstring number = W(Grouped(values[c]));
+    std::wstring number = W(GroupedNumber(values[c]));
     ListView_SetItemText(grid, row, c + 1, number.data());
   }
 }
@@ -58,9 +102,10 @@ void AddRow(HWND grid, const std::string& caption, const TableInspection& t) {
 }  // namespace
 
 std::string ComparisonSummary(const TableInspection& total) {
-  std::string summary = "Obnovení by změnilo dokladů: " + Grouped(total.differing) + ".";
+  std::string summary = "Obnovení by změnilo dokladů: " + GroupedNumber(total.differing) + ".";
   if (total.missing > 0) {
-    summary += " Zaznamenaných dokladů, které už v Money nejsou: " + Grouped(total.missing) + "; ty obnovení nezmění.";
+    summary +=
+        " Zaznamenaných dokladů, které už v Money nejsou: " + GroupedNumber(total.missing) + "; ty obnovení nezmění.";
   }
   return summary;
 }
@@ -105,21 +150,21 @@ HWND ComparisonDialog::Make(const char* name, const wchar_t* windowClass, const 
 }
 
 void ComparisonDialog::Open() {
-  const int width = m_fonts.Px(kWidth);
-  const int height = m_fonts.Px(kHeight);
+  // Over the window, inside it: as large as the window less a margin on each side.
   constexpr DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
   constexpr DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
-  RECT frame{0, 0, width, height};
-  AdjustWindowRectEx(&frame, style, FALSE, exStyle);
-  RECT owner{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  RECT owner{0, 0, m_fonts.Px(527) + 2 * m_fonts.Px(kInsideOwner), m_fonts.Px(400)};
   if (m_owner) GetWindowRect(m_owner, &owner);
-  const int w = frame.right - frame.left;
-  const int h = frame.bottom - frame.top;
-  const int x = std::max<int>(0, owner.left + (owner.right - owner.left - w) / 2);
-  const int y = std::max<int>(0, owner.top + (owner.bottom - owner.top - h) / 2);
-  CreateWindowExW(exStyle, kDialogClass, W(kComparisonTitle).c_str(), style, x, y, w, h, m_owner, nullptr,
-                  GetModuleHandleW(nullptr), this);
+  const int inside = m_fonts.Px(kInsideOwner);
+  const int w = owner.right - owner.left - 2 * inside;
+  const int h = owner.bottom - owner.top - 2 * inside;
+  CreateWindowExW(exStyle, kDialogClass, W(kComparisonTitle).c_str(), style, owner.left + inside, owner.top + inside, w,
+                  h, m_owner, nullptr, GetModuleHandleW(nullptr), this);
   SetWindowLongPtrW(m_hwnd, GWLP_ID, ControlId("dlgPorovnani"));
+  RECT client;
+  GetClientRect(m_hwnd, &client);
+  const int width = client.right;
+  const int height = client.bottom;
 
   const int margin = m_fonts.Px(kMargin);
   const int line = m_fonts.LineHeight();
@@ -147,61 +192,57 @@ void ComparisonDialog::Open() {
 
 void ComparisonDialog::ShowCounts(const ArchiveInspection& inspection) {
   for (const char* name : {"lblPorovnavam", "pbPorovnani", "lblPorovnaniCelkem"}) ShowWindow(Control(name), SW_HIDE);
+  RECT client;
+  GetClientRect(m_hwnd, &client);
+  const int width = client.right;
   const int margin = m_fonts.Px(kMargin);
   const int line = m_fonts.LineHeight();
   const TableInspection total = InspectionTotals(inspection);
 
-  // The numbers' columns as wide as their titles, the tables' column as its longest name: the
-  // dialog widens when they need more than its width.
-  const int padding = m_fonts.Px(16);
-  int widths[kColumns] = {};
-  widths[0] = m_fonts.Measure(kComparisonColumnTitles[0], m_fonts.Bold()).cx + padding;
-  widths[0] = std::max<int>(widths[0], m_fonts.Measure(kComparisonTotalText, m_fonts.Bold()).cx + padding);
-  for (const TableInspection& t : inspection.tables) {
-    widths[0] = std::max<int>(widths[0], m_fonts.Measure(t.row.WorkingStr, m_fonts.Normal()).cx + padding);
-  }
-  int gridWidth = 2 * GetSystemMetrics(SM_CXEDGE) + GetSystemMetrics(SM_CXVSCROLL) + 2;
-  for (int c = 0; c < kColumns; ++c) {
-    if (c > 0) widths[c] = m_fonts.Measure(kComparisonColumnTitles[c], m_fonts.Bold()).cx + padding;
-    gridWidth += widths[c];
-  }
-  RECT client;
-  GetClientRect(m_hwnd, &client);
-  if (gridWidth + 2 * margin > client.right) {
-    RECT frame{0, 0, gridWidth + 2 * margin, client.bottom};
-    AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrW(m_hwnd, GWL_STYLE)), FALSE,
-                       static_cast<DWORD>(GetWindowLongPtrW(m_hwnd, GWL_EXSTYLE)));
-    RECT now;
-    GetWindowRect(m_hwnd, &now);
-    const int grow = frame.right - frame.left - (now.right - now.left);
-    SetWindowPos(m_hwnd, nullptr, std::max<int>(0, now.left - grow / 2), now.top, frame.right - frame.left,
-                 frame.bottom - frame.top, SWP_NOZORDER | SWP_NOACTIVATE);
-    GetClientRect(m_hwnd, &client);
-  }
-  const int width = client.right;
-  const int height = client.bottom;
-  const SIZE close = m_fonts.Measure(kComparisonCloseText, m_fonts.Normal());
-  const int buttonWidth = std::max<int>(m_fonts.Px(75), close.cx + m_fonts.Px(20));
-  const int buttonHeight = std::max(m_fonts.Px(25), line + m_fonts.Px(10));
-  const int buttonTop = height - margin - buttonHeight;
-  SetWindowPos(Control("btnZavrit"), nullptr, width - margin - buttonWidth, buttonTop, buttonWidth, buttonHeight,
-               SWP_NOZORDER | SWP_NOACTIVATE);
-  widths[0] += width - 2 * margin - gridWidth;
-
+  RECT button;
+  GetWindowRect(Control("btnZavrit"), &button);
+  MapWindowPoints(nullptr, m_hwnd, reinterpret_cast<POINT*>(&button), 2);
   const std::string summary = ComparisonSummary(total);
   const int summaryHeight = m_fonts.Measure(summary, m_fonts.Normal(), width - 2 * margin).cy;
   Make("lblPorovnaniVysledek", WC_STATICW, summary, SS_LEFT | SS_NOPREFIX,
        RECT{margin, margin, width - margin, margin + summaryHeight});
 
+  // The numbers' columns as wide as their widest number (the total's too) or title line; the
+  // tables' names take the rest.
+  const int padding = m_fonts.Px(14);
+  int widths[kColumns] = {};
+  for (int c = 1; c < kColumns; ++c) {
+    for (const std::string& part : Split(kComparisonColumnTitles[c], '\n')) {
+      widths[c] = std::max<int>(widths[c], m_fonts.Measure(part, m_fonts.Bold()).cx + padding);
+    }
+  }
+  auto widen = [&](const TableInspection& t, HFONT font) {
+    const int values[] = {t.recorded, t.locked, t.differing, t.missing};
+    for (int c = 1; c < kColumns; ++c) {
+      widths[c] = std::max<int>(widths[c], m_fonts.Measure(GroupedNumber(values[c - 1]), font).cx + padding);
+    }
+  };
+  for (const TableInspection& t : inspection.tables) widen(t, m_fonts.Normal());
+  widen(total, m_fonts.Bold());
+  const int inside = width - 2 * margin - 2 * GetSystemMetrics(SM_CXEDGE) - GetSystemMetrics(SM_CXVSCROLL);
+  widths[0] = inside;
+  for (int c = 1; c < kColumns; ++c) widths[0] -= widths[c];
+  widths[0] = std::max<int>(widths[0], m_fonts.Px(60));
+
   const int gridTop = margin + summaryHeight + m_fonts.Px(6);
   const int totalHeight = line + m_fonts.Px(6) + 2 * GetSystemMetrics(SM_CYEDGE);
-  const int lowest = buttonTop - m_fonts.Px(8) - totalHeight;
+  const int lowest = button.top - m_fonts.Px(8) - totalHeight;
   constexpr DWORD gridStyle = LVS_REPORT | LVS_SINGLESEL | LVS_NOSORTHEADER | WS_TABSTOP | WS_GROUP;
   HWND grid = Make("grPorovnani", WC_LISTVIEWW, "", gridStyle, RECT{margin, gridTop, width - margin, lowest}, nullptr,
                    WS_EX_CLIENTEDGE);
-  HWND totals = Make("grPorovnaniSoucet", WC_LISTVIEWW, "", LVS_REPORT | LVS_NOCOLUMNHEADER | LVS_SINGLESEL,
+  // The total row stays below the table, outside its scrolling: it is seen however many tables the
+  // archive has.
+  HWND totals = Make("grPorovnaniCelkem", WC_LISTVIEWW, "", LVS_REPORT | LVS_NOCOLUMNHEADER | LVS_SINGLESEL,
                      RECT{margin, lowest, width - margin, lowest + totalHeight}, m_fonts.Bold(), WS_EX_CLIENTEDGE);
   ListView_SetExtendedListViewStyle(grid, LVS_EX_FULLROWSELECT);
+  m_look = std::make_unique<CountsLook>(CountsLook{totals, m_fonts.Bold(), 2 * line + m_fonts.Px(8)});
+  SetWindowSubclass(grid, CountsSubclass, 1, reinterpret_cast<DWORD_PTR>(m_look.get()));
+  SetWindowSubclass(ListView_GetHeader(grid), TitlesSubclass, 1, reinterpret_cast<DWORD_PTR>(m_look.get()));
   SendMessageW(ListView_GetHeader(grid), WM_SETFONT, reinterpret_cast<WPARAM>(m_fonts.Bold()), FALSE);
   for (int c = 0; c < kColumns; ++c) {
     std::wstring title = W(kComparisonColumnTitles[c]);
@@ -213,7 +254,8 @@ void ComparisonDialog::ShowCounts(const ArchiveInspection& inspection) {
     ListView_InsertColumn(grid, c, &column);
     ListView_InsertColumn(totals, c, &column);
   }
-  SetWindowSubclass(grid, CountsSubclass, 1, reinterpret_cast<DWORD_PTR>(totals));
+  // The header takes its height of two lines as the grid lays it out again.
+  SetWindowPos(grid, nullptr, 0, 0, width - 2 * margin, lowest - gridTop, SWP_NOMOVE | SWP_NOZORDER | SWP_FRAMECHANGED);
   for (const TableInspection& t : inspection.tables) AddRow(grid, t.row.WorkingStr, t);
   AddRow(totals, kComparisonTotalText, total);
 

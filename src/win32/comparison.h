@@ -5,6 +5,7 @@
 // locked or written, in the archive or in Money.
 #include <windows.h>
 
+#include <memory>
 #include <string>
 
 #include "archive/catalogue.h"
@@ -17,6 +18,8 @@
 namespace vorlend::win32 {
 
 LRESULT CALLBACK ComparisonProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+struct CountsLook;
 
 // The line under the counts: how many documents a restore would change, and how many it can no
 // longer find.
@@ -54,6 +57,7 @@ private:
   Dialogs& m_dialogs;
   Win32Progress m_progress;
   HWND m_hwnd = nullptr;
+  std::unique_ptr<CountsLook> m_look;
   bool m_running = false;
   bool m_done = false;
 };

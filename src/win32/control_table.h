@@ -129,7 +129,7 @@ inline constexpr ControlEntry kControlTable[] = {
     {"lblPorovnaniCelkem"},
     {"lblPorovnaniVysledek"},
     {"grPorovnani"},
-    {"grPorovnaniSoucet"},
+    {"grPorovnaniCelkem"},
     {"btnZavrit"},
 };
 

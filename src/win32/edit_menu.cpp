@@ -5,63 +5,50 @@
 
 #include <string>
 
+#include "app/edit_menu.h"
+#include "win32/controls.h"
+
 namespace vorlend::win32 {
 
 namespace {
 
-enum Command : UINT { kUndo = 1, kCut, kCopy, kPaste, kDelete, kSelectAll };
-
-struct Item {
-  Command command;
-  const wchar_t* caption;  // the letter after "&" chooses the command from the keyboard
-  bool separatorBefore;
-};
-
-constexpr Item kItems[] = {
-    {kUndo, L"&Zpět", false},    {kCut, L"&Vyjmout", true},       {kCopy, L"&Kopírovat", false},
-    {kPaste, L"V&ložit", false}, {kDelete, L"&Odstranit", false}, {kSelectAll, L"Vybrat &vše", true},
-};
-
-bool Enabled(Command command, HWND edit) {
+EditBoxState StateOf(HWND edit) {
   DWORD start = 0, end = 0;
   SendMessageW(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
-  const bool selection = end > start;
   const auto length = static_cast<DWORD>(GetWindowTextLengthW(edit));
-  const bool readOnly = (GetWindowLongPtrW(edit, GWL_STYLE) & ES_READONLY) != 0;
-  switch (command) {
-    case kUndo:
-      return !readOnly && SendMessageW(edit, EM_CANUNDO, 0, 0);
-    case kCut:
-    case kDelete:
-      return !readOnly && selection;
-    case kCopy:
-      return selection;
-    case kPaste:
-      return !readOnly && IsClipboardFormatAvailable(CF_UNICODETEXT);
-    case kSelectAll:
-      return length > 0 && !(start == 0 && end >= length);
-  }
-  return false;
+  const auto style = GetWindowLongPtrW(edit, GWL_STYLE);
+  EditBoxState box;
+  box.readOnly = (style & ES_READONLY) != 0;
+  box.hidesText = (style & ES_PASSWORD) != 0;
+  box.canUndo = SendMessageW(edit, EM_CANUNDO, 0, 0) != 0;
+  box.canRedo = false;  // an edit box of the system undoes one step, and undoes the undo as "Zpět"
+  box.hasSelection = end > start;
+  box.allSelected = length > 0 && start == 0 && end >= length;
+  box.empty = length == 0;
+  box.clipboardHasText = IsClipboardFormatAvailable(CF_UNICODETEXT) != 0;
+  return box;
 }
 
-void Run(Command command, HWND edit) {
+void Run(EditCommand command, HWND edit) {
   switch (command) {
-    case kUndo:
+    case EditCommand::Undo:
       SendMessageW(edit, EM_UNDO, 0, 0);
       break;
-    case kCut:
+    case EditCommand::Redo:
+      break;
+    case EditCommand::Cut:
       SendMessageW(edit, WM_CUT, 0, 0);
       break;
-    case kCopy:
+    case EditCommand::Copy:
       SendMessageW(edit, WM_COPY, 0, 0);
       break;
-    case kPaste:
+    case EditCommand::Paste:
       SendMessageW(edit, WM_PASTE, 0, 0);
       break;
-    case kDelete:
+    case EditCommand::Delete:
       SendMessageW(edit, WM_CLEAR, 0, 0);
       break;
-    case kSelectAll:
+    case EditCommand::SelectAll:
       SendMessageW(edit, EM_SETSEL, 0, -1);
       break;
   }
@@ -77,15 +64,18 @@ LRESULT CALLBACK EditMenuProc(HWND edit, UINT message, WPARAM wParam, LPARAM lPa
     at = POINT{rc.left + 4, rc.bottom};
   }
   SetFocus(edit);
+  // The menu's commands, captions and when each can be chosen are the core's, for every window.
+  const EditBoxState box = StateOf(edit);
   HMENU menu = CreatePopupMenu();
-  for (const Item& item : kItems) {
+  for (const EditMenuItem& item : kEditMenu) {
     if (item.separatorBefore) AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    AppendMenuW(menu, MF_STRING | (Enabled(item.command, edit) ? MF_ENABLED : MF_GRAYED), item.command, item.caption);
+    const UINT flags = MF_STRING | (EditCommandEnabled(item.command, box) ? MF_ENABLED : MF_GRAYED);
+    AppendMenuW(menu, flags, static_cast<UINT_PTR>(item.command) + 1, W(item.caption).c_str());
   }
   const auto chosen =
       static_cast<UINT>(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, edit, nullptr));
   DestroyMenu(menu);
-  if (chosen != 0) Run(static_cast<Command>(chosen), edit);
+  if (chosen != 0) Run(static_cast<EditCommand>(chosen - 1), edit);
   return 0;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // The context menu of a one-line edit box with the words of Windows' own edit boxes in Czech,
-// whatever the system's language.
+// whatever the system's language (the core's app/edit_menu.h).
 #include <windows.h>
 
 namespace vorlend::win32 {

@@ -64,8 +64,7 @@ TfrmMain::TfrmMain(Dialogs* dialogs, Shell* shell)
       m_progress(std::make_unique<Win32Progress>([this] { ProcessMessages(); })),
       m_dialogs(dialogs ? dialogs : m_ownDialogs.get()),
       m_shell(shell ? shell : m_ownShell.get()),
-      m_wizard(*this, *m_dialogs, *m_shell, *m_progress, m_progress.get()),
-      m_guard(GetDoubleClickTime()) {
+      m_wizard(*this, *m_dialogs, *m_shell, *m_progress, m_progress.get()) {
   RegisterWindowClasses(MainWindowProc, ComparisonProc);
   BuildWindow();
   if (m_ownDialogs) m_ownDialogs->SetOwner(m_hwnd);
@@ -603,9 +602,13 @@ bool TfrmMain::OnKey(const MSG& msg) {
       // A held key presses once.
       if (Repeated(msg)) return true;
       HWND focus = GetFocus();
-      // A focused button takes Enter as Space, and a focused link opens.
+      // A focused button takes Enter as Space, and a focused link opens. Like a click, an Enter
+      // that shows another page keeps a second quick Enter off that page's buttons: the one queued
+      // behind "Start" must not press "Přerušit".
       if (IsPushButton(focus)) {
-        if (IsWindowEnabled(focus)) SendMessageW(focus, BM_CLICK, 0, 0);
+        if (!IsWindowEnabled(focus) || m_guard.Swallows(GuardTime(msg.time), DoubleClickInterval())) return true;
+        const ClickGuard::Click pressed(m_guard, GuardTime(msg.time));
+        SendMessageW(focus, BM_CLICK, 0, 0);
         return true;
       }
       if (IsLink(focus)) {
@@ -632,6 +635,12 @@ bool TfrmMain::OnKey(const MSG& msg) {
   }
 }
 
+std::uint64_t TfrmMain::GuardTime(DWORD messageTime) {
+  if (messageTime < m_lastMessageTime && m_lastMessageTime - messageTime > 0x80000000u) m_messageEpoch += 0x100000000u;
+  m_lastMessageTime = messageTime;
+  return m_messageEpoch + messageTime;
+}
+
 bool TfrmMain::IsGuarded(HWND control) const {
   return (IsPushButton(control) || IsLink(control)) && IsChild(Control("PageControl1"), control);
 }
@@ -641,7 +650,7 @@ bool TfrmMain::GuardClick(const MSG& msg) {
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
       if (!IsGuarded(msg.hwnd)) return false;
-      if (m_guard.TakesAway(static_cast<std::uint32_t>(msg.time))) {
+      if (m_guard.Swallows(GuardTime(msg.time), DoubleClickInterval())) {
         m_swallowedPress = msg.hwnd;
         return true;
       }
@@ -654,7 +663,7 @@ bool TfrmMain::GuardClick(const MSG& msg) {
       }
       if (!IsGuarded(msg.hwnd)) return false;
       // A page change made while the release is handled comes from this click.
-      const ClickGuard::Click click(m_guard, static_cast<std::uint32_t>(msg.time));
+      const ClickGuard::Click click(m_guard, GuardTime(msg.time));
       DispatchMessageW(&msg);
       return true;
     }

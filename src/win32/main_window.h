@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "app/click_guard.h"
 #include "app/wizard.h"
-#include "win32/click_guard.h"
 #include "win32/controls.h"
 
 namespace vorlend::win32 {
@@ -57,7 +57,10 @@ public:
   std::string NameOf(HWND control) const;
   bool Closed() const { return m_closed; }
   const Fonts& WindowFonts() const { return *m_fonts; }
-  ClickGuard& Guard() { return m_guard; }
+  // The double-click interval the click guard holds a new page's buttons for, and a message's time
+  // as the guard counts it (message times wrap after 49.7 days).
+  static std::uint64_t DoubleClickInterval() { return GetDoubleClickTime(); }
+  std::uint64_t GuardTime(DWORD messageTime);
 
   // WizardView.
   void ShowPage(WizardPage page) override;
@@ -154,6 +157,8 @@ private:
   HWND m_tooltip = nullptr;    // the whole text of a label cut with "…"
   HWND m_lastFocus = nullptr;  // the control that had the focus when the window was last active
   ClickGuard m_guard;
+  DWORD m_lastMessageTime = 0;
+  std::uint64_t m_messageEpoch = 0;
   HWND m_swallowedPress = nullptr;  // a button whose press the guard took away: its release goes too
   WizardPage m_shownPage = WizardPage::Start;
   int m_pageWidth = 0, m_pageHeight = 0;

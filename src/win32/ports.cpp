@@ -4,7 +4,6 @@
 #include <shellapi.h>
 
 #include <algorithm>
-#include <cstdio>
 
 #include "platform/text.h"
 #include "win32/controls.h"
@@ -87,29 +86,26 @@ bool Win32Dialogs::Ask(QuestionId id, MsgKind kind, const std::string& text) {
 }
 
 void Win32Progress::Begin() {
-  m_table = m_tables = 0;
+  m_job.Reset();
   if (m_overall) SetWindowTextW(m_overall, L"");
 }
 
+void Win32Progress::JobBegins(const std::vector<int>& tableDocuments) {
+  m_job.JobBegins(tableDocuments);
+}
+
 void Win32Progress::TableBegins(int number, int count) {
-  m_table = number;
-  m_tables = count;
-  m_maximum = 0;
-  ShowOverall(0);
+  m_job.TableBegins(number, count);
+  ShowOverall();
 }
 
 void Win32Progress::TableEnds() {
-  m_maximum = 0;
-  ShowOverall(-1);
+  m_job.TableEnds();
+  ShowOverall();
 }
 
-// `position` within the current table; -1: the table is done.
-void Win32Progress::ShowOverall(int position) {
-  if (!m_overall || m_tables <= 0) return;
-  const int whole = OverallPercent(m_table, m_tables, position, m_maximum);
-  char line[96];
-  std::snprintf(line, sizeof line, "Tabulka %d z %d, celkem %d %%", m_table, m_tables, whole);
-  win32::SetText(m_overall, line);
+void Win32Progress::ShowOverall() {
+  if (m_overall && m_job.Shown()) win32::SetText(m_overall, m_job.Text());
 }
 
 void Win32Progress::SetText(const std::string& text) {
@@ -119,7 +115,7 @@ void Win32Progress::SetText(const std::string& text) {
 void Win32Progress::SetMaximum(int maximum) {
   // A range of 0..0 would show nothing at all.
   if (m_bar) SendMessageW(m_bar, PBM_SETRANGE32, 0, std::max(1, maximum));
-  m_maximum = maximum;
+  m_job.SetMaximum(maximum);
 }
 
 void Win32Progress::SetPosition(int position) {
@@ -127,7 +123,8 @@ void Win32Progress::SetPosition(int position) {
     const auto top = static_cast<int>(SendMessageW(m_bar, PBM_GETRANGE, FALSE, 0));
     SendMessageW(m_bar, PBM_SETPOS, static_cast<WPARAM>(std::clamp(position, 0, top)), 0);
   }
-  if (position > 0) ShowOverall(position);
+  m_job.SetPosition(position);
+  if (position > 0) ShowOverall();
 }
 
 void Win32Progress::ProcessMessages() {

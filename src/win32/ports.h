@@ -4,7 +4,9 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
+#include "app/job_progress.h"
 #include "archive/report.h"
 #include "platform/ports.h"
 
@@ -30,8 +32,9 @@ private:
   HWND m_owner;
 };
 
-// lblWorking, ProgressBar1 and the line on the whole job under it ("Tabulka i z n, celkem p %");
-// ProcessMessages lets the window handle its messages, "Přerušit" among them.
+// lblWorking, ProgressBar1 and the line on the whole job under it (JobProgress: "Tabulka i z n,
+// celkem p %, zbývá asi …"); ProcessMessages lets the window handle its messages, "Přerušit" among
+// them.
 class Win32Progress : public Progress, public OperationObserver {
 public:
   explicit Win32Progress(std::function<void()> processMessages) : m_processMessages(std::move(processMessages)) {}
@@ -47,15 +50,16 @@ public:
   void ProcessMessages() override;
   void Begin() override;
 
+  void JobBegins(const std::vector<int>& tableDocuments) override;
   void TableBegins(int number, int count) override;
   void TableEnds() override;
   void LockConflict(const std::string&, std::int32_t) override {}
 
 private:
-  void ShowOverall(int position);
+  void ShowOverall();
   std::function<void()> m_processMessages;
   HWND m_text = nullptr, m_bar = nullptr, m_overall = nullptr;
-  int m_table = 0, m_tables = 0, m_maximum = 0;
+  JobProgress m_job;
 };
 
 // Opens web pages in the system's browser; only http and https addresses.

@@ -232,7 +232,7 @@ int main(int argc, char** argv) {
       case vorlend::WizardPage::Progress:
         set("lblWorking", "Procházím přijaté faktury 2026...");
         SendMessageW(window.Control("ProgressBar1"), PBM_SETPOS, 40, 0);
-        set("lblCelkem", "Tabulka 6 z 16, celkem 33 %");
+        set("lblCelkem", "Tabulka 6 z 16, celkem 33 %, zbývá asi 2 min");
         break;
       case vorlend::WizardPage::SaveDone:
         window.PlaceOutcome(
