@@ -51,6 +51,32 @@ void SetLabel(TfrmMain& window, const char* name, const char* text) {
   if (auto* label = Find<QLabel>(window, name)) label->setText(QString::fromUtf8(text));
 }
 
+// The texts the model gives a page when a job or the recapitulation fills it, set after the page
+// shows the model's own.
+void SetSampleTexts(TfrmMain& window, int page) {
+  if (page == 7) {
+    SetLabel(window, "lblNazevMapy", "Před přepočtem cen 2026");
+    SetLabel(window, "lblNazevArchAgendy", "Truhlářství Novák, s.r.o.");
+    SetLabel(window, "lblDatumUlozeni", "14.3.2026");
+    SetLabel(window, "lblCasUlozeni", "9:41:07");
+    SetLabel(window, "lblFiltrRoku", "2026, 2025, 2024");
+    SetLabel(window, "lblFiltrDokladu",
+             "pokladní doklady, bankovní doklady, ostatní pohledávky, ostatní závazky, interní doklady, přijaté "
+             "faktury, vystavené faktury, skladové doklady");
+  } else if (page == 4) {
+    SetLabel(window, "lblSouhrnUlozeni",
+             "Archiv 1 (\"Před přepočtem cen 2026\") je uložen: zaznamenáno dokladů 12 480, z toho odemčeno 11 902.");
+  } else if (page == 5) {
+    SetLabel(window, "lblSouhrnChyby",
+             "Uložení bylo přerušeno. Zámek se změnil u dokladů: 4 310. Jejich původní stav zůstává v nedokončeném "
+             "archivu 3 (\"Před uzávěrkou\"); vrátíte ho volbou \"vrátit zámky dokladů do původního stavu\".");
+  } else if (page == 8) {
+    SetLabel(window, "lblSouhrnObnoveni",
+             "Zámky jsou vráceny z archivu 1 (\"Před přepočtem cen 2026\"): záznamů archivu 12 480, změněno dokladů "
+             "11 902. Archiv byl smazán.");
+  }
+}
+
 // Writes the picture and prints its file's name; false after saying why not.
 bool SavePicture(const QPixmap& picture, const QString& file) {
   if (!picture.save(file)) {
@@ -164,37 +190,9 @@ int main(int argc, char** argv) {
   window.RefreshArchiveList();
 
   int failures = 0;
-  // The texts the model gives a page when a job or the recapitulation fills it, set after the
-  // page shows them.
-  auto sampleTexts = [&](int page) {
-    if (page == 7) {
-      SetLabel(window, "lblNazevMapy", "Před přepočtem cen 2026");
-      SetLabel(window, "lblNazevArchAgendy", "Truhlářství Novák, s.r.o.");
-      SetLabel(window, "lblDatumUlozeni", "14.3.2026");
-      SetLabel(window, "lblCasUlozeni", "9:41:07");
-      SetLabel(window, "lblFiltrRoku", "2026, 2025, 2024");
-      SetLabel(window, "lblFiltrDokladu",
-               "pokladní doklady, bankovní doklady, ostatní pohledávky, ostatní závazky, interní doklady, přijaté "
-               "faktury, vystavené faktury, skladové doklady");
-    }
-    if (page == 4) {
-      SetLabel(window, "lblSouhrnUlozeni",
-               "Archiv 1 (\"Před přepočtem cen 2026\") je uložen: zaznamenáno dokladů 12 480, z toho odemčeno 11 902.");
-    }
-    if (page == 5) {
-      SetLabel(window, "lblSouhrnChyby",
-               "Uložení bylo přerušeno. Zámek se změnil u dokladů: 4 310. Jejich původní stav zůstává v nedokončeném "
-               "archivu 3 (\"Před uzávěrkou\"); vrátíte ho volbou \"vrátit zámky dokladů do původního stavu\".");
-    }
-    if (page == 8) {
-      SetLabel(window, "lblSouhrnObnoveni",
-               "Zámky jsou vráceny z archivu 1 (\"Před přepočtem cen 2026\"): záznamů archivu 12 480, změněno dokladů "
-               "11 902. Archiv byl smazán.");
-    }
-  };
   auto render = [&](int page, const QString& name) {
     window.ShowPage(page);
-    sampleTexts(page);
+    SetSampleTexts(window, page);
     QApplication::processEvents();
     const QString file = QDir(outDir).filePath(name);
     if (!window.grab().save(file)) {
