@@ -245,14 +245,8 @@ void ComparisonDialog::ShowCounts(const ArchiveInspection& inspection) {
   SetWindowSubclass(ListView_GetHeader(grid), TitlesSubclass, 1, reinterpret_cast<DWORD_PTR>(m_look.get()));
   SendMessageW(ListView_GetHeader(grid), WM_SETFONT, reinterpret_cast<WPARAM>(m_fonts.Bold()), FALSE);
   for (int c = 0; c < kColumns; ++c) {
-    std::wstring title = W(kComparisonColumnTitles[c]);
-    LVCOLUMNW column{};
-    column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
-    column.fmt = c == 0 ? LVCFMT_LEFT : LVCFMT_RIGHT;
-    column.cx = widths[c];
-    column.pszText = title.data();
-    ListView_InsertColumn(grid, c, &column);
-    ListView_InsertColumn(totals, c, &column);
+    AddColumn(grid, c, kComparisonColumnTitles[c], widths[c], c > 0);
+    AddColumn(totals, c, kComparisonColumnTitles[c], widths[c], c > 0);
   }
   // The header takes its height of two lines as the grid lays it out again.
   SetWindowPos(grid, nullptr, 0, 0, width - 2 * margin, lowest - gridTop, SWP_NOMOVE | SWP_NOZORDER | SWP_FRAMECHANGED);

@@ -289,4 +289,14 @@ LRESULT CALLBACK LinkProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
   return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
+void AddColumn(HWND listView, int index, const std::string& title, int width, bool right) {
+  std::wstring text = W(title);
+  LVCOLUMNW column{};
+  column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
+  column.fmt = right ? LVCFMT_RIGHT : LVCFMT_LEFT;
+  column.cx = width;
+  column.pszText = text.data();
+  ListView_InsertColumn(listView, index, &column);
+}
+
 }  // namespace vorlend::win32

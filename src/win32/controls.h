@@ -51,6 +51,9 @@ std::wstring W(const std::string& utf8);
 std::string U(const std::wstring& wide);
 void SetText(HWND control, const std::string& utf8);
 std::string GetText(HWND control);
+// Adds a column to a list view in report view: its title, its width in pixels, its text at the
+// left or at the right (numbers, dates and times).
+void AddColumn(HWND listView, int index, const std::string& title, int width, bool right = false);
 
 // A link label: blue, underlined, with the hand cursor. A left click released over it, or Enter or
 // Space while it has the focus (a held key counts once), sends its parent WM_COMMAND with

@@ -102,6 +102,16 @@ private:
   void BuildArchiveNamePage(HWND page);
   void BuildProgressPage(HWND page);
   void BuildSaveDonePage(HWND page);
+  // The controls of a done page, by name.
+  struct DonePageNames {
+    const char* text;
+    const char* outcome;
+    const char* tip;
+    const char* link;
+    const char* back;
+    const char* end;
+  };
+  void BuildDonePage(HWND page, const DonePageNames& names);
   void BuildErrorPage(HWND page);
   void BuildArchiveListPage(HWND page);
   void BuildRecapitulationPage(HWND page);

@@ -249,15 +249,7 @@ void TfrmMain::BuildSaveOptionsPage(HWND page) {
   ListView_SetExtendedListViewStyle(grid, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
   SetWindowSubclass(grid, GridSubclass, 1, reinterpret_cast<DWORD_PTR>(this));
   const int widths[] = {f.Px(16), f.Px(58)};
-  for (int c = 0; c < 2; ++c) {
-    std::wstring title = W(kYearColumnTitles[c]);
-    LVCOLUMNW column{};
-    column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
-    column.fmt = LVCFMT_LEFT;
-    column.cx = widths[c];
-    column.pszText = title.data();
-    ListView_InsertColumn(grid, c, &column);
-  }
+  for (int c = 0; c < 2; ++c) AddColumn(grid, c, kYearColumnTitles[c], widths[c]);
   SendMessageW(ListView_GetHeader(grid), WM_SETFONT, reinterpret_cast<WPARAM>(f.Bold()), FALSE);
   // The check picture is a hidden control of the window, as the grid's drawing expects it.
   m_check = MakeCheckImage();
@@ -352,21 +344,26 @@ void TfrmMain::BuildProgressPage(HWND page) {
 }
 
 void TfrmMain::BuildSaveDonePage(HWND page) {
+  BuildDonePage(page, {"Label11", "lblSouhrnUlozeni", "Label13", "lblTarvellWebPage1", "Label10", "btnKonec5"});
+}
+
+// A done page: its text, what the job did under it (the tip follows it, PlaceOutcome), the tip
+// with its link, and the way back or out.
+void TfrmMain::BuildDonePage(HWND page, const DonePageNames& names) {
   const Fonts& f = *m_fonts;
   const int x = f.Px(kMarginX);
   const int w = m_pageWidth - 2 * x;
   int y = f.Px(kMarginY);
 
-  const int doneHeight = f.Measure(FixedText("Label11"), f.Normal(), w).cy;
-  MakeLabel("Label11", FixedText("Label11"), RECT{x, y, x + w, y + doneHeight}, page);
+  const int doneHeight = f.Measure(FixedText(names.text), f.Normal(), w).cy;
+  MakeLabel(names.text, FixedText(names.text), RECT{x, y, x + w, y + doneHeight}, page);
   y += doneHeight + f.Px(kSpacing);
-  // What the save did, under the page's own text; the tip follows it (PlaceOutcome).
-  MakeLabel("lblSouhrnUlozeni", "", RECT{x, y, x + w, y}, page);
-  MakeLabel("Label13", FixedText("Label13"), RECT{x, y, x + f.Measure(FixedText("Label13"), f.Normal()).cx, y}, page);
-  MakeLink("lblTarvellWebPage1", page, x, y);
-  PlaceOutcome("lblSouhrnUlozeni", "Label13", "lblTarvellWebPage1", "");
+  MakeLabel(names.outcome, "", RECT{x, y, x + w, y}, page);
+  MakeLabel(names.tip, FixedText(names.tip), RECT{x, y, x + f.Measure(FixedText(names.tip), f.Normal()).cx, y}, page);
+  MakeLink(names.link, page, x, y);
+  PlaceOutcome(names.outcome, names.tip, names.link, "");
 
-  ButtonRow(page, {"Label10"}, {}, "btnKonec5");
+  ButtonRow(page, {names.back}, {}, names.end);
 }
 
 void TfrmMain::PlaceOutcome(const char* outcome, const char* tip, const char* link, const std::string& text) {
@@ -430,16 +427,8 @@ void TfrmMain::BuildArchiveListPage(HWND page) {
       widths[c] = needed;
     }
   }
-  for (int c = 0; c < 3; ++c) {
-    std::wstring title = W(kArchiveColumnTitles[c]);
-    LVCOLUMNW column{};
-    column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
-    // The date and the time stand at the right, their titles too.
-    column.fmt = c == 0 ? LVCFMT_LEFT : LVCFMT_RIGHT;
-    column.cx = widths[c];
-    column.pszText = title.data();
-    ListView_InsertColumn(grid, c, &column);
-  }
+  // The date and the time stand at the right, their titles too.
+  for (int c = 0; c < 3; ++c) AddColumn(grid, c, kArchiveColumnTitles[c], widths[c], c > 0);
   SendMessageW(ListView_GetHeader(grid), WM_SETFONT, reinterpret_cast<WPARAM>(f.Bold()), FALSE);
 
   ButtonRow(page, {"btnDelete"}, {"btnPrev4", "btnNext4"}, "btnkonec7");
@@ -525,20 +514,7 @@ void TfrmMain::PlaceRecapitulationWarning(bool incomplete) {
 }
 
 void TfrmMain::BuildRestoreDonePage(HWND page) {
-  const Fonts& f = *m_fonts;
-  const int x = f.Px(kMarginX);
-  const int w = m_pageWidth - 2 * x;
-  int y = f.Px(kMarginY);
-
-  const int doneHeight = f.Measure(FixedText("Label27"), f.Normal(), w).cy;
-  MakeLabel("Label27", FixedText("Label27"), RECT{x, y, x + w, y + doneHeight}, page);
-  y += doneHeight + f.Px(kSpacing);
-  MakeLabel("lblSouhrnObnoveni", "", RECT{x, y, x + w, y}, page);
-  MakeLabel("Label28", FixedText("Label28"), RECT{x, y, x + f.Measure(FixedText("Label28"), f.Normal()).cx, y}, page);
-  MakeLink("lblTarvellWebPage2", page, x, y);
-  PlaceOutcome("lblSouhrnObnoveni", "Label28", "lblTarvellWebPage2", "");
-
-  ButtonRow(page, {"Label22"}, {}, "btnKonec9");
+  BuildDonePage(page, {"Label27", "lblSouhrnObnoveni", "Label28", "lblTarvellWebPage2", "Label22", "btnKonec9"});
 }
 
 }  // namespace vorlend::win32
