@@ -231,6 +231,7 @@ TEST_F(Win32WindowTest, SavesAndRestoresThroughTheWindow) {
   EXPECT_EQ(totalRecorded, "30");
   EXPECT_TRUE(IsWindowEnabled(m_window->Handle()));
 
+  const std::string windowArchive = DumpTable(m_window->Model().Context().ArchiveRoot() + "1\\PF002");
   m_dialogs.Answer(true);  // the archive is deleted after the restore
   Press("btnNext5");
   ASSERT_EQ(Page(), WizardPage::RestoreDone) << (m_dialogs.Last() ? m_dialogs.LastEntry().text : "");
@@ -239,6 +240,18 @@ TEST_F(Win32WindowTest, SavesAndRestoresThroughTheWindow) {
   EXPECT_EQ(ListView_GetItemCount(archives), 0);
   EXPECT_FALSE(Enabled("btnNext4"));
   EXPECT_FALSE(Enabled("btnDelete"));
+
+  // vorlend-batch goes the same road: the same choices give the same archive and documents.
+  std::vector<std::string> argv = {ToolPath("vorlend-batch"), "save"};
+  for (const std::string& group : m_agenda->Groups("Rok.002")) argv.push_back(group);
+  for (const char* word : {"--years", "2026", "--modules", "PF", "--action", "unlock", "--name", "Před přepočtem"}) {
+    argv.push_back(word);
+  }
+  std::string number;
+  ASSERT_EQ(RunProgram(argv, &number), 0);
+  while (!number.empty() && (number.back() == '\n' || number.back() == '\r')) number.pop_back();
+  EXPECT_EQ(DumpTable(m_window->Model().Context().ArchiveRoot() + number + "\\PF002"), windowArchive);
+  for (const auto& [key, lock] : Invoices("Rok.002")) EXPECT_EQ(lock, "0") << key;
 }
 
 TEST_F(Win32WindowTest, KeysGoOnOnlyWhereGoingOnStartsNothing) {
