@@ -15,7 +15,7 @@ shown=$(awk '/<!-- round:end -->/{after=1} after && /^```console/{on=1; next} on
 # a table that took longer than a second on a loaded machine dropped.
 normalise() {
   sed -e ':a' -e 'N' -e '$!ba' -e 's/\n  / /g' |
-    sed -E -e 's/[0-9]{1,2}\.[0-9]{1,2}\.[0-9]{4}/DATE/g' -e 's/[0-9]{2}:[0-9]{2}:[0-9]{2}/TIME/g' \
+    sed -E -e 's/[0-9]{1,2}\.[0-9]{1,2}\.[0-9]{4}/DATE/g' -e 's/[0-9]{1,2}:[0-9]{2}:[0-9]{2}/TIME/g' \
       -e 's/[0-9]+,[0-9] s\./N s./g' |
     grep -Ev '^ *tabulka [0-9]+ z [0-9]+: [0-9]+ / [0-9]+' || true
 }
