@@ -20,6 +20,8 @@
 #include <QThread>
 #include <QTimer>
 
+#include <utility>
+
 #include "ui/comparison.h"
 #include "ui/foreground.h"
 #include "ui/grids.h"
@@ -52,7 +54,11 @@ TfrmMain::TfrmMain(Dialogs* dialogs, Shell* shell, QWidget* parent) : QWidget(pa
   ArchiveListChanged();
 }
 
-TfrmMain::~TfrmMain() = default;
+TfrmMain::~TfrmMain() {
+  // The grids show the model's lists: the pages go before the model does, so that nothing drawn
+  // while the window closes reads a list that is gone.
+  delete std::exchange(PageControl1, nullptr);
+}
 
 // ---------------------------------------------------------------------------------------------
 // The choices, handed to the model as they change
@@ -168,7 +174,9 @@ void TfrmMain::tmSetFormInForegroundTimer() {
 }
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::Paint && watched == PageControl1->currentWidget()) m_clickGuard.PagePainted();
+  if (event->type() == QEvent::Paint && PageControl1 && watched == PageControl1->currentWidget()) {
+    m_clickGuard.PagePainted();
+  }
   return QWidget::eventFilter(watched, event);
 }
 
